@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Set-up, build, demo and tests.
+#   ./build.sh demo    install what is missing, build, run the program on the sample data
+#   ./build.sh test    install what is missing, build with sanitizers, run every test
+#   ./build.sh deps    only install what is missing
+#   ./build.sh build   only build (release build in build/)
+set -euo pipefail
+cd "$(dirname "$0")"
+top=$(pwd)
+
+# Packages the build needs.
+build_pkgs=(
+    cmake g++ make            # toolchain
+    libgtest-dev libgmock-dev # unit tests
+    libbenchmark-dev          # benchmarks of the hot paths
+    libnetcdf-dev             # netCDF surface, upper-air and grid files
+    libopenjp2-7-dev          # JPEG 2000 packed GRIB edition 2 data
+    zlib1g-dev                # compressed native image files
+    libpng-dev                # PNG images
+    libx11-dev                # the X window workstation
+    weather-util-data         # station list the station file is built from
+    python3                   # data converters in tools/
+)
+# Packages only the tests use, as independent checks of what we write and compute.
+test_pkgs=(
+    xvfb xauth x11-apps xdotool # a real X server for window tests; xwd/xdotool as peers
+    netcdf-bin                  # ncdump reads the netCDF files we write
+    ghostscript                 # renders our PostScript
+    imagemagick                 # reads our PNG, GIF and XWD images
+    libeccodes-tools            # writes GRIB files for the decoder tests
+    proj-bin                    # cs2cs and geod check projections and distances
+    python3-numpy python3-scipy # reference computations for grids and formulas
+    python3-netcdf4             # reference netCDF reader
+    python3-eccodes             # reference GRIB writer
+    python3-sysv-ipc socat      # independent peers of the loop-window link
+)
+
+missing() {
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            echo "$p"
+        fi
+    done
+}
+
+install_pkgs() {
+    local need
+    need=$(missing "$@")
+    [ -z "$need" ] && return 0
+    echo "Installing: $(echo $need | tr '\n' ' ')"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    $sudo apt-get install -y -qq --no-install-recommends $need >/dev/null
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure_build() {
+    local dir=$1
+    shift
+    cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+# Starts a private Xvfb on the first free display and exports DISPLAY;
+# the server is stopped when the script ends.
+start_xvfb() {
+    local n
+    for n in $(seq 90 140); do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+            break
+        fi
+    done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/tmp/xvfb-$n.log 2>&1 &
+    xvfb_pid=$!
+    trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+    local i
+    for i in $(seq 1 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+    if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        echo "build.sh: Xvfb did not start on :$n" >&2
+        cat "/tmp/xvfb-$n.log" >&2
+        exit 1
+    fi
+    export DISPLAY=":$n"
+}
+
+cmd=${1:-demo}
+case "$cmd" in
+deps)
+    install_pkgs "${build_pkgs[@]}" "${test_pkgs[@]}"
+    ;;
+build)
+    install_pkgs "${build_pkgs[@]}"
+    configure_build build
+    ;;
+demo)
+    install_pkgs "${build_pkgs[@]}"
+    configure_build build -DZEQ_TESTS=OFF
+    export LC_ALL=C
+    "$top/build/bin/tarnisk" -h
+    ;;
+test)
+    install_pkgs "${build_pkgs[@]}" "${test_pkgs[@]}"
+    configure_build build-test -DZEQ_SANITIZE=ON -DZEQ_BENCH=ON
+    start_xvfb
+    export LC_ALL=C TZ=UTC
+    ctest --test-dir build-test -j "$jobs" --output-on-failure --timeout 300
+    ;;
+*)
+    echo "usage: $0 demo|test|deps|build" >&2
+    exit 2
+    ;;
+esac
