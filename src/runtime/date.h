@@ -76,8 +76,9 @@ int DATE_is_leap(int year);
 // into the next month); an hour, minute or second out of range becomes 0.
 // jday and wday are neither read nor set. A null record gives 0.
 time_t DATE_num_sec(Date *date);
-// The same for a runtime broken-down time (tm_year passes the two-digit
-// rules above, so tm_year 0..49 means 2000..2049).
+// The same for a runtime broken-down time: tm_year is taken as the record's
+// year, so it passes the rules above (tm_year 0..49 means 2000..2049, 50..199
+// 1950..2099, 200 and more a full year).
 time_t DATE_num_sec_tm(const struct tm *tm);
 
 // Day number of a date, 1 for 1970-01-01 (0 for 1969-12-31); no
