@@ -207,14 +207,16 @@ void apply_item(std::string_view item) {
 int MESS_print(M_type type, const char *mess, ...) {
     if (!MESS_check(type) || mess == nullptr) return 0;
     std::string text;
+    bool formatted = true;
+    va_list ap;
+    va_start(ap, mess);
     try {
-        va_list ap;
-        va_start(ap, mess);
         text = format_text(mess, ap);
-        va_end(ap);
     } catch (...) {
-        return 0;
+        formatted = false; // no memory for the text
     }
+    va_end(ap);
+    if (!formatted) return 0;
 
     if (out_file != nullptr) {
         write_text(out_file, text);
