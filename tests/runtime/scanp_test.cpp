@@ -1,5 +1,7 @@
 #include "runtime/scanp.h"
 
+#include "runtime/mess.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -391,6 +393,25 @@ TEST(Scanp, StoredTerminatorEndsTheText) {
     EXPECT_EQ(pp.len, 3);
     EXPECT_EQ(scanp(&pp, "%s %s", a, b), 1);
     EXPECT_EQ(pp.done, 0);
+}
+
+// With the debug level on, every element that succeeded and the end of the
+// scan are traced.
+TEST(Scanp, TracesAtDebugLevel) {
+    char line[] = "KDEN 39.7";
+    parse_param pp{};
+    scanp_set(&pp, line);
+    char id[80];
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(scanp(&pp, "%s x", id), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "not traced at the default level";
+
+    MESS_set(1, 0x80000000);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(scanp(&pp, "%s x", id), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "     : x: 39.7:\n"
+                                                      "     :x:39.7:\n"
+                                                      "SCANP:KDEN 39.7:%s x:0:5:0:1:1\n");
 }
 
 } // namespace
