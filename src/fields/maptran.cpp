@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943334;
-constexpr double kRadToDeg = 57.295779513082195;
+constexpr double kDegToRad = std::numbers::pi / 180.0;
+constexpr double kRadToDeg = 180.0 / std::numbers::pi;
 constexpr double kKmPerDegree = 111.195;
 constexpr double kMissing = -9999.0;
 
@@ -90,6 +90,11 @@ double fold_once(double dlon) {
     if (dlon < -180.0) dlon += 360.0;
     return dlon;
 }
+
+// Plane points are floats, so a point on the rim of the projected earth (a
+// limb, a pole) may land a rounding step outside it; the inverses accept that
+// much.
+constexpr double kRimSlack = 1e-6;
 
 double clamp1(double v) {
     return std::clamp(v, -1.0, 1.0);
@@ -310,8 +315,8 @@ bool lambert_inverse(double x, double y, double &lat, double &lon) {
 
 bool ortho_inverse(double x, double y, double &lat, double &lon) {
     const double c = earth_rad * earth_rad - x * x - y * y;
-    if (c < 0.0) return false;
-    const double d = std::sqrt(c);
+    if (c < -kRimSlack * earth_rad * earth_rad) return false;
+    const double d = std::sqrt(std::max(c, 0.0));
     lat = std::asin(clamp1((xfactor * y + yfactor * d) / earth_rad)) * kRadToDeg;
     lon = domain.plon + std::atan2(x, xfactor * d - yfactor * y) * kRadToDeg;
     return true;
@@ -320,22 +325,22 @@ bool ortho_inverse(double x, double y, double &lat, double &lon) {
 bool moll_inverse(double x, double y, double &lat, double &lon) {
     constexpr double pi = 3.1415926535898;
     const double v = y / earth_rad;
-    if (v < -1.0 || v > 1.0) return false;
-    const double h = std::asin(v);
+    if (std::fabs(v) > 1.0 + kRimSlack) return false;
+    const double h = std::asin(clamp1(v));
     const double ch = std::cos(h);
     // At a pole every longitude meets; take the central one.
     lon = std::fabs(ch) < 1e-12 ? domain.plon : domain.plon + 90.0 * x / (earth_rad * ch);
     const double w = (std::sin(2.0 * h) + 2.0 * h) / pi;
-    if (w < -1.0 || w > 1.0) return false;
-    lat = std::asin(w) * kRadToDeg;
+    if (std::fabs(w) > 1.0 + kRimSlack) return false;
+    lat = std::asin(clamp1(w)) * kRadToDeg;
     return true;
 }
 
 bool laea_inverse(double x, double y, double &lat, double &lon) {
     const double rho = std::hypot(x, y);
     const double m = rho / (2.0 * earth_rad);
-    if (m > 1.0) return false;
-    const double c = 2.0 * std::asin(m);
+    if (m > 1.0 + kRimSlack) return false;
+    const double c = 2.0 * std::asin(std::min(m, 1.0));
     const double p0 = domain.plat * kDegToRad;
     lon = domain.plon;
     if (std::fabs(rho) < 1e-10) {
@@ -374,8 +379,8 @@ bool sat_inverse(double x, double y, double &lat, double &lon) {
     const double g = sat_rad * std::cos(a) * std::cos(b);
     const double k = std::cos(b) * std::cos(b) + std::sin(b) * std::sin(b) / ratio2;
     const double e = g * g - outside * k;
-    if (e < 0.0) return false;
-    const double t = (g - std::sqrt(e)) / k;
+    if (e < -kRimSlack * g * g) return false;
+    const double t = (g - std::sqrt(std::max(e, 0.0))) / k;
     const double px = sat_rad - t * std::cos(a) * std::cos(b);
     const double py = t * std::sin(a) * std::cos(b);
     const double pz = t * std::sin(b);

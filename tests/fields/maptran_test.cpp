@@ -18,6 +18,7 @@ namespace {
 
 constexpr double R = 63.7122; // earth radius, plane units
 constexpr double kDeg = 0.017453292519943334;
+constexpr double kKm = 111.195; // km per degree of latitude
 
 Domain make_domain(int proj, float clat, float clon, int nx = 25, int ny = 17, float dx = 1.2f,
                    float dy = 1.2f) {
@@ -37,7 +38,7 @@ Domain make_domain(int proj, float clat, float clon, int nx = 25, int ny = 17, f
     return d;
 }
 
-[[maybe_unused]] Domain with(Domain d, float plat, float plon) {
+Domain with(Domain d, float plat, float plon) {
     d.plat = plat;
     d.plon = plon;
     return d;
@@ -394,5 +395,585 @@ const ProjCase kProjCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Projections, ProjCompare, testing::ValuesIn(kProjCases),
                          [](const testing::TestParamInfo<ProjCase> &info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+// Current projection, limits and grid coordinates
+// ---------------------------------------------------------------------------
+
+void make_current(const Domain &d) {
+    ASSERT_EQ(MAP_domain(&d), 0);
+}
+
+MAP_limits current_limits() {
+    MAP_limits lim{};
+    MAP_get_limits(&lim);
+    return lim;
+}
+
+TEST(MapDomain, MissingReferencePointIsTheCentre) {
+    make_current(make_domain(1, 42, -80));
+    Domain d{};
+    MAP_get_domain(&d);
+    EXPECT_EQ(d.plat, 42.0f);
+    EXPECT_EQ(d.plon, -80.0f);
+    EXPECT_EQ(MAP_get_clat(), 42.0f);
+    EXPECT_EQ(MAP_get_clon(), -80.0f);
+
+    // A given reference point is kept.
+    make_current(with(make_domain(1, 42, -80), 90, -105));
+    MAP_get_domain(&d);
+    EXPECT_EQ(d.plat, 90.0f);
+    EXPECT_EQ(d.plon, -105.0f);
+}
+
+// Without a current projection every point is inside, the forward transform
+// passes latitude and longitude through and the inverse leaves its outputs.
+TEST(MapDomain, NullLeavesNoProjection) {
+    make_current(make_domain(1, 42, -80));
+    EXPECT_EQ(MAP_domain(nullptr), -1);
+    EXPECT_EQ(MAP_get_proj(), MISSING);
+    EXPECT_EQ(MAP_in_domain(1e6f, -1e6f), 1);
+    EXPECT_EQ(MAP_in_grid_domain(1e6f, -1e6f), 1);
+    const XY p = tran(45, -100);
+    EXPECT_EQ(p.r, 1);
+    EXPECT_EQ(p.x, 45.0f);
+    EXPECT_EQ(p.y, -100.0f);
+    float lat = 7, lon = 8;
+    EXPECT_EQ(MAP_untran(1, 2, &lat, &lon), 1);
+    EXPECT_EQ(lat, 7.0f);
+    EXPECT_EQ(lon, 8.0f);
+}
+
+TEST(MapDomain, NullPointerAliasesTheLiveRecord) {
+    make_current(make_domain(2, 10, 20));
+    Domain *live = MAP_get_domain(nullptr);
+    live->clat = 33;
+    EXPECT_EQ(MAP_get_clat(), 33.0f);
+}
+
+// The scale is true on the true latitude: a polar stereographic point there
+// lies R cos(true latitude) from the pole, and the map factor is 1.
+TEST(MapDomain, PolarTrueLatitude) {
+    struct Row {
+        float clat, param0, tlat;
+    } rows[] = {
+        {45, FMISSING, 60},   // northern default
+        {-45, FMISSING, -60}, // southern default
+        {45, 45, 45},         // given
+        {-45, 45, 45},        // given, whatever the hemisphere
+        {-45, -30, -30},
+    };
+    for (const Row &r : rows) {
+        make_current(with_params(make_domain(1, r.clat, 0), r.param0));
+        const XY p = tran(r.tlat, 30);
+        EXPECT_NEAR(std::hypot(p.x, p.y), R * std::cos(r.tlat * kDeg), 1e-4) << r.clat << " " << r.param0;
+        EXPECT_NEAR(MAP_factor(r.tlat, 0), 1.0, 1e-6) << r.clat << " " << r.param0;
+        const XY pole = tran(r.clat < 0 ? -90 : 90, 0);
+        EXPECT_FLOAT_EQ(pole.x, 0.0f);
+        EXPECT_NEAR(pole.y, 0.0, 1e-6);
+    }
+}
+
+// The cone constant n shows in the rotation of north: at 10 degrees east of
+// plon the meridian leans by 10 n degrees.
+float lambert_turn() {
+    const XY p = tran(40, MAP_get_domain(nullptr)->plon + 10);
+    return MAP_dir_adj(0, p.x, p.y);
+}
+
+TEST(MapDomain, LambertTrueLatitudes) {
+    struct Row {
+        Domain dom;
+        double n;
+    } rows[] = {
+        {make_domain(4, 40, -95), 0.7155668},                          // 30 and 60
+        {with_params(make_domain(4, 40, -95), 45, 45), 0.7071068},     // tangent
+        {with_params(make_domain(4, 40, -95), 25), 0.4226183},         // no second: tangent at 25
+        {with_params(make_domain(4, 40, -95), 33, 45), 0.6304777},     // secant
+        {make_domain(4, -40, 135), -0.7155668},                        // southern mirror
+        {with_params(make_domain(4, -40, 135), -30, -60), -0.7155668}, // southern, signed
+    };
+    for (const Row &r : rows) {
+        make_current(r.dom);
+        EXPECT_NEAR(lambert_turn(), -10 * r.n, 1e-5) << r.dom.param[0] << " " << r.dom.param[1];
+    }
+}
+
+TEST(MapDomain, ProjCoordSetsOnlyLambert) {
+    make_current(make_domain(4, 40, -95));
+    const float tangent[2] = {45, FMISSING};
+    EXPECT_EQ(MAP_proj_coord(tangent), 0);
+    EXPECT_EQ(MAP_get_domain(nullptr)->param[0], 45.0f);
+    // The cache is kept until it is cleared.
+    EXPECT_NEAR(lambert_turn(), -7.155668, 1e-5);
+    MAP_coord(40, -95);
+    EXPECT_NEAR(lambert_turn(), -7.071068, 1e-5);
+
+    make_current(make_domain(1, 40, -95));
+    EXPECT_EQ(MAP_proj_coord(tangent), 0);
+    EXPECT_EQ(MAP_get_domain(nullptr)->param[0], FMISSING);
+    EXPECT_EQ(MAP_proj_coord(nullptr), -1);
+}
+
+// Satellite distance: param[0], else 421.61.
+TEST(MapDomain, SatelliteDistance) {
+    const auto x_at_30 = [](double sat) {
+        return sat * R * std::sin(30 * kDeg) / (sat - R * std::cos(30 * kDeg));
+    };
+    make_current(make_domain(9, 0, -75));
+    EXPECT_NEAR(tran(0, -45).x, x_at_30(421.61), 1e-4);
+    make_current(with_params(make_domain(9, 0, -75), 500));
+    EXPECT_NEAR(tran(0, -45).x, x_at_30(500), 1e-4);
+}
+
+TEST(MapLimits, MapDomainCentredOnProjectedCentre) {
+    make_current(make_domain(1, 45, -100));
+    float xc, yc;
+    ASSERT_EQ(MAP_tran_center(&xc, &yc), 1);
+    const MAP_limits lim = current_limits();
+    EXPECT_FLOAT_EQ(lim.x_min, xc - 14.4f);
+    EXPECT_FLOAT_EQ(lim.x_max, xc + 14.4f);
+    EXPECT_FLOAT_EQ(lim.y_min, yc - 9.6f);
+    EXPECT_FLOAT_EQ(lim.y_max, yc + 9.6f);
+    float x, y;
+    MAP_get_up_left(&x, &y);
+    EXPECT_EQ(x, lim.x_min);
+    EXPECT_EQ(y, lim.y_max);
+
+    // Grid corners lie on the edges; the inverse gives them back.
+    struct Corner {
+        float gx, gy, x, y;
+    } corners[] = {
+        {0, 0, lim.x_min, lim.y_max}, {24, 16, lim.x_max, lim.y_min}, {24, 0, lim.x_max, lim.y_max}};
+    for (const Corner &c : corners) {
+        ASSERT_EQ(MAP_grid_tran(c.gx, c.gy, &x, &y), 0);
+        EXPECT_FLOAT_EQ(x, c.x);
+        EXPECT_FLOAT_EQ(y, c.y);
+        float gx, gy;
+        ASSERT_EQ(MAP_grid_untran(x, y, &gx, &gy), 0);
+        EXPECT_NEAR(gx, c.gx, 1e-4);
+        EXPECT_NEAR(gy, c.gy, 1e-4);
+    }
+
+    // The centre of an even grid lies half a grid length from a column.
+    make_current(make_domain(3, 10, 20, 24, 16, 0.5f, 0.5f));
+    ASSERT_EQ(MAP_tran_center(&xc, &yc), 1);
+    float gx, gy;
+    MAP_grid_untran(xc, yc, &gx, &gy);
+    EXPECT_NEAR(gx, 11.5, 1e-4);
+    EXPECT_NEAR(gy, 7.5, 1e-4);
+}
+
+TEST(MapLimits, MissingGridCoordinate) {
+    make_current(make_domain(1, 45, -100));
+    float x = 1, y = 1;
+    EXPECT_EQ(MAP_grid_tran(FMISSING, 3, &x, &y), -1);
+    EXPECT_EQ(x, FMISSING);
+    EXPECT_EQ(y, FMISSING);
+    EXPECT_EQ(MAP_grid_tran(3, FMISSING, &x, &y), 0); // only the first is tested
+    EXPECT_EQ(MAP_grid_untran(FMISSING, 3, &x, &y), -1);
+    EXPECT_EQ(x, FMISSING);
+    EXPECT_EQ(y, FMISSING);
+}
+
+TEST(MapLimits, DiagramAndOtherDomains) {
+    struct Row {
+        const char *what;
+        Domain dom;
+        MAP_limits want;
+    } rows[] = {
+        {"linear", make_domain(20, 0, 1000, 100, 50, 50, -900), {0, 100, 1000, 1050}},
+        {"linear second", make_domain(24, -5, 3, 10, 20, 1, 1), {-5, 5, 3, 23}},
+        {"y reversed", make_domain(25, 0, 1000, 100, 50, 50, -900), {0, 100, -1000, -950}},
+        {"hodograph", make_domain(23, -30, -20, 0, 0, 60, 40), {-30, 30, -20, 20}},
+        {"no projection", make_domain(MISSING, 10, 20, 0, 0, -4, 6), {6, 10, 20, 26}},
+        // Without formulas no corner can be placed: the domain covers nothing.
+        {"gnomonic", make_domain(6, 45, -100), {FMISSING, FMISSING, FMISSING, FMISSING}},
+        {"size", make_domain(51, 45, -100), {FMISSING, FMISSING, FMISSING, FMISSING}},
+        {"unknown", make_domain(77, 45, -100), {FMISSING, FMISSING, FMISSING, FMISSING}},
+    };
+    for (const Row &r : rows) {
+        make_current(r.dom);
+        const MAP_limits lim = current_limits();
+        EXPECT_FLOAT_EQ(lim.x_min, r.want.x_min) << r.what;
+        EXPECT_FLOAT_EQ(lim.x_max, r.want.x_max) << r.what;
+        EXPECT_FLOAT_EQ(lim.y_min, r.want.y_min) << r.what;
+        EXPECT_FLOAT_EQ(lim.y_max, r.want.y_max) << r.what;
+    }
+}
+
+TEST(MapLimits, InDomainAndInGridDomain) {
+    make_current(make_domain(2, 0, 0, 11, 11, 1, 1)); // -5..5 both ways
+    struct Row {
+        float x, y;
+        int in, in_grid;
+    } rows[] = {
+        {0, 0, 1, 1}, {5, 5, 1, 1},  {-5, -5, 1, 1},   {5.01f, 0, 0, 1}, {0, -5.01f, 0, 1},
+        {8, 0, 0, 1}, {0, -8, 0, 1}, {8.01f, 0, 0, 0}, {0, 8.01f, 0, 0}, {-8.01f, 0, 0, 0},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(MAP_in_domain(r.x, r.y), r.in) << r.x << "," << r.y;
+        EXPECT_EQ(MAP_in_grid_domain(r.x, r.y), r.in_grid) << r.x << "," << r.y;
+    }
+}
+
+// Saving, switching and restoring gives the same transforms as before.
+TEST(MapDomain, SaveSwitchRestore) {
+    make_current(with_params(make_domain(4, 40, -95), 33, 45));
+    const XY before = tran(35, -80);
+    const MAP_limits lim_before = current_limits();
+    Domain saved{};
+    MAP_get_domain(&saved);
+    make_current(make_domain(1, -70, 10));
+    tran(-60, 0);
+    make_current(saved);
+    const XY after = tran(35, -80);
+    EXPECT_EQ(after.x, before.x);
+    EXPECT_EQ(after.y, before.y);
+    EXPECT_EQ(current_limits().x_min, lim_before.x_min);
+    EXPECT_EQ(current_limits().y_max, lim_before.y_max);
+}
+
+TEST(MapDomainTran, ConvertsBetweenDomainsAndRestores) {
+    const Domain polar = make_domain(1, 50, -100);
+    const Domain latlon = make_domain(2, 40, -90, 61, 41, 1, 1);
+    const Domain ortho = make_domain(5, 0, 0);
+    make_current(ortho);
+
+    make_current(polar);
+    const XY p = tran(47, -93);
+    make_current(ortho);
+    float x, y;
+    ASSERT_EQ(MAP_domain_tran(&polar, &latlon, p.x, p.y, &x, &y), 0);
+    EXPECT_NEAR(x, -93 - -90, 1e-4);
+    EXPECT_NEAR(y, 47, 1e-4);
+    EXPECT_EQ(MAP_get_proj(), 5); // the current projection is back
+
+    // A domain with itself gives the point back.
+    ASSERT_EQ(MAP_domain_tran(&polar, &polar, p.x, p.y, &x, &y), 0);
+    EXPECT_NEAR(x, p.x, 1e-4);
+    EXPECT_NEAR(y, p.y, 1e-4);
+
+    // A plane point off the globe has no place anywhere; a point hidden in
+    // the second domain neither.
+    EXPECT_EQ(MAP_domain_tran(&ortho, &latlon, 70, 0, &x, &y), -1);
+    EXPECT_EQ(x, FMISSING);
+    EXPECT_EQ(y, FMISSING);
+    EXPECT_EQ(MAP_domain_tran(&latlon, &ortho, -90, 40, &x, &y), -1); // lat 40, lon 180
+    EXPECT_EQ(x, FMISSING);
+    EXPECT_EQ(MAP_get_proj(), 5);
+}
+
+// ---------------------------------------------------------------------------
+// Projection formulas: the particular cases
+// ---------------------------------------------------------------------------
+
+// Projections without formulas place nothing and read nothing back.
+TEST(MapTran, NoFormulasMeansNoPoint) {
+    for (int proj : {6, 21, 50, 51, 10, 77, -1}) {
+        make_current(make_domain(proj, 45, -100));
+        float x = 1, y = 2;
+        EXPECT_EQ(MAP_tran(45, -100, &x, &y), 0) << proj;
+        EXPECT_EQ(x, FMISSING) << proj;
+        EXPECT_EQ(y, FMISSING) << proj;
+        EXPECT_EQ(MAP_untran(1, 2, &x, &y), 0) << proj;
+        EXPECT_EQ(x, FMISSING) << proj;
+        EXPECT_EQ(y, FMISSING) << proj;
+    }
+}
+
+TEST(MapTran, LatLonFolding) {
+    struct Row {
+        float plon, lon, x;
+    } rows[] = {{170, -175, 15}, {-170, 175, -15}, {0, 540, 180}, {0, -190, 170}, {-100, 90, -170}};
+    for (const Row &r : rows) {
+        make_current(make_domain(2, 0, r.plon));
+        const XY p = tran(33, r.lon);
+        EXPECT_FLOAT_EQ(p.x, r.x) << r.plon << " " << r.lon;
+        EXPECT_FLOAT_EQ(p.y, 33);
+        const XY q = untran(p.x, p.y);
+        EXPECT_NEAR(dlon(q.y, r.lon), 0, 1e-4);
+        EXPECT_GE(q.y, -180.0f);
+        EXPECT_LE(q.y, 180.0f);
+    }
+}
+
+TEST(MapTran, MercatorClampAndSeam) {
+    make_current(make_domain(3, 0, -100));
+    EXPECT_EQ(tran(90, 0).y, tran(89.9f, 0).y);
+    EXPECT_EQ(tran(-90, 0).y, tran(-89.9f, 0).y);
+    const XY p = tran(0, 90);
+    EXPECT_NEAR(p.x, -170 * R * kDeg, 1e-4);
+    EXPECT_NEAR(p.x, tran(0, -270).x, 1e-4);
+}
+
+TEST(MapTran, PolarStereographic) {
+    make_current(make_domain(1, 60, -100));
+    const XY pole = tran(90, 0);
+    EXPECT_EQ(pole.x, 0.0f);
+    EXPECT_NEAR(pole.y, 0.0, 1e-6);
+    // K = R (1 + sin 60) = 1.8660 R: at the equator the distance is K.
+    const XY eq = tran(0, -100);
+    EXPECT_NEAR(eq.x, 0.0, 1e-5);
+    EXPECT_NEAR(eq.y, -1.8660254 * R, 1e-4);
+    EXPECT_LT(tran(60, -100).y, 0.0f);
+    // The far hemisphere ends at 75 S.
+    EXPECT_EQ(tran(-80, -60).x, tran(-75, -60).x);
+    EXPECT_EQ(tran(-80, -60).y, tran(-75, -60).y);
+    EXPECT_NE(tran(-70, -60).y, tran(-75, -60).y);
+}
+
+// Southern polar stereographic and Lambert maps mirror the northern ones.
+TEST(MapTran, SouthernMirror) {
+    const Domain pairs[][2] = {
+        {make_domain(1, 50, 20), make_domain(1, -50, 20)},
+        {make_domain(4, 50, 20), make_domain(4, -50, 20)},
+        {with_params(make_domain(4, 50, 20), 35), with_params(make_domain(4, -50, 20), -35)},
+        {with_params(make_domain(4, 50, 20), 35, 55), with_params(make_domain(4, -50, 20), -35, -55)},
+    };
+    const float pts[][2] = {{50, 20}, {30, 60}, {70, -40}, {10, 150}, {-20, -100}};
+    for (const auto &pair : pairs) {
+        for (const auto &pt : pts) {
+            make_current(pair[0]);
+            const XY n = tran(pt[0], pt[1]);
+            make_current(pair[1]);
+            const XY s = tran(-pt[0], pt[1]);
+            EXPECT_NEAR(s.x, n.x, 1e-4) << pair[0].proj << " " << pt[0] << "," << pt[1];
+            EXPECT_NEAR(s.y, -n.y, 1e-4) << pair[0].proj << " " << pt[0] << "," << pt[1];
+        }
+    }
+}
+
+TEST(MapTran, OrthographicLimb) {
+    make_current(make_domain(5, 0, 0));
+    const XY limb = tran(0, 90);
+    EXPECT_EQ(limb.r, 1);
+    EXPECT_NEAR(limb.x, R, 1e-5);
+    const XY hidden = tran(0, 91);
+    EXPECT_EQ(hidden.r, 0);
+    EXPECT_EQ(hidden.x, FMISSING);
+    EXPECT_EQ(hidden.y, FMISSING);
+    const XY off = untran(50, 40);
+    EXPECT_EQ(off.r, 0);
+    EXPECT_EQ(off.x, FMISSING);
+    // The limb point comes back although its float x lies a rounding step
+    // beyond R.
+    const XY back = untran(limb.x, limb.y);
+    EXPECT_EQ(back.r, 1);
+    EXPECT_NEAR(back.y, 90, 1e-2);
+}
+
+TEST(MapTran, LambertAzimuthalAntipodeAndCentre) {
+    make_current(make_domain(8, 40, -100));
+    const XY anti = tran(-40, 80);
+    EXPECT_EQ(anti.r, 0);
+    EXPECT_EQ(anti.x, FMISSING);
+    EXPECT_EQ(anti.y, FMISSING);
+    // The plane origin is the centre, a point like any other.
+    const XY centre = untran(0, 0);
+    EXPECT_EQ(centre.r, 1);
+    EXPECT_EQ(centre.x, 40.0f);
+    EXPECT_EQ(centre.y, -100.0f);
+    const XY beyond = untran(2.01f * R, 0);
+    EXPECT_EQ(beyond.r, 0);
+    EXPECT_EQ(beyond.x, FMISSING);
+
+    // A quarter of the way round on the equator comes back at 90 degrees.
+    make_current(make_domain(8, 0, 0));
+    const XY p = tran(0, 90);
+    const XY q = untran(p.x, p.y);
+    EXPECT_NEAR(q.x, 0, 1e-4);
+    EXPECT_NEAR(q.y, 90, 1e-4);
+    EXPECT_NEAR(untran(std::sqrt(2.0f) * R, 0).y, 90, 1e-4);
+}
+
+TEST(MapTran, SatelliteSubPointAndLimb) {
+    for (int ellipse : {0, 1}) {
+        Domain d = make_domain(9, 0, -75);
+        d.ellipse = ellipse;
+        make_current(d);
+        const XY sub = tran(0, -75);
+        EXPECT_EQ(sub.r, 1);
+        EXPECT_NEAR(sub.x, 0, 1e-6);
+        EXPECT_NEAR(sub.y, 0, 1e-6);
+        const XY back = untran(0, 0);
+        EXPECT_NEAR(back.x, 0, 1e-6);
+        EXPECT_NEAR(back.y, -75, 1e-6);
+        const XY hidden = tran(0, 15);
+        EXPECT_EQ(hidden.r, 0);
+        EXPECT_EQ(hidden.x, FMISSING);
+        const XY off = untran(0, 70);
+        EXPECT_EQ(off.r, 0);
+        EXPECT_EQ(off.y, FMISSING);
+    }
+}
+
+TEST(MapTran, MollweidePolesAndEdge) {
+    make_current(make_domain(7, 0, 30));
+    for (float lon : {-150.0f, 0.0f, 30.0f, 100.0f}) {
+        EXPECT_EQ(tran(90, lon).x, 0.0f);
+        EXPECT_NEAR(tran(90, lon).y, R, 1e-5);
+        EXPECT_NEAR(tran(-90, lon).y, -R, 1e-5);
+    }
+    const XY pole = untran(0, tran(90, 0).y);
+    EXPECT_EQ(pole.r, 1);
+    EXPECT_NEAR(pole.x, 90, 1e-3);
+    EXPECT_EQ(pole.y, 30.0f);
+    const XY off = untran(0, 1.01f * R);
+    EXPECT_EQ(off.r, 0);
+    EXPECT_EQ(off.x, FMISSING);
+}
+
+// Longitudes of any size fold without looping; points that are no numbers
+// cannot be shown.
+TEST(MapTran, WildInputs) {
+    make_current(make_domain(1, 60, -100));
+    EXPECT_EQ(tran(50, 1e30f).r, 1);
+    EXPECT_FLOAT_EQ(tran(50, 3600 + 20).x, tran(50, 20).x);
+    EXPECT_EQ(tran(50, INFINITY).r, 0);
+    EXPECT_EQ(tran(NAN, 0).r, 0);
+    EXPECT_EQ(untran(NAN, 0).r, 0);
+    EXPECT_EQ(untran(NAN, 0).x, FMISSING);
+}
+
+TEST(MapTran, PointRecords) {
+    make_current(make_domain(3, 0, 0));
+    Point pt{};
+    ASSERT_EQ(MAP_tran_ep(EarthPoint{30, 45}, &pt), 1);
+    EXPECT_EQ(pt.x, tran(30, 45).x);
+    EarthPoint ept{};
+    ASSERT_EQ(MAP_tran_pe(pt, &ept), 1);
+    EXPECT_NEAR(ept.lat, 30, 1e-4);
+    EXPECT_NEAR(ept.lon, 45, 1e-4);
+}
+
+// ---------------------------------------------------------------------------
+// Bearings, map factor and offsets
+// ---------------------------------------------------------------------------
+
+TEST(MapDirAdj, Cases) {
+    make_current(make_domain(1, 60, -105));
+    const XY p = tran(50, -90); // 15 degrees east of plon
+    ASSERT_GT(p.x, 0);
+    ASSERT_LT(p.y, 0);
+    EXPECT_NEAR(MAP_dir_adj(270, p.x, p.y), 255, 1e-3);
+    EXPECT_NEAR(MAP_undir_adj(255, p.x, p.y), 270, 1e-3);
+    EXPECT_NEAR(MAP_uvdir_adj(3, 4, p.x, p.y), -15, 1e-3);
+    EXPECT_FLOAT_EQ(MAP_dir_adj(0, 0, 0), 105);
+    EXPECT_FLOAT_EQ(MAP_undir_adj(105, 0, 0), 0);
+
+    make_current(make_domain(4, 40, -95));
+    EXPECT_FLOAT_EQ(MAP_dir_adj(123, 0, -30), 123);
+    EXPECT_EQ(MAP_uvdir_adj(3, 4, 10, -30), 0.0f);
+
+    for (int proj : {2, 3, 5, 7, 8}) {
+        make_current(make_domain(proj, 40, -95));
+        const XY q = tran(50, -60);
+        EXPECT_EQ(MAP_dir_adj(77, q.x, q.y), 77.0f) << proj;
+        EXPECT_EQ(MAP_undir_adj(77, q.x, q.y), 77.0f) << proj;
+        EXPECT_EQ(MAP_uvdir_adj(3, 4, q.x, q.y), 0.0f) << proj;
+    }
+
+    // A satellite point that cannot be shown has no direction.
+    make_current(make_domain(9, 0, -75));
+    EXPECT_EQ(MAP_dir_adj(90, 0, 70), FMISSING);
+}
+
+// The plane direction of a true bearing is the direction of a short step
+// along it: checked for the projections that turn north.
+TEST(MapDirAdj, MatchesShortSteps) {
+    const Domain doms[] = {
+        make_domain(1, 60, -105),
+        make_domain(1, -60, 40),
+        make_domain(4, 40, -95),
+        make_domain(4, -40, 135),
+        with_params(make_domain(4, -40, 135), -25, -45),
+        make_domain(9, 0, -75),
+        ellipsoid(make_domain(9, 0, -75)),
+    };
+    const float pts[][2] = {{0, 0}, {15, 20}, {-20, -25}, {25, -10}, {-10, 35}}; // offsets from the centre
+    for (const Domain &d : doms) {
+        make_current(d);
+        for (const auto &off : pts) {
+            const float lat = d.clat + off[0], lon = d.clon + off[1];
+            const XY p = tran(lat, lon);
+            ASSERT_EQ(p.r, 1);
+            for (float dir : {0.0f, 45.0f, 100.0f, 200.0f, 300.0f}) {
+                const double h = 5.0 / kKm; // half of a 10 km step, degrees
+                const double dl = h * std::cos(dir * kDeg),
+                             dn = h * std::sin(dir * kDeg) / std::cos(lat * kDeg);
+                const XY a = tran(static_cast<float>(lat - dl), static_cast<float>(lon - dn));
+                const XY b = tran(static_cast<float>(lat + dl), static_cast<float>(lon + dn));
+                const double want = std::atan2(b.x - a.x, b.y - a.y) / kDeg;
+                const float got = MAP_dir_adj(dir, p.x, p.y);
+                EXPECT_NEAR(dlon(got, want), 0, 0.05)
+                    << d.proj << " " << d.clat << " " << lat << "," << lon << " " << dir;
+                // Only the conformal maps turn back; the satellite view keeps
+                // plane directions as they are.
+                if (d.proj != 9) {
+                    EXPECT_NEAR(dlon(MAP_undir_adj(got, p.x, p.y), dir), 0, 1e-3) << d.proj;
+                }
+            }
+        }
+    }
+}
+
+TEST(MapDir, SegmentBearing) {
+    make_current(make_domain(2, 0, 0));
+    EXPECT_FLOAT_EQ(MAP_dir(0, 0, 1, 1), 45);
+    // On a polar stereographic map a segment along +y points at the plane
+    // direction 0, whose bearing is what MAP_undir_adj gives.
+    make_current(make_domain(1, 60, -105));
+    const XY p = tran(50, -80);
+    EXPECT_NEAR(MAP_dir(p.x, p.y, p.x, p.y + 1), MAP_undir_adj(0, p.x, p.y), 1e-4);
+    make_current(make_domain(1, -60, -105));
+    const XY q = tran(-50, -80);
+    EXPECT_NEAR(MAP_dir(q.x, q.y, q.x + 1, q.y), MAP_undir_adj(90, q.x, q.y), 1e-4);
+}
+
+TEST(MapOffset, MovesAlongBearings) {
+    for (int proj : {1, 2, 3, 4, 8}) {
+        make_current(make_domain(proj, 40, -100));
+        const XY start = tran(40, -100);
+        float x, y;
+        ASSERT_EQ(MAP_offset(start.x, start.y, 0, 111.195f, &x, &y), 1) << proj;
+        const XY end = untran(x, y);
+        EXPECT_NEAR(end.x, 41, 1e-4) << proj;
+        EXPECT_NEAR(end.y, -100, 1e-4) << proj;
+        ASSERT_EQ(MAP_offset(start.x, start.y, 90, 111.195f, &x, &y), 1) << proj;
+        const XY east = untran(x, y);
+        EXPECT_NEAR(east.x, 40, 1e-4) << proj;
+        EXPECT_NEAR(east.y, -100 + 1 / std::cos(40 * kDeg), 1e-4) << proj;
+    }
+    // From a plane point off the globe there is nowhere to go.
+    make_current(make_domain(5, 0, 0));
+    float x = 1, y = 1;
+    EXPECT_EQ(MAP_offset(70, 0, 0, 100, &x, &y), 0);
+    EXPECT_EQ(x, FMISSING);
+    EXPECT_EQ(y, FMISSING);
+}
+
+TEST(MapFactor, Cases) {
+    struct Row {
+        Domain dom;
+        float lat, want;
+    } rows[] = {
+        {make_domain(1, 60, 0), 60, 1.0f},
+        {make_domain(1, 60, 0), 90, 0.9330127f},
+        {make_domain(1, 60, 0), 0, 1.8660254f},
+        {with_params(make_domain(1, 60, 0), 45), 45, 1.0f}, // the domain's own true latitude
+        {with_params(make_domain(1, 60, 0), 45), 90, 0.8535534f},
+        {make_domain(1, -60, 0), -60, 1.0f}, // southern maps mirror the northern
+        {make_domain(1, -60, 0), -90, 0.9330127f},
+        {with_params(make_domain(4, 40, 0), 30, 60, 1.25f), 10, 1.25f},
+        {make_domain(4, 40, 0), 10, 1.0f}, // no scale factor given
+        {make_domain(2, 40, 0), 80, 1.0f},
+        {make_domain(9, 0, 0), 80, 1.0f},
+    };
+    for (const Row &r : rows) {
+        make_current(r.dom);
+        EXPECT_NEAR(MAP_factor(r.lat, 123), r.want, 1e-6) << r.dom.proj << " " << r.dom.clat << " " << r.lat;
+    }
+}
 
 } // namespace
