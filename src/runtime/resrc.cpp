@@ -36,121 +36,121 @@ struct Row {
 };
 
 constexpr Row rows[RES_NUM_TYPES] = {
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 0
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 1
-    {"background", "zeqback", "bg", 0, CV_string}, // 2
-    {"batch", "zeqbatch", "ba", 0, CV_batch}, // 3
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 4
-    {"bull_file", "zeqbullfile", "bf", 0, CV_string}, // 5
-    {"city_file", "zeqcity", "cf", 0, CV_string}, // 6
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 7
-    {"color_clabel", "zeqclrclab", "cocl", 0, CV_string}, // 8
-    {"color_cloud", "zeqclrcld", "cocd", 0, CV_string}, // 9
-    {"color_cmap", "zeqclrcmap", "cocm", 0, CV_string}, // 10
-    {"color_cont", "zeqclrcont", "coco", 0, CV_string}, // 11
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 12
-    {"color_data", "zeqclrdata", "cod", 0, CV_string}, // 13
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 14
-    {"color_fill", "zeqclrfill", "cof", 0, CV_string}, // 15
-    {"color_front", "zeqclrfront", "cofr", 0, CV_string}, // 16
-    {"color_grid", "zeqclrgrid", "cogr", 0, CV_string}, // 17
-    {"color_hodo", "zeqclrhodo", "coh", 0, CV_string}, // 18
-    {"color_hodtxt", "zeqclrhdtxt", "coht", 0, CV_string}, // 19
-    {"color_label", "zeqclrlab", "cola", 0, CV_string}, // 20
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 21
-    {"color_line", "zeqclrln", "coln", 0, CV_string}, // 22
-    {"color_map", "zeqclrmap", "com", 0, CV_string}, // 23
-    {"color_pop", "zeqclrpop", "copp", 0, CV_string}, // 24
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 25
-    {"color_sound", "zeqclrsnd", "cosd", 0, CV_string}, // 26
-    {"color_table", "zeqclrtbl", "ct", 0, CV_string}, // 27
-    {"color_text", "zeqclrtext", "cot", 0, CV_string}, // 28
-    {"color_therm", "zeqclrtherm", "coth", 0, CV_string}, // 29
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 0
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 1
+    {"background", "zeqback", "bg", 0, CV_string},          // 2
+    {"batch", "zeqbatch", "ba", 0, CV_batch},               // 3
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 4
+    {"bull_file", "zeqbullfile", "bf", 0, CV_string},       // 5
+    {"city_file", "zeqcity", "cf", 0, CV_string},           // 6
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 7
+    {"color_clabel", "zeqclrclab", "cocl", 0, CV_string},   // 8
+    {"color_cloud", "zeqclrcld", "cocd", 0, CV_string},     // 9
+    {"color_cmap", "zeqclrcmap", "cocm", 0, CV_string},     // 10
+    {"color_cont", "zeqclrcont", "coco", 0, CV_string},     // 11
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 12
+    {"color_data", "zeqclrdata", "cod", 0, CV_string},      // 13
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 14
+    {"color_fill", "zeqclrfill", "cof", 0, CV_string},      // 15
+    {"color_front", "zeqclrfront", "cofr", 0, CV_string},   // 16
+    {"color_grid", "zeqclrgrid", "cogr", 0, CV_string},     // 17
+    {"color_hodo", "zeqclrhodo", "coh", 0, CV_string},      // 18
+    {"color_hodtxt", "zeqclrhdtxt", "coht", 0, CV_string},  // 19
+    {"color_label", "zeqclrlab", "cola", 0, CV_string},     // 20
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 21
+    {"color_line", "zeqclrln", "coln", 0, CV_string},       // 22
+    {"color_map", "zeqclrmap", "com", 0, CV_string},        // 23
+    {"color_pop", "zeqclrpop", "copp", 0, CV_string},       // 24
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 25
+    {"color_sound", "zeqclrsnd", "cosd", 0, CV_string},     // 26
+    {"color_table", "zeqclrtbl", "ct", 0, CV_string},       // 27
+    {"color_text", "zeqclrtext", "cot", 0, CV_string},      // 28
+    {"color_therm", "zeqclrtherm", "coth", 0, CV_string},   // 29
     {"color_thrmtxt", "zeqclrthtxt", "cott", 0, CV_string}, // 30
-    {"color_wind", "zeqclrwind", "cowd", 0, CV_string}, // 31
-    {"color_wx", "zeqclrwx", "cowx", 0, CV_string}, // 32
-    {"command", "zeqcommand", nullptr, 10, CV_strings}, // 33
-    {"command", "zeqcommand", "cd", 0, CV_string}, // 34
-    {"con_base", "zeqconbase", "cb", 0, CV_float}, // 35
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 36
-    {"con_interval", "zeqconint", "in", 0, CV_float}, // 37
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 38
-    {"con_path", "zeqcon", "cp", 0, CV_path}, // 39
-    {"current", "zeqcurrent", "cu", 0, CV_current}, // 40
-    {"data_path", "zeqdata", "dp", 0, CV_path}, // 41
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 42
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 43
-    {"draw", "zeqdraw", "dr", 0, CV_draw}, // 44
-    {"decode_hour", "zeqdecode", "dh", 0, CV_string}, // 45
-    {"device", "zeqdevice", "de", 0, CV_device}, // 46
+    {"color_wind", "zeqclrwind", "cowd", 0, CV_string},     // 31
+    {"color_wx", "zeqclrwx", "cowx", 0, CV_string},         // 32
+    {"command", "zeqcommand", nullptr, 10, CV_strings},     // 33
+    {"command", "zeqcommand", "cd", 0, CV_string},          // 34
+    {"con_base", "zeqconbase", "cb", 0, CV_float},          // 35
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 36
+    {"con_interval", "zeqconint", "in", 0, CV_float},       // 37
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 38
+    {"con_path", "zeqcon", "cp", 0, CV_path},               // 39
+    {"current", "zeqcurrent", "cu", 0, CV_current},         // 40
+    {"data_path", "zeqdata", "dp", 0, CV_path},             // 41
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 42
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 43
+    {"draw", "zeqdraw", "dr", 0, CV_draw},                  // 44
+    {"decode_hour", "zeqdecode", "dh", 0, CV_string},       // 45
+    {"device", "zeqdevice", "de", 0, CV_device},            // 46
     {"file_param", "zeqfileparam", "pf", 0, CV_file_param}, // 47
-    {"file_path", "zeqfile", "fp", 0, CV_path}, // 48
-    {"filename", "zeqfilename", nullptr, 1, CV_strcpy}, // 49
-    {"filename", "zeqfilename", nullptr, 10, CV_strings}, // 50
-    {"font_list", "zeqfontlist", "fl", 0, CV_string}, // 51
-    {"forecast", "zeqforecast", "fc", 0, CV_string}, // 52
-    {"geometry", "zeqgeometry", "ge", 0, CV_string}, // 53
-    {"grid_num", "zeqgridnum", "gn", 0, CV_string}, // 54
-    {"grid_path", "zeqgrid", "gp", 0, CV_path}, // 55
-    {"grid_type", "zeqgridtype", "gt", 0, CV_int}, // 56
-    {"help", "zeqhelp", "h", 0, CV_help}, // 57
-    {"hour", "zeqhour", "ho", 0, CV_hour}, // 58
-    {"icon", "zeqicon", "ic", 0, CV_bool}, // 59
-    {"identifier", "zeqident", "id", 0, CV_string}, // 60
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 61
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 62
-    {"image_path", "zeqimage", "ip", 0, CV_string}, // 63
-    {"in_file", "zeqinfile", "if", 0, CV_string}, // 64
-    {"in_file", "zeqinfile", "if", 0, CV_string}, // 65
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 66
-    {"ingestor", "zeqingestor", "di", 0, CV_ingestor}, // 67
-    {"input", "zeqin", "in", 0, CV_string}, // 68
-    {"label", "zeqlabel", "la", 0, CV_string}, // 69
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 70
-    {"level", "zeqlevel", "le", 0, CV_string}, // 71
-    {"map_file", "zeqmap", "mf", 0, CV_string}, // 72
-    {"message", "zeqmess", "me", 0, CV_mess}, // 73
-    {"model", "zeqmodel", "mo", 0, CV_string}, // 74
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 75
-    {"name_conv", "zeqnameconv", "nc", 0, CV_name}, // 76
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 77
-    {"num_hour", "zeqnumhour", "nh", 0, CV_string}, // 78
-    {"object_param", "zeqobject", "oa", 0, CV_string}, // 79
-    {"out_file", "zeqoutfile", "of", 0, CV_string}, // 80
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 81
-    {"output", "zeqout", "ou", 0, CV_string}, // 82
-    {"parameter", "zeqparam", "pa", 0, CV_string}, // 83
-    {"plot_domain", "zeqdomain", "pd", 0, CV_domain}, // 84
-    {"plot_format", "zeqformat", "fm", 0, CV_string}, // 85
-    {"plot_param", "zeqpltparam", "pp", 0, CV_string}, // 86
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 87
-    {"plot_scale", "zeqscale", "sc", 0, CV_float}, // 88
-    {"plot_type", "zeqplot", "pl", 0, CV_plot_type}, // 89
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 90
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 91
-    {"product", "zeqproduct", "ph", 0, CV_string}, // 92
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 93
-    {"raw_path", "zeqraw", "rp", 0, CV_path}, // 94
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 95
-    {"region", "zeqregion", "re", 0, CV_region}, // 96
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 97
-    {"stat_prior", "zeqprior", "pr", 0, CV_int}, // 98
-    {"state", "zeqstate", "st", 0, CV_string}, // 99
-    {"table", "zeqtable", "ta", 0, CV_bool}, // 100
-    {"time", "zeqtime", "ft", 0, CV_string}, // 101
-    {"title", "zeqtitle", "ti", 0, CV_string}, // 102
-    {nullptr, nullptr, nullptr, 0, CV_none}, // 103
-    {"value", "zeqvalue", nullptr, 10, CV_strings}, // 104
-    {"variable", "zeqvar", "va", 0, CV_string}, // 105
-    {"watch_path", "zeqwatch", "wp", 0, CV_path}, // 106
-    {"window_num", "zeqwindownum", "wn", 0, CV_int}, // 107
-    {"color_watch", "zeqclrwatch", "cowa", 0, CV_string}, // 108
-    {"log_file", "zeqlog", "lf", 0, CV_string}, // 109
-    {"grid_domain", "zeqgrddomain", "gd", 0, CV_domain}, // 110
-    {"input", "zeqin", "inp", 0, CV_string}, // 111
-    {"text_path", "zeqtext", "tp", 0, CV_path}, // 112
-    {"model_path", "zeqmpath", "mp", 0, CV_path}, // 113
-    {"sat_path", "zeqsat", "sp", 0, CV_path}, // 114
+    {"file_path", "zeqfile", "fp", 0, CV_path},             // 48
+    {"filename", "zeqfilename", nullptr, 1, CV_strcpy},     // 49
+    {"filename", "zeqfilename", nullptr, 10, CV_strings},   // 50
+    {"font_list", "zeqfontlist", "fl", 0, CV_string},       // 51
+    {"forecast", "zeqforecast", "fc", 0, CV_string},        // 52
+    {"geometry", "zeqgeometry", "ge", 0, CV_string},        // 53
+    {"grid_num", "zeqgridnum", "gn", 0, CV_string},         // 54
+    {"grid_path", "zeqgrid", "gp", 0, CV_path},             // 55
+    {"grid_type", "zeqgridtype", "gt", 0, CV_int},          // 56
+    {"help", "zeqhelp", "h", 0, CV_help},                   // 57
+    {"hour", "zeqhour", "ho", 0, CV_hour},                  // 58
+    {"icon", "zeqicon", "ic", 0, CV_bool},                  // 59
+    {"identifier", "zeqident", "id", 0, CV_string},         // 60
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 61
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 62
+    {"image_path", "zeqimage", "ip", 0, CV_string},         // 63
+    {"in_file", "zeqinfile", "if", 0, CV_string},           // 64
+    {"in_file", "zeqinfile", "if", 0, CV_string},           // 65
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 66
+    {"ingestor", "zeqingestor", "di", 0, CV_ingestor},      // 67
+    {"input", "zeqin", "in", 0, CV_string},                 // 68
+    {"label", "zeqlabel", "la", 0, CV_string},              // 69
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 70
+    {"level", "zeqlevel", "le", 0, CV_string},              // 71
+    {"map_file", "zeqmap", "mf", 0, CV_string},             // 72
+    {"message", "zeqmess", "me", 0, CV_mess},               // 73
+    {"model", "zeqmodel", "mo", 0, CV_string},              // 74
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 75
+    {"name_conv", "zeqnameconv", "nc", 0, CV_name},         // 76
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 77
+    {"num_hour", "zeqnumhour", "nh", 0, CV_string},         // 78
+    {"object_param", "zeqobject", "oa", 0, CV_string},      // 79
+    {"out_file", "zeqoutfile", "of", 0, CV_string},         // 80
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 81
+    {"output", "zeqout", "ou", 0, CV_string},               // 82
+    {"parameter", "zeqparam", "pa", 0, CV_string},          // 83
+    {"plot_domain", "zeqdomain", "pd", 0, CV_domain},       // 84
+    {"plot_format", "zeqformat", "fm", 0, CV_string},       // 85
+    {"plot_param", "zeqpltparam", "pp", 0, CV_string},      // 86
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 87
+    {"plot_scale", "zeqscale", "sc", 0, CV_float},          // 88
+    {"plot_type", "zeqplot", "pl", 0, CV_plot_type},        // 89
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 90
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 91
+    {"product", "zeqproduct", "ph", 0, CV_string},          // 92
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 93
+    {"raw_path", "zeqraw", "rp", 0, CV_path},               // 94
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 95
+    {"region", "zeqregion", "re", 0, CV_region},            // 96
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 97
+    {"stat_prior", "zeqprior", "pr", 0, CV_int},            // 98
+    {"state", "zeqstate", "st", 0, CV_string},              // 99
+    {"table", "zeqtable", "ta", 0, CV_bool},                // 100
+    {"time", "zeqtime", "ft", 0, CV_string},                // 101
+    {"title", "zeqtitle", "ti", 0, CV_string},              // 102
+    {nullptr, nullptr, nullptr, 0, CV_none},                // 103
+    {"value", "zeqvalue", nullptr, 10, CV_strings},         // 104
+    {"variable", "zeqvar", "va", 0, CV_string},             // 105
+    {"watch_path", "zeqwatch", "wp", 0, CV_path},           // 106
+    {"window_num", "zeqwindownum", "wn", 0, CV_int},        // 107
+    {"color_watch", "zeqclrwatch", "cowa", 0, CV_string},   // 108
+    {"log_file", "zeqlog", "lf", 0, CV_string},             // 109
+    {"grid_domain", "zeqgrddomain", "gd", 0, CV_domain},    // 110
+    {"input", "zeqin", "inp", 0, CV_string},                // 111
+    {"text_path", "zeqtext", "tp", 0, CV_path},             // 112
+    {"model_path", "zeqmpath", "mp", 0, CV_path},           // 113
+    {"sat_path", "zeqsat", "sp", 0, CV_path},               // 114
 };
 
 // One stored resource. The value is absent when the resource was given
@@ -181,50 +181,43 @@ constexpr std::size_t LINK_TEXT_SIZE = 124;
 
 const char *const default_search_path = ".:/home/zeq/etc:/usr/local/zeq/etc";
 
-Resource *find(const char *name)
-{
-    if (!name)
-        return nullptr;
+Resource *find(const char *name) {
+    if (!name) return nullptr;
     for (auto &r : store)
-        if (r->name == name)
-            return r.get();
+        if (r->name == name) return r.get();
     return nullptr;
 }
 
-void copy_bounded(const char *src, char *dst, std::size_t size)
-{
-    if (!dst || size == 0)
-        return;
+void copy_bounded(const char *src, char *dst, std::size_t size) {
+    if (!dst || size == 0) return;
     std::size_t n = 0;
     for (; src && src[n] && n + 1 < size; ++n)
         dst[n] = src[n];
     dst[n] = '\0';
 }
 
-bool ieq(const char *a, const char *b) { return a && b && stricmp(a, b) == 0; }
+bool ieq(const char *a, const char *b) {
+    return a && b && stricmp(a, b) == 0;
+}
 
 // True when `s` begins with `prefix`, ignoring case.
-bool ibegins(const char *s, const char *prefix)
-{
+bool ibegins(const char *s, const char *prefix) {
     std::size_t n = std::strlen(prefix);
     return std::strlen(s) >= n && strnicmp(s, prefix, static_cast<int>(n)) == 0;
 }
 
 // An argument that is an option: '-' and a letter.
-bool dash_letter(const char *arg)
-{
+bool dash_letter(const char *arg) {
     return arg[0] == '-' && std::isalpha(static_cast<unsigned char>(arg[1]));
 }
 
 // The span of a leading decimal number (sign, digits, fraction, exponent)
 // after blanks; false when there is none.
-bool lead_decimal(const char *s, std::string &num)
-{
+bool lead_decimal(const char *s, std::string &num) {
     while (*s == ' ' || *s == '\t')
         ++s;
     const char *p = s;
-    if (*p == '+' || *p == '-')
-        ++p;
+    if (*p == '+' || *p == '-') ++p;
     const char *digits = p;
     while (std::isdigit(static_cast<unsigned char>(*p)))
         ++p;
@@ -235,12 +228,10 @@ bool lead_decimal(const char *s, std::string &num)
             ++p;
         any = any || p > f;
     }
-    if (!any)
-        return false;
+    if (!any) return false;
     if (*p == 'e' || *p == 'E') {
         const char *e = p + 1;
-        if (*e == '+' || *e == '-')
-            ++e;
+        if (*e == '+' || *e == '-') ++e;
         if (std::isdigit(static_cast<unsigned char>(*e))) {
             p = e;
             while (std::isdigit(static_cast<unsigned char>(*p)))
@@ -253,40 +244,32 @@ bool lead_decimal(const char *s, std::string &num)
 
 // A decimal integer at the start of `s` (blanks skipped), clamped to the range
 // of long; false when there is none.
-bool lead_long(const char *s, int base, long &out)
-{
+bool lead_long(const char *s, int base, long &out) {
     char *end = nullptr;
     long v = std::strtol(s, &end, base);
-    if (end == s)
-        return false;
+    if (end == s) return false;
     out = v;
     return true;
 }
 
-int clamp_int(long v)
-{
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
+int clamp_int(long v) {
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
     return static_cast<int>(v);
 }
 
 // Reads at most `n` digits at `p` into `out`; advances `p`.
-bool read_digits(const char *&p, int n, int &out)
-{
+bool read_digits(const char *&p, int n, int &out) {
     int v = 0, k = 0;
     for (; k < n && std::isdigit(static_cast<unsigned char>(*p)); ++k, ++p)
         v = v * 10 + (*p - '0');
-    if (k == 0)
-        return false;
+    if (k == 0) return false;
     out = v;
     return true;
 }
 
 // The file time given by the hour resource.
-Date decode_hour(const char *s)
-{
+Date decode_hour(const char *s) {
     Date d{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
     std::size_t len = std::strlen(s);
     bool colon = std::strchr(s, ':') != nullptr;
@@ -297,8 +280,7 @@ Date decode_hour(const char *s)
         read_digits(p, 4, d.year);
         int *fields[] = {&d.month, &d.day, &d.hour, &d.min};
         for (int *f : fields)
-            if (!read_digits(p, 2, *f))
-                break;
+            if (!read_digits(p, 2, *f)) break;
     } else if (len == 6 && !colon) {
         read_digits(p, 2, d.month) && read_digits(p, 2, d.day) && read_digits(p, 2, d.hour);
     } else if (len == 4 && lead_digit && !colon) {
@@ -308,39 +290,30 @@ Date decode_hour(const char *s)
     } else if (std::strchr(s, 'd')) {
         int day, hour, min;
         int n = std::sscanf(s, "%dd%d:%d", &day, &hour, &min);
-        if (n >= 1)
-            d.day = day;
-        if (n >= 2)
-            d.hour = hour;
-        if (n >= 3)
-            d.min = min;
+        if (n >= 1) d.day = day;
+        if (n >= 2) d.hour = hour;
+        if (n >= 3) d.min = min;
     } else if (s[0] == ':') {
         int min;
-        if (std::sscanf(s + 1, "%d", &min) == 1)
-            d.min = min;
+        if (std::sscanf(s + 1, "%d", &min) == 1) d.min = min;
     } else if (s[0] == '-' && s[1] == ':') {
         int min;
-        if (std::sscanf(s + 2, "%d", &min) == 1)
-            d.min = -min;
+        if (std::sscanf(s + 2, "%d", &min) == 1) d.min = -min;
     } else {
         int hour, min;
         int n = std::sscanf(s, "%d:%d", &hour, &min);
         if (n >= 1 && s[0] == '-' && hour == 0) {
-            if (n >= 2)
-                d.min = -min;
+            if (n >= 2) d.min = -min;
         } else {
-            if (n >= 1)
-                d.hour = hour;
-            if (n >= 2)
-                d.min = min;
+            if (n >= 1) d.hour = hour;
+            if (n >= 2) d.min = min;
         }
     }
     return d;
 }
 
 // Words of the file_param resource (flag slot 15).
-void set_file_param(const char *s)
-{
+void set_file_param(const char *s) {
     struct Word {
         const char *word;
         int value;
@@ -355,17 +328,16 @@ void set_file_param(const char *s)
 }
 
 // Words of the plot_type resource (flag slot 11).
-void set_plot_type(const char *s)
-{
+void set_plot_type(const char *s) {
     struct Word {
         const char *word;
         int value;
     };
     static constexpr Word words[] = {
-        {"raw", 0},   {"none", 99},  {"value", 17}, {"gvalue", 17}, {"cf", 15},     {"lcf", 16},
-        {"ln", 12},   {"dln", 13},   {"ndln", 14},  {"vect", 21},   {"barb", 22},   {"strm", 23},
-        {"stream", 23}, {"an", 54},  {"number", 54}, {"pm", 55},    {"skewt", 62},  {"ema", 63},
-        {"teph", 64}, {"rteph", 65}, {"stuve", 61}, {"hodo", 69}};
+        {"raw", 0},     {"none", 99},  {"value", 17},  {"gvalue", 17}, {"cf", 15},    {"lcf", 16},
+        {"ln", 12},     {"dln", 13},   {"ndln", 14},   {"vect", 21},   {"barb", 22},  {"strm", 23},
+        {"stream", 23}, {"an", 54},    {"number", 54}, {"pm", 55},     {"skewt", 62}, {"ema", 63},
+        {"teph", 64},   {"rteph", 65}, {"stuve", 61},  {"hodo", 69}};
     for (const Word &w : words)
         if (ieq(s, w.word)) {
             FLAG_set(11, w.value);
@@ -382,8 +354,7 @@ struct LoopLink {
 LoopLink loop;
 
 // Reads the answers to one request; the status that ended them.
-int loop_reply()
-{
+int loop_reply() {
     char text[LINK_TEXT_SIZE];
     int status;
     while ((status = MQ_get(loop.queue, loop.conn, text)) == 0) {
@@ -393,8 +364,7 @@ int loop_reply()
 
 // Asks the loop window `item` ("#N") for every resource of the table, and
 // gives it the resources it does not hold.
-void loop_window(const char *item, RES_defobj *tab)
-{
+void loop_window(const char *item, RES_defobj *tab) {
     loop.connected = false;
     errno = 0;
     int queue = MQ_open(std::atoi(item + 1));
@@ -412,14 +382,12 @@ void loop_window(const char *item, RES_defobj *tab)
     loop = {true, queue, conn};
 
     for (RES_defobj *row = tab; row->def; ++row)
-        if (row->def[0])
-            MQ_put(queue, conn, "query res %s", row->def);
+        if (row->def[0]) MQ_put(queue, conn, "query res %s", row->def);
 
     int sets = 0;
     char text[LINK_TEXT_SIZE];
     for (RES_defobj *row = tab; row->def; ++row) {
-        if (!row->def[0])
-            continue;
+        if (!row->def[0]) continue;
         bool given = false;
         int status;
         while ((status = MQ_get(queue, conn, text)) == 0) {
@@ -429,8 +397,7 @@ void loop_window(const char *item, RES_defobj *tab)
                 given = true;
             }
         }
-        if (status == -3)
-            MESS_print(M_WARN, "ZEQloop not running!\n");
+        if (status == -3) MESS_print(M_WARN, "ZEQloop not running!\n");
         if (!given) {
             if (Resource *r = find(row->def)) {
                 MQ_put(queue, conn, "set res %s %s", row->def, r->data ? r->data->c_str() : "");
@@ -443,8 +410,7 @@ void loop_window(const char *item, RES_defobj *tab)
 }
 
 // One defaults file of the search path.
-void read_defaults(const char *item, RES_defobj *tab)
-{
+void read_defaults(const char *item, RES_defobj *tab) {
     if (DEF_open(item) == 0) {
         char name[DEF_NAME_SIZE];
         char value[DEF_VALUE_SIZE];
@@ -468,11 +434,9 @@ void read_defaults(const char *item, RES_defobj *tab)
 }
 
 // The defaults search path, item by item.
-void read_search_path(RES_defobj *tab)
-{
+void read_search_path(RES_defobj *tab) {
     const char *path = RES_get("default");
-    if (!path)
-        path = default_search_path;
+    if (!path) path = default_search_path;
     DEF_clr_tag();
     int n = 0;
     char **items = nullptr;
@@ -503,8 +467,7 @@ struct Option {
     bool value_from_next = false;
 };
 
-Option split_option(const char *text, int argc, char **argv, int *i)
-{
+Option split_option(const char *text, int argc, char **argv, int *i) {
     Option opt;
     const char *eq = std::strchr(text, '=');
     std::size_t len = eq ? static_cast<std::size_t>(eq - text) : std::strlen(text);
@@ -518,30 +481,23 @@ Option split_option(const char *text, int argc, char **argv, int *i)
     return opt;
 }
 
-bool names_title(const char *name, bool fold)
-{
+bool names_title(const char *name, bool fold) {
     std::size_t n = std::strlen(name);
-    if (n == 0 || n > 4)
-        return false;
+    if (n == 0 || n > 4) return false;
     return fold ? strnicmp(name, "name", static_cast<int>(n)) == 0 : std::strncmp(name, "name", n) == 0;
 }
 
-bool names_path(const char *name, bool fold)
-{
-    if (fold)
-        return ibegins(name, "default") || ibegins(name, "df");
+bool names_path(const char *name, bool fold) {
+    if (fold) return ibegins(name, "default") || ibegins(name, "df");
     return std::strncmp(name, "default", 7) == 0 || std::strncmp(name, "df", 2) == 0;
 }
 
 // First command-line pass: the program title and the defaults search path.
-void first_pass(int argc, char **argv)
-{
+void first_pass(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
-        if (!dash_letter(argv[i]))
-            continue;
+        if (!dash_letter(argv[i])) continue;
         Option opt = split_option(argv[i] + 1, argc, argv, &i);
-        if (!opt.value)
-            continue;
+        if (!opt.value) continue;
         if (names_title(opt.name.c_str(), false)) {
             RES_new(MISSING, "name", opt.value, CV_string);
             DEF_name(opt.value);
@@ -553,26 +509,20 @@ void first_pass(int argc, char **argv)
 
 // The row an option name selects, or -1; -2 when the option is one the first
 // pass dealt with.
-int match_row(const RES_defobj *tab, const char *name)
-{
+int match_row(const RES_defobj *tab, const char *name) {
     auto keyed = [](const RES_defobj &r) { return r.def[0] && r.cmd; };
     for (const RES_defobj *r = tab; r->def; ++r)
-        if (keyed(*r) && ieq(r->cmd, name))
-            return static_cast<int>(r - tab);
+        if (keyed(*r) && ieq(r->cmd, name)) return static_cast<int>(r - tab);
     for (const RES_defobj *r = tab; r->def; ++r)
-        if (keyed(*r) && ieq(r->def, name))
-            return static_cast<int>(r - tab);
-    if (names_title(name, true) || names_path(name, true))
-        return -2;
+        if (keyed(*r) && ieq(r->def, name)) return static_cast<int>(r - tab);
+    if (names_title(name, true) || names_path(name, true)) return -2;
     for (const RES_defobj *r = tab; r->def; ++r)
-        if (keyed(*r) && ibegins(r->def, name))
-            return static_cast<int>(r - tab);
+        if (keyed(*r) && ibegins(r->def, name)) return static_cast<int>(r - tab);
     return -1;
 }
 
 // Second command-line pass: every option and positional argument.
-void second_pass(int argc, char **argv, RES_defobj *tab)
-{
+void second_pass(int argc, char **argv, RES_defobj *tab) {
     int npos = 0;
     std::vector<bool> slot_started;
     for (const RES_defobj *r = tab; r->def; ++r)
@@ -580,8 +530,7 @@ void second_pass(int argc, char **argv, RES_defobj *tab)
 
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
-        if (std::strcmp(arg, "--") == 0)
-            continue;
+        if (std::strcmp(arg, "--") == 0) continue;
         const char *text = nullptr;
         if (dash_letter(arg))
             text = arg + 1;
@@ -591,8 +540,7 @@ void second_pass(int argc, char **argv, RES_defobj *tab)
         if (text) {
             Option opt = split_option(text, argc, argv, &i);
             int row = match_row(tab, opt.name.c_str());
-            if (row == -2)
-                continue;
+            if (row == -2) continue;
             const char *name = opt.name.c_str();
             if (row < 0) {
                 RES_new(MISSING, name, opt.value, CV_string);
@@ -615,13 +563,10 @@ void second_pass(int argc, char **argv, RES_defobj *tab)
         ++npos;
         int row = -1;
         for (const RES_defobj *r = tab; r->def && row < 0; ++r)
-            if (r->def[0] && !r->cmd && r->slot == npos)
-                row = static_cast<int>(r - tab);
+            if (r->def[0] && !r->cmd && r->slot == npos) row = static_cast<int>(r - tab);
         for (const RES_defobj *r = tab; r->def && row < 0; ++r)
-            if (r->def[0] && !r->cmd && r->slot == RES_SLOT_ALL)
-                row = static_cast<int>(r - tab);
-        if (row < 0)
-            continue;
+            if (r->def[0] && !r->cmd && r->slot == RES_SLOT_ALL) row = static_cast<int>(r - tab);
+        if (row < 0) continue;
         if (tab[row].slot == RES_SLOT_ALL && slot_started[row])
             RES_append(row, tab[row].def, arg, tab[row].cvt);
         else
@@ -632,19 +577,16 @@ void second_pass(int argc, char **argv, RES_defobj *tab)
 
 // Converts the resources that act at once (rows with a target, and the kinds
 // that set flags, the message level and the file time).
-void convert_all(RES_defobj *tab)
-{
+void convert_all(RES_defobj *tab) {
     for (std::size_t k = 0; k < store.size(); ++k) {
         Resource &r = *store[k];
-        if (r.index == MISSING)
-            continue;
+        if (r.index == MISSING) continue;
         RES_defobj &row = tab[r.index];
         const char *value = r.data ? r.data->c_str() : nullptr;
         if (r.cvt == CV_strings && row.out) {
             int count = 0;
             parse_string(value, '\n', &count, static_cast<char ***>(row.out));
-            if (row.num)
-                *row.num = count;
+            if (row.num) *row.num = count;
         } else {
             RES_conv_data(value, row.out, r.cvt);
         }
@@ -653,8 +595,7 @@ void convert_all(RES_defobj *tab)
 
 } // namespace
 
-int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos)
-{
+int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res_pos) {
     FLAG_reset(MISSING);
     int n = 0;
     for (const res_type *k = res_key; k && *k != RES_null; ++k)
@@ -674,13 +615,11 @@ int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res
 
     RES_decode(argc, argv, table);
 
-    if (const char *tz = std::getenv("zeqtz"))
-        DATE_set_TZ(tz);
+    if (const char *tz = std::getenv("zeqtz")) DATE_set_TZ(tz);
     return 1;
 }
 
-int RES_enter(RES_defobj *obj, res_type key)
-{
+int RES_enter(RES_defobj *obj, res_type key) {
     int k = static_cast<int>(key);
     if (k < 0 || k >= RES_NUM_TYPES || !rows[k].def) {
         std::printf("%d\n", k);
@@ -690,20 +629,17 @@ int RES_enter(RES_defobj *obj, res_type key)
     return RES_fill_obj(obj, r.def, r.env, r.cmd, r.slot, r.cvt, nullptr, nullptr);
 }
 
-int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd, int slot, DEF_convert cvt,
-                 void *out, int *num)
-{
+int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd, int slot,
+                 DEF_convert cvt, void *out, int *num) {
     *obj = {def, env, cmd, slot, cvt, out, num};
     return 1;
 }
 
-int RES_decode(int argc, char **argv, RES_defobj *def_table)
-{
+int RES_decode(int argc, char **argv, RES_defobj *def_table) {
     RES_setCL(argc, argv);
     DEF_prog();
 
-    if (const char *path = std::getenv("zeqdefault"))
-        RES_new(MISSING, "default", path, CV_string);
+    if (const char *path = std::getenv("zeqdefault")) RES_new(MISSING, "default", path, CV_string);
 
     first_pass(argc, argv);
     read_search_path(def_table);
@@ -725,10 +661,8 @@ int RES_decode(int argc, char **argv, RES_defobj *def_table)
     return 0;
 }
 
-int RES_new(int index, const char *name, const char *data, DEF_convert cvt)
-{
-    if (!name)
-        return -1;
+int RES_new(int index, const char *name, const char *data, DEF_convert cvt) {
+    if (!name) return -1;
     try {
         Resource *r = find(name);
         if (!r) {
@@ -739,8 +673,7 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt)
         r->index = index;
         r->cvt = cvt;
         try {
-            if (data)
-                r->data.emplace(data);
+            if (data) r->data.emplace(data);
         } catch (const std::bad_alloc &) {
             r->data.reset();
         }
@@ -750,13 +683,10 @@ int RES_new(int index, const char *name, const char *data, DEF_convert cvt)
     return 0;
 }
 
-int RES_append(int index, const char *name, const char *str, DEF_convert cvt)
-{
+int RES_append(int index, const char *name, const char *str, DEF_convert cvt) {
     Resource *r = find(name);
-    if (!r)
-        return RES_new(index, name, str, cvt);
-    if (!str)
-        return 0;
+    if (!r) return RES_new(index, name, str, cvt);
+    if (!str) return 0;
     try {
         if (r->data)
             r->data->append("\n").append(str);
@@ -768,42 +698,34 @@ int RES_append(int index, const char *name, const char *str, DEF_convert cvt)
     return 0;
 }
 
-int RES_put(const char *name, const char *value) { return RES_new(MISSING, name, value, CV_string); }
+int RES_put(const char *name, const char *value) {
+    return RES_new(MISSING, name, value, CV_string);
+}
 
-const char *RES_get(const char *name)
-{
+const char *RES_get(const char *name) {
     const Resource *r = find(name);
-    if (!r)
-        return nullptr;
+    if (!r) return nullptr;
     return r->data ? r->data->c_str() : "";
 }
 
-int RES_getval(const char *name, void *data, DEF_convert cvt)
-{
+int RES_getval(const char *name, void *data, DEF_convert cvt) {
     const Resource *r = find(name);
-    if (!r || !data)
-        return 0;
+    if (!r || !data) return 0;
     return RES_conv_data(r->data ? r->data->c_str() : nullptr, data, cvt);
 }
 
-int RES_getvals(const char *name, int *paramc, char ***paramv)
-{
-    if (paramc)
-        *paramc = 0;
-    if (paramv)
-        *paramv = nullptr;
+int RES_getvals(const char *name, int *paramc, char ***paramv) {
+    if (paramc) *paramc = 0;
+    if (paramv) *paramv = nullptr;
     const Resource *r = find(name);
-    if (!r || !paramv || !r->data)
-        return 0;
+    if (!r || !paramv || !r->data) return 0;
     int count = 0;
     parse_string(r->data->c_str(), r->cvt == CV_strings ? '\n' : ',', &count, paramv);
-    if (paramc)
-        *paramc = count;
+    if (paramc) *paramc = count;
     return count;
 }
 
-int RES_list()
-{
+int RES_list() {
     for (const auto &r : store) {
         if (r->data)
             MESS_print(8, "%s: %s\n", r->name.c_str(), r->data->c_str());
@@ -813,13 +735,11 @@ int RES_list()
     return 0;
 }
 
-int RES_conv_data(const char *data, void *out, DEF_convert cvt)
-{
+int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     switch (cvt) {
     case CV_batch:
         FLAG_set(19, 1);
-        if (MESS_check_set() == 0)
-            MESS_set(0, 0xFF);
+        if (MESS_check_set() == 0) MESS_set(0, 0xFF);
         return 1;
     case CV_help:
         FLAG_set(20, 1);
@@ -837,8 +757,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt)
     default:
         break;
     }
-    if (!data)
-        return 0;
+    if (!data) return 0;
 
     switch (cvt) {
     case CV_mess:
@@ -861,8 +780,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt)
     default:
         break;
     }
-    if (!out)
-        return 0;
+    if (!out) return 0;
 
     long v = 0;
     std::string num;
@@ -870,14 +788,12 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt)
     case CV_int:
         if (std::isdigit(static_cast<unsigned char>(data[0])) || data[0] == '-' || data[0] == '+') {
             int base = (data[1] == 'x' || data[1] == 'X') ? 16 : 10;
-            if (lead_long(data, base, v))
-                *static_cast<int *>(out) = clamp_int(v);
+            if (lead_long(data, base, v)) *static_cast<int *>(out) = clamp_int(v);
         }
         break;
     case CV_short:
         if (std::isdigit(static_cast<unsigned char>(data[0])) && lead_long(data, 10, v))
-            *static_cast<std::int16_t *>(out) =
-                static_cast<std::int16_t>(v > INT16_MAX ? INT16_MAX : v);
+            *static_cast<std::int16_t *>(out) = static_cast<std::int16_t>(v > INT16_MAX ? INT16_MAX : v);
         break;
     case CV_long:
         if (std::isdigit(static_cast<unsigned char>(data[0])) && lead_long(data, 10, v))
@@ -903,8 +819,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt)
         char *copy = static_cast<char *>(std::malloc(len + (slash ? 1 : 2)));
         if (copy) {
             std::memcpy(copy, data, len);
-            if (!slash)
-                copy[len++] = '/';
+            if (!slash) copy[len++] = '/';
             copy[len] = '\0';
             *static_cast<char **>(out) = copy;
         }
@@ -919,8 +834,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt)
         char **argv = nullptr;
         parse_string(data, ',', &argc, &argv);
         FLAG_set(2, argc > 0 ? RES_set_device(argv[0]) : 1);
-        if (argc >= 2)
-            *static_cast<const char **>(out) = std::strchr(data, ',') + 1;
+        if (argc >= 2) *static_cast<const char **>(out) = std::strchr(data, ',') + 1;
         free_parsed_array(argc, argv);
         break;
     }
@@ -930,8 +844,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt)
     return 1;
 }
 
-int RES_set_device(const char *str)
-{
+int RES_set_device(const char *str) {
     switch (str ? str[0] : '\0') {
     case 'P':
     case 'p':
@@ -952,27 +865,25 @@ int RES_set_device(const char *str)
     }
 }
 
-int RES_setCL(int argc, char **argv)
-{
+int RES_setCL(int argc, char **argv) {
     cl_argc = argc;
     cl_argv = argv;
     return 1;
 }
 
-const char *RES_get_prog() { return (cl_argc > 0 && cl_argv) ? cl_argv[0] : nullptr; }
+const char *RES_get_prog() {
+    return (cl_argc > 0 && cl_argv) ? cl_argv[0] : nullptr;
+}
 
-const char *RES_get_progname(char *prog, std::size_t size)
-{
+const char *RES_get_progname(char *prog, std::size_t size) {
     const char *path = RES_get_prog();
-    if (!path)
-        path = "";
+    if (!path) path = "";
     const char *slash = std::strrchr(path, '/');
     const char *base = slash ? slash + 1 : path;
     if (!prog) {
         std::size_t n = std::strlen(base);
         char *copy = static_cast<char *>(std::malloc(n + 1));
-        if (!copy)
-            return "ZEQ";
+        if (!copy) return "ZEQ";
         std::memcpy(copy, base, n + 1);
         return copy;
     }

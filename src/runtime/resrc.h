@@ -18,8 +18,8 @@ int RES_init(int argc, char **argv, const res_type *res_key, const res_type *res
 int RES_enter(RES_defobj *obj, res_type key);
 
 // Stores the fields of a row; returns 1.
-int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd, int slot, DEF_convert cvt,
-                 void *out, int *num);
+int RES_fill_obj(RES_defobj *obj, const char *def, const char *env, const char *cmd, int slot,
+                 DEF_convert cvt, void *out, int *num);
 
 // Resolves the option table (null `def` ends it) from the defaults search
 // path, the environment and the command line, then converts the settings that

@@ -20,8 +20,7 @@ char var_str[VAR_STR_SIZE];
 Date file_date{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 
 // Applies the words of one list resource to the input kind; later words win.
-void input_words(const char *resource)
-{
+void input_words(const char *resource) {
     int argc = 0;
     char **argv = nullptr;
     RES_getvals(resource, &argc, &argv);
@@ -36,8 +35,7 @@ void input_words(const char *resource)
             char conv[] = "frt_dat";
             FILE_set_name(conv);
         } else {
-            if (std::strstr(word, "sfc"))
-                FLAG_set(14, 10);
+            if (std::strstr(word, "sfc")) FLAG_set(14, 10);
             FILE_set_name(word);
         }
     }
@@ -46,8 +44,7 @@ void input_words(const char *resource)
 
 } // namespace
 
-int SFC_cvt_in_file()
-{
+int SFC_cvt_in_file() {
     char conv[] = "sfc_cvt";
     FILE_set_name(conv);
     FLAG_set(14, 10);
@@ -56,8 +53,7 @@ int SFC_cvt_in_file()
     return 0;
 }
 
-int SFC_set_date(const Date *datim)
-{
+int SFC_set_date(const Date *datim) {
     if (datim)
         file_date = *datim;
     else
@@ -65,22 +61,19 @@ int SFC_set_date(const Date *datim)
     return 0;
 }
 
-int SFC_set_prompt_variable(int val)
-{
+int SFC_set_prompt_variable(int val) {
     variable_prompt = val;
     return 0;
 }
 
-int SFC_prompt_variable()
-{
+int SFC_prompt_variable() {
     static bool init = false;
     if (!init) {
         VAR_open_file(nullptr);
         init = true;
     }
     VAR_read_menu();
-    if (!variable_prompt)
-        return 0;
+    if (!variable_prompt) return 0;
 
     int result;
     if (const char *var = RES_get("variable")) {
@@ -94,12 +87,9 @@ int SFC_prompt_variable()
         result = 1;
     } else {
         result = VAR_menu("\n        Variable Menu\n", "Enter the variable: ", var_str, 3);
-        if (FLAG_batch())
-            variable_prompt = 0;
-        if (result == 0)
-            return 0;
-        if (result < 0 && result != MISSING)
-            ZEQ_exit(0);
+        if (FLAG_batch()) variable_prompt = 0;
+        if (result == 0) return 0;
+        if (result < 0 && result != MISSING) ZEQ_exit(0);
     }
     FLAG_set(7, 1);
     VAR_setup(nullptr, var_str);
@@ -108,4 +98,6 @@ int SFC_prompt_variable()
 }
 
 // Stands in for the surface plot driver until it is built: nothing is drawn.
-int SFC_plot(Domain *) { return 0; }
+int SFC_plot(Domain *) {
+    return 0;
+}
