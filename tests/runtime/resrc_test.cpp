@@ -531,6 +531,24 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"EnvironmentOnlyForRows", {}, {{"zeqinput", "front"}}, {{"input", ABSENT}}}),
     [](const testing::TestParamInfo<GrammarCase> &info) { return std::string(info.param.label); });
 
+TEST(Resolution, RowTargetsAreFilledAtTheEnd) {
+    int count = 0;
+    char **files = nullptr;
+    int nfiles = -1;
+    RES_defobj table[3];
+    RES_fill_obj(&table[0], "count", "zeqcount", "ct", 0, CV_int, &count, nullptr);
+    RES_fill_obj(&table[1], "files", "zeqfiles", nullptr, RES_SLOT_ALL, CV_strings, &files, &nfiles);
+    RES_fill_obj(&table[2], nullptr, nullptr, nullptr, 0, CV_none, nullptr, nullptr);
+    char *argv[] = {const_cast<char *>("prog"), const_cast<char *>("a"), const_cast<char *>("-ct"),
+                    const_cast<char *>("0x10"), const_cast<char *>("b"), nullptr};
+    EXPECT_EQ(RES_decode(5, argv, table), 0);
+    EXPECT_EQ(count, 16);
+    ASSERT_EQ(nfiles, 2);
+    EXPECT_STREQ(files[0], "a");
+    EXPECT_STREQ(files[1], "b");
+    free_parsed_array(nfiles, files);
+}
+
 TEST(Resolution, SettingsThatActAtOnce) {
     CommandLine cl({"-pl", "cf", "-pf", "app", "-batch=no", "-dr", "data,map", "-ho", "061512"});
     cl.init();

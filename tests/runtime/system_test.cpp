@@ -22,80 +22,22 @@
 
 #include "runtime/resrc.h"
 #include "runtime/system.h"
+#include "support/child.h"
 
 namespace {
 
-std::string read_file(const std::string &name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using zeqtest::read_file;
+using zeqtest::TempDir;
+using zeqtest::write_file;
+using Child = zeqtest::ChildResult;
 
-void write_file(const std::string &name, const std::string &text) {
-    std::ofstream out(name, std::ios::binary);
-    out << text;
-}
-
-// A temporary directory removed at the end of the test.
-struct TempDir {
-    TempDir() {
-        char tmpl[] = "/tmp/zeqsys.XXXXXX";
-        path = mkdtemp(tmpl) ? tmpl : "/tmp";
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-    std::string file(const char *name) const { return path + "/" + name; }
-    std::string path;
-};
-
-// Runs `body` in a child process whose standard input is `input` (or closed
-// when `close_input`), with standard output and error in files. A child that
-// does not end within ten seconds is killed and reported as timed out.
-struct Child {
-    int status = -1; // exit status, -1 when killed or timed out
-    bool timed_out = false;
-    std::string out;
-    std::string err;
-};
-
+// Runs `body` in a child reading `input`, or with its standard input closed.
 Child run_child(const std::string &input, const std::function<int()> &body, bool close_input = false) {
-    TempDir dir;
-    std::string in = dir.file("in"), out = dir.file("out"), err = dir.file("err");
-    write_file(in, input);
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (close_input) {
-            close(STDIN_FILENO);
-        } else {
-            int fd = open(in.c_str(), O_RDONLY);
-            dup2(fd, STDIN_FILENO);
-            close(fd);
-        }
-        int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int fe = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fo, STDOUT_FILENO);
-        dup2(fe, STDERR_FILENO);
-        int code = body();
-        std::fflush(nullptr);
-        _exit(code);
-    }
-    Child c;
-    int st = 0;
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (waitpid(pid, &st, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > until) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &st, 0);
-            c.timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!c.timed_out && WIFEXITED(st)) c.status = WEXITSTATUS(st);
-    c.out = read_file(out);
-    c.err = read_file(err);
-    return c;
+    if (!close_input) return zeqtest::run_child(body, {input});
+    return zeqtest::run_child([&body] {
+        close(STDIN_FILENO);
+        return body();
+    });
 }
 
 std::size_t count(const std::string &text, const std::string &what) {
