@@ -30,6 +30,13 @@ except sysv_ipc.ExistentialError:
     sys.exit(1)' "$1"
 }
 
+# Starts the peer with the given options; sets peer_pid and port.
+start_peer() {
+    coproc PEER { exec /usr/bin/python3 "$ZEQ_SOURCE_DIR/tests/support/loop_peer.py" "$@"; }
+    peer_pid=$PEER_PID
+    read -r -t 10 _ port _ <&"${PEER[0]}" || { echo "FAIL: the loop peer did not start"; exit 1; }
+}
+
 # No window 4242: a warning, then the help page, status 0.
 num=4242
 while queue_exists "$num"; do num=$((num + 1)); done
@@ -45,11 +52,7 @@ check "help page after the warning" $?
 # "quit".
 key=$((0x4D000000 + ($$ % 0x10000) * 0x10))
 while queue_exists "$key"; do key=$((key + 1)); done
-coproc PEER { exec /usr/bin/python3 "$ZEQ_SOURCE_DIR/tests/support/loop_peer.py" --queue "$key" \
-    --answer message=warn --answer variable=temp --log "$work/log" --deadline 20; }
-peer_pid=$PEER_PID
-read -r -t 10 ready <&"${PEER[0]}"
-case "$ready" in ready*) ;; *) echo "FAIL: the loop peer did not start"; exit 1 ;; esac
+start_peer --queue "$key" --answer message=warn --answer variable=temp --log "$work/log" --deadline 20
 
 "$TARNISK" -df "#$key" -ti abc >"$work/out" 2>"$work/err" </dev/null
 check "window run status" $?
@@ -70,5 +73,50 @@ grep -q "BADSIZE\|NOZERO" "$work/log"
 check "every message is 120 bytes with a zero-terminated text" $?
 ! queue_exists "$key"
 check "the window's queue is gone" $?
+
+# The same over TCP: a defaults file earlier on the path chooses the socket
+# transport for the link; the window number is the port.
+printf 'tarnisk.parameter to=5,qtype=sock\n' >"$work/sock.def"
+start_peer --port 0 --answer message=warn --log "$work/log" --deadline 20
+"$TARNISK" -df "$work/sock.def:#$port" -ti abc >"$work/out" 2>"$work/err" </dev/null
+check "socket window run status" $?
+[ ! -s "$work/out" ] && [ ! -s "$work/err" ]
+check "socket window run: message=warn taken, nothing printed (got: $(cat "$work/out" "$work/err"))" $?
+wait "$peer_pid"
+peer_pid=
+tail -2 "$work/log" | tr '\n' '|' | grep -qx '3set res title abc|3quit|'
+check "socket window: command line sent back, then quit" $?
+
+# A window that never answers ends the run with status 7 once the time-out
+# (here 1 s, from the defaults file) has passed; over the queue and over TCP.
+silent_run() { # defaults file, window number, description
+    local start end
+    start=$(date +%s%N)
+    "$TARNISK" -df "$1:#$2" >"$work/out" 2>"$work/err" </dev/null
+    local status=$?
+    end=$(date +%s%N)
+    [ "$status" -eq 7 ]
+    check "$3: status 7 (got $status)" $?
+    printf 'Queue not responding!!\n' | cmp -s - "$work/err"
+    check "$3: time-out warning (got: $(cat "$work/err"))" $?
+    local ms=$(((end - start) / 1000000))
+    [ "$ms" -ge 800 ] && [ "$ms" -lt 3000 ]
+    check "$3: ended after about a second (took $ms ms)" $?
+}
+printf 'tarnisk.parameter to=1\n' >"$work/queue.def"
+start_peer --queue "$key" --silent --deadline 20
+silent_run "$work/queue.def" "$key" "silent queue window"
+kill "$peer_pid"
+wait "$peer_pid" 2>/dev/null
+peer_pid=
+
+printf 'tarnisk.parameter qtype=sock,to=1\n' >"$work/silent.def"
+start_peer --port 0 --silent --deadline 20
+silent_run "$work/silent.def" "$port" "silent socket window"
+kill "$peer_pid"
+wait "$peer_pid" 2>/dev/null
+peer_pid=
+! queue_exists "$key"
+check "no queue left behind" $?
 
 exit $fail
