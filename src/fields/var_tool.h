@@ -184,3 +184,21 @@ int VAR_print(M_type lev, const VAR_data *data);
 int VAR_print_all(M_type lev);
 // The full label of a record and a line end; 0.
 int VAR_print_info(M_type lev, const VAR_data *data);
+
+// ---- Specification, definition file and menu -----------------------------------
+
+// Opens the variable definition file (null or empty: the program's own);
+// 1 when open, else 0.
+int VAR_open_file(const char *file);
+
+// Rebuilds the variable menu from the open definition file; 1, or 0 when no
+// file is open.
+int VAR_read_menu();
+
+// Runs the variable menu; the chosen abbreviation goes into `string` (80
+// bytes). Returns the menu result: 0 the return entry, -9999 free text.
+int VAR_menu(const char *title, const char *prompt, char *string, int flag);
+
+// Parses the specification `var_str` (changed in place) into the variable
+// list; 1 when the list holds an entry, else 0.
+int VAR_setup(const char *filename, char *var_str);

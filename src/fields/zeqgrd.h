@@ -13,8 +13,8 @@ struct Domain {
     float clon;     // centre longitude
     float dx;       // grid spacing: units of 100 km, degrees for latitude-longitude
     float dy;
-    int nx; // grid points along x (columns)
-    int ny; // grid points along y (rows)
+    int nx;      // grid points along x (columns)
+    int ny;      // grid points along y (rows)
     int ellipse; // 0 sphere, 1 ellipsoid
 };
 

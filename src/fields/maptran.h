@@ -1,0 +1,110 @@
+// The current projection: one Domain that every transform works on, its plane
+// limits, grid coordinates, the map projection formulas, bearings and the map
+// factor.
+//
+// Map projections measure their plane in units of 100 km (earth radius
+// 63.7122), latitude-longitude maps in degrees. Grid column gx counts from 0 at
+// x_min eastward in steps of dx, grid row gy from 0 at y_max southward in steps
+// of dy. Latitudes and longitudes are degrees, north and east positive.
+#pragma once
+
+#include "fields/zeqgrd.h"
+
+// Plane rectangle of a domain, or a diagram's page rectangle.
+struct MAP_limits {
+    float x_min;
+    float x_max;
+    float y_min;
+    float y_max;
+};
+
+// A point of the projection plane.
+struct Point {
+    float x;
+    float y;
+};
+
+// A point on the earth, degrees.
+struct EarthPoint {
+    float lat;
+    float lon;
+};
+
+// --- Current projection, limits and grid coordinates ---
+
+// Makes a copy of *dom the current projection and recomputes the limits;
+// returns 0. Given null, no projection is current and the result is -1.
+int MAP_domain(const Domain *dom);
+// Copies the current domain into *dom and returns dom; given null, returns the
+// live record itself (writes through it bypass the limits and the cache).
+Domain *MAP_get_domain(Domain *dom);
+// Prints the current domain at the print kind; returns 0.
+int MAP_print_domain();
+// Projection number of a projection word.
+int MAP_proj_str(const char *proj);
+// Sets only the current projection number and clears the cache; returns 0.
+int MAP_proj(int proj);
+// The current projection number (-9999 when none).
+int MAP_get_proj();
+float MAP_get_clat();
+float MAP_get_clon();
+// Lambert only: the true latitudes value[0] and value[1] (a missing second one
+// makes the tangent cone); the cache is kept. Returns 0, -1 for null.
+int MAP_proj_coord(const float *value);
+// Sets the reference point plat, plon and clears the cache; returns 0.
+int MAP_coord(float rlat, float rlon);
+// Plane position of the domain centre; the result of MAP_tran.
+int MAP_tran_center(float *x, float *y);
+// Recomputes the limits from the current domain; returns 0.
+int MAP_set_limits();
+// Copies the limits; returns 0 (-1 for null).
+int MAP_get_limits(MAP_limits *lim);
+// Sets the page rectangle of a diagram; returns 0 (-1 for null).
+int MAP_set_view(const MAP_limits *vp);
+// The upper left corner (x_min, y_max); returns 0.
+int MAP_get_up_left(float *x, float *y);
+// 1 when (x, y) lies within the limits (or no projection is current), else 0.
+int MAP_in_domain(float x, float y);
+// As MAP_in_domain with the limits widened by three grid spacings.
+int MAP_in_grid_domain(float x, float y);
+// Grid to plane; -1 with -9999 outputs when gx is -9999, else 0.
+int MAP_grid_tran(float gx, float gy, float *x, float *y);
+// Plane to grid; -1 with -9999 outputs when x is -9999, else 0.
+int MAP_grid_untran(float x, float y, float *gx, float *gy);
+// Converts a plane point of domain1 into the plane of domain2, leaving the
+// current projection as it was; 0, or -1 with -9999 outputs when the point has
+// no place in domain2.
+int MAP_domain_tran(const Domain *domain1, const Domain *domain2, float x1, float y1, float *x2, float *y2);
+
+// --- Projection formulas ---
+
+// Latitude and longitude to the plane: 1 with the plane point (x = lat, y = lon
+// with no projection current); 0 with -9999 outputs when the point cannot be
+// shown or the projection has no formulas.
+int MAP_tran(float lat, float lon, float *x, float *y);
+// Plane to latitude and longitude: 1 with the point (outputs unchanged with no
+// projection current); 0 with -9999 outputs when the point lies off the
+// projected earth or the projection has no formulas.
+int MAP_untran(float x, float y, float *lat, float *lon);
+int MAP_tran_ep(EarthPoint ept, Point *pt);
+int MAP_tran_pe(Point pt, EarthPoint *ept);
+
+// --- Bearings and map factor ---
+
+// Directions are degrees clockwise, the true ones from geographic north, the
+// plane ones from +y; results are not folded into 0..360.
+
+// A true direction at plane point (x, y) turned into a plane direction; -9999
+// for a satellite point that cannot be shown.
+float MAP_dir_adj(float dir, float x, float y);
+// A plane direction at (x, y) turned back into a true direction.
+float MAP_undir_adj(float dir, float x, float y);
+// Polar stereographic: the angle that MAP_dir_adj adds at (x, y); else 0.
+float MAP_uvdir_adj(float u, float v, float x, float y);
+// Bearing of the segment from (x1, y1) to (x2, y2).
+float MAP_dir(float x1, float y1, float x2, float y2);
+// The plane point rad km from (xi, yi) along the true bearing dir; the result
+// of the final MAP_tran (0 with -9999 outputs when the start has no position).
+int MAP_offset(float xi, float yi, float dir, float rad, float *xf, float *yf);
+// Map scale factor at a latitude (lon does not enter).
+float MAP_factor(float lat, float lon);
