@@ -91,7 +91,9 @@ bool istarts(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && ieq(s.substr(0, prefix.size()), prefix);
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char *fmt, ...) {
@@ -102,7 +104,7 @@ std::string format(const char *fmt, ...) {
     va_end(ap);
     if (n < 0) return {};
     return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n)
-                                                                       : sizeof buf - 1);
+                                                                     : sizeof buf - 1);
 }
 
 // Reads a decimal integer (optional blanks and sign, then digits) from the
@@ -202,13 +204,23 @@ std::string table_path(const char *name) {
     return full;
 }
 
-bool parse_running() { return base_ind >= 0 && base_ind < kBaseMax; }
+bool parse_running() {
+    return base_ind >= 0 && base_ind < kBaseMax;
+}
 
-int kind_of(int ind) { return var[static_cast<std::size_t>(ind)].flag % 10; }
-int flag_of(int ind) { return var[static_cast<std::size_t>(ind)].flag; }
-int type_of(int ind) { return var[static_cast<std::size_t>(ind)].type; }
+int kind_of(int ind) {
+    return var[static_cast<std::size_t>(ind)].flag % 10;
+}
+int flag_of(int ind) {
+    return var[static_cast<std::size_t>(ind)].flag;
+}
+int type_of(int ind) {
+    return var[static_cast<std::size_t>(ind)].type;
+}
 
-bool grid_type(int type) { return type >= 10 && type <= 23; }
+bool grid_type(int type) {
+    return type >= 10 && type <= 23;
+}
 
 // ---- Time words --------------------------------------------------------------
 
@@ -216,15 +228,8 @@ struct StatWord {
     const char *word;
     int number;
 };
-constexpr StatWord kStatWords[] = {{"rng", 2},
-                                                  {"avg", 3},
-                                                  {"acc", 4},
-                                                  {"dif", 5},
-                                                  {"max", 6},
-                                                  {"min", 7},
-                                                  {"iavg", 13},
-                                                  {"var", 18},
-                                                  {"uavg", 23}};
+constexpr StatWord kStatWords[] = {{"rng", 2}, {"avg", 3},   {"acc", 4},  {"dif", 5},  {"max", 6},
+                                   {"min", 7}, {"iavg", 13}, {"var", 18}, {"uavg", 23}};
 
 int stat_number(std::string_view word) {
     for (const auto &s : kStatWords)
@@ -246,13 +251,13 @@ struct LevelWord {
     int ltype;
 };
 constexpr LevelWord kLevelWords[] = {
-    {"none", 0},       {"snd", 0},        {"sfc", 1},        {"sf", 1},         {"sea", 1},
-    {"se", 1},         {"frz", 4},        {"lcl", 5},        {"sl", 102},       {"mwnd", 6},
-    {"trop", 7},       {"whole", 200},    {"top_frz", 204},  {"gcld_bot", 206}, {"gcld_top", 207},
+    {"none", 0},        {"snd", 0},         {"sfc", 1},         {"sf", 1},         {"sea", 1},
+    {"se", 1},          {"frz", 4},         {"lcl", 5},         {"sl", 102},       {"mwnd", 6},
+    {"trop", 7},        {"whole", 200},     {"top_frz", 204},   {"gcld_bot", 206}, {"gcld_top", 207},
     {"blcld_bot", 209}, {"blcld_top", 210}, {"blcld_lyr", 211}, {"lcld_bot", 212}, {"lcld_top", 213},
-    {"lcld_lyr", 214}, {"cld_ceil", 215}, {"mcld_bot", 222}, {"mcld_top", 223}, {"mcld_lyr", 224},
-    {"hcld_bot", 232}, {"hcld_top", 233}, {"hcld_lyr", 234}, {"conv_bot", 242}, {"conv_top", 243},
-    {"conv_lyr", 244}, {"wbzero", 245},   {"maxepot", 246},  {"equilib", 247},  {"sconv_bot", 248},
+    {"lcld_lyr", 214},  {"cld_ceil", 215},  {"mcld_bot", 222},  {"mcld_top", 223}, {"mcld_lyr", 224},
+    {"hcld_bot", 232},  {"hcld_top", 233},  {"hcld_lyr", 234},  {"conv_bot", 242}, {"conv_top", 243},
+    {"conv_lyr", 244},  {"wbzero", 245},    {"maxepot", 246},   {"equilib", 247},  {"sconv_bot", 248},
     {"sconv_top", 249}, {"dconv_bot", 251}, {"dconv_top", 252}, {"sclw_bot", 253}, {"sclw_top", 254},
     {"miss", MISSING},
 };
@@ -275,23 +280,24 @@ struct TypeWord {
     int type;
 };
 constexpr TypeWord kTypeInput[] = {
-    {"data", 1},   {"value", 2},  {"text", 3},   {"mark", 4},   {"mk", 4},      {"cont", 11},
-    {"ln", 12},    {"dln", 13},   {"ndln", 14},  {"cf", 15},    {"lcf", 16},    {"gvalue", 17},
-    {"wind", 20},  {"vect", 21},  {"barb", 22},  {"strm", 23},  {"track", 23},  {"plot", 30},
-    {"cloud", 31}, {"wbarb", 32}, {"cbarb", 33}, {"dbarb", 34}, {"vbarb", 35},  {"symb", 36},
-    {"wx", 36},    {"line", 37},
+    {"data", 1},   {"value", 2},  {"text", 3},   {"mark", 4},  {"mk", 4},      {"cont", 11},  {"ln", 12},
+    {"dln", 13},   {"ndln", 14},  {"cf", 15},    {"lcf", 16},  {"gvalue", 17}, {"wind", 20},  {"vect", 21},
+    {"barb", 22},  {"strm", 23},  {"track", 23}, {"plot", 30}, {"cloud", 31},  {"wbarb", 32}, {"cbarb", 33},
+    {"dbarb", 34}, {"vbarb", 35}, {"symb", 36},  {"wx", 36},   {"line", 37},
 };
 constexpr TypeWord kTypePrint[] = {
-    {"data", 1},   {"value", 2},  {"text", 3},  {"mark", 4},  {"int", 5},    {"map", 6},
-    {"frame", 7},  {"panel", 8},  {"grid", 10}, {"cont", 11}, {"lcont", 12}, {"dln", 13},
-    {"ndln", 14},  {"fcont", 15}, {"bcont", 16}, {"gvalue", 17}, {"wind", 20}, {"vect", 21},
-    {"barb", 22},  {"strm", 23},  {"plot", 30}, {"cloud", 31}, {"wbarb", 32}, {"cbarb", 33},
-    {"dbarb", 34}, {"vbarb", 35}, {"symb", 36}, {"line", 37}, {"const", 40},
+    {"data", 1},   {"value", 2},  {"text", 3},   {"mark", 4},    {"int", 5},    {"map", 6},
+    {"frame", 7},  {"panel", 8},  {"grid", 10},  {"cont", 11},   {"lcont", 12}, {"dln", 13},
+    {"ndln", 14},  {"fcont", 15}, {"bcont", 16}, {"gvalue", 17}, {"wind", 20},  {"vect", 21},
+    {"barb", 22},  {"strm", 23},  {"plot", 30},  {"cloud", 31},  {"wbarb", 32}, {"cbarb", 33},
+    {"dbarb", 34}, {"vbarb", 35}, {"symb", 36},  {"line", 37},   {"const", 40},
 };
 
 // ---- Parameter table ---------------------------------------------------------
 
-bool load_varfile() { return var_loaded || VAR_read_varfile() == 1; }
+bool load_varfile() {
+    return var_loaded || VAR_read_varfile() == 1;
+}
 
 // Parses one row of variable.lup: "n[,n...] abbr name".
 bool parse_desc(const std::string &line, VAR_desc *desc) {
@@ -580,28 +586,46 @@ int VAR_reset() {
     varnum = 0;
     return 0;
 }
-int VAR_get_num() { return varnum; }
+int VAR_get_num() {
+    return varnum;
+}
 int VAR_set_num(int num) {
     varnum = num;
     return 0;
 }
-VAR_data *VAR_get_vars() { return var.data(); }
-VAR_data *VAR_get_var(int ind) { return &var[static_cast<std::size_t>(ind)]; }
+VAR_data *VAR_get_vars() {
+    return var.data();
+}
+VAR_data *VAR_get_var(int ind) {
+    return &var[static_cast<std::size_t>(ind)];
+}
 int VAR_set_def_type(int val) {
     def_type = val;
     return 0;
 }
 
-char *VAR_get_name(int ind) { return var[static_cast<std::size_t>(ind)].name; }
-char *VAR_get_units(int ind) { return var[static_cast<std::size_t>(ind)].units; }
-char *VAR_get_format(int ind) { return var[static_cast<std::size_t>(ind)].format; }
-int VAR_get_time(int ind) { return var[static_cast<std::size_t>(ind)].time; }
-int VAR_get_type(int ind) { return type_of(ind); }
+char *VAR_get_name(int ind) {
+    return var[static_cast<std::size_t>(ind)].name;
+}
+char *VAR_get_units(int ind) {
+    return var[static_cast<std::size_t>(ind)].units;
+}
+char *VAR_get_format(int ind) {
+    return var[static_cast<std::size_t>(ind)].format;
+}
+int VAR_get_time(int ind) {
+    return var[static_cast<std::size_t>(ind)].time;
+}
+int VAR_get_type(int ind) {
+    return type_of(ind);
+}
 int VAR_set_type(int ind, int val) {
     var[static_cast<std::size_t>(ind)].type = val;
     return 1;
 }
-int VAR_get_flag(int ind) { return flag_of(ind); }
+int VAR_get_flag(int ind) {
+    return flag_of(ind);
+}
 int VAR_set_flag(int ind, int val) {
     var[static_cast<std::size_t>(ind)].flag = val;
     return 1;
@@ -631,60 +655,116 @@ int VAR_set_time_str(const char *str) {
     copy_text(time_str, sizeof time_str, str != nullptr ? str : "");
     return 0;
 }
-const char *VAR_get_model_str() { return model_str; }
-const char *VAR_get_level_str() { return level_str; }
-const char *VAR_get_time_str() { return time_str; }
+const char *VAR_get_model_str() {
+    return model_str;
+}
+const char *VAR_get_level_str() {
+    return level_str;
+}
+const char *VAR_get_time_str() {
+    return time_str;
+}
 
 // ---- Classification ----------------------------------------------------------
 
-int VAR_is_REG(int ind) { return kind_of(ind) == 0; }
-int VAR_is_SUBREG(int ind) { return kind_of(ind) == 1; }
-int VAR_is_FUNC(int ind) { return kind_of(ind) == 2; }
-int VAR_is_SUBFUNC(int ind) { return kind_of(ind) == 3; }
+int VAR_is_REG(int ind) {
+    return kind_of(ind) == 0;
+}
+int VAR_is_SUBREG(int ind) {
+    return kind_of(ind) == 1;
+}
+int VAR_is_FUNC(int ind) {
+    return kind_of(ind) == 2;
+}
+int VAR_is_SUBFUNC(int ind) {
+    return kind_of(ind) == 3;
+}
 int VAR_is_FUNC_VECT(int ind) {
     if (kind_of(ind) == 8) return 1;
     // The entry after the last one in use is never a companion.
     return kind_of(ind) == 2 && ind + 1 < varnum && ind + 1 < VAR_MAX && kind_of(ind + 1) == 8;
 }
-int VAR_is_SUBFUNC_VECT(int ind) { return kind_of(ind) == 9; }
-int VAR_is_COMP(int ind) { return kind_of(ind) == 5; }
-int VAR_is_VECT(int ind) { return kind_of(ind) == 6; }
-int VAR_is_CALC(int ind) { return kind_of(ind) == 0 || kind_of(ind) == 1; }
-int VAR_is_SUBCALC(int ind) { return VAR_is_CALC(ind); }
+int VAR_is_SUBFUNC_VECT(int ind) {
+    return kind_of(ind) == 9;
+}
+int VAR_is_COMP(int ind) {
+    return kind_of(ind) == 5;
+}
+int VAR_is_VECT(int ind) {
+    return kind_of(ind) == 6;
+}
+int VAR_is_CALC(int ind) {
+    return kind_of(ind) == 0 || kind_of(ind) == 1;
+}
+int VAR_is_SUBCALC(int ind) {
+    return VAR_is_CALC(ind);
+}
 int VAR_is_LABEL(int ind) {
     const int f = flag_of(ind);
     return f == 0 || f == 2 || f == 5 || f == 6;
 }
-int VAR_is_PLOT(int ind) { return flag_of(ind) < 5; }
-int VAR_is_SUBPLOT(int ind) { return flag_of(ind) < 3 || flag_of(ind) == 10; }
+int VAR_is_PLOT(int ind) {
+    return flag_of(ind) < 5;
+}
+int VAR_is_SUBPLOT(int ind) {
+    return flag_of(ind) < 3 || flag_of(ind) == 10;
+}
 int VAR_is_DATA(int ind) {
     const int t = type_of(ind);
     return flag_of(ind) <= 10 && !(t >= 20 && t <= 23);
 }
-int VAR_is_type_MAP(int ind) { return type_of(ind) == 6; }
-int VAR_is_FRAME(int ind) { return type_of(ind) == 7; }
-int VAR_is_PANEL(int ind) { return type_of(ind) == 8; }
+int VAR_is_type_MAP(int ind) {
+    return type_of(ind) == 6;
+}
+int VAR_is_FRAME(int ind) {
+    return type_of(ind) == 7;
+}
+int VAR_is_PANEL(int ind) {
+    return type_of(ind) == 8;
+}
 int VAR_is_type_PLOT(int ind) {
     const int t = type_of(ind);
     return !(t == 6 || t == 7 || t == 8 || grid_type(t));
 }
-int VAR_is_type_GRID(int ind) { return grid_type(type_of(ind)) && kind_of(ind) <= 3; }
-int VAR_is_type_CONT(int ind) { return type_of(ind) >= 10 && type_of(ind) <= 17; }
-int VAR_is_type_VECT(int ind) { return type_of(ind) >= 20 && type_of(ind) <= 23; }
-int VAR_is_plot_PLOT(int ind) { return VAR_is_PLOT(ind) && VAR_is_type_PLOT(ind); }
-int VAR_is_plot_VECT(int ind) { return flag_of(ind) <= 9 && VAR_is_VECT(ind); }
-int VAR_is_plot_FUNC(int ind) { return flag_of(ind) <= 9 && VAR_is_FUNC(ind); }
-int VAR_is_plot_FUNC_VECT(int ind) { return flag_of(ind) <= 9 && VAR_is_FUNC_VECT(ind); }
-int VAR_is_plot_GRID(int ind) { return VAR_is_PLOT(ind) && grid_type(type_of(ind)); }
+int VAR_is_type_GRID(int ind) {
+    return grid_type(type_of(ind)) && kind_of(ind) <= 3;
+}
+int VAR_is_type_CONT(int ind) {
+    return type_of(ind) >= 10 && type_of(ind) <= 17;
+}
+int VAR_is_type_VECT(int ind) {
+    return type_of(ind) >= 20 && type_of(ind) <= 23;
+}
+int VAR_is_plot_PLOT(int ind) {
+    return VAR_is_PLOT(ind) && VAR_is_type_PLOT(ind);
+}
+int VAR_is_plot_VECT(int ind) {
+    return flag_of(ind) <= 9 && VAR_is_VECT(ind);
+}
+int VAR_is_plot_FUNC(int ind) {
+    return flag_of(ind) <= 9 && VAR_is_FUNC(ind);
+}
+int VAR_is_plot_FUNC_VECT(int ind) {
+    return flag_of(ind) <= 9 && VAR_is_FUNC_VECT(ind);
+}
+int VAR_is_plot_GRID(int ind) {
+    return VAR_is_PLOT(ind) && grid_type(type_of(ind));
+}
 int VAR_is_subplot_GRID(int ind) {
     return VAR_is_SUBPLOT(ind) && type_of(ind) >= 11 && type_of(ind) <= 23;
 }
-int VAR_is_plot_CONT(int ind) { return type_of(ind) >= 11 && type_of(ind) <= 17; }
+int VAR_is_plot_CONT(int ind) {
+    return type_of(ind) >= 11 && type_of(ind) <= 17;
+}
 int VAR_is_calc_GRID(int ind) {
     return (VAR_is_FUNC(ind) || VAR_is_SUBFUNC(ind)) && grid_type(type_of(ind));
 }
-int VAR_is_fit_GRID(int ind) { return VAR_is_CALC(ind) && grid_type(type_of(ind)); }
-int VAR_is_get_GRID(int ind) { return !VAR_is_FUNC(ind) && grid_type(type_of(ind)); }
+int VAR_is_fit_GRID(int ind) {
+    return VAR_is_CALC(ind) && grid_type(type_of(ind));
+}
+int VAR_is_get_GRID(int ind) {
+    return !VAR_is_FUNC(ind) && grid_type(type_of(ind));
+}
 
 // ---- Decoders ----------------------------------------------------------------
 
@@ -839,7 +919,8 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         int m = 0;
         const std::size_t used = read_int(rest, &n);
         if (used > 0) {
-            const bool two = used < rest.size() && rest[used] == '-' && read_int(rest.substr(used + 1), &m) > 0;
+            const bool two =
+                used < rest.size() && rest[used] == '-' && read_int(rest.substr(used + 1), &m) > 0;
             switch (c0) {
             case 'p':
                 if (!two) return done(100, n);
@@ -896,14 +977,14 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
             bool feet;
         };
         static constexpr std::array<UnitType, 9> kUnits = {{{"ft", 104, true},
-                                                             {"m", 104, false},
-                                                             {"ft_ag", 106, true},
-                                                             {"m_ag", 106, false},
-                                                             {"mb_ag", 116, false},
-                                                             {"k", 114, false},
-                                                             {"mb", 101, false},
-                                                             {"sig", 108, false},
-                                                             {"eta", 120, false}}};
+                                                            {"m", 104, false},
+                                                            {"ft_ag", 106, true},
+                                                            {"m_ag", 106, false},
+                                                            {"mb_ag", 116, false},
+                                                            {"k", 114, false},
+                                                            {"mb", 101, false},
+                                                            {"sig", 108, false},
+                                                            {"eta", 120, false}}};
         auto to_m = [](int bound) { return bound == MISSING ? MISSING : static_cast<int>(bound * 0.3048); };
         int t = *ltype;
         bool matched = false;
@@ -986,16 +1067,16 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         int level;
     };
     const std::array<SingleUnit, 11> units = {{{"ft", 103, feet},
-                                                {"ft_ag", 105, feet},
-                                                {"m", 103, whole},
-                                                {"m_ag", 105, whole},
-                                                {"k", 113, whole},
-                                                {"mb", 100, whole},
-                                                {"mb_ag", 115, whole},
-                                                {"sig", 107, static_cast<int>(num * 10000.0f)},
-                                                {"lev", 109, whole},
-                                                {"pv", 117, whole},
-                                                {"eta", 119, static_cast<int>(num * 10000.0f)}}};
+                                               {"ft_ag", 105, feet},
+                                               {"m", 103, whole},
+                                               {"m_ag", 105, whole},
+                                               {"k", 113, whole},
+                                               {"mb", 100, whole},
+                                               {"mb_ag", 115, whole},
+                                               {"sig", 107, static_cast<int>(num * 10000.0f)},
+                                               {"lev", 109, whole},
+                                               {"pv", 117, whole},
+                                               {"eta", 119, static_cast<int>(num * 10000.0f)}}};
     for (const auto &u : units)
         if (ieq(unit, u.unit)) return done(u.ltype, u.level);
     return done(*ltype, whole);
@@ -1058,7 +1139,8 @@ int VAR_dec_var(const char *str, VAR_data *data) {
     const std::string_view name = str != nullptr ? std::string_view(str).substr(0, 49) : std::string_view();
     copy_text(data->name, sizeof data->name, name);
     const int plt = FLAG_get(kTypeSlot);
-    MESS_print(kTrace, "TYPE: %d cur:%d def:%d fl: %d plt: %d\n", data->type, cur_type, def_type, data->flag, plt);
+    MESS_print(kTrace, "TYPE: %d cur:%d def:%d fl: %d plt: %d\n", data->type, cur_type, def_type, data->flag,
+               plt);
 
     if (!name.empty() && name[0] == '#') {
         data->type = 40;
@@ -1323,6 +1405,8 @@ char *VAR_model(char *str, std::size_t size, int rmod) {
     }
 
     copy_text(str, size, "");
+    // Drop what the stream buffered so that a search reads the table as it is now.
+    std::fflush(mfile);
     std::rewind(mfile);
     std::string line;
     while (read_line(mfile, line)) {
@@ -1477,13 +1561,21 @@ int VAR_print_info(M_type lev, const VAR_data *data) {
 // ---- Specification, definition file and menu -----------------------------------
 
 // Stands in for the variable definition file until it is built: no file opens.
-int VAR_open_file(const char *) { return 0; }
+int VAR_open_file(const char *) {
+    return 0;
+}
 
 // Stands in for the variable menu until it is built: no file, no menu.
-int VAR_read_menu() { return 0; }
+int VAR_read_menu() {
+    return 0;
+}
 
 // Stands in for the variable menu until it is built: the return entry.
-int VAR_menu(const char *, const char *, char *, int) { return 0; }
+int VAR_menu(const char *, const char *, char *, int) {
+    return 0;
+}
 
 // Stands in for the variable specification parser until it is built: no entries.
-int VAR_setup(const char *, char *) { return 0; }
+int VAR_setup(const char *, char *) {
+    return 0;
+}

@@ -7,7 +7,9 @@ int lab_type = 0;
 
 } // namespace
 
-int PLT_get_label_type() { return lab_type; }
+int PLT_get_label_type() {
+    return lab_type;
+}
 
 int PLT_set_label_type(int val) {
     lab_type = val;
