@@ -95,8 +95,7 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char *fmt, ...) {
+[[gnu::format(printf, 1, 2)]] std::string format(const char *fmt, ...) {
     char buf[256];
     va_list ap;
     va_start(ap, fmt);

@@ -618,6 +618,29 @@ TEST(Labels, WrittenWithinTheBuffer) {
     EXPECT_STREQ(buf, "50");
 }
 
+TEST(Labels, TracePrintsOneLinePerRecord) {
+    const auto r = zeqtest::run_child([] {
+        use_tables();
+        VAR_data d;
+        VAR_data_init(&d);
+        std::strcpy(d.name, "temp");
+        std::strcpy(d.units, "F");
+        std::strcpy(d.format, "lw=2");
+        d.time = 12;
+        d.ltype = 100;
+        d.level = 500;
+        d.var[0] = 11;
+        d.type = 11;
+        VAR_print(0xF, &d);
+        VAR_print_info(0xF, &d);
+        return 0;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "V: temp       U: F          FH:      12 LT:    100 L:     500 VN:     11 T:  cont F:  0 FM: "
+              "lw=2\n500 mb Temperature (F)\n");
+}
+
 // ---- Tables -------------------------------------------------------------------------
 
 TEST(Tables, ParameterSearchAndAbbreviation) {
