@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cctype>
 #include <cerrno>
@@ -89,6 +90,23 @@ bool ieq(std::string_view a, std::string_view b) {
 
 bool istarts(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && ieq(s.substr(0, prefix.size()), prefix);
+}
+
+// A number as an int, truncated toward zero and held within the int range
+// (NaN gives -9999), so that huge numbers in a text cannot overflow.
+int to_int(double x) {
+    if (std::isnan(x)) return MISSING;
+    if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(x);
+}
+
+// hi * scale + lo, held within the int range.
+int combine(long long hi, long long scale, long long lo) {
+    const long long lim = 1LL << 40;
+    hi = std::clamp(hi, -lim, lim);
+    lo = std::clamp(lo, -lim, lim);
+    return to_int(static_cast<double>(hi * scale + lo));
 }
 
 bool is_digit(char c) {
@@ -824,7 +842,10 @@ int VAR_dec_time(const char *str, int *time) {
         base_time = FLAG_get(kTimeSlot);
 
     // A forecast hour, optionally the end of a period of num hours.
-    auto period = [&](int hour) { return fields == 3 ? s * 1000000 + (hour - num) * 1000 + hour : hour; };
+    auto period = [&](long long hour) {
+        return fields == 3 ? combine(s, 1000000, combine(static_cast<long long>(hour) - num, 1000, hour))
+                           : to_int(static_cast<double>(hour));
+    };
     const char c0 = static_cast<char>(std::tolower(static_cast<unsigned char>(head[0])));
     const bool digit1 = head.size() > 1 && is_digit(head[1]);
 
@@ -833,13 +854,13 @@ int VAR_dec_time(const char *str, int *time) {
         if (fields == 1)
             *time = base_time;
         else if (fields == 2)
-            *time = e - num;
+            *time = combine(e, 1, -static_cast<long long>(num));
         else
-            *time = s * 1000000 + (e - num) * 1000 + e;
+            *time = combine(s, 1000000, combine(static_cast<long long>(e) - num, 1000, e));
         return 1;
     }
     if (ieq(head, "anal")) {
-        *time = fields == 3 ? s * 1000000 + num * 1000 : 0;
+        *time = fields == 3 ? combine(s, 1000000, combine(num, 1000, 0)) : 0;
         return 2;
     }
     if (ieq(head, "miss")) {
@@ -859,18 +880,18 @@ int VAR_dec_time(const char *str, int *time) {
     if ((c0 == 'd' || c0 == 'e') && digit1) {
         int d = 0;
         read_int(head.substr(1), &d);
-        *time = c0 == 'd' ? d * 24 : d * 24 + 12;
+        *time = c0 == 'd' ? combine(d, 24, 0) : combine(d, 24, 12);
         return 2;
     }
     if (is_digit(head[0])) {
         int n = 0;
         const std::size_t used = read_int(head, &n);
         const std::string_view unit = first_word(head.substr(used));
-        int hour = n;
+        long long hour = n;
         if (ieq(unit, "day") || ieq(unit, "d"))
-            hour = n * 24;
+            hour = n * 24LL;
         else if (ieq(unit, ".5day") || ieq(unit, "e"))
-            hour = n * 24 + 12;
+            hour = n * 24LL + 12;
         *time = period(hour);
         return 2;
     }
@@ -926,14 +947,14 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
                 {
                     const int bottom = n > m ? n : m;
                     const int top = n > m ? m : n;
-                    return done(101, (top / 10) * 1000 + bottom / 10);
+                    return done(101, combine(top / 10, 1000, bottom / 10));
                 }
             case 'h':
-                return two ? done(104, (m / 100) * 1000 + n / 100) : done(103, n);
+                return two ? done(104, combine(m / 100, 1000, n / 100)) : done(103, n);
             case 'a':
-                return two ? done(106, (m / 100) * 1000 + n / 100) : done(105, n);
+                return two ? done(106, combine(m / 100, 1000, n / 100)) : done(105, n);
             default:
-                return two ? done(114, m * 1000 + n) : done(113, n);
+                return two ? done(114, combine(m, 1000, n)) : done(113, n);
             }
         }
     }
@@ -943,8 +964,8 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         float g = 0;
         const std::size_t used = read_float(rest, &f);
         if (used < rest.size() && rest[used] == '-' && read_float(rest.substr(used + 1), &g) > 0)
-            return done(108, static_cast<int>(g * 1000.0f) * 1000 + static_cast<int>(f * 1000.0f));
-        return done(107, static_cast<int>(f * 10000.0f));
+            return done(108, combine(to_int(g * 1000.0f), 1000, to_int(f * 1000.0f)));
+        return done(107, to_int(f * 10000.0f));
     }
 
     if (text == "-") return done(9, 0);
@@ -967,8 +988,8 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         const std::size_t ub_len = read_float(b, &nb);
         const std::string_view unit_a = ua_len > 0 ? first_word(a.substr(ua_len)) : std::string_view();
         const std::string_view unit_b = ub_len > 0 ? first_word(b.substr(ub_len)) : std::string_view();
-        int first = ua_len > 0 ? static_cast<int>(na) : MISSING;
-        int second = ub_len > 0 ? static_cast<int>(nb) : MISSING;
+        int first = ua_len > 0 ? to_int(na) : MISSING;
+        int second = ub_len > 0 ? to_int(nb) : MISSING;
 
         struct UnitType {
             const char *unit;
@@ -984,7 +1005,7 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
                                                             {"mb", 101, false},
                                                             {"sig", 108, false},
                                                             {"eta", 120, false}}};
-        auto to_m = [](int bound) { return bound == MISSING ? MISSING : static_cast<int>(bound * 0.3048); };
+        auto to_m = [](int bound) { return bound == MISSING ? MISSING : to_int(bound * 0.3048); };
         int t = *ltype;
         bool matched = false;
         for (const auto &u : kUnits) {
@@ -1008,7 +1029,7 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         case 106:
             if (t == 104 && ieq(a, "trop")) first = plus ? 99500 : 99600;
             known = first != MISSING && second != MISSING;
-            if (known) lev = (second / 100) * 1000 + first / 100;
+            if (known) lev = combine(second / 100, 1000, first / 100);
             break;
         case 101: {
             int bottom = MISSING;
@@ -1027,17 +1048,17 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
                 top = first > second ? second : first;
             }
             known = bottom != MISSING && top != MISSING;
-            if (known) lev = (top / 10) * 1000 + bottom / 10;
+            if (known) lev = combine(top / 10, 1000, bottom / 10);
             break;
         }
         case 108:
         case 120:
             known = ua_len > 0 && ub_len > 0;
-            if (known) lev = static_cast<int>(nb * 1000.0f) * 1000 + static_cast<int>(na * 1000.0f);
+            if (known) lev = combine(to_int(nb * 1000.0f), 1000, to_int(na * 1000.0f));
             break;
         default:
             known = first != MISSING && second != MISSING;
-            if (known) lev = second * 1000 + first;
+            if (known) lev = combine(second, 1000, first);
             break;
         }
         if (!known) {
@@ -1057,8 +1078,8 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         return 2;
     }
     const std::string_view unit = first_word(text.substr(used));
-    const int whole = static_cast<int>(num);
-    const int feet = num == FMISSING ? MISSING : static_cast<int>(num * 0.3048);
+    const int whole = to_int(num);
+    const int feet = num == FMISSING ? MISSING : to_int(num * 0.3048);
     if (unit.empty()) return done(100, whole);
     struct SingleUnit {
         const char *unit;
@@ -1072,10 +1093,10 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
                                                {"k", 113, whole},
                                                {"mb", 100, whole},
                                                {"mb_ag", 115, whole},
-                                               {"sig", 107, static_cast<int>(num * 10000.0f)},
+                                               {"sig", 107, to_int(num * 10000.0f)},
                                                {"lev", 109, whole},
                                                {"pv", 117, whole},
-                                               {"eta", 119, static_cast<int>(num * 10000.0f)}}};
+                                               {"eta", 119, to_int(num * 10000.0f)}}};
     for (const auto &u : units)
         if (ieq(unit, u.unit)) return done(u.ltype, u.level);
     return done(*ltype, whole);
@@ -1111,25 +1132,25 @@ int VAR_get_level(int ltype, int level, float *l1, float *l2) {
 
 int VAR_enc_level(int coord, float l1, float l2, int *ltype, int *level) {
     *ltype = coord;
-    *level = static_cast<int>(l1);
-    const int z1 = static_cast<int>(l1);
-    const int z2 = static_cast<int>(l2);
+    *level = to_int(l1);
+    const int z1 = to_int(l1);
+    const int z2 = to_int(l2);
     const bool two = l2 != FMISSING;
     if (coord == 101 || (coord == 100 && two)) {
         *ltype = 101;
-        *level = (z2 / 10) * 1000 + z1 / 10;
+        *level = combine(z2 / 10, 1000, z1 / 10);
     } else if (coord == 104 || (coord == 103 && two)) {
         *ltype = 104;
-        *level = (z2 / 100) * 1000 + z1 / 100;
+        *level = combine(z2 / 100, 1000, z1 / 100);
     } else if (coord == 106 || (coord == 105 && two)) {
         *ltype = 106;
-        *level = (z2 / 100) * 1000 + z1 / 100;
+        *level = combine(z2 / 100, 1000, z1 / 100);
     } else if (coord == 114 || (coord == 113 && two)) {
         *ltype = 114;
-        *level = z2 * 1000 + z1;
+        *level = combine(z2, 1000, z1);
     } else if (coord == 108 || (coord == 107 && two)) {
         *ltype = 108;
-        *level = z2 * 1000 + z1;
+        *level = combine(z2, 1000, z1);
     }
     return 0;
 }
@@ -1221,18 +1242,18 @@ int VAR_dec_var(const char *str, VAR_data *data) {
     const int p = data->var[0];
     switch (ens) {
     case Ens::mean:
-        data->var[0] = p + 19000000;
+        data->var[0] = combine(p, 1, 19000000);
         break;
     case Ens::dev:
-        data->var[0] = p + 19001000;
+        data->var[0] = combine(p, 1, 19001000);
         break;
     case Ens::member:
         if (sign == 'c')
-            data->var[0] = p + 19300000;
+            data->var[0] = combine(p, 1, 19300000);
         else if (sign == '-')
-            data->var[0] = p + member * 1000 + 19320000;
+            data->var[0] = combine(member, 1000, combine(p, 1, 19320000));
         else if (sign == '+')
-            data->var[0] = p + member * 1000 + 19340000;
+            data->var[0] = combine(member, 1000, combine(p, 1, 19340000));
         break;
     case Ens::prob: {
         const int q = float2int(prob);
@@ -1243,7 +1264,7 @@ int VAR_dec_var(const char *str, VAR_data *data) {
             code = q >= 0 ? 1910002000 : 1910007000;
         else if (sign == '^')
             code = q >= 0 ? 1910003000 : 1910008000;
-        if (code != 0) data->var[0] = p * 10000 + std::abs(q) + code;
+        if (code != 0) data->var[0] = combine(p, 10000, std::abs(static_cast<long long>(q)) + code);
         break;
     }
     case Ens::none:

@@ -292,6 +292,31 @@ TEST(DecLevelDefaults, FlagSlotsOutsideAParse) {
     EXPECT_EQ(level, 700);
 }
 
+// Numbers beyond the int range in a text are held at its bounds; the
+// sanitizer build turns any overflow into a failure.
+TEST(DecodersWithHugeNumbers, StayInRange) {
+    int ltype = -9999;
+    int level = -9999;
+    EXPECT_EQ(VAR_dec_level("99999999999", &ltype, &level), 2);
+    EXPECT_EQ(level, 2147483647);
+    for (const char *text :
+         {"p99999999999-1", "h99999999999-99999999999", "k2147483647-2147483647", "1e30sig", "s1e30-1e30",
+          "-1e30ft", "1e30m-1e30m", "1e30sig-1e30sig", "a-2147483648-2147483647", "nan", "infm"})
+        EXPECT_EQ(VAR_dec_level(text, &ltype, &level), 2) << text;
+    int time = 0;
+    for (const char *text : {"99999999999-99999999999acc", "h2147483647-1acc", "d99999999", "99999999999day",
+                             "anal-2147483647acc"})
+        EXPECT_EQ(VAR_dec_time(text, &time), 2) << text;
+    FLAG_set(6, -2147483647);
+    EXPECT_EQ(VAR_dec_time("time-2147483647acc", &time), 1);
+    VAR_enc_level(100, 1e30f, 1e30f, &ltype, &level);
+    VAR_enc_level(113, -1e30f, 1e30f, &ltype, &level);
+    VAR_data d;
+    VAR_data_init(&d);
+    VAR_dec_var("ens[-2147483647]x", &d);
+    VAR_dec_var("ensprob[<1e30]x", &d);
+}
+
 TEST(LevelPacking, UnpackAndPack) {
     float l1 = 0;
     float l2 = 0;
