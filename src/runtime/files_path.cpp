@@ -178,7 +178,7 @@ int FILE_make_dir(char *dir, int flag) {
     // The parts between the separators: inner and leading separators give
     // empty parts, trailing ones give none.
     std::vector<std::string> parts;
-    std::string text = dir;
+    std::string text = files_int::user_path(dir);
     while (!text.empty() && text.back() == '/')
         text.pop_back();
     if (!text.empty()) {

@@ -210,6 +210,9 @@ TEST(FilePaths, HomeDirectoryIsExpandedByTheTests) {
     std::string name = "~/" + rel.string();
     EXPECT_EQ(FILE_exist(name.c_str()), 1) << name;
     EXPECT_EQ(FILE_size(name.c_str()), 1);
+    std::string made = "~/" + std::filesystem::relative(dir.path(), me->pw_dir).string() + "/m/n/x.dat";
+    EXPECT_EQ(FILE_make_dir(made.data(), 1), 0);
+    EXPECT_EQ(FILE_is_dir(dir.file("m/n").c_str()), 1);
 }
 
 TEST(FileMakeDir, MakesTheMissingDirectories) {
@@ -886,6 +889,12 @@ TEST(FileSetCurrent, LatestAndOffsets) {
         EXPECT_EQ(out, d + c.name) << (c.spec ? c.spec : "(null)");
         EXPECT_STREQ(FILE_get_filename(nullptr), out);
     }
+
+    // A typed current-time spec keeps its '#' form: it is no date suffix.
+    EXPECT_EQ(expand("la#1"), d + "96010109.sfc");
+    Date fixed_fields;
+    FILE_get_time(&fixed_fields);
+    EXPECT_EQ(fixed_fields.year, MISSING);
 
     // Forward search from 08: 08 is there.
     char out[FILE_NAME_SIZE];
