@@ -1177,7 +1177,7 @@ int FILE_list_file() {
             break;
         }
     }
-    if (pattern.empty()) pattern = "*";
+    if (pattern.empty()) pattern.push_back('*');
     MESS_print(M_DATE, "SEARCH: %s\n", pattern.c_str());
 
     std::vector<std::string> names;

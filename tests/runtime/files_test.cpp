@@ -299,9 +299,9 @@ TEST(FileType, RecognisesTheMagicWords) {
         {"ZEQMETA\n", 8},        {"ZEQIMG 2\n", 9},     {"ZEQSF\n", -1},   {"ZEQGRI", -1},
         {"zeqsfc\n", -1},        {"hello world\n", -1}, {"", -1},          {" ZEQSFC", -1},
     };
-    int i = 0;
+    char index = 'a';
     for (const Case &c : cases) {
-        std::string name = dir.file("f" + std::to_string(i++));
+        std::string name = dir.file(std::string(1, index++) + ".dat");
         write_file(name, c.text);
         EXPECT_EQ(FILE_type(name.c_str()), c.type) << c.text;
     }
