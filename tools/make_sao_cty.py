@@ -25,11 +25,11 @@ set). Stations are ranked: first the international airports (an IATA code in
 airports.gz and "International" or "Intl" in the description), then the other
 stations that serve an IATA airport, then the rest; within each group by
 descending count, then by identifier. In
-that order each station takes the smallest priority p (0..8) such that no
-station already given a priority of p or less lies within 1600 / 2**p km of it;
-a station that finds no such p takes 9. So stations of priority p or less are
-at least 1600 / 2**p km apart: 1600 km for 0, 400 km for 2 (a continental map),
-100 km for 4, 6.25 km for 8.
+that order each station takes the smallest priority p (0..8) such that every
+station already given a priority q lies at least 1600 / 2**max(p, q) km away
+(stations of priority 9 do not count); a station that finds no such p takes 9.
+So stations of priority p or less are at least 1600 / 2**p km apart: 1600 km
+for 0, 400 km for 2 (a continental map), 100 km for 4, 6.25 km for 8.
 
 Stations without a position (the source's "unknown station" entries) are left
 out. Nothing is added that the sources do not hold.
@@ -182,7 +182,8 @@ class Thinning:
             360 / CELL_DEG)
 
     def clear_of(self, lat, lon, prior, radius):
-        """True when no station of priority <= prior lies within radius km."""
+        """True when no station of priority q lies within SPACING_KM[max(prior, q)]
+        km (radius, the spacing of prior, is the farthest that can matter)."""
         dlat = radius / 111.19 + CELL_DEG
         coslat = math.cos(math.radians(min(89.0, abs(lat) + dlat)))
         ncol = int(360 / CELL_DEG)
@@ -198,7 +199,8 @@ class Thinning:
         for r in range(r0, r1 + 1):
             for c in cols:
                 for (slat, slon, sprior) in self.cells.get((r, c), ()):
-                    if sprior <= prior and distance_km(lat, lon, slat, slon) < radius:
+                    q = max(prior, sprior)
+                    if q < len(SPACING_KM) and distance_km(lat, lon, slat, slon) < SPACING_KM[q]:
                         return False
         return True
 

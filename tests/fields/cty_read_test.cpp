@@ -4,9 +4,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -177,6 +180,60 @@ TEST(CtyRead, OpenRewindInfoAndClose) {
     ASSERT_EQ(CTY_read(fd, &s), 10);
     EXPECT_EQ(CTY_close(fd), 0);
     EXPECT_EQ(CTY_read(fd, &s), -1);
+}
+
+// The station file generated from weather-util-data: every station of the
+// source list that has a position is there, every line reads whole, and the
+// priorities keep the documented spacing: stations of priority p or less are
+// at least 1600 / 2^p km apart (p up to 8).
+TEST(CtyRead, GeneratedStationFile) {
+    FILE *p = popen("/usr/bin/python3 -c \"import gzip; print(sum(1 for l in "
+                    "gzip.open('/usr/share/weather-util/stations.gz','rt') if l.startswith('location = (')))\"",
+                    "r");
+    ASSERT_NE(p, nullptr);
+    int expected = 0;
+    ASSERT_EQ(std::fscanf(p, "%d", &expected), 1);
+    ASSERT_EQ(pclose(p), 0) << "python3 and the Debian package weather-util-data are needed";
+
+    const std::string path = std::string(ZEQ_BUILD_DATA) + "/sao.cty";
+    const int fd = CTY_open(path.c_str(), 0, 0);
+    ASSERT_GE(fd, 0) << path;
+    struct Unit {
+        double x, y, z;
+        int prior;
+    };
+    std::vector<Unit> units;
+    CTY_data s{};
+    int n = 0;
+    while ((n = CTY_read(fd, &s)) > 0) {
+        ASSERT_EQ(n, 10) << s.id;
+        ASSERT_GE(s.prior, 0);
+        ASSERT_LE(s.prior, 9);
+        ASSERT_EQ(std::strlen(s.id), 4u) << s.id;
+        EXPECT_EQ(s.el, -9999.0f) << s.id; // the source has no elevations
+        EXPECT_EQ(s.wmo, 99999) << s.id;   // nor WMO numbers
+        const double la = s.lat * M_PI / 180.0;
+        const double lo = s.lon * M_PI / 180.0;
+        units.push_back({std::cos(la) * std::cos(lo), std::cos(la) * std::sin(lo), std::sin(la), s.prior});
+    }
+    CTY_close(fd);
+    EXPECT_EQ(static_cast<int>(units.size()), expected);
+    EXPECT_GT(expected, 5000);
+
+    // Chord lengths on the unit sphere for the spacing of each priority.
+    double min_dot[9];
+    for (int q = 0; q < 9; ++q)
+        min_dot[q] = std::cos(1600.0 / std::pow(2.0, q) / 6371.0);
+    int close_pairs = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        for (std::size_t j = i + 1; j < units.size(); ++j) {
+            const int q = std::max(units[i].prior, units[j].prior);
+            if (q > 8) continue;
+            const double dot = units[i].x * units[j].x + units[i].y * units[j].y + units[i].z * units[j].z;
+            if (dot > min_dot[q] + 1e-12) ++close_pairs;
+        }
+    }
+    EXPECT_EQ(close_pairs, 0);
 }
 
 } // namespace
