@@ -187,9 +187,10 @@ TEST(CtyRead, OpenRewindInfoAndClose) {
 // priorities keep the documented spacing: stations of priority p or less are
 // at least 1600 / 2^p km apart (p up to 8).
 TEST(CtyRead, GeneratedStationFile) {
-    FILE *p = popen("/usr/bin/python3 -c \"import gzip; print(sum(1 for l in "
-                    "gzip.open('/usr/share/weather-util/stations.gz','rt') if l.startswith('location = (')))\"",
-                    "r");
+    FILE *p =
+        popen("/usr/bin/python3 -c \"import gzip; print(sum(1 for l in "
+              "gzip.open('/usr/share/weather-util/stations.gz','rt') if l.startswith('location = (')))\"",
+              "r");
     ASSERT_NE(p, nullptr);
     int expected = 0;
     ASSERT_EQ(std::fscanf(p, "%d", &expected), 1);
