@@ -161,7 +161,7 @@ def station_name(text, ident):
     name = re.sub(r"\s*/\s*", "/", name)
     name = re.sub(r"\s+", "_", name.strip())
     name = re.sub(r"[^\x21-\x7e]", "", name)
-    return name[:20] or ident.upper()
+    return name[:20].rstrip("_") or ident.upper()
 
 
 def distance_km(lat1, lon1, lat2, lon2):

@@ -10,9 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
