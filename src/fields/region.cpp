@@ -79,20 +79,33 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// A region file name joined to the directory of resource file_path (the
-// build's data directory when that is unset); full paths stay as they are.
-std::string region_path(const char *file) {
-    if (!file) file = "";
-    if (file[0] == '/' || file[0] == '.' || file[0] == '~') return file;
-    const char *dir = res_value("file_path");
-    std::string path = dir ? dir : ZEQ_DATA_DIR;
-    if (!path.empty() && path.back() != '/') path += '/';
+bool is_stdio(const char *file) {
+    return !*file || std::strcmp(file, "-") == 0 || stricmp(file, "std") == 0 || stricmp(file, "stdn") == 0;
+}
+
+bool full_path(const char *file) {
+    return file[0] == '/' || file[0] == '.' || file[0] == '~';
+}
+
+// A file name joined to a directory, unless it is a full path or a
+// standard-stream name.
+std::string join_path(const char *dir, const char *file) {
+    if (full_path(file) || is_stdio(file) || !dir || !*dir) return file;
+    std::string path = dir;
+    if (path.back() != '/') path += '/';
     return path + file;
 }
 
+// Opens a region file along resource file_path; without that resource, a
+// file missing from the working directory is taken from the system's data
+// directory.
 FilePtr open_region_file(const char *file) {
-    const std::string path = region_path(file);
+    if (!file) file = "";
+    const char *dir = res_value("file_path");
+    const std::string path = join_path(dir, file);
     FILE *f = FILE_open(path.c_str(), "r");
+    if (!f && !dir && !full_path(file) && !is_stdio(file))
+        f = FILE_open(join_path(ZEQ_DATA_DIR, file).c_str(), "r");
     if (!f) MESS_print(M_FILE_TRACE, "Unable to open region file: %s\n", path.c_str());
     return FilePtr(f);
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -843,6 +845,19 @@ TEST(ShippedRegions, EveryRegionDecodes) {
     EXPECT_LE(shown, 19);
     EXPECT_EQ(DOM_read_menu("zeq.reg"), 1);
     EXPECT_NE(DOM_get_region_name(shown), nullptr);
+}
+
+TEST(ShippedRegions, WorkingDirectoryComesFirst) {
+    TempDir dir;
+    write_file(dir.file("zeq.reg"), "us Own_US 1 45,-90,31,21,1.5\n");
+    Domain d;
+    EXPECT_EQ(DOM_decode("eu", &d), 2); // shipped
+    EXPECT_EQ(d.proj, 4);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    EXPECT_EQ(DOM_decode("us", &d), 2);
+    EXPECT_FLOAT_EQ(d.clat, 45);
+    EXPECT_EQ(stderr_of([&] { EXPECT_EQ(DOM_decode("eu", &d), -1); }), "DOM_decode: Invalid plot domain\n");
+    ASSERT_EQ(chdir("/"), 0);
 }
 
 } // namespace
