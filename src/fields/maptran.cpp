@@ -1,16 +1,20 @@
-// The current projection and the map projection formulas, bearings and map
-// factor. One Domain is current for the whole program; every transform works
-// on it and takes no domain argument.
+// The current projection, the map projection formulas, the diagram axes,
+// bearings, the map factor and the declutter grid. One Domain is current for the whole program; every
+// transform works on it and takes no domain argument.
 //
 // Inside the module the trigonometry runs in double precision on the float
 // inputs and only the results are stored as floats.
 #include "fields/maptran.h"
 
+#include "fields/calc.h"
 #include "fields/region.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <new>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -445,17 +449,247 @@ bool map_inverse(double x, double y, double &lat, double &lon) {
 }
 
 // --- Diagram axes (20, 22-25, 40-44, 99) ---
+//
+// For a diagram the two values of a point take the place of latitude and
+// longitude: for the thermodynamic diagrams temperature in C and pressure in
+// mb. xfactor and yfactor hold the axis scales, scale the origin of the skew.
 
-// Stands in for the forward transform of the diagram axes until they are built: no point can be placed.
-int diagram_tran(float, float, float *x, float *y) {
-    set_missing(x, y);
-    return 0;
+// Pressure from potential temperature: the inverse of pot_temp's exponent.
+constexpr double kInvKappa = 1.0 / 0.286;
+// The Stuve axis: pressure to the power R/cp.
+constexpr double kStuveExp = 0.285714;
+
+bool finite_page(const MAP_limits &v) {
+    return std::isfinite(v.x_min) && std::isfinite(v.x_max) && std::isfinite(v.y_min) &&
+           std::isfinite(v.y_max) && v.x_min != FMISSING && v.x_max != FMISSING && v.y_min != FMISSING &&
+           v.y_max != FMISSING && v.x_max != v.x_min && v.y_max != v.y_min;
 }
 
-// Stands in for the inverse transform of the diagram axes until they are built: no point can be read back.
-int diagram_untran(float, float, float *a, float *b) {
-    set_missing(a, b);
-    return 0;
+// The page rectangle of a diagram: the view, or a unit square while no
+// usable view has been set, so that the slanted axes keep 45 degrees on a
+// square page.
+MAP_limits page_view() {
+    if (finite_page(view)) return view;
+    return MAP_limits{0.0f, 1.0f, 0.0f, 1.0f};
+}
+
+// Plane extents of the current limits; false when the domain covers no
+// rectangle.
+bool plane_extent(double &w, double &h) {
+    if (limits.x_min == FMISSING || limits.y_min == FMISSING) return false;
+    w = double(limits.x_max) - limits.x_min;
+    h = double(limits.y_max) - limits.y_min;
+    return w != 0.0 && h != 0.0 && std::isfinite(w) && std::isfinite(h);
+}
+
+// Axis scales of the linear diagrams: the data ranges dx, dy spread over nx
+// by ny plane units.
+bool linear_scales() {
+    if (xfactor == kMissing) {
+        if (domain.dx == 0.0f || domain.dy == 0.0f) return false;
+        xfactor = double(domain.nx) / domain.dx;
+        yfactor = double(domain.ny) / domain.dy;
+    }
+    return std::isfinite(xfactor) && std::isfinite(yfactor);
+}
+
+// The skew of the skew-T: an isotherm rises at 45 degrees on the page, moving
+// right by the page's full height over the diagram's full height.
+bool skewt_factor() {
+    if (xfactor != kMissing) return true;
+    double w, h;
+    if (!plane_extent(w, h)) return false;
+    const MAP_limits v = page_view();
+    scale = limits.y_min;
+    xfactor = w * ((double(v.y_max) - v.y_min) / (double(v.x_max) - v.x_min)) / h;
+    return true;
+}
+
+// Page units per plane unit of the tephigram.
+bool tephigram_scales() {
+    if (xfactor != kMissing) return true;
+    double w, h;
+    if (!plane_extent(w, h)) return false;
+    const MAP_limits v = page_view();
+    xfactor = (double(v.x_max) - v.x_min) / w;
+    yfactor = (double(v.y_max) - v.y_min) / h;
+    return true;
+}
+
+// ln of the potential temperature of (t C, p mb); false when there is none.
+bool log_theta(double t, double p, double &y) {
+    const float theta = pot_temp(t == kMissing ? FMISSING : float(t + 273.15), float(p));
+    if (theta == FMISSING || !(theta > 0.0f)) return false;
+    y = std::log(double(theta));
+    return true;
+}
+
+// Pressure (mb) at which air of t C has the potential temperature theta.
+bool pres_of_theta(double t, double theta, double &p) {
+    const double tk = t + 273.15;
+    if (!(tk > 0.0) || !(theta > 0.0)) return false;
+    p = 1000.0 * std::pow(tk / theta, kInvKappa);
+    return true;
+}
+
+// Forward transform of the diagrams; 1 with the plane point, 0 with -9999
+// outputs when the point has no place on the axes (a logarithm or power of a
+// pressure that has none, a temperature below absolute zero, a domain that
+// covers no rectangle), and 0 for the tephigram's limit pass.
+int diagram_tran(float lat, float lon, float *x, float *y) {
+    const double a = lat;
+    const double b = lon;
+    double px = 0.0, py = 0.0;
+    int result = 1;
+    bool placed = true;
+    switch (domain.proj) {
+    case 99:
+        px = a;
+        py = -b;
+        break;
+    case 20:
+    case 24:
+    case 25:
+        placed = linear_scales();
+        px = limits.x_min + (a - limits.x_min) * xfactor;
+        py = domain.proj == 25 ? limits.y_min + (limits.y_min - b) * yfactor
+                               : limits.y_min + (b - limits.y_min) * yfactor;
+        break;
+    case 22:
+    case 42:
+        placed = b > 0.0;
+        px = a;
+        py = placed ? -std::log(b) : 0.0;
+        break;
+    case 23: {
+        const double r = a * kDegToRad;
+        px = b * std::sin(r);
+        py = b * std::cos(r);
+        break;
+    }
+    case 40:
+        placed = b > 0.0 && skewt_factor();
+        if (placed) {
+            py = -std::log(b);
+            px = a + xfactor * (py - scale);
+        }
+        break;
+    case 41:
+        placed = b >= 0.0;
+        px = a;
+        py = placed ? -std::pow(b, kStuveExp) : 0.0;
+        break;
+    case 43: {
+        if (xfactor == 0.0) {
+            // The limit pass: the unrotated axes of temperature and ln p.
+            placed = b > 0.0;
+            px = a;
+            py = placed ? std::log(b) : 0.0;
+            result = 0;
+            break;
+        }
+        double lt;
+        placed = tephigram_scales() && log_theta(a, b, lt);
+        if (!placed) break;
+        const MAP_limits v = page_view();
+        const double u = xfactor * (a - limits.x_min) + v.x_min;
+        const double w = yfactor * (lt - limits.y_min) + v.y_min;
+        // Turn the page point clockwise by 45 degrees about the view
+        // origin, shrinking it by 1/sqrt(2).
+        const double u2 = 0.5 * (w - v.y_min) + 0.5 * (v.x_min + u);
+        const double w2 = w - (u2 - v.x_min);
+        px = limits.x_min + (u2 - v.x_min) / xfactor;
+        py = limits.y_min + (w2 - v.y_min) / yfactor;
+        break;
+    }
+    case 44: {
+        double lt = 0.0;
+        placed = log_theta(a, b, lt);
+        px = a;
+        py = lt;
+        break;
+    }
+    default:
+        placed = false;
+        break;
+    }
+    if (!placed || !std::isfinite(px) || !std::isfinite(py)) {
+        set_missing(x, y);
+        return 0;
+    }
+    *x = float(px);
+    *y = float(py);
+    return result;
+}
+
+// Inverse transform of the diagrams; 1 with the two values, 0 with -9999
+// outputs when the plane point has none.
+int diagram_untran(float x, float y, float *lat, float *lon) {
+    const double px = x;
+    const double py = y;
+    double a = 0.0, b = 0.0;
+    bool placed = true;
+    switch (domain.proj) {
+    case 99:
+        a = px;
+        b = -py;
+        break;
+    case 20:
+    case 24:
+    case 25:
+        placed = linear_scales() && xfactor != 0.0 && yfactor != 0.0;
+        if (!placed) break;
+        a = limits.x_min + (px - limits.x_min) / xfactor;
+        b = domain.proj == 25 ? limits.y_min + (limits.y_min - py) / yfactor
+                              : limits.y_min + (py - limits.y_min) / yfactor;
+        break;
+    case 22:
+    case 42:
+        a = px;
+        b = std::exp(-py);
+        break;
+    case 23:
+        a = (px == 0.0 && py == 0.0) ? 0.0 : std::atan2(px, py) * kRadToDeg;
+        if (a < 0.0) a += 360.0;
+        // A tiny negative angle rounds up to 360 in single precision.
+        if (float(a) >= 360.0f) a = 0.0;
+        b = std::hypot(px, py);
+        break;
+    case 40:
+        placed = skewt_factor();
+        a = px - xfactor * (py - scale);
+        b = std::exp(-py);
+        break;
+    case 41:
+        placed = py <= 0.0;
+        a = px;
+        b = placed ? std::pow(-py, 1.0 / kStuveExp) : 0.0;
+        break;
+    case 43: {
+        placed = tephigram_scales() && xfactor != 0.0;
+        if (!placed) break;
+        const MAP_limits v = page_view();
+        const double u = xfactor * (px - limits.x_min) + v.x_min;
+        const double w = (u - v.x_min) + yfactor * (py - limits.y_min) + v.y_min;
+        a = limits.x_min + (2.0 * u - (w - v.y_min) - 2.0 * v.x_min) / xfactor;
+        placed = pres_of_theta(a, std::exp(limits.y_min + (w - v.y_min) / yfactor), b);
+        break;
+    }
+    case 44:
+        a = px;
+        placed = pres_of_theta(a, std::exp(py), b);
+        break;
+    default:
+        placed = false;
+        break;
+    }
+    if (!placed || !std::isfinite(a) || !std::isfinite(b)) {
+        set_missing(lat, lon);
+        return 0;
+    }
+    *lat = float(a);
+    *lon = float(b);
+    return 1;
 }
 
 } // namespace
@@ -842,4 +1076,75 @@ float MAP_factor(float lat, float) {
     default:
         return 1.0f;
     }
+}
+
+// --- Declutter grid ---
+
+namespace {
+
+int grid_limit = 0;    // the declutter factor
+std::vector<int> grid; // one counter per cell; empty when there is no table
+long long plot_grid_len = 0;
+// The grid that the table was made for.
+int grid_nx = 0;
+int grid_ny = 0;
+
+} // namespace
+
+int MAP_set_plot_limit(int val) {
+    grid_limit = val;
+    return 0;
+}
+
+int MAP_plot_grid_init() {
+    std::vector<int>().swap(grid);
+    plot_grid_len = 0;
+    grid_nx = domain.nx;
+    grid_ny = domain.ny;
+    if (grid_nx <= 0 || grid_ny <= 0) return 0;
+    long long len = static_cast<long long>(grid_nx) * grid_ny;
+    if (grid_limit > 1) {
+        const long long n = grid_limit;
+        // Cell indexes are ints.
+        if (n * n > std::numeric_limits<int>::max() / len) return 0;
+        len *= n * n;
+    }
+    if (len > std::numeric_limits<int>::max()) return 0;
+    try {
+        grid.assign(static_cast<std::size_t>(len), 0);
+    } catch (const std::bad_alloc &) {
+        std::vector<int>().swap(grid);
+        return 0;
+    }
+    plot_grid_len = len;
+    return 0;
+}
+
+int MAP_plot_grid(float x, float y) {
+    if (grid_limit == 0 || grid.empty()) return 1;
+    float fx, fy;
+    if (MAP_grid_untran(x, y, &fx, &fy) != 0) return 0;
+    double gx = fx, gy = fy;
+    if (!std::isfinite(gx) || !std::isfinite(gy)) return 0;
+    // The table's own grid, which is the current one unless the domain was
+    // changed without a new table.
+    if (gx < 0.0 || gx > grid_nx - 1 || gy < 0.0 || gy > grid_ny - 1) return 0;
+    long long cell;
+    if (grid_limit > 0) {
+        gx *= grid_limit;
+        gy *= grid_limit;
+        cell = static_cast<long long>(gx) + static_cast<long long>(gy) * grid_nx * grid_limit;
+    } else if (grid_limit == -1) {
+        return 1;
+    } else {
+        gx /= -grid_limit;
+        gy /= -grid_limit;
+        cell = static_cast<long long>(gx) + static_cast<long long>(gy) * grid_nx;
+    }
+    // A factor raised after the table was made points past its end: such an
+    // item has no cell.
+    if (cell < 0 || cell >= plot_grid_len) return 0;
+    if (grid[static_cast<std::size_t>(cell)] > 0) return 0;
+    ++grid[static_cast<std::size_t>(cell)];
+    return 1;
 }

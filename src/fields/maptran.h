@@ -1,6 +1,6 @@
 // The current projection: one Domain that every transform works on, its plane
-// limits, grid coordinates, the map projection formulas, bearings and the map
-// factor.
+// limits, grid coordinates, the map projection formulas, the diagram axes,
+// bearings, the map factor and the declutter grid.
 //
 // Map projections measure their plane in units of 100 km (earth radius
 // 63.7122), latitude-longitude maps in degrees. Grid column gx counts from 0 at
@@ -77,14 +77,23 @@ int MAP_grid_untran(float x, float y, float *gx, float *gy);
 int MAP_domain_tran(const Domain *domain1, const Domain *domain2, float x1, float y1, float *x2, float *y2);
 
 // --- Projection formulas ---
+//
+// Diagram domains (20, 22-25, 40-44, 99) take the two values of a point in
+// place of latitude and longitude (for the thermodynamic diagrams temperature
+// in C and pressure in mb). The skew-T and the tephigram keep their slanted
+// axes at fixed angles on the page set by MAP_set_view, or on a square page
+// while none is set.
 
 // Latitude and longitude to the plane: 1 with the plane point (x = lat, y = lon
 // with no projection current); 0 with -9999 outputs when the point cannot be
-// shown or the projection has no formulas.
+// shown (on a diagram: a pressure without logarithm, a temperature below
+// absolute zero) or the projection has no formulas. The tephigram's limit
+// pass gives its unrotated point with 0.
 int MAP_tran(float lat, float lon, float *x, float *y);
 // Plane to latitude and longitude: 1 with the point (outputs unchanged with no
 // projection current); 0 with -9999 outputs when the point lies off the
-// projected earth or the projection has no formulas.
+// projected earth (or has no values on a diagram) or the projection has no
+// formulas.
 int MAP_untran(float x, float y, float *lat, float *lon);
 int MAP_tran_ep(EarthPoint ept, Point *pt);
 int MAP_tran_pe(Point pt, EarthPoint *ept);
@@ -108,3 +117,22 @@ float MAP_dir(float x1, float y1, float x2, float y2);
 int MAP_offset(float xi, float yi, float dir, float rad, float *xf, float *yf);
 // Map scale factor at a latitude (lon does not enter).
 float MAP_factor(float lat, float lon);
+
+// --- Declutter grid ---
+
+// An occupancy table over the grid of the current domain: the first item in
+// a cell is plotted and marks the cell, later items in it are skipped. The
+// factor: 0 off (every item is plotted); 1 one item per grid cell; N > 1 one
+// item per cell of a grid N times finer each way; -1 no decluttering but only
+// items inside the grid; N < -1 one item per block of |N| by |N| grid cells.
+
+// Sets the factor; returns 0.
+int MAP_set_plot_limit(int val);
+// Makes a new, empty table for the current domain (and the factor), releasing
+// the previous one; returns 0. A domain without a grid, or one too large to
+// count, gets no table.
+int MAP_plot_grid_init();
+// 1 when the item at plane point (x, y) is to be plotted (its cell is then
+// marked), 0 when it is to be skipped: outside the grid while decluttering
+// is on, or in a cell already taken. With the factor 0 or no table, 1.
+int MAP_plot_grid(float x, float y);

@@ -1,17 +1,20 @@
-// Dates: calendar record conversions, names, display time zone and the
-// current time. Calendar arithmetic is proleptic Gregorian in UTC with 64-bit
+// Dates: calendar record conversions, names, display time zone, the current
+// time and the report time window. Calendar arithmetic is proleptic Gregorian in UTC with 64-bit
 // seconds, so dates before 1902 and after 2038 convert exactly as well.
 #include "runtime/date.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "runtime/files.h"
 #include "runtime/mess.h"
+#include "runtime/resrc.h"
 
 static_assert(sizeof(time_t) >= 8, "seconds since 1970 must be 64-bit");
 
@@ -324,4 +327,332 @@ int DATE_monday_julian(int year, int month, int day, int *jday) {
     if (month > 12) month = 12;
     if (jday != nullptr) *jday = year_table(year)[month - 1] + day;
     return 0;
+}
+
+// ---- Report time window --------------------------------------------------------
+
+namespace {
+
+constexpr M_type kDebugRange = 0x40000000;
+
+// The nominal date of the window, its seconds and the window's bounds.
+Date file_date = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+time_t base = 0;
+time_t begin = 0;
+time_t end = 0;
+// Minutes from the nominal time to the start and the end of the window.
+int min_pre = -15;
+int min_post = 10;
+
+// The forms of decode_hour.
+enum class Form {
+    none,    // fits no form
+    hm,      // H:M
+    hm_p,    // H:M-P
+    hm_pq,   // H:M-P+Q
+    h,       // H
+    h_p,     // H-P
+    h_pq,    // H-P+Q
+    pre,     // :-P
+    pre_pq,  // :-P+Q
+    cucu,    // cu:cu
+    cucu_pq, // cu:cu-P+Q
+    cu,      // cu
+    cu_n,    // cu-N
+    cu_pq,   // cu-P+Q
+    cu_n_pq, // cu-N-P+Q
+    cu_m,    // cu:M
+    cu_m_pq, // cu:M-P+Q
+};
+
+struct Decoded {
+    Form form = Form::none;
+    int h = 0; // H, or N of cu-N
+    int m = 0;
+    int p = 0;
+    int q = 0;
+};
+
+// A reader of decimal integers over the text.
+struct Cursor {
+    std::string_view s;
+
+    bool done() const { return s.empty(); }
+    bool take(char c) {
+        if (s.empty() || s.front() != c) return false;
+        s.remove_prefix(1);
+        return true;
+    }
+    bool take_word(std::string_view word) {
+        if (s.size() < word.size()) return false;
+        for (std::size_t i = 0; i < word.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(s[i])) != word[i]) return false;
+        s.remove_prefix(word.size());
+        return true;
+    }
+    // Digits only; at most 9 of them so the value fits.
+    bool number(int &out) {
+        std::size_t n = 0;
+        int v = 0;
+        while (n < s.size() && n < 9 && std::isdigit(static_cast<unsigned char>(s[n])))
+            v = v * 10 + (s[n++] - '0');
+        if (n == 0 || (n < s.size() && std::isdigit(static_cast<unsigned char>(s[n])))) return false;
+        s.remove_prefix(n);
+        out = v;
+        return true;
+    }
+    // An optional minus sign and digits.
+    bool signed_number(int &out) {
+        const std::string_view saved = s;
+        const bool neg = take('-');
+        if (!number(out)) {
+            s = saved;
+            return false;
+        }
+        if (neg) out = -out;
+        return true;
+    }
+    // The rest is exactly "-P+Q".
+    bool rest_pq(int &p, int &q) {
+        Cursor c = *this;
+        if (c.take('-') && c.number(p) && c.take('+') && c.number(q) && c.done()) {
+            *this = c;
+            return true;
+        }
+        return false;
+    }
+    // The rest is exactly "-P".
+    bool rest_p(int &p) {
+        Cursor c = *this;
+        if (c.take('-') && c.number(p) && c.done()) {
+            *this = c;
+            return true;
+        }
+        return false;
+    }
+};
+
+Decoded decode_form(const char *text) {
+    std::string_view s = text;
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    Cursor c{s};
+    Decoded d;
+
+    if (c.take_word("cu")) {
+        if (c.take_word(":cu")) {
+            d.form = c.rest_pq(d.p, d.q) ? Form::cucu_pq : Form::cucu;
+            return d;
+        }
+        Cursor minute = c;
+        if (minute.take(':') && minute.signed_number(d.m)) {
+            if (minute.done()) {
+                d.form = Form::cu_m;
+                return d;
+            }
+            if (minute.rest_pq(d.p, d.q)) {
+                d.form = Form::cu_m_pq;
+                return d;
+            }
+            d.m = 0;
+            d.form = Form::cu;
+            return d;
+        }
+        d.form = Form::cu;
+        if (c.done()) return d;
+        if (c.rest_pq(d.p, d.q)) {
+            d.form = Form::cu_pq;
+            return d;
+        }
+        if (c.rest_p(d.h)) {
+            d.form = Form::cu_n;
+            return d;
+        }
+        Cursor back = c;
+        if (back.take('-') && back.number(d.h) && back.rest_pq(d.p, d.q)) {
+            d.form = Form::cu_n_pq;
+            return d;
+        }
+        d.h = d.p = d.q = 0;
+        return d;
+    }
+
+    if (c.take(':')) {
+        if (c.rest_pq(d.p, d.q))
+            d.form = Form::pre_pq;
+        else if (c.rest_p(d.p))
+            d.form = Form::pre;
+        return d;
+    }
+
+    if (!c.signed_number(d.h)) return d;
+    if (c.take(':')) {
+        if (!c.signed_number(d.m)) return d;
+        if (c.done())
+            d.form = Form::hm;
+        else if (c.rest_pq(d.p, d.q))
+            d.form = Form::hm_pq;
+        else if (c.rest_p(d.p))
+            d.form = Form::hm_p;
+        return d;
+    }
+    if (c.done())
+        d.form = Form::h;
+    else if (c.rest_pq(d.p, d.q))
+        d.form = Form::h_pq;
+    else if (c.rest_p(d.p))
+        d.form = Form::h_p;
+    return d;
+}
+
+// A negative hour or minute -(offset * 100 + step) is the offset plus the
+// reference value truncated to a multiple of the step; a step of 0 means the
+// offset itself. The reference must be present.
+int resolve_step(int value, int ref) {
+    if (value >= 0 || value == MISSING || ref == MISSING) return value;
+    const int code = -value;
+    const int offset = code / 100;
+    const int step = code % 100;
+    return step == 0 ? offset : (ref / step) * step + offset;
+}
+
+} // namespace
+
+int DATE_set_datim(const Date *date) {
+    if (date == nullptr) return -1;
+    file_date = *date;
+    Date t;
+    FILE_get_time(&t);
+
+    if (const char *text = RES_get("decode_hour")) {
+        const Decoded d = decode_form(text);
+        bool decodes = true;    // the form names a time of day
+        bool show_range = true; // the form reports the window
+        int h = 0;
+        int m = 0;
+        switch (d.form) {
+        case Form::none:
+            decodes = false;
+            show_range = false;
+            break;
+        case Form::hm:
+        case Form::h:
+            show_range = false;
+            [[fallthrough]];
+        case Form::hm_p:
+        case Form::hm_pq:
+        case Form::h_p:
+        case Form::h_pq:
+            h = d.h;
+            m = d.m;
+            break;
+        case Form::pre:
+        case Form::pre_pq:
+            decodes = false;
+            break;
+        case Form::cucu:
+            show_range = false;
+            [[fallthrough]];
+        case Form::cucu_pq:
+            h = file_date.hour;
+            m = file_date.min;
+            break;
+        case Form::cu:
+            show_range = false;
+            [[fallthrough]];
+        case Form::cu_pq:
+            h = file_date.hour;
+            break;
+        case Form::cu_n:
+            show_range = false;
+            [[fallthrough]];
+        case Form::cu_n_pq: {
+            const time_t back = DATE_num_sec(&file_date) - 3600LL * d.h;
+            DATE_get_gmdate(&back, &file_date);
+            h = file_date.hour;
+            m = file_date.min;
+            break;
+        }
+        case Form::cu_m:
+        case Form::cu_m_pq:
+            h = file_date.hour;
+            m = d.m;
+            break;
+        }
+        switch (d.form) {
+        case Form::hm_p:
+        case Form::h_p:
+        case Form::pre:
+            min_pre = -d.p;
+            break;
+        case Form::hm_pq:
+        case Form::h_pq:
+        case Form::pre_pq:
+        case Form::cucu_pq:
+        case Form::cu_pq:
+        case Form::cu_n_pq:
+        case Form::cu_m_pq:
+            min_pre = -d.p;
+            min_post = d.q;
+            break;
+        default:
+            break;
+        }
+        if (decodes) {
+            h = resolve_step(h, file_date.hour);
+            m = resolve_step(m, file_date.min);
+            t.hour = h;
+            t.min = m;
+            MESS_print(M_MESS, "Decoding for: %2.2d:%2.2dZ\n", h, m);
+        }
+        if (show_range) MESS_print(M_MESS, "Decoding range: %d +%d mins\n", min_pre, min_post);
+        DATE_set_range(min_pre, min_post);
+    }
+
+    // The decoded (or fixed) time replaces the time of the file date.
+    if (t.hour != MISSING) {
+        const int h = resolve_step(t.hour, file_date.hour);
+        if (h >= 0) file_date.hour = h;
+    }
+    if (t.min != MISSING) {
+        const int m = resolve_step(t.min, file_date.min);
+        if (m >= 0) file_date.min = m;
+    }
+    if (file_date.min == MISSING) file_date.min = 0;
+
+    base = DATE_num_sec(&file_date);
+    begin = base + 60LL * min_pre;
+    end = base + 60LL * min_post;
+    return 0;
+}
+
+int DATE_get_datim(Date *date) {
+    if (date == nullptr) return -1;
+    *date = file_date;
+    return 0;
+}
+
+int DATE_set_range(int pre, int post) {
+    min_pre = pre;
+    min_post = post;
+    return 0;
+}
+
+int DATE_chk_range(int hhmm) {
+    if (hhmm == MISSING) return 0;
+    const int hh = hhmm / 100;
+    const int mm = hhmm % 100;
+    // The report time on the day that brings it nearest the nominal time.
+    long long d = static_cast<long long>(hh) - file_date.hour;
+    if (d >= 12)
+        d -= 24;
+    else if (d <= -12)
+        d += 24;
+    const time_t r = base + 3600LL * d + 60LL * (static_cast<long long>(mm) - file_date.min);
+    const int in = (r >= begin && r <= end) ? 1 : 0;
+    MESS_print(kDebugRange, "%d %d %d-%d = %d\n", hhmm, static_cast<int>(r - base),
+               static_cast<int>(begin - base), static_cast<int>(end - base), in);
+    return in;
 }

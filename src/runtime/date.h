@@ -105,3 +105,33 @@ int DATE_get_localdate(const time_t *secs, Date *date);
 int DATE_julian_monday(int year, int jday, int *month, int *day);
 // Day of the year of a date (month bounded to 1..12); 0.
 int DATE_monday_julian(int year, int month, int day, int *jday);
+
+// ---- Report time window ----------------------------------------------------
+//
+// One decode window: a nominal date and time with a span of minutes before
+// and after it (15 before and 10 after unless changed). A decoder sets the
+// window from a file's date and asks for each report time of day whether it
+// lies in the window.
+
+// Sets the window from `date`, the fixed time of the file sequence and the
+// resource decode_hour, whose forms are (H, M, N, P, Q decimal integers; a
+// negative H or M is a step code -(offset * 100 + step) resolved against the
+// file date's hour or minute):
+//   H:M  H:M-P  H:M-P+Q  H  H-P  H-P+Q    decode for H:M (or H:00)
+//   :-P+Q  :-P                            only the spans
+//   cu:cu  cu:cu-P+Q  cu  cu-P+Q          the file date's hour (and minute)
+//   cu-N  cu-N-P+Q                        the file date moved back N hours
+//   cu:M  cu:M-P+Q                        the file date's hour, minute M
+// -P sets the span before the nominal time to P minutes, +Q the span after
+// it to Q. Other text after "cu" decodes as plain "cu" (or "cu:cu"); text
+// that fits no form changes nothing. Returns 0, -1 for a null date.
+int DATE_set_datim(const Date *date);
+// Copies the nominal date of the window; returns 0 (-1 for null).
+int DATE_get_datim(Date *date);
+// Sets the spans (minutes, `pre` signed: -15 is 15 minutes before); they
+// take effect at the next DATE_set_datim. Returns 0.
+int DATE_set_range(int pre, int post);
+// 1 when the time of day hhmm (hour * 100 + minute), taken on the day that
+// brings it nearest the nominal time, lies in the window, else 0 (also for
+// -9999).
+int DATE_chk_range(int hhmm);

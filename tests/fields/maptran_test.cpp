@@ -976,4 +976,358 @@ TEST(MapFactor, Cases) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Diagram axes
+// ---------------------------------------------------------------------------
+
+// A thermodynamic diagram from -40 to 40 C and 1050 to 100 mb.
+Domain thermo(int proj) {
+    return make_domain(proj, -40, 1050, 0, 0, 80, -950);
+}
+
+// Page position of a plane point of the current diagram on the page `v`.
+std::pair<double, double> on_page(const MAP_limits &v, float x, float y) {
+    const MAP_limits lim = current_limits();
+    return {v.x_min + (double(x) - lim.x_min) / (double(lim.x_max) - lim.x_min) * (double(v.x_max) - v.x_min),
+            v.y_min +
+                (double(y) - lim.y_min) / (double(lim.y_max) - lim.y_min) * (double(v.y_max) - v.y_min)};
+}
+
+// Every point of the table goes forward and comes back.
+void expect_round_trips(const std::vector<std::pair<float, float>> &points, double tol_a, double rel_b,
+                        const char *what) {
+    for (const auto &[a, b] : points) {
+        const XY p = tran(a, b);
+        ASSERT_EQ(p.r, 1) << what << " " << a << " " << b;
+        const XY back = untran(p.x, p.y);
+        EXPECT_EQ(back.r, 1) << what;
+        EXPECT_NEAR(back.x, a, tol_a) << what << " " << a << " " << b;
+        EXPECT_NEAR(back.y, b, rel_b * std::max(1.0f, std::fabs(b))) << what << " " << a << " " << b;
+    }
+}
+
+TEST(MapDiagram, PixelAndLogarithmicAxes) {
+    const struct Row {
+        Domain dom;
+        float a, b, x, y;
+    } rows[] = {
+        {make_domain(99, 0, 0, 0, 0, 640, 480), 10, 20, 10, -20},
+        {make_domain(22, 0, 1000, 0, 0, 100, -900), 5, 1000, 5, float(-std::log(1000.0))},
+        {make_domain(42, -40, 1050, 0, 0, 80, -950), -20, 500, -20, float(-std::log(500.0))},
+        {make_domain(41, -40, 1050, 0, 0, 80, -950), -20, 1000, -20, float(-std::pow(1000.0, 0.285714))},
+    };
+    for (const Row &r : rows) {
+        make_current(r.dom);
+        const XY p = tran(r.a, r.b);
+        EXPECT_EQ(p.r, 1) << r.dom.proj;
+        EXPECT_FLOAT_EQ(p.x, r.x) << r.dom.proj;
+        EXPECT_FLOAT_EQ(p.y, r.y) << r.dom.proj;
+        const XY back = untran(r.x, r.y);
+        EXPECT_EQ(back.r, 1) << r.dom.proj;
+        EXPECT_FLOAT_EQ(back.x, r.a) << r.dom.proj;
+        EXPECT_NEAR(back.y, r.b, 1e-5 * r.b) << r.dom.proj;
+        expect_round_trips({{-40, 1050}, {0, 700}, {25, 300}, {40, 100}}, 1e-4, 1e-5, "log axes");
+    }
+    // The Stuve axis: 1000 mb back to 1000 within rounding.
+    make_current(thermo(41));
+    const XY stuve = tran(0, 1000);
+    EXPECT_NEAR(untran(stuve.x, stuve.y).y, 1000.0f, 0.02f);
+}
+
+TEST(MapDiagram, PressuresWithoutLogarithmHaveNoPlace) {
+    const struct Row {
+        int proj;
+        float a, b;
+    } rows[] = {{22, 0, 0},
+                {22, 0, -5},
+                {42, 0, 0},
+                {40, 0, -1},
+                {41, 0, -1},
+                {43, 0, -1},
+                {44, 0, 0},
+                // Below absolute zero there is no potential temperature.
+                {43, -300, 500},
+                {44, -300, 500}};
+    for (const Row &r : rows) {
+        make_current(thermo(r.proj));
+        const XY p = tran(r.a, r.b);
+        EXPECT_EQ(p.r, 0) << r.proj << " " << r.a << " " << r.b;
+        EXPECT_EQ(p.x, FMISSING) << r.proj;
+        EXPECT_EQ(p.y, FMISSING) << r.proj;
+    }
+    // A Stuve plane point above the axis origin has no pressure; a
+    // tephigram point left of absolute zero has none either.
+    make_current(thermo(41));
+    EXPECT_EQ(untran(0, 1).r, 0);
+    make_current(thermo(44));
+    const XY none = untran(-300, 5.7f);
+    EXPECT_EQ(none.r, 0);
+    EXPECT_EQ(none.x, FMISSING);
+}
+
+TEST(MapDiagram, LinearAxes) {
+    // The first value clat .. clat + dx spreads over nx plane units.
+    make_current(make_domain(20, 0, 1000, 100, 50, 50, -900));
+    EXPECT_FLOAT_EQ(tran(25, 1000).x, 50);
+    EXPECT_FLOAT_EQ(tran(50, 1000).x, 100);
+    EXPECT_FLOAT_EQ(tran(0, 1000).y, 1000);
+    EXPECT_FLOAT_EQ(tran(0, 100).y, 1050);
+    const std::vector<std::pair<float, float>> points = {{0, 1000}, {25, 550}, {50, 100}, {-10, 1200}};
+    for (int proj : {20, 24, 25}) {
+        make_current(make_domain(proj, 0, 1000, 100, 50, 50, -900));
+        expect_round_trips(points, 1e-4, 1e-5, "linear");
+        // Clearing the cache keeps the axis scales.
+        const XY before = tran(25, 550);
+        MAP_coord(0, 0);
+        const XY after = tran(25, 550);
+        EXPECT_EQ(after.r, 1) << proj;
+        EXPECT_FLOAT_EQ(after.x, before.x) << proj;
+        EXPECT_FLOAT_EQ(after.y, before.y) << proj;
+    }
+    // y reversed: the second value is measured downward from y_min.
+    make_current(make_domain(25, 0, 0, 100, 50, 50, 50));
+    EXPECT_FLOAT_EQ(tran(10, 25).y, -25);
+    // An axis without a range places nothing.
+    make_current(make_domain(20, 0, 1000, 100, 50, 0, -900));
+    EXPECT_EQ(tran(0, 1000).r, 0);
+    EXPECT_EQ(untran(0, 1000).r, 0);
+}
+
+TEST(MapDiagram, Hodograph) {
+    make_current(make_domain(23, -30, -30, 0, 0, 60, 60));
+    const struct Row {
+        float angle, radius, x, y;
+    } rows[] = {{0, 2, 0, 2}, {90, 2, 2, 0}, {180, 1, 0, -1}, {270, 1, -1, 0}, {45, std::sqrt(2.0f), 1, 1}};
+    for (const Row &r : rows) {
+        const XY p = tran(r.angle, r.radius);
+        EXPECT_EQ(p.r, 1);
+        EXPECT_NEAR(p.x, r.x, 1e-6) << r.angle;
+        EXPECT_NEAR(p.y, r.y, 1e-6) << r.angle;
+    }
+    const XY west = untran(-1, 0);
+    EXPECT_FLOAT_EQ(west.x, 270);
+    EXPECT_FLOAT_EQ(west.y, 1);
+    const XY origin = untran(0, 0);
+    EXPECT_EQ(origin.r, 1);
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(origin.y, 0);
+    // Just west of north stays below 360.
+    const XY nearly = untran(-1e-7f, 1);
+    EXPECT_GE(nearly.x, 0.0f);
+    EXPECT_LT(nearly.x, 360.0f);
+    std::vector<std::pair<float, float>> points;
+    for (int a = 0; a < 360; a += 15)
+        points.emplace_back(float(a), 5.0f + a / 30.0f);
+    expect_round_trips(points, 1e-3, 1e-5, "hodograph");
+}
+
+TEST(MapDiagram, SkewTIsothermsRiseAtFortyFiveDegrees) {
+    const MAP_limits view{0.1f, 0.9f, 0.1f, 0.7f};
+    MAP_set_view(&view);
+    make_current(thermo(40));
+    // The limits are the unskewed temperature and -ln p ranges.
+    const MAP_limits lim = current_limits();
+    EXPECT_FLOAT_EQ(lim.x_min, -40);
+    EXPECT_FLOAT_EQ(lim.x_max, 40);
+    EXPECT_FLOAT_EQ(lim.y_min, float(-std::log(1050.0)));
+    EXPECT_FLOAT_EQ(lim.y_max, float(-std::log(100.0)));
+    // No skew at the bottom of the diagram.
+    EXPECT_FLOAT_EQ(tran(-40, 1050).x, -40);
+    for (float t : {-30.0f, 0.0f, 20.0f}) {
+        const XY bottom = tran(t, 1050), top = tran(t, 100);
+        const auto [x0, y0] = on_page(view, bottom.x, bottom.y);
+        const auto [x1, y1] = on_page(view, top.x, top.y);
+        EXPECT_NEAR(y1 - y0, 0.6, 1e-5) << t;     // the full page height
+        EXPECT_NEAR(x1 - x0, y1 - y0, 1e-5) << t; // and as far to the right
+    }
+    // Isobars stay level.
+    EXPECT_FLOAT_EQ(tran(-30, 500).y, tran(30, 500).y);
+    expect_round_trips({{-40, 1050}, {-20, 850}, {0, 500}, {20, 200}, {40, 100}}, 1e-4, 1e-5, "skew-T");
+}
+
+TEST(MapDiagram, SkewTWithoutViewUsesASquarePage) {
+    // No view was ever set: a square page, not zero divided by zero.
+    make_current(thermo(40));
+    const MAP_limits square{0, 1, 0, 1};
+    const XY bottom = tran(0, 1050), top = tran(0, 100);
+    EXPECT_EQ(bottom.r, 1);
+    EXPECT_TRUE(std::isfinite(top.x) && std::isfinite(top.y));
+    const auto [x0, y0] = on_page(square, bottom.x, bottom.y);
+    const auto [x1, y1] = on_page(square, top.x, top.y);
+    EXPECT_NEAR(x1 - x0, y1 - y0, 1e-5);
+    expect_round_trips({{-40, 1050}, {0, 500}, {40, 100}}, 1e-4, 1e-5, "skew-T without view");
+}
+
+TEST(MapDiagram, NewViewActsAfterTheCacheIsCleared) {
+    const MAP_limits a{0, 1, 0, 1}, b{0, 1, 0, 2};
+    MAP_set_view(&a);
+    make_current(thermo(40));
+    const XY first = tran(0, 500);
+    MAP_set_view(&b);
+    EXPECT_FLOAT_EQ(tran(0, 500).x, first.x);
+    MAP_proj(40);
+    EXPECT_GT(tran(0, 500).x, first.x); // twice the page height: twice the skew
+}
+
+TEST(MapDiagram, TephigramAxesAreRotated) {
+    const MAP_limits view{0, 1, 0, 1};
+    MAP_set_view(&view);
+    make_current(thermo(43));
+    // Limits from the unrotated temperature and ln p.
+    const MAP_limits lim = current_limits();
+    EXPECT_FLOAT_EQ(lim.x_min, -40);
+    EXPECT_FLOAT_EQ(lim.x_max, 40);
+    EXPECT_FLOAT_EQ(lim.y_min, float(std::log(100.0)));
+    EXPECT_FLOAT_EQ(lim.y_max, float(std::log(1050.0)));
+    // An isotherm runs up and right at 45 degrees on the page, a dry adiabat
+    // (constant potential temperature) at right angles to it.
+    const XY t1 = tran(0, 1000), t2 = tran(0, 500);
+    ASSERT_EQ(t1.r, 1);
+    const auto [ix0, iy0] = on_page(view, t1.x, t1.y);
+    const auto [ix1, iy1] = on_page(view, t2.x, t2.y);
+    EXPECT_GT(iy1 - iy0, 0.01);
+    EXPECT_NEAR(ix1 - ix0, iy1 - iy0, 1e-5);
+    const float warm = 26.85f;                                       // 300 K at 1000 mb
+    const float cold = float(300.0 * std::pow(0.5, 0.286) - 273.15); // 300 K at 500 mb
+    const XY d1 = tran(warm, 1000), d2 = tran(cold, 500);
+    const auto [ax0, ay0] = on_page(view, d1.x, d1.y);
+    const auto [ax1, ay1] = on_page(view, d2.x, d2.y);
+    EXPECT_LT(ax1 - ax0, -0.01);
+    EXPECT_NEAR(ax1 - ax0, -(ay1 - ay0), 1e-5);
+    // The inverse gives the pressure back, not one off by the rounding of
+    // the exponent.
+    expect_round_trips({{-40, 1050}, {-10, 850}, {0, 500}, {20, 300}, {40, 100}}, 1e-3, 1e-5, "tephigram");
+}
+
+TEST(MapDiagram, TephigramWithoutView) {
+    make_current(thermo(43));
+    const XY p = tran(10, 700);
+    EXPECT_EQ(p.r, 1);
+    EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+    expect_round_trips({{-40, 1050}, {0, 500}, {40, 100}}, 1e-3, 1e-5, "tephigram without view");
+}
+
+TEST(MapDiagram, TephigramAxesUnrotated) {
+    make_current(thermo(44));
+    const XY p = tran(20, 850);
+    EXPECT_EQ(p.r, 1);
+    EXPECT_FLOAT_EQ(p.x, 20);
+    EXPECT_NEAR(p.y, std::log(293.15 * std::pow(1000.0 / 850.0, 0.286)), 1e-6);
+    expect_round_trips({{-40, 1050}, {-10, 850}, {0, 500}, {20, 300}, {40, 100}}, 1e-4, 1e-5, "rteph");
+}
+
+// ---------------------------------------------------------------------------
+// Declutter grid
+// ---------------------------------------------------------------------------
+
+// A 10 x 10 latitude-longitude grid of 1 degree.
+void make_ten_by_ten() {
+    make_current(make_domain(2, 0, 0, 10, 10, 1, 1));
+}
+
+// The declutter answer for a point given in grid coordinates.
+int at_grid(float gx, float gy) {
+    float x, y;
+    MAP_grid_tran(gx, gy, &x, &y);
+    return MAP_plot_grid(x, y);
+}
+
+TEST(MapDeclutter, FactorZeroPlotsEverything) {
+    make_ten_by_ten();
+    EXPECT_EQ(MAP_plot_grid(1000, 1000), 1); // before any table
+    MAP_plot_grid_init();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(at_grid(2.5f, 2.5f), 1);
+        EXPECT_EQ(MAP_plot_grid(1000, -1000), 1);
+    }
+}
+
+TEST(MapDeclutter, OneItemPerCell) {
+    make_ten_by_ten();
+    MAP_set_plot_limit(1);
+    MAP_plot_grid_init();
+    EXPECT_EQ(at_grid(2.2f, 3.1f), 1);
+    EXPECT_EQ(at_grid(2.8f, 3.9f), 0); // same cell
+    EXPECT_EQ(at_grid(3.1f, 3.1f), 1);
+    EXPECT_EQ(at_grid(2.2f, 4.1f), 1);
+    MAP_plot_grid_init();
+    EXPECT_EQ(at_grid(2.8f, 3.9f), 1); // a new table forgets
+}
+
+TEST(MapDeclutter, GridEdges) {
+    make_ten_by_ten();
+    MAP_set_plot_limit(1);
+    MAP_plot_grid_init();
+    const struct {
+        float gx, gy;
+        int want;
+    } rows[] = {{0, 0, 1},     {9, 9, 1},     {9, 0, 1},      {0, 9, 1},
+                {9.01f, 5, 0}, {5, 9.01f, 0}, {-0.01f, 5, 0}, {5, -0.01f, 0}};
+    for (const auto &r : rows)
+        EXPECT_EQ(at_grid(r.gx, r.gy), r.want) << r.gx << " " << r.gy;
+    EXPECT_EQ(MAP_plot_grid(FMISSING, 0), 0);
+}
+
+TEST(MapDeclutter, FinerGrid) {
+    // Factor 2 on 10 x 10: cells half a grid length wide, 400 of them. Every
+    // cell that the grid reaches is distinct, and each takes one item.
+    make_ten_by_ten();
+    MAP_set_plot_limit(2);
+    MAP_plot_grid_init();
+    EXPECT_EQ(at_grid(2.1f, 3.1f), 1);
+    EXPECT_EQ(at_grid(2.6f, 3.1f), 1); // half a grid length apart
+    EXPECT_EQ(at_grid(2.9f, 3.2f), 0);
+    MAP_plot_grid_init();
+    int accepted = 0;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int j = 0; j <= 18; ++j)
+            for (int i = 0; i <= 18; ++i)
+                accepted += at_grid(std::min(9.0f, (i + 0.5f) / 2), std::min(9.0f, (j + 0.5f) / 2));
+    EXPECT_EQ(accepted, 19 * 19);
+}
+
+TEST(MapDeclutter, Blocks) {
+    make_ten_by_ten();
+    MAP_set_plot_limit(-3);
+    MAP_plot_grid_init();
+    EXPECT_EQ(at_grid(0.5f, 0.5f), 1);
+    EXPECT_EQ(at_grid(2.9f, 2.9f), 0); // same 3 x 3 block
+    EXPECT_EQ(at_grid(3.0f, 0.5f), 1); // the next block east
+    EXPECT_EQ(at_grid(0.5f, 3.1f), 1); // the next block south
+    EXPECT_EQ(at_grid(9.0f, 9.0f), 1);
+    EXPECT_EQ(at_grid(9.0f, 9.0f), 0);
+}
+
+TEST(MapDeclutter, InsideOnly) {
+    make_ten_by_ten();
+    MAP_set_plot_limit(-1);
+    MAP_plot_grid_init();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(at_grid(4.5f, 4.5f), 1);
+    EXPECT_EQ(at_grid(10.0f, 4.5f), 0);
+    EXPECT_EQ(MAP_plot_grid(1000, 1000), 0);
+}
+
+TEST(MapDeclutter, TableStaysWithinItsGrid) {
+    make_ten_by_ten();
+    MAP_set_plot_limit(1);
+    MAP_plot_grid_init();
+    // A factor raised after the table was made: cells past its end are not
+    // reached.
+    MAP_set_plot_limit(4);
+    EXPECT_EQ(at_grid(9.0f, 9.0f), 0);
+    EXPECT_EQ(at_grid(0.1f, 0.1f), 1);
+    // A larger domain made current without a new table: points beyond the
+    // table's grid are skipped.
+    MAP_set_plot_limit(1);
+    make_current(make_domain(2, 0, 0, 40, 40, 1, 1));
+    EXPECT_EQ(at_grid(39.0f, 39.0f), 0);
+    EXPECT_EQ(at_grid(5.0f, 5.0f), 1);
+    // A domain without a grid gets no table: nothing is held back.
+    make_current(make_domain(2, 0, 0, MISSING, MISSING, 1, 1));
+    MAP_plot_grid_init();
+    EXPECT_EQ(MAP_plot_grid(0, 0), 1);
+    EXPECT_EQ(MAP_plot_grid(0, 0), 1);
+}
+
 } // namespace

@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/files.h"
 #include "runtime/mess.h"
+#include "runtime/resrc.h"
 #include "support/child.h"
 
 namespace {
@@ -531,6 +533,194 @@ TEST(DateCurrent, CurrentRecordAndPrint) {
     EXPECT_EQ(strftime_between(before, end, "%y %b %d  %H:%M:%SZ").count(r.out), 1u) << r.out;
     const auto hidden = run_child([] { return DATE_print_current(M_OUT3); });
     EXPECT_EQ(hidden.out, "");
+}
+
+// ---- Report time window --------------------------------------------------------
+
+Date at(int year, int month, int day, int hour, int min) {
+    return Date{year, month, day, M, M, hour, min, 0};
+}
+
+// The report time hhmm that lies `offset` minutes from the nominal time.
+int hhmm_from(const Date &nominal, int offset) {
+    const int minutes = ((nominal.hour * 60 + nominal.min + offset) % 1440 + 1440) % 1440;
+    return minutes / 60 * 100 + minutes % 60;
+}
+
+// Checks that the window is [pre, post] minutes about the nominal time: both
+// bounds are inside, a minute beyond either is outside.
+void expect_window(int pre, int post, const std::string &what) {
+    Date nominal;
+    DATE_get_datim(&nominal);
+    EXPECT_EQ(DATE_chk_range(hhmm_from(nominal, pre)), 1) << what << " start";
+    EXPECT_EQ(DATE_chk_range(hhmm_from(nominal, pre - 1)), 0) << what << " before the start";
+    EXPECT_EQ(DATE_chk_range(hhmm_from(nominal, post)), 1) << what << " end";
+    EXPECT_EQ(DATE_chk_range(hhmm_from(nominal, post + 1)), 0) << what << " after the end";
+}
+
+void expect_date(const Date &want, const std::string &what) {
+    Date d;
+    EXPECT_EQ(DATE_get_datim(&d), 0);
+    EXPECT_EQ(d.year, want.year) << what;
+    EXPECT_EQ(d.month, want.month) << what;
+    EXPECT_EQ(d.day, want.day) << what;
+    EXPECT_EQ(d.hour, want.hour) << what;
+    EXPECT_EQ(d.min, want.min) << what;
+}
+
+TEST(DateWindow, DefaultWindowAboutTheFileTime) {
+    Date file = at(2024, 3, 10, 12, 0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(DATE_set_datim(&file), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    expect_date(file, "no decode_hour");
+    for (int hhmm : {1145, 1200, 1210})
+        EXPECT_EQ(DATE_chk_range(hhmm), 1) << hhmm;
+    for (int hhmm : {1144, 1211, 0, 2359, 2400, M})
+        EXPECT_EQ(DATE_chk_range(hhmm), 0) << hhmm;
+}
+
+TEST(DateWindow, ReportTimesNearMidnight) {
+    Date file = at(2024, 3, 10, 0, 10);
+    DATE_set_datim(&file);
+    EXPECT_EQ(DATE_chk_range(2355), 1); // the day before, 15 minutes early
+    EXPECT_EQ(DATE_chk_range(2354), 0);
+    EXPECT_EQ(DATE_chk_range(20), 1);
+    EXPECT_EQ(DATE_chk_range(25), 0);
+    Date late = at(2024, 3, 10, 23, 55);
+    DATE_set_datim(&late);
+    EXPECT_EQ(DATE_chk_range(5), 1); // the next day, 10 minutes late
+    EXPECT_EQ(DATE_chk_range(6), 0);
+}
+
+TEST(DateWindow, MissingMinuteAndFixedTime) {
+    // A missing minute of the file date becomes 0.
+    Date file = at(2024, 3, 10, 18, M);
+    DATE_set_datim(&file);
+    expect_date(at(2024, 3, 10, 18, 0), "missing minute");
+    // The fixed time of the file sequence replaces the file's time; a
+    // negative hour is a step code against the file's hour.
+    Date fixed;
+    DATE_init(&fixed);
+    fixed.hour = 6;
+    fixed.min = 30;
+    FILE_set_time(&fixed);
+    DATE_set_datim(&file);
+    expect_date(at(2024, 3, 10, 6, 30), "fixed 06:30");
+    fixed.hour = -306;
+    fixed.min = M;
+    FILE_set_time(&fixed);
+    Date afternoon = at(2024, 3, 10, 14, 20);
+    DATE_set_datim(&afternoon);
+    expect_date(at(2024, 3, 10, 15, 20), "fixed step code");
+}
+
+TEST(DateWindow, DecodeHourForms) {
+    const Date file = at(2024, 3, 1, 7, 33);
+    const struct Row {
+        const char *text;
+        Date nominal;
+        int pre, post;
+        const char *messages;
+    } rows[] = {
+        {"12:30", at(2024, 3, 1, 12, 30), -15, 10, "Decoding for: 12:30Z\n"},
+        {"12:30-20", at(2024, 3, 1, 12, 30), -20, 10, "Decoding for: 12:30Z\nDecoding range: -20 +10 mins\n"},
+        {"12:30-20+5", at(2024, 3, 1, 12, 30), -20, 5, "Decoding for: 12:30Z\nDecoding range: -20 +5 mins\n"},
+        {"12", at(2024, 3, 1, 12, 0), -15, 10, "Decoding for: 12:00Z\n"},
+        {"12-20", at(2024, 3, 1, 12, 0), -20, 10, "Decoding for: 12:00Z\nDecoding range: -20 +10 mins\n"},
+        {"12-30+5", at(2024, 3, 1, 12, 0), -30, 5, "Decoding for: 12:00Z\nDecoding range: -30 +5 mins\n"},
+        {" 6 ", at(2024, 3, 1, 6, 0), -15, 10, "Decoding for: 06:00Z\n"},
+        {":-40+20", at(2024, 3, 1, 7, 33), -40, 20, "Decoding range: -40 +20 mins\n"},
+        {":-25", at(2024, 3, 1, 7, 33), -25, 10, "Decoding range: -25 +10 mins\n"},
+        {"cu:cu", at(2024, 3, 1, 7, 33), -15, 10, "Decoding for: 07:33Z\n"},
+        {"CU:CU-5+5", at(2024, 3, 1, 7, 33), -5, 5, "Decoding for: 07:33Z\nDecoding range: -5 +5 mins\n"},
+        {"cu", at(2024, 3, 1, 7, 0), -15, 10, "Decoding for: 07:00Z\n"},
+        {"Cu-30+30", at(2024, 3, 1, 7, 0), -30, 30, "Decoding for: 07:00Z\nDecoding range: -30 +30 mins\n"},
+        {"cu-8", at(2024, 2, 29, 23, 33), -15, 10, "Decoding for: 23:33Z\n"},
+        {"cu-8-10+20", at(2024, 2, 29, 23, 33), -10, 20,
+         "Decoding for: 23:33Z\nDecoding range: -10 +20 mins\n"},
+        {"cu:45", at(2024, 3, 1, 7, 45), -15, 10, "Decoding for: 07:45Z\nDecoding range: -15 +10 mins\n"},
+        {"cu:45-5+6", at(2024, 3, 1, 7, 45), -5, 6, "Decoding for: 07:45Z\nDecoding range: -5 +6 mins\n"},
+        // Text after cu that fits no form decodes as plain cu (or cu:cu).
+        {"cu-8-30", at(2024, 3, 1, 7, 0), -15, 10, "Decoding for: 07:00Z\n"},
+        {"cu:45-5", at(2024, 3, 1, 7, 0), -15, 10, "Decoding for: 07:00Z\n"},
+        {"cu:cu-30", at(2024, 3, 1, 7, 33), -15, 10, "Decoding for: 07:33Z\n"},
+        {"current", at(2024, 3, 1, 7, 0), -15, 10, "Decoding for: 07:00Z\n"},
+        // Step codes -(offset * 100 + step) against the file's hour and
+        // minute; a step of 0 is the offset itself.
+        {"-306", at(2024, 3, 1, 9, 0), -15, 10, "Decoding for: 09:00Z\n"},
+        {"-300", at(2024, 3, 1, 3, 0), -15, 10, "Decoding for: 03:00Z\n"},
+        {"12:-15", at(2024, 3, 1, 12, 30), -15, 10, "Decoding for: 12:30Z\n"},
+        // Text that fits no form changes nothing.
+        {"abc", at(2024, 3, 1, 7, 33), -15, 10, ""},
+        {"12:30+5", at(2024, 3, 1, 7, 33), -15, 10, ""},
+        {"12-", at(2024, 3, 1, 7, 33), -15, 10, ""},
+        {"", at(2024, 3, 1, 7, 33), -15, 10, ""},
+    };
+    for (const Row &r : rows) {
+        RES_put("decode_hour", r.text);
+        DATE_set_range(-15, 10);
+        Date d = file;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(DATE_set_datim(&d), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), r.messages) << r.text;
+        expect_date(r.nominal, r.text);
+        expect_window(r.pre, r.post, r.text);
+    }
+}
+
+TEST(DateWindow, SpanDecodedAroundTheFilesDay) {
+    // 12-30+5 sets the window to 11:30 .. 12:05 of the file's day.
+    RES_put("decode_hour", "12-30+5");
+    Date file = at(2024, 3, 10, 5, 40);
+    DATE_set_datim(&file);
+    expect_date(at(2024, 3, 10, 12, 0), "12-30+5");
+    EXPECT_EQ(DATE_chk_range(1130), 1);
+    EXPECT_EQ(DATE_chk_range(1129), 0);
+    EXPECT_EQ(DATE_chk_range(1205), 1);
+    EXPECT_EQ(DATE_chk_range(1206), 0);
+    // cu-3 on 2024-01-05 02:00 moves the nominal date to the day before.
+    RES_put("decode_hour", "cu-3");
+    Date early = at(2024, 1, 5, 2, 0);
+    DATE_set_datim(&early);
+    expect_date(at(2024, 1, 4, 23, 0), "cu-3");
+    // A step code: -306 at 14:00 decodes for 15:00.
+    RES_put("decode_hour", "-306");
+    Date afternoon = at(2024, 1, 5, 14, 0);
+    DATE_set_datim(&afternoon);
+    expect_date(at(2024, 1, 5, 15, 0), "-306");
+}
+
+TEST(DateWindow, SpansTakeEffectAtTheNextSetting) {
+    Date file = at(2024, 3, 10, 12, 0);
+    DATE_set_datim(&file);
+    EXPECT_EQ(DATE_set_range(-30, 30), 0);
+    EXPECT_EQ(DATE_chk_range(1140), 0); // the bounds are unchanged
+    EXPECT_EQ(DATE_chk_range(1225), 0);
+    DATE_set_datim(&file);
+    expect_window(-30, 30, "after set_range");
+    // Spans decoded from decode_hour stay for later windows too.
+    RES_put("decode_hour", ":-5+50");
+    DATE_set_datim(&file);
+    expect_window(-5, 50, "decoded");
+    RES_put("decode_hour", "abc");
+    DATE_set_datim(&file);
+    expect_window(-5, 50, "kept");
+}
+
+TEST(DateWindow, BeforeAnyWindowAndNullRecords) {
+    // Until the first window nothing is inside.
+    for (int hhmm : {0, 1200, 2359, 1})
+        EXPECT_EQ(DATE_chk_range(hhmm), 0) << hhmm;
+    EXPECT_EQ(DATE_set_datim(nullptr), -1);
+    EXPECT_EQ(DATE_get_datim(nullptr), -1);
+    // The check reports itself at the debug level.
+    MESS_set(1, 0x40000000);
+    Date file = at(2024, 3, 10, 12, 0);
+    DATE_set_datim(&file);
+    testing::internal::CaptureStdout();
+    DATE_chk_range(1205);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "1205 300 -900-600 = 1\n");
 }
 
 } // namespace

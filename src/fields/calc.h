@@ -1,0 +1,103 @@
+// The calculation library of the variable and grid modules.
+#pragma once
+
+// ---- Meteorological formulas -------------------------------------------------
+//
+// Scalar thermodynamic and comfort formulas, shared by the surface variables,
+// the grid calculator, the upper-air code, the station selection and the
+// thermodynamic diagrams. Pure functions without state.
+//
+// Units: temperatures K, pressures and vapour pressures mb, mixing ratio and
+// specific humidity g/kg, wind speed m/s, heights m, relative humidity %,
+// distances km; -9999 is missing. Out-of-range input gives -9999, except
+// where a function says it gives 0. A humidity argument of 100 or less is a
+// vapour pressure in mb, above 100 a dew point (or temperature) in K, whose
+// saturation vapour pressure is used.
+
+// Saturation vapour pressure over water (mb): -9999 for t < 0, 0 below 100 K.
+float vapor_pr(float t);
+// Temperature (K) whose saturation vapour pressure is e (mb); 0 for e <= 0.
+// Not an exact inverse of vapor_pr: within about 0.06 K from 233 to 313 K.
+float temp_vapor_pr(float e);
+// Mixing ratio (g/kg) of vapour pressure or dew point `temp` at pressure pr:
+// -9999 when either is -9999 or when the vapour pressure reaches pr; 0 when
+// either is <= 0.
+float mix_ratio(float temp, float pr);
+// Specific humidity (g/kg), 622 e / pr: -9999 when either is -9999, 0 when
+// either is <= 0.
+float spec_hum(float temp, float pr);
+// Relative humidity (%) of temperature t and dew point td (each a vapour
+// pressure when 100 or less); -9999 when either is <= 0; not limited to 100.
+float rel_hum(float t, float td);
+// Dew point (K) of temperature temp at relative humidity rh (limited to
+// 2..100 %); -9999 when rh is -9999 or temp <= 0.
+float dew_temp(float temp, float rh);
+// Potential temperature (K); -9999 when either is <= 0.
+float pot_temp(float temp, float pr);
+// Temperature (K) at pr on the dry adiabat of potential temperature pot; 0
+// when either is <= 0.
+float temp_on_dryad(float pot, float pr);
+// Virtual temperature (K); dewp is a mixing ratio (g/kg) when 100 or less,
+// else a dew point (K); temp itself when dewp is 0; -9999 for temp <= 0 or a
+// negative dewp or pr.
+float virt_temp(float temp, float dewp, float pr);
+// Virtual potential temperature (K); guards as virt_temp, and -9999 for
+// pr <= 0.
+float virt_pot_temp(float temp, float dewp, float pr);
+// Equivalent potential temperature (K) of the saturated adiabat through
+// (temp, pr); 0 when either is <= 0, -9999 when temp is too warm to be
+// saturated at pr.
+float thetae_on_satad(float temp, float pr);
+// Temperature (K) at pr on the saturated adiabat of equivalent potential
+// temperature pot; -9999 for pot <= 0, pr <= 0 or pr > 2000.
+float temp_on_satad(float pot, float pr);
+// Temperature (K) at which the saturation mixing ratio at pr is w (g/kg); 0
+// when either is <= 0.
+float temp_on_mixrat(float w, float pr);
+// Pressure (mb) of the lifting condensation level of air at ts with dew point
+// tds at ps; -9999 for ts or tds <= 100, ps <= 0 or ps > 1100.
+float lcl_pres(float ts, float tds, float ps);
+// Temperature (K) at the condensation pressure pl of air at ts and ps.
+float lcl_temp(float ts, float ps, float pl);
+// Equivalent potential temperature (K) from temperature and dew point; the
+// potential temperature when dewp is 0; -9999 for temp <= 0, a negative
+// dewp or pr, or when no condensation level can be found.
+float eq_pot_temp(float temp, float dewp, float pr);
+// Wet-bulb temperature (K); guards as eq_pot_temp; 0 when dewp is 0.
+float wet_bulb(float temp, float dewp, float pr);
+// Wet-bulb potential temperature (K); as wet_bulb, brought to 1000 mb.
+float wet_bulb_pot_temp(float temp, float dewp, float pr);
+// Convective temperature (K) at pr for the mean mixing ratio wbar (g/kg) and
+// the convective condensation pressure pc.
+float conv_temp(float wbar, float pc, float pr);
+// Temperature at pr, linear in ln p between (t1, p1) and (t2, p2); t2 or t1
+// when only the other is missing; -9999 when both are missing, a pressure is
+// <= 0 or p1 equals p2.
+float interp_temp(float t1, float t2, float p1, float p2, float pr);
+// Station pressure (mb) from the altimeter setting alt (mb) and the elevation
+// el (m); -9999 for alt <= 0, a missing el or an elevation above the
+// standard atmosphere's troposphere formula.
+float sfc_pr_alt(float alt, float el);
+// Pressure altitude (m) in the standard atmosphere (troposphere, and the
+// isothermal layer above 226.32 mb); -9999 for pres <= 0.
+float pres_alt(float pres);
+// Wind-chill equivalent temperature (K); temp itself when calm (ws < 2) or
+// warmer than 306.15 K; ws limited to 26; -9999 for negative input.
+float wind_chill_temp(float temp, float ws);
+// Wind-chill temperature (K) by the power law, never above temp; -9999 for
+// negative input.
+float wind_chill_temp2(float temp, float ws);
+// Wind-chill heat loss index (W/m^2), ws limited to 26; -9999 for negative
+// input and where the index is not defined (ws < 2 or temp > 306.15).
+float wind_chill(float temp, float ws);
+// Heat index (K) from temperature and dew point; -9999 for negative input or
+// a dew point above the temperature.
+float heat_index(float temp, float dewp);
+// Humiture (degrees F); -9999 for negative input.
+float humiture(float temp, float dewp);
+// Temperature-humidity index 0.55 temp + 0.2 dewp + 17.5 (no conversion of
+// units); -9999 for negative input.
+float temp_hum_index(float temp, float dewp);
+// Great-circle distance (km) between two points (degrees) on a sphere of
+// radius 6371.3 km. No missing-value test: callers pass known positions.
+float calc_earth_dist(float lat1, float lon1, float lat2, float lon2);
