@@ -357,7 +357,7 @@ LoopLink loop;
 int loop_reply() {
     char text[LINK_TEXT_SIZE];
     int status;
-    while ((status = MQ_get(loop.queue, loop.conn, text)) == 0) {
+    while ((status = MQ_get(loop.queue, loop.conn, text, sizeof text)) == 0) {
     }
     return status;
 }
@@ -366,12 +366,16 @@ int loop_reply() {
 // gives it the resources it does not hold.
 void loop_window(const char *item, RES_defobj *tab) {
     loop.connected = false;
+    // The link's time-out and transport may be set by the "parameter"
+    // resource of an earlier defaults file.
+    MQ_params();
     errno = 0;
     int queue = MQ_open(std::atoi(item + 1));
     if (queue == -1) {
-        // ENOSYS: this build has no link; the item is passed over quietly.
-        if (errno != ENOSYS)
+        if (errno == ENOENT || errno == ECONNREFUSED)
             MESS_print(M_WARN, "ZEQloop window: %s not running or no message queue exists\n", item + 1);
+        else
+            MESS_print(M_WARN, "ZEQloop window: %s cannot be opened: %s\n", item + 1, std::strerror(errno));
         return;
     }
     int conn = MQ_connect(queue);
@@ -390,9 +394,11 @@ void loop_window(const char *item, RES_defobj *tab) {
         if (!row->def[0]) continue;
         bool given = false;
         int status;
-        while ((status = MQ_get(queue, conn, text)) == 0) {
+        while ((status = MQ_get(queue, conn, text, sizeof text)) == 0) {
             if (text[0] && text[0] != '!' && text[0] != '\n') {
-                text[std::strlen(text) - 1] = '\0';
+                // Each answer line ends in a newline, which is not part of the value.
+                std::size_t len = std::strlen(text);
+                if (text[len - 1] == '\n') text[len - 1] = '\0';
                 RES_new(static_cast<int>(row - tab), row->def, text, row->cvt);
                 given = true;
             }
@@ -652,7 +658,7 @@ int RES_decode(int argc, char **argv, RES_defobj *def_table) {
     second_pass(argc, argv, def_table);
 
     if (loop.connected) {
-        MQ_put(loop.queue, loop.conn, "%s", "quit");
+        MQ_put(loop.queue, loop.conn, "quit");
         loop_reply();
         loop = {};
     }

@@ -1,7 +1,8 @@
 // Resource store, conversions, option table and resolution from the
-// environment and the command line.
+// environment, the command line and loop windows on the search path.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -14,9 +15,12 @@
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
+#include "runtime/mqueue.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
 #include "runtime/zeq.h"
+#include "support/child.h"
+#include "support/loop_peer.h"
 
 namespace {
 
@@ -505,7 +509,7 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"SearchPathFromEnvironment", {}, {{"zeqdefault", "/env"}}, {{"default", "/env"}}},
         GrammarCase{
             "SearchPathOptionOverEnvironment", {"-df", "/x"}, {{"zeqdefault", "/env"}}, {{"default", "/x"}}},
-        GrammarCase{"LoopWindowPathItemIsQuiet", {"-df", "#5:.:+night"}, {}, {{"default", "#5:.:+night"}}},
+        GrammarCase{"SearchPathIsKeptAsGiven", {"-df", "#0:.:+night"}, {}, {{"default", "#0:.:+night"}}},
         GrammarCase{"LongOptionNameIsCut", {"-" + long_name + "=1"}, {}, {{long_name.substr(0, 49), "1"}}},
         GrammarCase{"RowVariable", {}, {{"zeqvar", "row"}, {"zeqvariable", "plain"}}, {{"variable", "row"}}},
         GrammarCase{"PlainVariable", {}, {{"zeqvariable", "plain"}}, {{"variable", "plain"}}},
@@ -599,14 +603,173 @@ TEST(Resolution, LabelTimeZoneFromEnvironment) {
     EXPECT_STREQ(DATE_get_tz_str(), " EST");
 }
 
-TEST(Resolution, LoopWindowItemPrintsNothing) {
-    CommandLine cl({"-df", "#7", "-va", "t"});
+// ---- Resolution: loop windows on the search path ----------------------------
+
+// Window numbers of this test run (queue keys above a key offset of its own,
+// removed at the end), and the transport: 0 message queue, 1 socket.
+class LoopWindow : public testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        base = zeqtest::queue_base();
+        MQ_offset(base);
+        MQ_settype(GetParam());
+    }
+    void TearDown() override { zeqtest::remove_queues(base); }
+
+    // Starts the Python peer as window 1 with the peer options `args`.
+    std::string start_peer(zeqtest::LoopPeer &peer, const std::string &args) {
+        std::string where = GetParam() == 1 ? "--port 0 " : "--queue " + std::to_string(base + 1) + " ";
+        std::string why = peer.start(where + args);
+        if (why.empty() && GetParam() == 1) MQ_offset(peer.port() - 1);
+        return why;
+    }
+
+    // Makes window 1 a socket port that is free.
+    void free_socket_window() {
+        base = zeqtest::free_port() - 1;
+        MQ_offset(base);
+    }
+
+    int base = 0;
+};
+
+TEST_P(LoopWindow, MissingWindowIsReportedAndResolutionGoesOn) {
+    if (GetParam() == 1) free_socket_window();
+    CommandLine cl({"-df", "#1", "-va", "t"});
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     cl.init();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ZEQloop window: 1 not running or no message queue exists\n");
     EXPECT_STREQ(RES_get("variable"), "t");
+}
+
+TEST_P(LoopWindow, AnswersSetResourcesAndTheCommandLineIsSentBack) {
+    zeqtest::TempDir dir;
+    zeqtest::LoopPeer peer;
+    ASSERT_EQ(start_peer(peer, "--answer variable=temp --answer plot_type=cf --answer title=old --bare "
+                               "region=ne --down geometry "
+                               "--log " +
+                                   dir.file("log")),
+              "");
+    CommandLine cl({"-df", "#1", "-ti", "abc", "-Foo", "1"});
+    testing::internal::CaptureStderr();
+    cl.init();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ZEQloop not running!\n");
+    peer.wait();
+
+    EXPECT_STREQ(RES_get("variable"), "temp") << "the answer's newline is not part of the value";
+    EXPECT_EQ(FLAG_get(11), 15) << "a window's plot_type acts at once like any other";
+    EXPECT_STREQ(RES_get("region"), "ne") << "an answer without a newline keeps its last character";
+    EXPECT_STREQ(RES_get("title"), "abc") << "the command line comes after the window";
+    EXPECT_EQ(RES_get("help"), nullptr) << "answers beginning with '!' give no value";
+    EXPECT_EQ(FLAG_help(), 0);
+
+    std::vector<std::string> log = zeqtest::lines_of(zeqtest::read_file(dir.file("log")));
+    ASSERT_EQ(log.size(), 1u + 59u + 3u);
+    EXPECT_EQ(log[0], "/" + std::to_string(getuid()));
+    EXPECT_EQ(log[1], "3query res help");
+    EXPECT_EQ(log[28], "3query res variable");
+    EXPECT_EQ(log[59], "3query res filename");
+    for (std::size_t i = 1; i <= 59; ++i)
+        EXPECT_EQ(log[i].rfind("3query res ", 0), 0u) << log[i];
+    EXPECT_EQ(log[60], "3set res title abc");
+    EXPECT_EQ(log[61], "3set res Foo 1");
+    EXPECT_EQ(log[62], "3quit");
+}
+
+TEST_P(LoopWindow, SilentWindowEndsTheRunWithStatus7) {
+    zeqtest::TempDir dir;
+    zeqtest::SocatSink sink;
+    if (GetParam() == 1) {
+        free_socket_window();
+        ASSERT_EQ(sink.start(base + 1, dir.file("frames")), "");
+        ASSERT_TRUE(zeqtest::wait_listening(base + 1)) << "socat did not listen";
+    } else {
+        ASSERT_GE(MQ_create(1), 0);
+    }
+    auto start = std::chrono::steady_clock::now();
+    zeqtest::ChildResult r = zeqtest::run_child([] {
+        MQ_timeout(1);
+        CommandLine cl({"-df", "#1", "-va", "t"});
+        cl.init();
+        return 0;
+    });
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(r.err, "Queue not responding!!\n");
+    EXPECT_GT(secs, 0.8);
+    EXPECT_LT(secs, 3.0);
+}
+
+TEST(LoopWindowLink, AWindowThatCannotBeOpenedIsReportedWithTheReason) {
+    MQ_settype(1);
+    MQ_offset(70000); // past the last port
+    CommandLine cl({"-df", "#1", "-va", "t"});
+    testing::internal::CaptureStderr();
+    cl.init();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ZEQloop window: 1 cannot be opened: Invalid argument\n");
+    EXPECT_STREQ(RES_get("variable"), "t");
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolution, LoopWindow, testing::Values(0, 1),
+                         [](const auto &info) { return info.param == 1 ? "Socket" : "Queue"; });
+
+class TwoLoopWindows : public testing::Test {
+protected:
+    void SetUp() override {
+        base = zeqtest::queue_base();
+        MQ_offset(base);
+    }
+    void TearDown() override { zeqtest::remove_queues(base); }
+
+    std::string start(zeqtest::LoopPeer &peer, int num, const std::string &args) {
+        return peer.start("--queue " + std::to_string(base + num) + " " + args);
+    }
+
+    int base = 0;
+};
+
+TEST_F(TwoLoopWindows, TheLaterWindowWinsAndLearnsWhatItLacks) {
+    zeqtest::TempDir dir;
+    zeqtest::LoopPeer first, second;
+    ASSERT_EQ(start(first, 1, "--answer variable=temp --answer region=east --log " + dir.file("first")), "");
+    ASSERT_EQ(start(second, 2, "--answer region=west --log " + dir.file("second")), "");
+    CommandLine cl({"-df", "#1:#2", "-ti", "abc"});
+    testing::internal::CaptureStderr();
+    cl.init();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    second.wait();
+    first.stop();
+
+    EXPECT_STREQ(RES_get("variable"), "temp");
+    EXPECT_STREQ(RES_get("region"), "west");
+    std::string one = zeqtest::read_file(dir.file("first"));
+    std::string two = zeqtest::read_file(dir.file("second"));
+    EXPECT_EQ(one.find("set res"), std::string::npos) << one;
+    EXPECT_EQ(one.find("quit"), std::string::npos) << "only the window connected last is told to quit";
+    EXPECT_NE(two.find("\n3set res variable temp\n"), std::string::npos) << two;
+    EXPECT_EQ(two.find("set res region"), std::string::npos) << two;
+    EXPECT_NE(two.find("\n3set res title abc\n3quit\n"), std::string::npos) << two;
+}
+
+TEST_F(TwoLoopWindows, AFailedLaterItemLeavesNoWindowConnected) {
+    zeqtest::TempDir dir;
+    zeqtest::LoopPeer first;
+    ASSERT_EQ(start(first, 1, "--answer variable=temp --log " + dir.file("first")), "");
+    CommandLine cl({"-df", "#1:#3", "-ti", "abc"});
+    testing::internal::CaptureStderr();
+    cl.init();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ZEQloop window: 3 not running or no message queue exists\n");
+    first.stop();
+
+    EXPECT_STREQ(RES_get("variable"), "temp");
+    std::string one = zeqtest::read_file(dir.file("first"));
+    EXPECT_EQ(one.find("set res"), std::string::npos) << one;
+    EXPECT_EQ(one.find("quit"), std::string::npos) << one;
 }
 
 } // namespace
