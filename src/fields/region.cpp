@@ -98,12 +98,12 @@ std::string join_path(const char *dir, const char *file) {
 
 // Opens a region file along resource file_path; without that resource, a
 // file missing from the working directory is taken from the system's data
-// directory.
+// directory. Standard input is never a region file: the region prompt reads it.
 FilePtr open_region_file(const char *file) {
     if (!file) file = "";
     const char *dir = res_value("file_path");
     const std::string path = join_path(dir, file);
-    FILE *f = FILE_open(path.c_str(), "r");
+    FILE *f = is_stdio(file) ? nullptr : FILE_open(path.c_str(), "r");
     if (!f && !dir && !full_path(file) && !is_stdio(file))
         f = FILE_open(join_path(ZEQ_DATA_DIR, file).c_str(), "r");
     if (!f) MESS_print(M_FILE_TRACE, "Unable to open region file: %s\n", path.c_str());
@@ -236,7 +236,7 @@ bool read_proj(const char *item, Domain &d) {
 }
 
 bool has_id(const char *item) {
-    return strnicmp(item, "id:", 3) == 0 && std::strlen(item) >= 3;
+    return strnicmp(item, "id:", 3) == 0;
 }
 
 // "id:STATION" or "id:FILE:STATION": the station's position is the centre.

@@ -185,6 +185,9 @@ TEST(DomainText, InvalidTexts) {
         "fi:nofile",
         ":us",
         "nofile:",
+        "fi:", // standard input is no region file
+        "-:us",
+        "std:",
     };
     for (const char *text : cases) {
         SCOPED_TRACE(text);
