@@ -33,6 +33,7 @@ test_pkgs=(
     python3-netcdf4             # reference netCDF reader
     python3-eccodes             # reference GRIB writer
     python3-sysv-ipc socat      # independent peers of the loop-window link
+    units                       # GNU units checks every conversion of data/units.lup
 )
 
 missing() {

@@ -101,3 +101,17 @@ float temp_hum_index(float temp, float dewp);
 // Great-circle distance (km) between two points (degrees) on a sphere of
 // radius 6371.3 km. No missing-value test: callers pass known positions.
 float calc_earth_dist(float lat1, float lon1, float lat2, float lon2);
+
+// ---- Calculator function names ------------------------------------------------
+
+// The plot type that a calculator function gives its entry, by the part of
+// the name before the first '-' (exact case): 20 wind, 21 vect, 23 stream or
+// strm, 10 every other grid function of the table, 0 for any other name.
+int GRD_is_math_func(const char *str);
+
+// 1 for the vector-valued functions "grad" and "vdiff" (part before '-'), else 0.
+int GRD_is_vect_func(const char *str);
+
+// 1 for the plot-only functions "wind", "vect", "stream" and "strm" (part
+// before '-'), else 0.
+int GRD_is_plot_func(const char *str);

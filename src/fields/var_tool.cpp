@@ -1,9 +1,1584 @@
 #include "fields/var_tool.h"
 
-// Stands in for the variable list until it is built: the default type is not kept.
-int VAR_set_def_type(int) {
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdarg>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fields/calc.h"
+#include "plot/plt_labl.h"
+#include "runtime/files.h"
+#include "runtime/flag.h"
+#include "runtime/mess.h"
+#include "runtime/resrc.h"
+#include "runtime/string.h"
+#include "runtime/tools.h"
+
+namespace {
+
+constexpr M_type kTrace = 0x40000000;
+constexpr M_type kWarn = 0x40;
+
+// Flag slots read by the decoders.
+constexpr int kTimeSlot = 6;
+constexpr int kLtypeSlot = 7;
+constexpr int kLevelSlot = 8;
+constexpr int kTypeSlot = 11;
+
+// ---- Module state ------------------------------------------------------------
+
+std::array<VAR_data, VAR_MAX> var{};
+int varnum = 0;
+int def_type = 2;
+int cur_type = MISSING;
+
+char model_str[20] = "";
+char level_str[20] = "";
+char time_str[20] = "";
+
+// The inheritance stack of the specification parser: what an entry takes
+// when its text gives no time, level or type. base_ind is -1 outside a parse.
+struct VarBase {
+    int type;
+    int time;
+    int tstat;
+    int ltype;
+    int level;
+    int lstat;
+};
+constexpr int kBaseMax = 10;
+std::array<VarBase, kBaseMax> base{};
+int base_ind = -1;
+
+// One row of the parameter table.
+struct VAR_desc {
+    int ind[5];
+    char name[50];
+    char abbr[10];
+};
+constexpr std::size_t kMaxDesc = 749;
+std::vector<VAR_desc> var_list;
+bool var_loaded = false;
+
+// ---- Small text helpers ------------------------------------------------------
+
+// Copies src into dst (size bytes), cutting it; always terminates.
+void copy_text(char *dst, std::size_t size, std::string_view src) {
+    if (dst == nullptr || size == 0) return;
+    const std::size_t n = src.size() < size - 1 ? src.size() : size - 1;
+    if (n > 0) std::memcpy(dst, src.data(), n);
+    dst[n] = '\0';
+}
+
+bool ieq(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool istarts(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && ieq(s.substr(0, prefix.size()), prefix);
+}
+
+// A number as an int, truncated toward zero and held within the int range
+// (NaN gives -9999), so that huge numbers in a text cannot overflow.
+int to_int(double x) {
+    if (std::isnan(x)) return MISSING;
+    if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(x);
+}
+
+// hi * scale + lo, held within the int range.
+int combine(long long hi, long long scale, long long lo) {
+    const long long lim = 1LL << 40;
+    hi = std::clamp(hi, -lim, lim);
+    lo = std::clamp(lo, -lim, lim);
+    return to_int(static_cast<double>(hi * scale + lo));
+}
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+[[gnu::format(printf, 1, 2)]] std::string format(const char *fmt, ...) {
+    char buf[256];
+    va_list ap;
+    va_start(ap, fmt);
+    const int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    if (n < 0) return {};
+    return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n)
+                                                                     : sizeof buf - 1);
+}
+
+// Reads a decimal integer (optional blanks and sign, then digits) from the
+// start of s, as "%d" does; the number of characters used, 0 when none.
+std::size_t read_int(std::string_view s, int *value) {
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    const std::size_t start = i;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    const std::size_t digits = i;
+    while (i < s.size() && is_digit(s[i]))
+        ++i;
+    if (i == digits) return 0;
+    const std::string text(s.substr(start, i - start));
+    errno = 0;
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    if (v > INT_MAX) v = INT_MAX;
+    if (v < INT_MIN) v = INT_MIN;
+    *value = static_cast<int>(v);
+    return i;
+}
+
+// Reads a decimal number (optional blanks and sign, digits with an optional
+// point, an optional exponent) from the start of s, as "%f" does for plain
+// decimal text; the number of characters used, 0 when none.
+std::size_t read_float(std::string_view s, float *value) {
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    const std::size_t start = i;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    std::size_t mant = 0;
+    while (i < s.size() && is_digit(s[i])) {
+        ++i;
+        ++mant;
+    }
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && is_digit(s[i])) {
+            ++i;
+            ++mant;
+        }
+    }
+    if (mant == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '-' || s[j] == '+')) ++j;
+        if (j < s.size() && is_digit(s[j])) {
+            while (j < s.size() && is_digit(s[j]))
+                ++j;
+            i = j;
+        }
+    }
+    const std::string text(s.substr(start, i - start));
+    *value = std::strtof(text.c_str(), nullptr);
+    return i;
+}
+
+// The first blank-separated word of s, as "%s" reads it.
+std::string_view first_word(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    std::size_t j = i;
+    while (j < s.size() && !std::isspace(static_cast<unsigned char>(s[j])))
+        ++j;
+    return s.substr(i, j - i);
+}
+
+// Reads one line of any length without its line end; false at the end.
+bool read_line(FILE *file, std::string &line) {
+    line.clear();
+    int c;
+    bool any = false;
+    while ((c = std::getc(file)) != EOF) {
+        any = true;
+        if (c == '\n') return true;
+        line.push_back(static_cast<char>(c));
+    }
+    return any;
+}
+
+// Removes line ends and trailing blanks.
+void trim_end(std::string &s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n' || s.back() == '\t'))
+        s.pop_back();
+}
+
+// The full name of a table in the directory of resource file_path.
+// Joins the two as FILE_add_path does, which the files module does not have yet.
+std::string table_path(const char *name) {
+    const char *path = RES_get("file_path");
+    std::string full = path != nullptr ? path : "";
+    if (!full.empty() && full.back() != '/') full.push_back('/');
+    full += name;
+    return full;
+}
+
+bool parse_running() {
+    return base_ind >= 0 && base_ind < kBaseMax;
+}
+
+int kind_of(int ind) {
+    return var[static_cast<std::size_t>(ind)].flag % 10;
+}
+int flag_of(int ind) {
+    return var[static_cast<std::size_t>(ind)].flag;
+}
+int type_of(int ind) {
+    return var[static_cast<std::size_t>(ind)].type;
+}
+
+bool grid_type(int type) {
+    return type >= 10 && type <= 23;
+}
+
+// ---- Time words --------------------------------------------------------------
+
+struct StatWord {
+    const char *word;
+    int number;
+};
+constexpr StatWord kStatWords[] = {{"rng", 2}, {"avg", 3},   {"acc", 4},  {"dif", 5},  {"max", 6},
+                                   {"min", 7}, {"iavg", 13}, {"var", 18}, {"uavg", 23}};
+
+int stat_number(std::string_view word) {
+    for (const auto &s : kStatWords)
+        if (ieq(word, s.word)) return s.number;
+    return 2;
+}
+
+// The statistic word of a label with its trailing blank; empty for others.
+std::string stat_label(int stat) {
+    for (const auto &s : kStatWords)
+        if (s.number == stat) return std::string(s.word) + " ";
+    return {};
+}
+
+// ---- Level words -------------------------------------------------------------
+
+struct LevelWord {
+    const char *word;
+    int ltype;
+};
+constexpr LevelWord kLevelWords[] = {
+    {"none", 0},        {"snd", 0},         {"sfc", 1},         {"sf", 1},         {"sea", 1},
+    {"se", 1},          {"frz", 4},         {"lcl", 5},         {"sl", 102},       {"mwnd", 6},
+    {"trop", 7},        {"whole", 200},     {"top_frz", 204},   {"gcld_bot", 206}, {"gcld_top", 207},
+    {"blcld_bot", 209}, {"blcld_top", 210}, {"blcld_lyr", 211}, {"lcld_bot", 212}, {"lcld_top", 213},
+    {"lcld_lyr", 214},  {"cld_ceil", 215},  {"mcld_bot", 222},  {"mcld_top", 223}, {"mcld_lyr", 224},
+    {"hcld_bot", 232},  {"hcld_top", 233},  {"hcld_lyr", 234},  {"conv_bot", 242}, {"conv_top", 243},
+    {"conv_lyr", 244},  {"wbzero", 245},    {"maxepot", 246},   {"equilib", 247},  {"sconv_bot", 248},
+    {"sconv_top", 249}, {"dconv_bot", 251}, {"dconv_top", 252}, {"sclw_bot", 253}, {"sclw_top", 254},
+    {"miss", MISSING},
+};
+
+// The surface number written after "sfc" as '[n'; 0 when there is none.
+int sfc_number(std::string_view text) {
+    int n = 0;
+    if (text.size() > 3 && text[3] == '[' && read_int(text.substr(4), &n) > 0) return n;
     return 0;
 }
+
+void trace_level(const char *str, int ltype, int level) {
+    MESS_print(kTrace, "Level: %s = %d %d\n", str, ltype, level);
+}
+
+// ---- Plot type words ---------------------------------------------------------
+
+struct TypeWord {
+    const char *word;
+    int type;
+};
+constexpr TypeWord kTypeInput[] = {
+    {"data", 1},   {"value", 2},  {"text", 3},   {"mark", 4},  {"mk", 4},      {"cont", 11},  {"ln", 12},
+    {"dln", 13},   {"ndln", 14},  {"cf", 15},    {"lcf", 16},  {"gvalue", 17}, {"wind", 20},  {"vect", 21},
+    {"barb", 22},  {"strm", 23},  {"track", 23}, {"plot", 30}, {"cloud", 31},  {"wbarb", 32}, {"cbarb", 33},
+    {"dbarb", 34}, {"vbarb", 35}, {"symb", 36},  {"wx", 36},   {"line", 37},
+};
+constexpr TypeWord kTypePrint[] = {
+    {"data", 1},   {"value", 2},  {"text", 3},   {"mark", 4},    {"int", 5},    {"map", 6},
+    {"frame", 7},  {"panel", 8},  {"grid", 10},  {"cont", 11},   {"lcont", 12}, {"dln", 13},
+    {"ndln", 14},  {"fcont", 15}, {"bcont", 16}, {"gvalue", 17}, {"wind", 20},  {"vect", 21},
+    {"barb", 22},  {"strm", 23},  {"plot", 30},  {"cloud", 31},  {"wbarb", 32}, {"cbarb", 33},
+    {"dbarb", 34}, {"vbarb", 35}, {"symb", 36},  {"line", 37},   {"const", 40},
+};
+
+// ---- Parameter table ---------------------------------------------------------
+
+bool load_varfile() {
+    return var_loaded || VAR_read_varfile() == 1;
+}
+
+// Parses one row of variable.lup: "n[,n...] abbr name".
+bool parse_desc(const std::string &line, VAR_desc *desc) {
+    std::string_view s(line);
+    std::size_t i = 0;
+    for (int k = 0; k < 5; ++k)
+        desc->ind[k] = MISSING;
+    int k = 0;
+    while (k < 5) {
+        int v = 0;
+        const std::size_t used = read_int(s.substr(i), &v);
+        if (used == 0) break;
+        desc->ind[k++] = v;
+        i += used;
+        if (i < s.size() && s[i] == ',')
+            ++i;
+        else
+            break;
+    }
+    if (k == 0) return false;
+    // The rest of the number field, then the abbreviation.
+    while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    const std::string_view abbr = first_word(s.substr(i));
+    if (abbr.empty()) return false;
+    i = static_cast<std::size_t>(abbr.data() + abbr.size() - s.data());
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    std::string name(s.substr(i));
+    trim_end(name);
+    copy_text(desc->abbr, sizeof desc->abbr, abbr);
+    copy_text(desc->name, sizeof desc->name, name);
+    return true;
+}
+
+// ---- Level labels ------------------------------------------------------------
+
+// Label texts of the level types that carry no number: short and long.
+struct LevelLabel {
+    int ltype;
+    const char *brief;
+    const char *full;
+};
+constexpr LevelLabel kLevelLabels[] = {
+    {2, "cld_bot", "Cloud base"},
+    {3, "cld_top", "Cloud top"},
+    {4, "frz", "Frz level"},
+    {5, "lcl", "LCL"},
+    {6, "mwnd", "Max wind"},
+    {7, "trop", "Tropopause"},
+    {8, "top", "Top"},
+    {102, "sl", "Sea level"},
+    {200, "whole", "Whole atms"},
+    {204, "top_frz", "Top frz level"},
+    {206, "gscld_bot", "Grid cld bot lvl"},
+    {207, "gscld_top", "Grid cld top lvl"},
+    {209, "blcld_bot", "Bound lyr cld bot"},
+    {210, "blcld_top", "Bound lyr cld top"},
+    {211, "blcld_lyr", "Bound lyr cld lyr"},
+    {212, "lcld_bot", "Low cld bot lvl"},
+    {213, "lcld_top", "Low cld top lvl"},
+    {214, "lcld_lyr", "Low cld lyr"},
+    {215, "cld_ceil", "Cld ceiling"},
+    {222, "mcld_bot", "Mid cld bot lvl"},
+    {223, "mcld_top", "Mid cld top lvl"},
+    {224, "mcld_lyr", "Mid cld lyr"},
+    {232, "hcld_bot", "High cld bot lvl"},
+    {233, "hcld_top", "High cld top lvl"},
+    {234, "hcld_lyr", "High cld lyr"},
+    {242, "conv_bot", "Conv cld bot lvl"},
+    {243, "conv_top", "Conv cld top lvl"},
+    {244, "conv_lyr", "Conv cld lyr"},
+    {245, "wbzero", "Wet bulb zero lvl"},
+    {246, "maxepot", "Max eq pot temp lvl"},
+    {247, "equilib", "Equilibrium lvl"},
+    {248, "sccld_bot", "Shal Conv cld bot lvl"},
+    {249, "sccld_top", "Shal Conv cld top lvl"},
+    {251, "dccld_bot", "Deep Conv cld bot lvl"},
+    {252, "dccld_top", "Deep Conv cld top lvl"},
+    {253, "sclw_bot", "Supercool liq wat bot"},
+    {254, "sclw_top", "Supercool liq wat top"},
+};
+
+// Level label, short (brief) or long form. Returns false for a level type
+// that has no label.
+bool level_label(int ltype, int level, bool brief, std::string &out) {
+    out.clear();
+    const int n = level;
+    const int first = level % 1000;
+    const int second = level / 1000;
+    switch (ltype) {
+    case 0:
+    case 9:
+    case 10:
+        return true;
+    case 1:
+        if (n > 2000)
+            out = format(brief ? "sfc[%d]" : "Surface[%d]", n - 2000);
+        else if (n >= 1)
+            out = format(brief ? "sfc[%d]" : "Surface[%d]", n);
+        else
+            out = brief ? "sfc" : "Surface";
+        return true;
+    case 100:
+        out = format(brief ? "%dmb" : "%d mb", n);
+        return true;
+    case 101: {
+        if (n > 1000) {
+            const int bottom = (n % 1000) * 10;
+            const int top = (n / 1000) * 10;
+            if (bottom == 1900 || bottom == 2000)
+                out = format(brief ? "sfc-%dmb" : "sfc-%d mb", top);
+            else if (bottom == 1950 && !brief)
+                out = format("trop-%d mb", top);
+            else if (bottom > 2000)
+                out = format(brief ? "sfc[%d]-%dmb" : "sfc[%d]-%d mb", bottom - 2000, top);
+            else if (brief)
+                out = format("%d-%dmb", top, bottom);
+            else
+                out = format("%d-%d mb", bottom, top);
+        } else if (!brief) {
+            if (n == 510)
+                out = "1000-500 mb";
+            else if (n == 508)
+                out = "850-500 mb";
+            else if (n == 599)
+                out = "SFC-500 mb";
+        }
+        return true;
+    }
+    case 103:
+        out = format(brief ? "%dm" : "%d m", n);
+        return true;
+    case 104:
+        if (!brief && first * 100 == 99500)
+            out = format("trop+%d m", second * 100);
+        else
+            out = format(brief ? "%d-%dm" : "%d-%d m", first * 100, second * 100);
+        return true;
+    case 105:
+        out = format(brief ? "%dm_ag" : "%d m AG", n);
+        return true;
+    case 106:
+        out = format(brief ? "%d-%dm_ag" : "%d-%d m AG", first * 100, second * 100);
+        return true;
+    case 107:
+        out = format(brief ? "%3.2fsig" : "%3.2f sigma", n / 10000.0);
+        return true;
+    case 108:
+        // Sigma and eta layers hold each bound in thousandths.
+        out = format(brief ? "%3.2f-%3.2fsig" : "%3.2f-%3.2f sigma", first / 1000.0, second / 1000.0);
+        return true;
+    case 109:
+        out = format(brief ? "%dlev" : "%d lev", n);
+        return true;
+    case 111:
+        out = format(brief ? "%dcm_bg" : "%d cm BG", n);
+        return true;
+    case 112:
+        out = format(brief ? "%d-%dcm_bg" : "%d-%d cm BG", first, second);
+        return true;
+    case 113:
+        out = format(brief ? "%dK" : "%d K", n);
+        return true;
+    case 114:
+        out = format(brief ? "%3.0f-%3.0fK" : "%3.0f-%3.0f K", static_cast<double>(first),
+                     static_cast<double>(second));
+        return true;
+    case 115:
+        out = format(brief ? "%dmb_ag" : "%d mb AG", n);
+        return true;
+    case 116:
+        out = format(brief ? "%d-%dmb_ag" : "%d-%d mb AG", first, second);
+        return true;
+    case 117:
+        out = format(brief ? "%d*10^-6Km2/kgs" : "%d*10^-6 Km2/kgs", n);
+        return true;
+    case 119:
+        out = format(brief ? "%3.2feta" : "%3.2f Eta", n / 10000.0);
+        return true;
+    case 120:
+        out = format(brief ? "%3.2f-%3.2feta" : "%3.2f-%3.2f Eta", first / 1000.0, second / 1000.0);
+        return true;
+    default:
+        break;
+    }
+    for (const auto &l : kLevelLabels)
+        if (l.ltype == ltype) {
+            out = brief ? l.brief : l.full;
+            return true;
+        }
+    return false;
+}
+
+// The long time part of a label: period, unit and statistic word.
+std::string time_part(int time) {
+    const int s = time / 1000000;
+    if (s <= 1) return {};
+    const int start = (time % 1000000) / 1000;
+    const int e = time % 1000;
+    const int p = s <= 9 ? std::abs(e - start) : e;
+    std::string out;
+    if (e > 899)
+        out = format("%d month ", p);
+    else if (e > 799)
+        out = format("%d day ", p);
+    else
+        out = format("%d hour ", p);
+    out += stat_label(s);
+    return out;
+}
+
+std::string datalevel(int time, int ltype, int level) {
+    std::string out = time_part(time);
+    std::string lev;
+    if (!level_label(ltype, level, false, lev) && ltype > 0)
+        MESS_print(0xC0, "VAR_make_datatype: no ltype: %d\n", ltype);
+    out += lev;
+    return out;
+}
+
+bool label_with_level() {
+    const int t = PLT_get_label_type();
+    return t >= -1 && t <= 1;
+}
+
+std::string make_datatype(int time, int ltype, int level, int variable, const char *units) {
+    std::string out;
+    if (label_with_level()) {
+        out = datalevel(time, ltype, level);
+        if (!out.empty()) out.push_back(' ');
+    }
+    char name[50];
+    VAR_str(name, sizeof name, variable, units);
+    out += name;
+    return out;
+}
+
+std::string vardata_form(const VAR_data *data) {
+    char label[80];
+    copy_text(label, sizeof label,
+              make_datatype(data->time, data->ltype, data->level, data->var[0], data->units));
+    std::string out = label;
+    if (data->format[0] != '\0' && PLT_get_label_type() > 0) {
+        out += " - ";
+        out += data->format;
+    }
+    return out;
+}
+
+} // namespace
+
+// ---- The variable list -------------------------------------------------------
+
+int VAR_init() {
+    for (auto &v : var)
+        VAR_data_init(&v);
+    return 0;
+}
+
+int VAR_data_init(VAR_data *data) {
+    data->type = MISSING;
+    data->name[0] = '\0';
+    data->units[0] = '\0';
+    for (int &v : data->var)
+        v = MISSING;
+    data->tstat = 0;
+    data->time = MISSING;
+    data->lstat = 0;
+    data->ltype = MISSING;
+    data->level = MISSING;
+    data->format[0] = '\0';
+    data->flag = 0;
+    return 0;
+}
+
+int VAR_copy(VAR_data *dat2, const VAR_data *dat1) {
+    if (dat2 != dat1) std::memcpy(dat2, dat1, sizeof *dat2);
+    dat2->type = 0;
+    dat2->units[0] = '\0';
+    dat2->format[0] = '\0';
+    return 0;
+}
+
+int VAR_reset() {
+    varnum = 0;
+    return 0;
+}
+int VAR_get_num() {
+    return varnum;
+}
+int VAR_set_num(int num) {
+    varnum = num;
+    return 0;
+}
+VAR_data *VAR_get_vars() {
+    return var.data();
+}
+VAR_data *VAR_get_var(int ind) {
+    return &var[static_cast<std::size_t>(ind)];
+}
+int VAR_set_def_type(int val) {
+    def_type = val;
+    return 0;
+}
+
+char *VAR_get_name(int ind) {
+    return var[static_cast<std::size_t>(ind)].name;
+}
+char *VAR_get_units(int ind) {
+    return var[static_cast<std::size_t>(ind)].units;
+}
+char *VAR_get_format(int ind) {
+    return var[static_cast<std::size_t>(ind)].format;
+}
+int VAR_get_time(int ind) {
+    return var[static_cast<std::size_t>(ind)].time;
+}
+int VAR_get_type(int ind) {
+    return type_of(ind);
+}
+int VAR_set_type(int ind, int val) {
+    var[static_cast<std::size_t>(ind)].type = val;
+    return 1;
+}
+int VAR_get_flag(int ind) {
+    return flag_of(ind);
+}
+int VAR_set_flag(int ind, int val) {
+    var[static_cast<std::size_t>(ind)].flag = val;
+    return 1;
+}
+
+const char *VAR_get_level_key(int ind) {
+    static char key[12];
+    std::snprintf(key, sizeof key, "%d", var[static_cast<std::size_t>(ind)].level);
+    return key;
+}
+
+const char *VAR_get_time_key(int ind) {
+    static char key[12];
+    std::snprintf(key, sizeof key, "%d", var[static_cast<std::size_t>(ind)].time);
+    return key;
+}
+
+int VAR_set_model_str(const char *str) {
+    copy_text(model_str, sizeof model_str, str != nullptr ? str : "");
+    return 0;
+}
+int VAR_set_level_str(const char *str) {
+    copy_text(level_str, sizeof level_str, str != nullptr ? str : "");
+    return 0;
+}
+int VAR_set_time_str(const char *str) {
+    copy_text(time_str, sizeof time_str, str != nullptr ? str : "");
+    return 0;
+}
+const char *VAR_get_model_str() {
+    return model_str;
+}
+const char *VAR_get_level_str() {
+    return level_str;
+}
+const char *VAR_get_time_str() {
+    return time_str;
+}
+
+// ---- Classification ----------------------------------------------------------
+
+int VAR_is_REG(int ind) {
+    return kind_of(ind) == 0;
+}
+int VAR_is_SUBREG(int ind) {
+    return kind_of(ind) == 1;
+}
+int VAR_is_FUNC(int ind) {
+    return kind_of(ind) == 2;
+}
+int VAR_is_SUBFUNC(int ind) {
+    return kind_of(ind) == 3;
+}
+int VAR_is_FUNC_VECT(int ind) {
+    if (kind_of(ind) == 8) return 1;
+    // The entry after the last one in use is never a companion.
+    return kind_of(ind) == 2 && ind + 1 < varnum && ind + 1 < VAR_MAX && kind_of(ind + 1) == 8;
+}
+int VAR_is_SUBFUNC_VECT(int ind) {
+    return kind_of(ind) == 9;
+}
+int VAR_is_COMP(int ind) {
+    return kind_of(ind) == 5;
+}
+int VAR_is_VECT(int ind) {
+    return kind_of(ind) == 6;
+}
+int VAR_is_CALC(int ind) {
+    return kind_of(ind) == 0 || kind_of(ind) == 1;
+}
+int VAR_is_SUBCALC(int ind) {
+    return VAR_is_CALC(ind);
+}
+int VAR_is_LABEL(int ind) {
+    const int f = flag_of(ind);
+    return f == 0 || f == 2 || f == 5 || f == 6;
+}
+int VAR_is_PLOT(int ind) {
+    return flag_of(ind) < 5;
+}
+int VAR_is_SUBPLOT(int ind) {
+    return flag_of(ind) < 3 || flag_of(ind) == 10;
+}
+int VAR_is_DATA(int ind) {
+    const int t = type_of(ind);
+    return flag_of(ind) <= 10 && !(t >= 20 && t <= 23);
+}
+int VAR_is_type_MAP(int ind) {
+    return type_of(ind) == 6;
+}
+int VAR_is_FRAME(int ind) {
+    return type_of(ind) == 7;
+}
+int VAR_is_PANEL(int ind) {
+    return type_of(ind) == 8;
+}
+int VAR_is_type_PLOT(int ind) {
+    const int t = type_of(ind);
+    return !(t == 6 || t == 7 || t == 8 || grid_type(t));
+}
+int VAR_is_type_GRID(int ind) {
+    return grid_type(type_of(ind)) && kind_of(ind) <= 3;
+}
+int VAR_is_type_CONT(int ind) {
+    return type_of(ind) >= 10 && type_of(ind) <= 17;
+}
+int VAR_is_type_VECT(int ind) {
+    return type_of(ind) >= 20 && type_of(ind) <= 23;
+}
+int VAR_is_plot_PLOT(int ind) {
+    return VAR_is_PLOT(ind) && VAR_is_type_PLOT(ind);
+}
+int VAR_is_plot_VECT(int ind) {
+    return flag_of(ind) <= 9 && VAR_is_VECT(ind);
+}
+int VAR_is_plot_FUNC(int ind) {
+    return flag_of(ind) <= 9 && VAR_is_FUNC(ind);
+}
+int VAR_is_plot_FUNC_VECT(int ind) {
+    return flag_of(ind) <= 9 && VAR_is_FUNC_VECT(ind);
+}
+int VAR_is_plot_GRID(int ind) {
+    return VAR_is_PLOT(ind) && grid_type(type_of(ind));
+}
+int VAR_is_subplot_GRID(int ind) {
+    return VAR_is_SUBPLOT(ind) && type_of(ind) >= 11 && type_of(ind) <= 23;
+}
+int VAR_is_plot_CONT(int ind) {
+    return type_of(ind) >= 11 && type_of(ind) <= 17;
+}
+int VAR_is_calc_GRID(int ind) {
+    return (VAR_is_FUNC(ind) || VAR_is_SUBFUNC(ind)) && grid_type(type_of(ind));
+}
+int VAR_is_fit_GRID(int ind) {
+    return VAR_is_CALC(ind) && grid_type(type_of(ind));
+}
+int VAR_is_get_GRID(int ind) {
+    return !VAR_is_FUNC(ind) && grid_type(type_of(ind));
+}
+
+// ---- Decoders ----------------------------------------------------------------
+
+int VAR_base_push() {
+    // Beyond the stack's depth the level is counted but not stored, so that
+    // pops stay paired; the decoders then fall back to the flag-slot defaults.
+    ++base_ind;
+    if (!parse_running()) {
+        MESS_print(kWarn, "VAR_base_push: nesting deeper than %d\n", kBaseMax);
+        return 0;
+    }
+    const VAR_data &v = var[static_cast<std::size_t>(varnum < VAR_MAX ? varnum : VAR_MAX - 1)];
+    base[static_cast<std::size_t>(base_ind)] = {v.type, v.time, v.tstat, v.ltype, v.level, v.lstat};
+    const VarBase &b = base[static_cast<std::size_t>(base_ind)];
+    MESS_print(kTrace, "VAR_base_push: %d = %d %d %d %d %d\n", base_ind, b.type, b.tstat, b.time, b.lstat,
+               b.ltype);
+    return 0;
+}
+
+int VAR_dec_time(const char *str, int *time) {
+    const std::string_view text = str != nullptr ? std::string_view(str) : std::string_view();
+
+    if (text.empty()) {
+        if (parse_running()) {
+            *time = base[static_cast<std::size_t>(base_ind)].time;
+            return base[static_cast<std::size_t>(base_ind)].tstat;
+        }
+        if (FLAG_get(kTimeSlot) != MISSING) {
+            *time = FLAG_get(kTimeSlot);
+            return 1;
+        }
+        *time = 0;
+        return 2;
+    }
+
+    // "%[^-]-%d%s": head, number after the '-', statistic word after the number.
+    const std::size_t dash = text.find('-');
+    const std::string_view head = text.substr(0, std::min<std::size_t>(dash, 49));
+    if (head.empty()) return 0;
+    int fields = 1;
+    int num = 0;
+    std::string_view stat;
+    if (dash != std::string_view::npos) {
+        const std::string_view rest = text.substr(dash + 1);
+        const std::size_t used = read_int(rest, &num);
+        if (used > 0) {
+            fields = 2;
+            stat = first_word(rest.substr(used));
+            if (!stat.empty()) fields = 3;
+        }
+    }
+    const int s = fields == 3 ? stat_number(stat) : 0;
+
+    int base_time = 0;
+    if (parse_running())
+        base_time = base[static_cast<std::size_t>(base_ind)].time;
+    else if (FLAG_get(kTimeSlot) != MISSING)
+        base_time = FLAG_get(kTimeSlot);
+
+    // A forecast hour, optionally the end of a period of num hours.
+    auto period = [&](long long hour) {
+        return fields == 3 ? combine(s, 1000000, combine(static_cast<long long>(hour) - num, 1000, hour))
+                           : to_int(static_cast<double>(hour));
+    };
+    const char c0 = static_cast<char>(std::tolower(static_cast<unsigned char>(head[0])));
+    const bool digit1 = head.size() > 1 && is_digit(head[1]);
+
+    if (ieq(head, "time")) {
+        const int e = base_time % 1000;
+        if (fields == 1)
+            *time = base_time;
+        else if (fields == 2)
+            *time = combine(e, 1, -static_cast<long long>(num));
+        else
+            *time = combine(s, 1000000, combine(static_cast<long long>(e) - num, 1000, e));
+        return 1;
+    }
+    if (ieq(head, "anal")) {
+        *time = fields == 3 ? combine(s, 1000000, combine(num, 1000, 0)) : 0;
+        return 2;
+    }
+    if (ieq(head, "miss")) {
+        *time = MISSING;
+        return 2;
+    }
+    if (ieq(head, "init") || ieq(head, "in")) {
+        *time = 0;
+        return 2;
+    }
+    if (c0 == 'h' && digit1) {
+        int h = 0;
+        read_int(head.substr(1), &h);
+        *time = period(h);
+        return 2;
+    }
+    if ((c0 == 'd' || c0 == 'e') && digit1) {
+        int d = 0;
+        read_int(head.substr(1), &d);
+        *time = c0 == 'd' ? combine(d, 24, 0) : combine(d, 24, 12);
+        return 2;
+    }
+    if (is_digit(head[0])) {
+        int n = 0;
+        const std::size_t used = read_int(head, &n);
+        const std::string_view unit = first_word(head.substr(used));
+        long long hour = n;
+        if (ieq(unit, "day") || ieq(unit, "d"))
+            hour = n * 24LL;
+        else if (ieq(unit, ".5day") || ieq(unit, "e"))
+            hour = n * 24LL + 12;
+        *time = period(hour);
+        return 2;
+    }
+    return 0;
+}
+
+int VAR_dec_level(const char *str, int *ltype, int *level) {
+    const std::string_view text = str != nullptr ? std::string_view(str) : std::string_view();
+
+    if (text.empty()) {
+        if (parse_running()) {
+            const VarBase &b = base[static_cast<std::size_t>(base_ind)];
+            *ltype = b.ltype;
+            *level = b.level;
+            return b.lstat;
+        }
+        if (FLAG_get(kLtypeSlot) != MISSING) {
+            *ltype = FLAG_get(kLtypeSlot);
+            *level = FLAG_get(kLevelSlot);
+            return 1;
+        }
+        return 2;
+    }
+    if (ieq(text, "level")) {
+        *ltype = FLAG_get(kLtypeSlot);
+        *level = FLAG_get(kLevelSlot);
+        return 1;
+    }
+
+    auto done = [&](int t, int l) {
+        *ltype = t;
+        *level = l;
+        trace_level(str, t, l);
+        return 2;
+    };
+
+    for (const auto &w : kLevelWords)
+        if (ieq(text, w.word)) return done(w.ltype, w.ltype == MISSING ? MISSING : 0);
+
+    // Prefix forms: p, h, a, k with whole numbers, s with decimal numbers.
+    const char c0 = text[0];
+    if (c0 == 'p' || c0 == 'h' || c0 == 'a' || c0 == 'k') {
+        const std::string_view rest = text.substr(1);
+        int n = 0;
+        int m = 0;
+        const std::size_t used = read_int(rest, &n);
+        if (used > 0) {
+            const bool two =
+                used < rest.size() && rest[used] == '-' && read_int(rest.substr(used + 1), &m) > 0;
+            switch (c0) {
+            case 'p':
+                if (!two) return done(100, n);
+                {
+                    const int bottom = n > m ? n : m;
+                    const int top = n > m ? m : n;
+                    return done(101, combine(top / 10, 1000, bottom / 10));
+                }
+            case 'h':
+                return two ? done(104, combine(m / 100, 1000, n / 100)) : done(103, n);
+            case 'a':
+                return two ? done(106, combine(m / 100, 1000, n / 100)) : done(105, n);
+            default:
+                return two ? done(114, combine(m, 1000, n)) : done(113, n);
+            }
+        }
+    }
+    if (c0 == 's' && text.size() > 1 && is_digit(text[1])) {
+        const std::string_view rest = text.substr(1);
+        float f = 0;
+        float g = 0;
+        const std::size_t used = read_float(rest, &f);
+        if (used < rest.size() && rest[used] == '-' && read_float(rest.substr(used + 1), &g) > 0)
+            return done(108, combine(to_int(g * 1000.0f), 1000, to_int(f * 1000.0f)));
+        return done(107, to_int(f * 10000.0f));
+    }
+
+    if (text == "-") return done(9, 0);
+
+    // Two-part forms: split at the first '-' after the first character, else
+    // at the first '+' (the '+' form).
+    std::size_t split = text.find('-', 1);
+    bool plus = false;
+    if (split == std::string_view::npos) {
+        split = text.find('+', 1);
+        plus = split != std::string_view::npos;
+    }
+    if (split != std::string_view::npos) {
+        const std::string_view a = text.substr(0, split);
+        std::string_view b = text.substr(split + 1);
+        if (const std::size_t blank = b.find(' '); blank != std::string_view::npos) b = b.substr(0, blank);
+        float na = 0;
+        float nb = 0;
+        const std::size_t ua_len = read_float(a, &na);
+        const std::size_t ub_len = read_float(b, &nb);
+        const std::string_view unit_a = ua_len > 0 ? first_word(a.substr(ua_len)) : std::string_view();
+        const std::string_view unit_b = ub_len > 0 ? first_word(b.substr(ub_len)) : std::string_view();
+        int first = ua_len > 0 ? to_int(na) : MISSING;
+        int second = ub_len > 0 ? to_int(nb) : MISSING;
+
+        struct UnitType {
+            const char *unit;
+            int ltype;
+            bool feet;
+        };
+        static constexpr std::array<UnitType, 9> kUnits = {{{"ft", 104, true},
+                                                            {"m", 104, false},
+                                                            {"ft_ag", 106, true},
+                                                            {"m_ag", 106, false},
+                                                            {"mb_ag", 116, false},
+                                                            {"k", 114, false},
+                                                            {"mb", 101, false},
+                                                            {"sig", 108, false},
+                                                            {"eta", 120, false}}};
+        auto to_m = [](int bound) { return bound == MISSING ? MISSING : to_int(bound * 0.3048); };
+        int t = *ltype;
+        bool matched = false;
+        for (const auto &u : kUnits) {
+            if (ieq(unit_a, u.unit)) {
+                t = u.ltype;
+                matched = true;
+                if (u.feet) first = to_m(first);
+            }
+            if (ieq(unit_b, u.unit)) {
+                t = u.ltype;
+                matched = true;
+                if (u.feet) second = to_m(second);
+            }
+        }
+        if (!matched && ua_len > 0 && ub_len > 0 && unit_a.empty() && unit_b.empty()) t = 101;
+
+        int lev = *level;
+        bool known = true;
+        switch (t) {
+        case 104:
+        case 106:
+            if (t == 104 && ieq(a, "trop")) first = plus ? 99500 : 99600;
+            known = first != MISSING && second != MISSING;
+            if (known) lev = combine(second / 100, 1000, first / 100);
+            break;
+        case 101: {
+            int bottom = MISSING;
+            int top = second;
+            if (ua_len == 0) {
+                if (istarts(a, "sfc")) {
+                    const int n = sfc_number(a);
+                    bottom = n > 0 ? 2000 + n : 1900;
+                } else if (ieq(a, "maxt")) {
+                    bottom = 1910;
+                } else if (ieq(a, "trop")) {
+                    bottom = 1950;
+                }
+            } else {
+                bottom = first > second ? first : second;
+                top = first > second ? second : first;
+            }
+            known = bottom != MISSING && top != MISSING;
+            if (known) lev = combine(top / 10, 1000, bottom / 10);
+            break;
+        }
+        case 108:
+        case 120:
+            known = ua_len > 0 && ub_len > 0;
+            if (known) lev = combine(to_int(nb * 1000.0f), 1000, to_int(na * 1000.0f));
+            break;
+        default:
+            known = first != MISSING && second != MISSING;
+            if (known) lev = combine(second, 1000, first);
+            break;
+        }
+        if (!known) {
+            // A bound that is neither a number nor a known word: nothing decoded.
+            trace_level(str, *ltype, *level);
+            return 2;
+        }
+        return done(t, lev);
+    }
+
+    // Single form: a number and a unit word, or "sfc" with an optional '[n'.
+    float num = 0;
+    const std::size_t used = read_float(text, &num);
+    if (used == 0) {
+        if (istarts(text, "sfc")) return done(1, sfc_number(text));
+        trace_level(str, *ltype, *level);
+        return 2;
+    }
+    const std::string_view unit = first_word(text.substr(used));
+    const int whole = to_int(num);
+    const int feet = num == FMISSING ? MISSING : to_int(num * 0.3048);
+    if (unit.empty()) return done(100, whole);
+    struct SingleUnit {
+        const char *unit;
+        int ltype;
+        int level;
+    };
+    const std::array<SingleUnit, 11> units = {{{"ft", 103, feet},
+                                               {"ft_ag", 105, feet},
+                                               {"m", 103, whole},
+                                               {"m_ag", 105, whole},
+                                               {"k", 113, whole},
+                                               {"mb", 100, whole},
+                                               {"mb_ag", 115, whole},
+                                               {"sig", 107, to_int(num * 10000.0f)},
+                                               {"lev", 109, whole},
+                                               {"pv", 117, whole},
+                                               {"eta", 119, to_int(num * 10000.0f)}}};
+    for (const auto &u : units)
+        if (ieq(unit, u.unit)) return done(u.ltype, u.level);
+    return done(*ltype, whole);
+}
+
+int VAR_get_level(int ltype, int level, float *l1, float *l2) {
+    float a = 0;
+    float b = 0;
+    switch (ltype) {
+    case 101:
+        a = static_cast<float>((level / 1000) * 10);
+        b = static_cast<float>((level % 1000) * 10);
+        break;
+    case 104:
+    case 106:
+        a = static_cast<float>((level / 1000) * 100);
+        b = static_cast<float>((level % 1000) * 100);
+        break;
+    case 114:
+    case 116:
+        a = static_cast<float>(level / 1000);
+        b = static_cast<float>(level % 1000);
+        break;
+    default:
+        *l1 = static_cast<float>(level);
+        *l2 = FMISSING;
+        return 0;
+    }
+    *l1 = a > b ? a : b;
+    *l2 = a > b ? b : a;
+    return 0;
+}
+
+int VAR_enc_level(int coord, float l1, float l2, int *ltype, int *level) {
+    *ltype = coord;
+    *level = to_int(l1);
+    const int z1 = to_int(l1);
+    const int z2 = to_int(l2);
+    const bool two = l2 != FMISSING;
+    if (coord == 101 || (coord == 100 && two)) {
+        *ltype = 101;
+        *level = combine(z2 / 10, 1000, z1 / 10);
+    } else if (coord == 104 || (coord == 103 && two)) {
+        *ltype = 104;
+        *level = combine(z2 / 100, 1000, z1 / 100);
+    } else if (coord == 106 || (coord == 105 && two)) {
+        *ltype = 106;
+        *level = combine(z2 / 100, 1000, z1 / 100);
+    } else if (coord == 114 || (coord == 113 && two)) {
+        *ltype = 114;
+        *level = combine(z2, 1000, z1);
+    } else if (coord == 108 || (coord == 107 && two)) {
+        *ltype = 108;
+        *level = combine(z2, 1000, z1);
+    }
+    return 0;
+}
+
+int VAR_dec_var(const char *str, VAR_data *data) {
+    const std::string_view name = str != nullptr ? std::string_view(str).substr(0, 49) : std::string_view();
+    copy_text(data->name, sizeof data->name, name);
+    const int plt = FLAG_get(kTypeSlot);
+    MESS_print(kTrace, "TYPE: %d cur:%d def:%d fl: %d plt: %d\n", data->type, cur_type, def_type, data->flag,
+               plt);
+
+    if (!name.empty() && name[0] == '#') {
+        data->type = 40;
+        return 1;
+    }
+
+    // The plot type.
+    const int k = data->flag % 10;
+    const bool plt_grid = plt >= 10 && plt <= 23;
+    const bool plt_forced = (plt >= 12 && plt <= 17) || (plt >= 21 && plt <= 23);
+    const int math = k == 2 ? GRD_is_math_func(std::string(name).c_str()) : 0;
+    if (k == 6)
+        data->type = plt_grid ? plt : 10;
+    else if (k == 2 && math != 0)
+        data->type = plt_grid ? plt : math;
+    else if (parse_running() && grid_type(base[static_cast<std::size_t>(base_ind)].type))
+        data->type = plt_forced ? plt : 10;
+    else if (plt_forced)
+        data->type = plt;
+    else if (data->type == MISSING)
+        data->type = def_type;
+    MESS_print(kTrace, "DATA TYPE: %d\n", data->type);
+    if (name.empty()) return 0;
+
+    // Ensemble and probability prefixes, then the key.
+    const std::string whole(name);
+    const std::size_t dash = name.find('-');
+    std::string key(dash == std::string_view::npos ? name : name.substr(dash + 1));
+    enum class Ens { none, mean, dev, prob, member } ens = Ens::none;
+    char sign = 0;
+    int member = 0;
+    float prob = 0;
+    int v = 0;
+    char kbuf[50] = "";
+    if (whole.rfind("ensmean[", 0) == 0) {
+        ens = Ens::mean;
+        key = std::sscanf(whole.c_str(), "ensmean[]%49s", kbuf) == 1 ? kbuf : "";
+        MESS_print(kTrace, "ensmean: %s\n", key.c_str());
+    } else if (whole.rfind("ensdev[", 0) == 0) {
+        ens = Ens::dev;
+        key = std::sscanf(whole.c_str(), "ensdev[]%49s", kbuf) == 1 ? kbuf : "";
+        MESS_print(kTrace, "ensdev: %s\n", key.c_str());
+    } else if (whole.rfind("ensprob[", 0) == 0) {
+        ens = Ens::prob;
+        if (std::sscanf(whole.c_str(), "ensprob[%c%f]%49s", &sign, &prob, kbuf) != 3) kbuf[0] = '\0';
+        key = kbuf;
+        MESS_print(kTrace, "ensprob: %c - %f - %s\n", sign != 0 ? sign : ' ', static_cast<double>(prob),
+                   key.c_str());
+    } else if (whole.rfind("ens[", 0) == 0) {
+        ens = Ens::member;
+        if (std::sscanf(whole.c_str(), "ens[%c%d]%49s", &sign, &member, kbuf) < 3) {
+            sign = 'c';
+            member = 0;
+            if (std::sscanf(whole.c_str(), "ens[%d]%49s", &member, kbuf) < 2) kbuf[0] = '\0';
+        }
+        key = kbuf;
+        MESS_print(kTrace, "ens: %c - %d - %s\n", sign, member, key.c_str());
+    } else {
+        int n = 0;
+        if (read_int(key, &n) > 0) v = n;
+    }
+    data->var[0] = v;
+
+    if (load_varfile()) {
+        const std::string_view plain = !key.empty() && key[0] == '+' ? std::string_view(key).substr(1) : key;
+        for (const auto &row : var_list) {
+            if (v != 0 && row.ind[0] == v) {
+                copy_text(data->name, sizeof data->name, row.name);
+                break;
+            }
+            if (ieq(row.abbr, key) || ieq(row.abbr, plain)) {
+                for (int i = 0; i < 5; ++i)
+                    data->var[i] = row.ind[i];
+                break;
+            }
+        }
+    }
+
+    const int p = data->var[0];
+    switch (ens) {
+    case Ens::mean:
+        data->var[0] = combine(p, 1, 19000000);
+        break;
+    case Ens::dev:
+        data->var[0] = combine(p, 1, 19001000);
+        break;
+    case Ens::member:
+        if (sign == 'c')
+            data->var[0] = combine(p, 1, 19300000);
+        else if (sign == '-')
+            data->var[0] = combine(member, 1000, combine(p, 1, 19320000));
+        else if (sign == '+')
+            data->var[0] = combine(member, 1000, combine(p, 1, 19340000));
+        break;
+    case Ens::prob: {
+        const int q = float2int(prob);
+        int code = 0;
+        if (sign == '<')
+            code = q >= 0 ? 1910001000 : 1910006000;
+        else if (sign == '>')
+            code = q >= 0 ? 1910002000 : 1910007000;
+        else if (sign == '^')
+            code = q >= 0 ? 1910003000 : 1910008000;
+        if (code != 0) data->var[0] = combine(p, 10000, std::abs(static_cast<long long>(q)) + code);
+        break;
+    }
+    case Ens::none:
+        break;
+    }
+    return data->var[0];
+}
+
+int VAR_dec_type(const char *str) {
+    if (str == nullptr) return -1;
+    for (const auto &t : kTypeInput)
+        if (ieq(str, t.word)) return t.type;
+    return -1;
+}
+
+const char *VAR_print_type(int type) {
+    for (const auto &t : kTypePrint)
+        if (t.type == type) return t.word;
+    return "----";
+}
+
+int VAR_dec_units(const char *str, VAR_data *data) {
+    if (str != nullptr && str[0] != '\0') copy_text(data->units, sizeof data->units, str);
+    return 0;
+}
+
+int VAR_dec_format(const char *str, VAR_data *data) {
+    int result = 0;
+    const int t = VAR_dec_type(str);
+    if (t >= 0) {
+        data->type = t;
+        result = 2;
+    }
+    const int plt = FLAG_get(kTypeSlot);
+    if (data->type == 30 || data->type == 20 || data->type == 21 || data->type == 23 || plt == MISSING ||
+        plt == 0 || plt == 99)
+        return result;
+    data->type = 11;
+    return 1;
+}
+
+// ---- Parameter, source and model tables ----------------------------------------
+
+int VAR_read_varfile() {
+    const std::string name = table_path("variable.lup");
+    FILE *file = FILE_open(name.c_str(), "r");
+    if (file == nullptr) {
+        MESS_print(kWarn, "VAR_read_varfile: Unable to open file: %s\n", name.c_str());
+        return 0;
+    }
+    int result = 1;
+    try {
+        var_list.clear();
+        std::string line;
+        while (var_list.size() < kMaxDesc && read_line(file, line)) {
+            VAR_desc desc{};
+            if (parse_desc(line, &desc)) var_list.push_back(desc);
+        }
+        var_loaded = true;
+    } catch (const std::bad_alloc &) {
+        var_list.clear();
+        result = -1;
+    }
+    std::fclose(file);
+    return result;
+}
+
+int VAR_search_var_num(const char *str) {
+    if (str == nullptr || !load_varfile()) return 0;
+    for (const auto &row : var_list)
+        if (ieq(row.abbr, str)) return row.ind[0];
+    return 0;
+}
+
+char *VAR_str(char *str, std::size_t size, int variable, const char *units) {
+    copy_text(str, size, "");
+    const int v = variable % 1000;
+    std::string out;
+    const VAR_desc *found = nullptr;
+    if (load_varfile())
+        for (const auto &row : var_list)
+            if (row.ind[0] == v) {
+                found = &row;
+                break;
+            }
+    if (found != nullptr) {
+        out = PLT_get_label_type() < 0 ? found->abbr : found->name;
+    } else {
+        out = format("v%d", v);
+        MESS_print(kTrace, "VAR_str: no var: %d\n", v);
+    }
+    if (units != nullptr && units[0] != '\0') out += format(" (%s)", units);
+    copy_text(str, size, out);
+    return str;
+}
+
+char *VAR_abbr(char *str, std::size_t size, int variable) {
+    copy_text(str, size, "");
+    if (load_varfile())
+        for (const auto &row : var_list)
+            if (row.ind[0] == variable) {
+                copy_text(str, size, row.abbr);
+                return str;
+            }
+    MESS_print(kTrace, "VAR_abbr: no var: %d\n", variable);
+    return str;
+}
+
+char *VAR_source(char *str, std::size_t size, int source) {
+    const std::string name = table_path("source.lup");
+    FILE *file = FILE_open(name.c_str(), "r");
+    if (file == nullptr) {
+        MESS_print(kWarn, "VAR_source: Unable to open file: %s\n", name.c_str());
+        return nullptr;
+    }
+    copy_text(str, size, "");
+    std::string line;
+    while (read_line(file, line)) {
+        int n = 0;
+        const std::size_t used = read_int(line, &n);
+        if (used == 0 || n != source) continue;
+        std::size_t i = used;
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        if (i >= line.size()) continue;
+        std::string text = line.substr(i, 40);
+        trim_end(text);
+        copy_text(str, size, text);
+        break;
+    }
+    std::fclose(file);
+    return str;
+}
+
+char *VAR_model(char *str, std::size_t size, int rmod) {
+    static FILE *mfile = nullptr;
+    static int mod = -1;
+    static int src = -1;
+    static std::string name;
+
+    const int asked_src = rmod > 1000 ? rmod / 1000 : -1;
+    const int asked_mod = rmod > 1000 ? rmod % 1000 : rmod;
+
+    if (mfile == nullptr) {
+        const std::string path = table_path("mod_name.lup");
+        mfile = FILE_open(path.c_str(), "r");
+        if (mfile == nullptr) {
+            MESS_print(kWarn, "VAR_model: Unable to open file: %s\n", path.c_str());
+            return nullptr;
+        }
+        mod = -1;
+        src = -1;
+        name.clear();
+    }
+    if (asked_mod == mod && (src == -1 || src == asked_src)) {
+        copy_text(str, size, name);
+        return str;
+    }
+
+    copy_text(str, size, "");
+    // Drop what the stream buffered so that a search reads the table as it is now.
+    std::fflush(mfile);
+    std::rewind(mfile);
+    std::string line;
+    while (read_line(mfile, line)) {
+        if (line.size() > 80) line.resize(80);
+        if (!line.empty() && line[0] == '#') continue;
+        if (string_is_blank(line.c_str())) break;
+        int a = 0;
+        const std::size_t used = read_int(line, &a);
+        if (used == 0) continue;
+        int row_src = -1;
+        int row_mod = a;
+        std::size_t i = used;
+        int b = 0;
+        if (i < line.size() && line[i] == ':') {
+            const std::size_t used_b = read_int(std::string_view(line).substr(i + 1), &b);
+            if (used_b > 0) {
+                row_src = a;
+                row_mod = b;
+                i += 1 + used_b;
+            }
+        }
+        if (row_mod != asked_mod || (row_src != -1 && row_src != asked_src)) continue;
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        std::string text = line.substr(i);
+        trim_end(text);
+        mod = row_mod;
+        src = row_src;
+        name = text;
+        copy_text(str, size, name);
+        break;
+    }
+    return str;
+}
+
+// ---- Labels ------------------------------------------------------------------
+
+char *VAR_time(char *str, std::size_t size, int time) {
+    const int s = time / 1000000;
+    const int start = (time % 1000000) / 1000;
+    const int e = time % 1000;
+    std::string out;
+    if (s < 2) {
+        out = e != 0 ? format("%dhr", e) : "init";
+    } else {
+        out = format("%dhr-%d", e, s <= 9 ? std::abs(e - start) : e);
+        out += stat_label(s);
+    }
+    copy_text(str, size, out);
+    return str;
+}
+
+char *VAR_level(char *str, std::size_t size, int ltype, int level) {
+    std::string out;
+    if (!level_label(ltype, level, true, out) && ltype > 0)
+        MESS_print(0xC0, "VAR_make_datatype: no ltype: %d\n", ltype);
+    copy_text(str, size, out);
+    return str;
+}
+
+int VAR_make_datalevel(int time, int ltype, int level, char *str, std::size_t size) {
+    copy_text(str, size, datalevel(time, ltype, level));
+    return 0;
+}
+
+int VAR_make_datatype(int time, int ltype, int level, int variable, const char *units, char *str,
+                      std::size_t size) {
+    copy_text(str, size, make_datatype(time, ltype, level, variable, units));
+    return 0;
+}
+
+int VAR_make_var_datatype(int ind, char *str, std::size_t size) {
+    const VAR_data &v = var[static_cast<std::size_t>(ind)];
+    char label[80];
+    copy_text(label, sizeof label, make_datatype(v.time, v.ltype, v.level, v.var[0], v.units));
+    copy_text(str, size, label);
+    return 0;
+}
+
+int VAR_make_var_form_datatype(int ind, char *str, std::size_t size) {
+    copy_text(str, size, vardata_form(&var[static_cast<std::size_t>(ind)]));
+    return 0;
+}
+
+int VAR_make_vardata_form_datatype(const VAR_data *data, char *str, std::size_t size) {
+    copy_text(str, size, vardata_form(data));
+    return 0;
+}
+
+int VAR_make_devtype(int time, int ltype, int level, const char *variable, const char *units, char *str,
+                     std::size_t size) {
+    std::string out;
+    if (label_with_level()) {
+        out = datalevel(time, ltype, level);
+        if (!out.empty()) out.push_back(' ');
+    }
+    out += variable != nullptr ? variable : "";
+    out += " (";
+    out += units != nullptr ? units : "";
+    out += ")";
+    copy_text(str, size, out);
+    return 0;
+}
+
+int VAR_param_decode() {
+    int paramc = 0;
+    char **paramv = nullptr;
+    RES_getvals("plot_param", &paramc, &paramv);
+    for (int i = 0; i < paramc; ++i) {
+        const char *w = paramv[i];
+        if (strnicmp(w, "labmin", 4) == 0)
+            PLT_set_label_type(-2);
+        else if (strnicmp(w, "labsimp", 4) == 0)
+            PLT_set_label_type(-1);
+        else if (strnicmp(w, "labnorm", 4) == 0)
+            PLT_set_label_type(0);
+        else if (strnicmp(w, "labcomp", 4) == 0)
+            PLT_set_label_type(1);
+    }
+    free_parsed_array(paramc, paramv);
+    return 0;
+}
+
+// ---- Tracing -----------------------------------------------------------------
+
+int VAR_print(M_type lev, const VAR_data *data) {
+    MESS_print(lev, "V: %-10s ", data->name);
+    MESS_print(lev, "U: %-10s ", data->units);
+    MESS_print(lev, "FH: %7d ", data->time);
+    MESS_print(lev, "LT: %6d ", data->ltype);
+    MESS_print(lev, "L: %7d ", data->level);
+    MESS_print(lev, "VN: %6d ", data->var[0]);
+    MESS_print(lev, "T: %5s ", VAR_print_type(data->type));
+    MESS_print(lev, "F: %2d ", data->flag);
+    MESS_print(lev, "FM: %s\n", data->format);
+    return 0;
+}
+
+int VAR_print_all(M_type lev) {
+    for (int i = 0; i < varnum && i < VAR_MAX; ++i)
+        VAR_print(lev, &var[static_cast<std::size_t>(i)]);
+    return 0;
+}
+
+int VAR_print_info(M_type lev, const VAR_data *data) {
+    char label[80];
+    VAR_make_datatype(data->time, data->ltype, data->level, data->var[0], data->units, label, sizeof label);
+    MESS_print(lev, "%s\n", label);
+    return 0;
+}
+
+// ---- Specification, definition file and menu -----------------------------------
 
 // Stands in for the variable definition file until it is built: no file opens.
 int VAR_open_file(const char *) {

@@ -17,3 +17,26 @@ struct Domain {
     int ny;      // grid points along y (rows)
     int ellipse; // 0 sphere, 1 ellipsoid
 };
+
+// One entry of the variable list: what one plot item draws, as parsed from a
+// variable specification. The entry's index is also its grid slot.
+struct VAR_data {
+    int type;         // plot type code (1-5 station kinds, 6 map, 7 frame, 8 panel,
+                      // 10-17 contour kinds, 20-23 vector kinds, 30 plot,
+                      // 31-37 point symbol kinds, 40 const); -9999 unset
+    char name[20];    // name as written (abbreviation, function, group or control word)
+    char units[15];   // units the values are shown in; empty: the data's own
+    int var[5];       // parameter numbers; var[0] carries ensemble and probability codes
+    int tstat;        // how the time was set: 0 not a time, 1 default, 2 explicit
+    int time;         // statistic*1000000 + start*1000 + end (hours); -9999 missing
+    char tunits[5];   // time units text (not used by the variable module)
+    int lstat;        // how the level was set, as tstat
+    int ltype;        // level type (GRIB edition 1 with local extensions); -9999 missing
+    int level;        // level value; a layer packs its two bounds
+    char lunits[5];   // level units text (not used by the variable module)
+    char format[101]; // plot options joined by ':'
+    int flag;         // function depth * 10 + kind
+};
+
+// Number of entries of the variable list (and of slots of the grid table).
+inline constexpr int VAR_MAX = 60;

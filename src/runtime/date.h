@@ -21,6 +21,8 @@ const char *DATE_month_lower(int month);
 const char *DATE_month_long(int month);
 // "SUN".."SAT" for 0..6 (0 = Sunday); "" otherwise.
 const char *DATE_day_of_week(int wday);
+// The month number 1..12 of a month name, 0 when none matches.
+int DATE_decode_month(const char *str);
 
 // ---- The record ------------------------------------------------------------
 

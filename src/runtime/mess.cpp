@@ -79,9 +79,9 @@ M_type fill_below(M_type m) {
     return m;
 }
 
-// Closes a stream of this module; the standard streams stay open.
+// Closes a stream of this module (a pipe too); the standard streams stay open.
 void close_stream(FILE *&f) {
-    if (f != nullptr && f != stdin && f != stdout && f != stderr) std::fclose(f);
+    if (f != nullptr) FILE_close(f);
     f = nullptr;
 }
 
