@@ -15,6 +15,9 @@ trap 'rm -rf "$work"' EXIT
 obs="$work/obs.sfc"
 : >"$obs"
 mkdir "$work/regions" "$work/empty"
+# A file_path directory holds the other tables too.
+cp "$ZEQ_SOURCE_DIR/data/name_conv" "$work/regions/"
+cp "$ZEQ_SOURCE_DIR/data/name_conv" "$work/empty/"
 cat >"$work/regions/zeq.reg" <<'EOF'
 # test regions
 ne Northeast        1 ps,42,-76
