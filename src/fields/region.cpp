@@ -75,26 +75,9 @@ const char *res_value(const char *name) {
 }
 
 struct FileCloser {
-    void operator()(FILE *f) const { std::fclose(f); }
+    void operator()(FILE *f) const { FILE_close(f); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-bool is_stdio(const char *file) {
-    return !*file || std::strcmp(file, "-") == 0 || stricmp(file, "std") == 0 || stricmp(file, "stdn") == 0;
-}
-
-bool full_path(const char *file) {
-    return file[0] == '/' || file[0] == '.' || file[0] == '~';
-}
-
-// A file name joined to a directory, unless it is a full path or a
-// standard-stream name.
-std::string join_path(const char *dir, const char *file) {
-    if (full_path(file) || is_stdio(file) || !dir || !*dir) return file;
-    std::string path = dir;
-    if (path.back() != '/') path += '/';
-    return path + file;
-}
 
 // Opens a region file along resource file_path; without that resource, a
 // file missing from the working directory is taken from the system's data
@@ -102,11 +85,15 @@ std::string join_path(const char *dir, const char *file) {
 FilePtr open_region_file(const char *file) {
     if (!file) file = "";
     const char *dir = res_value("file_path");
-    const std::string path = join_path(dir, file);
-    FILE *f = is_stdio(file) ? nullptr : FILE_open(path.c_str(), "r");
-    if (!f && !dir && !full_path(file) && !is_stdio(file))
-        f = FILE_open(join_path(ZEQ_DATA_DIR, file).c_str(), "r");
-    if (!f) MESS_print(M_FILE_TRACE, "Unable to open region file: %s\n", path.c_str());
+    char path[FILE_NAME_SIZE];
+    FILE_add_path(dir, file, path, sizeof path);
+    const bool stdio = FILE_is_stdio(file);
+    FILE *f = stdio ? nullptr : FILE_open(path, "r");
+    if (!f && !dir && !stdio && !FILE_fullpath(file)) {
+        char shipped[FILE_NAME_SIZE];
+        f = FILE_open(FILE_add_path(ZEQ_DATA_DIR, file, shipped, sizeof shipped), "r");
+    }
+    if (!f) MESS_print(M_FILE_TRACE, "Unable to open region file: %s\n", path);
     return FilePtr(f);
 }
 
@@ -449,6 +436,7 @@ int decode(const char *str, Domain *domain, int depth) {
     if (depth > 0) return result;
     if (result == -1) MESS_print(M_WARN, "DOM_decode: Invalid plot domain\n");
     FLAG_set(5, result);
+    FILE_set_key('r', str);
     DOM_set_base_prior(static_cast<float>((static_cast<double>(domain->ny) - 1.0) * domain->dy));
     return result;
 }

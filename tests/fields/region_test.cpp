@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
@@ -198,6 +199,26 @@ TEST(DomainText, InvalidTexts) {
         EXPECT_EQ(err, "DOM_decode: Invalid plot domain\n");
         EXPECT_EQ(FLAG_get(5), -1);
     }
+}
+
+TEST(DomainText, RecordsTheTextAsTemplateKeyR) {
+    RegionDir dir;
+    dir.write("zeq.reg", "a A 1 ne\n");
+    auto key = [] {
+        char buf[FILE_KEY_SIZE];
+        FILE_get_key('r', buf, sizeof buf);
+        return std::string(buf);
+    };
+    FILE_set_key('r', "before");
+    Domain d;
+    DOM_decode("miss", &d);
+    EXPECT_EQ(key(), "before");
+    DOM_decode("ps,40,-100", &d);
+    EXPECT_EQ(key(), "ps,40,-100");
+    DOM_decode("a", &d); // the text given, not the region's own text
+    EXPECT_EQ(key(), "a");
+    stderr_of([&] { DOM_decode("xx,1,2", &d); });
+    EXPECT_EQ(key(), "xx,1,2");
 }
 
 TEST(DomainText, ParseTrace) {
