@@ -26,7 +26,9 @@ int CTY_get_prior();
 
 // Opens the station file: resource city_file when set ("none" switches the
 // database off: -1 at once), else city_file, else "sao.cty", in the directory
-// of resource file_path. *num_stats gets the table size estimated from the
+// of resource file_path; without that resource, a file missing from the
+// working directory is taken from the build's data directory, where the
+// station file is generated. *num_stats gets the table size estimated from the
 // file size (1 to 4000). The descriptor; -1 off or not found (with a warning).
 int CTY_open_file(const char *city_file, int *num_stats);
 

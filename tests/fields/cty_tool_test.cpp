@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -17,6 +18,7 @@
 
 #include "fields/cty_read.h"
 #include "fields/maptran.h"
+#include "fields/region.h"
 #include "runtime/resrc.h"
 
 // Fixtures: tests/data/sao_test.cty is a small station file checked by hand.
@@ -230,6 +232,64 @@ TEST(CtyGetLoc, GeneratedFileMatchesTheDebianStationList) {
     }
     ASSERT_EQ(pclose(p), 0) << "python3 and the Debian package weather-util-data are needed";
     EXPECT_EQ(n, 7);
+}
+
+// The "id:" centre of a domain text: the region module's decoder places the
+// domain on the station found here.
+TEST(CtyGetLoc, DomainTextsCentredOnAStation) {
+    use_build_data();
+    float lat = 0.0f;
+    float lon = 0.0f;
+    ASSERT_EQ(CTY_get_loc("sao.cty", "KDEN", &lat, &lon), 1);
+    Domain d{};
+    ASSERT_EQ(DOM_decode("ps,id:KDEN,25,17,1.5", &d), 1);
+    EXPECT_EQ(d.proj, 1);
+    EXPECT_EQ(d.clat, lat);
+    EXPECT_EQ(d.clon, lon);
+    EXPECT_EQ(d.nx, 25);
+    EXPECT_EQ(d.ny, 17);
+    EXPECT_EQ(d.dx, 1.5f);
+    EXPECT_EQ(d.dy, 1.5f);
+    ASSERT_EQ(DOM_decode("id:kjfk", &d), 1);
+    EXPECT_NEAR(d.clat, 40.633, 1e-3);
+    EXPECT_NEAR(d.clon, -73.767, 1e-3);
+
+    // The file form names another station file along file_path.
+    use_fixture_dir();
+    ASSERT_EQ(DOM_decode("ps,id:sao_test.cty:KDEN,25,17,1.5", &d), 1);
+    EXPECT_EQ(d.clat, 39.85f);
+    EXPECT_EQ(d.clon, -104.65f);
+    ASSERT_EQ(DOM_decode("ps,id:sao_test.cty:72530,25,17,1.5", &d), 1);
+    EXPECT_EQ(d.clat, 41.9833f);
+
+    use_build_data();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("ps,id:QQQQ,25,17,1.5", &d), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "DOM_decode: Invalid plot domain\n");
+}
+
+// Without file_path the station file of the working directory is used, and
+// when there is none the one generated into the build's data directory.
+TEST(CtyGetLoc, WithoutFilePathTheGeneratedFileIsTheFallback) {
+    const std::string dir = testing::TempDir() + "cwd_" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    float lat = 0.0f;
+    float lon = 0.0f;
+    ASSERT_EQ(CTY_get_loc(nullptr, "KDEN", &lat, &lon), 1);
+    EXPECT_NEAR(lat, 39.8667f, 1e-3); // the generated file
+    {
+        std::ofstream f("sao.cty");
+        f << "Denver_Intl CO US KDEN 1* 39.85 -104.65 1656 72565 3\n";
+    }
+    ASSERT_EQ(CTY_get_loc(nullptr, "KDEN", &lat, &lon), 1);
+    EXPECT_EQ(lat, 39.85f); // the working directory's file
+    std::remove("sao.cty");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CTY_get_loc("other.cty", "KDEN", &lat, &lon), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "CTY_open_file: Database file not found: other.cty\n");
+    ASSERT_EQ(chdir("/"), 0);
+    rmdir(dir.c_str());
 }
 
 // ---- Loading the table -----------------------------------------------------------
