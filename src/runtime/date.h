@@ -131,8 +131,9 @@ int DATE_make_label(const Date *date, char *str, std::size_t size);
 // "hhmmZ dd MON yy", "hh:mm:ssZ dd MON yy" (the last three also at the end of
 // a longer text, the minute form also with a one-digit hour) or four numbers
 // "yy mm dd hh". Two-digit years 0..49 become 2000..2049, 50..199 1950..2099.
-// Only a form read completely counts: anything else leaves every field -9999,
-// as does a month name that names no month. 0; -1 when date is null.
+// Only a form read completely counts: a label that fits none leaves every
+// field -9999, and a month name that names no month leaves the month -9999.
+// 0; -1 when date is null.
 int DATE_decode_label(const char *str, Date *date);
 // The stamp "yyyymmddhhmm" of year, month, day, hour and minute (the year is
 // not widened; out-of-range fields repaired as in DATE_make_label). 0; -1 when
