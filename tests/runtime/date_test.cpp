@@ -23,6 +23,7 @@
 #include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
+#include "runtime/zeqresrc.h"
 #include "support/child.h"
 
 namespace {
@@ -808,6 +809,24 @@ TEST(DateLabel, ZoneStylesOfTheClock) {
     // A name longer than four characters is cut.
     DATE_set_TZ("+ABCDEFG:-5");
     EXPECT_EQ(label_of(noon), "7:00 AM ABCD  5 JAN 24");
+}
+
+// The zone reaches the labels from the environment variable zeqtz at start-up.
+TEST(DateLabel, ZoneFromTheEnvironment) {
+    TempDir dir;
+    const auto r = run_child([&] {
+        setenv("zeqdefault", dir.path().c_str(), 1);
+        setenv("zeqtz", "-CST:-6", 1);
+        std::string prog = "/usr/bin/tarnisk";
+        char *argv[] = {prog.data(), nullptr};
+        const res_type none[] = {RES_null};
+        RES_init(1, argv, none, none);
+        const Date d = at(2024, 7, 1, 3, 5);
+        std::printf("%s|%s\n", label_of(d).c_str(), valid_of(6, d).c_str());
+        return 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "9:05 PM CST [0305Z] 30 JUN 24|3 AM CST [09Z] MON  1 JUL 24\n");
 }
 
 TEST(DateLabel, TwentyFourHourZone) {
