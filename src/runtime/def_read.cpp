@@ -1,6 +1,5 @@
 #include "runtime/def_read.h"
 
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,16 +58,6 @@ void copy_bounded(const char *src, char *dst, std::size_t size) {
 // The value of the environment variable `name`, or null.
 const char *env_value(const std::string &name) {
     return name.empty() ? nullptr : std::getenv(name.c_str());
-}
-
-bool exists(const std::string &name) {
-    struct stat st {};
-    return ::stat(name.c_str(), &st) == 0;
-}
-
-bool is_dir(const char *name) {
-    struct stat st {};
-    return ::stat(name, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The text a line pattern is matched against for a resource name.
@@ -275,11 +264,11 @@ std::string line_value(const std::string &line, const Words &w) {
 int DEF_open(const char *filename) {
     DEF_close();
     std::string name = filename && filename[0] ? filename : ".zeqdef";
-    if (is_dir(name.c_str())) {
+    if (FILE_is_dir(name.c_str())) {
         std::string dir = name.back() == '/' ? name : name + "/";
         name = dir + "Zeq.res";
         for (const char *candidate : {"zeq.cfg", ".zeqdef"}) {
-            if (exists(dir + candidate)) {
+            if (FILE_exist((dir + candidate).c_str())) {
                 name = dir + candidate;
                 break;
             }

@@ -51,7 +51,7 @@ check "-df replaces zeqdefault (got: $out)" $?
 printf 'plot2.help on\n' >"$work/titled.def"
 (cd "$work/elsewhere" && "$TARNISK" -df "$work/titled.def" -na plot2 </dev/null | head -1 | grep -qx "$purpose")
 check "-na plot2 selects plot2 lines" $?
-out=$(cd "$work/elsewhere" && "$TARNISK" -df "$work/titled.def" 2>&1 </dev/null)
+out=$(cd "$work/elsewhere" && "$TARNISK" -df "$work/titled.def" -input front 2>&1 </dev/null)
 [ "$out" = "$(printf '%s\n' "$banner")" ]
 check "without -na plot2 lines are ignored (got: $out)" $?
 

@@ -17,7 +17,7 @@ struct Station {
 
 Station make_station(const char *id, int wmo, float lat = 0.0f) {
     Station s{};
-    std::strncpy(s.id, id, sizeof s.id - 1);
+    std::string(id).copy(s.id, sizeof s.id - 1);
     s.wmo = wmo;
     s.lat = lat;
     return s;
