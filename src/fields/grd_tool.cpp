@@ -1,5 +1,6 @@
 #include "fields/grd_tool.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +29,11 @@ using grd_int::same_size;
 namespace {
 
 // Slot 0's type is -9999 until the table is first used.
-GRD_report grids[VAR_MAX] = {{MISSING}};
+constinit std::array<GRD_report, VAR_MAX> grids = [] {
+    std::array<GRD_report, VAR_MAX> t{};
+    t[0].type = MISSING;
+    return t;
+}();
 Date file_date = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 int grid_factor = 1;
 
@@ -72,7 +77,7 @@ void plane_to_grid(const Domain *from, const Domain &to, float x, float y, float
 
 GRD_report *GRD_get_grids() {
     ensure_table();
-    return grids;
+    return grids.data();
 }
 
 GRD_report *GRD_get_grid(int ind) {
@@ -535,8 +540,9 @@ int GRD_edit_value(const char *, float x, float y, GRD_report *grid) {
     float gx, gy;
     plane_to_grid(&cur, grid->domain, x, y, &gx, &gy);
     // Nearest point: add a half and truncate toward zero.
-    const float col = std::trunc(gx + 0.5f);
-    const float row = std::trunc(gy + 0.5f);
+    // (+ 0 turns a negative zero into zero.)
+    const float col = std::trunc(gx + 0.5f) + 0.0f;
+    const float row = std::trunc(gy + 0.5f) + 0.0f;
     const int nx = grid->domain.nx;
     const int ny = grid->domain.ny;
     if (!(col >= 0.0f && col <= float(nx - 1) && row >= 0.0f && row <= float(ny - 1))) {
