@@ -39,7 +39,8 @@ struct Field {
         v.resize(std::size_t(d.nx) * d.ny);
         for (int j = 0; j < d.ny; ++j)
             for (int i = 0; i < d.nx; ++i)
-                v[std::size_t(j) * d.nx + i] = float(5400.0 + 50.0 * std::sin(0.01 * i) * std::cos(0.013 * j));
+                v[std::size_t(j) * d.nx + i] =
+                    float(5400.0 + 50.0 * std::sin(0.01 * i) * std::cos(0.013 * j));
         r.grid = v.data();
     }
 };

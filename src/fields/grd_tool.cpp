@@ -38,6 +38,7 @@ Date file_date = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING,
 int grid_factor = 1;
 
 template <std::size_t N> void copy_text(char (&dst)[N], const char *src) {
+    if (src == dst) return;
     std::snprintf(dst, N, "%s", src != nullptr ? src : "");
 }
 
@@ -464,7 +465,10 @@ int GRD_cutoff(GRD_report *ogrid, const char *cmd, float cutoff, float nval, con
     const GRD_report in = *igrid;
     GRD_copy(ogrid, &in);
     if (GRD_alloc(ogrid) == 0) return -1;
-    const int mode = cmd == nullptr ? 0 : stricmp(cmd, "lower") == 0 ? 1 : stricmp(cmd, "higher") == 0 ? 2 : 0;
+    const int mode = cmd == nullptr                ? 0
+                     : stricmp(cmd, "lower") == 0  ? 1
+                     : stricmp(cmd, "higher") == 0 ? 2
+                                                   : 0;
     const std::size_t n = grid_size(in.domain);
     for (std::size_t k = 0; k < n; ++k) {
         const float v = in.grid[k];

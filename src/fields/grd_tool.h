@@ -173,7 +173,8 @@ int GRD_dx(const GRD_report *grid, GRD_report *ogrid);
 int GRD_dy(const GRD_report *grid, GRD_report *ogrid);
 int GRD_laplacian(const GRD_report *agrid, GRD_report *bgrid);
 // -(du/dx + dv/dy), times z at the point when zgrid is not null.
-int GRD_converge(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid, GRD_report *ogrid);
+int GRD_converge(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid,
+                 GRD_report *ogrid);
 // dv/dx - du/dy.
 int GRD_vorticity(const GRD_report *ugrid, const GRD_report *vgrid, GRD_report *ogrid);
 // du/dx - dv/dy (stretching).
@@ -181,7 +182,8 @@ int GRD_deformation1(const GRD_report *ugrid, const GRD_report *vgrid, GRD_repor
 // -(dv/dx + du/dy) (shearing).
 int GRD_deformation2(const GRD_report *ugrid, const GRD_report *vgrid, GRD_report *ogrid);
 // -u dz/dx - v dz/dy into agrid.
-int GRD_advection(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid, GRD_report *agrid);
+int GRD_advection(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid,
+                  GRD_report *agrid);
 // Combines every present value v with the Coriolis parameter f = 14.584 sin
 // lat (1e-5/s): "add" v+f, "sub" v-f, "sub-" f-v, "mul" f*v, "div" v/f,
 // "div-" f/v (a division by zero gives -9999). -1 for another word (nothing

@@ -191,8 +191,8 @@ template <typename F>
 int wind_operator(const char *name, const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid,
                   GRD_report *ogrid, F point) {
     Target t;
-    const int rc = zgrid != nullptr ? t.open(name, {ugrid, vgrid, zgrid}, ogrid)
-                                    : t.open(name, {ugrid, vgrid}, ogrid);
+    const int rc =
+        zgrid != nullptr ? t.open(name, {ugrid, vgrid, zgrid}, ogrid) : t.open(name, {ugrid, vgrid}, ogrid);
     if (rc != 0) return -1;
     const Spacing s = spacing_of(ugrid->domain);
     const float *u = ugrid->grid;
@@ -304,7 +304,8 @@ int GRD_laplacian(const GRD_report *agrid, GRD_report *bgrid) {
     return 0;
 }
 
-int GRD_converge(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid, GRD_report *ogrid) {
+int GRD_converge(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid,
+                 GRD_report *ogrid) {
     if (ugrid == nullptr || vgrid == nullptr) return -1;
     const float *u = ugrid->grid;
     const float *v = vgrid->grid;
@@ -347,7 +348,8 @@ int GRD_deformation2(const GRD_report *ugrid, const GRD_report *vgrid, GRD_repor
                          });
 }
 
-int GRD_advection(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid, GRD_report *agrid) {
+int GRD_advection(const GRD_report *ugrid, const GRD_report *vgrid, const GRD_report *zgrid,
+                  GRD_report *agrid) {
     if (ugrid == nullptr || vgrid == nullptr || zgrid == nullptr) return -1;
     const float *u = ugrid->grid;
     const float *v = vgrid->grid;

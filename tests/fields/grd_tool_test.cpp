@@ -20,7 +20,6 @@
 #include "runtime/date.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
-#include "runtime/unittool.h"
 #include "support/child.h"
 
 namespace {
@@ -263,8 +262,10 @@ TEST(GridRecord, AllocAndFree) {
     EXPECT_EQ(GRD_alloc(&g), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "GRD_alloc: No memory for grid field\n");
     EXPECT_EQ(g.grid, nullptr);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(GRD_alloc_grid(9), 0);
     EXPECT_EQ(GRD_get_grid(9)->grid, nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(GridRecord, CopyMoveAndCopyInfo) {
@@ -431,8 +432,8 @@ TEST(GridStats, StatsWords) {
         int result;
         float v0, v1;
     } cases[] = {
-        {"max", 1, 6.0f, -9999.0f},    {"MIN", 1, 1.0f, -9999.0f}, {"maxmin", 1, 6.0f, 1.0f},
-        {"avg", 1, 3.0f, -9999.0f},    {"AvgNum", 1, 3.0f, 3.0f},  {"median", 0, -9999.0f, -9999.0f},
+        {"max", 1, 6.0f, -9999.0f},  {"MIN", 1, 1.0f, -9999.0f}, {"maxmin", 1, 6.0f, 1.0f},
+        {"avg", 1, 3.0f, -9999.0f},  {"AvgNum", 1, 3.0f, 3.0f},  {"median", 0, -9999.0f, -9999.0f},
         {"", 0, -9999.0f, -9999.0f},
     };
     for (const Case &c : cases) {
@@ -544,16 +545,16 @@ TEST(GridValues, BilinearEdgesAndMissing) {
     struct Case {
         float gx, gy, want;
     } cases[] = {
-        {3.0f, 0.0f, 3.0f},          // last column of row 0
-        {3.00005f, 0.0f, 3.0f},      // just beyond the last column still counts
-        {3.5f, 0.0f, -9999.0f},      // beyond
-        {-0.001f, 0.0f, -9999.0f},   //
-        {0.0f, 2.00005f, 20.0f},     // just beyond the last row
-        {0.0f, -0.001f, -9999.0f},   //
-        {0.5f, 2.0f, 20.5f},         // last row: the mean of its two neighbours
-        {3.0f, 1.5f, 18.0f},         // last column: between its rows
-        {1.25f, 0.5f, 6.25f},        // inside
-        {2.0f, 1.0f, 12.0f},         // on a grid point
+        {3.0f, 0.0f, 3.0f},        // last column of row 0
+        {3.00005f, 0.0f, 3.0f},    // just beyond the last column still counts
+        {3.5f, 0.0f, -9999.0f},    // beyond
+        {-0.001f, 0.0f, -9999.0f}, //
+        {0.0f, 2.00005f, 20.0f},   // just beyond the last row
+        {0.0f, -0.001f, -9999.0f}, //
+        {0.5f, 2.0f, 20.5f},       // last row: the mean of its two neighbours
+        {3.0f, 1.5f, 18.0f},       // last column: between its rows
+        {1.25f, 0.5f, 6.25f},      // inside
+        {2.0f, 1.0f, 12.0f},       // on a grid point
     };
     for (const Case &c : cases)
         EXPECT_FLOAT_EQ(GRD_get_value(&g.r, c.gx, c.gy), c.want) << c.gx << "," << c.gy;
@@ -854,7 +855,9 @@ void compare_with_numpy(const Domain &d) {
     Grid u(d), v(d), z(d);
     u.fill([](int i, int j) { return 10.0 * std::sin(0.21 * i + 0.1) * std::cos(0.17 * j); });
     v.fill([](int i, int j) { return 5.0 + 0.3 * i - 0.2 * j + 0.01 * i * j; });
-    z.fill([](int i, int j) { return 5400.0 + 30.0 * std::cos(0.15 * i) * std::sin(0.25 * j + 0.3) + 0.2 * i * i; });
+    z.fill([](int i, int j) {
+        return 5400.0 + 30.0 * std::cos(0.15 * i) * std::sin(0.25 * j + 0.3) + 0.2 * i * i;
+    });
     std::ostringstream in;
     in.precision(17);
     in << d.nx << ' ' << d.ny << ' ' << d.proj << ' ' << double(d.dx) << ' ' << double(d.dy) << ' '
@@ -869,7 +872,8 @@ void compare_with_numpy(const Domain &d) {
         {"dx", [](Grid &, Grid &, Grid &z, GRD_report *o) { return GRD_dx(&z.r, o); }},
         {"dy", [](Grid &, Grid &, Grid &z, GRD_report *o) { return GRD_dy(&z.r, o); }},
         {"lap", [](Grid &, Grid &, Grid &z, GRD_report *o) { return GRD_laplacian(&z.r, o); }},
-        {"conv", [](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_converge(&u.r, &v.r, nullptr, o); }},
+        {"conv",
+         [](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_converge(&u.r, &v.r, nullptr, o); }},
         {"convz", [](Grid &u, Grid &v, Grid &z, GRD_report *o) { return GRD_converge(&u.r, &v.r, &z.r, o); }},
         {"vort", [](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_vorticity(&u.r, &v.r, o); }},
         {"def1", [](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_deformation1(&u.r, &v.r, o); }},
@@ -917,13 +921,13 @@ TEST(FiniteDifferences, FirstDifferenceRules) {
     Out ox(w.r.domain), oy(w.r.domain);
     ASSERT_EQ(GRD_dx(&w.r, &ox.r), 0);
     ASSERT_EQ(GRD_dy(&w.r, &oy.r), 0);
-    EXPECT_FLOAT_EQ(ox.at(2, 0), 0.0f);        // both neighbours missing
-    EXPECT_FLOAT_EQ(ox.at(4, 0), 0.0f);        // west missing, east edge
-    EXPECT_FLOAT_EQ(ox.at(0, 1), 0.0f);        // east missing: (z0 - z0)/1 at the west edge
-    EXPECT_FLOAT_EQ(ox.at(2, 1), 9.0f - 4.0f); // west missing: one-sided east
-    EXPECT_FLOAT_EQ(ox.at(3, 2), 16.0f - 9.0f); // west missing
+    EXPECT_FLOAT_EQ(ox.at(2, 0), 0.0f);                   // both neighbours missing
+    EXPECT_FLOAT_EQ(ox.at(4, 0), 0.0f);                   // west missing, east edge
+    EXPECT_FLOAT_EQ(ox.at(0, 1), 0.0f);                   // east missing: (z0 - z0)/1 at the west edge
+    EXPECT_FLOAT_EQ(ox.at(2, 1), 9.0f - 4.0f);            // west missing: one-sided east
+    EXPECT_FLOAT_EQ(ox.at(3, 2), 16.0f - 9.0f);           // west missing
     EXPECT_FLOAT_EQ(ox.at(3, 1), (26.0f - 14.0f) / 2.0f); // centred
-    EXPECT_FLOAT_EQ(ox.at(1, 2), 1.0f); // east missing: one-sided west
+    EXPECT_FLOAT_EQ(ox.at(1, 2), 1.0f);                   // east missing: one-sided west
     EXPECT_EQ(ox.at(1, 1), -9999.0f);
     EXPECT_EQ(oy.at(1, 1), -9999.0f);
     EXPECT_FLOAT_EQ(oy.at(2, 1), 4.0f - 14.0f); // northward: north minus here
@@ -958,11 +962,12 @@ TEST(FiniteDifferences, LatLonSpacingAndPoleRow) {
         EXPECT_FLOAT_EQ(gy.at(i, 0), -1.0f / (1.11195f * 30.0f)); // still computed
         EXPECT_NEAR(gx.at(i, 1), 1.0 / 0.555975, 1e-4);           // 1 degree at 60N
     }
-    for (auto op : {+[](Grid &u, Grid &v, Grid &z, GRD_report *o) { return GRD_converge(&u.r, &v.r, &z.r, o); },
-                    +[](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_vorticity(&u.r, &v.r, o); },
-                    +[](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_deformation1(&u.r, &v.r, o); },
-                    +[](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_deformation2(&u.r, &v.r, o); },
-                    +[](Grid &u, Grid &v, Grid &z, GRD_report *o) { return GRD_advection(&u.r, &v.r, &z.r, o); }}) {
+    for (auto op :
+         {+[](Grid &u, Grid &v, Grid &z, GRD_report *o) { return GRD_converge(&u.r, &v.r, &z.r, o); },
+          +[](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_vorticity(&u.r, &v.r, o); },
+          +[](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_deformation1(&u.r, &v.r, o); },
+          +[](Grid &u, Grid &v, Grid &, GRD_report *o) { return GRD_deformation2(&u.r, &v.r, o); },
+          +[](Grid &u, Grid &v, Grid &z, GRD_report *o) { return GRD_advection(&u.r, &v.r, &z.r, o); }}) {
         Out o(d);
         ASSERT_EQ(op(u, v, z, &o.r), 0);
         for (int i = 0; i < 4; ++i) {
