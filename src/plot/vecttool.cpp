@@ -1,0 +1,28 @@
+#include "plot/vecttool.h"
+
+#include <cmath>
+
+#include "runtime/zeq.h"
+
+namespace {
+
+constexpr double PI = 3.1415926535898;
+
+} // namespace
+
+int vect2wind(float u, float v, float *dir, float *spd) {
+    if (u == FMISSING || v == FMISSING) {
+        *dir = FMISSING;
+        *spd = FMISSING;
+        return -1;
+    }
+    const float s = std::sqrt(u * u + v * v);
+    float d = 0.0f;
+    if (s >= 0.01f) {
+        d = float(std::atan2(-double(u), -double(v)) * 180.0 / PI);
+        if (d < 0.0f) d += 360.0f;
+    }
+    *dir = d;
+    *spd = s;
+    return 0;
+}
