@@ -196,3 +196,100 @@ int GRD_point_locate(GRD_report *grid, const char *oper);
 // Turns earth-relative wind components into components along the grid's axes
 // in place; -1 without arrays or when the grids differ in size, else 0.
 int GRD_correct_UV(GRD_report *ugrid, GRD_report *vgrid);
+
+// ---- Grid files: choice, grid specs, search, reading and saving -------------------
+// Grid file types: 0 detect (reading only), 1-4 native (2 text, 3 binary
+// values), 11 netCDF, 21 GRIB, 22 character grid code. A grid file
+// descriptor is a slot number 0..14 of the grid file table; -1 failure.
+// Every function that opens a grid file closes it before it returns, except
+// GRD_open_out_file.
+
+// Selects the output grid name convention from the words of resource
+// out_file ("zeqb", "zeq", "cdf", "grib", each optionally followed by a
+// separator and a convention; "none" and "gif..." ignored; any other word is
+// a convention and makes the type 2) and returns the output type, starting
+// from `type` (0: no grid output). A type other than 0 goes to flag slot 17.
+int GRD_out_file(int type);
+// Chooses the model and its input grid files: the default model from the
+// first word of model.lup (along file_path), the resource model with its
+// mosaic entry of model.lup ("MODEL NXxNY piece,piece#type,..."), else the
+// built-in model table (flag slot 4) and the convention "grib_" + model; the
+// resources in_file, input (flag slot 17) and grid_num. 0.
+int GRD_in_file();
+// Decodes a grid spec into a search specification (time, ltype, level,
+// var[0..4], units; the rest is untouched) and *type (resource grid_type, or
+// the fifth part of a '+' spec): "#N[:units]" gives N, "-TTLLVV[:units]" and
+// "+time:level:var:units:gridtype" give -1 (search), ":units", nothing or
+// anything else -9999 (the first grid).
+int GRD_parse_params(const char *str, VAR_data *params, int *type);
+// 1 when the grid header satisfies the search specification and grid type
+// (-9999 keys match anything; at least one parameter number must match; a
+// time up to 1000 matches the grid's end hour), else 0.
+int GRD_test(const GRD_report *grid, const VAR_data *params, int type);
+
+// Fills grids[i] (i < |num|) from the open file with the first grid matching
+// params[i] and `type`, converted to params[i].units when given; with num >= 0
+// only entries the variable list fetches as grids are searched. Entries that
+// hold data count as found. 1 when all are found, else 0.
+int GRD_search(int grd_fd, GRD_report *grids, VAR_data *params, int type, int num);
+// As GRD_search for piece `ind` of the model mosaic: a matching grid of the
+// piece's grid type is copied into its place of the entry's mosaic grid
+// (made when the entry holds no data). 1 when every entry received a piece.
+int GRD_search_piece(int grd_fd, int ind, GRD_report *grids, VAR_data *params, int num);
+// Fill the whole grid table from a file (by name, or named by the current
+// convention and date, or from the mosaic's pieces), compute the derived
+// variables and save the grids as out_file asks. 1, or -1 when the file (no
+// mosaic) cannot be opened.
+int GRD_search_file(const char *filename);
+int GRD_search_file_date(const Date *date);
+// Reads one grid into `grid`, named by a grid spec cut off the file name (or
+// the current extra-info spec) or by `extra`, from a file on resource
+// grid_path; *type 0 detects the type and receives it. 1 read, 0 not in the
+// file, -1 the file cannot be opened.
+int GRD_read_file(const char *filename, GRD_report *grid, GRD_info *info, int *type);
+int GRD_read_file_date(const Date *date, const char *extra, GRD_report *grid, GRD_info *info, int *type);
+// The domain of the first grid (of grid type grid_type when set) of a file,
+// or of the file of `date` (the module date when null; for a mosaic widened to
+// the whole mosaic). 1, or -1 when the file cannot be opened or holds no such
+// grid (domain untouched).
+int GRD_get_file_domain(const char *filename, Domain *domain);
+int GRD_get_file_date_domain(const Date *date, Domain *domain);
+
+// Writes the grid to a new file of `type` on resource grid_path after the
+// overwrite check (FILE_overwrite). 1 written, 0 when type is 0, the answer
+// refuses, or opening or writing fails.
+int GRD_save_file(const char *filename, GRD_report *grid, const GRD_info *info, int type);
+// The same choice, leaving the file open: the slot number, -1 when the answer
+// refuses or the file cannot be opened, -9999 when type is 0 (no output).
+int GRD_open_out_file(const char *filename, int type);
+// Writes the header and the grid to an open file and closes it; 0, or -1
+// when the writing fails.
+int GRD_save_grid(int grd_fd, GRD_report *grid, const GRD_info *info);
+// 1 when the existing grid file is reused: its first grid (read into `grid`,
+// *type receiving the detected type) has `domain`. 0 when the grid is to be
+// made anew: no name, no such file, a standard stream, file parameter 1, the
+// user answering Y, a file that cannot be read or a grid of another domain
+// (then `grid` holds no array and source 0).
+int GRD_read_check(const char *filename, GRD_report *grid, GRD_info *info, int *type, const Domain *domain);
+
+// ---- Model soundings ---------------------------------------------------------------
+
+struct UPA_level;
+
+// A search specification of one level type, level, parameter and time; 0.
+int GRD_set_params(VAR_data *params, int time, int ltype, int level, int var);
+// The pressure step of model soundings: 50 mb at start; only 25 can be set. 0.
+int GRD_set_sound_dp(float dp);
+// Takes the step from the plot_param word "dpres" (a separator and the
+// number follow). 0.
+int GRD_snd_param();
+// The sounding at (lat, lon) from the isobaric, surface and near-surface
+// grids of an open grid file at the forecast time of flag slot 6: pressure
+// levels from 1000 mb up in the step, the surface inserted below the first
+// level above ground with the levels below ground blanked, levels without
+// data removed, dew points from relative humidity, winds in knots, missing
+// heights filled hydrostatically. `sm` holds 42 levels (22 suffice with the
+// 50 mb step). *num receives the count, *sfcp the surface pressure (1000
+// without one). 1, or 0 with a warning when fewer than 10 values were found.
+// The current projection is left as it was.
+int GRD_get_sound(int grd_fd, float lat, float lon, UPA_level *sm, int *num, float *sfcp);

@@ -43,4 +43,21 @@ private:
     Domain saved_;
 };
 
+// The model mosaic chosen by GRD_in_file: nspec pieces (0: no mosaic) laid
+// out nx per row in ny rows, listed row by row from the north-west.
+inline constexpr int MAX_PIECES = 12;
+struct GRD_spec {
+    int x;         // column of the piece, 0 the westernmost
+    int y;         // row, 0 the northernmost
+    int type;      // grid type a grid of the piece must have; -9999 any
+    char name[20]; // name convention of the piece's files
+};
+struct GRD_mosaic {
+    int nspec = 0;
+    int nx = 1;
+    int ny = 1;
+    GRD_spec grid_spec[MAX_PIECES]{};
+};
+const GRD_mosaic &GRD_get_mosaic();
+
 } // namespace grd_int

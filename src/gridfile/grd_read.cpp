@@ -35,6 +35,7 @@ struct SlotState {
     long cur_pos = 0;           // start of the grid last read
     long new_pos = -1;          // just past the grid last read; -1 unknown
     bool label_pending = false; // an unseekable stream whose first label GRD_getinfo took
+    int next = 0;               // unseekable streams: the number of the next record
 };
 
 std::array<std::unique_ptr<GRD_file>, GRD_MAX_FILES> gfile;
@@ -422,25 +423,12 @@ int read_external_values(const DataRef &ref, GRD_report *grd) {
 
 // ---- Native record reading -------------------------------------------------------
 
-int native_read(int grd_fd, GRD_file *g, SlotState &s, GRD_report *grd, int rep_type, int *grdnum) {
+// Reads one record from the current position of the stream; rep_type 0
+// also reads the values. 0, or -1 (the record then holds no array).
+int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
     FILE *f = g->file;
     std::free(grd->grid);
     grd->grid = nullptr;
-
-    const int n = *grdnum, c = g->num;
-    if (s.seekable) {
-        if (n < c) {
-            GRD_rewind(grd_fd);
-        } else if (n == c + 1 && s.new_pos > 0) {
-            std::fseek(f, s.new_pos, SEEK_SET);
-            g->num = c + 1;
-        } else if (n == c) {
-            std::fseek(f, s.cur_pos, SEEK_SET);
-        }
-        s.cur_pos = std::ftell(f);
-    } else if (n == c + 1) {
-        g->num = n;
-    }
 
     std::string label;
     if (s.label_pending) {
@@ -516,6 +504,49 @@ int native_read(int grd_fd, GRD_file *g, SlotState &s, GRD_report *grd, int rep_
             return values_cut_short(grd, s.name);
         }
     }
+    return 0;
+}
+
+// Reads grid *grdnum: the records are counted from the grid last read (or
+// from the start after a rewind for an earlier number) and passed over up to
+// the one asked for. An unseekable stream can only read on.
+int native_read(int grd_fd, GRD_file *g, SlotState &s, GRD_report *grd, int rep_type, int *grdnum) {
+    FILE *f = g->file;
+    const int n = *grdnum;
+    if (n < 0) return read_failed(grd);
+    if (s.seekable) {
+        if (n < g->num) GRD_rewind(grd_fd);
+        const int c = g->num;
+        if (n == c) {
+            std::fseek(f, s.cur_pos, SEEK_SET);
+        } else if (s.new_pos > 0) {
+            std::fseek(f, s.new_pos, SEEK_SET);
+            g->num = c + 1;
+        } else {
+            std::fseek(f, s.cur_pos, SEEK_SET);
+        }
+    } else {
+        g->num = s.next;
+    }
+    // After a failure the next read counts from the start again.
+    auto failed = [&] {
+        if (s.seekable) {
+            g->num = 0;
+            s.cur_pos = 0;
+            s.new_pos = -1;
+        }
+        return read_failed(grd);
+    };
+    while (g->num < n) {
+        GRD_report skip{};
+        skip.grid = nullptr;
+        if (read_record(g, s, &skip, 1) != 0) return failed();
+        ++g->num;
+        ++s.next;
+    }
+    if (s.seekable) s.cur_pos = std::ftell(f);
+    if (read_record(g, s, grd, rep_type) != 0) return failed();
+    ++s.next;
     *grdnum = g->num;
     if (s.seekable) s.new_pos = std::ftell(f);
     return 0;

@@ -16,11 +16,17 @@
 
 #include "fields/maptran.h"
 #include "fields/region.h"
+#include "fields/grd_tool_int.h"
 #include "fields/var_tool.h"
+#include "gridfile/grd_read.h"
 #include "runtime/date.h"
+#include "runtime/files.h"
+#include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "upperair/ua_tool.h"
+#include "upperair/zequpa.h"
 
 namespace {
 
@@ -1177,6 +1183,857 @@ TEST(FiniteDifferences, WindTurnedToGridAxes) {
     GRD_correct_UV(&eu.r, &ev.r);
     EXPECT_NEAR(eu.v[1], -10.0f, 1e-3);
     EXPECT_NEAR(ev.v[1], 0.0f, 1e-3);
+}
+
+} // namespace
+
+// ---- Grid files: choice, specs, search, reading and saving -------------------------
+
+namespace {
+
+using zeqtest::read_file;
+using zeqtest::write_file;
+
+// One grid of a native file written by a test.
+struct FileGrid {
+    int var = 11, ltype = 100, level = 500, time = 12, type = 0;
+    std::string units = "K";
+    Domain domain;
+    std::vector<float> values;
+};
+
+Domain small_ll(int nx = 3, int ny = 2) {
+    return make_domain(2, 40.0f, -100.0f, nx, ny, 1.0f, 1.0f);
+}
+
+FileGrid file_grid(int var, int ltype, int level, std::vector<float> values, Domain d = small_ll()) {
+    FileGrid g;
+    g.var = var;
+    g.ltype = ltype;
+    g.level = level;
+    g.domain = d;
+    g.values = std::move(values);
+    return g;
+}
+
+void write_native(const std::string &name, const std::vector<FileGrid> &grids, int type = 2) {
+    int t = type;
+    const int fd = GRD_open(name.c_str(), 1, &t);
+    ASSERT_GE(fd, 0) << name;
+    GRD_info info{};
+    GRD_putinfo(fd, &info);
+    for (const FileGrid &fg : grids) {
+        GRD_report r{};
+        GRD_init(&r);
+        r.source = 1;
+        r.model = 1;
+        r.var = fg.var;
+        r.ltype = fg.ltype;
+        r.level = fg.level;
+        r.time = fg.time;
+        r.type = fg.type;
+        std::snprintf(r.units, sizeof r.units, "%s", fg.units.c_str());
+        std::snprintf(r.datim, sizeof r.datim, "12Z  5 JAN 24");
+        std::snprintf(r.info, sizeof r.info, "grid %d", fg.var);
+        r.domain = fg.domain;
+        std::vector<float> v = fg.values;
+        r.grid = v.data();
+        int num = 0;
+        ASSERT_EQ(GRD_write(fd, &r, 0, &num), 0);
+    }
+    GRD_close(fd);
+}
+
+// The file-name template of the current name convention.
+std::string current_template() {
+    char conv[FILE_NAME_SIZE];
+    FILE_get_name_conv(conv, sizeof conv);
+    std::istringstream in(conv);
+    std::string late, tpl;
+    in >> late >> tpl;
+    return tpl;
+}
+
+VAR_data search_spec() {
+    VAR_data v;
+    VAR_data_init(&v);
+    return v;
+}
+
+// Entry i of the variable list: a contoured grid of one parameter.
+void set_variable(int i, int var, int ltype, int level, int time, const char *units = "") {
+    VAR_data *v = VAR_get_var(i);
+    VAR_data_init(v);
+    std::snprintf(v->name, sizeof v->name, "v%d", var);
+    v->type = 11;
+    v->flag = 0;
+    v->var[0] = var;
+    v->ltype = ltype;
+    v->level = level;
+    v->time = time;
+    std::snprintf(v->units, sizeof v->units, "%s", units);
+}
+
+Date jan5() {
+    Date d;
+    DATE_init(&d);
+    d.year = 2024;
+    d.month = 1;
+    d.day = 5;
+    d.hour = 12;
+    return d;
+}
+
+TEST(GridFileChoice, OutFileWordsChooseKindAndConvention) {
+    struct Case {
+        const char *out_file;
+        int type_in;
+        int type;
+        const char *tpl;
+        int flag17;
+    };
+    const Case cases[] = {
+        {"gif,zeqb", 0, 3, "%G/%y%m%d%h_%v_%l_%f.grd", 3},
+        {"zeq:mine_%y", 0, 2, "mine_%y", 2},
+        {"mine_%y", 0, 2, "mine_%y", 2},
+        {"none", 0, 0, "%G/%y%m%d%h_%v_%l_%f.grd", MISSING},
+        {"none", 3, 3, "%G/%y%m%d%h_%v_%l_%f.grd", 3},
+        {"cdf", 0, 11, "%G/%y%m%d%h_%v_%l_%f.nc", 11},
+        {"grib:g_%y", 0, 21, "g_%y", 21},
+        {"ZEQB:abc", 0, 3, "abc", 3},
+        {"zeq,cdf", 0, 11, "%G/%y%m%d%h_%v_%l_%f.nc", 11},
+        {"cdf,mine", 0, 11, "mine", 11}, // a keyword decides the type
+    };
+    for (const Case &c : cases) {
+        auto r = run_child([&] {
+            RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+            RES_put("out_file", c.out_file);
+            const int type = GRD_out_file(c.type_in);
+            std::printf("%d %s %d\n", type, current_template().c_str(), FLAG_get(17));
+            return 0;
+        });
+        EXPECT_EQ(r.out, std::to_string(c.type) + " " + c.tpl + " " + std::to_string(c.flag17) + "\n")
+            << c.out_file;
+    }
+}
+
+TEST(GridFileChoice, ModelMosaicFromTheModelTable) {
+    TempDir dir;
+    write_file(dir.file("model.lup"), "# models\n"
+                                      "ngm 1x1 grib_ngm\n"
+                                      "other 3x1 x,y,z\n"
+                                      "eta 2x2 a,b#104,c,d\n");
+    auto r = run_child([&] {
+        RES_put("file_path", dir.path().c_str());
+        RES_put("model", "ETA");
+        RES_put("grid_num", "#2");
+        GRD_in_file();
+        const grd_int::GRD_mosaic &m = grd_int::GRD_get_mosaic();
+        std::printf("%d %dx%d %s|", m.nspec, m.nx, m.ny, current_template().c_str());
+        for (int i = 0; i < m.nspec; ++i)
+            std::printf("%d,%d,%s,%d ", m.grid_spec[i].x, m.grid_spec[i].y, m.grid_spec[i].name,
+                        m.grid_spec[i].type);
+        std::printf("|%s|%s\n", VAR_get_model_str(), FILE_get_ext_info());
+        return 0;
+    });
+    EXPECT_EQ(r.out, "4 2x2 a|0,0,a,-9999 1,0,b,104 0,1,c,-9999 1,1,d,-9999 |ETA|#2\n") << r.err;
+}
+
+TEST(GridFileChoice, ShippedModelTable) {
+    auto r = run_child([&] {
+        RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+        GRD_in_file();
+        std::printf("%s %d|", VAR_get_model_str(), grd_int::GRD_get_mosaic().nspec);
+        RES_put("model", "avn_glob");
+        RES_put("grid_type", "7"); // the piece's own types win
+        GRD_in_file();
+        const grd_int::GRD_mosaic &m = grd_int::GRD_get_mosaic();
+        std::printf("%d %dx%d ", m.nspec, m.nx, m.ny);
+        for (int i = 0; i < m.nspec; ++i)
+            std::printf("%d%d:%d ", m.grid_spec[i].x, m.grid_spec[i].y, m.grid_spec[i].type);
+        std::printf("%s\n", current_template().c_str());
+        return 0;
+    });
+    EXPECT_EQ(r.out, "eta 0|4 2x2 00:22 10:21 01:24 11:23 %M/%y%m%d%h_%e.grib\n") << r.err;
+}
+
+TEST(GridFileChoice, ModelsWithoutAnEntry) {
+    struct Case {
+        const char *model;
+        int flag4;
+        const char *file;
+    };
+    const Case cases[] = {{"sca", 33, "24010512_sca.grib"},
+                          {"foo", MISSING, "24010512_foo.grib"},
+                          {"ECMWF", 20, "24010512_ECMWF.grib"}};
+    for (const Case &c : cases) {
+        auto r = run_child([&] {
+            RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+            RES_put("model", c.model);
+            RES_put("in_file", "zeq");
+            GRD_in_file();
+            const Date d = jan5();
+            char name[FILE_NAME_SIZE];
+            FILE_set_date(&d, name, sizeof name);
+            std::printf("%d %d %s\n", FLAG_get(4), FLAG_get(17), name);
+            return 0;
+        });
+        EXPECT_NE(r.out.find(std::to_string(c.flag4) + " 3 "), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(c.file), std::string::npos) << r.out;
+    }
+    // Without the table the default model is ngm; the input words set the
+    // grid file kind.
+    auto r = run_child([&] {
+        TempDir empty;
+        RES_put("file_path", empty.path().c_str());
+        RES_put("input", "grib");
+        GRD_in_file();
+        std::printf("%s %d %d\n", VAR_get_model_str(), FLAG_get(4), FLAG_get(17));
+        return 0;
+    });
+    EXPECT_EQ(r.out, "ngm 2 23\n");
+}
+
+TEST(GridFileChoice, GridSpecs) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    struct Case {
+        const char *spec;
+        int result;
+        int time, ltype, level, var0;
+        const char *units;
+        int type;
+    };
+    VAR_data ref = search_spec();
+    VAR_dec_time("12", &ref.time);
+    VAR_dec_level("500mb", &ref.ltype, &ref.level);
+    const Case cases[] = {
+        {nullptr, MISSING, MISSING, MISSING, MISSING, MISSING, "", MISSING},
+        {"", MISSING, MISSING, MISSING, MISSING, MISSING, "", MISSING},
+        {"-", MISSING, MISSING, MISSING, MISSING, MISSING, "", MISSING},
+        {"x", MISSING, MISSING, MISSING, MISSING, MISSING, "", MISSING},
+        {"#3", 3, MISSING, MISSING, MISSING, MISSING, "", MISSING},
+        {"#3:C", 3, MISSING, MISSING, MISSING, MISSING, "C", MISSING},
+        {":mb", MISSING, MISSING, MISSING, MISSING, MISSING, "mb", MISSING},
+        {"+12:500mb:hh", -1, ref.time, ref.ltype, ref.level, 7, "", MISSING},
+        {"+12:500mb:pr:Pa:104", -1, ref.time, ref.ltype, ref.level, 1, "Pa", 104},
+        {"+::RH", -1, MISSING, MISSING, MISSING, 52, "", MISSING},
+        {"+::rh:a_very_long_unit_text", -1, MISSING, MISSING, MISSING, 52, "a_very_long_un", MISSING},
+    };
+    for (const Case &c : cases) {
+        VAR_data p = search_spec();
+        p.time = p.ltype = p.level = 77;
+        int type = MISSING;
+        EXPECT_EQ(GRD_parse_params(c.spec, &p, &type), c.result) << (c.spec ? c.spec : "null");
+        EXPECT_EQ(p.time, c.time) << (c.spec ? c.spec : "null");
+        EXPECT_EQ(p.ltype, c.ltype) << (c.spec ? c.spec : "null");
+        EXPECT_EQ(p.level, c.level) << (c.spec ? c.spec : "null");
+        EXPECT_EQ(p.var[0], c.var0) << (c.spec ? c.spec : "null");
+        EXPECT_STREQ(p.units, c.units) << (c.spec ? c.spec : "null");
+        EXPECT_EQ(type, c.type) << (c.spec ? c.spec : "null");
+    }
+    // "pr" is pressure only in lower case; other words go to the variable
+    // decoder.
+    VAR_data p = search_spec(), q = search_spec();
+    GRD_parse_params("+::PR", &p, nullptr);
+    VAR_dec_var("PR", &q);
+    EXPECT_EQ(p.var[0], q.var[0]);
+    // The short form: two characters each for time, level and variable.
+    p = search_spec();
+    EXPECT_EQ(GRD_parse_params("-12slst:F", &p, nullptr), -1);
+    q = search_spec();
+    VAR_dec_time("12", &q.time);
+    VAR_dec_level("sl", &q.ltype, &q.level);
+    EXPECT_EQ(p.time, q.time);
+    EXPECT_EQ(p.ltype, q.ltype);
+    EXPECT_EQ(p.level, q.level);
+    EXPECT_EQ(p.var[0], 11);
+    EXPECT_STREQ(p.units, "F");
+    // The resource grid_type gives the type.
+    RES_put("grid_type", "211");
+    int type = MISSING;
+    GRD_parse_params("#0", &p, &type);
+    EXPECT_EQ(type, 211);
+}
+
+TEST(GridFileChoice, HeaderMatching) {
+    GRD_report g{};
+    GRD_init(&g);
+    g.var = 11;
+    g.ltype = 100;
+    g.level = 500;
+    g.time = 4006012; // a statistic over hours 6 to 12
+    g.type = 104;
+    struct Case {
+        int time, ltype, level;
+        std::array<int, 5> var;
+        int type;
+        int match;
+    };
+    const Case cases[] = {
+        {MISSING, MISSING, MISSING, {11, MISSING, MISSING, MISSING, MISSING}, MISSING, 1},
+        {MISSING, MISSING, MISSING, {MISSING, MISSING, MISSING, MISSING, MISSING}, MISSING, 0},
+        {MISSING, MISSING, MISSING, {7, 33, 11, MISSING, MISSING}, MISSING, 1},
+        {12, 100, 500, {11, MISSING, MISSING, MISSING, MISSING}, 104, 1},
+        {12, 100, 500, {11, MISSING, MISSING, MISSING, MISSING}, 105, 0},
+        {6, 100, 500, {11, MISSING, MISSING, MISSING, MISSING}, MISSING, 0},
+        {4006012, MISSING, MISSING, {11, MISSING, MISSING, MISSING, MISSING}, MISSING, 1},
+        {1006012, MISSING, MISSING, {11, MISSING, MISSING, MISSING, MISSING}, MISSING, 0},
+        {MISSING, 105, MISSING, {11, MISSING, MISSING, MISSING, MISSING}, MISSING, 0},
+        {MISSING, 100, 850, {11, MISSING, MISSING, MISSING, MISSING}, MISSING, 0},
+    };
+    for (const Case &c : cases) {
+        VAR_data p = search_spec();
+        p.time = c.time;
+        p.ltype = c.ltype;
+        p.level = c.level;
+        for (int k = 0; k < 5; ++k)
+            p.var[k] = c.var[std::size_t(k)];
+        EXPECT_EQ(GRD_test(&g, &p, c.type), c.match) << c.time << " " << c.var[0] << " " << c.type;
+    }
+}
+
+// ---- Saving and reuse -------------------------------------------------------------
+
+struct SaveFixture {
+    TempDir dir;
+    Grid g{small_ll(), 0.0f};
+    GRD_info info{};
+    SaveFixture() {
+        g.set({1, 2, 3, 4, 5, -9999});
+        g.r.source = 1;
+        g.r.var = 11;
+        std::snprintf(g.r.datim, sizeof g.r.datim, "12Z  5 JAN 24");
+        std::snprintf(g.r.units, sizeof g.r.units, "K");
+        RES_put("grid_path", dir.path().c_str());
+    }
+};
+
+TEST(GridFileSaving, TypeZeroWritesNothingAndTheGridPathIsUsed) {
+    SaveFixture f;
+    EXPECT_EQ(GRD_save_file("a.grd", &f.g.r, &f.info, 0), 0);
+    EXPECT_FALSE(FILE_exist(f.dir.file("a.grd").c_str()));
+    auto r = run_child([&] { return GRD_save_file("sub/a.grd", &f.g.r, &f.info, 3); });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Creating grid file: " + f.dir.file("sub/a.grd")), std::string::npos) << r.out;
+    EXPECT_EQ(GRD_chktype(f.dir.file("sub/a.grd").c_str()), 2);
+}
+
+TEST(GridFileSaving, TheOverwriteAnswerDecides) {
+    struct Case {
+        const char *what;
+        int file_param; // flag slot 15
+        bool batch;
+        const char *answer;
+        int result;
+        bool replaced;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"file_param over", 1, false, "", 1, true, "Creating grid file"},
+        {"file_param use", 3, false, "", 0, false, "GRD_save_file: Unable to overwrite grid file"},
+        {"batch uses the existing file", MISSING, true, "", 0, false, "Unable to overwrite"},
+        {"file_param append: not supported", 2, false, "", 0, false,
+         "GRD_save_file: Unable to open grid file"},
+        {"asked: yes", MISSING, false, "y\n", 1, true, "Creating grid file"},
+        {"asked: no", MISSING, false, "n\n", 0, false, "Unable to overwrite"},
+    };
+    for (const Case &c : cases) {
+        SaveFixture f;
+        const std::string name = f.dir.file("x.grd");
+        write_file(name, "old");
+        auto r = run_child(
+            [&] {
+                FLAG_set(15, c.file_param);
+                if (c.batch) FLAG_set(19, 1);
+                return GRD_save_file("x.grd", &f.g.r, &f.info, 2);
+            },
+            zeqtest::ChildInput{c.answer});
+        EXPECT_EQ(r.status, c.result) << c.what;
+        EXPECT_EQ(read_file(name) != "old", c.replaced) << c.what;
+        EXPECT_NE((r.out + r.err).find(c.message), std::string::npos) << c.what << ": " << r.out << r.err;
+    }
+}
+
+TEST(GridFileSaving, FormatsThatCannotBeWrittenFail) {
+    SaveFixture f;
+    auto r = run_child([&] { return GRD_save_file("x.nc", &f.g.r, &f.info, 11); });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + f.dir.file("x.nc")),
+              std::string::npos)
+        << r.err;
+    GRD_report none{};
+    EXPECT_EQ(GRD_save_file("y.grd", &none, &f.info, 2), 0) << "no values";
+}
+
+TEST(GridFileSaving, OpenOutFileTellsItsThreeAnswersApart) {
+    SaveFixture f;
+    EXPECT_EQ(GRD_open_out_file("a.grd", 0), MISSING);
+    const int fd = GRD_open_out_file("a.grd", 2);
+    EXPECT_EQ(fd, 0) << "the first slot";
+    EXPECT_EQ(GRD_save_grid(fd, &f.g.r, &f.info), 0);
+    EXPECT_EQ(GRD_get_gfile(0), nullptr) << "closed";
+    FLAG_set(15, 3);
+    EXPECT_EQ(GRD_open_out_file("a.grd", 2), -1) << "refused";
+    FLAG_set(15, 1);
+    EXPECT_EQ(GRD_open_out_file("a.grd/under_a_file", 2), -1) << "cannot be created";
+    Grid back(small_ll());
+    GRD_info info{};
+    int type = 0;
+    ASSERT_EQ(GRD_read_file(f.dir.file("a.grd").c_str(), &back.r, &info, &type), 1);
+    EXPECT_EQ(back.r.grid[4], 5.0f);
+    std::free(back.r.grid);
+}
+
+TEST(GridFileSaving, ReadCheckReusesOnlyTheSameDomain) {
+    SaveFixture f;
+    const std::string name = f.dir.file("c.grd");
+    ASSERT_EQ(GRD_save_file("c.grd", &f.g.r, &f.info, 3), 1);
+    struct Case {
+        const char *what;
+        int file_param;
+        bool batch;
+        const char *answer;
+        bool same_domain;
+        int result;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"flag unset: reused without asking", MISSING, false, "", true, 1, ""},
+        {"another domain", MISSING, false, "", false, 0, "c.grd file does not correspond to selected region"},
+        {"file parameter over: made anew", 1, false, "", true, 0, ""},
+        {"asked, yes: made anew", 0, false, "y\n", true, 0, "exists overwrite (Y/N): "},
+        {"asked, no: reused", 0, false, "n\n", true, 1, "exists overwrite (Y/N): "},
+        {"batch: reused without asking", 0, true, "y\n", true, 1, ""},
+    };
+    for (const Case &c : cases) {
+        auto r = run_child(
+            [&] {
+                FLAG_set(15, c.file_param);
+                if (c.batch) FLAG_set(19, 1);
+                Domain want = small_ll();
+                if (!c.same_domain) want.dx = 0.5f;
+                GRD_report g{};
+                GRD_init(&g);
+                g.grid = static_cast<float *>(std::malloc(sizeof(float))); // from an earlier frame
+                g.source = 1;
+                GRD_info info{};
+                int type = 5;
+                const int rc = GRD_read_check(name.c_str(), &g, &info, &type, &want);
+                const bool untouched = c.file_param == 1 || c.answer[0] == 'y';
+                if (rc == 1) {
+                    if (type != 2 || g.grid == nullptr || g.grid[4] != 5.0f || g.source != 1) return 10;
+                    if (std::strcmp(info.datim, "12Z  5 JAN 24") != 0) return 11;
+                } else if (untouched ? g.source != 1 || g.grid == nullptr
+                                     : g.source != 0 || g.grid != nullptr) {
+                    return 12;
+                }
+                std::free(g.grid);
+                return rc;
+            },
+            zeqtest::ChildInput{c.answer});
+        EXPECT_EQ(r.status, c.result) << c.what << ": " << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(c.message), std::string::npos) << c.what << ": " << r.out << r.err;
+    }
+    GRD_report g{};
+    GRD_info info{};
+    int type = 0;
+    Domain d = small_ll();
+    EXPECT_EQ(GRD_read_check("", &g, &info, &type, &d), 0);
+    EXPECT_EQ(GRD_read_check(f.dir.file("none.grd").c_str(), &g, &info, &type, &d), 0);
+    EXPECT_EQ(GRD_read_check("-", &g, &info, &type, &d), 0);
+}
+
+// ---- Reading single grids and domains ------------------------------------------------
+
+TEST(GridFileReading, GridSpecsChooseTheGrid) {
+    TempDir dir;
+    const std::string name = dir.file("multi.grd");
+    write_native(name, {file_grid(7, 100, 850, {1, 2, 3, 4, 5, 6}),
+                        file_grid(11, 100, 500, {250, 251, 252, 253, 254, 255}),
+                        file_grid(11, 100, 850, {270, 271, 272, 273, 274, 275})});
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    auto read = [&](const std::string &spec, int *result) {
+        Grid g(small_ll());
+        GRD_info info{};
+        int type = 0;
+        *result = GRD_read_file((name + spec).c_str(), &g.r, &info, &type);
+        const float v = *result == 1 ? g.r.grid[0] : FMISSING;
+        if (*result == 1) std::free(g.r.grid);
+        return v;
+    };
+    int rc = 0;
+    EXPECT_EQ(read("", &rc), 1.0f);
+    EXPECT_EQ(read("#2", &rc), 270.0f);
+    EXPECT_NEAR(read("#2:C", &rc), 270.0f - 273.15f, 1e-3);
+    EXPECT_EQ(read("+:850mb:st", &rc), 270.0f);
+    EXPECT_EQ(read("+:500mb:st", &rc), 250.0f);
+    auto r = run_child([&] {
+        int result = 0;
+        read("+:700mb:st", &result);
+        return result;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("GRD_read_file: Grid not found in file"), std::string::npos);
+    r = run_child([&] {
+        int result = 0;
+        read("#9", &result);
+        return result;
+    });
+    EXPECT_EQ(r.status, 0);
+    r = run_child([&] {
+        Grid g(small_ll());
+        GRD_info info{};
+        int type = 0;
+        return GRD_read_file(dir.file("absent.grd").c_str(), &g.r, &info, &type) == -1 ? 0 : 1;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("GRD_read_file: Unable to open grid file: " + dir.file("absent.grd")),
+              std::string::npos);
+}
+
+TEST(GridFileReading, DomainOfAFile) {
+    TempDir dir;
+    const std::string name = dir.file("dom.grd");
+    FileGrid a = file_grid(7, 100, 850, {1, 2, 3, 4, 5, 6});
+    a.type = 211;
+    FileGrid b = file_grid(7, 100, 850, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, small_ll(4, 3));
+    b.type = 212;
+    write_native(name, {a, b});
+    Domain d;
+    DOM_init(&d);
+    EXPECT_EQ(GRD_get_file_domain(name.c_str(), &d), 1);
+    EXPECT_EQ(d.nx, 3);
+    RES_put("grid_type", "212");
+    EXPECT_EQ(GRD_get_file_domain(name.c_str(), &d), 1);
+    EXPECT_EQ(d.nx, 4);
+    RES_put("grid_type", "213");
+    d.nx = 99;
+    EXPECT_EQ(GRD_get_file_domain(name.c_str(), &d), -1);
+    EXPECT_EQ(d.nx, 99) << "untouched when the file holds no such grid";
+    EXPECT_EQ(GRD_get_file_domain(dir.file("absent").c_str(), &d), -1);
+    EXPECT_EQ(GRD_get_gfile(0), nullptr) << "every path closes the file";
+}
+
+// ---- Filling the table -------------------------------------------------------------
+
+TEST(GridFileSearch, TheVariableListFillsItsSlots) {
+    TempDir dir;
+    const std::string name = dir.file("all.grd");
+    write_native(name, {file_grid(7, 100, 850, {1, 2, 3, 4, 5, 6}),
+                        file_grid(11, 100, 500, {250, 251, 252, 253, 254, 255}),
+                        file_grid(11, 100, 850, {270, 271, 272, 273, 274, 275})});
+    const std::string out = "zeq:@" + dir.path() + "/out_%v_%l.grd";
+    auto r = run_child([&] {
+        RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+        RES_put("out_file", out.c_str());
+        set_variable(0, 11, 100, 850, MISSING);
+        set_variable(1, 7, 100, 850, MISSING);
+        set_variable(2, 11, 100, 850, MISSING, "C"); // the same file grid twice
+        std::snprintf(VAR_get_var(2)->name, sizeof VAR_get_var(2)->name, "tc");
+        set_variable(3, 52, 100, 850, MISSING); // not in the file
+        VAR_set_num(4);
+        const int rc = GRD_search_file(name.c_str());
+        const GRD_report *g = GRD_get_grids();
+        std::printf("%d %g %g %.2f %d %s\n", rc, double(g[0].grid[0]), double(g[1].grid[5]),
+                    double(g[2].grid[1]), g[3].source, g[2].units);
+        return 0;
+    });
+    EXPECT_NE(r.out.find("\n1 270 6 -2.15 0 C\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("Reading from grid file: " + name), std::string::npos);
+    EXPECT_NE(r.err.find("GRD_search_file: Grid not found in file: 3 "), std::string::npos) << r.err;
+    // The grids found are saved as out_file asks, under the file's date.
+    Grid back(small_ll());
+    GRD_info info{};
+    int type = 0;
+    ASSERT_EQ(GRD_read_file(dir.file("out_tc_850.grd").c_str(), &back.r, &info, &type), 1) << r.out;
+    EXPECT_EQ(type, 2);
+    EXPECT_NEAR(back.r.grid[1], 271.0f - 273.15f, 1e-4);
+    EXPECT_STREQ(info.datim, "12Z  5 JAN 24");
+    std::free(back.r.grid);
+    EXPECT_TRUE(FILE_exist(dir.file("out_v11_850.grd").c_str()));
+    EXPECT_TRUE(FILE_exist(dir.file("out_v7_850.grd").c_str()));
+    EXPECT_FALSE(FILE_exist(dir.file("out_v52_850.grd").c_str())) << "no grid, no file";
+}
+
+TEST(GridFileSearch, MosaicPiecesBuildOneGrid) {
+    TempDir dir;
+    // Two pieces side by side, 3 x 2 each, sharing their edge column: the
+    // mosaic is 5 x 2.
+    write_file(dir.file("name_conv"), "pa " + dir.path() +
+                                          "/%y%m%d%h_a.grd - 0\n"
+                                          "pb " +
+                                          dir.path() +
+                                          "/%y%m%d%h_b.grd - 0\n"
+                                          "pc " +
+                                          dir.path() + "/%y%m%d%h_c.grd - 0\n");
+    write_file(dir.file("model.lup"), "mos 2x1 pa,pb\nmos3 3x1 pa,pc,pb\n");
+    const Domain west = make_domain(2, 40.0f, -101.0f, 3, 2, 1.0f, 1.0f);
+    const Domain east = make_domain(2, 40.0f, -99.0f, 3, 2, 1.0f, 1.0f);
+    write_native(dir.file("24010512_a.grd"), {file_grid(7, 100, 500, {1, 2, 3, 4, 5, 6}, west),
+                                              file_grid(11, 100, 500, {-1, -2, -3, -4, -5, -6}, west)});
+    write_native(dir.file("24010512_b.grd"), {file_grid(11, 100, 500, {-7, -8, -9, -10, -11, -12}, east),
+                                              file_grid(7, 100, 500, {7, 8, 9, 10, 11, 12}, east)});
+    for (const char *model : {"mos", "mos3"}) {
+        auto r = run_child([&] {
+            RES_put("file_path", dir.path().c_str());
+            RES_put("model", model);
+            GRD_in_file();
+            set_variable(0, 7, 100, 500, MISSING);
+            set_variable(1, 11, 100, 500, MISSING);
+            VAR_set_num(2);
+            const Date d = jan5();
+            const int rc = GRD_search_file_date(&d);
+            for (int i = 0; i < 2; ++i) {
+                const GRD_report *g = GRD_get_grid(i);
+                std::printf("%d %dx%d %g %g:", rc, g->domain.nx, g->domain.ny, double(g->domain.clat),
+                            double(g->domain.clon));
+                for (int k = 0; k < g->domain.nx * g->domain.ny; ++k)
+                    std::printf(" %g", double(g->grid[k]));
+                std::printf("\n");
+            }
+            return 0;
+        });
+        if (std::string(model) == "mos") {
+            EXPECT_NE(r.out.find("1 5x2 40 -100: 1 2 7 8 9 4 5 10 11 12\n"
+                                 "1 5x2 40 -100: -1 -2 -7 -8 -9 -4 -5 -10 -11 -12\n"),
+                      std::string::npos)
+                << r.out << r.err;
+        } else {
+            // The middle piece has no file: warned, and its part stays missing.
+            EXPECT_NE(r.out.find("1 7x2 40 -99: 1 2 3 -9999 7 8 9 4 5 6 -9999 10 11 12\n"), std::string::npos)
+                << r.out << r.err;
+            EXPECT_NE(r.err.find("GRD_search_file_date: unable to open file: " + dir.file("24010512_c.grd")),
+                      std::string::npos)
+                << r.err;
+        }
+    }
+}
+
+TEST(GridFileSearch, FilesNamedByDate) {
+    TempDir dir;
+    write_file(dir.file("name_conv"), "pa " + dir.path() + "/%y%m%d%h_a.grd - 0\n");
+    write_file(dir.file("model.lup"), "mos 2x1 pa,pb\n");
+    const Domain west = make_domain(2, 40.0f, -101.0f, 3, 2, 1.0f, 1.0f);
+    write_native(dir.file("24010512_a.grd"), {file_grid(7, 100, 500, {1, 2, 3, 4, 5, 6}, west),
+                                              file_grid(11, 100, 500, {-1, -2, -3, -4, -5, -6}, west)});
+    auto r = run_child([&] {
+        RES_put("file_path", dir.path().c_str());
+        const Date d = jan5();
+        char pa[] = "pa";
+        FILE_set_name(pa);
+        Grid g(small_ll());
+        GRD_info info{};
+        int type = 0;
+        const int rc = GRD_read_file_date(&d, "#1", &g.r, &info, &type);
+        std::printf("%d %d %g %s\n", rc, type, double(g.r.grid[5]), info.datim);
+        std::free(g.r.grid);
+        // The domain of the file of a date: with a mosaic the whole mosaic.
+        Domain dom;
+        DOM_init(&dom);
+        int rc1 = GRD_get_file_date_domain(&d, &dom);
+        std::printf("%d %d ", rc1, dom.nx);
+        RES_put("model", "mos");
+        GRD_in_file();
+        rc1 = GRD_get_file_date_domain(&d, &dom);
+        std::printf("%d %dx%d %g\n", rc1, dom.nx, dom.ny, double(dom.clon));
+        return 0;
+    });
+    EXPECT_EQ(r.out, "Reading from grid file: " + dir.file("24010512_a.grd") + "\n1 2 -6 12Z  5 JAN 24\n" +
+                         "Getting domain from grid file:" + dir.file("24010512_a.grd") + "\n1 3 " +
+                         "Getting domain from grid file:" + dir.file("24010512_a.grd") + "\n1 5x2 -100\n")
+        << r.err;
+}
+
+// ---- Model soundings ----------------------------------------------------------------
+
+// A model file: heights, temperatures, humidities and winds on the pressure
+// levels given, uniform over a small latitude-longitude grid.
+struct ModelFile {
+    std::vector<FileGrid> grids;
+    static std::vector<float> uniform(float v) { return std::vector<float>(6, v); }
+    void level(int p, float h, float t_k, float rh, float u, float v) {
+        auto add = [&](int var, float value, const char *units) {
+            if (value == FMISSING) return;
+            FileGrid g = file_grid(var, 100, p, uniform(value));
+            g.units = units;
+            grids.push_back(g);
+        };
+        add(7, h, "m");
+        add(11, t_k, "K");
+        add(52, rh, "%");
+        add(33, u, "m/s");
+        add(34, v, "m/s");
+    }
+    void surface(float pa, float t2, float rh2, float u10, float v10) {
+        auto add = [&](int var, int ltype, int level, float value) {
+            if (value == FMISSING) return;
+            FileGrid g = file_grid(var, ltype, level, uniform(value));
+            g.units = "";
+            grids.push_back(g);
+        };
+        add(1, 1, 0, pa);
+        add(11, 105, 2, t2);
+        add(52, 105, 2, rh2);
+        add(33, 105, 10, u10);
+        add(34, 105, 10, v10);
+    }
+};
+
+// A standard-atmosphere column from 1000 to `top` mb every `step` mb.
+ModelFile standard_column(int step, int top = 50) {
+    ModelFile f;
+    for (int p = 1000; p >= top; p -= step) {
+        const double z = 288.15 / 0.0065 * (1.0 - std::pow(p / 1013.25, 287.05 * 0.0065 / 9.8));
+        const double t = std::max(288.15 - 0.0065 * z, 216.65);
+        f.level(p, float(z), float(t), 100.0f, 10.0f, 0.0f);
+    }
+    return f;
+}
+
+struct Sounding {
+    int rc = 0, num = 0;
+    float sfcp = 0;
+    std::vector<UPA_level> lev = std::vector<UPA_level>(42);
+};
+
+Sounding sound_from(const std::string &name) {
+    Sounding s;
+    int type = 0;
+    const int fd = GRD_open(name.c_str(), 0, &type);
+    GRD_info info{};
+    GRD_getinfo(fd, &info);
+    s.rc = GRD_get_sound(fd, 40.0f, -100.0f, s.lev.data(), &s.num, &s.sfcp);
+    GRD_close(fd);
+    return s;
+}
+
+TEST(ModelSounding, PressureLevelsWithoutASurface) {
+    TempDir dir;
+    const std::string name = dir.file("m.grd");
+    write_native(name, standard_column(50).grids);
+    const Domain before = make_domain(1, 60.0f, 10.0f, 5, 5, 2.0f, 2.0f);
+    MAP_domain(&before);
+    const Sounding s = sound_from(name);
+    ASSERT_EQ(s.rc, 1);
+    EXPECT_EQ(s.num, 20);
+    EXPECT_EQ(s.sfcp, 1000.0f);
+    EXPECT_EQ(s.lev[0].p, 1000.0f);
+    EXPECT_EQ(s.lev[19].p, 50.0f);
+    EXPECT_NEAR(s.lev[0].t, 288.15 - 0.0065 * 110.9 - 273.15, 0.1);
+    EXPECT_NEAR(s.lev[0].td, s.lev[0].t, 0.05) << "100 % humidity";
+    EXPECT_FLOAT_EQ(s.lev[5].dir, 270.0f);
+    EXPECT_NEAR(s.lev[5].spd, 19.44f, 1e-3);
+    EXPECT_STREQ(UPA_get_datim(), "12Z  5 JAN 24");
+    Domain after;
+    MAP_get_domain(&after);
+    EXPECT_TRUE(DOM_comp(&after, &before)) << "the current projection is restored";
+}
+
+TEST(ModelSounding, ASurfaceBetweenPressureLevels) {
+    TempDir dir;
+    const std::string name = dir.file("m.grd");
+    ModelFile f = standard_column(50);
+    f.surface(96500.0f, FMISSING, 80.0f, 5.0f, 5.0f);
+    write_native(name, f.grids);
+    const Sounding s = sound_from(name);
+    ASSERT_EQ(s.rc, 1);
+    EXPECT_EQ(s.num, 21);
+    EXPECT_FLOAT_EQ(s.sfcp, 965.0f);
+    EXPECT_EQ(s.lev[0].p, 1000.0f);
+    EXPECT_NE(s.lev[0].h, FMISSING) << "a level below ground keeps its height";
+    EXPECT_EQ(s.lev[0].t, FMISSING);
+    EXPECT_EQ(s.lev[0].td, FMISSING);
+    EXPECT_EQ(s.lev[0].dir, FMISSING);
+    EXPECT_EQ(s.lev[0].spd, FMISSING);
+    EXPECT_EQ(s.lev[1].p, 965.0f);
+    // The missing 2 m temperature from 1000 and 950 mb, linear in pressure.
+    const double t1000 = 288.15 - 0.0065 * 110.9, t950 = 288.15 - 0.0065 * 540.3;
+    EXPECT_NEAR(s.lev[1].t, t1000 + (t950 - t1000) * 35.0 / 50.0 - 273.15, 0.1);
+    EXPECT_LT(s.lev[1].td, s.lev[1].t);
+    EXPECT_FLOAT_EQ(s.lev[1].dir, 225.0f);
+    EXPECT_EQ(s.lev[2].p, 950.0f);
+    EXPECT_NE(s.lev[2].t, FMISSING);
+    // The surface height comes from the hydrostatic completion.
+    EXPECT_GT(s.lev[1].h, s.lev[0].h);
+    EXPECT_LT(s.lev[1].h, s.lev[2].h);
+}
+
+TEST(ModelSounding, TwentyFiveMillibarStep) {
+    TempDir dir;
+    const std::string name = dir.file("m.grd");
+    write_native(name, standard_column(25).grids);
+    RES_put("plot_param", "labnorm,dpres=30");
+    GRD_snd_param();
+    Sounding s = sound_from(name);
+    EXPECT_EQ(s.num, 20) << "30 is not a step: the 925 mb grids are left out";
+    RES_put("plot_param", "dpres=25");
+    GRD_snd_param();
+    s = sound_from(name);
+    ASSERT_EQ(s.rc, 1);
+    EXPECT_EQ(s.num, 39) << "1000 to 50 mb; the 25 mb level gets nothing and is removed";
+    EXPECT_EQ(s.lev[3].p, 925.0f);
+    EXPECT_EQ(s.lev[38].p, 50.0f);
+    GRD_set_sound_dp(50);
+    s = sound_from(name);
+    EXPECT_EQ(s.num, 39) << "the step does not go back";
+}
+
+TEST(ModelSounding, AHighSurfaceBlanksEveryLevelBelowIt) {
+    // A surface at 700 mb with the 25 mb step: twelve levels lie below ground,
+    // more than the first ten.
+    TempDir dir;
+    const std::string name = dir.file("m.grd");
+    ModelFile f = standard_column(25);
+    f.surface(70000.0f, 270.0f, 50.0f, 0.0f, 5.0f);
+    write_native(name, f.grids);
+    GRD_set_sound_dp(25);
+    const Sounding s = sound_from(name);
+    ASSERT_EQ(s.rc, 1);
+    EXPECT_EQ(s.num, 40);
+    EXPECT_FLOAT_EQ(s.sfcp, 700.0f);
+    for (int k = 0; k < 12; ++k) {
+        EXPECT_GT(s.lev[std::size_t(k)].p, 700.0f) << k;
+        EXPECT_EQ(s.lev[std::size_t(k)].t, FMISSING) << s.lev[std::size_t(k)].p;
+        EXPECT_EQ(s.lev[std::size_t(k)].spd, FMISSING) << s.lev[std::size_t(k)].p;
+    }
+    EXPECT_EQ(s.lev[12].p, 700.0f) << "the 700 mb level itself is not below ground";
+    EXPECT_NE(s.lev[12].t, FMISSING);
+    EXPECT_EQ(s.lev[13].p, 700.0f);
+    EXPECT_NEAR(s.lev[13].t, -3.15f, 1e-3);
+    EXPECT_FLOAT_EQ(s.lev[13].dir, 180.0f);
+    EXPECT_EQ(s.lev[14].p, 675.0f);
+}
+
+TEST(ModelSounding, MissingHeightsAndTooFewGrids) {
+    TempDir dir;
+    ModelFile f;
+    // Heights only at 1000 and 500 mb; isothermal 250 K.
+    for (int p = 1000; p >= 500; p -= 50)
+        f.level(p,
+                p == 1000  ? 100.0f
+                : p == 500 ? 100.0f + float(std::log(2.0) * 287.05 * 250 / 9.8)
+                           : FMISSING,
+                250.0f, FMISSING, FMISSING, FMISSING);
+    const std::string name = dir.file("m.grd");
+    write_native(name, f.grids);
+    const Sounding s = sound_from(name);
+    ASSERT_EQ(s.rc, 1);
+    EXPECT_EQ(s.num, 11) << "levels without data are removed";
+    for (int k = 0; k < s.num; ++k) {
+        const double want = 100.0 + std::log(1000.0 / s.lev[std::size_t(k)].p) * 287.05 * 250 / 9.8;
+        EXPECT_NEAR(s.lev[std::size_t(k)].h, want, 0.05) << s.lev[std::size_t(k)].p;
+        EXPECT_EQ(s.lev[std::size_t(k)].td, FMISSING);
+    }
+
+    ModelFile few;
+    for (int p = 1000; p >= 700; p -= 100)
+        few.level(p, 100, 250, FMISSING, FMISSING, FMISSING);
+    few.level(600, 100, FMISSING, FMISSING, FMISSING, FMISSING);
+    const std::string small = dir.file("few.grd");
+    write_native(small, few.grids);
+    auto r = run_child([&] { return sound_from(small).rc; });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("GRD_get_sound: Too few grids to make sounding: 9"), std::string::npos) << r.err;
 }
 
 } // namespace

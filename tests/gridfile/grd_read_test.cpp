@@ -636,9 +636,17 @@ TEST(NativeFiles, VersionAndProjectionForms) {
     EXPECT_STREQ(g.units, "");
     EXPECT_EQ(g.domain.plon, 20.0f);
     num = 5;
-    ASSERT_EQ(GRD_read(fd, &r.r, 0, &num), 0);
-    EXPECT_EQ(num, 0) << "an earlier number rewinds to the first grid";
-    EXPECT_STREQ(r.r.info, "Just a description");
+    ASSERT_EQ(GRD_read(fd, &r.r, 0, &num), 0) << "an earlier number rewinds and counts up to it";
+    EXPECT_EQ(num, 5);
+    EXPECT_EQ(r.r.domain.nx, 51);
+    num = 3;
+    ASSERT_EQ(GRD_read(fd, &r.r, 1, &num), 0);
+    EXPECT_EQ(r.r.domain.plon, -95.0f);
+    num = 9;
+    EXPECT_EQ(GRD_read(fd, &r.r, 1, &num), -1) << "past the last grid";
+    num = 1;
+    ASSERT_EQ(GRD_read(fd, &r.r, 1, &num), 0) << "after a failure the counting starts again";
+    EXPECT_STREQ(r.r.info, "West positive");
     GRD_close(fd);
 }
 
