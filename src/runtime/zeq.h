@@ -33,3 +33,12 @@ struct Date {
     int min;
     int sec;
 };
+
+// One row of a text menu. Row 0 of a table is the return entry; a row with a
+// null name ends the table. The tables and their texts belong to the callers.
+struct MENU_item {
+    const char *name; // text shown; a name beginning with '-' prints a separator line
+    const char *abbr; // abbreviation that chooses the row, handed back after a choice
+    int index;        // value returned when the row is chosen
+    int disp[10];     // the row is shown in menu number n when disp[n] is 1
+};

@@ -63,8 +63,8 @@ check "+1d missing status" $(($? != 10))
 out | grep -qx "File not found: $sfc/96010210.sfc"
 check "+1d warns" $?
 
-# Batch mode takes the latest file without asking.
-input="bad" run -ba -me mess
+# Batch mode takes the latest file without asking (a batch run needs a region).
+input="bad" run -ba -re us -me mess
 check "batch status" $?
 out | grep -qx "Current filename: $sfc/96010108.sfc"
 check "batch picks the latest" $?
