@@ -19,6 +19,7 @@
 #include "plot/plt_labl.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
+#include "runtime/menu.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
@@ -1614,10 +1615,10 @@ FILE *ifile = nullptr;
 // to the entries of the top-level elements completed before it, so that no
 // function, group or vector is left without the entries that belong to it.
 struct ParseGuard {
-    int calls = 0;      // parser calls under way
-    int nest = 0;       // bracket insides being parsed
+    int calls = 0; // parser calls under way
+    int nest = 0;  // bracket insides being parsed
     bool stopped = false;
-    int safe_num = 0;   // entries of the completed top-level elements
+    int safe_num = 0; // entries of the completed top-level elements
 };
 ParseGuard guard;
 
@@ -1888,7 +1889,9 @@ std::size_t process_bracket(std::string_view str, std::size_t open, std::string_
         stop_parse("VAR_process: bracket text longer than %d characters\n", static_cast<int>(kBracketMax));
         return std::string_view::npos;
     }
-    const char *what = kind == 2 ? "Function %s ( %s )\n" : kind == 5 ? "Group %s { %s }\n" : "Vector %s < %s >\n";
+    const char *what = kind == 2   ? "Function %s ( %s )\n"
+                       : kind == 5 ? "Group %s { %s }\n"
+                                   : "Vector %s < %s >\n";
     MESS_print(kTrace, what, h.name, inside.c_str());
     int &depth = kind == 2 ? plevel : vlevel;
     ++depth;
@@ -1956,7 +1959,6 @@ void process_text(std::string_view str) {
 }
 
 } // namespace
-
 
 int VAR_process(const char *str) {
     if (str == nullptr) return 0;
@@ -2125,4 +2127,192 @@ int VAR_open_file(const char *file) {
         return 0;
     }
     return 1;
+}
+
+namespace {
+
+// The variable menu: row 0 returns to the previous menu, rows 1 to 49 are the
+// offered definitions, and one more row always ends the table.
+constexpr int kMenuRows = 50;
+constexpr std::size_t kMenuAbbrMax = 8;
+constexpr std::size_t kMenuDescMax = 30;
+std::array<MENU_item, kMenuRows + 1> var_menu{};
+std::array<std::array<char, kMenuDescMax + 1>, kMenuRows> menu_names{};
+std::array<std::array<char, kMenuAbbrMax + 1>, kMenuRows> menu_abbrs{};
+constexpr int var_menu_type = 0;
+bool menu_ready = false;
+
+void menu_init() {
+    if (menu_ready) return;
+    for (MENU_item &row : var_menu)
+        row = MENU_item{nullptr, nullptr, 0, {}};
+    var_menu[0] = MENU_item{"Return to previous menu", "back", 0, {1}};
+    menu_ready = true;
+}
+
+// One test of a condition: "mo=", "ft=" or "le=" and a pattern.
+bool test_holds(const std::string &test) {
+    if (test.size() < 3) return false;
+    const char *pattern = test.c_str() + 3;
+    if (strnicmp(test.c_str(), "mo=", 3) == 0) return VAR_menu_display(pattern, model_str) == 1;
+    if (strnicmp(test.c_str(), "ft=", 3) == 0) return VAR_menu_display(pattern, time_str) == 1;
+    if (strnicmp(test.c_str(), "le=", 3) == 0) return VAR_menu_display(pattern, level_str) == 1;
+    return false;
+}
+
+std::vector<std::string> split_at(const std::string &text, char delim) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(delim, start);
+        out.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return out;
+        start = at + 1;
+    }
+}
+
+bool condition_holds(const std::string &cond) {
+    if (cond.empty()) return false;
+    if (cond[0] == '1') return true;
+    if (cond[0] == '0') return false;
+    for (const std::string &alt : split_at(cond, ',')) {
+        bool all = true;
+        for (const std::string &test : split_at(alt, '&'))
+            if (!test_holds(test)) {
+                all = false;
+                break;
+            }
+        if (all) return true;
+    }
+    return false;
+}
+
+// One alternative of a menu pattern against the whole text.
+bool pattern_match(std::string_view pat, std::string_view text) {
+    std::size_t p = 0;
+    std::size_t t = 0;
+    while (p < pat.size()) {
+        const char c = pat[p];
+        if (c == '~') {
+            ++p;
+            continue;
+        }
+        if (c == '*') {
+            ++p;
+            if (p < pat.size())
+                while (t < text.size() && text[t] != pat[p])
+                    ++t;
+            else
+                t = text.size();
+            continue;
+        }
+        if (t >= text.size()) return false;
+        const char ch = text[t];
+        if (c == '[') {
+            std::size_t close = pat.find(']', p + 1);
+            if (close == std::string_view::npos) close = pat.size();
+            const std::string_view set = pat.substr(p + 1, close - p - 1);
+            bool in = false;
+            for (std::size_t i = 0; i < set.size(); ++i) {
+                if (i + 2 < set.size() && set[i + 1] == '-') {
+                    if (set[i] <= ch && ch <= set[i + 2]) in = true;
+                    i += 2;
+                } else if (set[i] == ch) {
+                    in = true;
+                }
+            }
+            if (!in) return false;
+            p = close < pat.size() ? close + 1 : close;
+        } else {
+            if (c != '?' && c != '.' && c != ch) return false;
+            ++p;
+        }
+        ++t;
+    }
+    return t == text.size();
+}
+
+} // namespace
+
+int VAR_read_menu() {
+    menu_init();
+    int row = 1;
+    if (ifile != nullptr) {
+        std::rewind(ifile);
+        DefLine line;
+        while (row < kMenuRows && read_def_line(ifile, line)) {
+            if (!condition_holds(line.cond)) continue;
+            // The menu hands back the abbreviation it holds: one that it
+            // cannot hold whole would name nothing, so it is not offered.
+            if (line.abbr.size() > kMenuAbbrMax) {
+                MESS_print(kTrace, "VAR_read_menu: abbreviation too long for the menu: %s\n",
+                           line.abbr.c_str());
+                continue;
+            }
+            std::string desc = line.desc.substr(0, kMenuDescMax);
+            trim_end(desc);
+            std::replace(desc.begin(), desc.end(), '_', ' ');
+            auto &name = menu_names[static_cast<std::size_t>(row)];
+            auto &abbr = menu_abbrs[static_cast<std::size_t>(row)];
+            copy_text(name.data(), name.size(), desc);
+            copy_text(abbr.data(), abbr.size(), line.abbr);
+            var_menu[static_cast<std::size_t>(row)] = MENU_item{name.data(), abbr.data(), 1, {1}};
+            ++row;
+        }
+    }
+    var_menu[static_cast<std::size_t>(row)] = MENU_item{nullptr, nullptr, 0, {}};
+    return ifile != nullptr ? 1 : 0;
+}
+
+int VAR_menu(const char *title, const char *prompt, char *string, int flag) {
+    constexpr std::size_t kAnswerSize = 20;
+    menu_init();
+    VAR_init();
+    if (FLAG_batch()) {
+        copy_text(string, kAnswerSize, var_menu[1].name != nullptr ? var_menu[1].abbr : "def");
+        return 1;
+    }
+    int result;
+    for (;;) {
+        result = MENU_process(title, var_menu.data(), var_menu_type, prompt, string, flag);
+        if (stricmp(string, "list") != 0) break;
+        VAR_print_file();
+    }
+    return result;
+}
+
+int VAR_menu_display(const char *fstr, const char *ustr) {
+    if (fstr == nullptr || fstr[0] == '\0' || ustr == nullptr || ustr[0] == '\0') return 0;
+    const std::string_view pattern(fstr);
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t bar = pattern.find('|', start);
+        const std::string_view alt = pattern.substr(start, bar - start);
+        const bool negated = !alt.empty() && alt[0] == '~';
+        if (pattern_match(alt, ustr) != negated) return 1;
+        if (bar == std::string_view::npos) return 0;
+        start = bar + 1;
+    }
+}
+
+int VAR_print_file() {
+    if (ifile == nullptr) return -1;
+    std::rewind(ifile);
+    MESS_print(M_PRINT, " Abbr    Description\n");
+    DefLine line;
+    while (read_def_line(ifile, line))
+        MESS_print(M_PRINT, "%-8s %-50s\n", line.abbr.substr(0, 9).c_str(), line.desc.substr(0, 79).c_str());
+    return -1;
+}
+
+int VAR_search_name_file(const char *str, char *name, std::size_t size) {
+    if (ifile == nullptr || str == nullptr) return 0;
+    std::rewind(ifile);
+    DefLine line;
+    while (read_def_line(ifile, line))
+        if (stricmp(line.abbr.c_str(), str) == 0) {
+            copy_text(name, size, line.desc);
+            return 1;
+        }
+    return 0;
 }
