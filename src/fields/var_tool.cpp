@@ -1616,7 +1616,7 @@ FILE *ifile = nullptr;
 // function, group or vector is left without the entries that belong to it.
 struct ParseGuard {
     int calls = 0; // parser calls under way
-    int nest = 0;  // bracket insides being parsed
+    int texts = 0; // texts being parsed: the specification, bracket insides, definitions
     bool stopped = false;
     int safe_num = 0; // entries of the completed top-level elements
 };
@@ -1629,7 +1629,7 @@ public:
     ParseScope() {
         if (guard.calls++ == 0) {
             guard.stopped = false;
-            guard.nest = 0;
+            guard.texts = 0;
             guard.safe_num = varnum;
         }
     }
@@ -1895,15 +1895,13 @@ std::size_t process_bracket(std::string_view str, std::size_t open, std::string_
     MESS_print(kTrace, what, h.name, inside.c_str());
     int &depth = kind == 2 ? plevel : vlevel;
     ++depth;
-    ++guard.nest;
     VAR_process(inside.c_str());
-    --guard.nest;
     --depth;
     --base_ind;
     return guard.stopped ? std::string_view::npos : close + 1;
 }
 
-void process_text(std::string_view str) {
+void process_elements(std::string_view str) {
     MESS_print(kTrace, "VAR_process: %d|%d|%s|\n", varnum, plevel, std::string(str).c_str());
     std::size_t start = 0;
     std::size_t pos = 0;
@@ -1923,7 +1921,7 @@ void process_text(std::string_view str) {
                 add_item(item, &made);
                 if (guard.stopped) return;
             }
-            if (guard.nest == 0) guard.safe_num = varnum;
+            if (guard.texts == 1) guard.safe_num = varnum;
             if (end) return;
             start = pos = pos + 1;
             continue;
@@ -1956,6 +1954,12 @@ void process_text(std::string_view str) {
         if (next == std::string_view::npos) return;
         start = pos = next;
     }
+}
+
+void process_text(std::string_view str) {
+    ++guard.texts;
+    process_elements(str);
+    --guard.texts;
 }
 
 } // namespace
