@@ -864,6 +864,8 @@ TEST(Parser, FlagsTypesAndInheritance) {
     use_tables();
     EXPECT_EQ(parse("grad(hght)", true), "grad/2/11 grad/8/11 hght/10/10");
     EXPECT_EQ(parse("map,temp:F:value", true), "map/4/6 temp/0/2");
+    parse("ensmean\\[]temp");
+    EXPECT_EQ(VAR_get_var(0)->var[0], 19000011);
     // the companion is a copy of its header
     parse("12:500mb:grad:F:cf:lw=2(hght)");
     const VAR_data *h = VAR_get_var(0);
