@@ -40,3 +40,34 @@ struct VAR_data {
 
 // Number of entries of the variable list (and of slots of the grid table).
 inline constexpr int VAR_MAX = 60;
+
+// One gridded field: what it is, the geometry of its grid and its values.
+// The value array holds nx*ny floats, row-major with x (east) fastest and row 0
+// the northernmost; element (i, j) is grid[j*nx + i]; -9999 marks a missing
+// value. The array belongs to the record that allocated it (GRD_alloc or the
+// grid-file reader) and is released with GRD_free; plain record copies share it.
+struct GRD_report {
+    int type;       // grid number (GRIB grid number or the type a search asks for); 0 none
+    int source;     // creation source (originating centre, 1 the analysis); 0 no data yet
+    int version;    // grid encoding version
+    char datim[50]; // date/time label; empty until made
+    char info[70];  // description label: time and level words, name and " (units)"
+    Date date;      // reference date and time
+    int model;      // model (generating process) number
+    int ltype;      // level type; -9999 any or missing
+    int level;      // level value (layers packed); -9999 any or missing
+    int time;       // statistic*1000000 + start*1000 + end (hours); -9999 missing
+    int var;        // parameter number; 0 derived without a number; -9999 missing
+    char units[15]; // units of the values as the units table writes them
+    Domain domain;  // projection and geometry of the grid
+    float *grid;    // the values, or null
+};
+
+// The file-level header of a grid file.
+struct GRD_info {
+    char datim[40]; // date/time label of the file
+    int max_x;      // nx
+    int max_y;      // ny
+    int grid_type;  // 0 for the grids this system writes
+    Date date;      // date of the file
+};

@@ -108,6 +108,69 @@ int DATE_julian_monday(int year, int jday, int *month, int *day);
 // Day of the year of a date (month bounded to 1..12); 0.
 int DATE_monday_julian(int year, int month, int day, int *jday);
 
+// ---- Date labels ------------------------------------------------------------
+//
+// Labels are written in the display time zone (DATE_set_TZ); the decoders read
+// labels in UTC form. Every writer takes its output buffer with its size,
+// writes at most size - 1 characters and terminates the text; none of them
+// changes the caller's record.
+//
+// Time codes are statistic * 1000000 + start hour * 1000 + end hour (-9999
+// missing); a start or end of 800 or 900 counts as 0, and the period shown is
+// the start hour for statistics above 5, else the end hour.
+
+// The date label, in the widest form the record allows: "24", "JAN 24",
+// " 5 JAN 24", "12Z  5 JAN 24", "1230Z  5 JAN 24" (UTC, 24-hour clock). With
+// a zone offset set, a record that has a time is moved into the zone and
+// always shows minutes ("7:00 AM EST [1200Z]  5 JAN 24"); a record without a
+// time is labelled as it is. Out-of-range fields are repaired (negative year
+// 1980, month 1, day 1, hour and minute 0). 0; -1 when str or date is null or
+// size is 0.
+int DATE_make_label(const Date *date, char *str, std::size_t size);
+// Fills date from a label in one of the UTC forms "hhZ dd MON yy",
+// "hhmmZ dd MON yy", "hh:mm:ssZ dd MON yy" (the last three also at the end of
+// a longer text, the minute form also with a one-digit hour) or four numbers
+// "yy mm dd hh". Two-digit years 0..49 become 2000..2049, 50..199 1950..2099.
+// Only a form read completely counts: a label that fits none leaves every
+// field -9999, and a month name that names no month leaves the month -9999.
+// 0; -1 when date is null.
+int DATE_decode_label(const char *str, Date *date);
+// The stamp "yyyymmddhhmm" of year, month, day, hour and minute (the year is
+// not widened; out-of-range fields repaired as in DATE_make_label). 0; -1 when
+// str or date is null or size is 0.
+int DATE_make_seq(const Date *date, char *str, std::size_t size);
+// Reads a stamp into year, month, day, hour and minute; those not in the text
+// become -9999, the other fields are not touched. 0; -1 when str or date is
+// null.
+int DATE_decode_seq(const char *str, Date *date);
+// The text of a forecast period of `hours` ("12 hour", "3 day", "3.5 day",
+// "2 month"; 801..899 are days and 901..999 months counted from 800 and 900;
+// with flag set 12..60 hours in steps of 12 read "0.5 day".."2.5 day"); empty
+// for 0 and -9999. Returns str.
+char *DATE_fhour_label(char *str, std::size_t size, int hours, int flag);
+// Expands the template `format`: %F forecast period, %f the time code, %x the
+// model name, %y year (two digits), %m month, %M month name, %d day, %h hour,
+// %n minute; a missing field writes nothing, and '%' before any other
+// character is dropped. 0; -1 when str or format is null or size is 0.
+int DATE_format_label(char *str, std::size_t size, const char *format, int code, const char *model,
+                      const Date *date);
+// Forecast label of a model number (source * 1000 + model, named from the
+// model table) and a reference time in seconds: "12 hour ETA valid 12Z FRI  5
+// JAN 24", "ETA analysis for 00Z  5 JAN 24". 0; -1 when the seconds are 0 (the
+// text then holds the period and the model name) or str is null.
+int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::size_t size);
+// DATE_make_label_for_time_mod with the model's name from the model table
+// (empty when the model is unknown or the table cannot be read).
+int DATE_make_label_for_time(int code, int model, const Date *date, char *str, std::size_t size);
+// Forecast label of a model name (may be null) and a reference date:
+// "Analysis for 12Z  5 JAN 24", "12 hour ETA valid 0Z SAT  6 JAN 24"; a date
+// without an hour gives the day only. 0; -1 when str or date is null.
+int DATE_make_label_for_time_mod(int code, const char *model, const Date *date, char *str, std::size_t size);
+// The valid time of a forecast from its reference date, whatever the
+// statistic: "12Z FRI  5 JAN 24", or "FRI  5 JAN 24" when the date has no
+// hour. 0; -1 when str or date is null.
+int DATE_make_label_valid_time(int code, const Date *date, char *str, std::size_t size);
+
 // ---- Report time window ----------------------------------------------------
 //
 // One decode window: a nominal date and time with a span of minutes before

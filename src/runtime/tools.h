@@ -66,3 +66,22 @@ int fread_double_swap(unsigned char *data, FILE *ifile);
 // value stays reversed) and write it; the item count of the write.
 int fwrite_short_swap(unsigned char *data, FILE *ofile);
 int fwrite_long_swap(unsigned char *data, FILE *ofile);
+
+// ---- WMO numbers and ICAO prefixes -------------------------------------------
+// A station known only by its five-digit WMO number is stored under an
+// identifier made of the ICAO country prefix of its WMO block range and the
+// last digits of the number, so that every station has a five-character
+// identifier.
+
+// Writes the identifier of wmo into id (6 bytes; longer results are cut):
+// a two-character prefix and wmo mod 1000 in three digits ("K2530" for 72530),
+// a one-letter prefix and wmo mod 10000 in four digits ("X4560" for 34560), or
+// for a number in no prefix range the number in five digits ("08600").
+// Returns 0.
+int wmo_to_id(char *id, int wmo);
+// The WMO number of an identifier into *wmo (99999 when it has none). Five
+// digits set their number and return -1 (no letter prefix); a letter, any
+// character and three digits, or U, X, Y or Z and four digits, give the number
+// of the digits plus the base of the prefix (nothing added for an unknown
+// prefix) and return 0; anything else returns -1.
+int id_to_wmo(const char *id, int *wmo);

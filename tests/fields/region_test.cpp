@@ -167,6 +167,8 @@ TEST(DomainText, PositionalForms) {
 
 TEST(DomainText, InvalidTexts) {
     RegionDir dir;
+    // A station file without KDEN.
+    dir.write("sao.cty", "Colorado_Springs_Mun CO US KCOS 2 38.8167 -104.7167 9999 99999 5\n");
     const char *cases[] = {
         "foo",            // no region, built-in region or projection word
         "size",           // a size command needs its size

@@ -9,8 +9,11 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -20,6 +23,7 @@
 #include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
+#include "runtime/zeqresrc.h"
 #include "support/child.h"
 
 namespace {
@@ -30,14 +34,15 @@ using zeqtest::write_file;
 
 constexpr int M = MISSING;
 
-// Runs a Python script over `input` and returns its output lines as numbers.
-// The reference calculations use the calendar and datetime modules.
-std::vector<std::vector<long long>> python_rows(const std::string &script, const std::string &input) {
-    std::vector<std::vector<long long>> rows;
+// Runs a Python script over `input` and returns its output lines (without
+// their line ends). The reference calculations use the calendar and datetime
+// modules.
+std::vector<std::string> python_lines(const std::string &script, const std::string &input) {
+    std::vector<std::string> lines;
     const char *python = "/usr/bin/python3";
     if (access(python, X_OK) != 0) {
         ADD_FAILURE() << "the reference calculation needs /usr/bin/python3 (Debian package python3)";
-        return rows;
+        return lines;
     }
     TempDir dir;
     write_file(dir.file("ref.py"), script);
@@ -46,10 +51,22 @@ std::vector<std::vector<long long>> python_rows(const std::string &script, const
     FILE *p = popen(cmd.c_str(), "r");
     if (p == nullptr) {
         ADD_FAILURE() << "cannot run " << cmd;
-        return rows;
+        return lines;
     }
     char line[512];
     while (std::fgets(line, sizeof line, p) != nullptr) {
+        std::string text = line;
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        lines.push_back(text);
+    }
+    EXPECT_EQ(pclose(p), 0) << cmd;
+    return lines;
+}
+
+// The same with each line read as numbers.
+std::vector<std::vector<long long>> python_rows(const std::string &script, const std::string &input) {
+    std::vector<std::vector<long long>> rows;
+    for (const std::string &line : python_lines(script, input)) {
         std::istringstream in(line);
         std::vector<long long> row;
         long long v;
@@ -57,7 +74,6 @@ std::vector<std::vector<long long>> python_rows(const std::string &script, const
             row.push_back(v);
         rows.push_back(row);
     }
-    EXPECT_EQ(pclose(p), 0) << cmd;
     return rows;
 }
 
@@ -721,6 +737,563 @@ TEST(DateWindow, BeforeAnyWindowAndNullRecords) {
     testing::internal::CaptureStdout();
     DATE_chk_range(1205);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "1205 300 -900-600 = 1\n");
+}
+
+// ---- Date labels --------------------------------------------------------------------
+
+std::string label_of(const Date &d) {
+    char buf[80];
+    EXPECT_EQ(DATE_make_label(&d, buf, sizeof buf), 0);
+    return buf;
+}
+
+std::string valid_of(int code, const Date &d) {
+    char buf[80];
+    EXPECT_EQ(DATE_make_label_valid_time(code, &d, buf, sizeof buf), 0);
+    return buf;
+}
+
+std::string forecast_of(int code, const char *model, const Date &d) {
+    char buf[120];
+    EXPECT_EQ(DATE_make_label_for_time_mod(code, model, &d, buf, sizeof buf), 0);
+    return buf;
+}
+
+struct LabelCase {
+    Date date;
+    const char *label;
+};
+
+void PrintTo(const LabelCase &c, std::ostream *os) {
+    *os << '"' << c.label << '"';
+}
+
+class DateLabelUtc : public ::testing::TestWithParam<LabelCase> {};
+
+// With the zone unset every form is written in UTC with the 24-hour clock.
+TEST_P(DateLabelUtc, WritesTheWidestFormTheRecordAllows) {
+    EXPECT_EQ(label_of(GetParam().date), GetParam().label);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, DateLabelUtc,
+                         ::testing::Values(LabelCase{at(2024, 1, 5, 12, M), "12Z  5 JAN 24"},
+                                           LabelCase{at(2024, 1, 5, 12, 30), "1230Z  5 JAN 24"},
+                                           LabelCase{at(2024, 1, 5, M, M), " 5 JAN 24"},
+                                           LabelCase{at(2024, 1, M, M, M), "JAN 24"},
+                                           LabelCase{at(2024, M, M, M, M), "24"},
+                                           LabelCase{at(1999, 12, 31, 0, 5), "0005Z 31 DEC 99"},
+                                           LabelCase{at(2005, 3, 15, 7, M), "07Z 15 MAR 05"},
+                                           // Out-of-range fields are repaired; a missing year is 1980.
+                                           LabelCase{at(M, 13, 40, 24, 60), "0000Z  1 JAN 80"},
+                                           LabelCase{at(-3, M, M, M, M), "80"},
+                                           LabelCase{at(24, 2, 29, 6, M), "06Z 29 FEB 24"}));
+
+TEST(DateLabel, ZoneStylesOfTheClock) {
+    const Date noon = at(2024, 1, 5, 12, M);
+    // The zone only renames the time while its offset is 0.
+    DATE_set_TZ("-UTC:0");
+    EXPECT_EQ(label_of(noon), "12 PM UTC [12Z]  5 JAN 24");
+    EXPECT_EQ(label_of(at(2024, 1, 5, 0, 30)), "12:30 AM UTC [0030Z]  5 JAN 24");
+    DATE_set_TZ("+UTC:0");
+    EXPECT_EQ(label_of(at(2024, 1, 5, 23, 59)), "11:59 PM UTC  5 JAN 24");
+    DATE_set_TZ("GMT:0"); // no sign keeps the 12-hour clock
+    EXPECT_EQ(label_of(at(2024, 1, 5, 13, M)), "1 PM GMT  5 JAN 24");
+
+    // With an offset the time always shows its minutes.
+    DATE_set_TZ("-EST:-5");
+    EXPECT_EQ(label_of(noon), "7:00 AM EST [1200Z]  5 JAN 24");
+    EXPECT_EQ(valid_of(0, noon), "7 AM EST [12Z] FRI  5 JAN 24");
+    DATE_set_TZ("+EST:-5");
+    EXPECT_EQ(label_of(noon), "7:00 AM EST  5 JAN 24");
+    EXPECT_EQ(valid_of(0, noon), "7 AM EST FRI  5 JAN 24");
+    // A name longer than four characters is cut.
+    DATE_set_TZ("+ABCDEFG:-5");
+    EXPECT_EQ(label_of(noon), "7:00 AM ABCD  5 JAN 24");
+}
+
+// The zone reaches the labels from the environment variable zeqtz at start-up.
+TEST(DateLabel, ZoneFromTheEnvironment) {
+    TempDir dir;
+    const auto r = run_child([&] {
+        setenv("zeqdefault", dir.path().c_str(), 1);
+        setenv("zeqtz", "-CST:-6", 1);
+        std::string prog = "/usr/bin/tarnisk";
+        char *argv[] = {prog.data(), nullptr};
+        const res_type none[] = {RES_null};
+        RES_init(1, argv, none, none);
+        const Date d = at(2024, 7, 1, 3, 5);
+        std::printf("%s|%s\n", label_of(d).c_str(), valid_of(6, d).c_str());
+        return 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "9:05 PM CST [0305Z] 30 JUN 24|3 AM CST [09Z] MON  1 JUL 24\n");
+}
+
+TEST(DateLabel, TwentyFourHourZone) {
+    DATE_set_TZ("EST:-5");
+    EXPECT_EQ(label_of(at(2024, 1, 5, 12, M)), "0700 EST  5 JAN 24");
+    EXPECT_EQ(label_of(at(2024, 1, 5, 3, 15)), "2215 EST  4 JAN 24");
+    EXPECT_EQ(valid_of(0, at(2024, 1, 5, 12, M)), "7 EST FRI  5 JAN 24");
+    // A date without a time of day names its day in any zone.
+    EXPECT_EQ(label_of(at(2024, 1, 5, M, M)), " 5 JAN 24");
+    EXPECT_EQ(label_of(at(2024, 1, M, M, M)), "JAN 24");
+    EXPECT_EQ(valid_of(24, at(2024, 1, 5, M, M)), "SAT  6 JAN 24");
+    // A two-digit year is widened by the move into the zone.
+    EXPECT_EQ(label_of(at(24, 1, 1, 2, M)), "2100 EST 31 DEC 23");
+}
+
+TEST(DateLabel, CallersRecordIsNotChanged) {
+    DATE_set_TZ("-EST:-5");
+    const Date given = {24, 13, 0, 77, 9, 30, 75, 99};
+    Date d = given;
+    char buf[64];
+    DATE_make_label(&d, buf, sizeof buf);
+    DATE_make_seq(&d, buf, sizeof buf);
+    DATE_make_label_valid_time(12, &d, buf, sizeof buf);
+    DATE_make_label_for_time_mod(12, "ETA", &d, buf, sizeof buf);
+    DATE_format_label(buf, sizeof buf, "%y%m%d%h%n %F", 12, "ETA", &d);
+    EXPECT_EQ(std::memcmp(&d, &given, sizeof d), 0);
+}
+
+// The labels of a range of instants in several zones against Python's datetime:
+// the date label (from a record with minutes and from one without), and the
+// valid time of a forecast hour.
+const char *const kZoneLabelScript = R"(
+import sys, datetime as dt
+pm = 0
+for line in sys.stdin:
+    spec, y, mo, d, h, mi, code = line.split()
+    if spec[0] in '+-':
+        pm = 1 if spec[0] == '+' else -1
+        spec = spec[1:]
+    name, hours = spec.split(':')
+    off = dt.timedelta(seconds=round(float(hours) * 3600))
+    zone = ' ' + name[:4]
+    utc = dt.datetime(int(y), int(mo), int(d), int(h), int(mi))
+    def clock(t, u, minutes, pad):
+        if pm == 0:
+            return (t.strftime('%H%M') if minutes else t.strftime('%H' if pad else '%-H')) + zone
+        c = str(int(t.strftime('%I'))) + (t.strftime(':%M') if minutes else '') + ' ' + t.strftime('%p') + zone
+        if pm < 0:
+            c += ' [' + u.strftime('%H%M' if minutes else '%H') + 'Z]'
+        return c
+    def day(t, wday):
+        return (t.strftime('%a ').upper() if wday else '') + '%2d ' % t.day + t.strftime('%b %y').upper()
+    shown = utc + off
+    code = int(code)
+    t2 = 0 if code == -9999 else code % 1000
+    if t2 in (800, 900):
+        t2 = 0
+    vutc = utc + dt.timedelta(hours=t2)
+    vshown = vutc + off
+    if off:
+        label = clock(shown, utc, True, True) + ' ' + day(shown, False)
+        utc0 = utc.replace(minute=0)
+        nomin = clock(utc0 + off, utc0, True, True) + ' ' + day(utc0 + off, False)
+    else:
+        label = clock(utc, utc, True, True) + ' ' + day(utc, False)
+        nomin = clock(utc, utc, False, True) + ' ' + day(utc, False)
+    print(label + '|' + nomin + '|' + clock(vshown, vutc, False, False) + ' ' + day(vshown, True))
+)";
+
+TEST(DateLabel, ZonesAgreeWithPython) {
+    const char *const zones[] = {"EST:-5",   "CET:1",    "+EST:-5",   "-EST:-5",  "-IST:5.5", "+NPT:5.75",
+                                 "-NZDT:13", "+HST:-10", "-NST:-3.5", "ACST:9.5", "-UTC:0",   "+Z:0"};
+    const int codes[] = {0, 6, 12, 36, 84, 240, 1006, 6012000, 3000012, M, 900, 803};
+    // Instants from 1970 to 2038 with changing hours and minutes, and the turns
+    // of days, months and years (leap days included).
+    std::vector<time_t> instants;
+    for (time_t t = 7 * 3600; t < 2145916800; t += 14000017)
+        instants.push_back(t);
+    for (const Date &d : {at(2023, 12, 31, 23, 30), at(2024, 1, 1, 0, 0), at(2024, 2, 28, 20, 0),
+                          at(2024, 2, 29, 23, 59), at(2024, 3, 1, 0, 0), at(2000, 2, 29, 12, 0),
+                          at(2100, 2, 28, 22, 0), at(1970, 1, 1, 2, 0), at(2037, 12, 31, 14, 45)}) {
+        Date c = d;
+        instants.push_back(DATE_num_sec(&c));
+    }
+
+    std::string input;
+    std::vector<std::string> got;
+    std::size_t n = 0;
+    for (const char *zone : zones) {
+        DATE_set_TZ(zone);
+        for (time_t t : instants) {
+            Date d;
+            DATE_get_gmdate(&t, &d);
+            const int code = codes[n++ % std::size(codes)];
+            input += std::string(zone) + ' ' + std::to_string(d.year) + ' ' + std::to_string(d.month) + ' ' +
+                     std::to_string(d.day) + ' ' + std::to_string(d.hour) + ' ' + std::to_string(d.min) +
+                     ' ' + std::to_string(code) + '\n';
+            Date nomin = d;
+            nomin.min = M;
+            got.push_back(label_of(d) + '|' + label_of(nomin) + '|' + valid_of(code, d));
+        }
+    }
+    const std::vector<std::string> want = python_lines(kZoneLabelScript, input);
+    ASSERT_EQ(want.size(), got.size());
+    std::istringstream lines(input);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(got[i], want[i]) << line;
+    }
+}
+
+// ---- Decoding labels ------------------------------------------------------------------
+
+struct DecodeCase {
+    const char *label;
+    int year, month, day, hour, min, sec;
+};
+
+void PrintTo(const DecodeCase &c, std::ostream *os) {
+    *os << '"' << c.label << '"';
+}
+
+class DateDecodeLabel : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DateDecodeLabel, ReadsTheUtcForms) {
+    const DecodeCase &c = GetParam();
+    Date d = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(DATE_decode_label(c.label, &d), 0);
+    EXPECT_EQ(d.year, c.year);
+    EXPECT_EQ(d.month, c.month);
+    EXPECT_EQ(d.day, c.day);
+    EXPECT_EQ(d.hour, c.hour);
+    EXPECT_EQ(d.min, c.min);
+    EXPECT_EQ(d.sec, c.sec);
+    EXPECT_EQ(d.jday, M);
+    EXPECT_EQ(d.wday, M);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, DateDecodeLabel,
+    ::testing::Values(DecodeCase{"12Z  5 JAN 24", 2024, 1, 5, 12, M, M},
+                      DecodeCase{"1230Z  5 JAN 24", 2024, 1, 5, 12, 30, M},
+                      DecodeCase{" 930Z 05 JAN 24", 2024, 1, 5, 9, 30, M},
+                      DecodeCase{"12:30:45Z 15 mar 99", 1999, 3, 15, 12, 30, 45},
+                      // The time forms also at the end of a longer text.
+                      DecodeCase{"ETA analysis for 1230Z  5 JAN 24", 2024, 1, 5, 12, 30, M},
+                      DecodeCase{"Analysis for 06Z 29 FEB 24", 2024, 2, 29, 6, M, M},
+                      DecodeCase{"obs 23:59:01Z 31 DEC 49", 2049, 12, 31, 23, 59, 1},
+                      DecodeCase{"00Z  1 JUL 50", 1950, 7, 1, 0, M, M},
+                      // Four numbers: year, month, day and hour.
+                      DecodeCase{"24 01 05 12", 2024, 1, 5, 12, M, M},
+                      DecodeCase{"97 13 05 12", 1997, M, 5, 12, M, M},
+                      // A name that is no month leaves the month missing.
+                      DecodeCase{"12Z  5 Jan 24", 2024, M, 5, 12, M, M},
+                      // Labels that fit no form leave every field missing.
+                      DecodeCase{"", M, M, M, M, M, M}, DecodeCase{"garbage", M, M, M, M, M, M},
+                      DecodeCase{" 5 JAN 24", M, M, M, M, M, M}, DecodeCase{"12Z  5 JAN", M, M, M, M, M, M},
+                      DecodeCase{"7:00 AM EST [1200Z]  5 JAN 24", M, M, M, M, M, M},
+                      DecodeCase{"0700 EST  5 JAN 24", M, M, M, M, M, M}));
+
+TEST(DateDecodeLabel, WrittenLabelsReadBack) {
+    // Every UTC label of the hour and minute forms gives its record back.
+    for (time_t t = -631152000 + 1234; t < 2524608000; t += 3600 * 37 + 60 * 7) {
+        Date d;
+        DATE_get_gmdate(&t, &d);
+        for (bool minutes : {false, true}) {
+            Date w = d;
+            if (!minutes) w.min = M;
+            const std::string label = label_of(w);
+            Date r;
+            DATE_decode_label(label.c_str(), &r);
+            ASSERT_EQ(r.year, w.year) << label;
+            ASSERT_EQ(r.month, w.month) << label;
+            ASSERT_EQ(r.day, w.day) << label;
+            ASSERT_EQ(r.hour, w.hour) << label;
+            ASSERT_EQ(r.min, w.min) << label;
+        }
+    }
+}
+
+TEST(DateDecodeLabel, NullArguments) {
+    Date d = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(DATE_decode_label(nullptr, &d), 0);
+    EXPECT_EQ(d.year, M);
+    EXPECT_EQ(d.month, M);
+    EXPECT_EQ(DATE_decode_label("12Z  5 JAN 24", nullptr), -1);
+}
+
+struct MonthCase {
+    const char *name;
+    int month;
+};
+
+void PrintTo(const MonthCase &c, std::ostream *os) {
+    *os << '"' << (c.name != nullptr ? c.name : "(null)") << '"';
+}
+
+class DateDecodeMonth : public ::testing::TestWithParam<MonthCase> {};
+
+TEST_P(DateDecodeMonth, DecidesByTheFirstLetters) {
+    EXPECT_EQ(DATE_decode_month(GetParam().name), GetParam().month);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DateDecodeMonth,
+    ::testing::Values(MonthCase{"JAN", 1}, MonthCase{"jan", 1}, MonthCase{"Jan", 0}, MonthCase{"Feb", 2},
+                      MonthCase{"February", 2}, MonthCase{"fx", 2}, MonthCase{"JA", 1}, MonthCase{"ja", 1},
+                      MonthCase{"Ja", 0}, MonthCase{"J", 0}, MonthCase{"JUN", 6}, MonthCase{"jul", 7},
+                      MonthCase{"JuN", 6}, MonthCase{"jUl", 7}, MonthCase{"MAR", 3}, MonthCase{"may", 5},
+                      MonthCase{"Mar", 0}, MonthCase{"APR", 4}, MonthCase{"aug", 8}, MonthCase{"sept", 9},
+                      MonthCase{"Oct", 10}, MonthCase{"nov", 11}, MonthCase{"DEC", 12},
+                      MonthCase{"January", 0}, MonthCase{"XYZ", 0}, MonthCase{"", 0}, MonthCase{nullptr, 0}));
+
+TEST(DateDecodeMonth, EveryMonthNameOfTheTables) {
+    for (int m = 1; m <= 12; ++m) {
+        EXPECT_EQ(DATE_decode_month(DATE_month(m)), m) << DATE_month(m);
+        EXPECT_EQ(DATE_decode_month(DATE_month_lower(m)), m) << DATE_month_lower(m);
+    }
+}
+
+// ---- Sequence stamps ----------------------------------------------------------------
+
+TEST(DateSeq, WritesAndReadsTheStamp) {
+    char buf[16];
+    Date d = at(2024, 1, 5, 12, 30);
+    EXPECT_EQ(DATE_make_seq(&d, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "202401051230");
+    d = at(24, 2, 29, M, M); // the year is not widened
+    DATE_make_seq(&d, buf, sizeof buf);
+    EXPECT_STREQ(buf, "002402290000");
+    d = at(-1, 13, 32, 24, 60);
+    DATE_make_seq(&d, buf, sizeof buf);
+    EXPECT_STREQ(buf, "198001010000");
+
+    Date r = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(DATE_decode_seq("202401051230", &r), 0);
+    EXPECT_EQ(r.year, 2024);
+    EXPECT_EQ(r.month, 1);
+    EXPECT_EQ(r.day, 5);
+    EXPECT_EQ(r.hour, 12);
+    EXPECT_EQ(r.min, 30);
+    EXPECT_EQ(r.jday, 4); // the other fields are not touched
+    EXPECT_EQ(r.wday, 5);
+    EXPECT_EQ(r.sec, 8);
+    // A short stamp leaves the fields it lacks missing.
+    DATE_decode_seq("20240105", &r);
+    EXPECT_EQ(r.day, 5);
+    EXPECT_EQ(r.hour, M);
+    EXPECT_EQ(r.min, M);
+    DATE_decode_seq("x", &r);
+    EXPECT_EQ(r.year, M);
+
+    EXPECT_EQ(DATE_make_seq(&d, nullptr, 16), -1);
+    EXPECT_EQ(DATE_make_seq(nullptr, buf, sizeof buf), -1);
+    EXPECT_EQ(DATE_decode_seq(nullptr, &r), -1);
+    EXPECT_EQ(DATE_decode_seq("2024", nullptr), -1);
+}
+
+// ---- Forecast periods and templates ---------------------------------------------------------
+
+struct PeriodCase {
+    int hours;
+    int flag;
+    const char *text;
+};
+
+void PrintTo(const PeriodCase &c, std::ostream *os) {
+    *os << c.hours << " flag " << c.flag;
+}
+
+class DateFhourLabel : public ::testing::TestWithParam<PeriodCase> {};
+
+TEST_P(DateFhourLabel, NamesThePeriod) {
+    char buf[32] = "stale";
+    EXPECT_EQ(DATE_fhour_label(buf, sizeof buf, GetParam().hours, GetParam().flag), buf);
+    EXPECT_STREQ(buf, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Periods, DateFhourLabel,
+                         ::testing::Values(PeriodCase{12, 0, "12 hour"}, PeriodCase{12, 1, "0.5 day"},
+                                           PeriodCase{24, 1, "1 day"}, PeriodCase{36, 1, "1.5 day"},
+                                           PeriodCase{48, 1, "2 day"}, PeriodCase{60, 1, "2.5 day"},
+                                           PeriodCase{60, 0, "60 hour"}, PeriodCase{6, 1, "6 hour"},
+                                           PeriodCase{72, 0, "3 day"}, PeriodCase{84, 0, "3.5 day"},
+                                           PeriodCase{66, 0, "66 hour"}, PeriodCase{803, 0, "3 day"},
+                                           PeriodCase{902, 0, "2 month"}, PeriodCase{-6, 0, "-6 hour"},
+                                           PeriodCase{0, 1, ""}, PeriodCase{M, 0, ""}));
+
+TEST(DateFormatLabel, ExpandsTheTemplateCodes) {
+    char buf[96];
+    const Date d = at(2024, 1, 5, 6, 30);
+    EXPECT_EQ(DATE_format_label(buf, sizeof buf, "%x %F valid %y%m%d%h%n %M [%f] 100%% %q%", 12, "ETA", &d),
+              0);
+    EXPECT_STREQ(buf, "ETA 12 hour valid 2401050630 JAN [12] 100% q");
+    // Without an hour the period may be read in days, and %h and %n are empty.
+    const Date day = at(2024, 1, 5, M, M);
+    DATE_format_label(buf, sizeof buf, "%F|%h%n|%x|%M", 24, nullptr, &day);
+    EXPECT_STREQ(buf, "1 day|||JAN");
+    // Start hours are the period of statistics above 5; missing fields write nothing.
+    DATE_format_label(buf, sizeof buf, "%F/%f/%y%m%d", 6036000, "", nullptr);
+    EXPECT_STREQ(buf, "1.5 day/6036000/");
+    DATE_format_label(buf, sizeof buf, "%F %y", 6036000, "", &d);
+    EXPECT_STREQ(buf, "36 hour 24");
+    EXPECT_EQ(DATE_format_label(buf, sizeof buf, nullptr, 0, nullptr, &d), -1);
+    EXPECT_EQ(DATE_format_label(nullptr, 10, "%y", 0, nullptr, &d), -1);
+}
+
+// ---- Forecast and valid-time labels ---------------------------------------------------------
+
+struct ForecastCase {
+    int code;
+    const char *model;
+    Date date;
+    const char *label;
+};
+
+void PrintTo(const ForecastCase &c, std::ostream *os) {
+    *os << "code " << c.code << " model " << (c.model != nullptr ? c.model : "(null)") << ": " << c.label;
+}
+
+class DateForecastLabel : public ::testing::TestWithParam<ForecastCase> {};
+
+TEST_P(DateForecastLabel, NamesPeriodModelAndValidTime) {
+    const ForecastCase &c = GetParam();
+    EXPECT_EQ(forecast_of(c.code, c.model, c.date), c.label);
+}
+
+const Date kNoon = at(2024, 1, 5, 12, M);
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, DateForecastLabel,
+    ::testing::Values(
+        ForecastCase{0, "ETA", kNoon, "ETA analysis for 12Z  5 JAN 24"},
+        ForecastCase{0, nullptr, kNoon, "Analysis for 12Z  5 JAN 24"},
+        ForecastCase{M, "", at(2024, 1, 5, 12, 30), "Analysis for 1230Z  5 JAN 24"},
+        ForecastCase{1000, "ETA", at(2024, 1, 5, M, M), "ETA analysis for  5 JAN 24"},
+        ForecastCase{12, "ETA", kNoon, "12 hour ETA valid 0Z SAT  6 JAN 24"},
+        ForecastCase{1006, "GFS", kNoon, "6 hour GFS valid 18Z FRI  5 JAN 24"},
+        ForecastCase{36, "ETA", at(2023, 12, 31, 18, M), "36 hour ETA valid 6Z TUE  2 JAN 24"},
+        ForecastCase{24, "ETA", at(2024, 2, 28, M, M), "1 day ETA valid THU 29 FEB 24"},
+        ForecastCase{48, "ETA", at(2005, 2, 28, M, M), "2 day ETA valid WED  2 MAR 05"},
+        ForecastCase{6012000, "ETA", kNoon, "12 hour ETA analysis valid 12Z  5 JAN 24"},
+        ForecastCase{6012000, nullptr, kNoon, "12 hour Analysis valid 12Z  5 JAN 24"},
+        ForecastCase{6012000, "ETA", at(2005, 1, 5, M, M), "0.5 day ETA analysis valid  5 JAN 05"},
+        ForecastCase{2000000, "ETA", kNoon, "ETA valid 12Z FRI  5 JAN 24"},
+        // The reference is repaired: hour 25 is 0, day 0 the first, month 13 January, a negative year 1980.
+        ForecastCase{6, "ETA", at(-1, 13, 0, 25, M), "6 hour ETA valid 6Z TUE  1 JAN 80"}));
+
+TEST(DateForecastLabel, InTheDisplayZone) {
+    DATE_set_TZ("-EST:-5");
+    EXPECT_EQ(forecast_of(12, "ETA", kNoon), "12 hour ETA valid 7 PM EST [00Z] FRI  5 JAN 24");
+    EXPECT_EQ(forecast_of(0, "ETA", kNoon), "ETA analysis for 7:00 AM EST [1200Z]  5 JAN 24");
+    // A reference date without an hour names days, in no zone.
+    EXPECT_EQ(forecast_of(24, "ETA", at(2024, 1, 5, M, M)), "1 day ETA valid SAT  6 JAN 24");
+}
+
+TEST(DateValidTime, ValidTimeOfTheReference) {
+    EXPECT_EQ(valid_of(12, at(2024, 1, 5, 0, M)), "12Z FRI  5 JAN 24");
+    EXPECT_EQ(valid_of(12, at(2024, 1, 5, M, M)), "FRI  5 JAN 24");
+    EXPECT_EQ(valid_of(M, at(2024, 1, 5, 6, 45)), "6Z FRI  5 JAN 24");
+    EXPECT_EQ(valid_of(3000012, at(2023, 12, 31, 18, M)), "6Z MON  1 JAN 24"); // whatever the statistic
+    EXPECT_EQ(valid_of(6012000, kNoon), "12Z FRI  5 JAN 24");
+    char buf[32];
+    const Date d = kNoon;
+    EXPECT_EQ(DATE_make_label_valid_time(0, nullptr, buf, sizeof buf), -1);
+    EXPECT_EQ(DATE_make_label_valid_time(0, &d, nullptr, 32), -1);
+    EXPECT_EQ(DATE_make_label_for_time_mod(0, "ETA", nullptr, buf, sizeof buf), -1);
+    EXPECT_EQ(DATE_make_label(nullptr, buf, sizeof buf), -1);
+    EXPECT_EQ(DATE_make_label(&d, nullptr, 32), -1);
+}
+
+// The model names come from the model table along file_path.
+void use_model_table(const TempDir &dir) {
+    write_file(dir.file("mod_name.lup"), "# models\n7:96 GFS\n83 ETA\n");
+    RES_put("file_path", dir.path().c_str());
+}
+
+TEST(DateModelLabel, FromSecondsAndAModelNumber) {
+    TempDir dir;
+    use_model_table(dir);
+    Date ref = at(2024, 1, 5, 0, 0);
+    const time_t secs = DATE_num_sec(&ref);
+    char buf[96];
+    EXPECT_EQ(DATE_make_label_for(12, 7096, secs, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "12 hour GFS valid 12Z FRI  5 JAN 24");
+    EXPECT_EQ(DATE_make_label_for(0, 83, secs, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "ETA analysis for 00Z  5 JAN 24");
+    EXPECT_EQ(DATE_make_label_for(6012000, 83, secs, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "12 hour ETA analysis valid 00Z  5 JAN 24");
+    EXPECT_EQ(DATE_make_label_for(84, 83, secs + 3600 * 6, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "3.5 day ETA valid 18Z MON  8 JAN 24");
+    // An unknown model has no name.
+    EXPECT_EQ(DATE_make_label_for(6, 99, secs, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "6 hour  valid 06Z FRI  5 JAN 24");
+    // Without a time only the period and the model are written.
+    EXPECT_EQ(DATE_make_label_for(12, 83, 0, buf, sizeof buf), -1);
+    EXPECT_STREQ(buf, "12 hour ETA");
+    EXPECT_EQ(DATE_make_label_for(0, 83, 0, buf, sizeof buf), -1);
+    EXPECT_STREQ(buf, "ETA analysis");
+
+    DATE_set_TZ("+CET:1");
+    EXPECT_EQ(DATE_make_label_for(12, 7096, secs, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "12 hour GFS valid 1 PM CET FRI  5 JAN 24");
+}
+
+TEST(DateModelLabel, FromADateAndAModelNumber) {
+    TempDir dir;
+    use_model_table(dir);
+    char buf[96];
+    const Date d = kNoon;
+    EXPECT_EQ(DATE_make_label_for_time(12, 7096, &d, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "12 hour GFS valid 0Z SAT  6 JAN 24");
+    EXPECT_EQ(DATE_make_label_for_time(0, 99, &d, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "Analysis for 12Z  5 JAN 24");
+}
+
+TEST(DateModelLabel, UnreadableModelTableGivesNoName) {
+    TempDir dir;
+    const auto r = run_child([&] {
+        RES_put("file_path", dir.path().c_str());
+        char buf[96];
+        const Date d = kNoon;
+        DATE_make_label_for_time(12, 83, &d, buf, sizeof buf);
+        return std::string(buf) == "12 hour  valid 0Z SAT  6 JAN 24" ? 0 : 1;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("VAR_model: Unable to open file"), std::string::npos) << r.err;
+}
+
+// Every writer keeps to the buffer it is given: each size from 1 to past the
+// whole text gives the text's head, terminated, in a buffer of exactly that
+// size (the sanitizer sees any write past it).
+TEST(DateLabelBounds, WritersKeepToTheBuffer) {
+    DATE_set_TZ("-EST:-5");
+    const Date d = at(2024, 1, 5, 12, 30);
+    using Writer = std::function<void(char *, std::size_t)>;
+    const std::vector<std::pair<const char *, Writer>> writers = {
+        {"label", [&](char *s, std::size_t n) { DATE_make_label(&d, s, n); }},
+        {"seq", [&](char *s, std::size_t n) { DATE_make_seq(&d, s, n); }},
+        {"fhour", [&](char *s, std::size_t n) { DATE_fhour_label(s, n, 84, 0); }},
+        {"format",
+         [&](char *s, std::size_t n) { DATE_format_label(s, n, "%x %F %y%m%d%h%n %M", 12, "ETA", &d); }},
+        {"valid", [&](char *s, std::size_t n) { DATE_make_label_valid_time(12, &d, s, n); }},
+        {"forecast", [&](char *s, std::size_t n) { DATE_make_label_for_time_mod(12, "ETA", &d, s, n); }},
+        {"analysis", [&](char *s, std::size_t n) { DATE_make_label_for_time_mod(0, "ETA", &d, s, n); }},
+    };
+    for (const auto &[name, write] : writers) {
+        std::vector<char> whole(256, 'x');
+        write(whole.data(), whole.size());
+        const std::string full = whole.data();
+        ASSERT_FALSE(full.empty()) << name;
+        for (std::size_t size = 1; size <= full.size() + 1; ++size) {
+            std::unique_ptr<char[]> buf(new char[size]);
+            std::fill_n(buf.get(), size, 'x');
+            write(buf.get(), size);
+            EXPECT_EQ(std::string(buf.get()), full.substr(0, size - 1)) << name << " size " << size;
+        }
+    }
+    // A buffer of no size is refused and not written.
+    char c = 'x';
+    EXPECT_EQ(DATE_make_label(&d, &c, 0), -1);
+    EXPECT_EQ(DATE_make_seq(&d, &c, 0), -1);
+    EXPECT_EQ(DATE_format_label(&c, 0, "%y", 0, nullptr, &d), -1);
+    EXPECT_EQ(DATE_make_label_valid_time(0, &d, &c, 0), -1);
+    EXPECT_EQ(DATE_make_label_for_time_mod(0, nullptr, &d, &c, 0), -1);
+    EXPECT_EQ(c, 'x');
 }
 
 } // namespace

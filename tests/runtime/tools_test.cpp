@@ -334,4 +334,79 @@ TEST(Numbers, LinearInterpAndSwap) {
     EXPECT_EQ(b, 1.5f);
 }
 
+// ---- WMO numbers and ICAO prefixes -------------------------------------------
+
+TEST(WmoToId, PrefixRangesAndPlainNumbers) {
+    const std::pair<int, const char *> cases[] = {
+        {1492, "EN492"},  {72530, "K2530"}, {34560, "X4560"}, {8600, "08600"},  {3772, "EG772"},
+        {94120, "Y4120"}, {51234, "Z1234"}, {41150, "OB150"}, {0, "00000"},     {99999, "99999"},
+        {1000, "EN000"},  {1499, "EN499"},  {1500, "01500"},  {20000, "U0000"}, {29999, "U9999"},
+        {94099, "94099"}, {94100, "Y4100"}, {91749, "N1749"}, {74000, "K4000"}, {73000, "73000"},
+        {64360, "FZ360"}, {64361, "64361"}, {40350, "OE350"}, {41160, "OE160"}, {78551, "78551"},
+        {69999, "KQ999"}, {98999, "RP999"}, {12099, "12099"}, {8579, "LP579"},  {8580, "08580"},
+    };
+    for (const auto &[wmo, id] : cases) {
+        char buf[6] = "#####";
+        EXPECT_EQ(wmo_to_id(buf, wmo), 0);
+        EXPECT_STREQ(buf, id) << wmo;
+    }
+}
+
+TEST(WmoToId, OutOfRangeNumbersStayInTheBuffer) {
+    // The buffer holds 6 bytes; a number of more than five characters is cut.
+    char buf[8] = "#######";
+    wmo_to_id(buf, 1234567);
+    EXPECT_STREQ(buf, "12345");
+    EXPECT_EQ(buf[6], '#');
+    wmo_to_id(buf, -12);
+    EXPECT_STREQ(buf, "-0001"); // "-00012" cut to five characters
+}
+
+TEST(IdToWmo, Forms) {
+    struct Case {
+        const char *id;
+        int wmo;
+        int result;
+    };
+    const Case cases[] = {
+        {"72530", 72530, -1}, // five digits: the number, but no letter prefix
+        {"00123", 123, -1},   {"KORD", 99999, -1}, {"K2530", 72530, 0},   {"QQ123", 123, 0},
+        {"OE350", 41350, 0},  {"U1234", 21234, 0}, {"X0001", 30001, 0},   {"Y4120", 94120, 0},
+        {"Z1234", 51234, 0},  {"ZM123", 44123, 0}, {"ZK001", 47001, 0},   {"UA123", 123, 0},
+        {"kd123", 123, 0},    {"en492", 492, 0},   {"N1700", 91700, 0},   {"1A123", 99999, -1},
+        {"K2A30", 99999, -1}, {"K253", 99999, -1}, {"K25300", 99999, -1}, {"", 99999, -1},
+        {"EN49 ", 99999, -1},
+    };
+    for (const Case &c : cases) {
+        int wmo = -1;
+        EXPECT_EQ(id_to_wmo(c.id, &wmo), c.result) << c.id;
+        EXPECT_EQ(wmo, c.wmo) << c.id;
+    }
+    int wmo = -1;
+    EXPECT_EQ(id_to_wmo(nullptr, &wmo), -1);
+    EXPECT_EQ(wmo, 99999);
+}
+
+// The forward and reverse tables are separate transcriptions: every identifier
+// made from a number must decode to that number, except in 40350..40499, whose
+// prefix OE also serves 41000..41179 and decodes into that range.
+TEST(IdToWmo, RoundTripOfEveryNumber) {
+    int plain = 0;
+    for (int w = 0; w <= 99999; ++w) {
+        char id[6];
+        wmo_to_id(id, w);
+        ASSERT_EQ(std::strlen(id), 5u) << w;
+        int back = -1;
+        const int r = id_to_wmo(id, &back);
+        const bool digits = id[0] >= '0' && id[0] <= '9';
+        plain += digits ? 1 : 0;
+        ASSERT_EQ(r, digits ? -1 : 0) << w << " " << id;
+        const int expected = w >= 40350 && w <= 40499 ? w + 1000 : w;
+        ASSERT_EQ(back, expected) << w << " " << id;
+    }
+    // Numbers in no prefix range: 0-999, the gaps of the block tables, and
+    // those of block 9 below 91000 and above 98999.
+    EXPECT_GT(plain, 0);
+}
+
 } // namespace
