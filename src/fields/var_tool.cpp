@@ -193,19 +193,6 @@ std::string_view first_word(std::string_view s) {
     return s.substr(i, j - i);
 }
 
-// Reads one line of any length without its line end; false at the end.
-bool read_line(FILE *file, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(file)) != EOF) {
-        any = true;
-        if (c == '\n') return true;
-        line.push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
 // Removes line ends and trailing blanks.
 void trim_end(std::string &s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n' || s.back() == '\t'))
@@ -218,17 +205,8 @@ void trim_end(std::string &s) {
 // files that can be read again from their start are accepted: the tables are
 // rewound for every search. `tried` gets the name to report when none opens.
 FILE *open_table(const char *name, std::string &tried) {
-    const char *path = RES_get("file_path");
-    char full[1024];
-    tried = FILE_add_path(path, name, full, sizeof full);
-    FILE *file = nullptr;
-    if (!FILE_is_stdio(name)) {
-        file = FILE_open(tried.c_str(), "r");
-        if (file == nullptr && !(path != nullptr && path[0] != '\0') && !FILE_fullpath(name)) {
-            const std::string shipped = FILE_add_path(ZEQ_DATA_DIR, name, full, sizeof full);
-            file = FILE_open(shipped.c_str(), "r");
-        }
-    }
+    tried = FILE_table_path(name);
+    FILE *file = FILE_is_stdio(name) ? nullptr : FILE_open(tried.c_str(), "r");
     if (file != nullptr && std::fseek(file, 0, SEEK_SET) != 0) {
         FILE_close(file);
         file = nullptr;
@@ -1334,7 +1312,7 @@ int VAR_read_varfile() {
     try {
         var_list.clear();
         std::string line;
-        while (var_list.size() < kMaxDesc && read_line(file, line)) {
+        while (var_list.size() < kMaxDesc && fget_anyline(file, line)) {
             VAR_desc desc{};
             if (parse_desc(line, &desc)) var_list.push_back(desc);
         }
@@ -1397,7 +1375,7 @@ char *VAR_source(char *str, std::size_t size, int source) {
     }
     copy_text(str, size, "");
     std::string line;
-    while (read_line(file, line)) {
+    while (fget_anyline(file, line)) {
         int n = 0;
         const std::size_t used = read_int(line, &n);
         if (used == 0 || n != source) continue;
@@ -1444,7 +1422,7 @@ char *VAR_model(char *str, std::size_t size, int rmod) {
     std::fflush(mfile);
     std::rewind(mfile);
     std::string line;
-    while (read_line(mfile, line)) {
+    while (fget_anyline(mfile, line)) {
         if (line.size() > 80) line.resize(80);
         if (!line.empty() && line[0] == '#') continue;
         if (string_is_blank(line.c_str())) break;
@@ -1736,7 +1714,7 @@ void remove_blanks(std::string &s) {
 // over. False at the end of the file.
 bool read_def_line(FILE *file, DefLine &out) {
     std::string line;
-    while (read_line(file, line)) {
+    while (fget_anyline(file, line)) {
         trim_end(line);
         std::string_view rest(line);
         std::string_view words[3];
@@ -1755,7 +1733,7 @@ bool read_def_line(FILE *file, DefLine &out) {
         while (!out.def.empty() && out.def.back() == '\\') {
             out.def.pop_back();
             std::string next;
-            if (!read_line(file, next)) break;
+            if (!fget_anyline(file, next)) break;
             trim_end(next);
             remove_blanks(next);
             out.def += next;

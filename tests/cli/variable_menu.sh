@@ -3,16 +3,7 @@
 # variable menu of the program's definition file answered on standard input,
 # its listing, free text, batch mode and the file found along file_path.
 # Each plot is seen through the surface driver's trace line at its start.
-set -u
-fail=0
-check() { # description, condition result
-    if [ "$2" -ne 0 ]; then
-        echo "FAIL: $1"
-        fail=1
-    fi
-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib/common.sh"
 
 obs="$ZEQ_TEST_DATA/files/sfc/96010108.sfc"
 run() { # arguments of the program; standard input from $input
