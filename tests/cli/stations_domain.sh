@@ -20,7 +20,8 @@ check "the generated station file $stations exists" $?
 obs="$work/obs.sfc"
 : >"$obs"
 mkdir "$work/tables"
-cp "$ZEQ_SOURCE_DIR/data/name_conv" "$work/tables/"
+# The other tables that a run reads along file_path.
+cp "$ZEQ_SOURCE_DIR/data/name_conv" "$ZEQ_SOURCE_DIR/data/variable.lup" "$ZEQ_SOURCE_DIR/data/tarnisk.var" "$work/tables/"
 cp "$stations" "$work/tables/"
 
 "$TARNISK" "$obs" -fp "$work/tables" -pd 'ps,id:KDEN,25,17,1.5' -va temp -me debug >"$work/out" 2>"$work/err" </dev/null
