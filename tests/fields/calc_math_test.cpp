@@ -263,6 +263,8 @@ protected:
         std::snprintf(g->units, sizeof g->units, "%s", units);
     }
 
+    void check_nested_list();
+
     static std::string text(int i) {
         const GRD_report *g = GRD_get_grid(i);
         return values_text(g->grid, std::size_t(g->domain.nx) * g->domain.ny);
@@ -304,22 +306,28 @@ for k, a in out.items():
     print(k, ' '.join(repr(float(v)) for v in a.filled(-9999.0).ravel()))
 )";
 
-TEST_F(VarList, NestedFunctionsAgainstNumpy) {
-    // sqrt(add(x,y)), mag(grad(hght)), thetae(temp,dewp)[C], div(x2,#0.01)
-    const int sqrt_i = entry("sqrt", 2);
-    const int add_i = entry("add", 12);
-    const int x_i = entry("x", 20);
-    const int y_i = entry("y", 20);
-    const int mag_i = entry("mag", 2);
-    const int grad_i = entry("grad", 12);
-    entry("grad", 18);
-    const int h_i = entry("hght", 20);
-    const int te_i = entry("thetae", 2, 10, "C");
-    const int t_i = entry("temp", 10);
-    const int td_i = entry("dewp", 10);
-    const int div_i = entry("div", 2);
-    const int x2_i = entry("x2", 10);
-    entry("#0.01", 10, 40);
+// The list of sqrt(add(x,y)),mag(grad(hght)),thetae(temp,dewp)[C],div(x2,#0.01)
+// on 850 mb: analysed operands, then every function evaluated and compared.
+void VarList::check_nested_list() {
+    const int sqrt_i = 0, add_i = 1, x_i = 2, y_i = 3, mag_i = 4, grad_i = 5, h_i = 7, te_i = 8, t_i = 9,
+              td_i = 10, div_i = 11, x2_i = 12;
+    const struct {
+        const char *name;
+        int flag, type;
+    } want[] = {{"sqrt", 2, 11},  {"add", 12, 10},  {"x", 20, 10},    {"y", 20, 10},     {"mag", 2, 11},
+                {"grad", 12, 10}, {"grad", 18, 10}, {"hght", 20, 10}, {"thetae", 2, 11}, {"temp", 10, 10},
+                {"dewp", 10, 10}, {"div", 2, 11},   {"x2", 10, 10},   {"#0.01", 10, 40}};
+    ASSERT_EQ(VAR_get_num(), 14);
+    for (int i = 0; i < 14; ++i) {
+        EXPECT_STREQ(VAR_get_name(i), want[i].name) << i;
+        EXPECT_EQ(VAR_get_flag(i), want[i].flag) << i;
+        EXPECT_EQ(VAR_get_type(i), want[i].type) << i;
+        if (i != 13) {
+            EXPECT_EQ(VAR_get_var(i)->ltype, 100) << i;
+            EXPECT_EQ(VAR_get_var(i)->level, 850) << i;
+        }
+    }
+    EXPECT_STREQ(VAR_get_units(te_i), "C");
 
     const Domain dom = polar(9, 7, 0.8f);
     prepare(dom);
@@ -384,6 +392,32 @@ TEST_F(VarList, NestedFunctionsAgainstNumpy) {
     EXPECT_NE(std::string(GRD_get_grid(grad_i)->info).find("Geopotential height Gradient"), std::string::npos)
         << GRD_get_grid(grad_i)->info;
     EXPECT_STREQ(GRD_get_grid(mag_i)->units, "m/s");
+}
+
+TEST_F(VarList, NestedFunctionsAgainstNumpy) {
+    entry("sqrt", 2, 11);
+    entry("add", 12);
+    entry("x", 20);
+    entry("y", 20);
+    entry("mag", 2, 11);
+    entry("grad", 12);
+    entry("grad", 18);
+    entry("hght", 20);
+    entry("thetae", 2, 11, "C");
+    entry("temp", 10);
+    entry("dewp", 10);
+    entry("div", 2, 11);
+    entry("x2", 10);
+    entry("#0.01", 10, 40);
+    check_nested_list();
+}
+
+TEST_F(VarList, ParsedSpecificationsAgainstNumpy) {
+    VAR_set_def_type(11); // contour lines, as the surface program sets
+    FLAG_set(7, 100);
+    FLAG_set(8, 850);
+    ASSERT_EQ(VAR_setup(nullptr, "sqrt(add(x,y)),mag(grad(hght)),thetae(temp,dewp)[C],div(x2,#0.01)"), 1);
+    check_nested_list();
 }
 
 TEST_F(VarList, FilledSlotsAreKeptAndFailuresStayLocal) {
