@@ -1,6 +1,8 @@
 // The calculation library of the variable and grid modules.
 #pragma once
 
+#include "fields/zeqgrd.h"
+
 // ---- Meteorological formulas -------------------------------------------------
 //
 // Scalar thermodynamic and comfort formulas, shared by the surface variables,
@@ -115,3 +117,52 @@ int GRD_is_vect_func(const char *str);
 // 1 for the plot-only functions "wind", "vect", "stream" and "strm" (part
 // before '-'), else 0.
 int GRD_is_plot_func(const char *str);
+
+// ---- Grid calculator ------------------------------------------------------------
+//
+// The operand list of a calculator function is two parallel arrays: `grids`
+// (record pointers) and `values` (floats). Index 0 is the result (index 1 the
+// second result of a vector-valued function), then the operands in order: a
+// grid as its record with value -9999, a literal number as a null pointer with
+// the number. A null pointer whose value is -9999 ends the list, which holds
+// at most GRD_MATH_LIST entries with that end.
+//
+// Functions convert their operand grids in place to the units their formulas
+// need (K, mb, m/s, m). A result that is not a finite number is stored as
+// -9999. Derivatives are per 100 km, their units scaled by UNIT_scale.
+
+// Entries of an operand list, the result(s), the operands and the end together.
+inline constexpr int GRD_MATH_LIST = 20;
+
+// Evaluates every function entry of the variable list whose grid slot holds no
+// data yet onto its slot, the deepest functions first; returns 1.
+int GRD_calc_var();
+
+// Gathers the operands of a function header of depth level - 1 from entry
+// start on: at most num of them (all, at most 1000, when num is negative).
+// grds gets a slot pointer per operand (null for a literal, whose number goes
+// into values when values is not null) and a null end. Returns the index of
+// the last operand taken when the limit was reached, else the first entry
+// after the operands (or the number of entries).
+int GRD_find_param_grids(int start, int num, int level, GRD_report **grds, float *values);
+
+// Evaluates the calculator function str ("name" or "name-abbr") on the operand
+// list; 1 on success, 0 on failure (message printed).
+int GRD_math(const char *str, GRD_report **grids, float *values);
+
+// Checks operands 1 to num (2 to num + 1 for a vector-valued func), prepares
+// the result grid(s) and sets ptr[i] to each operand's values (null for a
+// literal) and ptr[0] (and ptr[1]) to the result's; nx, ny the result size.
+// The result takes the parameter number of type (when not empty) or func, and
+// units (when not empty) with a rebuilt label. 1 when usable, else 0 with the
+// result untouched.
+int GRD_math_setup(float **ptr, int *nx, int *ny, int num, GRD_report **grids, float *values,
+                   const char *func, const char *type, const char *units);
+
+// The value of operand ind at the current point: *ptr[ind] for a grid, else
+// values[ind].
+float GRD_get_math_val(int ind, float **ptr, const float *values);
+
+// The number of list entries after index 0 before the end of the list;
+// GRD_MATH_LIST when the list has no end within its size.
+int GRD_find_num_data(GRD_report **grids, const float *values);

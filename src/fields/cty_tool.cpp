@@ -419,18 +419,8 @@ int CTY_open_file(const char *city_file, int *num_stats) {
     } else {
         name = "sao.cty";
     }
-    const char *path = RES_get("file_path");
-    char filename[FILE_NAME_SIZE];
-    FILE_add_path(path, name.c_str(), filename, sizeof filename);
-    // Without file_path, a station file missing from the working directory is
-    // taken from the data directory of the build, where it is generated.
-    char generated[FILE_NAME_SIZE];
-    const char *open_name = filename;
-    if (!(path && *path) && !FILE_fullpath(name.c_str()) && !FILE_is_stdio(name.c_str()) &&
-        !FILE_exist(filename)) {
-        FILE_add_path(ZEQ_BUILD_DATA_DIR, name.c_str(), generated, sizeof generated);
-        if (FILE_exist(generated)) open_name = generated;
-    }
+    const std::string filename = FILE_table_path(name.c_str());
+    const char *open_name = filename.c_str();
 
     // Buckets for the table: an estimate of the number of lines, at least one.
     const long size = FILE_size(open_name);
@@ -440,7 +430,7 @@ int CTY_open_file(const char *city_file, int *num_stats) {
     if (num_stats) *num_stats = static_cast<int>(buckets);
 
     cty_fd = CTY_open(open_name, 0, 0);
-    if (cty_fd < 0) MESS_print(M_WARN, "CTY_open_file: Database file not found: %s\n", filename);
+    if (cty_fd < 0) MESS_print(M_WARN, "CTY_open_file: Database file not found: %s\n", open_name);
     return cty_fd;
 }
 

@@ -84,16 +84,9 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 // directory. Standard input is never a region file: the region prompt reads it.
 FilePtr open_region_file(const char *file) {
     if (!file) file = "";
-    const char *dir = res_value("file_path");
-    char path[FILE_NAME_SIZE];
-    FILE_add_path(dir, file, path, sizeof path);
-    const bool stdio = FILE_is_stdio(file);
-    FILE *f = stdio ? nullptr : FILE_open(path, "r");
-    if (!f && !dir && !stdio && !FILE_fullpath(file)) {
-        char shipped[FILE_NAME_SIZE];
-        f = FILE_open(FILE_add_path(ZEQ_DATA_DIR, file, shipped, sizeof shipped), "r");
-    }
-    if (!f) MESS_print(M_FILE_TRACE, "Unable to open region file: %s\n", path);
+    const std::string path = FILE_table_path(file);
+    FILE *f = FILE_is_stdio(file) ? nullptr : FILE_open(path.c_str(), "r");
+    if (!f) MESS_print(M_FILE_TRACE, "Unable to open region file: %s\n", path.c_str());
     return FilePtr(f);
 }
 

@@ -19,6 +19,7 @@
 #include "plot/plt_labl.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
+#include "runtime/menu.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
@@ -192,33 +193,25 @@ std::string_view first_word(std::string_view s) {
     return s.substr(i, j - i);
 }
 
-// Reads one line of any length without its line end; false at the end.
-bool read_line(FILE *file, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(file)) != EOF) {
-        any = true;
-        if (c == '\n') return true;
-        line.push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
 // Removes line ends and trailing blanks.
 void trim_end(std::string &s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n' || s.back() == '\t'))
         s.pop_back();
 }
 
-// The full name of a table in the directory of resource file_path.
-// Joins the two as FILE_add_path does, which the files module does not have yet.
-std::string table_path(const char *name) {
-    const char *path = RES_get("file_path");
-    std::string full = path != nullptr ? path : "";
-    if (!full.empty() && full.back() != '/') full.push_back('/');
-    full += name;
-    return full;
+// Opens one of the system's tables read-only: along resource file_path;
+// without that resource, a table missing from the working directory is taken
+// from the system's data directory (as the name convention table is). Only
+// files that can be read again from their start are accepted: the tables are
+// rewound for every search. `tried` gets the name to report when none opens.
+FILE *open_table(const char *name, std::string &tried) {
+    tried = FILE_table_path(name);
+    FILE *file = FILE_is_stdio(name) ? nullptr : FILE_open(tried.c_str(), "r");
+    if (file != nullptr && std::fseek(file, 0, SEEK_SET) != 0) {
+        FILE_close(file);
+        file = nullptr;
+    }
+    return file;
 }
 
 bool parse_running() {
@@ -790,7 +783,7 @@ int VAR_base_push() {
     // pops stay paired; the decoders then fall back to the flag-slot defaults.
     ++base_ind;
     if (!parse_running()) {
-        MESS_print(kWarn, "VAR_base_push: nesting deeper than %d\n", kBaseMax);
+        MESS_print(kTrace, "VAR_base_push: nesting deeper than %d\n", kBaseMax);
         return 0;
     }
     const VAR_data &v = var[static_cast<std::size_t>(varnum < VAR_MAX ? varnum : VAR_MAX - 1)];
@@ -1309,8 +1302,8 @@ int VAR_dec_format(const char *str, VAR_data *data) {
 // ---- Parameter, source and model tables ----------------------------------------
 
 int VAR_read_varfile() {
-    const std::string name = table_path("variable.lup");
-    FILE *file = FILE_open(name.c_str(), "r");
+    std::string name;
+    FILE *file = open_table("variable.lup", name);
     if (file == nullptr) {
         MESS_print(kWarn, "VAR_read_varfile: Unable to open file: %s\n", name.c_str());
         return 0;
@@ -1319,7 +1312,7 @@ int VAR_read_varfile() {
     try {
         var_list.clear();
         std::string line;
-        while (var_list.size() < kMaxDesc && read_line(file, line)) {
+        while (var_list.size() < kMaxDesc && fget_anyline(file, line)) {
             VAR_desc desc{};
             if (parse_desc(line, &desc)) var_list.push_back(desc);
         }
@@ -1328,7 +1321,7 @@ int VAR_read_varfile() {
         var_list.clear();
         result = -1;
     }
-    std::fclose(file);
+    FILE_close(file);
     return result;
 }
 
@@ -1374,15 +1367,15 @@ char *VAR_abbr(char *str, std::size_t size, int variable) {
 }
 
 char *VAR_source(char *str, std::size_t size, int source) {
-    const std::string name = table_path("source.lup");
-    FILE *file = FILE_open(name.c_str(), "r");
+    std::string name;
+    FILE *file = open_table("source.lup", name);
     if (file == nullptr) {
         MESS_print(kWarn, "VAR_source: Unable to open file: %s\n", name.c_str());
         return nullptr;
     }
     copy_text(str, size, "");
     std::string line;
-    while (read_line(file, line)) {
+    while (fget_anyline(file, line)) {
         int n = 0;
         const std::size_t used = read_int(line, &n);
         if (used == 0 || n != source) continue;
@@ -1395,7 +1388,7 @@ char *VAR_source(char *str, std::size_t size, int source) {
         copy_text(str, size, text);
         break;
     }
-    std::fclose(file);
+    FILE_close(file);
     return str;
 }
 
@@ -1409,8 +1402,8 @@ char *VAR_model(char *str, std::size_t size, int rmod) {
     const int asked_mod = rmod > 1000 ? rmod % 1000 : rmod;
 
     if (mfile == nullptr) {
-        const std::string path = table_path("mod_name.lup");
-        mfile = FILE_open(path.c_str(), "r");
+        std::string path;
+        mfile = open_table("mod_name.lup", path);
         if (mfile == nullptr) {
             MESS_print(kWarn, "VAR_model: Unable to open file: %s\n", path.c_str());
             return nullptr;
@@ -1429,7 +1422,7 @@ char *VAR_model(char *str, std::size_t size, int rmod) {
     std::fflush(mfile);
     std::rewind(mfile);
     std::string line;
-    while (read_line(mfile, line)) {
+    while (fget_anyline(mfile, line)) {
         if (line.size() > 80) line.resize(80);
         if (!line.empty() && line[0] == '#') continue;
         if (string_is_blank(line.c_str())) break;
@@ -1578,24 +1571,730 @@ int VAR_print_info(M_type lev, const VAR_data *data) {
     return 0;
 }
 
-// ---- Specification, definition file and menu -----------------------------------
+// ---- Specification parser ----------------------------------------------------
 
-// Stands in for the variable definition file until it is built: no file opens.
-int VAR_open_file(const char *) {
+namespace {
+
+// Limits of the texts of a specification: one item, the inside of one pair of
+// brackets, one definition of the definition file.
+constexpr std::size_t kItemMax = 49;
+constexpr std::size_t kBracketMax = 499;
+constexpr std::size_t kDefMax = 999;
+constexpr std::size_t kNameMax = sizeof(VAR_data::name) - 1;
+
+int plevel = 0; // function depth
+int vlevel = 0; // group and vector depth
+
+// The open variable definition file.
+FILE *ifile = nullptr;
+
+// Where a parse stands against the limits of the list, the inheritance stack
+// and the texts. A parse that meets a limit stops, and the list is cut back
+// to the entries of the top-level elements completed before it, so that no
+// function, group or vector is left without the entries that belong to it.
+struct ParseGuard {
+    int calls = 0; // parser calls under way
+    int texts = 0; // texts being parsed: the specification, bracket insides, definitions
+    bool stopped = false;
+    int safe_num = 0; // entries of the completed top-level elements
+};
+ParseGuard guard;
+
+// Counts a parser call; the outermost one starts and, after a stop, cuts
+// the list back.
+class ParseScope {
+public:
+    ParseScope() {
+        if (guard.calls++ == 0) {
+            guard.stopped = false;
+            guard.texts = 0;
+            guard.safe_num = varnum;
+        }
+    }
+    ~ParseScope() {
+        if (--guard.calls > 0 || !guard.stopped) return;
+        MESS_print(kTrace, "VAR_process: list ends after %d entries\n", guard.safe_num);
+        for (int i = guard.safe_num; i < VAR_MAX; ++i)
+            VAR_data_init(&var[static_cast<std::size_t>(i)]);
+        varnum = guard.safe_num;
+    }
+    ParseScope(const ParseScope &) = delete;
+    ParseScope &operator=(const ParseScope &) = delete;
+};
+
+[[gnu::format(printf, 1, 2)]] void stop_parse(const char *fmt, ...) {
+    char buf[200];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    MESS_print(kTrace, "%s", buf);
+    guard.stopped = true;
+}
+
+// Splits at ':' as parse_string does (trailing separators give no field).
+std::vector<std::string> split_fields(const std::string &text) {
+    std::vector<std::string> out;
+    int argc = 0;
+    char **argv = nullptr;
+    if (parse_string(text.c_str(), ':', &argc, &argv) != 0) return out;
+    for (int i = 0; i < argc; ++i)
+        out.emplace_back(argv[i]);
+    free_parsed_array(argc, argv);
+    return out;
+}
+
+// The text with its backslashes removed, each escaped character kept.
+std::string unescape(std::string_view text) {
+    std::string out(text);
+    strip_escape(out.data());
+    out.resize(std::strlen(out.c_str()));
+    return out;
+}
+
+std::string join_fields(const std::vector<std::string> &fields, std::size_t from) {
+    std::string out;
+    for (std::size_t i = from; i < fields.size(); ++i) {
+        if (i > from) out.push_back(':');
+        out += fields[i];
+    }
+    return out;
+}
+
+bool escaped(std::string_view s, std::size_t pos) {
+    return pos > 0 && s[pos - 1] == '\\';
+}
+
+char closing_of(char open) {
+    switch (open) {
+    case '(':
+        return ')';
+    case '{':
+        return '}';
+    case '<':
+        return '>';
+    default:
+        return ']';
+    }
+}
+
+// The position of the bracket that closes the one at `open`: brackets of the
+// same kind nest (a patch's do not), escaped ones do not count.
+std::size_t match_bracket(std::string_view s, std::size_t open) {
+    const char o = s[open];
+    const char c = closing_of(o);
+    int count = 1;
+    for (std::size_t i = open + 1; i < s.size(); ++i) {
+        if (escaped(s, i)) continue;
+        if (o != '[' && s[i] == o)
+            ++count;
+        else if (s[i] == c && --count == 0)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+// ---- The definition file ----------------------------------------------------
+
+// One definition of the definition file: abbreviation, description,
+// condition and the definition with its continuation lines joined and its
+// blanks removed.
+struct DefLine {
+    std::string abbr;
+    std::string desc;
+    std::string cond;
+    std::string def;
+};
+
+void remove_blanks(std::string &s) {
+    s.erase(std::remove_if(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t'; }), s.end());
+}
+
+// Reads the next definition; lines with fewer than three fields are passed
+// over. False at the end of the file.
+bool read_def_line(FILE *file, DefLine &out) {
+    std::string line;
+    while (fget_anyline(file, line)) {
+        trim_end(line);
+        std::string_view rest(line);
+        std::string_view words[3];
+        int n = 0;
+        for (; n < 3; ++n) {
+            words[n] = first_word(rest);
+            if (words[n].empty()) break;
+            rest = rest.substr(static_cast<std::size_t>(words[n].data() + words[n].size() - rest.data()));
+        }
+        if (n < 3) continue;
+        out.abbr = words[0];
+        out.desc = words[1];
+        out.cond = words[2];
+        out.def = rest;
+        remove_blanks(out.def);
+        while (!out.def.empty() && out.def.back() == '\\') {
+            out.def.pop_back();
+            std::string next;
+            if (!fget_anyline(file, next)) break;
+            trim_end(next);
+            remove_blanks(next);
+            out.def += next;
+        }
+        return true;
+    }
+    return false;
+}
+
+// The definition of `name` in the open definition file (exact case).
+bool lookup_def(const char *name, std::string &def) {
+    if (name == nullptr || name[0] == '\0' || ifile == nullptr) return false;
+    MESS_print(kTrace, "VAR_lookup: %s\n", name);
+    std::rewind(ifile);
+    DefLine line;
+    while (read_def_line(ifile, line))
+        if (line.abbr == name) {
+            def = line.def;
+            return true;
+        }
+    MESS_print(kTrace, "VAR_lookup: not found\n");
+    return false;
+}
+
+// Adds one item of a text as the entry at the end of the list: true when it
+// made an entry (then *ind is that entry), false when it made none (*ind is
+// then -1) or the parse stopped.
+bool add_item(std::string_view item, int *ind) {
+    *ind = -1;
+    if (item.size() > kItemMax) {
+        stop_parse("VAR_process: item longer than %d characters\n", static_cast<int>(kItemMax));
+        return false;
+    }
+    if (varnum >= VAR_MAX) {
+        stop_parse("VAR_process: more than %d entries\n", VAR_MAX);
+        return false;
+    }
+    const int at = varnum;
+    VAR_process_var(std::string(item).c_str(), 1);
+    if (guard.stopped) return false;
+    if (varnum < VAR_MAX && var[static_cast<std::size_t>(varnum)].name[0] != '\0') {
+        ++varnum;
+    } else if (varnum == at) {
+        // An item without a name makes no entry and leaves nothing behind.
+        VAR_data_init(&var[static_cast<std::size_t>(at)]);
+        return false;
+    }
+    *ind = at;
+    return true;
+}
+
+// Applies the patch text (backslashes removed) to entry ind.
+void apply_patch(int ind, const std::string &patch) {
+    if (ind < 0 || ind >= varnum) {
+        MESS_print(kTrace, "VAR_process: no variable for [ %s ]\n", patch.c_str());
+        return;
+    }
+    VAR_data &e = var[static_cast<std::size_t>(ind)];
+    const std::vector<std::string> fields = split_fields(patch);
+    std::size_t k = 0;
+    if (e.flag != 4 && k < fields.size()) VAR_dec_units(fields[k++].c_str(), &e);
+    if (k < fields.size()) {
+        const int t = VAR_dec_type(fields[k].c_str());
+        if (t >= 0) {
+            const int plt = FLAG_get(kTypeSlot);
+            if (plt == MISSING || plt == 99) e.type = t;
+            ++k;
+        }
+    }
+    if (k < fields.size()) copy_text(e.format, sizeof e.format, join_fields(fields, k));
+}
+
+// Parses one function, group or vector whose opening bracket is at `open`,
+// with `header` its item text; the position after its closing bracket, or
+// npos when the rest of the text is not to be parsed.
+std::size_t process_bracket(std::string_view str, std::size_t open, std::string_view header, int *ind) {
+    const char o = str[open];
+    const int kind = o == '(' ? 2 : o == '{' ? 5 : 6;
+    if (header.empty()) {
+        // A bracket with no name before it names nothing: it is passed over.
+        const std::size_t close = match_bracket(str, open);
+        MESS_print(kTrace, "VAR_process: no name before %c\n", o);
+        if (close == std::string_view::npos) {
+            MESS_print(kTrace, o == '<' ? "Unmatched <>\n" : "Unmatched ()\n");
+            return std::string_view::npos;
+        }
+        return close + 1;
+    }
+    if (header.size() > kItemMax) {
+        stop_parse("VAR_process: item longer than %d characters\n", static_cast<int>(kItemMax));
+        return std::string_view::npos;
+    }
+    if (varnum >= VAR_MAX) {
+        stop_parse("VAR_process: more than %d entries\n", VAR_MAX);
+        return std::string_view::npos;
+    }
+    if (base_ind + 1 >= kBaseMax) {
+        stop_parse("VAR_process: nesting deeper than %d\n", kBaseMax);
+        return std::string_view::npos;
+    }
+    const int at = varnum;
+    *ind = at;
+    VAR_process_var(std::string(header).c_str(), 0);
+    if (guard.stopped) return std::string_view::npos;
+    VAR_data &h = var[static_cast<std::size_t>(at)];
+    h.flag = plevel * 10 + kind;
+    VAR_base_push();
+    ++varnum;
+    if (kind == 2 && GRD_is_vect_func(h.name)) {
+        MESS_print(kTrace, "VECT FUNC: %s\n", h.name);
+        if (varnum >= VAR_MAX) {
+            --base_ind;
+            stop_parse("VAR_process: more than %d entries\n", VAR_MAX);
+            return std::string_view::npos;
+        }
+        VAR_data &c = var[static_cast<std::size_t>(varnum)];
+        c = h;
+        c.flag = plevel * 10 + 8;
+        ++varnum;
+    }
+
+    const std::size_t close = match_bracket(str, open);
+    if (close == std::string_view::npos) {
+        MESS_print(kTrace, o == '<' ? "Unmatched <>\n" : "Unmatched ()\n");
+        --base_ind;
+        return std::string_view::npos;
+    }
+    const std::string inside(str.substr(open + 1, close - open - 1));
+    if (inside.size() > kBracketMax) {
+        --base_ind;
+        stop_parse("VAR_process: bracket text longer than %d characters\n", static_cast<int>(kBracketMax));
+        return std::string_view::npos;
+    }
+    const char *what = kind == 2   ? "Function %s ( %s )\n"
+                       : kind == 5 ? "Group %s { %s }\n"
+                                   : "Vector %s < %s >\n";
+    MESS_print(kTrace, what, h.name, inside.c_str());
+    int &depth = kind == 2 ? plevel : vlevel;
+    ++depth;
+    VAR_process(inside.c_str());
+    --depth;
+    --base_ind;
+    return guard.stopped ? std::string_view::npos : close + 1;
+}
+
+void process_elements(std::string_view str) {
+    MESS_print(kTrace, "VAR_process: %d|%d|%s|\n", varnum, plevel, std::string(str).c_str());
+    std::size_t start = 0;
+    std::size_t pos = 0;
+    int ind = -1; // the entry that the last bracket of this text made or patched
+    while (!guard.stopped) {
+        const bool end = pos >= str.size();
+        const char c = end ? ',' : str[pos];
+        if (!end && (escaped(str, pos) || std::strchr("({<[,", c) == nullptr)) {
+            ++pos;
+            continue;
+        }
+        const std::string_view item = str.substr(start, pos - start);
+        if (c == ',') {
+            if (!item.empty()) {
+                MESS_print(kTrace, "Variable %s\n", std::string(item).c_str());
+                int made = -1;
+                add_item(item, &made);
+                if (guard.stopped) return;
+            }
+            if (guard.texts == 1) guard.safe_num = varnum;
+            if (end) return;
+            start = pos = pos + 1;
+            continue;
+        }
+        if (c == '[') {
+            if (!item.empty()) {
+                add_item(item, &ind);
+                if (guard.stopped) return;
+            }
+            std::size_t close = pos + 1;
+            while (close < str.size() && (str[close] != ']' || escaped(str, close)))
+                ++close;
+            if (close >= str.size()) {
+                MESS_print(kTrace, "Unmatched []\n");
+                return;
+            }
+            if (close - pos - 1 > kBracketMax) {
+                stop_parse("VAR_process: bracket text longer than %d characters\n",
+                           static_cast<int>(kBracketMax));
+                return;
+            }
+            const std::string patch = unescape(str.substr(pos + 1, close - pos - 1));
+            MESS_print(kTrace, "Parameter [ %s ]\n", patch.c_str());
+            // Inside a function's arguments a patch has no effect.
+            if (plevel == 0) apply_patch(ind, patch);
+            start = pos = close + 1;
+            continue;
+        }
+        const std::size_t next = process_bracket(str, pos, item, &ind);
+        if (next == std::string_view::npos) return;
+        start = pos = next;
+    }
+}
+
+void process_text(std::string_view str) {
+    ++guard.texts;
+    process_elements(str);
+    --guard.texts;
+}
+
+} // namespace
+
+int VAR_process(const char *str) {
+    if (str == nullptr) return 0;
+    ParseScope scope;
+    process_text(str);
     return 0;
 }
 
-// Stands in for the variable menu until it is built: no file, no menu.
+int VAR_process_var(const char *str, int flag) {
+    if (str == nullptr) return 0;
+    ParseScope scope;
+    if (varnum >= VAR_MAX) {
+        stop_parse("VAR_process: more than %d entries\n", VAR_MAX);
+        return 0;
+    }
+    const std::string text = unescape(str);
+    const std::vector<std::string> fields = split_fields(text);
+    MESS_print(kTrace, "VAR_process_var:%d:%d:%s:\n", plevel, varnum, text.c_str());
+    if (fields.empty()) return 0;
+    VAR_data &e = var[static_cast<std::size_t>(varnum)];
+    std::size_t k = 0;
+
+    struct Control {
+        const char *word;
+        int type;
+    };
+    constexpr Control kControls[] = {{"map", 6}, {"plot", 30}, {"frame", 7}, {"panel", 8}};
+    const Control *control = nullptr;
+    for (const Control &c : kControls)
+        if (ieq(fields[0], c.word)) control = &c;
+
+    if (control != nullptr) {
+        copy_text(e.name, sizeof e.name, control->word);
+        e.type = control->type;
+        e.flag = 4;
+        k = 1;
+    } else {
+        // Time and level: only an item of three fields or more whose first
+        // field is a time gives them; otherwise they are inherited.
+        int tstat = 0;
+        if (fields.size() >= 3 && (tstat = VAR_dec_time(fields[0].c_str(), &e.time)) != 0) {
+            e.tstat = tstat;
+            e.lstat = VAR_dec_level(fields[1].c_str(), &e.ltype, &e.level);
+            k = 2;
+        } else {
+            if (e.time == MISSING) e.tstat = VAR_dec_time("", &e.time);
+            if (e.ltype == MISSING) e.lstat = VAR_dec_level("", &e.ltype, &e.level);
+        }
+
+        const std::string &field = fields[k];
+        const std::string name = field.substr(0, kNameMax);
+        std::string def;
+        if (!field.empty() && field[0] == '+') {
+            e.flag = plevel * 10 + vlevel;
+            VAR_dec_var(field.c_str() + 1, &e);
+        } else if (flag == 1 && name != e.name) {
+            // A name of the definition file expands into its definition, whose
+            // first item fills this entry; a definition that repeats the name
+            // decodes it directly (the names are then equal).
+            copy_text(e.name, sizeof e.name, name);
+            const int t = VAR_dec_type(field.c_str());
+            if (t >= 0) e.type = t;
+            if (lookup_def(field.c_str(), def)) {
+                if (def.size() > kDefMax) {
+                    stop_parse("VAR_process_var: definition of %s longer than %d characters\n", field.c_str(),
+                               static_cast<int>(kDefMax));
+                    return 0;
+                }
+                if (base_ind + 1 >= kBaseMax) {
+                    stop_parse("VAR_process_var: definitions nested deeper than %d\n", kBaseMax);
+                    return 0;
+                }
+                VAR_base_push();
+                VAR_process(def.c_str());
+                --base_ind;
+                if (guard.stopped) return 0;
+            } else {
+                e.flag = plevel * 10 + vlevel;
+                VAR_dec_var(field.c_str(), &e);
+            }
+        } else {
+            e.flag = plevel * 10 + vlevel;
+            VAR_dec_var(field.c_str(), &e);
+        }
+        ++k;
+        if (k < fields.size()) VAR_dec_units(fields[k++].c_str(), &e);
+    }
+
+    if (k < fields.size()) {
+        const int t = VAR_dec_type(fields[k].c_str());
+        if (t >= 0) {
+            e.type = t;
+            ++k;
+        }
+    }
+    if (k < fields.size()) copy_text(e.format, sizeof e.format, join_fields(fields, k));
+    return 0;
+}
+
+int VAR_lookup(const char *name, char *str, std::size_t size) {
+    std::string def;
+    if (!lookup_def(name, def)) return 0;
+    copy_text(str, size, def);
+    return 1;
+}
+
+int VAR_setup(const char *filename, const char *var_str) {
+    VAR_param_decode();
+    VAR_init();
+
+    std::string spec = var_str != nullptr ? var_str : "";
+    std::string file = filename != nullptr ? filename : "";
+    if (spec.rfind("fi:", 0) == 0) {
+        const std::size_t colon = spec.find(':', 3);
+        if (colon == std::string::npos) {
+            file = spec.substr(3);
+            spec.clear();
+        } else {
+            file = spec.substr(3, colon - 3);
+            spec.erase(0, colon + 1);
+        }
+    }
+    if (!file.empty()) VAR_open_file(file.c_str());
+
+    varnum = 0;
+    plevel = 0;
+    vlevel = 0;
+    base.fill({MISSING, MISSING, MISSING, MISSING, MISSING, MISSING});
+    base_ind = -1;
+    VarBase b0 = base[0];
+    b0.type = FLAG_get(kTypeSlot);
+    b0.tstat = VAR_dec_time("", &b0.time);
+    b0.lstat = VAR_dec_level("", &b0.ltype, &b0.level);
+    base[0] = b0;
+    base_ind = 0;
+
+    VAR_init();
+    VAR_process(spec.c_str());
+    for (int i = 0; i < varnum; ++i) {
+        MESS_print(kTrace, "Var: %d -- ", i);
+        VAR_print(kTrace, &var[static_cast<std::size_t>(i)]);
+    }
+    base_ind = -1;
+    if (varnum == 0) MESS_print(kTrace, "Unable to determine variables\n");
+    return varnum > 0 ? 1 : 0;
+}
+
+// ---- Definition file and variable menu -------------------------------------------
+
+int VAR_open_file(const char *file) {
+    if (ifile != nullptr) {
+        FILE_close(ifile);
+        ifile = nullptr;
+    }
+    std::string name;
+    if (file != nullptr && file[0] != '\0') {
+        name = file;
+    } else {
+        char prog[64];
+        name = std::string(RES_get_progname(prog, sizeof prog)) + ".var";
+    }
+    std::string tried;
+    ifile = open_table(name.c_str(), tried);
+    if (ifile == nullptr) {
+        MESS_print(kWarn, "VAR_open_file: Unable to open var file: %s\n", tried.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+// The variable menu: row 0 returns to the previous menu, rows 1 to 49 are the
+// offered definitions, and one more row always ends the table.
+constexpr int kMenuRows = 50;
+constexpr std::size_t kMenuAbbrMax = 8;
+constexpr std::size_t kMenuDescMax = 30;
+std::array<MENU_item, kMenuRows + 1> var_menu{};
+std::array<std::array<char, kMenuDescMax + 1>, kMenuRows> menu_names{};
+std::array<std::array<char, kMenuAbbrMax + 1>, kMenuRows> menu_abbrs{};
+constexpr int var_menu_type = 0;
+bool menu_ready = false;
+
+void menu_init() {
+    if (menu_ready) return;
+    for (MENU_item &row : var_menu)
+        row = MENU_item{nullptr, nullptr, 0, {}};
+    var_menu[0] = MENU_item{"Return to previous menu", "back", 0, {1}};
+    menu_ready = true;
+}
+
+// One test of a condition: "mo=", "ft=" or "le=" and a pattern.
+bool test_holds(const std::string &test) {
+    if (test.size() < 3) return false;
+    const char *pattern = test.c_str() + 3;
+    if (strnicmp(test.c_str(), "mo=", 3) == 0) return VAR_menu_display(pattern, model_str) == 1;
+    if (strnicmp(test.c_str(), "ft=", 3) == 0) return VAR_menu_display(pattern, time_str) == 1;
+    if (strnicmp(test.c_str(), "le=", 3) == 0) return VAR_menu_display(pattern, level_str) == 1;
+    return false;
+}
+
+std::vector<std::string> split_at(const std::string &text, char delim) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(delim, start);
+        out.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return out;
+        start = at + 1;
+    }
+}
+
+bool condition_holds(const std::string &cond) {
+    if (cond.empty()) return false;
+    if (cond[0] == '1') return true;
+    if (cond[0] == '0') return false;
+    for (const std::string &alt : split_at(cond, ',')) {
+        bool all = true;
+        for (const std::string &test : split_at(alt, '&'))
+            if (!test_holds(test)) {
+                all = false;
+                break;
+            }
+        if (all) return true;
+    }
+    return false;
+}
+
+// One alternative of a menu pattern against the whole text.
+bool pattern_match(std::string_view pat, std::string_view text) {
+    std::size_t p = 0;
+    std::size_t t = 0;
+    while (p < pat.size()) {
+        const char c = pat[p];
+        if (c == '~') {
+            ++p;
+            continue;
+        }
+        if (c == '*') {
+            ++p;
+            if (p < pat.size())
+                while (t < text.size() && text[t] != pat[p])
+                    ++t;
+            else
+                t = text.size();
+            continue;
+        }
+        if (t >= text.size()) return false;
+        const char ch = text[t];
+        if (c == '[') {
+            std::size_t close = pat.find(']', p + 1);
+            if (close == std::string_view::npos) close = pat.size();
+            const std::string_view set = pat.substr(p + 1, close - p - 1);
+            bool in = false;
+            for (std::size_t i = 0; i < set.size(); ++i) {
+                if (i + 2 < set.size() && set[i + 1] == '-') {
+                    if (set[i] <= ch && ch <= set[i + 2]) in = true;
+                    i += 2;
+                } else if (set[i] == ch) {
+                    in = true;
+                }
+            }
+            if (!in) return false;
+            p = close < pat.size() ? close + 1 : close;
+        } else {
+            if (c != '?' && c != '.' && c != ch) return false;
+            ++p;
+        }
+        ++t;
+    }
+    return t == text.size();
+}
+
+} // namespace
+
 int VAR_read_menu() {
-    return 0;
+    menu_init();
+    int row = 1;
+    if (ifile != nullptr) {
+        std::rewind(ifile);
+        DefLine line;
+        while (row < kMenuRows && read_def_line(ifile, line)) {
+            if (!condition_holds(line.cond)) continue;
+            // The menu hands back the abbreviation it holds: one that it
+            // cannot hold whole would name nothing, so it is not offered.
+            if (line.abbr.size() > kMenuAbbrMax) {
+                MESS_print(kTrace, "VAR_read_menu: abbreviation too long for the menu: %s\n",
+                           line.abbr.c_str());
+                continue;
+            }
+            std::string desc = line.desc.substr(0, kMenuDescMax);
+            trim_end(desc);
+            std::replace(desc.begin(), desc.end(), '_', ' ');
+            auto &name = menu_names[static_cast<std::size_t>(row)];
+            auto &abbr = menu_abbrs[static_cast<std::size_t>(row)];
+            copy_text(name.data(), name.size(), desc);
+            copy_text(abbr.data(), abbr.size(), line.abbr);
+            var_menu[static_cast<std::size_t>(row)] = MENU_item{name.data(), abbr.data(), 1, {1}};
+            ++row;
+        }
+    }
+    var_menu[static_cast<std::size_t>(row)] = MENU_item{nullptr, nullptr, 0, {}};
+    return ifile != nullptr ? 1 : 0;
 }
 
-// Stands in for the variable menu until it is built: the return entry.
-int VAR_menu(const char *, const char *, char *, int) {
-    return 0;
+int VAR_menu(const char *title, const char *prompt, char *string, int flag) {
+    constexpr std::size_t kAnswerSize = 20;
+    menu_init();
+    VAR_init();
+    if (FLAG_batch()) {
+        copy_text(string, kAnswerSize, var_menu[1].name != nullptr ? var_menu[1].abbr : "def");
+        return 1;
+    }
+    int result;
+    for (;;) {
+        result = MENU_process(title, var_menu.data(), var_menu_type, prompt, string, flag);
+        if (stricmp(string, "list") != 0) break;
+        VAR_print_file();
+    }
+    return result;
 }
 
-// Stands in for the variable specification parser until it is built: no entries.
-int VAR_setup(const char *, char *) {
+int VAR_menu_display(const char *fstr, const char *ustr) {
+    if (fstr == nullptr || fstr[0] == '\0' || ustr == nullptr || ustr[0] == '\0') return 0;
+    const std::string_view pattern(fstr);
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t bar = pattern.find('|', start);
+        const std::string_view alt = pattern.substr(start, bar - start);
+        const bool negated = !alt.empty() && alt[0] == '~';
+        if (pattern_match(alt, ustr) != negated) return 1;
+        if (bar == std::string_view::npos) return 0;
+        start = bar + 1;
+    }
+}
+
+int VAR_print_file() {
+    if (ifile == nullptr) return -1;
+    std::rewind(ifile);
+    MESS_print(M_PRINT, " Abbr    Description\n");
+    DefLine line;
+    while (read_def_line(ifile, line))
+        MESS_print(M_PRINT, "%-8s %-50s\n", line.abbr.substr(0, 9).c_str(), line.desc.substr(0, 79).c_str());
+    return -1;
+}
+
+int VAR_search_name_file(const char *str, char *name, std::size_t size) {
+    if (ifile == nullptr || str == nullptr) return 0;
+    std::rewind(ifile);
+    DefLine line;
+    while (read_def_line(ifile, line))
+        if (stricmp(line.abbr.c_str(), str) == 0) {
+            copy_text(name, size, line.desc);
+            return 1;
+        }
     return 0;
 }

@@ -185,20 +185,52 @@ int VAR_print_all(M_type lev);
 // The full label of a record and a line end; 0.
 int VAR_print_info(M_type lev, const VAR_data *data);
 
-// ---- Specification, definition file and menu -----------------------------------
+// ---- Specification parser ------------------------------------------------------
+// The parser reports only through debug messages. A specification that would
+// need more than VAR_MAX entries, inheritance deeper than 10 levels (brackets
+// and definitions that expand further names), an item over 49 characters, a
+// bracket text over 499 or a definition over 999 stops the parse: the list
+// then keeps the top-level elements completed before that point.
 
-// Opens the variable definition file (null or empty: the program's own);
-// 1 when open, else 0.
+// Parses the specification `var_str` into the variable list; a leading
+// "fi:FILE:" names a definition file, as `filename` does (null: none). 1 when
+// the list holds an entry, else 0.
+int VAR_setup(const char *filename, const char *var_str);
+// Parses one text at the current depths, appending entries; 0.
+int VAR_process(const char *str);
+// Decodes one item into the entry at the end of the list (the caller counts
+// it); flag 1 lets the item's name expand from the definition file. 0.
+int VAR_process_var(const char *str, int flag);
+// The definition of `name` (exact case) in the open definition file, copied
+// into str (size bytes, cut to fit): 1, or 0 when there is none.
+int VAR_lookup(const char *name, char *str, std::size_t size);
+
+// ---- Definition file and variable menu ---------------------------------------------
+// A definition file holds one definition a line: abbreviation, one-word
+// description ('_' shown as a blank), condition ('1' always, '0' never, or
+// alternatives of "mo=", "ft=", "le=" tests joined by '&', separated by ','),
+// then the definition; a definition ending with '\' goes on on the next line.
+
+// Closes the open definition file and opens `file` (null or empty: the
+// program's name with ".var") along resource file_path; without that
+// resource, a file missing from the working directory is taken from the
+// system's data directory. 1 when open, else 0 (warned).
 int VAR_open_file(const char *file);
-
-// Rebuilds the variable menu from the open definition file; 1, or 0 when no
-// file is open.
+// Rebuilds the variable menu from the open definition file: the lines whose
+// condition holds for the model, time and level texts, 49 at most. 1, or 0
+// (the menu holds only its return row) when no file is open.
 int VAR_read_menu();
-
-// Runs the variable menu; the chosen abbreviation goes into `string` (80
-// bytes). Returns the menu result: 0 the return entry, -9999 free text.
+// Runs the variable menu; the chosen abbreviation, or the typed text, goes
+// into `string` (at least 20 bytes). Returns 1 for a variable, 0 for the
+// return entry, -1 for the exit, -9999 for free text. In batch mode the first
+// variable of the menu ("def" when it has none) with 1.
 int VAR_menu(const char *title, const char *prompt, char *string, int flag);
-
-// Parses the specification `var_str` (changed in place) into the variable
-// list; 1 when the list holds an entry, else 0.
-int VAR_setup(const char *filename, char *var_str);
+// 1 when the text ustr matches the pattern fstr: alternatives separated by
+// '|', '~' negating one; '[...]' sets with ranges, '?' and '.' any character,
+// '*' skipping to the next pattern character. 0 for an empty pattern or text.
+int VAR_menu_display(const char *fstr, const char *ustr);
+// Lists the abbreviations and descriptions of the open file; -1.
+int VAR_print_file();
+// The description of the abbreviation `str` (any case) into `name` (size
+// bytes, cut to fit): 1, or 0 when there is none or no file is open.
+int VAR_search_name_file(const char *str, char *name, std::size_t size);

@@ -20,6 +20,7 @@
 #include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
+#include "runtime/tools.h"
 #include "runtime/string.h"
 #include "runtime/system.h"
 
@@ -775,19 +776,6 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
     ZEQ_exit(10);
 }
 
-// Reads one line of any length; false at the end of the file.
-bool read_line(FILE *f, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(f)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        line += static_cast<char>(c);
-    }
-    return any;
-}
-
 std::vector<std::string> words(const std::string &line) {
     std::vector<std::string> out;
     std::size_t i = 0;
@@ -808,14 +796,8 @@ std::vector<std::string> words(const std::string &line) {
 FILE *open_table(std::string &tried) {
     const char *res = RES_get("name_conv");
     const char *name = res && res[0] ? res : "name_conv";
-    const char *path = RES_get("file_path");
-    tried = files_int::add_path(path, name);
-    FILE *f = FILE_open(tried.c_str(), "r");
-    if (!f && !(path && path[0]) && !FILE_fullpath(name) && !FILE_is_stdio(name)) {
-        std::string shipped = files_int::add_path(ZEQ_DATA_DIR, name);
-        f = FILE_open(shipped.c_str(), "r");
-    }
-    return f;
+    tried = FILE_table_path(name);
+    return FILE_open(tried.c_str(), "r");
 }
 
 } // namespace
@@ -865,7 +847,7 @@ int FILE_set_name(char *type) {
     ext.clear();
 
     std::string line;
-    while (read_line(f, line)) {
+    while (fget_anyline(f, line)) {
         if (!line.empty() && line[0] == '#') continue;
         conv.clear();
         hconv.clear();

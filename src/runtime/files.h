@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "runtime/zeq.h"
 
@@ -147,6 +148,11 @@ int FILE_fullpath(const char *filename);
 // Joins file to the directory path (null or empty: none) unless file is a
 // standard-stream name or a full path; returns filename.
 char *FILE_add_path(const char *path, const char *file, char *filename, std::size_t size = FILE_NAME_SIZE);
+// The name of one of the system's tables: file joined to the resource
+// file_path. Without that resource, a table missing from the working
+// directory is looked for in the system's data directories (the shipped
+// tables, then those generated at build time).
+std::string FILE_table_path(const char *file);
 // Appends '/' to a non-empty path that does not end in one (when it fits); 0.
 int FILE_add_path_delim(char *path, std::size_t size = FILE_NAME_SIZE);
 // Expands a leading "~" or "~user" to the home directory; 0.

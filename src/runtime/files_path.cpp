@@ -14,6 +14,7 @@
 #include "runtime/files.h"
 #include "runtime/files_int.h"
 #include "runtime/flag.h"
+#include "runtime/resrc.h"
 #include "runtime/string.h"
 #include "runtime/system.h"
 
@@ -94,6 +95,22 @@ int FILE_fullpath(const char *filename) {
 char *FILE_add_path(const char *path, const char *file, char *filename, std::size_t size) {
     files_int::copy_out(filename, size, files_int::add_path(path, file));
     return filename;
+}
+
+std::string FILE_table_path(const char *file) {
+    const char *path = RES_get("file_path");
+    std::string name = files_int::add_path(path, file);
+    if (!(path && path[0]) && file && file[0] && !FILE_fullpath(file) && !FILE_is_stdio(file) &&
+        !FILE_exist(name.c_str())) {
+        for (const char *dir : {ZEQ_DATA_DIR, ZEQ_BUILD_DATA_DIR}) {
+            std::string installed = files_int::add_path(dir, file);
+            if (FILE_exist(installed.c_str())) {
+                name = installed;
+                break;
+            }
+        }
+    }
+    return name;
 }
 
 int FILE_add_path_delim(char *path, std::size_t size) {

@@ -122,6 +122,19 @@ int fskipline(FILE *ifile) {
     return EOF;
 }
 
+bool fget_anyline(FILE *ifile, std::string &line) {
+    line.clear();
+    if (!ifile) return false;
+    int c;
+    bool any = false;
+    while ((c = std::getc(ifile)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
+    }
+    return any;
+}
+
 // ---- Numbers -----------------------------------------------------------------
 
 float linear_interp(float x, float x1, float x2, float y1, float y2) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // ---- Line readers ------------------------------------------------------------
 // Each reader leaves the line feed that ends a line in the stream and passes
@@ -27,6 +28,9 @@ int fget_rawstring(FILE *ifile, char *string, int len);
 // Skips the rest of the current line and its line feed; when the stream
 // stands at a line feed it consumes nothing. 0, or EOF at the end of input.
 int fskipline(FILE *ifile);
+// Reads the next line of any length into line, without its line feed; false
+// at the end of input (a last line without a line feed is still read).
+bool fget_anyline(FILE *ifile, std::string &line);
 
 // ---- Numbers -----------------------------------------------------------------
 

@@ -12,6 +12,7 @@
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
+#include "runtime/tools.h"
 
 namespace {
 
@@ -136,28 +137,6 @@ Split split_factor(const std::string &text, const char *tag) {
     return r;
 }
 
-// The full name of units.lup in the directory of resource file_path.
-// Joins the two as FILE_add_path does, which the files module does not have yet.
-std::string table_path() {
-    const char *path = RES_get("file_path");
-    std::string full = path != nullptr ? path : "";
-    if (!full.empty() && full.back() != '/') full.push_back('/');
-    return full + "units.lup";
-}
-
-// Reads one line of any length without its line end; false at the end.
-bool read_line(FILE *file, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(file)) != EOF) {
-        any = true;
-        if (c == '\n') return true;
-        line.push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
 // The next white-space separated word of line from position *pos.
 std::string_view next_word(std::string_view line, std::size_t *pos) {
     std::size_t i = *pos;
@@ -173,7 +152,7 @@ std::string_view next_word(std::string_view line, std::size_t *pos) {
 // Looks the pair up in units.lup: 1 found (scale and offset set), 0 not
 // listed, -1 the table cannot be opened.
 int table_lookup(const std::string &in, const std::string &out, float *scale, float *offset) {
-    const std::string name = table_path();
+    const std::string name = FILE_table_path("units.lup");
     FILE *file = FILE_open(name.c_str(), "r");
     if (file == nullptr) {
         MESS_print(kDebugHigh, "Unable to open units file: %s\n", name.c_str());
@@ -183,7 +162,7 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
     *offset = 0;
     int found = 0;
     std::string line;
-    while (found == 0 && read_line(file, line)) {
+    while (found == 0 && fget_anyline(file, line)) {
         std::size_t pos = 0;
         const std::string_view w_in = next_word(line, &pos);
         if (w_in.empty() || w_in[0] == '#') continue;
@@ -212,7 +191,7 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
                    std::string(conv).c_str(), static_cast<double>(*scale), static_cast<double>(*offset));
         found = 1;
     }
-    std::fclose(file);
+    FILE_close(file);
     return found;
 }
 

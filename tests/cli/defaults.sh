@@ -1,16 +1,7 @@
 #!/usr/bin/env bash
 # Defaults files read by the real program: the working directory's zeq.cfg,
 # the zeqdefault variable, the -df and -na options and '+' tags of the path.
-set -u
-fail=0
-check() { # description, condition result
-    if [ "$2" -ne 0 ]; then
-        echo "FAIL: $1"
-        fail=1
-    fi
-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib/common.sh"
 unset zeqdefault
 
 purpose="tarnisk: This program contours surface data"

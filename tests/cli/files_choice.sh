@@ -2,16 +2,7 @@
 # The choice of the input file by the real program: the name convention table,
 # the current-time specs, the latest-file search, the prompts and the exit
 # statuses. The region prompt that follows the choice ends the run with 0.
-set -u
-fail=0
-check() { # description, condition result
-    if [ "$2" -ne 0 ]; then
-        echo "FAIL: $1"
-        fail=1
-    fi
-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib/common.sh"
 
 fix="$ZEQ_TEST_DATA/files"
 sfc="$fix/sfc"

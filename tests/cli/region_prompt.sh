@@ -1,16 +1,7 @@
 #!/usr/bin/env bash
 # The region step of the main loop: domains given by resource, the region
 # menu and its listing, batch mode and the exit statuses.
-set -u
-fail=0
-check() { # description, condition result
-    if [ "$2" -ne 0 ]; then
-        echo "FAIL: $1"
-        fail=1
-    fi
-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib/common.sh"
 
 obs="$work/obs.sfc"
 : >"$obs"

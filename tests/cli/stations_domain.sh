@@ -3,16 +3,7 @@
 # station file is found along file_path, through city_file, or (without
 # file_path) in the build's data directory; a station that is not there, or
 # a station database switched off, makes the domain invalid (status 43).
-set -u
-fail=0
-check() { # description, condition result
-    if [ "$2" -ne 0 ]; then
-        echo "FAIL: $1"
-        fail=1
-    fi
-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib/common.sh"
 stations="$ZEQ_BUILD_DIR/data/sao.cty"
 [ -s "$stations" ]
 check "the generated station file $stations exists" $?
@@ -20,7 +11,8 @@ check "the generated station file $stations exists" $?
 obs="$work/obs.sfc"
 : >"$obs"
 mkdir "$work/tables"
-cp "$ZEQ_SOURCE_DIR/data/name_conv" "$work/tables/"
+# The other tables that a run reads along file_path.
+cp "$ZEQ_SOURCE_DIR/data/name_conv" "$ZEQ_SOURCE_DIR/data/variable.lup" "$ZEQ_SOURCE_DIR/data/tarnisk.var" "$work/tables/"
 cp "$stations" "$work/tables/"
 
 "$TARNISK" "$obs" -fp "$work/tables" -pd 'ps,id:KDEN,25,17,1.5' -va temp -me debug >"$work/out" 2>"$work/err" </dev/null

@@ -1,15 +1,6 @@
 #!/usr/bin/env bash
 # The program's entry: help page, message level, front input and exit statuses.
-set -u
-fail=0
-check() { # description, condition result
-    if [ "$2" -ne 0 ]; then
-        echo "FAIL: $1"
-        fail=1
-    fi
-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/lib/common.sh"
 
 # Help: the purpose line, the syntax page with every resource in the
 # program's order, the positional item, status 0.

@@ -1,21 +1,11 @@
 #!/usr/bin/env bash
 # Resources from a loop window named on the defaults search path, with the
 # independent peer tests/support/loop_peer.py standing in for the window.
-set -u
-fail=0
-check() { # description, condition result
-    if [ "$2" -ne 0 ]; then
-        echo "FAIL: $1"
-        fail=1
-    fi
-}
-work=$(mktemp -d)
+. "$(dirname "$0")/lib/common.sh"
 peer_pid=
-cleanup() {
+on_exit() {
     [ -n "$peer_pid" ] && kill "$peer_pid" 2>/dev/null
-    rm -rf "$work"
 }
-trap cleanup EXIT
 
 if ! /usr/bin/python3 -c 'import sysv_ipc' 2>/dev/null; then
     echo "FAIL: the loop peer needs /usr/bin/python3 with sysv_ipc (Debian package python3-sysv-ipc)"

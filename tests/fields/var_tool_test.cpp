@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "plot/plt_labl.h"
 #include "runtime/flag.h"
+#include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
 
@@ -789,6 +792,596 @@ TEST(Tables, ShippedTableCoversTheSystemsQuantities) {
     char buf[10];
     for (int n : numbers)
         EXPECT_STRNE(VAR_abbr(buf, sizeof buf, n), "") << n;
+}
+
+// ---- Specification parser ----------------------------------------------------------
+
+// The list as "name/flag" items; with types, "name/flag/type".
+std::string list_of(bool types = false) {
+    std::string s;
+    for (int i = 0; i < VAR_get_num(); ++i) {
+        if (i > 0) s += ' ';
+        s += std::string(VAR_get_name(i)) + "/" + std::to_string(VAR_get_flag(i));
+        if (types) s += "/" + std::to_string(VAR_get_type(i));
+    }
+    return s;
+}
+
+// Parses as the surface program does (contour lines by default).
+std::string parse(const std::string &spec, bool types = false) {
+    VAR_set_def_type(11);
+    VAR_setup(nullptr, spec.c_str());
+    return list_of(types);
+}
+
+struct SpecCase {
+    const char *spec;
+    const char *list;
+};
+
+void PrintTo(const SpecCase &c, std::ostream *os) {
+    *os << "'" << c.spec << "'";
+}
+
+class SpecStructure : public ::testing::TestWithParam<SpecCase> {};
+
+TEST_P(SpecStructure, EntriesAndNesting) {
+    use_tables();
+    EXPECT_EQ(parse(GetParam().spec), GetParam().list);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parser, SpecStructure,
+    ::testing::Values(
+        // plain variables, functions and their arguments
+        SpecCase{"temp,dewp", "temp/0 dewp/0"}, SpecCase{"sum(temp,dewp)", "sum/2 temp/10 dewp/10"},
+        // a vector-valued function gets a companion before its arguments
+        SpecCase{"grad(hght)", "grad/2 grad/8 hght/10"},
+        SpecCase{"sum(grad(hght),temp)", "sum/2 grad/12 grad/18 hght/20 temp/10"},
+        // groups and vectors
+        SpecCase{"wnd{temp,dewp}", "wnd/5 temp/1 dewp/1"}, SpecCase{"uv<u,v>", "uv/6 u/1 v/1"},
+        SpecCase{"a{b{c}}", "a/5 b/5 c/2"}, SpecCase{"sum(a,uv<u,v>)", "sum/2 a/10 uv/16 u/11 v/11"},
+        // control items keep flag 4 at any depth
+        SpecCase{"map,temp", "map/4 temp/0"}, SpecCase{"sum(PLOT,a)", "sum/2 plot/4 a/10"},
+        // text after a closing bracket is an item of its own; a bracket
+        // without a name before it is passed over
+        SpecCase{"sum(a,b)c,d", "sum/2 a/10 b/10 c/0 d/0"}, SpecCase{"(a,b),c", "c/0"},
+        SpecCase{"temp,,dewp,", "temp/0 dewp/0"},
+        // escapes make brackets and commas ordinary text
+        SpecCase{"a\\,b", "a,b/0"}, SpecCase{"sum\\(a,b)", "sum(a/0 b)/0"},
+        SpecCase{"ensmean\\[]temp", "ensmean[]temp/0"},
+        // unescaped, the bracket starts a patch and the name splits in two
+        SpecCase{"ens[-1]temp", "ens/0 temp/0"},
+        // unmatched brackets end the text after the headers made so far; an
+        // enclosing text goes on after its own closing bracket
+        SpecCase{"sum(a,b", "sum/2"}, SpecCase{"grad(hght", "grad/2 grad/8"}, SpecCase{"x<a,b", "x/6"},
+        SpecCase{"a,w{b,c", "a/0 w/5"}, SpecCase{"a[F,b", "a/0"},
+        SpecCase{"sum(a,w{b,c),d", "sum/2 a/10 w/15 d/0"},
+        // an item without a name makes no entry
+        SpecCase{":F,temp", "temp/0"}));
+
+TEST(Parser, FlagsTypesAndInheritance) {
+    use_tables();
+    EXPECT_EQ(parse("grad(hght)", true), "grad/2/11 grad/8/11 hght/10/10");
+    EXPECT_EQ(parse("map,temp:F:value", true), "map/4/6 temp/0/2");
+    parse("ensmean\\[]temp");
+    EXPECT_EQ(VAR_get_var(0)->var[0], 19000011);
+    // the companion is a copy of its header
+    parse("12:500mb:grad:F:cf:lw=2(hght)");
+    const VAR_data *h = VAR_get_var(0);
+    const VAR_data *c = VAR_get_var(1);
+    EXPECT_EQ(c->time, 12);
+    EXPECT_EQ(c->level, 500);
+    EXPECT_STREQ(c->units, "F");
+    EXPECT_EQ(c->type, h->type);
+    EXPECT_STREQ(c->format, "lw=2");
+    // the header's time and level reach its arguments
+    const VAR_data *a = VAR_get_var(2);
+    EXPECT_EQ(a->time, 12);
+    EXPECT_EQ(a->tstat, 2);
+    EXPECT_EQ(a->ltype, 100);
+    EXPECT_EQ(a->level, 500);
+    EXPECT_EQ(a->var[0], 7);
+}
+
+TEST(Parser, ItemWithoutANameLeavesNothingBehind) {
+    use_tables();
+    EXPECT_EQ(parse("12:500mb::F,temp"), "temp/0");
+    EXPECT_EQ(VAR_get_time(0), 0);
+    EXPECT_EQ(VAR_get_var(0)->level, MISSING);
+    EXPECT_STREQ(VAR_get_units(0), "");
+}
+
+TEST(Parser, TimeLevelUnitsTypeAndOptions) {
+    use_tables();
+    FLAG_set(6, 6); // default time
+    parse("12:500mb:temp,temp:F,dewp:C:cf:lw=2:lc=3");
+    ASSERT_EQ(VAR_get_num(), 3);
+    const VAR_data *a = VAR_get_var(0);
+    EXPECT_EQ(a->time, 12);
+    EXPECT_EQ(a->tstat, 2);
+    EXPECT_EQ(a->ltype, 100);
+    EXPECT_EQ(a->level, 500);
+    EXPECT_EQ(a->lstat, 2);
+    EXPECT_EQ(a->var[0], 11);
+    // two fields are never a time and level
+    const VAR_data *b = VAR_get_var(1);
+    EXPECT_STREQ(b->units, "F");
+    EXPECT_EQ(b->time, 6);
+    EXPECT_EQ(b->tstat, 1);
+    const VAR_data *d = VAR_get_var(2);
+    EXPECT_STREQ(d->units, "C");
+    EXPECT_EQ(d->type, 15);
+    EXPECT_STREQ(d->format, "lw=2:lc=3");
+    EXPECT_EQ(d->var[0], 17);
+    // a leading '+' decodes the name without a definition look-up
+    parse("+temp");
+    EXPECT_STREQ(VAR_get_name(0), "temp");
+    EXPECT_EQ(VAR_get_var(0)->var[0], 11);
+    // a control item takes a type word and options, no units
+    parse("Frame:cont:abc");
+    EXPECT_STREQ(VAR_get_name(0), "frame");
+    EXPECT_EQ(VAR_get_type(0), 11);
+    EXPECT_STREQ(VAR_get_units(0), "");
+    EXPECT_STREQ(VAR_get_format(0), "abc");
+}
+
+TEST(Parser, Patches) {
+    use_tables();
+    parse("sum(a,b)[F:cont:lw=2],c[C:cf]");
+    EXPECT_STREQ(VAR_get_units(0), "F");
+    EXPECT_EQ(VAR_get_type(0), 11);
+    EXPECT_STREQ(VAR_get_format(0), "lw=2");
+    EXPECT_STREQ(VAR_get_units(3), "C");
+    EXPECT_EQ(VAR_get_type(3), 15);
+    // inside a function's arguments a patch does nothing
+    parse("sum(a[F:cf],b)");
+    EXPECT_STREQ(VAR_get_units(1), "");
+    EXPECT_EQ(list_of(), "sum/2 a/10 b/10");
+    // a control item's patch has no units field
+    parse("map[cont:x]");
+    EXPECT_STREQ(VAR_get_units(0), "");
+    EXPECT_EQ(VAR_get_type(0), 11);
+    EXPECT_STREQ(VAR_get_format(0), "x");
+    // escapes are removed from the patch text
+    parse("a[m\\]s]");
+    EXPECT_STREQ(VAR_get_units(0), "m]s");
+    // a patch with no entry before it goes nowhere
+    EXPECT_EQ(parse("[F],temp"), "temp/0");
+    EXPECT_STREQ(VAR_get_units(0), "");
+    // with the plot type forced, a patch's type word is consumed but ignored,
+    // while a type field of the item itself counts
+    FLAG_set(11, 12);
+    parse("temp[F:cf:x],dewp:F:cf");
+    EXPECT_EQ(VAR_get_type(0), 12);
+    EXPECT_STREQ(VAR_get_format(0), "x");
+    EXPECT_EQ(VAR_get_type(1), 15);
+    FLAG_set(11, 99);
+    parse("temp[F:cf]");
+    EXPECT_EQ(VAR_get_type(0), 15);
+}
+
+TEST(Parser, SetupResultAndTrace) {
+    const auto r = zeqtest::run_child([] {
+        use_tables();
+        MESS_set_str("+debugc");
+        VAR_set_def_type(11);
+        int bad = 0;
+        if (VAR_setup(nullptr, "grad(hght)") != 1) bad |= 1;
+        if (VAR_setup(nullptr, "") != 0 || VAR_get_num() != 0) bad |= 2;
+        if (VAR_setup(nullptr, "sum(a,b") != 1) bad |= 4;
+        return bad;
+    });
+    EXPECT_EQ(r.status, 0);
+    for (const char *line :
+         {"VAR_process: 0|0|grad(hght)|\n", "VECT FUNC: grad\n", "Function grad ( hght )\n",
+          "VAR_process: 2|1|hght|\n", "Variable hght\n", "Var: 0 -- V: grad ", "Var: 2 -- V: hght ",
+          "Unable to determine variables\n", "Unmatched ()\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+// ---- Definitions ----------------------------------------------------------------------
+
+// A definition file in a temporary directory along file_path.
+struct DefFile {
+    zeqtest::TempDir dir;
+    explicit DefFile(const std::string &text) {
+        zeqtest::write_file(dir.file("test.var"), text);
+        RES_put("file_path", dir.path().c_str());
+        zeqtest::write_file(dir.file("variable.lup"),
+                            zeqtest::read_file(std::string(kDataDir) + "/variable.lup"));
+    }
+};
+
+TEST(Definitions, NamesExpandIntoTheirDefinitions) {
+    DefFile f("temp   Temperature 1 temp:F\n"
+              "two    Two         1 temp:K,dewp\n"
+              "grp    Group       1 g{rhum,\\\n"
+              "                      mrat}\n"
+              "tcf    Filled      1 temp:F:cf\n"
+              "Loop   Self        1 tcf\n");
+    EXPECT_EQ(VAR_open_file("test.var"), 1);
+    // a definition repeating its own name decodes it directly
+    EXPECT_EQ(parse("temp"), "temp/0");
+    EXPECT_STREQ(VAR_get_units(0), "F");
+    EXPECT_EQ(VAR_get_var(0)->var[0], 11);
+    // the first item fills the named entry, the others follow; the item's own
+    // fields then apply to that first entry
+    EXPECT_EQ(parse("two:C,rhum"), "temp/0 dewp/0 rhum/0");
+    EXPECT_STREQ(VAR_get_units(0), "C");
+    // a definition continued on the next line, expanded inside a function
+    EXPECT_EQ(parse("sum(grp)"), "sum/2 g/15 rhum/11 mrat/11");
+    // definitions inherit the time and level of the entry they expand
+    parse("12:700mb:two");
+    EXPECT_EQ(VAR_get_var(1)->time, 12);
+    EXPECT_EQ(VAR_get_var(1)->level, 700);
+    // names are matched with exact case; the '+' form bypasses the file
+    parse("Temp,+temp");
+    EXPECT_STREQ(VAR_get_units(0), "");
+    EXPECT_STREQ(VAR_get_units(1), "");
+    // a chain of definitions
+    parse("Loop");
+    EXPECT_STREQ(VAR_get_name(0), "temp");
+    EXPECT_EQ(VAR_get_type(0), 15);
+    // "fi:" names the file in the specification itself
+    DefFile other("temp Other 1 temp:mb\n");
+    EXPECT_EQ(parse("fi:test.var:temp"), "temp/0");
+    EXPECT_STREQ(VAR_get_units(0), "mb");
+    char def[8];
+    EXPECT_EQ(VAR_lookup("temp", def, sizeof def), 1);
+    EXPECT_STREQ(def, "temp:mb");
+    EXPECT_EQ(VAR_lookup("two", def, sizeof def), 0);
+    EXPECT_EQ(VAR_lookup("", def, sizeof def), 0);
+}
+
+// ---- Limits of the list, the inheritance stack and the texts --------------------------
+
+std::string items(const char *prefix, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += (i ? "," : "") + std::string(prefix) + std::to_string(i);
+    return s;
+}
+
+// Every entry beyond the count is reset.
+bool rest_is_reset() {
+    for (int i = VAR_get_num(); i < VAR_MAX; ++i)
+        if (VAR_get_name(i)[0] != '\0' || VAR_get_flag(i) != 0 || VAR_get_type(i) != MISSING) return false;
+    return true;
+}
+
+// The listing of `n` plain top-level entries named prefix0, prefix1, ...
+std::string plain_list(const char *prefix, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += (i ? " " : "") + std::string(prefix) + std::to_string(i) + "/0";
+    return s;
+}
+
+TEST(ParserLimits, EntriesBeyondTheListStopTheParse) {
+    const auto r = zeqtest::run_child([] {
+        MESS_set_str("+debugc");
+        int bad = 0;
+        if (parse(items("v", 60)) != plain_list("v", 60)) bad |= 1;
+        // the 61st entry stops the parse; the 60 before it stay
+        if (VAR_setup(nullptr, items("v", 70).c_str()) != 1 || list_of() != plain_list("v", 60)) bad |= 2;
+        // a function that does not fit is dropped whole, arguments and all
+        if (parse("temp,sum(" + items("a", 59) + "),dewp") != "temp/0") bad |= 4;
+        if (!rest_is_reset()) bad |= 8;
+        // a vector-valued function needs its companion
+        if (parse(items("v", 57) + ",grad(hght)") != plain_list("v", 57) + " grad/2 grad/8 hght/10")
+            bad |= 16;
+        if (parse(items("v", 58) + ",grad(hght)") != plain_list("v", 58)) bad |= 32;
+        if (parse(items("v", 59) + ",grad(hght)") != plain_list("v", 59)) bad |= 64;
+        if (!rest_is_reset()) bad |= 128;
+        return bad;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("VAR_process: more than 60 entries\n"), std::string::npos);
+    EXPECT_NE(r.out.find("VAR_process: list ends after 60 entries\n"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(ParserLimits, NestingDeeperThanTheStackStops) {
+    auto nested = [](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += "f" + std::to_string(i) + "(";
+        s += "a";
+        return s + std::string(static_cast<std::size_t>(n), ')');
+    };
+    EXPECT_EQ(VAR_setup(nullptr, nested(9).c_str()), 1);
+    EXPECT_EQ(VAR_get_num(), 10);
+    EXPECT_EQ(VAR_get_flag(8), 82);
+    EXPECT_EQ(VAR_get_flag(9), 90);
+    EXPECT_EQ(VAR_setup(nullptr, ("temp," + nested(10)).c_str()), 1);
+    EXPECT_EQ(list_of(), "temp/0");
+    EXPECT_TRUE(rest_is_reset());
+    EXPECT_EQ(VAR_setup(nullptr, nested(10).c_str()), 0);
+    // decoders outside the parse take their defaults from the flag slots again
+    int time = 0;
+    EXPECT_EQ(VAR_dec_time("", &time), 2);
+}
+
+TEST(ParserLimits, DefinitionsThatExpandEachOtherStop) {
+    const auto r = zeqtest::run_child([] {
+        DefFile f("a A 1 b:F\n"
+                  "b B 1 a\n"
+                  "x X 1 y,x\n"
+                  "s S 1 sum(s)\n"
+                  "c C 1 c(temp)\n");
+        VAR_open_file("test.var");
+        MESS_set_str("+debugc");
+        int bad = 0;
+        if (parse("temp,a,dewp") != "temp/0") bad |= 1;
+        if (parse("x") != "") bad |= 2;
+        if (VAR_setup(nullptr, "x,temp") != 0) bad |= 4;
+        if (parse("temp,s") != "temp/0") bad |= 32;
+        // a header is never looked up, so a definition may use its own name there
+        if (parse("c") != "c/2 temp/10") bad |= 8;
+        if (!rest_is_reset()) bad |= 16;
+        return bad;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("VAR_process_var: definitions nested deeper than 10\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(ParserLimits, TextLimits) {
+    const std::string item49 = "temp:F:cont:" + std::string(37, 'x');
+    std::string inside = item49;
+    for (int i = 1; i < 10; ++i)
+        inside += "," + item49;
+    ASSERT_EQ(inside.size(), 499u);
+    std::string def = item49;
+    for (int i = 1; i < 20; ++i)
+        def += "," + item49;
+    ASSERT_EQ(def.size(), 999u);
+    DefFile f("big Big 1 " + def + "\nbigger Bigger 1 " + def + ",\n");
+    VAR_open_file("test.var");
+
+    EXPECT_EQ(VAR_setup(nullptr, item49.c_str()), 1);
+    EXPECT_EQ(std::string(VAR_get_format(0)), std::string(37, 'x'));
+    EXPECT_EQ(VAR_setup(nullptr, (item49 + "x").c_str()), 0);
+    auto repeat = [](const std::string &item, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += " " + item;
+        return s;
+    };
+    EXPECT_EQ(parse("dewp,sum(" + inside + ")"), "dewp/0 sum/2" + repeat("temp/10", 10));
+    EXPECT_EQ(parse("dewp,sum(" + inside + ",)"), "dewp/0");
+    EXPECT_EQ(parse("big"), repeat("temp/0", 20).substr(1));
+    EXPECT_EQ(parse("dewp,bigger"), "dewp/0");
+    // a patch's options are cut to the format's size
+    parse("temp[F:cont:" + std::string(200, 'o') + "]");
+    EXPECT_EQ(std::string(VAR_get_format(0)), std::string(100, 'o'));
+}
+
+// ---- Definition file and variable menu ------------------------------------------------
+
+struct DisplayCase {
+    const char *pattern;
+    const char *text;
+    int result;
+};
+
+TEST(MenuDisplay, Patterns) {
+    const DisplayCase cases[] = {
+        {"eta", "eta", 1},
+        {"eta", "etax", 0},
+        {"eta", "et", 0},
+        {"eta|ngm", "ngm", 1},
+        {"eta|ngm", "etax", 0},
+        {"~eta", "ngm", 1},
+        {"~eta", "eta", 0},
+        {"~eta", "", 0},
+        {"eta", "", 0},
+        {"", "eta", 0},
+        {"e*", "eta", 1},
+        {"e*", "e", 1},
+        {"e*", "ngm", 0},
+        {"*a", "eta", 1},
+        {"e*a", "eta", 1},
+        {"[5-8]00mb", "500mb", 1},
+        {"[5-8]00mb", "800mb", 1},
+        {"[5-8]00mb", "900mb", 0},
+        {"[-x]1", "-1", 1},
+        {"[x-]1", "-1", 1},
+        {"[abc]", "b", 1},
+        {"?t.", "eta", 1},
+        {"?t.", "etaa", 0},
+        {"ETA", "eta", 0},
+        {"ngm|~eta", "eta", 0},
+        {"ngm|~eta", "avn", 1},
+        {"e~ta", "eta", 1},
+    };
+    for (const DisplayCase &c : cases)
+        EXPECT_EQ(VAR_menu_display(c.pattern, c.text), c.result) << c.pattern << " / " << c.text;
+    EXPECT_EQ(VAR_menu_display(nullptr, "eta"), 0);
+    EXPECT_EQ(VAR_menu_display("eta", nullptr), 0);
+}
+
+// Runs the variable menu in a child with `answers` on standard input; the
+// child's status is the menu result + 100, and the answer follows "ANSWER:".
+zeqtest::ChildResult run_menu(
+    const std::string &file, const std::string &answers, const std::function<void()> &setup = [] {}) {
+    return zeqtest::run_child(
+        [&] {
+            DefFile f(file);
+            setup();
+            VAR_open_file("test.var");
+            VAR_read_menu();
+            char answer[20] = "";
+            const int r = VAR_menu("Variables", "Pick: ", answer, 3);
+            std::printf("ANSWER:%s\n", answer);
+            return r + 100;
+        },
+        {answers});
+}
+
+TEST(VariableMenu, OffersTheLinesWhoseConditionHolds) {
+    const std::string file = "temp  Temperature 1 temp:F\n"
+                             "hidden Hidden    0 temp\n"
+                             "dewp  Dew_point  mo=eta&ft=12 dewp\n"
+                             "rhum  Humidity   mo=ngm,le=[5-8]00mb rhum\n"
+                             "odd   Odd        xx=1 temp\n"
+                             "toolongab Long   1 temp\n"
+                             "\n"
+                             "mrat  Mixing     1 mrat:g/kg\n";
+    auto shown = [](const zeqtest::ChildResult &r) {
+        std::string names;
+        for (const char *n : {"Temperature", "Hidden", "Dew point", "Humidity", "Odd", "Long", "Mixing"})
+            if (r.out.find(n) != std::string::npos) names += std::string(n) + ";";
+        return names;
+    };
+    auto r = run_menu(file, "2\n");
+    EXPECT_EQ(shown(r), "Temperature;Mixing;");
+    EXPECT_EQ(r.status, 101);
+    EXPECT_NE(r.out.find("ANSWER:mrat\n"), std::string::npos);
+    r = run_menu(file, "2\n", [] {
+        VAR_set_model_str("eta");
+        VAR_set_time_str("12");
+        VAR_set_level_str("700mb");
+    });
+    EXPECT_EQ(shown(r), "Temperature;Dew point;Humidity;Mixing;");
+    EXPECT_NE(r.out.find("ANSWER:dewp\n"), std::string::npos);
+    r = run_menu(file, "2\n", [] {
+        VAR_set_model_str("eta");
+        VAR_set_time_str("6");
+    });
+    EXPECT_EQ(shown(r), "Temperature;Mixing;");
+    // return, exit and free text
+    EXPECT_EQ(run_menu(file, "0\n").status, 100);
+    EXPECT_EQ(run_menu(file, "back\n").status, 100);
+    EXPECT_EQ(run_menu(file, "-1\n").status, 99);
+    r = run_menu(file, "sum(a,b)\n");
+    EXPECT_EQ(r.status, (100 - 9999) & 0xFF);
+    EXPECT_NE(r.out.find("ANSWER:sum(a,b)\n"), std::string::npos);
+}
+
+TEST(VariableMenu, ListAsksAgain) {
+    const auto r = run_menu("dewp Dew_point 1 dewp\ntemp Temperature 0 temp\n", "LIST\n1\n");
+    EXPECT_EQ(r.status, 101);
+    const std::size_t listing = r.out.find(" Abbr    Description\n"
+                                           "dewp     Dew_point                                         \n"
+                                           "temp     Temperature                                       \n");
+    ASSERT_NE(listing, std::string::npos) << r.out;
+    // the menu shows the description with blanks, and again after the listing
+    EXPECT_NE(r.out.find("  1: Dew point"), std::string::npos);
+    EXPECT_NE(r.out.find("  1: Dew point", listing), std::string::npos);
+}
+
+TEST(VariableMenu, HoldsFortyNineRows) {
+    std::string file;
+    for (int i = 1; i <= 60; ++i)
+        file += "v" + std::to_string(i) + " Var_" + std::to_string(i) + " 1 temp\n";
+    auto r = run_menu(file, "49\n");
+    EXPECT_EQ(r.status, 101);
+    EXPECT_NE(r.out.find("ANSWER:v49\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("Var 50"), std::string::npos);
+    r = run_menu(file, "50\n");
+    EXPECT_EQ(r.status, (100 - 9999) & 0xFF);
+}
+
+TEST(VariableMenu, BatchTakesTheFirstVariable) {
+    auto batch = [] { FLAG_set_batch(1); };
+    auto r = run_menu("a A 0 temp\nb B 1 dewp\n", "", batch);
+    EXPECT_EQ(r.status, 101);
+    EXPECT_NE(r.out.find("ANSWER:b\n"), std::string::npos);
+    r = run_menu("a A 0 temp\n", "", batch);
+    EXPECT_EQ(r.status, 101);
+    EXPECT_NE(r.out.find("ANSWER:def\n"), std::string::npos);
+}
+
+TEST(DefinitionFile, OpeningAndSearching) {
+    zeqtest::TempDir empty;
+    const auto r = zeqtest::run_child([&] {
+        int bad = 0;
+        // without file_path a file missing here comes from the data directory
+        if (chdir(empty.path().c_str()) != 0) return 99;
+        if (VAR_open_file("tarnisk.var") != 1) bad |= 1;
+        char name[12];
+        if (VAR_search_name_file("TEMP", name, sizeof name) != 1 || std::string(name) != "Temperature")
+            bad |= 2;
+        if (VAR_search_name_file("tempf", name, 8) != 1 || std::string(name) != "Tempera") bad |= 4;
+        if (VAR_search_name_file("nosuch", name, sizeof name) != 0) bad |= 8;
+        // along file_path only that directory counts
+        RES_put("file_path", empty.path().c_str());
+        if (VAR_open_file("tarnisk.var") != 0) bad |= 16;
+        if (VAR_search_name_file("temp", name, sizeof name) != 0) bad |= 32;
+        if (VAR_read_menu() != 0 || VAR_print_file() != -1) bad |= 64;
+        // a stream that cannot be read again from its start is refused
+        if (VAR_open_file("-") != 0) bad |= 128;
+        return bad;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("VAR_open_file: Unable to open var file: " + empty.path() + "/tarnisk.var\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("VAR_open_file: Unable to open var file: -\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(DefinitionFile, MenuWithoutAFileHoldsOnlyItsReturnRow) {
+    const auto r = zeqtest::run_child(
+        [] {
+            DefFile f("temp Temperature 1 temp\n");
+            VAR_open_file("test.var");
+            VAR_read_menu();
+            VAR_open_file("missing.var");
+            VAR_read_menu();
+            char answer[20] = "";
+            return VAR_menu("Variables", "Pick: ", answer, 3) + 100;
+        },
+        {"1\n"});
+    EXPECT_EQ(r.status, (100 - 9999) & 0xFF);
+    EXPECT_EQ(r.out.find("Temperature"), std::string::npos);
+}
+
+// Every line of the shipped definition file is offered and parses into a
+// list whose first entry names a quantity of the parameter table or a
+// function, group or vector.
+TEST(DefinitionFile, ShippedFileParses) {
+    use_tables();
+    RES_put("file_path", nullptr);
+    ASSERT_EQ(VAR_open_file(std::string(kDataDir).append("/tarnisk.var").c_str()), 1);
+    FILE *f = std::fopen((std::string(kDataDir) + "/tarnisk.var").c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    char line[200];
+    int lines = 0;
+    while (std::fgets(line, sizeof line, f)) {
+        char abbr[20];
+        if (line[0] == ' ' || std::sscanf(line, "%19s", abbr) != 1) continue;
+        ++lines;
+        SCOPED_TRACE(abbr);
+        char desc[40];
+        EXPECT_EQ(VAR_search_name_file(abbr, desc, sizeof desc), 1);
+        EXPECT_LE(std::strlen(abbr), 8u);
+        EXPECT_EQ(VAR_setup(nullptr, abbr), 1);
+        for (int i = 0; i < VAR_get_num(); ++i) {
+            const VAR_data *v = VAR_get_var(i);
+            const int kind = v->flag % 10;
+            if (kind == 0 || kind == 1) {
+                EXPECT_GT(v->var[0], 0) << v->name;
+            }
+            EXPECT_NE(v->type, MISSING) << v->name;
+        }
+    }
+    fclose(f);
+    EXPECT_GE(lines, 20);
+    const auto r = zeqtest::run_child(
+        [] {
+            use_tables();
+            VAR_open_file(ZEQ_SOURCE_DIR "/data/tarnisk.var");
+            VAR_read_menu();
+            char answer[20] = "";
+            VAR_menu("Variables", "Pick: ", answer, 3);
+            return 0;
+        },
+        {"0\n"});
+    EXPECT_NE(r.out.find("  1: Temperature"), std::string::npos) << r.out;
 }
 
 } // namespace

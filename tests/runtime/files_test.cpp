@@ -215,6 +215,28 @@ TEST(FilePaths, HomeDirectoryIsExpandedByTheTests) {
     EXPECT_EQ(FILE_is_dir(dir.file("m/n").c_str()), 1);
 }
 
+TEST(FilePaths, TablesAreFoundAlongFilePathElseInTheDataDirectories) {
+    TempDir dir;
+    write_file(dir.file("zeq.reg"), "x\n");
+    auto r = zeqtest::run_child([&] {
+        if (chdir(dir.path().c_str()) != 0) return 99;
+        // In the working directory, the table there serves; missing there,
+        // the shipped one and then the generated one.
+        std::printf("[%s]", FILE_table_path("zeq.reg").c_str());
+        std::printf("[%s]", FILE_table_path("units.lup").c_str());
+        std::printf("[%s]", FILE_table_path("sao.cty").c_str());
+        std::printf("[%s]", FILE_table_path("no_such.lup").c_str());
+        std::printf("[%s]", FILE_table_path("./units.lup").c_str());
+        // With file_path, only that directory.
+        RES_put("file_path", "/elsewhere");
+        std::printf("[%s]\n", FILE_table_path("units.lup").c_str());
+        return 0;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "[zeq.reg][" ZEQ_DATA_DIR "/units.lup][" ZEQ_BUILD_DATA_DIR
+                     "/sao.cty][no_such.lup][./units.lup][/elsewhere/units.lup]\n");
+}
+
 TEST(FileMakeDir, MakesTheMissingDirectories) {
     TempDir dir;
     std::string name = dir.file("out/x/y.gif");

@@ -177,6 +177,17 @@ TEST(LineReader, WidthBelowOneReadsNothing) {
     EXPECT_EQ(std::getc(s.get()), 'a');
 }
 
+TEST(LineReader, AnyLengthLines) {
+    const std::string longline(5000, 'x');
+    Stream s("ab\n\n" + longline + "\nlast");
+    std::string line;
+    std::vector<std::string> got;
+    while (fget_anyline(s.get(), line))
+        got.push_back(line);
+    EXPECT_EQ(got, (std::vector<std::string>{"ab", "", longline, "last"}));
+    EXPECT_FALSE(fget_anyline(nullptr, line));
+}
+
 TEST(Fskipline, SkipsTheRestOfTheLine) {
     Stream s("first line\nsecond\nthird");
     char buf[161];
