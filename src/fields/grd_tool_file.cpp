@@ -303,9 +303,8 @@ int GRD_in_file() {
     VAR_set_model_str(model);
 
     if (model_file != nullptr) FILE_close(model_file);
-    char name[FILE_NAME_SIZE];
-    FILE_add_path(RES_get("file_path"), "model.lup", name, sizeof name);
-    model_file = FILE_is_stdio(name) ? nullptr : FILE_open(name, "r");
+    const std::string table = FILE_table_path("model.lup");
+    model_file = FILE_open(table.c_str(), "r");
     if (model_file != nullptr) {
         // The first word that is not a comment names the default model.
         char word[32];

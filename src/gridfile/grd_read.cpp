@@ -29,9 +29,8 @@ constexpr const char *DEF_FORMAT = "%14.8e";
 
 // What the table keeps for each slot besides its record.
 struct SlotState {
-    std::string name;     // the file's name, for messages
-    bool seekable = true; // false for the standard streams and pipes
-    bool writing = false;
+    std::string name;           // the file's name, for messages
+    bool seekable = true;       // false for the standard streams and pipes
     long cur_pos = 0;           // start of the grid last read
     long new_pos = -1;          // just past the grid last read; -1 unknown
     bool label_pending = false; // an unseekable stream whose first label GRD_getinfo took
@@ -436,7 +435,10 @@ int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
         s.label_pending = false;
     } else {
         if (!read_line(f, label)) return read_failed(grd);
-        if (is_magic(label) && !read_line(f, label)) return read_failed(grd);
+        if (is_magic(label)) {
+            if (g->type == 4) g->itype = label.size() > 8 && label[8] == 'B' ? 3 : 0;
+            if (!read_line(f, label)) return read_failed(grd);
+        }
     }
     std::string line;
     if (!read_line(f, line)) return read_failed(grd);
@@ -719,7 +721,6 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
     SlotState &s = state[std::size_t(slot)];
     s = SlotState{};
     s.name = name;
-    s.writing = f_access == 1;
     s.seekable = f != stdin && f != stdout && name[0] != '|' && std::ftell(f) >= 0;
     return slot;
 }

@@ -11,9 +11,11 @@
 // netCDF, GRIB and GRID-code files are recognised but cannot be opened yet:
 // GRD_open says so, naming the file and its type, and fails.
 //
-// Native records are read in sequence; asking again for the number just read
-// reads the same grid again, asking for an earlier one rewinds. Each slot
-// keeps its own read positions.
+// Native records are read in sequence: reading goes on from the grid last
+// read, passing over the records before the number asked for; asking again
+// for the number just read reads the same grid again, asking for an earlier
+// one rewinds. Standard input and pipes can only read on. Each slot keeps its
+// own read positions.
 #pragma once
 
 #include <cstdio>

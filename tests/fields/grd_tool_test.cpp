@@ -1322,7 +1322,8 @@ TEST(GridFileChoice, ModelMosaicFromTheModelTable) {
     write_file(dir.file("model.lup"), "# models\n"
                                       "ngm 1x1 grib_ngm\n"
                                       "other 3x1 x,y,z\n"
-                                      "eta 2x2 a,b#104,c,d\n");
+                                      "eta 2x2 a,b#104,c,d\n"
+                                      "long 1x1 a_name_of_25_characters\n");
     auto r = run_child([&] {
         RES_put("file_path", dir.path().c_str());
         RES_put("model", "ETA");
@@ -1337,6 +1338,16 @@ TEST(GridFileChoice, ModelMosaicFromTheModelTable) {
         return 0;
     });
     EXPECT_EQ(r.out, "4 2x2 a|0,0,a,-9999 1,0,b,104 0,1,c,-9999 1,1,d,-9999 |ETA|#2\n") << r.err;
+    // Piece names are cut to their 19 characters, with a warning.
+    r = run_child([&] {
+        RES_put("file_path", dir.path().c_str());
+        RES_put("model", "long");
+        GRD_in_file();
+        std::printf("%s\n", grd_int::GRD_get_mosaic().grid_spec[0].name);
+        return 0;
+    });
+    EXPECT_EQ(r.out, "a_name_of_25_charac\n");
+    EXPECT_NE(r.err.find("GRD_in_file: Piece name too long: a_name_of_25_characters"), std::string::npos);
 }
 
 TEST(GridFileChoice, ShippedModelTable) {

@@ -542,6 +542,23 @@ TEST(NativeFiles, StandardInputIsReadInSequence) {
         },
         in);
     EXPECT_EQ(r.status, 0) << r.err;
+
+    // A command's output reads the same way, the second grid without the first.
+    const std::string cmd = "|cat '" + name + "'";
+    int type = 0;
+    const int fd = GRD_open(cmd.c_str(), 0, &type);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(type, 2);
+    GRD_info info{};
+    GRD_getinfo(fd, &info);
+    Read g;
+    int num = 1;
+    ASSERT_EQ(GRD_read(fd, &g.r, 0, &num), 0);
+    EXPECT_EQ(num, 1);
+    expect_same_values(g.r, b.v);
+    num = 0;
+    EXPECT_EQ(GRD_read(fd, &g.r, 0, &num), -1) << "no way back, and nothing after";
+    EXPECT_EQ(GRD_close(fd), 0);
 }
 
 // ---- Native files: the forms a reader meets ----------------------------------------
