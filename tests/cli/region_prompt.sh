@@ -65,6 +65,8 @@ grep -q '^\*\*\*\*\*\*\*\* PARSING DOMAIN: 7 lamb,40,-98,31,21,0.8,0.8$' "$work/
 check "-re cp found in the region file" $?
 ! grep -q "Enter the" "$work/out"
 check "-re cp -va temp asks nothing" $?
+[ "$(grep -c '^SFC_plot: 1 variables$' "$work/out")" -eq 1 ]
+check "-re cp -va temp reaches the plot call once" $?
 
 # Five unusable answers end the program with status 43.
 printf 'foo\nbar\nlist\nxx,1,2\nbaz\nne\n' | "$TARNISK" "$obs" -fp "$work/regions" >"$work/out" 2>"$work/err"
@@ -77,6 +79,8 @@ check "four invalid answers warned" $?
 check "batch status 0" $?
 [ "$(grep -c '^\*\*\*\*\*\*\*\* PARSING DOMAIN: 1 ne$' "$work/out")" -eq 1 ]
 check "batch decodes the first region once" $?
+[ "$(grep -c '^SFC_plot: ' "$work/out")" -eq 1 ]
+check "batch plots once" $?
 "$TARNISK" "$obs" -ba -fp "$work/empty" >"$work/out" 2>"$work/err" </dev/null
 check "batch without regions status 43" $(($? != 43))
 grep -qx "DOM_prompt_region: No region for the batch run" "$work/err"
