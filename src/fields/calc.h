@@ -166,3 +166,57 @@ float GRD_get_math_val(int ind, float **ptr, const float *values);
 // The number of list entries after index 0 before the end of the list;
 // GRD_MATH_LIST when the list has no end within its size.
 int GRD_find_num_data(GRD_report **grids, const float *values);
+
+// ---- Grid calculator commands over grid files -----------------------------------
+//
+// A command is a list of words. Inputs come first, then "=", then the output
+// name (a name convention or file name; "-" or absent writes to standard
+// output), INFO ("-" keeps the description label, "v=ABBR" gives the result
+// the parameter number of ABBR, the file-name key v and a rebuilt label, any
+// other text becomes the label) and DATIM (a new date label unless "-").
+//
+//   A add|sub|mul|div|mod B = OUT INFO DATIM   A or B a file or a literal
+//                                              "#N" ("#cor": the Coriolis
+//                                              parameter)
+//   piece NXxNY F1 .. Fn = OUT ...             a mosaic of n = NX*NY pieces,
+//                                              row by row from the north-west
+//   unit F UNITS = OUT ...                     F converted to UNITS
+//   remap F DOMAIN = OUT ...                   F resampled onto a domain text
+//   cutoff F lower|higher CUT NVAL = OUT ...   NVAL below / above CUT
+//   info|domain|max|min|maxmin|avg|avgnum F =  prints the description, the
+//                                              domain or statistics
+//   val F LOC ...                              prints the value at each
+//                                              location: "id STATION",
+//                                              "id=STATION", "ll LAT,LON",
+//                                              "ll=LAT,LON" or grid X,Y
+//   loc F LOC                                  prints grid coordinates of a
+//                                              place, or the latitude and
+//                                              longitude of grid X,Y
+//   max|min|sum|avg F1 F2 .. = OUT ...         point by point over the files
+//   FUNC F [OPERAND ..] = OUT ...              a calculator function of F and
+//                                              at most three more operands
+//
+// A file word is resolved through the name conventions (and the resource
+// current when it exists); a suffix after '+' is a grid spec of the file.
+// The command uses grid slots 0 (the first input or the result), 1 and 2 to
+// 4 of the grid table, which keep what it read or computed afterwards.
+// Operand grids must share their domain (pieces their size); the command
+// refuses others with a message naming both files.
+
+// Runs one command of num words; 1 when carried out and its output written,
+// 0 when it cannot be: too few words, an input that cannot be read, a bad
+// domain, location or number, grids that do not match, a function that
+// fails or an output that cannot be written.
+int GRD_math_command(int num, const char *const *cmd);
+
+// Combines slot 0 (the first file, already read) point by point with each
+// file of `files` up to "=" or num words, read in turn into slot 1: str
+// (the part before '-') max, min, sum or avg; a point missing in either grid
+// becomes missing; avg divides by the number of grids read. Files that cannot
+// be read are skipped. The number of words consumed; -1 for another function
+// name; 0 when slot 0 holds no grid or a file's grid has another domain.
+int GRD_math_file(const char *str, const char *const *files, int num);
+
+// Applies INFO at cmd[ind] and DATIM at cmd[ind + 1] (each when present
+// within num, not empty and not "-") to grid; 0.
+int GRD_set_math_info(GRD_report *grid, const char *const *cmd, int num, int ind);
