@@ -28,6 +28,7 @@
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/reference.h"
 
 namespace {
 
@@ -143,38 +144,7 @@ int math(const char *fn, List &l) {
 // Runs a Python script over `input`; each output line is a name followed by
 // numbers.
 std::map<std::string, std::vector<double>> python(const std::string &script, const std::string &input) {
-    std::map<std::string, std::vector<double>> out;
-    const char *py = "/usr/bin/python3";
-    if (access(py, X_OK) != 0) {
-        ADD_FAILURE() << "the reference needs /usr/bin/python3 with numpy (Debian package python3-numpy)";
-        return out;
-    }
-    TempDir dir;
-    zeqtest::write_file(dir.file("ref.py"), script);
-    zeqtest::write_file(dir.file("in.txt"), input);
-    const std::string cmd = std::string(py) + " " + dir.file("ref.py") + " < " + dir.file("in.txt");
-    FILE *p = popen(cmd.c_str(), "r");
-    if (p == nullptr) {
-        ADD_FAILURE() << "cannot run " << cmd;
-        return out;
-    }
-    std::string text;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, n);
-    EXPECT_EQ(pclose(p), 0) << cmd;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream in(line);
-        std::string name;
-        in >> name;
-        double x;
-        while (in >> x)
-            out[name].push_back(x);
-    }
-    return out;
+    return zeqtest::named_numbers(zeqtest::run_python(script, input, "python3-numpy"));
 }
 
 std::string values_text(const float *v, std::size_t n) {

@@ -12,6 +12,7 @@
 
 #include "fields/region.h"
 #include "support/child.h"
+#include "support/reference.h"
 
 namespace {
 
@@ -119,16 +120,7 @@ int open_read(const std::string &name, int type = 0) {
 
 // The bytes of a file as "c6 1c 3c 00 ..." written by od.
 std::string od_bytes(const std::string &name) {
-    const std::string cmd = "od -An -v -tx1 '" + name + "' | tr -s ' \\n' '  '";
-    FILE *p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return "";
-    std::string out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
+    return zeqtest::run_command("od -An -v -tx1 '" + name + "' | tr -s ' \\n' '  '");
 }
 
 // ---- The table ------------------------------------------------------------------

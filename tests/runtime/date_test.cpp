@@ -25,6 +25,7 @@
 #include "runtime/resrc.h"
 #include "runtime/zeqresrc.h"
 #include "support/child.h"
+#include "support/reference.h"
 
 namespace {
 
@@ -38,29 +39,7 @@ constexpr int M = MISSING;
 // their line ends). The reference calculations use the calendar and datetime
 // modules.
 std::vector<std::string> python_lines(const std::string &script, const std::string &input) {
-    std::vector<std::string> lines;
-    const char *python = "/usr/bin/python3";
-    if (access(python, X_OK) != 0) {
-        ADD_FAILURE() << "the reference calculation needs /usr/bin/python3 (Debian package python3)";
-        return lines;
-    }
-    TempDir dir;
-    write_file(dir.file("ref.py"), script);
-    write_file(dir.file("in.txt"), input);
-    const std::string cmd = std::string(python) + " " + dir.file("ref.py") + " < " + dir.file("in.txt");
-    FILE *p = popen(cmd.c_str(), "r");
-    if (p == nullptr) {
-        ADD_FAILURE() << "cannot run " << cmd;
-        return lines;
-    }
-    char line[512];
-    while (std::fgets(line, sizeof line, p) != nullptr) {
-        std::string text = line;
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        lines.push_back(text);
-    }
-    EXPECT_EQ(pclose(p), 0) << cmd;
-    return lines;
+    return zeqtest::text_lines(zeqtest::run_python(script, input, "python3"));
 }
 
 // The same with each line read as numbers.
