@@ -100,21 +100,6 @@ bool next_line(FILE *f, std::string &line) {
     return true;
 }
 
-std::vector<std::string> tokens(const std::string &line) {
-    std::vector<std::string> out;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        std::size_t j = i;
-        while (j < line.size() && !std::isspace(static_cast<unsigned char>(line[j])))
-            ++j;
-        if (j > i) out.emplace_back(line, i, j - i);
-        i = j;
-    }
-    return out;
-}
-
 // A whole token read as an int.
 bool whole_int(const std::string &s, int &value) {
     if (s.empty()) return false;
@@ -137,7 +122,7 @@ struct RegionLine {
 bool next_region_line(FILE *f, RegionLine &out) {
     std::string line;
     while (next_line(f, line)) {
-        out.tok = tokens(line);
+        out.tok = split_words(line);
         if (out.tok.empty() || out.tok[0][0] == '#') continue;
         out.region = out.tok.size() >= 4 && whole_int(out.tok[2], out.disp);
         return true;

@@ -133,21 +133,6 @@ bool read_value(FILE *f, float *value) {
     return true;
 }
 
-std::vector<std::string> split_blanks(const std::string &line) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        std::size_t j = i;
-        while (j < line.size() && !std::isspace(static_cast<unsigned char>(line[j])))
-            ++j;
-        if (j > i) words.emplace_back(line, i, j - i);
-        i = j;
-    }
-    return words;
-}
-
 bool to_float(const std::string &s, float *v) {
     if (s.empty()) return false;
     char *end = nullptr;
@@ -259,7 +244,7 @@ std::vector<float> token_numbers(const std::string &token) {
 
 void parse_geometry_line(const std::string &line, GRD_report *grd) {
     Domain &d = grd->domain;
-    const std::vector<std::string> w = split_blanks(line);
+    const std::vector<std::string> w = split_words(line);
     std::size_t k = 0;
     if (k < w.size() && w[k][0] == ':') {
         copy_text(grd->units, std::string_view(w[k]).substr(1));
@@ -378,7 +363,7 @@ struct DataRef {
 };
 
 bool parse_data_ref(const std::string &line, DataRef *ref) {
-    const std::vector<std::string> w = split_blanks(line);
+    const std::vector<std::string> w = split_words(line);
     if (w.size() < 2) return false;
     ref->kind = w[0][0];
     ref->file = w[1];

@@ -155,7 +155,7 @@ struct Words {
     std::size_t second_at = std::string::npos;
 };
 
-Words split_words(const std::string &line) {
+Words first_two_words(const std::string &line) {
     Words w;
     std::size_t i = 0;
     auto word = [&](std::string &out) {
@@ -291,7 +291,7 @@ int DEF_get(char *resrc, std::size_t rsize, char *value, std::size_t vsize) {
     std::string line;
     while (read_line(line)) {
         if (line.empty() || line[0] == '#') continue;
-        Words w = split_words(line);
+        Words w = first_two_words(line);
         if (w.first.empty()) continue;
         if (tag_line(w)) continue;
         if (w.second.empty() || !lines_count()) continue;

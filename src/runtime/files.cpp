@@ -776,20 +776,6 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
     ZEQ_exit(10);
 }
 
-std::vector<std::string> words(const std::string &line) {
-    std::vector<std::string> out;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        std::size_t start = i;
-        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        if (i > start) out.push_back(line.substr(start, i - start));
-    }
-    return out;
-}
-
 // Opens the convention table: along resource file_path; without that
 // resource, a table missing from the working directory is taken from the
 // system's data directory. `tried` gets the name reported when none opens.
@@ -852,7 +838,7 @@ int FILE_set_name(char *type) {
         conv.clear();
         hconv.clear();
         min_size = 0;
-        std::vector<std::string> w = words(line);
+        std::vector<std::string> w = split_words(line);
         if (w.empty()) continue; // a blank line carries no type
         if (w.size() > 1) conv = w[1];
         if (w.size() > 2 && w[2] != "-") hconv = w[2];
@@ -882,7 +868,7 @@ int FILE_set_name(char *type) {
 int FILE_set_name_conv(const char *str) {
     hconv.clear();
     if (!str) return 0;
-    std::vector<std::string> w = words(str);
+    std::vector<std::string> w = split_words(str);
     if (!w.empty()) {
         char *end = nullptr;
         long v = std::strtol(w[0].c_str(), &end, 10);

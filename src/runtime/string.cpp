@@ -1,5 +1,6 @@
 #include "runtime/string.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -452,4 +453,18 @@ int free_parsed_array(int argc, char **argv) {
         std::free(argv);
     }
     return 0;
+}
+
+std::vector<std::string> split_words(std::string_view text) {
+    std::vector<std::string> out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+            ++i;
+        const std::size_t start = i;
+        while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])))
+            ++i;
+        if (i > start) out.emplace_back(text.substr(start, i - start));
+    }
+    return out;
 }

@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
 
 // ---- In-place editing -------------------------------------------------------
 
@@ -114,3 +117,8 @@ int parse_command(const char *string, int *argc, char ***argv);
 int parse_command_line(const char *command, const char *string, int *argc, char ***argv);
 // Releases a parsed list when argc is not 0 and argv is not null; returns 0.
 int free_parsed_array(int argc, char **argv);
+
+// ---- Words --------------------------------------------------------------------
+
+// The words of a text separated by runs of white space (as "%s" reads them).
+std::vector<std::string> split_words(std::string_view text);

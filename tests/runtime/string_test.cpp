@@ -464,4 +464,12 @@ TEST(ClassTests, NumLenLooksAtTheFirstCharactersOnly) {
     EXPECT_EQ(string_is_num_len(buf.data(), 10), 0);
 }
 
+TEST(Words, SplitAtRunsOfWhiteSpace) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(split_words(""), V{});
+    EXPECT_EQ(split_words(" \t\n"), V{});
+    EXPECT_EQ(split_words("  ab\tc  d\r\n"), (V{"ab", "c", "d"}));
+    EXPECT_EQ(split_words("x"), V{"x"});
+}
+
 } // namespace
