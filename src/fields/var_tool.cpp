@@ -153,33 +153,11 @@ std::size_t read_float(std::string_view s, float *value) {
     std::size_t i = 0;
     while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
         ++i;
-    const std::size_t start = i;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    std::size_t mant = 0;
-    while (i < s.size() && is_digit(s[i])) {
-        ++i;
-        ++mant;
-    }
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && is_digit(s[i])) {
-            ++i;
-            ++mant;
-        }
-    }
-    if (mant == 0) return 0;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '-' || s[j] == '+')) ++j;
-        if (j < s.size() && is_digit(s[j])) {
-            while (j < s.size() && is_digit(s[j]))
-                ++j;
-            i = j;
-        }
-    }
-    const std::string text(s.substr(start, i - start));
-    *value = std::strtof(text.c_str(), nullptr);
-    return i;
+    double v = 0;
+    const std::size_t used = scan_decimal(s.substr(i), &v);
+    if (used == 0) return 0;
+    *value = static_cast<float>(v);
+    return i + used;
 }
 
 // The first blank-separated word of s, as "%s" reads it.

@@ -468,3 +468,28 @@ std::vector<std::string> split_words(std::string_view text) {
     }
     return out;
 }
+
+std::size_t scan_decimal(std::string_view s, double *value) {
+    auto digit = [&](std::size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '9'; };
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    std::size_t mant = 0;
+    for (; digit(i); ++i)
+        ++mant;
+    if (i < s.size() && s[i] == '.') {
+        for (++i; digit(i); ++i)
+            ++mant;
+    }
+    if (mant == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '-' || s[j] == '+')) ++j;
+        if (digit(j)) {
+            while (digit(j))
+                ++j;
+            i = j;
+        }
+    }
+    *value = std::strtod(std::string(s.substr(0, i)).c_str(), nullptr);
+    return i;
+}

@@ -122,3 +122,9 @@ int free_parsed_array(int argc, char **argv);
 
 // The words of a text separated by runs of white space (as "%s" reads them).
 std::vector<std::string> split_words(std::string_view text);
+
+// Reads a plain decimal number at the start of text (an optional sign, digits
+// with an optional point, an optional exponent; no blanks, no "inf", "nan" or
+// hexadecimal forms) into *value; the number of characters used, 0 when the
+// text does not begin with a number (value unchanged).
+std::size_t scan_decimal(std::string_view text, double *value);

@@ -56,37 +56,6 @@ std::string unit_copy(const char *unit) {
     return u;
 }
 
-// Reads a plain decimal number (sign, digits with an optional point, an
-// optional exponent) at the start of s; the characters used, 0 when none.
-std::size_t read_float(std::string_view s, double *value) {
-    std::size_t i = 0;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    std::size_t mant = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-        ++i;
-        ++mant;
-    }
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-            ++i;
-            ++mant;
-        }
-    }
-    if (mant == 0) return 0;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '-' || s[j] == '+')) ++j;
-        if (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
-            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])))
-                ++j;
-            i = j;
-        }
-    }
-    *value = std::strtod(std::string(s.substr(0, i)).c_str(), nullptr);
-    return i;
-}
-
 // Length of the run of blanks at the start of s.
 std::size_t blanks(std::string_view s) {
     std::size_t i = 0;
@@ -107,10 +76,10 @@ Split split_factor(const std::string &text, const char *tag) {
     const std::string_view s(text);
     double a = 0;
     double b = 0;
-    std::size_t used = read_float(s, &a);
+    std::size_t used = scan_decimal(s, &a);
     bool done = false;
     if (used > 0 && used < s.size() && s[used] == '^') {
-        const std::size_t used_b = read_float(s.substr(used + 1), &b);
+        const std::size_t used_b = scan_decimal(s.substr(used + 1), &b);
         const std::size_t end = used + 1 + used_b;
         if (used_b > 0 && blanks(s.substr(end)) > 0) {
             r.factor = std::pow(a, b);
@@ -172,7 +141,7 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
         std::size_t i = 0;
         double v = 0;
         if (i < conv.size() && conv[i] == '*') {
-            const std::size_t used = read_float(conv.substr(i + 1), &v);
+            const std::size_t used = scan_decimal(conv.substr(i + 1), &v);
             if (used > 0) {
                 *scale = static_cast<float>(v);
                 MESS_print(kTrace, "SC: %f %s\n", v, std::string(conv).c_str());
@@ -180,7 +149,7 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
             }
         }
         if (i < conv.size() && (conv[i] == '+' || conv[i] == '-')) {
-            const std::size_t used = read_float(conv.substr(i + 1), &v);
+            const std::size_t used = scan_decimal(conv.substr(i + 1), &v);
             if (used > 0) {
                 *offset = static_cast<float>(conv[i] == '+' ? v : -v);
                 MESS_print(kTrace, conv[i] == '+' ? "OF: %f %s\n" : "OF-: %f %s\n", v,

@@ -472,4 +472,22 @@ TEST(Words, SplitAtRunsOfWhiteSpace) {
     EXPECT_EQ(split_words("x"), V{"x"});
 }
 
+TEST(Words, DecimalAtTheStart) {
+    struct Case {
+        const char *text;
+        std::size_t used;
+        double value;
+    } cases[] = {
+        {"12", 2, 12},      {"-1.5e3x", 7, -1500}, {"+.5", 3, 0.5}, {"3.", 2, 3},
+        {"2e", 1, 2},       {"2e+", 1, 2},         {"7e-1mb", 4, 0.7},
+        {"", 0, -1},        {" 1", 0, -1},         {".", 0, -1},  {"-", 0, -1},
+        {"inf", 0, -1},     {"nan", 0, -1},        {"0x10", 1, 0},
+    };
+    for (const Case &c : cases) {
+        double v = -1;
+        EXPECT_EQ(scan_decimal(c.text, &v), c.used) << c.text;
+        EXPECT_DOUBLE_EQ(v, c.value) << c.text;
+    }
+}
+
 } // namespace
