@@ -405,34 +405,11 @@ void grid_position(const Domain &d, const Location &loc, float *gx, float *gy) {
     MAP_grid_untran(x, y, gx, gy);
 }
 
-// A printf format of one float value: flags, width, precision and one of
-// e, E, f, F, g, G, a, A; "%%" may stand anywhere.
-bool valid_value_format(const char *str) {
-    int conversions = 0;
-    for (const char *p = str; *p != '\0'; ++p) {
-        if (*p != '%') continue;
-        ++p;
-        if (*p == '%') continue;
-        while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr)
-            ++p;
-        while (*p >= '0' && *p <= '9')
-            ++p;
-        if (*p == '.') {
-            ++p;
-            while (*p >= '0' && *p <= '9')
-                ++p;
-        }
-        if (*p == '\0' || std::strchr("eEfFgGaA", *p) == nullptr) return false;
-        ++conversions;
-    }
-    return conversions == 1;
-}
-
 // val F LOC ...: the value at each location, one line each.
 int print_values(const GRD_report *g, int num, const char *const *cmd, int p) {
     std::string format = "%f";
     if (const char *res = RES_get("plot_format"); res != nullptr && res[0] != '\0') {
-        if (valid_value_format(res))
+        if (string_is_float_format(res))
             format = res;
         else
             MESS_print(kWarn, "GRD_math_command: Invalid value format: %s\n", res);

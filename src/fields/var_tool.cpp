@@ -81,18 +81,6 @@ void copy_text(char *dst, std::size_t size, std::string_view src) {
     dst[n] = '\0';
 }
 
-bool ieq(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-bool istarts(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && ieq(s.substr(0, prefix.size()), prefix);
-}
-
 // A number as an int, truncated toward zero and held within the int range
 // (NaN gives -9999), so that huge numbers in a text cannot overflow.
 int to_int(double x) {
@@ -221,7 +209,7 @@ constexpr StatWord kStatWords[] = {{"rng", 2}, {"avg", 3},   {"acc", 4},  {"dif"
 
 int stat_number(std::string_view word) {
     for (const auto &s : kStatWords)
-        if (ieq(word, s.word)) return s.number;
+        if (iequals(word, s.word)) return s.number;
     return 2;
 }
 
@@ -820,7 +808,7 @@ int VAR_dec_time(const char *str, int *time) {
     const char c0 = static_cast<char>(std::tolower(static_cast<unsigned char>(head[0])));
     const bool digit1 = head.size() > 1 && is_digit(head[1]);
 
-    if (ieq(head, "time")) {
+    if (iequals(head, "time")) {
         const int e = base_time % 1000;
         if (fields == 1)
             *time = base_time;
@@ -830,15 +818,15 @@ int VAR_dec_time(const char *str, int *time) {
             *time = combine(s, 1000000, combine(static_cast<long long>(e) - num, 1000, e));
         return 1;
     }
-    if (ieq(head, "anal")) {
+    if (iequals(head, "anal")) {
         *time = fields == 3 ? combine(s, 1000000, combine(num, 1000, 0)) : 0;
         return 2;
     }
-    if (ieq(head, "miss")) {
+    if (iequals(head, "miss")) {
         *time = MISSING;
         return 2;
     }
-    if (ieq(head, "init") || ieq(head, "in")) {
+    if (iequals(head, "init") || iequals(head, "in")) {
         *time = 0;
         return 2;
     }
@@ -859,9 +847,9 @@ int VAR_dec_time(const char *str, int *time) {
         const std::size_t used = read_int(head, &n);
         const std::string_view unit = first_word(head.substr(used));
         long long hour = n;
-        if (ieq(unit, "day") || ieq(unit, "d"))
+        if (iequals(unit, "day") || iequals(unit, "d"))
             hour = n * 24LL;
-        else if (ieq(unit, ".5day") || ieq(unit, "e"))
+        else if (iequals(unit, ".5day") || iequals(unit, "e"))
             hour = n * 24LL + 12;
         *time = period(hour);
         return 2;
@@ -886,7 +874,7 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         }
         return 2;
     }
-    if (ieq(text, "level")) {
+    if (iequals(text, "level")) {
         *ltype = FLAG_get(kLtypeSlot);
         *level = FLAG_get(kLevelSlot);
         return 1;
@@ -900,7 +888,7 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
     };
 
     for (const auto &w : kLevelWords)
-        if (ieq(text, w.word)) return done(w.ltype, w.ltype == MISSING ? MISSING : 0);
+        if (iequals(text, w.word)) return done(w.ltype, w.ltype == MISSING ? MISSING : 0);
 
     // Prefix forms: p, h, a, k with whole numbers, s with decimal numbers.
     const char c0 = text[0];
@@ -980,12 +968,12 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         int t = *ltype;
         bool matched = false;
         for (const auto &u : kUnits) {
-            if (ieq(unit_a, u.unit)) {
+            if (iequals(unit_a, u.unit)) {
                 t = u.ltype;
                 matched = true;
                 if (u.feet) first = to_m(first);
             }
-            if (ieq(unit_b, u.unit)) {
+            if (iequals(unit_b, u.unit)) {
                 t = u.ltype;
                 matched = true;
                 if (u.feet) second = to_m(second);
@@ -998,7 +986,7 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
         switch (t) {
         case 104:
         case 106:
-            if (t == 104 && ieq(a, "trop")) first = plus ? 99500 : 99600;
+            if (t == 104 && iequals(a, "trop")) first = plus ? 99500 : 99600;
             known = first != MISSING && second != MISSING;
             if (known) lev = combine(second / 100, 1000, first / 100);
             break;
@@ -1006,12 +994,12 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
             int bottom = MISSING;
             int top = second;
             if (ua_len == 0) {
-                if (istarts(a, "sfc")) {
+                if (istarts_with(a, "sfc")) {
                     const int n = sfc_number(a);
                     bottom = n > 0 ? 2000 + n : 1900;
-                } else if (ieq(a, "maxt")) {
+                } else if (iequals(a, "maxt")) {
                     bottom = 1910;
-                } else if (ieq(a, "trop")) {
+                } else if (iequals(a, "trop")) {
                     bottom = 1950;
                 }
             } else {
@@ -1044,7 +1032,7 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
     float num = 0;
     const std::size_t used = read_float(text, &num);
     if (used == 0) {
-        if (istarts(text, "sfc")) return done(1, sfc_number(text));
+        if (istarts_with(text, "sfc")) return done(1, sfc_number(text));
         trace_level(str, *ltype, *level);
         return 2;
     }
@@ -1069,7 +1057,7 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
                                                {"pv", 117, whole},
                                                {"eta", 119, to_int(num * 10000.0f)}}};
     for (const auto &u : units)
-        if (ieq(unit, u.unit)) return done(u.ltype, u.level);
+        if (iequals(unit, u.unit)) return done(u.ltype, u.level);
     return done(*ltype, whole);
 }
 
@@ -1202,7 +1190,7 @@ int VAR_dec_var(const char *str, VAR_data *data) {
                 copy_text(data->name, sizeof data->name, row.name);
                 break;
             }
-            if (ieq(row.abbr, key) || ieq(row.abbr, plain)) {
+            if (iequals(row.abbr, key) || iequals(row.abbr, plain)) {
                 for (int i = 0; i < 5; ++i)
                     data->var[i] = row.ind[i];
                 break;
@@ -1247,7 +1235,7 @@ int VAR_dec_var(const char *str, VAR_data *data) {
 int VAR_dec_type(const char *str) {
     if (str == nullptr) return -1;
     for (const auto &t : kTypeInput)
-        if (ieq(str, t.word)) return t.type;
+        if (iequals(str, t.word)) return t.type;
     return -1;
 }
 
@@ -1306,7 +1294,7 @@ int VAR_read_varfile() {
 int VAR_search_var_num(const char *str) {
     if (str == nullptr || !load_varfile()) return 0;
     for (const auto &row : var_list)
-        if (ieq(row.abbr, str)) return row.ind[0];
+        if (iequals(row.abbr, str)) return row.ind[0];
     return 0;
 }
 
@@ -1948,7 +1936,7 @@ int VAR_process_var(const char *str, int flag) {
     constexpr Control kControls[] = {{"map", 6}, {"plot", 30}, {"frame", 7}, {"panel", 8}};
     const Control *control = nullptr;
     for (const Control &c : kControls)
-        if (ieq(fields[0], c.word)) control = &c;
+        if (iequals(fields[0], c.word)) control = &c;
 
     if (control != nullptr) {
         copy_text(e.name, sizeof e.name, control->word);

@@ -617,29 +617,6 @@ int native_write(GRD_file *g, const SlotState &s, GRD_report *grd) {
     return 0;
 }
 
-// A printf format that formats exactly one double: one conversion of the
-// kinds e, E, f, F, g, G, a, A with flags, width and precision, and "%%".
-bool valid_float_format(const char *str) {
-    int conversions = 0;
-    for (const char *p = str; *p != '\0'; ++p) {
-        if (*p != '%') continue;
-        ++p;
-        if (*p == '%') continue;
-        while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr)
-            ++p;
-        while (std::isdigit(static_cast<unsigned char>(*p)))
-            ++p;
-        if (*p == '.') {
-            ++p;
-            while (std::isdigit(static_cast<unsigned char>(*p)))
-                ++p;
-        }
-        if (*p == '\0' || std::strchr("eEfFgGaA", *p) == nullptr) return false;
-        ++conversions;
-    }
-    return conversions == 1;
-}
-
 } // namespace
 
 // ---- The grid file table ------------------------------------------------------
@@ -842,7 +819,7 @@ int GRD_set_format(const char *str) {
         format[0] = '\0';
         return 0;
     }
-    if (std::strlen(str) >= sizeof format || !valid_float_format(str)) {
+    if (std::strlen(str) >= sizeof format || !string_is_float_format(str)) {
         MESS_print(M_WARN, "GRD_set_format: Invalid grid value format: %s\n", str);
         return 0;
     }

@@ -1,4 +1,5 @@
 #include "runtime/flag.h"
+#include "runtime/string.h"
 
 #include <array>
 #include <cctype>
@@ -30,15 +31,6 @@ bool valid_slot(int flag) {
     return flag >= 0 && flag < kNumFlags;
 }
 
-bool iequal(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 // Draw words that set one switch.
 struct DrawWord {
     std::string_view word;
@@ -59,16 +51,16 @@ constexpr std::array<DrawWord, 11> draw_words = {{
 }};
 
 void apply_draw_word(std::string_view word, int val) {
-    if (iequal(word, "none")) {
+    if (iequals(word, "none")) {
         FLAG_setplot(kAll, 0);
-    } else if (iequal(word, "all")) {
+    } else if (iequals(word, "all")) {
         FLAG_setplot(kAll, 1);
-    } else if (iequal(word, "text")) {
+    } else if (iequals(word, "text")) {
         FLAG_setplot(kLabelSum, val);
         FLAG_setplot(kBorder, val);
     } else {
         for (const auto &w : draw_words) {
-            if (iequal(word, w.word)) {
+            if (iequals(word, w.word)) {
                 FLAG_setplot(w.type, val);
                 break;
             }

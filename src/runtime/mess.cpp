@@ -1,4 +1,5 @@
 #include "runtime/mess.h"
+#include "runtime/string.h"
 
 #include <array>
 #include <cctype>
@@ -54,20 +55,6 @@ constexpr std::array<Kind, 9> kinds = {{
     {"out4", M_OUT4},
     {"debug", M_DEBUG},
 }};
-
-bool iprefix(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
-
-bool iequal(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && iprefix(a, b);
-}
 
 // The mask with every bit below its highest set bit set as well.
 M_type fill_below(M_type m) {
@@ -145,7 +132,7 @@ void apply_level_word(std::string_view item) {
     }
     M_type mask = 0;
     for (const auto &k : kinds) {
-        if (iprefix(item, k.name)) {
+        if (istarts_with(item, k.name)) {
             mask = k.mask;
             break;
         }
@@ -181,21 +168,21 @@ void apply_item(std::string_view item) {
     auto name_after = [&item](std::size_t key) {
         return item.size() > key + 1 ? std::string(item.substr(key + 1)) : std::string();
     };
-    if (iprefix(item, "@fi")) {
+    if (istarts_with(item, "@fi")) {
         open_log(name_after(3), "a", kStampedLog);
-    } else if (iprefix(item, "+fi")) {
+    } else if (istarts_with(item, "+fi")) {
         open_log(name_after(3), "a", kScreenAndLog);
-    } else if (iprefix(item, "-fi")) {
+    } else if (istarts_with(item, "-fi")) {
         open_log(name_after(3), "w", kScreenAndLog);
-    } else if (iprefix(item, "dfi")) {
+    } else if (istarts_with(item, "dfi")) {
         set_reopened_log(name_after(3));
-    } else if (iprefix(item, "fi")) {
+    } else if (istarts_with(item, "fi")) {
         open_log(name_after(2), "a", kLogOnly);
-    } else if (iequal(item, "nopage")) {
+    } else if (iequals(item, "nopage")) {
         page_mode = 0;
-    } else if (iequal(item, "page")) {
+    } else if (iequals(item, "page")) {
         page_mode = kPageCount;
-    } else if (iprefix(item, "line") && item.size() > 4) {
+    } else if (istarts_with(item, "line") && item.size() > 4) {
         page_length = page_length_of(item);
     } else {
         apply_level_word(item);

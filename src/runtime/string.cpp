@@ -493,3 +493,38 @@ std::size_t scan_decimal(std::string_view s, double *value) {
     *value = std::strtod(std::string(s.substr(0, i)).c_str(), nullptr);
     return i;
 }
+
+bool iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool istarts_with(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && iequals(text.substr(0, prefix.size()), prefix);
+}
+
+int string_is_float_format(const char *format) {
+    if (format == nullptr) return 0;
+    int conversions = 0;
+    for (const char *p = format; *p != '\0'; ++p) {
+        if (*p != '%') continue;
+        ++p;
+        if (*p == '%') continue;
+        while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr)
+            ++p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        if (*p == '.') {
+            ++p;
+            while (*p >= '0' && *p <= '9')
+                ++p;
+        }
+        if (*p == '\0' || std::strchr("eEfFgGaA", *p) == nullptr) return 0;
+        ++conversions;
+    }
+    return conversions == 1 ? 1 : 0;
+}

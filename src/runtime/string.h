@@ -128,3 +128,11 @@ std::vector<std::string> split_words(std::string_view text);
 // hexadecimal forms) into *value; the number of characters used, 0 when the
 // text does not begin with a number (value unchanged).
 std::size_t scan_decimal(std::string_view text, double *value);
+
+// Case-insensitive (ASCII) equality and prefix tests of texts of any kind.
+bool iequals(std::string_view a, std::string_view b);
+bool istarts_with(std::string_view text, std::string_view prefix);
+
+// 1 when format formats exactly one double with printf: a single conversion
+// e, E, f, F, g, G, a or A with flags, width and precision, and any "%%".
+int string_is_float_format(const char *format);

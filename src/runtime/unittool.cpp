@@ -33,14 +33,6 @@ struct Cache {
 };
 Cache cache;
 
-bool ieq(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 void copy_text(char *dst, std::size_t size, std::string_view src) {
     if (dst == nullptr || size == 0) return;
     const std::size_t n = src.size() < size - 1 ? src.size() : size - 1;
@@ -137,7 +129,7 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
         if (w_in.empty() || w_in[0] == '#') continue;
         const std::string_view w_out = next_word(line, &pos);
         const std::string_view conv = next_word(line, &pos);
-        if (conv.empty() || !ieq(w_in, in) || !ieq(w_out, out)) continue;
+        if (conv.empty() || !iequals(w_in, in) || !iequals(w_out, out)) continue;
         std::size_t i = 0;
         double v = 0;
         if (i < conv.size() && conv[i] == '*') {
@@ -175,12 +167,12 @@ float UNIT_cvt(float value, const char *iunit, const char *ounit) {
     if (value == -9999.0f) return value;
     const std::string in = unit_copy(iunit);
     const std::string out = unit_copy(ounit);
-    if (ieq(in, out) || (!in.empty() && out.empty())) return value;
-    if (ieq(in, cache.in) && ieq(out, cache.out)) return apply(cache, value);
+    if (iequals(in, out) || (!in.empty() && out.empty())) return value;
+    if (iequals(in, cache.in) && iequals(out, cache.out)) return apply(cache, value);
 
     const Split is = split_factor(in, "I");
     const Split os = split_factor(out, "O");
-    if (ieq(is.unit, os.unit)) return static_cast<float>(is.factor * value / os.factor);
+    if (iequals(is.unit, os.unit)) return static_cast<float>(is.factor * value / os.factor);
 
     Cache c;
     c.in = in;

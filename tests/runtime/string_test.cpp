@@ -490,4 +490,26 @@ TEST(Words, DecimalAtTheStart) {
     }
 }
 
+TEST(Words, CaseInsensitiveViews) {
+    EXPECT_TRUE(iequals("Debug", "dEBUG"));
+    EXPECT_FALSE(iequals("debug", "debugd"));
+    EXPECT_TRUE(istarts_with("WARNc", "warn"));
+    EXPECT_FALSE(istarts_with("wa", "warn"));
+    EXPECT_TRUE(istarts_with("x", ""));
+}
+
+TEST(Words, FloatFormats) {
+    struct Case {
+        const char *format;
+        int ok;
+    } cases[] = {
+        {"%f", 1},     {"%10.3e", 1}, {"%-+ #08.2g", 1}, {"v=%G%%", 1}, {"%%%a", 1},
+        {"%d", 0},     {"%s", 0},     {"%f %f", 0},      {"", 0},       {"%", 0},
+        {"%10", 0},    {"%lf", 0},    {"%*f", 0},        {"%%", 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(string_is_float_format(c.format), c.ok) << c.format;
+    EXPECT_EQ(string_is_float_format(nullptr), 0);
+}
+
 } // namespace
