@@ -80,7 +80,7 @@ bool fit_name(std::string_view text, char (&buf)[FILE_NAME_SIZE]) {
 }
 
 // The grid spec in force when a command starts: every file is read from it,
-// so that the spec of one file word does not carry over to the next word; it
+// so that the grid spec of one file word does not carry over to the next word; it
 // is put back at the end.
 class SpecScope {
 public:

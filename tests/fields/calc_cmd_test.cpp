@@ -930,7 +930,7 @@ TEST_F(CalcCommand, FileWordsGridSpecsAndNameConventions) {
         }
         GRD_close(fd);
     }
-    // The spec after '+' picks the dew point for the first word only: the
+    // The grid spec after '+' picks the dew point for the first word only: the
     // second word reads the file's first grid.
     EXPECT_EQ(command("two.grd+::dewp sub two.grd = dd.grd").rc, 1);
     Output dd;
