@@ -112,6 +112,21 @@ bool is_digit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
+// The count written before a template code letter at tpl[ti] (the digits are
+// passed over, values held below 100000): 1 without digits; `width` tells
+// whether digits were there.
+long code_count(const std::string &tpl, std::size_t &ti, bool &width) {
+    width = false;
+    if (ti >= tpl.size() || !is_digit(tpl[ti])) return 1;
+    long n = 0;
+    while (ti < tpl.size() && is_digit(tpl[ti])) {
+        if (n < 100000) n = n * 10 + (tpl[ti] - '0');
+        ++ti;
+    }
+    width = true;
+    return n;
+}
+
 // Reads up to `n` digits at p; false (p unmoved) when there is none.
 bool read_num(const char *&p, int n, int &out) {
     int v = 0, k = 0;
@@ -266,16 +281,8 @@ private:
 
     void construct() {
         ++ti_;
-        long n = 1;
         bool width = false;
-        if (ti_ < tpl_.size() && is_digit(tpl_[ti_])) {
-            n = 0;
-            while (ti_ < tpl_.size() && is_digit(tpl_[ti_])) {
-                if (n < 100000) n = n * 10 + (tpl_[ti_] - '0');
-                ++ti_;
-            }
-            width = true;
-        }
+        long n = code_count(tpl_, ti_, width);
         if (ti_ >= tpl_.size()) {
             done_ = true;
             return;
@@ -507,16 +514,8 @@ private:
     }
 
     void construct() {
-        long n = 1;
         bool width = false;
-        if (ti_ < tpl_.size() && is_digit(tpl_[ti_])) {
-            n = 0;
-            while (ti_ < tpl_.size() && is_digit(tpl_[ti_])) {
-                if (n < 100000) n = n * 10 + (tpl_[ti_] - '0');
-                ++ti_;
-            }
-            width = true;
-        }
+        long n = code_count(tpl_, ti_, width);
         if (n < 1) n = 1;
         if (ti_ >= tpl_.size()) return;
         char k = tpl_[ti_++];

@@ -25,6 +25,7 @@
 #include "runtime/files.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/grids.h"
 #include "support/reference.h"
 
 namespace {
@@ -218,16 +219,7 @@ def put(name, a):
 // Missing values must match exactly; others to a relative tolerance.
 void expect_values(const std::vector<double> &want, const float *got, std::size_t n, const std::string &what,
                    double rel = 2e-6, double abs = 0.0) {
-    ASSERT_NE(got, nullptr) << what;
-    ASSERT_EQ(want.size(), n) << what;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (want[k] == -9999.0) {
-            EXPECT_EQ(got[k], M) << what << " at " << k;
-            continue;
-        }
-        ASSERT_NE(got[k], M) << what << " at " << k;
-        EXPECT_NEAR(got[k], want[k], abs + rel * (1.0 + std::fabs(want[k]))) << what << " at " << k;
-    }
+    zeqtest::expect_grid_values(want, got, n, what, rel, abs);
 }
 
 [[maybe_unused]] bool has(const std::string &text, const std::string &part) {

@@ -28,6 +28,7 @@
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/grids.h"
 #include "support/reference.h"
 
 namespace {
@@ -40,18 +41,7 @@ void use_data_tables() {
     RES_put("file_path", ZEQ_SOURCE_DIR "/data");
 }
 
-Domain make_domain(int proj, float clat, float clon, int nx, int ny, float dx, float dy) {
-    Domain d;
-    DOM_init(&d);
-    d.proj = proj;
-    d.clat = clat;
-    d.clon = clon;
-    d.nx = nx;
-    d.ny = ny;
-    d.dx = dx;
-    d.dy = dy;
-    return d;
-}
+using zeqtest::make_domain;
 
 Domain polar(int nx, int ny, float d) {
     Domain dom = make_domain(1, 60.0f, -100.0f, nx, ny, d, d);
@@ -159,16 +149,7 @@ std::string values_text(const float *v, std::size_t n) {
 // Missing values must match exactly; others to a relative tolerance.
 void expect_values(const std::vector<double> &want, const float *got, std::size_t n, const std::string &what,
                    double rel = 2e-5, double abs = 0.0) {
-    ASSERT_NE(got, nullptr) << what;
-    ASSERT_EQ(want.size(), n) << what;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (want[k] == -9999.0) {
-            EXPECT_EQ(got[k], M) << what << " at " << k;
-            continue;
-        }
-        ASSERT_NE(got[k], M) << what << " at " << k;
-        EXPECT_NEAR(got[k], want[k], abs + rel * (1.0 + std::fabs(want[k]))) << what << " at " << k;
-    }
+    zeqtest::expect_grid_values(want, got, n, what, rel, abs);
 }
 
 } // namespace

@@ -25,6 +25,7 @@
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/grids.h"
 #include "support/reference.h"
 #include "upperair/ua_tool.h"
 #include "upperair/zequpa.h"
@@ -36,18 +37,7 @@ using zeqtest::TempDir;
 
 constexpr double kDeg = 0.017453292519943295;
 
-Domain make_domain(int proj, float clat, float clon, int nx, int ny, float dx, float dy) {
-    Domain d;
-    DOM_init(&d);
-    d.proj = proj;
-    d.clat = clat;
-    d.clon = clon;
-    d.nx = nx;
-    d.ny = ny;
-    d.dx = dx;
-    d.dy = dy;
-    return d;
-}
+using zeqtest::make_domain;
 
 // A grid record whose values live in the test (not owned by the record).
 struct Grid {

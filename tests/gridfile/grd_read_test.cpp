@@ -12,6 +12,7 @@
 
 #include "fields/region.h"
 #include "support/child.h"
+#include "support/grids.h"
 #include "support/reference.h"
 
 namespace {
@@ -21,18 +22,7 @@ using zeqtest::run_child;
 using zeqtest::TempDir;
 using zeqtest::write_file;
 
-Domain make_domain(int proj, float clat, float clon, int nx, int ny, float dx, float dy) {
-    Domain d;
-    DOM_init(&d);
-    d.proj = proj;
-    d.clat = clat;
-    d.clon = clon;
-    d.nx = nx;
-    d.ny = ny;
-    d.dx = dx;
-    d.dy = dy;
-    return d;
-}
+using zeqtest::make_domain;
 
 // A grid to write: the values live in the test.
 struct Source {
