@@ -71,20 +71,22 @@ class Line:
         return self.s[self.p:].strip()
 
 
-def decode_altimeter(code):
+def decode_folded(code, unit, low_base, high_base):
+    """Altimeter and pressure codes: the leading digits are dropped, 501..999 and 0..500
+    stand for the two ranges on either side of the base value."""
     if code < 0:
         return MISSING
     if code > 999:
-        return code / 100
-    return (20 if code > 500 else 30) + code / 100
+        return code / unit
+    return (high_base if code > 500 else low_base) + code / unit
+
+
+def decode_altimeter(code):
+    return decode_folded(code, 100, 30, 20)
 
 
 def decode_pressure(code):
-    if code < 0:
-        return MISSING
-    if code > 999:
-        return code / 10
-    return (900 if code > 500 else 1000) + code / 10
+    return decode_folded(code, 10, 1000, 900)
 
 
 def read_amount(ln):
