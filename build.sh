@@ -32,7 +32,8 @@ test_pkgs=(
     proj-bin                    # cs2cs and geod check projections and distances
     python3-numpy python3-scipy # reference computations for grids and formulas
     python3-netcdf4             # reference netCDF reader
-    python3-eccodes             # reference GRIB writer
+    python3-eccodes             # reference GRIB writer; reads the model behind the sample observations
+    python-grib-doc             # eta.grb, the model forecast the sample observations are checked against
     python3-sysv-ipc socat      # independent peers of the loop-window link
     units                       # GNU units checks every conversion of data/units.lup
 )

@@ -525,7 +525,7 @@ TEST(FileSetName, ShippedTableNamesTheSystemsConventions) {
     const Case cases[] = {
         {"sfc_cvt", "/d/96010112.sfc"},
         {"sfc", "/d/96010112.sfc"},
-        {"sfc_raw", "/r/96010112_sfc.raw"},
+        {"sfc_raw", "/r/96010112_sfc_temp.raw"},
         {"sfc_grd", "/g/96010112_sfc.grd"},
         {"sfc_grd_zeq", "/g/96010112_sfc.grd"},
         {"sfc_grd_cdf", "/g/96010112_sfc.nc"},
