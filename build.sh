@@ -20,6 +20,7 @@ build_pkgs=(
     libx11-dev                # the X window workstation
     weather-util-data         # station list the station file is built from
     iso-codes                 # country and subdivision codes for the station file
+    hershey-fonts-data        # stroke fonts the font files are built from
     python3                   # data converters in tools/
 )
 # Packages only the tests use, as independent checks of what we write and compute.
