@@ -22,6 +22,9 @@ build_pkgs=(
     iso-codes                 # country and subdivision codes for the station file
     hershey-fonts-data        # stroke fonts the font files are built from
     python3                   # data converters in tools/
+    gmt-gshhg-low             # shorelines and borders the map files are built from
+    gmt-dcw                   # country polygons the land map is built from
+    python3-numpy python3-netcdf4 # the map converter reads the netCDF map data
 )
 # Packages only the tests use, as independent checks of what we write and compute.
 test_pkgs=(
