@@ -120,6 +120,9 @@ Gint gdel_seg(Gint seg_name);
 
 // 1 while a workstation is open, else 0.
 Gint gchk_graphics();
+// The check every primitive and setter makes first: 1 while a workstation is
+// open, else 0 after reporting "GKS not opened" under the operation's name.
+Gint gcheck_open(const char *func);
 // Reports "func: message" in the warn kind while an error stream exists. 0.
 [[gnu::format(printf, 2, 3)]] Gint gerr_printf(const char *func, const char *mess, ...);
 

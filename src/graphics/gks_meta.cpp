@@ -69,6 +69,16 @@ int gmeta_printf(const char *format, ...) {
     return 0;
 }
 
+int gmeta_point_list(const char *key, int num_pt, const Gpt *array_pt, bool last_break) {
+    gmeta_printf("%s %d ", key, num_pt);
+    for (int i = 0; i < num_pt; ++i) {
+        gmeta_printf("%f,%f ", array_pt[i].x, array_pt[i].y);
+        if ((i + 1) % 4 == 0 && (last_break || i + 1 < num_pt)) gmeta_printf("\n   ");
+    }
+    if (!last_break || num_pt % 4 != 0) gmeta_printf("\n");
+    return 0;
+}
+
 int gmeta_close_file() {
     if (out_file == nullptr) return -1;
     if (meta_type == META_CGM && !append) {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "graphics/gks.h"
+
 // Metafile kinds.
 inline constexpr int META_TEXT = 0;
 inline constexpr int META_CGM = 1;
@@ -18,6 +20,13 @@ FILE *gmeta_open_file(const char *filename);
 int gmeta_init_file();
 // Writes a formatted record on an open text metafile. 0.
 [[gnu::format(printf, 1, 2)]] int gmeta_printf(const char *format, ...);
+// A point record of a text metafile: the keyword, the count and "x,y " per
+// point, with a line break and three blanks after every 4th point. Polylines
+// (last_break false) break only before a further point and end the record
+// with a line feed; fill areas and markers (last_break true) break after the
+// last point too and end with a line feed only when the count is not a
+// multiple of 4. 0.
+int gmeta_point_list(const char *key, int num_pt, const Gpt *array_pt, bool last_break);
 // Ends and closes the output: 0; -1 when none is open or the output could
 // not be completed (with a warning naming it).
 int gmeta_close_file();

@@ -45,10 +45,6 @@ float pr_scale = 1;
 float sx = 0;
 float sy = 0;
 
-bool is_print_colour(int color) {
-    return color >= 500 && color <= 508;
-}
-
 int slot(int ind) {
     return ind == -1 ? BACK_SLOT : ind;
 }
@@ -226,7 +222,7 @@ float gps_get_gray(int ind) {
 }
 
 int gps_set_color(int color) {
-    if (is_print_colour(color))
+    if (gis_print_colr(color))
         print_shade(color);
     else if (pr_color)
         rgb_colour(color);
@@ -237,14 +233,14 @@ int gps_set_color(int color) {
 
 int gps_set_fill_color(int color) {
     if (pr_color) {
-        if (is_print_colour(color))
+        if (gis_print_colr(color))
             print_shade(color);
         else
             rgb_colour(color);
     } else if (gget_fill_print_solid()) {
         gps_printf("0 setgray\n");
         gray_level = 0;
-    } else if (is_print_colour(color)) {
+    } else if (gis_print_colr(color)) {
         print_shade(color);
     } else if (color == -1) {
         set_level(1, "1 setgray\n");

@@ -126,10 +126,12 @@ bool option_value(const char *item, std::size_t from, double *value) {
     return scan_decimal(text.substr(from), value) > 0;
 }
 
-// "WxH" of the "sz" option; a page needs more than its half-inch margin.
+// "WxH" of the "sz" option; the page must leave a drawing area of a few
+// points inside its half-inch margin.
 bool page_size(const char *text, Page *page) {
     float w = 0, h = 0;
-    if (std::sscanf(text, "%fx%f", &w, &h) != 2 || !(w > 0.5f) || !(h > 0.5f)) return false;
+    const auto usable = [](float inches) { return 72 * (inches - 0.5f) >= 2; };
+    if (std::sscanf(text, "%fx%f", &w, &h) != 2 || !usable(w) || !usable(h)) return false;
     *page = {w, h};
     return true;
 }
@@ -204,7 +206,7 @@ void set_geometry(int type, const char *geom) {
     int w = 0, h = 0, x = 0, y = 0;
     const int n = std::sscanf(geom, full, &w, &h, &x, &y);
     if (n >= 2) {
-        if (w <= 0 || h <= 0) return; // no drawing area
+        if (units(w) < 2 || units(h) < 2) return; // no drawing area
         win_width = units(w);
         win_height = units(h);
         if (n == 4) {
@@ -454,6 +456,12 @@ Gint gdel_seg(Gint seg_name) {
 
 Gint gchk_graphics() {
     return open_graphics;
+}
+
+Gint gcheck_open(const char *func) {
+    if (open_graphics) return 1;
+    gerr_printf(func, "GKS not opened\n");
+    return 0;
 }
 
 Gint gerr_printf(const char *func, const char *mess, ...) {

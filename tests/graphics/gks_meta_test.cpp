@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "graphics/gks.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_tran.h"
 #include "runtime/resrc.h"
@@ -149,6 +152,64 @@ TEST(TextMetafile, OutputsThatFail) {
         EXPECT_EQ(gclose_ws(1), -1);
     }
     EXPECT_EQ(gmeta_close_file(), -1);
+}
+
+// Primitive and attribute records: point lists of 4 and 5 points with the
+// line breaks of lines and of fills, attributes only on change (the pattern
+// index excepted), colours, and nothing for a primitive outside the window.
+TEST(TextMetafile, PrimitiveAndAttributeRecords) {
+    TempDir dir;
+    const std::string file = dir.file("prims.meta");
+    gopen_gks(nullptr, 0);
+    ASSERT_EQ(gopen_ws(1, file.c_str(), 3), 0);
+    const Gpt p4[4] = {{0.1f, 0.2f}, {0.3f, 0.4f}, {0.5f, 0.6f}, {0.7f, 0.8f}};
+    const Gpt p5[5] = {{0.1f, 0.2f}, {0.3f, 0.4f}, {0.5f, 0.6f}, {0.7f, 0.8f}, {-1.5f, 2.25f}};
+    const Gpt outside[2] = {{1.5f, 0}, {2, 1}};
+    const Gcolr_rep colour{0.5f, 0.25f, 1};
+    EXPECT_EQ(gpolyline(4, p4), 1);
+    EXPECT_EQ(gpolyline(5, p5), 1);
+    EXPECT_EQ(gfill_area(4, p4), 1);
+    EXPECT_EQ(gfill_area(5, p5), 1);
+    EXPECT_EQ(gpolyline(2, outside), 0);
+    EXPECT_EQ(gfill_area(2, outside), 0);
+    EXPECT_EQ(gset_line_colr_ind(3), 0);
+    EXPECT_EQ(gset_line_colr_ind(3), 0);
+    EXPECT_EQ(gset_linewidth(2.5f), 0);
+    EXPECT_EQ(gset_linewidth(2.5f), 0);
+    EXPECT_EQ(gset_linetype(4), 0);
+    EXPECT_EQ(gset_linetype(4), 0);
+    EXPECT_EQ(gset_fill_colr_ind(5), 0);
+    EXPECT_EQ(gset_fill_colr_ind(5), 0);
+    EXPECT_EQ(gset_fill_int_style(GPAT), 0);
+    EXPECT_EQ(gset_fill_int_style(GPAT), 0);
+    EXPECT_EQ(gset_fill_style_ind(5), 0);
+    EXPECT_EQ(gset_fill_style_ind(5), 0); // a metafile keeps no pattern index
+    EXPECT_EQ(gset_fill_style_ind(1), 0); // the stored one: nothing
+    EXPECT_EQ(gset_colr_rep(1, 7, &colour), 0);
+    EXPECT_EQ(gset_colr_rep(1, 7, &colour), 0); // colours are written every time
+    EXPECT_EQ(gset_colr_rep(1, -1, &colour), 0);
+    ASSERT_EQ(gclose_ws(1), 0);
+    EXPECT_EQ(records(read_file(file)),
+              "PL 4 0.100000,0.200000 0.300000,0.400000 0.500000,0.600000 0.700000,0.800000 \n"
+              "PL 5 0.100000,0.200000 0.300000,0.400000 0.500000,0.600000 0.700000,0.800000 \n"
+              "   -1.500000,2.250000 \n"
+              "FA 4 0.100000,0.200000 0.300000,0.400000 0.500000,0.600000 0.700000,0.800000 \n"
+              "   FA 5 0.100000,0.200000 0.300000,0.400000 0.500000,0.600000 0.700000,0.800000 \n"
+              "   -1.500000,2.250000 \n"
+              "PL_CLR 3\n"
+              "PL_LW 2.500000\n"
+              "PL_TYPE 4\n"
+              "FA_CLR 5\n"
+              "FA_INT 2\n"
+              "FA_ST 5\n"
+              "FA_ST 5\n"
+              "CLR 1 7 0.500000 0.250000 1.000000\n"
+              "CLR 1 7 0.500000 0.250000 1.000000\n"
+              "CLR 1 -1 0.500000 0.250000 1.000000\n");
+    // A metafile keeps no colours in the table.
+    float r = -1, g = -1, b = -1;
+    gget_color_rgb(7, &r, &g, &b);
+    EXPECT_EQ(r + g + b, 0);
 }
 
 } // namespace

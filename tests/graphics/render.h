@@ -50,10 +50,11 @@ inline GsRun gs_check(const std::string &file, bool eps = false) {
     return run_gs(std::string("-sDEVICE=nullpage ") + (eps ? "-dEPSCrop " : "") + "'" + file + "'");
 }
 
-// A page rendered at 72 dpi: one pixel per point.
+// A rendered page: pixels per point `scale` (1 at 72 dpi).
 struct Raster {
     int width = 0;
     int height = 0;
+    double scale = 1;
     double origin_x = 0; // page point of the lower left corner
     double origin_y = 0;
     std::vector<unsigned char> rgb;
@@ -67,12 +68,20 @@ struct Raster {
     }
     // The pixel under a page point (y upwards).
     std::array<int, 3> at_pt(double x, double y) const {
-        return at(static_cast<int>(std::floor(x - origin_x)),
-                  static_cast<int>(std::floor(static_cast<double>(height) - (y - origin_y))));
+        return at(static_cast<int>(std::floor((x - origin_x) * scale)),
+                  static_cast<int>(std::floor(static_cast<double>(height) - (y - origin_y) * scale)));
     }
+    // The page's size in points.
+    double width_pt() const { return width / scale; }
+    double height_pt() const { return height / scale; }
     bool black(double x, double y) const {
         const auto p = at_pt(x, y);
         return p[0] >= 0 && p[0] < 64 && p[1] < 64 && p[2] < 64;
+    }
+    // The pixel is the colour within tol in every component.
+    bool colour(double x, double y, int r, int g, int b, int tol = 4) const {
+        const auto p = at_pt(x, y);
+        return std::abs(p[0] - r) <= tol && std::abs(p[1] - g) <= tol && std::abs(p[2] - b) <= tol;
     }
     bool white(double x, double y) const {
         const auto p = at_pt(x, y);
@@ -80,14 +89,15 @@ struct Raster {
     }
 };
 
-// Renders the first page into a raw PPM and reads it. `args` adds options
-// such as the media size or -dEPSCrop.
-inline Raster gs_render(const std::string &file, const std::string &args = "") {
+// Renders the first page into a raw PPM at `dpi` and reads it. `args` adds
+// options such as the media size or -dEPSCrop.
+inline Raster gs_render(const std::string &file, const std::string &args = "", int dpi = 72) {
     Raster r;
+    r.scale = dpi / 72.0;
     zeqtest::TempDir dir;
     const std::string ppm = dir.file("page.ppm");
-    const GsRun run = run_gs("-sDEVICE=ppmraw -r72 -dFirstPage=1 -dLastPage=1 " + args + " -sOutputFile='" +
-                             ppm + "' '" + file + "'");
+    const GsRun run = run_gs("-sDEVICE=ppmraw -r" + std::to_string(dpi) + " -dFirstPage=1 -dLastPage=1 " +
+                             args + " -sOutputFile='" + ppm + "' '" + file + "'");
     EXPECT_EQ(run.status, 0) << run.out;
     const std::string data = zeqtest::read_file(ppm);
     // Header: "P6", width, height and the largest value, with '#' comment
