@@ -21,6 +21,7 @@ build_pkgs=(
     weather-util-data         # station list the station file is built from
     iso-codes                 # country and subdivision codes for the station file
     hershey-fonts-data        # stroke fonts the font files are built from
+    libeccodes-data           # WMO and NCEP GRIB edition 2 parameters the table grib2_var.lup is built from
     python3                   # data converters in tools/
     gmt-gshhg-low             # shorelines and borders the map files are built from
     gmt-dcw                   # country polygons the land map is built from
