@@ -33,6 +33,8 @@ test_pkgs=(
     python3-numpy python3-scipy # reference computations for grids and formulas
     python3-netcdf4             # reference netCDF reader
     python3-eccodes             # reference GRIB writer
+    libeccodes-data             # GRIB sample products the decoder tests start from
+    python-grib-doc             # example GRIB files (eta.grb and others) for the decoder tests
     python3-sysv-ipc socat      # independent peers of the loop-window link
     units                       # GNU units checks every conversion of data/units.lup
 )
