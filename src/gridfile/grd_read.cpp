@@ -781,6 +781,11 @@ int GRD_close(int grd_fd) {
 
 int GRD_getinfo(int grd_fd, GRD_info *info) {
     GRD_file *g = open_slot(grd_fd);
+    if (g != nullptr && g->type == 21) {
+        MESS_print(M_WARN, "GRD_getinfo: Grids of GRIB files cannot be read yet: %s\n",
+                   state[std::size_t(grd_fd)].name.c_str());
+        return -1;
+    }
     if (g == nullptr || info == nullptr || !is_native(g->type)) return -1;
     SlotState &s = state[std::size_t(grd_fd)];
     std::string line;
