@@ -38,7 +38,7 @@ test_pkgs=(
     python3-numpy python3-scipy # reference computations for grids and formulas
     python3-netcdf4             # reference netCDF reader
     python3-eccodes             # reference GRIB writer; reads the model behind the sample observations
-    python-grib-doc             # eta.grb, the model forecast the sample observations are checked against
+    python-grib-doc             # eta.grb and the other example GRIB files: sample observations and decoder tests
     python3-sysv-ipc socat      # independent peers of the loop-window link
     units                       # GNU units checks every conversion of data/units.lup
 )
