@@ -4,6 +4,7 @@
 // netCDF id, its type and access, the record counter, the report last read,
 // the file date and the netCDF layout of the open file.
 #include "surface/sfc_read.h"
+#include "surface/sfc_read_int.h"
 
 #include <algorithm>
 #include <array>
@@ -24,18 +25,8 @@
 
 namespace {
 
-// Variables of the netCDF station layout (type 11).
-constexpr std::array<const char *, 10> station_names = {
-    "id", "region", "wx", "cld", "intdata", "intname", "intunit", "fltdata", "fltname", "fltunit",
-};
-
-// Variables of the netCDF report layout (type 12).
-constexpr std::array<const char *, 32> report_names = {
-    "time",   "id",        "region", "lat",  "lon",      "elev",           "T",    "TD",
-    "PSL",    "ALTIM",     "SPD",    "DIR",  "GUST",     "WX",             "ZCL",  "CC",
-    "cloudtype", "VIS",    "Ptend",  "delP", "PRECIP",   "reftime_PRECIP", "SNOW", "Tmax",
-    "Tmin",   "Tmax6",     "Tmin6",  "sunshine", "SST",  "wave_per",       "wave_hgt", "remarks",
-};
+using sfc_read_int::report_names;
+using sfc_read_int::station_names;
 
 constexpr Date no_date = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 
@@ -51,15 +42,7 @@ std::string last_line;     // the report line last read, for reading it again
 bool have_last = false;
 Date file_date = no_date;
 
-// netCDF layout of the open file.
-int num_rec = 0;
-std::array<int, station_names.size()> station_vars;
-std::array<int, report_names.size()> report_vars;
-float miss_f = FMISSING;
-int miss_i = MISSING;
-char miss_c = ' ';
-long remarks_len = 0;
-int cdf_version = 2; // 1: station file of the first version (longitudes of opposite sign)
+sfc_read_int::CdfLayout layout; // netCDF header of the open file
 
 bool is_text_type(int type) { return type >= SFC_COMPACT_SHORT && type <= SFC_TEXT_EXT; }
 bool is_cdf_type(int type) { return type == SFC_CDF_STATION || type == SFC_CDF_REPORT; }
@@ -223,7 +206,9 @@ float alt_code(int code) {
 
 float pressure_code(int code) {
     if (code < 0) return FMISSING;
-    if (code > 999) return code / 10.0f;
+    // Pressures above 1050 mb are written as 1000 plus their three-digit
+    // code; larger codes are whole tenths of a mb.
+    if (code > 999) return code < 2000 ? 1000 + (code - 1000) / 10.0f : code / 10.0f;
     return (code > 500 ? 900.0f : 1000.0f) + code / 10.0f;
 }
 
@@ -493,7 +478,9 @@ int read_text_report(SFC_report *report, int rep_type, int wanted) {
         if (SFC_rewind(0) != 0) return -1;
     } else if (wanted == stat_num && have_last) {
         return parse_record(last_line, report, rep_type);
-    } else {
+    } else if (have_last) {
+        // The file stands after the report last read; after a rewind it
+        // stands at report 0 itself.
         ++stat_num;
     }
     std::string line;
@@ -517,24 +504,25 @@ int cdf_getinfo(SFC_info *info) {
         for (const char *name : {"station", "report", "ob"})
             if (const int dim = CDF_get_dim(name); records < 0 && dim >= 0) records = CDF_get_dim_size(dim);
     }
-    num_rec = static_cast<int>(std::clamp<long>(records, 0, INT_MAX));
-    info->num_stat = num_rec;
+    layout.num_rec = static_cast<int>(std::clamp<long>(records, 0, INT_MAX));
+    info->num_stat = layout.num_rec;
     info->datim[0] = '\0';
     if (file_type == SFC_CDF_STATION) {
         for (std::size_t i = 0; i < station_names.size(); ++i)
-            station_vars[i] = CDF_get_var(station_names[i]);
-        CDF_get_glob_att("missing_val_f", &miss_f, 1);
-        CDF_get_glob_att("missing_val_i", &miss_i, 1);
+            layout.station_vars[i] = CDF_get_var(station_names[i]);
+        CDF_get_glob_att("missing_val_f", &layout.miss_f, 1);
+        CDF_get_glob_att("missing_val_i", &layout.miss_i, 1);
         char c[2] = " ";
-        if (CDF_get_glob_att("missing_val_c", c, sizeof c) == 1 && c[0] != '\0') miss_c = c[0];
+        if (CDF_get_glob_att("missing_val_c", c, sizeof c) == 1 && c[0] != '\0') layout.miss_c = c[0];
         CDF_get_glob_att("datetime", info->datim, sizeof info->datim);
+        // Files of the first version have no "version" attribute, of whatever type.
         char version[40];
-        cdf_version = CDF_get_glob_att("version", version, sizeof version) >= 0 ? 2 : 1;
+        layout.version = CDF_get_glob_att("version", version, sizeof version) >= 0 ? 2 : 1;
     } else {
         const int dim = CDF_get_dim("remarks_len");
-        remarks_len = dim >= 0 ? std::max(0L, CDF_get_dim_size(dim)) : 0;
+        layout.remarks_len = dim >= 0 ? std::max(0L, CDF_get_dim_size(dim)) : 0;
         for (std::size_t i = 0; i < report_names.size(); ++i)
-            report_vars[i] = CDF_get_var(report_names[i]);
+            layout.report_vars[i] = CDF_get_var(report_names[i]);
         CDF_get_glob_att("filetime", info->datim, sizeof info->datim);
     }
     CDF_print_errors(1);
@@ -542,14 +530,9 @@ int cdf_getinfo(SFC_info *info) {
 }
 
 void reset_cdf_layout() {
-    num_rec = 0;
-    station_vars.fill(-1);
-    report_vars.fill(-1);
-    miss_f = FMISSING;
-    miss_i = MISSING;
-    miss_c = ' ';
-    remarks_len = 0;
-    cdf_version = 2;
+    layout = sfc_read_int::CdfLayout{};
+    layout.station_vars.fill(-1);
+    layout.report_vars.fill(-1);
 }
 
 // Records of the netCDF layouts are read by their own reader; until it
@@ -557,6 +540,8 @@ void reset_cdf_layout() {
 int read_cdf_report(SFC_report *, int, int) { return -1; }
 
 } // namespace
+
+const sfc_read_int::CdfLayout &sfc_read_int::cdf_layout() { return layout; }
 
 int SFC_chktype(const char *filename) {
     if (filename == nullptr) return -1;
