@@ -34,7 +34,9 @@ int ndim = 0;
 // call; the layer starts in a mode that prints and goes on.
 const int error_mode_set = (ncopts = NC_VERBOSE, 0);
 
-bool no_data(int var) { return cur_fd == -1 || var == -1; }
+bool no_data(int var) {
+    return cur_fd == -1 || var == -1;
+}
 
 // The type, rank and dimension lengths of a variable of the current file.
 struct VarInfo {
@@ -85,7 +87,9 @@ template <class T> T load(const unsigned char *p) {
     return v;
 }
 
-template <class T> void store(unsigned char *p, T v) { std::memcpy(p, &v, sizeof v); }
+template <class T> void store(unsigned char *p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 // A number of a numeric netCDF type as a double.
 double to_double(nc_type type, const unsigned char *p) {
@@ -164,8 +168,12 @@ bool from_double(nc_type type, double v, unsigned char *p) {
     }
 }
 
-bool is_text(nc_type type) { return type == NC_CHAR; }
-bool is_one_byte(nc_type type) { return type == NC_CHAR || type == NC_BYTE || type == NC_UBYTE; }
+bool is_text(nc_type type) {
+    return type == NC_CHAR;
+}
+bool is_one_byte(nc_type type) {
+    return type == NC_CHAR || type == NC_BYTE || type == NC_UBYTE;
+}
 
 // The block a call addresses in a variable: the positioned start of each
 // dimension, the extents of the range (or 1), and the number of values.
@@ -281,7 +289,8 @@ bool read_byte(int var, unsigned char &value) {
 // and up to `length` characters along the next one (kept in the position
 // lists); entries after it keep their start with extent 1.
 bool string_block(int var, long length, VarInfo &info, Block &b, bool writing) {
-    if (ndim >= LIST_SIZE || !var_info(var, info) || info.rank <= ndim || !is_one_byte(info.type)) return false;
+    if (ndim >= LIST_SIZE || !var_info(var, info) || info.rank <= ndim || !is_one_byte(info.type))
+        return false;
     start[ndim] = 0;
     count[ndim] = length;
     for (int i = 0; i < info.rank; ++i) {
@@ -365,9 +374,13 @@ int CDF_def_dim(const char *name, long length) {
     return ncdimdef(cur_fd, name, length);
 }
 
-int CDF_end_def() { return cur_fd == -1 ? -1 : ncendef(cur_fd); }
+int CDF_end_def() {
+    return cur_fd == -1 ? -1 : ncendef(cur_fd);
+}
 
-int CDF_close() { return cur_fd == -1 ? -1 : ncclose(cur_fd); }
+int CDF_close() {
+    return cur_fd == -1 ? -1 : ncclose(cur_fd);
+}
 
 int CDF_get_dim(const char *name) {
     if (cur_fd == -1 || name == nullptr) return -1;
@@ -392,7 +405,8 @@ int CDF_set_shape_list(int n, const int *dims) {
 }
 
 int CDF_def_var_list(const char *name, int type, int n, const int *dims) {
-    if (cur_fd == -1 || name == nullptr || n < 0 || n > CDF_MAX_VAR_DIMS || (n > 0 && dims == nullptr)) return -1;
+    if (cur_fd == -1 || name == nullptr || n < 0 || n > CDF_MAX_VAR_DIMS || (n > 0 && dims == nullptr))
+        return -1;
     const int var = ncvardef(cur_fd, name, static_cast<nc_type>(type), n, dims);
     return var < 0 ? -1 : var;
 }
@@ -408,11 +422,21 @@ int def_shaped_var(const char *name, nc_type type) {
 
 } // namespace
 
-int CDF_def_float_var(const char *name) { return def_shaped_var(name, NC_FLOAT); }
-int CDF_def_long_var(const char *name) { return def_shaped_var(name, NC_INT); }
-int CDF_def_short_var(const char *name) { return def_shaped_var(name, NC_SHORT); }
-int CDF_def_byte_var(const char *name) { return def_shaped_var(name, NC_BYTE); }
-int CDF_def_char_var(const char *name) { return def_shaped_var(name, NC_CHAR); }
+int CDF_def_float_var(const char *name) {
+    return def_shaped_var(name, NC_FLOAT);
+}
+int CDF_def_long_var(const char *name) {
+    return def_shaped_var(name, NC_INT);
+}
+int CDF_def_short_var(const char *name) {
+    return def_shaped_var(name, NC_SHORT);
+}
+int CDF_def_byte_var(const char *name) {
+    return def_shaped_var(name, NC_BYTE);
+}
+int CDF_def_char_var(const char *name) {
+    return def_shaped_var(name, NC_CHAR);
+}
 
 int CDF_get_var(const char *name) {
     if (cur_fd == -1 || name == nullptr) return -1;
@@ -470,7 +494,9 @@ int CDF_put_fill_att(int var) {
     return put_att(var, "_FillValue", NC_FLOAT, 1, &fill_value);
 }
 
-int CDF_put_long_fill_att(int var, int value) { return put_att(var, "_FillValue", NC_INT, 1, &value); }
+int CDF_put_long_fill_att(int var, int value) {
+    return put_att(var, "_FillValue", NC_INT, 1, &value);
+}
 
 int CDF_set_pos_list(int n, const long *index) {
     if (n < 0 || n > CDF_MAX_POS || (n > 0 && index == nullptr)) return -1;
@@ -616,9 +642,13 @@ template <class T> int get_array(int var, T *values, T missing) {
 
 } // namespace
 
-int CDF_get_float_array(int var, float *values) { return get_array<float>(var, values, CDF_MISSING); }
+int CDF_get_float_array(int var, float *values) {
+    return get_array<float>(var, values, CDF_MISSING);
+}
 
-int CDF_get_double_array(int var, double *values) { return get_array<double>(var, values, CDF_MISSING); }
+int CDF_get_double_array(int var, double *values) {
+    return get_array<double>(var, values, CDF_MISSING);
+}
 
 int CDF_get_byte_array(int var, unsigned char *values) {
     if (values == nullptr) return -1;
@@ -635,7 +665,8 @@ int CDF_get_byte_array(int var, unsigned char *values) {
             values[i] = raw[i];
         } else {
             const double v = to_double(info.type, raw.data() + i * size);
-            values[i] = (v >= -128 && v <= 255) ? static_cast<unsigned char>(static_cast<int>(v)) : CDF_MISSING_BYTE;
+            values[i] =
+                (v >= -128 && v <= 255) ? static_cast<unsigned char>(static_cast<int>(v)) : CDF_MISSING_BYTE;
         }
     }
     return 0;

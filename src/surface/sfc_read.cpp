@@ -34,19 +34,25 @@ FILE *cvt_file = nullptr;
 int file_type = 0;
 int file_access = 0;
 int cdf_fd = -1;
-int stat_num = 0;          // index of the report the file stands at
-bool seekable = true;      // the stream can go back (not a pipe or terminal)
+int stat_num = 0;           // index of the report the file stands at
+bool seekable = true;       // the stream can go back (not a pipe or terminal)
 bool header_passed = false; // a stream that cannot go back has had its header read
-std::string stream_datim;  // the date line of such a stream
-std::string last_line;     // the report line last read, for reading it again
+std::string stream_datim;   // the date line of such a stream
+std::string last_line;      // the report line last read, for reading it again
 bool have_last = false;
 Date file_date = no_date;
 
 sfc_read_int::CdfLayout layout; // netCDF header of the open file
 
-bool is_text_type(int type) { return type >= SFC_COMPACT_SHORT && type <= SFC_TEXT_EXT; }
-bool is_cdf_type(int type) { return type == SFC_CDF_STATION || type == SFC_CDF_REPORT; }
-bool has_magic(int type) { return type == SFC_TEXT || type == SFC_TEXT_EXT; }
+bool is_text_type(int type) {
+    return type >= SFC_COMPACT_SHORT && type <= SFC_TEXT_EXT;
+}
+bool is_cdf_type(int type) {
+    return type == SFC_CDF_STATION || type == SFC_CDF_REPORT;
+}
+bool has_magic(int type) {
+    return type == SFC_TEXT || type == SFC_TEXT_EXT;
+}
 
 void reset_reading() {
     stat_num = 0;
@@ -75,7 +81,9 @@ bool skip_space() {
 }
 
 // The next report line: blank lines are passed over. False at the end.
-bool next_report_line(std::string &line) { return skip_space() && read_line(line); }
+bool next_report_line(std::string &line) {
+    return skip_space() && read_line(line);
+}
 
 // Reads or passes the header lines at the current position.
 void read_header(std::string *datim) {
@@ -196,7 +204,9 @@ void set_ship_position(SFC_report *r, double lat10, double lon10) {
 // ---- Compact records (types 1 and 2) ---------------------------------------------
 
 // An integer group ended by '.' (or by the end of the line).
-bool dot_int(Scanner &sc, int &v) { return sc.integer(v) && (sc.expect('.') || sc.at_end()); }
+bool dot_int(Scanner &sc, int &v) {
+    return sc.integer(v) && (sc.expect('.') || sc.at_end());
+}
 
 float alt_code(int code) {
     if (code < 0) return FMISSING;
@@ -398,10 +408,26 @@ void parse_text(Scanner &sc, SFC_report *r) {
     // one after 't' the wave period. An unknown group ends the record.
     static constexpr char order[] = "@LPpQrqRXxNnTSCGstph#";
     float SFC_report::*const fields[] = {
-        nullptr,          nullptr,          nullptr,          &SFC_report::rain1,  &SFC_report::rain3,
-        &SFC_report::rain6, &SFC_report::rain12, &SFC_report::rain24, &SFC_report::max_t, &SFC_report::max6_t,
-        &SFC_report::min_t, &SFC_report::min6_t, nullptr,          &SFC_report::scover, nullptr,
-        &SFC_report::w_gust, &SFC_report::solar, &SFC_report::sst, &SFC_report::wav_per, &SFC_report::wav_hgt,
+        nullptr,
+        nullptr,
+        nullptr,
+        &SFC_report::rain1,
+        &SFC_report::rain3,
+        &SFC_report::rain6,
+        &SFC_report::rain12,
+        &SFC_report::rain24,
+        &SFC_report::max_t,
+        &SFC_report::max6_t,
+        &SFC_report::min_t,
+        &SFC_report::min6_t,
+        nullptr,
+        &SFC_report::scover,
+        nullptr,
+        &SFC_report::w_gust,
+        &SFC_report::solar,
+        &SFC_report::sst,
+        &SFC_report::wav_per,
+        &SFC_report::wav_hgt,
         nullptr,
     };
     static_assert(sizeof fields / sizeof fields[0] == sizeof order - 1);
@@ -537,11 +563,15 @@ void reset_cdf_layout() {
 
 // Records of the netCDF layouts are read by their own reader; until it
 // exists none can be read.
-int read_cdf_report(SFC_report *, int, int) { return -1; }
+int read_cdf_report(SFC_report *, int, int) {
+    return -1;
+}
 
 } // namespace
 
-const sfc_read_int::CdfLayout &sfc_read_int::cdf_layout() { return layout; }
+const sfc_read_int::CdfLayout &sfc_read_int::cdf_layout() {
+    return layout;
+}
 
 int SFC_chktype(const char *filename) {
     if (filename == nullptr) return -1;
@@ -654,7 +684,9 @@ int SFC_getinfo(int, SFC_info *info) {
 
 int SFC_rewind(int) {
     if (is_text_type(file_type)) {
-        if (seekable) {
+        if (file_access != 0) {
+            // A file being written keeps its position: nothing is overwritten.
+        } else if (seekable) {
             std::rewind(cvt_file);
             read_header(nullptr);
         } else if (!header_passed) {

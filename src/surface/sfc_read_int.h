@@ -13,15 +13,27 @@ inline constexpr std::array<const char *, 10> station_names = {
 
 // Variables of the report layout (type 12), in the order of CdfLayout::report_vars.
 inline constexpr std::array<const char *, 32> report_names = {
-    "time",  "id",    "region", "lat",     "lon",  "elev",           "T",    "TD",
-    "PSL",   "ALTIM", "SPD",    "DIR",     "GUST", "WX",             "ZCL",  "CC",
-    "cloudtype", "VIS", "Ptend", "delP",   "PRECIP", "reftime_PRECIP", "SNOW", "Tmax",
-    "Tmin",  "Tmax6", "Tmin6",  "sunshine", "SST", "wave_per",       "wave_hgt", "remarks",
+    "time",      "id",
+    "region",    "lat",
+    "lon",       "elev",
+    "T",         "TD",
+    "PSL",       "ALTIM",
+    "SPD",       "DIR",
+    "GUST",      "WX",
+    "ZCL",       "CC",
+    "cloudtype", "VIS",
+    "Ptend",     "delP",
+    "PRECIP",    "reftime_PRECIP",
+    "SNOW",      "Tmax",
+    "Tmin",      "Tmax6",
+    "Tmin6",     "sunshine",
+    "SST",       "wave_per",
+    "wave_hgt",  "remarks",
 };
 
 // The header of the open netCDF file, as SFC_getinfo found it.
 struct CdfLayout {
-    int num_rec = 0;                                  // number of records
+    int num_rec = 0;                                    // number of records
     std::array<int, station_names.size()> station_vars; // variable ids, -1 absent
     std::array<int, report_names.size()> report_vars;
     float miss_f = -9999.0f; // missing markers of a station file

@@ -14,9 +14,15 @@ namespace {
 // Messages of the comparison and the merge: level d of the out4 kind.
 constexpr M_type SFC_MESS = 0x8000000; // out4 sub-level d
 
-bool given(float v) { return v != FMISSING; }
-bool given(int v) { return v != MISSING; }
-bool given(char c) { return c != ' ' && c != '\0'; }
+bool given(float v) {
+    return v != FMISSING;
+}
+bool given(int v) {
+    return v != MISSING;
+}
+bool given(char c) {
+    return c != ' ' && c != '\0';
+}
 
 // A float field of one category with its comparison and merge messages.
 struct FloatField {
@@ -73,16 +79,16 @@ struct Range {
 };
 
 constexpr Range ranges[] = {
-    {&SFC_report::pmb, 900, 1150},    {&SFC_report::alt, 26, 33},      {&SFC_report::w_dir, 0, 360},
-    {&SFC_report::w_spd, 0, 100},     {&SFC_report::w_gust, 0, 150},
+    {&SFC_report::pmb, 900, 1150}, {&SFC_report::alt, 26, 33},    {&SFC_report::w_dir, 0, 360},
+    {&SFC_report::w_spd, 0, 100},  {&SFC_report::w_gust, 0, 150},
 };
 
 constexpr Range late_ranges[] = {
-    {&SFC_report::ptend, -10, 10},    {&SFC_report::rain3, 0, 10},
-    {&SFC_report::rain6, 0, 15},      {&SFC_report::rain12, 0, 20},    {&SFC_report::rain24, 0, 20},
-    {&SFC_report::max_t, -100, 150},  {&SFC_report::min_t, -100, 150}, {&SFC_report::max6_t, -100, 150},
-    {&SFC_report::min6_t, -100, 150}, {&SFC_report::scover, -100, 150}, {&SFC_report::solar, -100, 150},
-    {&SFC_report::sst, -100, 150},    {&SFC_report::wav_per, 0, 10},   {&SFC_report::wav_hgt, 0, 20},
+    {&SFC_report::ptend, -10, 10},    {&SFC_report::rain3, 0, 10},      {&SFC_report::rain6, 0, 15},
+    {&SFC_report::rain12, 0, 20},     {&SFC_report::rain24, 0, 20},     {&SFC_report::max_t, -100, 150},
+    {&SFC_report::min_t, -100, 150},  {&SFC_report::max6_t, -100, 150}, {&SFC_report::min6_t, -100, 150},
+    {&SFC_report::scover, -100, 150}, {&SFC_report::solar, -100, 150},  {&SFC_report::sst, -100, 150},
+    {&SFC_report::wav_per, 0, 10},    {&SFC_report::wav_hgt, 0, 20},
 };
 
 void check_range(float &v, float lo, float hi) {
@@ -94,9 +100,15 @@ void check_range(int &v, int lo, int hi) {
 }
 
 // Two floats differ when both are given and unequal.
-bool differ(float a, float b) { return given(a) && given(b) && a != b; }
-bool differ(int a, int b) { return given(a) && given(b) && a != b; }
-bool differ(char a, char b) { return given(a) && given(b) && a != b; }
+bool differ(float a, float b) {
+    return given(a) && given(b) && a != b;
+}
+bool differ(int a, int b) {
+    return given(a) && given(b) && a != b;
+}
+bool differ(char a, char b) {
+    return given(a) && given(b) && a != b;
+}
 
 // Compares the float fields of one category; sets *result to the category at
 // the first difference.
@@ -136,10 +148,10 @@ int SFC_initialize(SFC_report *report) {
     r.area[0] = '\0';
     r.type = 0;
     r.wmo = r.prior = r.time = r.ptend_t = r.rain_per = MISSING;
-    for (float *f : {&r.lat,    &r.lon,    &r.elev,   &r.vis,    &r.pmb,    &r.t,      &r.td,    &r.w_dir,
-                     &r.w_spd,  &r.w_gust, &r.alt,    &r.ptend,  &r.rain1,  &r.rain3,  &r.rain6, &r.rain12,
-                     &r.rain24, &r.rain,   &r.max_t,  &r.min_t,  &r.max6_t, &r.min6_t, &r.scover, &r.solar,
-                     &r.sst,    &r.wav_per, &r.wav_hgt})
+    for (float *f :
+         {&r.lat,    &r.lon,   &r.elev,   &r.vis,    &r.pmb,    &r.t,     &r.td,     &r.w_dir,   &r.w_spd,
+          &r.w_gust, &r.alt,   &r.ptend,  &r.rain1,  &r.rain3,  &r.rain6, &r.rain12, &r.rain24,  &r.rain,
+          &r.max_t,  &r.min_t, &r.max6_t, &r.min6_t, &r.scover, &r.solar, &r.sst,    &r.wav_per, &r.wav_hgt})
         *f = FMISSING;
     std::fill(std::begin(r.cld_height), std::end(r.cld_height), FMISSING);
     std::fill(std::begin(r.cld_cover), std::end(r.cld_cover), ' ');
@@ -200,7 +212,8 @@ int SFC_compare(const SFC_report *rep1, const SFC_report *rep2) {
         compare_floats(rep1, rep2, category, &result);
     for (int i = 0; i < 3; ++i)
         if (differ(rep1->cld_type[i], rep2->cld_type[i])) note(15, "Different cloud types\n");
-    if (rep1->comment[0] != '\0' && rep2->comment[0] != '\0' && std::strcmp(rep1->comment, rep2->comment) != 0)
+    if (rep1->comment[0] != '\0' && rep2->comment[0] != '\0' &&
+        std::strcmp(rep1->comment, rep2->comment) != 0)
         note(16, "Different comments\n");
     return result;
 }

@@ -79,12 +79,12 @@ TEST(CdfWrite, NcdumpReadsTheConventions) {
     const std::string name = dir.file("out.nc");
     write_file(name);
     const std::string header = zeqtest::ncdump(name, "-h");
-    for (const char *line : {"report = UNLIMITED ; // (3 currently)", "char id(report, id_len) ;",
-                             "float ZCL(report, layers) ;", "int num(report) ;", "double DIR(report) ;",
-                             "T:long_name = \"temperature\" ;", "T:units = \"celsius\" ;",
-                             "T:valid_range = -80.f, 60.f ;", "T:_FillValue = -9999.f ;",
-                             "num:long_name = \"count\" ;", "num:valid_range = 0, 100 ;", "num:_FillValue = -9999 ;",
-                             ":filetime = \"12Z 08 DEC 26\" ;"})
+    for (const char *line :
+         {"report = UNLIMITED ; // (3 currently)", "char id(report, id_len) ;", "float ZCL(report, layers) ;",
+          "int num(report) ;", "double DIR(report) ;", "T:long_name = \"temperature\" ;",
+          "T:units = \"celsius\" ;", "T:valid_range = -80.f, 60.f ;", "T:_FillValue = -9999.f ;",
+          "num:long_name = \"count\" ;", "num:valid_range = 0, 100 ;", "num:_FillValue = -9999 ;",
+          ":filetime = \"12Z 08 DEC 26\" ;"})
         EXPECT_NE(header.find(line), std::string::npos) << line << "\n" << header;
     EXPECT_EQ(header.find("num:units"), std::string::npos);
     EXPECT_EQ(header.find("\\000"), std::string::npos);

@@ -16,7 +16,9 @@ namespace {
 
 using zeqtest::TempDir;
 
-std::string fixture(const char *name) { return std::string(ZEQ_TEST_DATA) + "/surface/" + name; }
+std::string fixture(const char *name) {
+    return std::string(ZEQ_TEST_DATA) + "/surface/" + name;
+}
 
 // Opens a file for reading (type detected unless given), reads its header and
 // rewinds; the type in use.
@@ -40,16 +42,26 @@ SFC_report read_report(int n, int rep_type = 0, int *rc = nullptr) {
     return r;
 }
 
-std::string cloud_types(const SFC_report &r) { return std::string(r.cld_type, 3); }
+std::string cloud_types(const SFC_report &r) {
+    return std::string(r.cld_type, 3);
+}
+
+// The netCDF fixtures compiled into a temporary directory.
+struct NetcdfFiles {
+    TempDir dir;
+    std::string station = dir.file("station.nc"), v1 = dir.file("v1.nc"), report = dir.file("report.nc"),
+                ob = dir.file("ob.nc"), nc4 = dir.file("nc4.nc");
+    bool ok = zeqtest::compile_cdl("surface/station.cdl", station) &&
+              zeqtest::compile_cdl("surface/station_v1.cdl", v1) &&
+              zeqtest::compile_cdl("surface/report.cdl", report) &&
+              zeqtest::compile_cdl("surface/report_ob.cdl", ob) &&
+              zeqtest::compile_cdl("surface/report.cdl", nc4, "nc4");
+};
 
 TEST(SfcChkType, FirstCharacterAndNetcdfLayout) {
-    TempDir dir;
-    const std::string station = dir.file("station.nc"), report = dir.file("report.nc"), ob = dir.file("ob.nc"),
-                      nc4 = dir.file("nc4.nc");
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/station.cdl", station));
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/report.cdl", report));
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/report_ob.cdl", ob));
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/report.cdl", nc4, "nc4"));
+    NetcdfFiles nc;
+    ASSERT_TRUE(nc.ok);
+    const TempDir &dir = nc.dir;
     zeqtest::write_file(dir.file("blank"), " 6Z 08 DEC 26\nKDEN  72.\n");
     zeqtest::write_file(dir.file("empty"), "");
     zeqtest::write_file(dir.file("corrupt"), "CDF\001 this is not netCDF\n");
@@ -59,9 +71,18 @@ TEST(SfcChkType, FirstCharacterAndNetcdfLayout) {
         int type;
     };
     const Case cases[] = {
-        {fixture("compact.sfc"), 2}, {dir.file("blank"), 2},   {fixture("text.sfc"), 3}, {station, 11},
-        {report, 12},                {ob, 12},                 {dir.file("empty"), -1},  {dir.file("missing"), -1},
-        {nc4, -1},                   {dir.file("corrupt"), -1}, {dir.file("other"), -1}, {dir.path(), -1},
+        {fixture("compact.sfc"), 2},
+        {dir.file("blank"), 2},
+        {fixture("text.sfc"), 3},
+        {nc.station, 11},
+        {nc.report, 12},
+        {nc.ob, 12},
+        {dir.file("empty"), -1},
+        {dir.file("missing"), -1},
+        {nc.nc4, -1},
+        {dir.file("corrupt"), -1},
+        {dir.file("other"), -1},
+        {dir.path(), -1},
     };
     for (const Case &c : cases)
         EXPECT_EQ(SFC_chktype(c.file.c_str()), c.type) << c.file;
@@ -94,7 +115,17 @@ TEST(SfcOpen, AccessRules) {
     EXPECT_EQ(SFC_close(fd), 0);
     EXPECT_EQ(zeqtest::read_file(text), "ZEQSFC\n12Z 08 DEC 26\nKDEN $\n");
 
-    // A text file is not appended to as netCDF, nor an empty file at all.
+    // Rewinding a file being written moves nothing.
+    type = 3;
+    const int wfd = SFC_open(dir.file("new.sfc").c_str(), 1, &type);
+    ASSERT_GE(wfd, 0);
+    ASSERT_EQ(write(wfd, "ZEQSFC\n", 7), 7);
+    EXPECT_EQ(SFC_rewind(wfd), 0);
+    ASSERT_EQ(write(wfd, "X\n", 2), 2);
+    EXPECT_EQ(SFC_close(wfd), 0);
+    EXPECT_EQ(zeqtest::read_file(dir.file("new.sfc")), "ZEQSFC\nX\n");
+
+    // An empty file is not appended to.
     zeqtest::write_file(dir.file("empty"), "");
     type = 2;
     EXPECT_EQ(SFC_open(dir.file("empty").c_str(), 2, &type), -1);
@@ -127,8 +158,9 @@ TEST(SfcGetInfo, TextHeaders) {
         const char *datim;
         const char *second; // the report after the first one
     };
-    zeqtest::write_file(dir.file("long"),
-                        "12Z 08 DEC 26 and a comment long enough to pass the label size\nKDEN  72.\nKBOS  50.\n");
+    zeqtest::write_file(
+        dir.file("long"),
+        "12Z 08 DEC 26 and a comment long enough to pass the label size\nKDEN  72.\nKBOS  50.\n");
     const Case cases[] = {
         {fixture("compact.sfc"), "12Z 08 DEC 26", "KABC"},
         {fixture("text.sfc"), "12Z 08 DEC 26", "KLOW"}, // carriage returns dropped
@@ -155,13 +187,9 @@ TEST(SfcGetInfo, TextHeaders) {
 }
 
 TEST(SfcGetInfo, NetcdfHeaders) {
-    TempDir dir;
-    const std::string station = dir.file("station.nc"), v1 = dir.file("v1.nc"), report = dir.file("report.nc"),
-                      ob = dir.file("ob.nc");
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/station.cdl", station));
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/station_v1.cdl", v1));
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/report.cdl", report));
-    ASSERT_TRUE(zeqtest::compile_cdl("surface/report_ob.cdl", ob));
+    NetcdfFiles nc;
+    ASSERT_TRUE(nc.ok);
+    const std::string &station = nc.station, &v1 = nc.v1, &report = nc.report, &ob = nc.ob;
     struct Case {
         std::string file;
         int type;
@@ -171,8 +199,8 @@ TEST(SfcGetInfo, NetcdfHeaders) {
     };
     // Each station file gets its own version, in either order.
     const Case cases[] = {
-        {station, 11, "18Z 08 DEC 26", 2, 2},  {v1, 11, "06Z 09 DEC 26", 2, 1},
-        {station, 11, "18Z 08 DEC 26", 2, 2},  {report, 12, "00Z 10 DEC 26", 3, 2},
+        {station, 11, "18Z 08 DEC 26", 2, 2}, {v1, 11, "06Z 09 DEC 26", 2, 1},
+        {station, 11, "18Z 08 DEC 26", 2, 2}, {report, 12, "00Z 10 DEC 26", 3, 2},
         {ob, 12, "1230Z 11 DEC 26", 4, 2},
     };
     for (const Case &c : cases) {
@@ -416,9 +444,9 @@ TEST(SfcRead, Positioning) {
     };
     // Straight after the rewind, in order, the same again, back, forward with
     // a gap, report 0, past the end.
-    const Step steps[] = {{3, "KSHT"}, {0, "KDEN"}, {1, "KABC"}, {1, "KABC"}, {2, "72530"}, {0, "KDEN"},  {3, "KSHT"},
-                          {1, "KABC"}, {5, "K2ND"}, {5, "K2ND"}, {6, nullptr}, {4, "KXYZ"}, {9, nullptr},
-                          {-3, "KDEN"}};
+    const Step steps[] = {{3, "KSHT"},  {0, "KDEN"}, {1, "KABC"},  {1, "KABC"}, {2, "72530"},
+                          {0, "KDEN"},  {3, "KSHT"}, {1, "KABC"},  {5, "K2ND"}, {5, "K2ND"},
+                          {6, nullptr}, {4, "KXYZ"}, {9, nullptr}, {-3, "KDEN"}};
     for (const Step &s : steps) {
         SCOPED_TRACE(s.wanted);
         int rc = 0;

@@ -38,9 +38,9 @@ TEST(ReportInitialize, EveryFieldMissingOrEmpty) {
     EXPECT_EQ(r.flag, 0);
     for (int v : {r.wmo, r.prior, r.time, r.ptend_t, r.rain_per})
         EXPECT_EQ(v, MISSING);
-    for (float v : {r.lat,    r.lon,    r.elev,  r.vis,   r.pmb,    r.t,      r.td,     r.w_dir,  r.w_spd,
-                    r.w_gust, r.alt,    r.ptend, r.rain1, r.rain3,  r.rain6,  r.rain12, r.rain24, r.rain,
-                    r.max_t,  r.min_t,  r.max6_t, r.min6_t, r.scover, r.solar, r.sst,   r.wav_per, r.wav_hgt})
+    for (float v : {r.lat,    r.lon,   r.elev,   r.vis,    r.pmb,    r.t,     r.td,     r.w_dir,   r.w_spd,
+                    r.w_gust, r.alt,   r.ptend,  r.rain1,  r.rain3,  r.rain6, r.rain12, r.rain24,  r.rain,
+                    r.max_t,  r.min_t, r.max6_t, r.min6_t, r.scover, r.solar, r.sst,    r.wav_per, r.wav_hgt})
         EXPECT_EQ(v, FMISSING);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(r.cld_height[i], FMISSING);
@@ -59,18 +59,23 @@ TEST(ReportCheckValid, RangesAndDewPoint) {
     const Case cases[] = {
         {"dew point above temperature", [](SFC_report &r) { r.t = 40, r.td = 45; },
          [](const SFC_report &r) { return r.t == 40 && r.td == 40; }},
-        {"missing temperature", [](SFC_report &r) { r.td = 30; }, [](const SFC_report &r) { return r.td == FMISSING; }},
+        {"missing temperature", [](SFC_report &r) { r.td = 30; },
+         [](const SFC_report &r) { return r.td == FMISSING; }},
         {"wind speed 120", [](SFC_report &r) { r.w_spd = 120, r.w_gust = 120; },
          [](const SFC_report &r) { return r.w_spd == FMISSING && r.w_gust == 120; }},
         {"bounds are closed", [](SFC_report &r) { r.pmb = 1150, r.alt = 26, r.time = 2400, r.ptend_t = 9; },
-         [](const SFC_report &r) { return r.pmb == 1150 && r.alt == 26 && r.time == 2400 && r.ptend_t == 9; }},
-        {"just outside", [](SFC_report &r) { r.pmb = 899.9f, r.time = 2401, r.ptend_t = 10, r.wav_per = 10.5f; },
+         [](const SFC_report &r) {
+             return r.pmb == 1150 && r.alt == 26 && r.time == 2400 && r.ptend_t == 9;
+         }},
+        {"just outside",
+         [](SFC_report &r) { r.pmb = 899.9f, r.time = 2401, r.ptend_t = 10, r.wav_per = 10.5f; },
          [](const SFC_report &r) {
              return r.pmb == FMISSING && r.time == MISSING && r.ptend_t == MISSING && r.wav_per == FMISSING;
          }},
         {"cloud height", [](SFC_report &r) { r.cld_height[0] = 35000, r.cld_height[4] = 35001; },
          [](const SFC_report &r) { return r.cld_height[0] == 35000 && r.cld_height[4] == FMISSING; }},
-        {"precipitation", [](SFC_report &r) { r.rain3 = 10.5f, r.rain6 = 12, r.rain24 = -0.1f, r.rain1 = 99; },
+        {"precipitation",
+         [](SFC_report &r) { r.rain3 = 10.5f, r.rain6 = 12, r.rain24 = -0.1f, r.rain1 = 99; },
          [](const SFC_report &r) {
              return r.rain3 == FMISSING && r.rain6 == 12 && r.rain24 == FMISSING && r.rain1 == 99;
          }},
@@ -107,8 +112,9 @@ TEST(ReportCompare, FirstDifferingCategoryAndEveryMessage) {
              std::memcpy(a.cld_type, "123", 3), std::memcpy(b.cld_type, "1 4", 3);
          },
          7, "Different cloud covers\nDifferent cloud types\n"},
-        {"comments", [](SFC_report &a, SFC_report &b) { std::strcpy(a.comment, "x"), std::strcpy(b.comment, "y"); },
-         16, "Different comments\n"},
+        {"comments",
+         [](SFC_report &a, SFC_report &b) { std::strcpy(a.comment, "x"), std::strcpy(b.comment, "y"); }, 16,
+         "Different comments\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -155,7 +161,9 @@ TEST(ReportUpdate, LevelsDecideWhatIsMerged) {
         [](const SFC_report &r) { return r.pmb == 1010; },
         [](const SFC_report &r) { return r.w_spd == 10 && r.w_gust == 20; },
         [](const SFC_report &r) { return std::strcmp(r.weather, "RA") == 0; },
-        [](const SFC_report &r) { return r.cld_height[0] == 1500 && r.cld_cover[0] == 'B' && r.num_cld == 1; },
+        [](const SFC_report &r) {
+            return r.cld_height[0] == 1500 && r.cld_cover[0] == 'B' && r.num_cld == 1;
+        },
         [](const SFC_report &r) { return r.vis == 5; },
         [](const SFC_report &r) { return r.ptend_t == 2 && r.ptend == 1.5f; },
         [](const SFC_report &r) { return r.rain3 == 0.1f && r.rain24 == 0.4f; },
@@ -172,7 +180,8 @@ TEST(ReportUpdate, LevelsDecideWhatIsMerged) {
         std::strcpy(rep1.comment, "old");
         EXPECT_EQ(SFC_update(&rep1, &rep2, lev), 0);
         for (int category = 1; category <= 16; ++category)
-            EXPECT_EQ(taken[category - 1](rep1), category <= lev) << "level " << lev << " category " << category;
+            EXPECT_EQ(taken[category - 1](rep1), category <= lev)
+                << "level " << lev << " category " << category;
     }
 }
 
