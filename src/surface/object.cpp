@@ -1,12 +1,15 @@
 // Barnes objective analysis: station values become grid values by Gaussian-
 // weighted means (pass 1) and weighted corrections from the stations'
 // residuals (later passes, each with a sharper filter). File-static state: the
-// analysis parameters and the radius decoded for the analysis in progress.
+// analysis parameters, the radius decoded for the analysis in progress, and
+// the grid sums of a moderate analysis, kept for the next one.
 #include "surface/object.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -98,82 +101,223 @@ struct Geometry {
     float dx;
     float dy;
     float r2max;    // squared radius of influence, plane units
-    double reach_i; // columns and rows beyond which no grid point is inside the radius
+    double reach_i; // grid lengths across and down beyond which no point is inside the radius
     double reach_j;
     std::size_t points() const { return std::size_t(nx) * std::size_t(ny); }
 };
 
-// Weighted sums of one field over the grid.
+// Weighted sums of one field over the grid: the weighted values, the
+// weights and (when a least station count above 1 asks for them) the number
+// of stations of every grid point.
 struct Sums {
-    std::vector<double> sum;
-    std::vector<double> wsum;
-    std::vector<int> count;
-    explicit Sums(std::size_t n) : sum(n), wsum(n), count(n) {}
-    void clear() {
-        std::fill(sum.begin(), sum.end(), 0.0);
-        std::fill(wsum.begin(), wsum.end(), 0.0);
-        std::fill(count.begin(), count.end(), 0);
+    double *sum;
+    double *wsum;
+    int *count; // null when not kept
+    // The weighted mean at point p, or FMISSING when too few stations reach
+    // it; the sums of p are cleared for the next pass.
+    double take_mean(std::size_t p) {
+        const bool few = wsum[p] == 0.0 || (count != nullptr && count[p] < min_sta);
+        const double mean = few ? double(FMISSING) : sum[p] / wsum[p];
+        sum[p] = 0.0;
+        wsum[p] = 0.0;
+        if (count != nullptr) count[p] = 0;
+        return mean;
     }
 };
 
-// The first and last index of the columns (or rows) a station at grid
-// coordinate g can reach; first > last when none is inside [0, n-1].
-void reach_range(double g, double reach, int n, int *first, int *last) {
-    double lo = std::floor(g - reach);
-    double hi = std::ceil(g + reach);
-    if (!(reach < 1e9)) { // an unbounded radius reaches the whole grid
-        lo = 0.0;
-        hi = n - 1;
-    }
-    *first = lo < 0.0 ? 0 : lo > n ? n : int(lo);
-    *last = hi > n - 1 ? n - 1 : hi < -1.0 ? -1 : int(hi);
+// Storage of the sums of all fields, zero whenever no pass is running: every
+// pass clears what it reads. The storage of an analysis up to KEEP_BYTES is
+// kept for the next one, which then finds it cleared and paged in.
+struct SumStore {
+    std::vector<double> sum;
+    std::vector<double> wsum;
+    std::vector<int> count;
+};
+constexpr std::size_t KEEP_BYTES = std::size_t(16) << 20;
+SumStore kept_sums;
+
+// Sums for `fields` fields of `points` points each, with station counts when
+// asked for, in the kept storage or, for a large analysis, in `own`.
+// Throws std::bad_alloc.
+std::vector<Sums> make_sums(std::size_t fields, std::size_t points, bool counts, SumStore &own) {
+    const std::size_t per_point = 2 * sizeof(double) + (counts ? sizeof(int) : 0);
+    if (fields != 0 && points > SIZE_MAX / per_point / fields) throw std::bad_alloc();
+    const std::size_t n = fields * points;
+    SumStore &store = n * per_point <= KEEP_BYTES ? kept_sums : own;
+    if (store.sum.size() < n) store.sum.resize(n);
+    if (store.wsum.size() < n) store.wsum.resize(n);
+    if (counts && store.count.size() < n) store.count.resize(n);
+    std::vector<Sums> sums;
+    for (std::size_t f = 0; f < fields; ++f)
+        sums.push_back({store.sum.data() + f * points, store.wsum.data() + f * points,
+                        counts ? store.count.data() + f * points : nullptr});
+    return sums;
 }
 
-// Adds every station's weighted values to the sums of the grid points within
-// its radius. Stations are taken in ascending order, so each grid point sums
-// its stations in that order. values[f] is the station array of field f;
-// -9999 values are left out.
-void accumulate(const Geometry &geo, const float *gx, const float *gy, int numdata,
-                const std::vector<const float *> &values, float filt, std::vector<Sums> &sums) {
-    for (Sums &s : sums)
-        s.clear();
-    const std::size_t nf = values.size();
-    std::vector<std::size_t> have;
-    std::vector<double> value;
-    have.reserve(nf);
-    value.reserve(nf);
+// A station and the columns and rows its radius reaches.
+struct Reach {
+    int s;
+    int i0, i1, j0, j1;
+};
+
+// The first and last index of the columns (or rows) a station at grid
+// coordinate g can reach; false when it reaches none of [0, n-1].
+bool reach_range(float g, double reach, int n, int *first, int *last) {
+    if (!(reach < 1e9)) { // an unbounded radius reaches the whole grid
+        *first = 0;
+        *last = n - 1;
+        return true;
+    }
+    const double lo = double(g) - reach, hi = double(g) + reach;
+    if (!(hi >= 0.0 && lo <= double(n - 1))) return false; // also a coordinate that is not a number
+    *first = lo <= 0.0 ? 0 : int(lo) + (double(int(lo)) < lo ? 1 : 0);
+    *last = hi >= double(n - 1) ? n - 1 : int(hi);
+    return *first <= *last;
+}
+
+// The grid line of k0..k1 nearest a station at grid coordinate g, and the
+// station's plane distance d (g - m) from it (d the grid length).
+struct Nearest {
+    int m;
+    double t;
+};
+Nearest nearest_line(float g, float d, int k0, int k1) {
+    const double gd = g;
+    const int m = gd <= k0 ? k0 : gd >= k1 ? k1 : int(gd + 0.5);
+    return {m, double(d) * (gd - m)};
+}
+
+// Gaussian weights exp(-(d (g - k))^2 / filter) of the grid lines k = k0..k1
+// for a station at distance n.t from its nearest line n.m, scaled so that
+// line n.m weighs `peak`. From n.m outwards each weight is the one before
+// times a ratio, and each ratio the one before times the constant `shrink` =
+// exp(-2 d^2 / filter); the first ratios on the two sides multiply to
+// `shrink` too. Every factor is at most 1, so a sharp filter lets the weights
+// fall to 0 and never overflows. scale is -1 / filter.
+void axis_weights(Nearest n, float d, int k0, int k1, double scale, double shrink, double peak, double *w) {
+    const double dd = d;
+    w[n.m] = peak;
+    const double up = std::exp((dd * dd - 2.0 * n.t * dd) * scale);
+    double q = up;
+    for (int k = n.m + 1; k <= k1; ++k) {
+        w[k] = w[k - 1] * q;
+        q *= shrink;
+    }
+    q = up > 1e-150 ? shrink / up : std::exp((dd * dd + 2.0 * n.t * dd) * scale);
+    for (int k = n.m - 1; k >= k0; --k) {
+        w[k] = w[k + 1] * q;
+        q *= shrink;
+    }
+}
+
+// The stations that reach the grid with their reach, taken row band by row
+// band (by the grid row they lie in, the rows beyond the edges with the edge
+// rows) and in ascending order within a band, so that consecutive stations
+// add to the same few rows of sums.
+std::vector<Reach> station_order(const Geometry &geo, const float *gx, const float *gy, int numdata) {
+    std::vector<int> band(std::size_t(numdata), -1);
+    std::vector<int> start(std::size_t(geo.ny) + 1, 0);
+    Reach r{};
     for (int s = 0; s < numdata; ++s) {
-        if (!std::isfinite(gx[s]) || !std::isfinite(gy[s])) continue;
-        have.clear();
-        value.clear();
+        if (!reach_range(gx[s], geo.reach_i, geo.nx, &r.i0, &r.i1) ||
+            !reach_range(gy[s], geo.reach_j, geo.ny, &r.j0, &r.j1))
+            continue;
+        const float g = gy[s];
+        band[std::size_t(s)] = g <= 0.0f ? 0 : g >= float(geo.ny - 1) ? geo.ny - 1 : int(g);
+        ++start[std::size_t(band[std::size_t(s)]) + 1];
+    }
+    for (int j = 0; j < geo.ny; ++j)
+        start[std::size_t(j) + 1] += start[std::size_t(j)];
+    std::vector<Reach> order(std::size_t(start[std::size_t(geo.ny)]));
+    for (int s = 0; s < numdata; ++s) {
+        if (band[std::size_t(s)] < 0) continue;
+        r.s = s;
+        reach_range(gx[s], geo.reach_i, geo.nx, &r.i0, &r.i1);
+        reach_range(gy[s], geo.reach_j, geo.ny, &r.j0, &r.j1);
+        order[std::size_t(start[std::size_t(band[std::size_t(s)])]++)] = r;
+    }
+    return order;
+}
+
+// Adds the weighted values of the stations of `order` to the sums of the
+// grid points within their radius. values[f] is the station array of field
+// f; -9999 values are left out. The station counts are kept only when they
+// decide (at least two stations asked for): with one, a point has a value
+// exactly when its weights add up to more than 0.
+//
+// Whether a point is inside the radius is decided on the single-precision
+// squared distance r2 = (dx (gx - i))^2 + (dy (gy - j))^2; its weight
+// exp(-r2 / filter) is the product of the column and row Gaussians.
+template <bool COUNT>
+void accumulate_sums(const Geometry &geo, const float *gx, const float *gy, const std::vector<Reach> &order,
+                     const std::vector<const float *> &values, float filt, std::vector<Sums> &sums) {
+    const std::size_t nf = values.size();
+    std::vector<Sums *> have(nf);
+    std::vector<double> value(nf);
+    std::vector<float> tx2(std::size_t(geo.nx));
+    std::vector<double> wx(std::size_t(geo.nx)), wy(std::size_t(geo.ny));
+    const double scale = -1.0 / double(filt);
+    const double shrink_x = std::exp(2.0 * double(geo.dx) * double(geo.dx) * scale);
+    const double shrink_y = std::exp(2.0 * double(geo.dy) * double(geo.dy) * scale);
+    for (const Reach &r : order) {
+        const int s = r.s, i0 = r.i0, i1 = r.i1, j0 = r.j0, j1 = r.j1;
+        std::size_t nh = 0;
         for (std::size_t f = 0; f < nf; ++f) {
-            if (values[f][s] == FMISSING) continue;
-            have.push_back(f);
-            value.push_back(values[f][s]);
+            const float v = values[f][s];
+            if (v == FMISSING) continue;
+            have[nh] = &sums[f];
+            value[nh++] = v;
         }
-        if (have.empty()) continue;
-        int i0, i1, j0, j1;
-        reach_range(gx[s], geo.reach_i, geo.nx, &i0, &i1);
-        reach_range(gy[s], geo.reach_j, geo.ny, &j0, &j1);
+        if (nh == 0) continue;
+        for (int i = i0; i <= i1; ++i) {
+            const float tx = geo.dx * (gx[s] - float(i));
+            tx2[std::size_t(i)] = tx * tx;
+        }
+        // The point nearest the station carries the whole weight of its
+        // distance; the column weights are relative to it.
+        const Nearest near_x = nearest_line(gx[s], geo.dx, i0, i1);
+        const Nearest near_y = nearest_line(gy[s], geo.dy, j0, j1);
+        axis_weights(near_x, geo.dx, i0, i1, scale, shrink_x, 1.0, wx.data());
+        axis_weights(near_y, geo.dy, j0, j1, scale, shrink_y,
+                     std::exp((near_x.t * near_x.t + near_y.t * near_y.t) * scale), wy.data());
         for (int j = j0; j <= j1; ++j) {
             const float ty = geo.dy * (gy[s] - float(j));
             const float ty2 = ty * ty;
-            const std::size_t row = std::size_t(j) * std::size_t(geo.nx);
-            for (int i = i0; i <= i1; ++i) {
-                const float tx = geo.dx * (gx[s] - float(i));
-                const float r2 = tx * tx + ty2;
-                if (r2 > geo.r2max) continue;
-                const double w = std::exp(double(-r2 / filt));
-                const std::size_t p = row + std::size_t(i);
-                for (std::size_t h = 0; h < have.size(); ++h) {
-                    Sums &acc = sums[have[h]];
-                    acc.sum[p] += value[h] * w;
-                    acc.wsum[p] += w;
-                    acc.count[p] += 1;
+            // The points of the row inside the radius: the squared distance
+            // falls towards the station's column and rises after it.
+            int a = i0, b = i1;
+            while (a <= b && tx2[std::size_t(a)] + ty2 > geo.r2max)
+                ++a;
+            while (b >= a && tx2[std::size_t(b)] + ty2 > geo.r2max)
+                --b;
+            if (a > b) continue;
+            const double wj = wy[std::size_t(j)];
+            const std::size_t base = std::size_t(j) * std::size_t(geo.nx);
+            for (std::size_t h = 0; h < nh; ++h) {
+                double *const sum = have[h]->sum + base;
+                double *const wsum = have[h]->wsum + base;
+                const double v = value[h];
+                for (int i = a; i <= b; ++i) {
+                    const double w = wx[std::size_t(i)] * wj;
+                    sum[i] += v * w;
+                    wsum[i] += w;
+                }
+                if constexpr (COUNT) {
+                    int *const count = have[h]->count + base;
+                    for (int i = a; i <= b; ++i)
+                        count[i] += 1;
                 }
             }
         }
     }
+}
+
+void accumulate(const Geometry &geo, const float *gx, const float *gy, const std::vector<Reach> &order,
+                const std::vector<const float *> &values, float filt, std::vector<Sums> &sums) {
+    if (!sums.empty() && sums[0].count != nullptr)
+        accumulate_sums<true>(geo, gx, gy, order, values, filt, sums);
+    else
+        accumulate_sums<false>(geo, gx, gy, order, values, filt, sums);
 }
 
 float store_value(double v) {
@@ -181,22 +325,21 @@ float store_value(double v) {
 }
 
 // Pass 1: the weighted mean, -9999 where too few stations reach the point.
-void set_means(const Sums &acc, float *grid, std::size_t n) {
+void set_means(Sums &acc, float *grid, std::size_t n) {
     for (std::size_t p = 0; p < n; ++p) {
-        if (acc.wsum[p] == 0.0 || acc.count[p] < min_sta)
-            grid[p] = FMISSING;
-        else
-            grid[p] = store_value(acc.sum[p] / acc.wsum[p]);
+        const double mean = acc.take_mean(p);
+        grid[p] = mean == FMISSING ? FMISSING : store_value(mean);
     }
 }
 
 // Later passes: the weighted mean of the residuals is added. A point that no
 // residual reaches (its stations lie outside the grid or beside missing grid
 // values) keeps the value it has instead of losing it.
-void add_corrections(const Sums &acc, float *grid, std::size_t n) {
+void add_corrections(Sums &acc, float *grid, std::size_t n) {
     for (std::size_t p = 0; p < n; ++p) {
-        if (grid[p] == FMISSING || acc.wsum[p] == 0.0 || acc.count[p] < min_sta) continue;
-        grid[p] = store_value(double(grid[p]) + acc.sum[p] / acc.wsum[p]);
+        const double mean = acc.take_mean(p);
+        if (grid[p] == FMISSING || mean == FMISSING) continue;
+        grid[p] = store_value(double(grid[p]) + mean);
     }
 }
 
@@ -255,10 +398,11 @@ bool make_geometry(const Domain &d, Geometry *geo) {
     geo->dy = d.dy;
     const float r = run_rad * d.dx;
     geo->r2max = r * r;
-    // One grid length of margin: the radius test itself is exact.
-    const double reach = std::sqrt(double(geo->r2max));
-    geo->reach_i = reach / d.dx + 1.0;
-    geo->reach_j = reach / d.dy + 1.0;
+    // The radius test itself is exact; the reach only has to cover every
+    // point it can pass, whatever the rounding of the distances.
+    const double reach = std::sqrt(double(geo->r2max)) * (1.0 + 1e-5);
+    geo->reach_i = reach / d.dx + 1e-3;
+    geo->reach_j = reach / d.dy + 1e-3;
     return true;
 }
 
@@ -414,18 +558,19 @@ int OBJ_analyze(float *x, float *y, float **z, int numdata, int num_fields, GRD_
         MESS_print(M_MESS, "   Data field [%d] = %.*s\n", k + 1, int(sizeof grid[k].info), grid[k].info);
     print_setup(grid[0], numdata);
 
+    to_grid_coordinates(grid[0].domain, x, y, numdata);
+
+    SumStore own_sums;
     std::vector<Sums> sums;
+    std::vector<Reach> order;
     std::vector<std::vector<float>> resid;
     try {
-        sums.reserve(fields.size());
-        for (std::size_t f = 0; f < fields.size(); ++f)
-            sums.emplace_back(geo.points());
+        sums = make_sums(fields.size(), geo.points(), min_sta > 1, own_sums);
+        order = station_order(geo, x, y, numdata);
     } catch (const std::bad_alloc &) {
-        MESS_print(M_WARN, "OBJ_analyze: No memory for grid sums\n");
+        MESS_print(M_WARN, "OBJ_analyze: No memory for the analysis\n");
         return -1;
     }
-
-    to_grid_coordinates(grid[0].domain, x, y, numdata);
 
     std::vector<const float *> values;
     for (int k : fields) {
@@ -444,7 +589,7 @@ int OBJ_analyze(float *x, float *y, float **z, int numdata, int num_fields, GRD_
     // Each analysis starts from the filter as set; later passes sharpen a copy.
     float filt = filter;
     MESS_print(M_OUT3, "Pass: %d...\n", 1);
-    accumulate(geo, x, y, numdata, values, filt, sums);
+    accumulate(geo, x, y, order, values, filt, sums);
     for (std::size_t f = 0; f < fields.size(); ++f)
         set_means(sums[f], grid[fields[f]].grid, geo.points());
 
@@ -466,7 +611,7 @@ int OBJ_analyze(float *x, float *y, float **z, int numdata, int num_fields, GRD_
     for (int pass = 2; pass <= num_pass; ++pass) {
         MESS_print(M_OUT3, "Pass: %d...\n", pass);
         filt *= converg;
-        accumulate(geo, x, y, numdata, res_values, filt, sums);
+        accumulate(geo, x, y, order, res_values, filt, sums);
         for (std::size_t f = 0; f < fields.size(); ++f)
             add_corrections(sums[f], grid[fields[f]].grid, geo.points());
         compute_residuals(geo, x, y, numdata, fields, values, grid, resid);

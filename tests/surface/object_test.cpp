@@ -228,9 +228,16 @@ TEST(ObjectReference, PolarStereographicGridsMatchTheReference) {
     d.plon = -100.0f;
     const Stations st = sample_stations(d, 160, 16.0f, 26.0f);
     const Settings cases[] = {
-        {1.0f, 3.0f, 1, 0.2f, 1, nullptr},  {1.0f, 3.0f, 2, 0.2f, 1, nullptr},
-        {1.0f, 3.0f, 3, 0.2f, 1, nullptr},  {1.0f, 3.0f, 4, 0.2f, 1, nullptr},
-        {1.0f, 3.0f, 2, 0.3f, 2, "miss=0"}, {1.0f, 3.0f, 4, 0.2f, 1, "miss=0"},
+        {1.0f, 3.0f, 1, 0.2f, 1, nullptr},
+        {1.0f, 3.0f, 2, 0.2f, 1, nullptr},
+        {1.0f, 3.0f, 3, 0.2f, 1, nullptr},
+        {1.0f, 3.0f, 4, 0.2f, 1, nullptr},
+        {1.0f, 3.0f, 2, 0.3f, 2, "miss=0"},
+        {1.0f, 3.0f, 4, 0.2f, 1, "miss=0"},
+        // The default radius reaches the whole grid; a sharp filter lets
+        // far weights fall below the double range.
+        {1.0f, 1000.0f, 2, 0.2f, 1, nullptr},
+        {0.02f, 1000.0f, 3, 0.1f, 3, nullptr},
     };
     for (const Settings &s : cases)
         compare_with_reference(d, st, s, s.plot_param ? 0.0f : FMISSING);
