@@ -113,15 +113,15 @@ struct Sums {
     double *sum;
     double *wsum;
     int *count; // null when not kept
-    // The weighted mean at point p, or FMISSING when too few stations reach
-    // it; the sums of p are cleared for the next pass.
-    double take_mean(std::size_t p) {
-        const bool few = wsum[p] == 0.0 || (count != nullptr && count[p] < min_sta);
-        const double mean = few ? double(FMISSING) : sum[p] / wsum[p];
+    // The weighted mean at point p into *mean; false when too few stations
+    // reach p. The sums of p are cleared for the next pass.
+    bool take_mean(std::size_t p, double *mean) {
+        const bool enough = wsum[p] != 0.0 && (count == nullptr || count[p] >= min_sta);
+        if (enough) *mean = sum[p] / wsum[p];
         sum[p] = 0.0;
         wsum[p] = 0.0;
         if (count != nullptr) count[p] = 0;
-        return mean;
+        return enough;
     }
 };
 
@@ -161,15 +161,17 @@ struct Reach {
 };
 
 // The first and last index of the columns (or rows) a station at grid
-// coordinate g can reach; false when it reaches none of [0, n-1].
+// coordinate g can reach; false when it reaches none of [0, n-1] or its
+// coordinate is not a finite number.
 bool reach_range(float g, double reach, int n, int *first, int *last) {
+    if (!std::isfinite(g)) return false;
     if (!(reach < 1e9)) { // an unbounded radius reaches the whole grid
         *first = 0;
         *last = n - 1;
         return true;
     }
     const double lo = double(g) - reach, hi = double(g) + reach;
-    if (!(hi >= 0.0 && lo <= double(n - 1))) return false; // also a coordinate that is not a number
+    if (hi < 0.0 || lo > double(n - 1)) return false;
     *first = lo <= 0.0 ? 0 : int(lo) + (double(int(lo)) < lo ? 1 : 0);
     *last = hi >= double(n - 1) ? n - 1 : int(hi);
     return *first <= *last;
@@ -327,8 +329,8 @@ float store_value(double v) {
 // Pass 1: the weighted mean, -9999 where too few stations reach the point.
 void set_means(Sums &acc, float *grid, std::size_t n) {
     for (std::size_t p = 0; p < n; ++p) {
-        const double mean = acc.take_mean(p);
-        grid[p] = mean == FMISSING ? FMISSING : store_value(mean);
+        double mean;
+        grid[p] = acc.take_mean(p, &mean) ? store_value(mean) : FMISSING;
     }
 }
 
@@ -337,9 +339,8 @@ void set_means(Sums &acc, float *grid, std::size_t n) {
 // values) keeps the value it has instead of losing it.
 void add_corrections(Sums &acc, float *grid, std::size_t n) {
     for (std::size_t p = 0; p < n; ++p) {
-        const double mean = acc.take_mean(p);
-        if (grid[p] == FMISSING || mean == FMISSING) continue;
-        grid[p] = store_value(double(grid[p]) + mean);
+        double mean;
+        if (acc.take_mean(p, &mean) && grid[p] != FMISSING) grid[p] = store_value(double(grid[p]) + mean);
     }
 }
 
@@ -586,8 +587,10 @@ int OBJ_analyze(float *x, float *y, float **z, int numdata, int num_fields, GRD_
         }
     }
 
-    // Each analysis starts from the filter as set; later passes sharpen a copy.
-    float filt = filter;
+    // Each analysis starts from the filter as set; later passes sharpen a
+    // copy. A filter that is not positive has no Gaussian: the default
+    // serves, and a convergence that would bring it there is not applied.
+    float filt = filter > 0.0f && std::isfinite(filter) ? filter : DEF_FILTER;
     MESS_print(M_OUT3, "Pass: %d...\n", 1);
     accumulate(geo, x, y, order, values, filt, sums);
     for (std::size_t f = 0; f < fields.size(); ++f)
@@ -610,7 +613,7 @@ int OBJ_analyze(float *x, float *y, float **z, int numdata, int num_fields, GRD_
         res_values.push_back(r.data());
     for (int pass = 2; pass <= num_pass; ++pass) {
         MESS_print(M_OUT3, "Pass: %d...\n", pass);
-        filt *= converg;
+        if (filt * converg > 0.0f) filt *= converg;
         accumulate(geo, x, y, order, res_values, filt, sums);
         for (std::size_t f = 0; f < fields.size(); ++f)
             add_corrections(sums[f], grid[fields[f]].grid, geo.points());

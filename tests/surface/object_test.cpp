@@ -583,4 +583,28 @@ TEST(ObjectAnalysis, LaterPassesKeepValuesThatNoResidualReaches) {
     EXPECT_EQ(g.values[0][3 * 11 + 3], FMISSING);
 }
 
+TEST(ObjectAnalysis, UnusableSettingsAndPositionsDoNotSpoilTheGrid) {
+    // A filter of 0 has no Gaussian, a convergence of 0 would make one, and
+    // a station at no finite position has no distance: the grid is the one
+    // of filter 1.0 kept in pass 2, without that station.
+    const Domain d = ll_domain();
+    Stations st = stations_at({{0.0f, 40.0f, 1.0f}, {1.5f, 41.0f, 2.0f}, {-1.2f, 39.3f, 4.0f}});
+    OBJ_initialize();
+    OBJ_set_rad_inf(4.0f);
+    OBJ_set_num_pass(2);
+    OBJ_set_converg(1.0f);
+    Grids want(d, 1);
+    analyze(st, want);
+
+    st.x.push_back(NAN);
+    st.y.push_back(40.0f);
+    st.z[0].push_back(50.0f);
+    OBJ_set_filter(0.0f);
+    OBJ_set_converg(0.0f);
+    Grids got(d, 1);
+    const Outcome r = analyze(st, got);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(got.values[0], want.values[0]);
+}
+
 } // namespace
