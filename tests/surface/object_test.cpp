@@ -22,20 +22,6 @@ namespace {
 
 using zeqtest::make_domain;
 
-// A grid record whose values live in the test.
-struct Grid {
-    GRD_report r;
-    std::vector<float> v;
-    explicit Grid(const Domain &d, float fill = 123.0f) {
-        std::memset(&r, 0, sizeof r);
-        GRD_init(&r);
-        r.domain = d;
-        v.assign(std::size_t(d.nx) * std::size_t(d.ny), fill);
-        r.grid = v.data();
-    }
-    float at(int i, int j) const { return v[std::size_t(j) * std::size_t(r.domain.nx) + std::size_t(i)]; }
-};
-
 // Stations: plane positions and one value array per field (empty: null field).
 struct Stations {
     std::vector<float> x, y;
