@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -229,7 +230,7 @@ void wait_for_map() {
     XEvent event;
     for (int i = 0; i < 200; ++i) {
         if (XCheckWindowEvent(display, root_window, ExposureMask | StructureNotifyMask, &event)) return;
-        ZEQ_sleep(0.01f);
+        usleep(10000);
     }
 }
 
