@@ -1,5 +1,10 @@
-// X event processing. Until the event loop is built no event is processed.
+// X event processing. Until the event loop is built no event is processed
+// and there is no event state to prepare.
 #include "graphics/gks_evnt.h"
+
+int ginit_event(int) {
+    return 0;
+}
 
 int gcheck_event() {
     return 0;
