@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "fields/calc.h"
-#include "plot/plt_labl.h"
+#include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/menu.h"
@@ -46,6 +46,10 @@ int cur_type = MISSING;
 char model_str[20] = "";
 char level_str[20] = "";
 char time_str[20] = "";
+
+// The plot label type (PLT_get_label_type): below 0 minimal or simple, 0
+// normal, above 0 complete.
+int label_type = 0;
 
 // The inheritance stack of the specification parser: what an entry takes
 // when its text gives no time, level or type. base_ind is -1 outside a parse.
@@ -1421,6 +1425,18 @@ char *VAR_model(char *str, std::size_t size, int rmod) {
     return str;
 }
 
+int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::size_t size) {
+    char name[81] = "";
+    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
+    return DATE_make_label_for_mod(code, name, seconds, str, size);
+}
+
+int DATE_make_label_for_time(int code, int model, const Date *date, char *str, std::size_t size) {
+    char name[81] = "";
+    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
+    return DATE_make_label_for_time_mod(code, name, date, str, size);
+}
+
 // ---- Labels ------------------------------------------------------------------
 
 char *VAR_time(char *str, std::size_t size, int time) {
@@ -1487,6 +1503,15 @@ int VAR_make_devtype(int time, int ltype, int level, const char *variable, const
     out += units != nullptr ? units : "";
     out += ")";
     copy_text(str, size, out);
+    return 0;
+}
+
+int PLT_get_label_type() {
+    return label_type;
+}
+
+int PLT_set_label_type(int val) {
+    label_type = val;
     return 0;
 }
 

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "fields/var_tool.h"
-
 namespace {
 
 // ---- Text helpers ----------------------------------------------------------------
@@ -413,12 +411,10 @@ int DATE_format_label(char *str, std::size_t size, const char *format, int code,
 
 // ---- Forecast and valid-time labels -------------------------------------------------------
 
-int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::size_t size) {
+int DATE_make_label_for_mod(int code, const char *model, time_t seconds, char *str, std::size_t size) {
     if (str == nullptr || size == 0) return -1;
     const TimeCode tc = split_code(code);
-    char name[81] = "";
-    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
-    std::string text = forecast_head(tc, 0, name);
+    std::string text = forecast_head(tc, 0, model != nullptr ? model : "");
 
     if (seconds == 0) {
         if (tc.p == 0) text += " analysis";
@@ -446,12 +442,6 @@ int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::siz
             fmt(" %s %2d %3s %2.2d", clock.c_str(), s.disp.day, DATE_month(s.disp.month), yy(s.disp.year));
     put(str, size, text);
     return 0;
-}
-
-int DATE_make_label_for_time(int code, int model, const Date *date, char *str, std::size_t size) {
-    char name[81] = "";
-    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
-    return DATE_make_label_for_time_mod(code, name, date, str, size);
 }
 
 int DATE_make_label_for_time_mod(int code, const char *model, const Date *date, char *str, std::size_t size) {

@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "fields/region.h"
-#include "fields/zeqgrd.h"
 #include "runtime/date.h"
 #include "runtime/def_read.h"
 #include "runtime/files.h"
@@ -171,6 +169,9 @@ RES_defobj table[RES_MAX_ROWS + 1];
 
 int cl_argc = 0;
 char **cl_argv = nullptr;
+
+// Decodes domain and region texts; registered by the program (DOM_decode).
+RES_domain_decoder domain_decoder = nullptr;
 
 // Texts read from the command line and the environment are cut to these.
 constexpr std::size_t OPTION_NAME_LEN = 49;
@@ -833,7 +834,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     }
     case CV_region:
     case CV_domain:
-        DOM_decode(data, static_cast<Domain *>(out));
+        if (domain_decoder != nullptr) domain_decoder(data, static_cast<Domain *>(out));
         break;
     case CV_device: {
         int argc = 0;
@@ -848,6 +849,11 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
         break;
     }
     return 1;
+}
+
+int RES_set_domain_decoder(RES_domain_decoder decode) {
+    domain_decoder = decode;
+    return 0;
 }
 
 int RES_set_device(const char *str) {

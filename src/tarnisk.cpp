@@ -32,6 +32,8 @@ const res_type res_pos[] = {RES_filenames, RES_null};
 } // namespace
 
 int main(int argc, char **argv) {
+    // Functions of higher layers that lower ones call back.
+    RES_set_domain_decoder(DOM_decode);
     RES_init(argc, argv, res_key, res_pos);
 
     if (FLAG_help()) {
