@@ -1,4 +1,6 @@
-// tarnisk: surface data contouring.
+// tarnisk: surface data contouring. The program's entry, the top of the
+// layers: it registers the functions of higher layers that lower ones call
+// back, resolves the resources and runs the region and variable loop.
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "fields/zeqgrd.h"
@@ -47,7 +49,7 @@ int main(int argc, char **argv) {
     SFC_cvt_in_file();
     VAR_set_def_type(11);
     MESS_print_prog("SURFACE DATA CONTOURING");
-    if (FLAG_get(14) != 10) ZEQ_exit(0);
+    if (FLAG_get(FLAG_INPUT) != 10) ZEQ_exit(0);
 
     FILE_get_file("Enter the surface filename: ", nullptr);
     SFC_set_date(nullptr);

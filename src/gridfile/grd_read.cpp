@@ -1,3 +1,7 @@
+// Grid files: the 15-slot table of open grid files, type detection, and the
+// native formats read and written (other types are recognised and refused).
+// File-static state: the open-file table with each slot's read position, the
+// index-file switch and the value format of native text files.
 #include "gridfile/grd_read.h"
 
 #include <algorithm>
@@ -67,12 +71,6 @@ const char *type_name(int type) {
 GRD_file *open_slot(int grd_fd) {
     if (grd_fd < 0 || grd_fd >= GRD_MAX_FILES) return nullptr;
     return gfile[std::size_t(grd_fd)].get();
-}
-
-template <std::size_t N> void copy_text(char (&dst)[N], std::string_view src) {
-    const std::size_t n = src.size() < N - 1 ? src.size() : N - 1;
-    std::memcpy(dst, src.data(), n);
-    dst[n] = '\0';
 }
 
 // Reads one line and its line feed; at most LINE_MAX_LEN characters are kept

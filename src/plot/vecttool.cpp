@@ -1,14 +1,10 @@
+// Vector tools: winds as direction and speed from their components.
+// No file-static state.
 #include "plot/vecttool.h"
 
 #include <cmath>
 
 #include "runtime/zeq.h"
-
-namespace {
-
-constexpr double PI = 3.1415926535898;
-
-} // namespace
 
 int vect2wind(float u, float v, float *dir, float *spd) {
     if (u == FMISSING || v == FMISSING) {
@@ -19,7 +15,7 @@ int vect2wind(float u, float v, float *dir, float *spd) {
     const float s = std::sqrt(u * u + v * v);
     float d = 0.0f;
     if (s >= 0.01f) {
-        d = float(std::atan2(-double(u), -double(v)) * 180.0 / PI);
+        d = float(std::atan2(-double(u), -double(v)) * RAD_TO_DEG);
         if (d < 0.0f) d += 360.0f;
     }
     *dir = d;
