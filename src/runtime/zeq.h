@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <numbers>
 
 // The missing value of every integer and float field, key and setting.
 inline constexpr int MISSING = -9999;
@@ -22,8 +23,8 @@ inline constexpr bool is_missing(double v) {
 }
 
 // Degrees to radians and back.
-inline constexpr double DEG_TO_RAD = 3.14159265358979323846 / 180.0;
-inline constexpr double RAD_TO_DEG = 180.0 / 3.14159265358979323846;
+inline constexpr double DEG_TO_RAD = std::numbers::pi / 180.0;
+inline constexpr double RAD_TO_DEG = 180.0 / std::numbers::pi;
 
 // Message kind and level mask. Each kind is a group of four sub-level bits
 // (a, b, c, d); error and warn share the second group.
