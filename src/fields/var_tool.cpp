@@ -74,8 +74,6 @@ bool var_loaded = false;
 
 // ---- Small text helpers ------------------------------------------------------
 
-// Copies src into dst (size bytes), cutting it; always terminates.
-
 // A number as an int, truncated toward zero and held within the int range
 // (NaN gives -9999), so that huge numbers in a text cannot overflow.
 int to_int(double x) {
