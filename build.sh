@@ -20,7 +20,12 @@ build_pkgs=(
     libx11-dev                # the X window workstation
     weather-util-data         # station list the station file is built from
     iso-codes                 # country and subdivision codes for the station file
+    hershey-fonts-data        # stroke fonts the font files are built from
+    libeccodes-data           # WMO and NCEP GRIB edition 2 parameters the table grib2_var.lup is built from
     python3                   # data converters in tools/
+    gmt-gshhg-low             # shorelines and borders the map files are built from
+    gmt-dcw                   # country polygons the land map is built from
+    python3-numpy python3-netcdf4 # the map converter reads the netCDF map data
 )
 # Packages only the tests use, as independent checks of what we write and compute.
 test_pkgs=(
@@ -32,7 +37,8 @@ test_pkgs=(
     proj-bin                    # cs2cs and geod check projections and distances
     python3-numpy python3-scipy # reference computations for grids and formulas
     python3-netcdf4             # reference netCDF reader
-    python3-eccodes             # reference GRIB writer
+    python3-eccodes             # reference GRIB writer; reads the model behind the sample observations
+    python-grib-doc             # eta.grb and the other example GRIB files: sample observations and decoder tests
     python3-sysv-ipc socat      # independent peers of the loop-window link
     units                       # GNU units checks every conversion of data/units.lup
 )

@@ -1,6 +1,7 @@
-// Grid files: the 15-slot table of open grid files, type detection, and the
-// native formats read and written (other types are recognised and refused).
-// File-static state: the open-file table with each slot's read position, the
+// The table of open grid files (type detection, opening, rewinding, closing,
+// the read positions) and the native grid file format; GRIB slots are framed
+// and decoded by the grib module.
+// File-static state: the 15 slots with their names and read positions, the
 // index-file switch and the value format of native text files.
 #include "gridfile/grd_read.h"
 
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "fields/region.h"
+#include "gridfile/grd_read_int.h"
 #include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
@@ -66,6 +68,29 @@ const char *type_name(int type) {
     default:
         return "unknown";
     }
+}
+
+bool can_seek(FILE *f, const char *name) {
+    return f != stdin && f != stdout && name[0] != '|' && std::ftell(f) >= 0;
+}
+
+// Copies a stream that cannot seek into a temporary file, which it replaces;
+// null with a warning when that fails.
+FILE *spool(FILE *in, const char *name) {
+    FILE *tmp = std::tmpfile();
+    bool ok = tmp != nullptr;
+    char buf[65536];
+    std::size_t n;
+    while (ok && (n = std::fread(buf, 1, sizeof buf, in)) > 0)
+        ok = std::fwrite(buf, 1, n, tmp) == n;
+    ok = ok && !std::ferror(in) && std::fflush(tmp) == 0 && std::fseek(tmp, 0, SEEK_SET) == 0;
+    FILE_close(in);
+    if (!ok) {
+        if (tmp != nullptr) std::fclose(tmp);
+        MESS_print(M_WARN, "GRD_open: Unable to copy GRIB products into a temporary file: %s\n", name);
+        return nullptr;
+    }
+    return tmp;
 }
 
 GRD_file *open_slot(int grd_fd) {
@@ -615,6 +640,18 @@ int native_write(GRD_file *g, const SlotState &s, GRD_report *grd) {
     return 0;
 }
 
+// A GRIB slot takes raw products: `source` bytes of the record's array, as
+// GRIB_get_raw reads them.
+int grib_write(GRD_file *g, const SlotState &s, const GRD_report *grd) {
+    if (grd == nullptr || grd->grid == nullptr || grd->source <= 0) return -1;
+    const std::size_t n = std::size_t(grd->source);
+    if (std::fwrite(grd->grid, 1, n, g->file) != n || std::fflush(g->file) != 0) {
+        MESS_print(M_WARN, "GRD_write: Unable to write grid file: %s\n", s.name.c_str());
+        return -1;
+    }
+    return 0;
+}
+
 } // namespace
 
 // ---- The grid file table ------------------------------------------------------
@@ -660,15 +697,20 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
         *f_type = detected;
     }
     const int type = *f_type;
-    if (type == 11 || type == 21 || type == 22) {
+    if (type == 11 || type == 22) {
         MESS_print(M_WARN, "GRD_open: %s: %s grid files cannot be %s yet\n", name, type_name(type),
                    f_access == 0 ? "read" : "written");
         return -1;
     }
-    if (!is_native(type)) return -1;
+    if (!is_native(type) && type != 21) return -1;
 
     FILE *f = FILE_open(name, f_access == 0 ? "r" : "w");
     if (f == nullptr) return -1;
+    if (type == 21 && f_access == 0 && !can_seek(f, name)) {
+        // GRIB products are found by moving back and forth in the stream.
+        f = spool(f, name);
+        if (f == nullptr) return -1;
+    }
     auto rec = std::make_unique<GRD_file>();
     std::memset(rec.get(), 0, sizeof(GRD_file));
     rec->file = f;
@@ -681,7 +723,7 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
     SlotState &s = state[std::size_t(slot)];
     s = SlotState{};
     s.name = name;
-    s.seekable = f != stdin && f != stdout && name[0] != '|' && std::ftell(f) >= 0;
+    s.seekable = can_seek(f, name) || (type == 21 && f_access == 0);
     return slot;
 }
 
@@ -733,6 +775,11 @@ int GRD_close(int grd_fd) {
 
 int GRD_getinfo(int grd_fd, GRD_info *info) {
     GRD_file *g = open_slot(grd_fd);
+    if (g != nullptr && g->type == 21) {
+        MESS_print(M_WARN, "GRD_getinfo: Grids of GRIB files cannot be read yet: %s\n",
+                   state[std::size_t(grd_fd)].name.c_str());
+        return -1;
+    }
     if (g == nullptr || info == nullptr || !is_native(g->type)) return -1;
     SlotState &s = state[std::size_t(grd_fd)];
     std::string line;
@@ -772,6 +819,7 @@ int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
 int GRD_write(int grd_fd, GRD_report *grd, int, int *) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr) return -1;
+    if (g->type == 21) return grib_write(g, state[std::size_t(grd_fd)], grd);
     if (g->type < 1 || g->type > 3) return -1;
     return native_write(g, state[std::size_t(grd_fd)], grd);
 }
@@ -824,3 +872,18 @@ int GRD_set_format(const char *str) {
     copy_text(format, str);
     return 0;
 }
+
+// ---- Services of the format readers ---------------------------------------------
+
+namespace grd_file {
+
+const char *name(int grd_fd) {
+    if (open_slot(grd_fd) == nullptr) return "";
+    return state[std::size_t(grd_fd)].name.c_str();
+}
+
+void set_cur_pos(int grd_fd, long pos) {
+    if (open_slot(grd_fd) != nullptr) state[std::size_t(grd_fd)].cur_pos = pos;
+}
+
+} // namespace grd_file

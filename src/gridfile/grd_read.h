@@ -8,8 +8,10 @@
 // with the "ZEQGRID" magic line and text values, 3 the same with 4-byte
 // big-endian values, 4 the "ZEQGRID4" variant (read only), 11 netCDF, 21
 // GRIB, 22 the character GRID code; 0 asks GRD_open to detect the type.
-// netCDF, GRIB and GRID-code files are recognised but cannot be opened yet:
-// GRD_open says so, naming the file and its type, and fails.
+// GRIB files (read, or written as raw products) are framed and decoded by the
+// grib module; reading GRIB standard input or a pipe copies it into a
+// temporary file first. netCDF and GRID-code files are recognised but cannot
+// be opened yet: GRD_open says so, naming the file and its type, and fails.
 //
 // Native records are read in sequence: reading goes on from the grid last
 // read, passing over the records before the number asked for; asking again
@@ -82,9 +84,10 @@ int GRD_putinfo(int grd_fd, const GRD_info *info);
 // grid read. 0, or -1 past the last grid or on an error: then grd holds no
 // array and its source is 0.
 int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum);
-// Appends one record (header and values) for grd; 0, or -1 without values,
-// for a type that is not written, a projection the format cannot hold, or a
-// failed write.
+// Appends one record (header and values) for grd; a GRIB slot takes the
+// grd->source raw bytes of grd->grid (a product as GRIB_get_raw reads it).
+// 0, or -1 without values, for a type that is not written, a projection the
+// format cannot hold, or a failed write.
 int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num);
 
 // The record of slot ind, null for an empty slot or a number out of range.

@@ -203,6 +203,10 @@ FILE *FILE_open(const char *file, const char *access);
 // streams are flushed and stay open, any other stream is closed with fclose
 // (0, or EOF on failure). -1 for a null stream.
 int FILE_close(FILE *stream);
+// Closes an output stream of FILE_open and tells whether everything written
+// reached its destination: 0, or -1 when a write or the close failed or a
+// pipe's command ended with a non-zero status. The stream is closed either way.
+int FILE_close_output(FILE *stream);
 // The number of the system's own file type by its first characters: 11
 // surface text, 12 upper air text, 5 point data, 6 grid, 8 metafile, 9
 // image; -1 otherwise or when it cannot be opened.

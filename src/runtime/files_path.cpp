@@ -7,8 +7,9 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <csignal>
 #include <cstring>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,32 @@
 
 namespace {
 
-// Streams opened by FILE_open on a pipe: they are closed with pclose.
-std::set<FILE *> pipes;
+// Streams opened by FILE_open on a pipe, with true for a pipe we write into:
+// they are closed with pclose.
+std::map<FILE *, bool> pipes;
+
+// While a pipe we write into is open, a command that ends early must not
+// kill the program with SIGPIPE: the write fails instead and the close
+// reports it. The handler in force before the first such pipe comes back
+// when the last one is closed.
+int write_pipes = 0;
+struct sigaction pipe_action_before {};
+
+void ignore_sigpipe(struct sigaction *before) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, before);
+}
+
+void hold_sigpipe() {
+    if (write_pipes++ == 0) ignore_sigpipe(&pipe_action_before);
+}
+
+void release_sigpipe() {
+    if (write_pipes == 0 || --write_pipes > 0) return;
+    sigaction(SIGPIPE, &pipe_action_before, nullptr);
+}
 
 // Longest user name of a "~user" form.
 constexpr std::size_t USER_NAME_MAX = 19;
@@ -248,8 +273,15 @@ FILE *FILE_open(const char *file, const char *access) {
     if (file[0] == '|') {
         // Buffered output of ours must come before the command's.
         std::fflush(nullptr);
-        FILE *p = ::popen(file + 1, access[0] == 'r' ? "r" : "w");
-        if (p) pipes.insert(p);
+        const bool writing = access[0] != 'r';
+        // The command starts with the program's own SIGPIPE handling.
+        if (write_pipes > 0) sigaction(SIGPIPE, &pipe_action_before, nullptr);
+        FILE *p = ::popen(file + 1, writing ? "w" : "r");
+        if (write_pipes > 0) ignore_sigpipe(nullptr);
+        if (p) {
+            pipes.emplace(p, writing);
+            if (writing) hold_sigpipe();
+        }
         return p;
     }
     std::string name = files_int::user_path(file);
@@ -268,12 +300,21 @@ int FILE_close(FILE *stream) {
     }
     auto it = pipes.find(stream);
     if (it != pipes.end()) {
+        const bool writing = it->second;
         pipes.erase(it);
         int status = ::pclose(stream);
+        if (writing) release_sigpipe();
         if (status == -1 || !WIFEXITED(status)) return -1;
         return WEXITSTATUS(status);
     }
     return std::fclose(stream);
+}
+
+int FILE_close_output(FILE *stream) {
+    if (!stream) return -1;
+    const bool write_failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
+    const int closed = FILE_close(stream);
+    return write_failed || closed != 0 ? -1 : 0;
 }
 
 int FILE_type(const char *filename) {

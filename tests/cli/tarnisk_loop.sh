@@ -90,7 +90,9 @@ silent_run() { # defaults file, window number, description
     printf 'Queue not responding!!\n' | cmp -s - "$work/err"
     check "$3: time-out warning (got: $(cat "$work/err"))" $?
     local ms=$(((end - start) / 1000000))
-    [ "$ms" -ge 800 ] && [ "$ms" -lt 3000 ]
+    # the default time-out is 20 s: well under that shows the 1 s one acted,
+    # with room for a loaded machine
+    [ "$ms" -ge 800 ] && [ "$ms" -lt 10000 ]
     check "$3: ended after about a second (took $ms ms)" $?
 }
 printf 'tarnisk.parameter to=1\n' >"$work/queue.def"

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -310,6 +311,33 @@ TEST(FilePipes, ReadAndWriteThroughCommands) {
     EXPECT_EQ(FILE_close(nullptr), -1);
 }
 
+// Closing an output reports whether everything written arrived: a command
+// that ends early (without killing the program with SIGPIPE), a full device
+// and a failing command are failures; the handling of SIGPIPE comes back.
+TEST(FilePipes, CloseOutputReportsLostWrites) {
+    TempDir dir;
+    const std::string name = dir.file("ok.txt");
+    FILE *ok = FILE_open(name.c_str(), "w");
+    ASSERT_NE(ok, nullptr);
+    std::fputs("text\n", ok);
+    EXPECT_EQ(FILE_close_output(ok), 0);
+    EXPECT_EQ(read_file(name), "text\n");
+
+    struct sigaction before {};
+    sigaction(SIGPIPE, nullptr, &before);
+    const std::string big(1 << 20, 'x'); // far more than a pipe holds
+    for (const char *target : {"|false", "|exit 0", "/dev/full"}) {
+        FILE *out = FILE_open(target, "w");
+        ASSERT_NE(out, nullptr) << target;
+        std::fwrite(big.data(), 1, big.size(), out);
+        EXPECT_EQ(FILE_close_output(out), -1) << target;
+    }
+    struct sigaction after {};
+    sigaction(SIGPIPE, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+    EXPECT_EQ(FILE_close_output(nullptr), -1);
+}
+
 TEST(FileType, RecognisesTheMagicWords) {
     TempDir dir;
     struct Case {
@@ -525,7 +553,7 @@ TEST(FileSetName, ShippedTableNamesTheSystemsConventions) {
     const Case cases[] = {
         {"sfc_cvt", "/d/96010112.sfc"},
         {"sfc", "/d/96010112.sfc"},
-        {"sfc_raw", "/r/96010112_sfc.raw"},
+        {"sfc_raw", "/r/96010112_sfc_temp.raw"},
         {"sfc_grd", "/g/96010112_sfc.grd"},
         {"sfc_grd_zeq", "/g/96010112_sfc.grd"},
         {"sfc_grd_cdf", "/g/96010112_sfc.nc"},

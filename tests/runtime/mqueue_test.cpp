@@ -380,7 +380,7 @@ TEST_F(Link, ATimeOutFunctionThatReturnsFailsTheWait) {
     EXPECT_EQ(timeouts, 1);
     EXPECT_STREQ(item, "");
     EXPECT_GT(secs, 0.8);
-    EXPECT_LT(secs, 3.0);
+    EXPECT_LT(secs, 10.0); // far below the 20 s default, with room for a loaded machine
     EXPECT_EQ(alarm(0), 0u) << "no alarm left running";
 }
 

@@ -720,8 +720,10 @@ TEST_P(LoopWindow, SilentWindowEndsTheRunWithStatus7) {
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 7);
     EXPECT_EQ(r.err, "Queue not responding!!\n");
+    // Well below the 20 s default shows the 1 s time-out acted, with room
+    // for a loaded machine.
     EXPECT_GT(secs, 0.8);
-    EXPECT_LT(secs, 3.0);
+    EXPECT_LT(secs, 10.0);
 }
 
 TEST(LoopWindowLink, AWindowThatCannotBeOpenedIsReportedWithTheReason) {

@@ -1,0 +1,151 @@
+// Polylines and line attributes, and the dispatch every kernel primitive and
+// setter follows: kernel-open check, validation, skip an unchanged value,
+// then one record on a metafile or an object and the drawing on the device.
+// File-static state: the line colour, type and width and the print-bold
+// factor.
+#include "graphics/gks_line.h"
+
+#include "graphics/gks_colr.h"
+#include "graphics/gks_meta.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_ps.h"
+#include "graphics/gks_tran.h"
+
+namespace {
+
+int line_color = 1;
+int line_type = 1;
+float line_width = 1.0f;
+int print_bold = 1;
+
+// ---- X, HP-GL and CGM branches, built with their drivers ----
+Gint x_polyline(Gint, const Gpt *) {
+    return 0;
+}
+void x_line_attr() {}
+void x_init_line(int) {}
+void hpgl_polyline(Gint, const Gpt *) {}
+
+void cgm_polyline(Gint num_pt, const Gpt *array_pt) {
+    gcgm_control(4, 1, 31, 4 * num_pt);
+    for (Gint i = 0; i < num_pt; ++i)
+        gcgm_point(array_pt[i].x, array_pt[i].y);
+}
+
+void ps_polyline(Gint num_pt, const Gpt *array_pt) {
+    gps_printf("%%%%PL:%d\n", num_pt);
+    gps_set_width(line_color, line_width);
+    gps_set_color(line_color);
+    gps_set_type(line_type);
+    gps_printf("np\n");
+    gps_move(array_pt[0].x, array_pt[0].y);
+    for (Gint i = 1; i < num_pt; ++i)
+        gps_line(array_pt[i].x, array_pt[i].y);
+    gps_printf("stroke\n");
+}
+
+} // namespace
+
+Gint gpolyline(Gint num_pt, const Gpt *array_pt) {
+    if (!gcheck_open("gpolyline")) return -1;
+    if (num_pt <= 1 || array_pt == nullptr) {
+        gerr_printf("gpolyline", "invalid number of points: %d\n", array_pt == nullptr ? 0 : num_pt);
+        return -1;
+    }
+    if (!gpts_in_win(num_pt, array_pt)) return 0;
+    switch (gget_win_type()) {
+    case GWS_META:
+        if (gmeta_get_type() == META_CGM)
+            cgm_polyline(num_pt, array_pt);
+        else
+            gmeta_point_list("PL", num_pt, array_pt, false);
+        return 1;
+    case GWS_WIN:
+    case GWS_PIX:
+        return x_polyline(num_pt, array_pt);
+    case GWS_PS:
+        ps_polyline(num_pt, array_pt);
+        break;
+    case GWS_HPGL:
+        hpgl_polyline(num_pt, array_pt);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+Gint gset_line_colr_ind(Gint ind) {
+    if (!gcheck_open("gset_line_colr_ind")) return -1;
+    if (gcheck_colr_ind("gset_line_colr_ind", &ind) != 0) return -1;
+    if (ind == line_color) return 0;
+    line_color = ind;
+    if (gtype_is_META()) {
+        gmeta_printf("PL_CLR %d\n", ind);
+        return 0;
+    }
+    gnew_obj(35, ind, 0, nullptr);
+    if (gtype_is_WIN_PIX()) x_line_attr();
+    return 0;
+}
+
+Gint gset_linewidth(Gfloat width) {
+    if (!gcheck_open("gset_linewidth")) return -1;
+    if (!(width >= 0)) {
+        gerr_printf("gset_linewidth", "invalid line width: %f\n", static_cast<double>(width));
+        return -1;
+    }
+    if (width == line_width) return 0;
+    if (gtype_is_PS() && width == 0) width = 1;
+    line_width = width;
+    if (gtype_is_META()) {
+        gmeta_printf("PL_LW %f\n", static_cast<double>(width));
+        return 0;
+    }
+    gnew_obj(34, 1, sizeof width, &width);
+    if (gtype_is_WIN_PIX()) x_line_attr();
+    return 0;
+}
+
+Gint gset_linetype(Gint type) {
+    if (!gcheck_open("gset_linetype")) return -1;
+    if (type < 0) {
+        gerr_printf("gset_linetype", "invalid line type: %d\n", type);
+        return -1;
+    }
+    if (type == line_type) return 0;
+    line_type = type;
+    if (gtype_is_META()) {
+        gmeta_printf("PL_TYPE %d\n", type);
+        return 0;
+    }
+    gnew_obj(33, type, 0, nullptr);
+    if (gtype_is_WIN_PIX()) x_line_attr();
+    return 0;
+}
+
+int gset_line_print_bold(int val) {
+    print_bold = val > 0 ? val : 1;
+    gnew_obj(36, print_bold, 0, nullptr);
+    return 0;
+}
+
+int gget_line_print_bold() {
+    return print_bold;
+}
+
+int gget_line_colr() {
+    return line_color;
+}
+
+int ginit_line(int type) {
+    if (type == 0 || type == 1) x_init_line(type);
+    return 0;
+}
+
+int greset_line() {
+    line_color = 1;
+    line_type = 1;
+    line_width = 1.0f;
+    return 0;
+}

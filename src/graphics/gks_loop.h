@@ -1,0 +1,5 @@
+// Animation frames and looping.
+#pragma once
+
+// Empties the frame store. 0.
+int ginit_loop();

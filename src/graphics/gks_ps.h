@@ -1,0 +1,46 @@
+// The PostScript and EPS driver: the output stream, prologue and trailer,
+// the colour, gray, width and dash operators written only on change, moves
+// and lines in print units, and the gray table of the colour slots (also
+// read by the HP-GL driver).
+#pragma once
+
+#include <cstdio>
+
+// Opens the output: "|command" pipes into the command, "+name" appends to
+// the file (reduced prologue and trailer), any other name is created. The
+// stream, or null when it cannot be opened (or one is open already).
+FILE *gps_open_file(const char *filename);
+// Forgets the operators last written. 0.
+int gps_init();
+// Page size in inches. 0.
+int gps_set_size(float x, float y);
+// EPS, portrait, colour and reversed grays on (1) or off (0). 1.
+int gps_set_EPS(int val);
+int gps_set_orient(int val);
+int gps_set_colorPS(int val);
+int gps_set_reverse(int val);
+// Overall scale factor. 1.
+int gps_set_scale(float val);
+// Base line width factor. 0.
+int gps_set_base_width(int width);
+int gps_get_colorPS();
+// Gray of a colour slot 0-256 (-1 the background slot 256). 0.
+int gps_set_color_rep(int ind, float red, float green, float blue);
+float gps_get_gray(int ind);
+// Line colour, fill colour, line width and dash pattern brought up to date. 0.
+int gps_set_color(int color);
+int gps_set_fill_color(int color);
+int gps_set_width(int color, float width);
+int gps_set_type(int type);
+// Writes formatted text while the output is open. 0.
+[[gnu::format(printf, 1, 2)]] int gps_printf(const char *format, ...);
+// Move and line in world coordinates, and in print units. 0.
+int gps_move(float x, float y);
+int gps_line(float x, float y);
+int gps_move_abs(float x, float y);
+int gps_line_abs(float x, float y);
+// The prologue. 0.
+int gps_init_file();
+// Writes the trailer and closes the output: 0; -1 when none is open or the
+// output could not be completed (with a warning naming it).
+int gps_close_file();

@@ -1,0 +1,120 @@
+// GRIB products in grid files of type 21: finding each product behind its
+// header, reading its indicator, decoding editions 0 and 1 (product
+// definition, grid description, bit map and data blocks) into a GRD_report,
+// the parameter tables, the predefined grids and the number conversions.
+//
+// One product is decoded at a time; its framing and decoding state belongs to
+// the module, not to a slot. The stream of the slot must be seekable: GRD_open
+// copies standard input and pipes of GRIB products into a temporary file.
+//
+// Calling order for one edition 0 or 1 product: GRIB_header (the stream then
+// stands just past the indicator), GRIB_PDB, GRIB_GDB, GRIB_BMB, GRIB_BDB; then
+// GRIB_next to move to the next product's header. Every block is read whole by
+// the length in its first three octets, checked against the product, and
+// leaves the stream at the block after it. Refused products (grid types,
+// packings or bit maps that cannot be represented) give 0 with a warning that
+// names the file and the reason; -1 means the data ran out.
+#pragma once
+
+#include "fields/zeqgrd.h"
+
+// ---- Framing -------------------------------------------------------------------
+//
+// Header styles kept in the slot's itype: 1 the "** " line, 2 bulletin framing
+// (SOH, sequence number, WMO heading ... ETX), 3 the "GRIB: size" line before
+// the bulletin framing, 4 a bare product; 0 none recognised yet.
+
+// Reads the header of the next product and its indicator, trying the slot's
+// style first, then the own, bulletin, size-line and bare styles. 1 when a
+// product follows, -1 at the end of the file.
+int GRIB_header(int grd_fd);
+// One style each, tried at the current position; 1 matched (style set,
+// indicator read), 0 not this style (the stream is left where the attempt
+// began), -1 the end of the file. old_pos is the offset the header attempt
+// began at.
+int GRIB_header_zeq(int grd_fd);
+int GRIB_header_ldm(int grd_fd, long old_pos);
+int GRIB_header_raw(int grd_fd, long old_pos);
+int GRIB_header_old_zeq(int grd_fd);
+// Scans forward to the next "GRIB", "GRID" or "BUFR" marker and reads the
+// indicator after it; the number of octets read after the marker (4, or 8 for
+// edition 2), 0 at the end of the file.
+int GRIB_search(int grd_fd);
+// The offset at which the next product's header starts, from the length of the
+// current product (or its end marker "7777" when it has no length); with
+// `where` non-zero the stream is moved there, else it stays where it was. -1
+// when there is no current product or, with the warning "Invalid product
+// size", when its length does not fit the file.
+long GRIB_next(int grd_fd, int where);
+// The edition of the product last found: -1 before any, 0 for an edition 0
+// product or one whose end had to be found by its end marker, 1 or 2.
+int GRIB_get_version();
+// The fourth letter of the last marker: 'B' (GRIB), 'D' (GRID), 'R' (BUFR);
+// 0 before any.
+int GRIB_get_type(int grd_fd);
+// Edition 2: the discipline of the product last found (-1 before any).
+int GRIB_get_discipline();
+// Copies the first 18 characters of the last header text into header (which
+// holds at least 18 bytes; the caller terminates it); 0.
+int GRIB_get_WMO_header(int grd_fd, char *header);
+// The raw bytes of the product whose header starts at GRD_get_pos(grd_fd),
+// up to the start of the next product's header. *data null: a buffer is
+// allocated (the caller frees it) and *size receives the count; otherwise
+// *size gives the capacity of *data and receives the count. The count read, or
+// -1 (no product, a length that does not fit the file, too small a buffer).
+int GRIB_get_raw(int grd_fd, char **data, int *size);
+
+// ---- Editions 0 and 1 --------------------------------------------------------------
+
+// Reads and decodes the product definition block of the current product into
+// grd (identity, date, time code, level, parameter and units, decimal scale,
+// NCEP ensemble and probability octets) and builds its description and date
+// labels. rep_type is accepted and not used. 1; 0 refused (not an edition 0
+// or 1 GRIB product, a block too short); -1 short read.
+int GRIB_PDB(int grd_fd, GRD_report *grd, int rep_type);
+// Decodes a product definition block: data[n] is octet n (1-based) and
+// data[1..3] give the block length L; data holds at least L + 1 bytes (octets
+// beyond L read as 0). grd->version holds the edition (0 or 1) on entry. 1.
+int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd);
+// Builds grd->info from the decoded fields and folds ensemble members, means,
+// spreads and probabilities into the parameter number (units "%" for
+// probabilities). 0.
+int GRIB_set_var(GRD_report *grd);
+// Gives the product its Domain from the grid description block (latitude-
+// longitude, Mercator, Lambert conformal, polar stereographic; thinned rows)
+// or, without one, the predefined grid of its number. 1 ready; 0 refused (no
+// grid, another grid type, too large); -1 short read.
+int GRIB_GDB(int grd_fd, GRD_report *grd);
+// Reads the bit-map block when the product flags one. 1; 0 refused
+// (predefined bit map) or no memory; -1 short read.
+int GRIB_BMB(int grd_fd);
+// Reads the data block and unpacks every grid point into grd->grid (nx * ny
+// floats, row 0 northernmost, -9999 where the bit map or the data give no
+// value). 1; 0 refused (spherical harmonics, second-order packing, more than
+// 32 bits per value) or no memory; -1 short read.
+int GRIB_BDB(int grd_fd, GRD_report *grd);
+// The next unsigned value of the current width from the packed data held by
+// the decoder; -1 when the data are used up.
+long GRIB_bit_read(int grd_fd);
+// 1 when the next point carries a packed value (always without a bit map),
+// else 0; moves to the next point.
+int GRIB_BMB_read();
+// Blanks the rest of a grid once more than val of the last 20 values of a row
+// jumped by more than half the packed range (off when val is 0 or below). 0.
+int GRIB_set_max_bad(int val);
+
+// ---- Tables and conversions -----------------------------------------------------------
+
+// Completes a decoded parameter: centre 98 local parameters and edition 0
+// parameters become edition 1 numbers (some centre 98 ones also set the
+// level), and the units text is set. Unknown ones are warned. 0.
+int GRIB_units(GRD_report *grd);
+// The long units text of an edition 0 parameter, null when it has none.
+const char *GRIB_cdf_units(int var_id);
+// Fills the Domain of a predefined grid number (21-26, 37-44, 50, 61-64, 211,
+// 212, 215); any other number leaves it unchanged. 1.
+int GRIB_set_domain(int type, Domain *domain);
+// The IBM System/360 single-precision float in 4 octets.
+float GRIB_flt_conv(const unsigned char *pc);
+// 2^E, E in 2 octets as 16-bit sign and magnitude.
+float GRIB_scl_conv(const unsigned char *pc);

@@ -1,0 +1,456 @@
+// The kernel and its workstation: connection strings, print options, page
+// sizes, device geometry and panels, the files ghostscript reads, and opens
+// and closes that fail.
+#include "graphics/gks_x11.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "graphics/gks.h"
+#include "graphics/gks_ps.h"
+#include "graphics/gks_tran.h"
+#include "graphics/render.h"
+#include "runtime/resrc.h"
+#include "support/child.h"
+#include "support/reference.h"
+
+namespace {
+
+using zeqtest::read_file;
+using zeqtest::TempDir;
+using zeqtest::text_lines;
+
+struct Device {
+    int w, h, x, y;
+    bool operator==(const Device &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &os, const Device &d) {
+    return os << d.w << "x" << d.h << "+" << d.x << "+" << d.y;
+}
+
+Device device() {
+    Device d{};
+    gget_win_size(&d.w, &d.h);
+    gget_win_offset(&d.x, &d.y);
+    return d;
+}
+
+std::string replace_all(std::string text, const std::string &what, const std::string &with) {
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + with.size()))
+        text.replace(p, what.size(), with);
+    return text;
+}
+
+std::size_t count(const std::string &text, const std::string &what) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
+}
+
+// A comment line holding the time as ctime writes it ("Thu Jan  1 00:00:00 1970").
+bool is_date_line(const std::string &line, const std::string &head) {
+    if (!line.starts_with(head) || line.size() != head.size() + 24) return false;
+    char day[4], month[4];
+    int mday = 0, h = 0, m = 0, s = 0, year = 0;
+    return std::sscanf(line.c_str() + head.size(), "%3s %3s %d %d:%d:%d %d", day, month, &mday, &h, &m, &s,
+                       &year) == 7;
+}
+
+// Strokes a short diagonal in the current transformation.
+void draw_something() {
+    gps_set_width(1, 3);
+    gps_printf("np\n");
+    gps_move(0.1f, 0.1f);
+    gps_line(0.9f, 0.9f);
+    gps_printf("stroke\n");
+}
+
+// ---- Connections ----------------------------------------------------------------
+
+struct Connection {
+    const char *what;
+    std::string conn; // FILE stands for the output file
+    std::vector<std::pair<const char *, const char *>> env;
+    const char *geometry; // the resource geometry, or null
+    Device expect;
+    bool eps = false;
+};
+
+// Each open runs in its own process: the print options keep their values from
+// one workstation to the next.
+TEST(PostScriptOpen, ConnectionsGiveTheDeviceAndFilesGhostscriptReads) {
+    if (!gkstest::have_gs()) return;
+    const std::vector<Connection> table = {
+        {"default page", "FILE", {}, nullptr, {756, 576, 0, 0}},
+        {"a4 landscape", "FILE,land,a4", {}, nullptr, {805, 558, 0, 0}},
+        {"sz portrait", "FILE,port,sz=8.5x11", {}, nullptr, {576, 756, 0, 0}},
+        {"eps", "FILE,eps", {}, nullptr, {756, 576, 0, 0}, true},
+        {"eps portrait, any case", "FILE,EPS,Port", {}, nullptr, {756, 576, 0, 0}, true},
+        {"colour", "FILE,color", {}, nullptr, {756, 576, 0, 0}},
+        {"gray and scale", "FILE,gray,scale=0.8", {}, nullptr, {756, 576, 0, 0}},
+        {"base width", "FILE,lwidth=3", {}, nullptr, {756, 576, 0, 0}},
+        {"unknown items ignored", "FILE,,bogus,scale,sz=0x0,sz=0.51x8", {}, nullptr, {756, 576, 0, 0}},
+        {"geometry without an area ignored", "FILE", {{"zeqps_geometry", "1x1+5+5"}}, nullptr, {756, 576, 0, 0}},
+        {"zeqps_param", "FILE", {{"zeqps_param", "legal,port"}}, nullptr, {972, 576, 0, 0}},
+        {"items after zeqps_param", "FILE,letter", {{"zeqps_param", "legal"}}, nullptr, {756, 576, 0, 0}},
+        {"zeqps_print names the output",
+         "",
+         {{"zeqps_print", "FILE"}, {"PSPRINT", "/nonexistent/x.ps"}},
+         nullptr,
+         {756, 576, 0, 0}},
+        {"PSPRINT names the output", "", {{"PSPRINT", "FILE"}}, nullptr, {756, 576, 0, 0}},
+        {"geometry resource", "FILE", {{"zeqps_geometry", "P2x2"}}, "600x400+50+50", {432, 288, 36, 36}},
+        {"zeqps_geometry size", "FILE", {{"zeqps_geometry", "500x300"}}, nullptr, {360, 216, 0, 0}},
+        {"PSGEOMETRY offsets", "FILE", {{"PSGEOMETRY", "+100+50"}}, nullptr, {756, 576, 72, 36}},
+        {"panel", "FILE", {{"zeqps_geometry", "P2x2+1+0"}}, nullptr, {378, 288, 378, 288}},
+        {"panel on a4", "FILE,a4", {}, "p3x1+2", {268, 558, 536, 0}},
+        {"eps panel", "FILE,eps", {}, "P2x2+0+1", {378, 288, 0, 0}, true},
+        {"pipe", "|cat > FILE", {}, nullptr, {756, 576, 0, 0}},
+    };
+    for (const Connection &c : table) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string file = dir.file("plot.ps");
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            for (const auto &[name, value] : c.env)
+                setenv(name, replace_all(value, "FILE", file).c_str(), 1);
+            if (c.geometry != nullptr) RES_put("geometry", c.geometry);
+            gopen_gks(nullptr, 0);
+            if (gopen_ws(1, replace_all(c.conn, "FILE", file).c_str(), 4) != 0) return 2;
+            const Device d = device();
+            std::printf("\ndevice %d %d %d %d\n", d.w, d.h, d.x, d.y);
+            draw_something();
+            return gclose_ws(1) == 0 ? 0 : 3;
+        });
+        ASSERT_EQ(r.status, 0) << r.err;
+        Device got{};
+        std::istringstream(r.out.substr(r.out.find("device ") + 7)) >> got.w >> got.h >> got.x >> got.y;
+        EXPECT_EQ(got, c.expect);
+        EXPECT_NE(r.out.find("Created Postscript file"), std::string::npos);
+        const gkstest::GsRun gs = gkstest::gs_check(file, c.eps);
+        EXPECT_EQ(gs.status, 0) << gs.out;
+        EXPECT_TRUE(gs.out.empty()) << gs.out;
+    }
+}
+
+// The prologue and trailer of the default page, line by line.
+TEST(PostScriptOpen, PrologueAndTrailer) {
+    TempDir dir;
+    const std::string file = dir.file("p.ps");
+    gopen_gks(nullptr, 0);
+    ASSERT_EQ(gopen_ws(1, file.c_str(), 4), 0);
+    ASSERT_EQ(gclose_ws(1), 0);
+    const std::vector<std::string> lines = text_lines(read_file(file));
+    const std::vector<std::string> expect = {
+        "%!PS-Adobe-1.0",
+        "%%Title: ZEQ Graphics Display: R11_Ezedi",
+        "%%Creator: ZEQ Postscript Processor-2.0",
+        "(date)",
+        "%%EndComments",
+        "%%Postscript initialization",
+        "30 dict begin",
+        "/saveobj save def",
+        "/inch {72 mul} def",
+        "/dot {.33 mul} def",
+        "/mv {moveto} def",
+        "/ln {lineto} def",
+        "/lw {setlinewidth} def",
+        "/np {newpath} def",
+        "/cp {closepath} def",
+        "90 rotate",
+        ".25 inch -8.25 inch translate",
+        "0 setgray",
+        "2 setlinejoin",
+        "1 dot lw",
+        "[] 0 setdash",
+        "%%Begin plot",
+        "%%ZEQ Plot: R11_Ezedi",
+        // the clip of the whole normalised square: 575 points on the 756 x 576 device
+        "initclip",
+        "np",
+        "-0.10 -0.10 mv",
+        "-0.10 575.10 ln",
+        "575.10 575.10 ln",
+        "575.10 -0.10 ln",
+        "cp",
+        "clip",
+        "%%End of plot",
+        "saveobj restore",
+        "showpage",
+        "end",
+        "%%EOF",
+    };
+    ASSERT_EQ(lines.size(), expect.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (expect[i] == "(date)")
+            EXPECT_TRUE(is_date_line(lines[i], "%%CreationDate: ")) << lines[i];
+        else
+            EXPECT_EQ(lines[i], expect[i]) << "line " << i;
+    }
+}
+
+// The option lines of the prologue for other options.
+TEST(PostScriptOpen, PrologueFollowsTheOptions) {
+    struct Case {
+        const char *conn;
+        std::vector<std::string> present;
+        std::vector<std::string> absent;
+    };
+    const std::vector<Case> table = {
+        {"port", {".25 inch .25 inch translate\n", "30 dict begin\n"}, {"rotate", "BoundingBox"}},
+        {"eps",
+         {"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 36 0 612 756\n",
+          "90 rotate\n0. inch -8.50 inch translate\n"},
+         {"30 dict begin", "saveobj", "\nend\n"}},
+        {"eps,port", {"%%BoundingBox: 0 0 756 576\n"}, {"rotate", "translate"}},
+        {"eps,port,scale=0.5", {"%%BoundingBox: 0 0 378 288\n", "0.50 0.50 scale\n"}, {}},
+        {"color", {"0 0 0 setrgbcolor\n"}, {"0 setgray"}},
+        {"a4", {".25 inch -8.01 inch translate\n"}, {}},
+    };
+    for (const Case &c : table) {
+        SCOPED_TRACE(c.conn);
+        TempDir dir;
+        const std::string file = dir.file("p.ps");
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            gopen_gks(nullptr, 0);
+            const std::string conn = file + "," + c.conn;
+            if (gopen_ws(1, conn.c_str(), 4) != 0) return 2;
+            return gclose_ws(1) == 0 ? 0 : 3;
+        });
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string text = read_file(file);
+        for (const std::string &s : c.present)
+            EXPECT_NE(text.find(s), std::string::npos) << s;
+        for (const std::string &s : c.absent)
+            EXPECT_EQ(text.find(s), std::string::npos) << s;
+    }
+}
+
+// EPS: the bounding box is the drawing area on the page, so the cropped
+// render shows all four edges of a frame around the whole device.
+TEST(PostScriptOpen, EpsCropShowsTheWholeFrame) {
+    if (!gkstest::have_gs()) return;
+    struct Case {
+        const char *conn;
+        const char *geometry;
+        double width, height; // the cropped page in points
+    };
+    for (const Case &c :
+         {Case{"eps", nullptr, 576, 756}, Case{"eps,port", nullptr, 756, 576},
+          Case{"eps,port", "600x400+50+50", 432, 288}, Case{"eps,land", "+100+0", 576, 756}}) {
+        SCOPED_TRACE(std::string(c.conn) + " " + (c.geometry ? c.geometry : ""));
+        TempDir dir;
+        const std::string file = dir.file("p.eps");
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            if (c.geometry != nullptr) RES_put("geometry", c.geometry);
+            gopen_gks(nullptr, 0);
+            if (gopen_ws(1, (file + "," + c.conn).c_str(), 4) != 0) return 2;
+            Gint w = 0, h = 0;
+            gget_win_size(&w, &h);
+            // Workstation window of the device's shape: NDC fills the device.
+            const Glim ws{0, 1, 0, static_cast<float>(h - 1) / static_cast<float>(w - 1)};
+            gset_ws_win(1, &ws);
+            gset_vp(1, &ws);
+            gset_win(1, &ws);
+            gsel_norm_tran(1);
+            gps_set_width(1, 12); // 4 points
+            gps_printf("np\n");
+            gps_move(ws.x_min, ws.y_min);
+            gps_line(ws.x_max, ws.y_min);
+            gps_line(ws.x_max, ws.y_max);
+            gps_line(ws.x_min, ws.y_max);
+            gps_printf("cp stroke\n");
+            return gclose_ws(1) == 0 ? 0 : 3;
+        });
+        ASSERT_EQ(r.status, 0) << r.err;
+        const gkstest::Raster page = gkstest::gs_render(file, "-dEPSCrop");
+        ASSERT_NEAR(page.width, c.width, 1);
+        ASSERT_NEAR(page.height, c.height, 1);
+        // The frame lies on the device's edges: its inner half shows along
+        // every side of the cropped page, and the middle stays white.
+        const double mx = page.width / 2.0, my = page.height / 2.0;
+        EXPECT_TRUE(page.white(mx, my));
+        const auto near_edge = [&](auto at) {
+            for (double inset : {0.5, 1.5, 2.5})
+                if (at(inset)) return true;
+            return false;
+        };
+        EXPECT_TRUE(near_edge([&](double i) { return page.black(i, my); })) << "left";
+        EXPECT_TRUE(near_edge([&](double i) { return page.black(page.width - i, my); })) << "right";
+        EXPECT_TRUE(near_edge([&](double i) { return page.black(mx, i); })) << "bottom";
+        EXPECT_TRUE(near_edge([&](double i) { return page.black(mx, page.height - i); })) << "top";
+    }
+}
+
+// "+" appends a plot to an earlier one: no header, no showpage, no end of
+// file, and the file still reads.
+TEST(PostScriptOpen, AppendOntoAnEarlierPlot) {
+    if (!gkstest::have_gs()) return;
+    TempDir dir;
+    const std::string file = dir.file("p.ps");
+    gopen_gks(nullptr, 0);
+    ASSERT_EQ(gopen_ws(1, file.c_str(), 4), 0);
+    draw_something();
+    ASSERT_EQ(gclose_ws(1), 0);
+    const std::string first = read_file(file);
+
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(gopen_ws(1, ("+" + file + ",port").c_str(), 4), 0);
+    draw_something();
+    ASSERT_EQ(gclose_ws(1), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Appending to: " + file), std::string::npos) << out;
+
+    const std::string text = read_file(file);
+    ASSERT_EQ(text.compare(0, first.size(), first), 0);
+    const std::string added = text.substr(first.size());
+    for (const char *absent : {"%!", "%%Title", "%%Begin plot", "showpage", "%%EOF", "saveobj"})
+        EXPECT_EQ(added.find(absent), std::string::npos) << absent;
+    EXPECT_NE(added.find("%%ZEQ Plot: R11_Ezedi\n"), std::string::npos);
+    EXPECT_NE(added.find(".25 inch .25 inch translate\n"), std::string::npos);
+    EXPECT_TRUE(added.ends_with("stroke\n%%End of plot\n")) << added;
+    EXPECT_EQ(count(text, "showpage"), 1u);
+    const gkstest::GsRun gs = gkstest::gs_check(file);
+    EXPECT_EQ(gs.status, 0) << gs.out;
+    EXPECT_TRUE(gs.out.empty()) << gs.out;
+}
+
+// ---- Failures -------------------------------------------------------------------
+
+// A close whose output did not arrive: a warning naming the output, no
+// "Created" message, -1, and the workstation is closed all the same.
+TEST(PostScriptClose, LostOutputIsReported) {
+    for (const char *target : {"|false", "/dev/full"}) {
+        SCOPED_TRACE(target);
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            gopen_gks(nullptr, 0);
+            if (gopen_ws(1, target, 4) != 0) return 2;
+            for (int i = 0; i < 20000; ++i)
+                draw_something(); // more than a pipe holds
+            if (gclose_ws(1) != -1) return 3;
+            if (gchk_graphics() != 0) return 4;
+            return gclose_ws(1) == -1 ? 0 : 5;
+        });
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find(std::string("gps_close_file: unable to complete ") + target), std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out.find("Created Postscript file"), std::string::npos) << r.out;
+    }
+}
+
+TEST(PostScriptOpen, FailuresAndTheKernelState) {
+    TempDir dir;
+    const std::string blocker = dir.file("plain");
+    zeqtest::write_file(blocker, "x");
+    // Nothing open yet: closes fail, reports are silent without an error stream.
+    EXPECT_EQ(gclose_ws(1), -1);
+    testing::internal::CaptureStderr();
+    gerr_printf("gpolyline", "GKS not opened\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    ASSERT_EQ(gopen_gks(nullptr, 0), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gopen_ws(1, (blocker + "/x.ps").c_str(), 4), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "gopen_ws: unable to open postscript file\n\n");
+    EXPECT_EQ(gchk_graphics(), 0);
+    EXPECT_EQ(gget_win_type(), 4); // settings made before the failure stay
+
+    // The HP-GL and X devices do not open yet.
+    setenv("zeqprint", "HPGL", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gopen_ws(1, dir.file("x.hpgl").c_str(), 4), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "gopen_ws: unable to open HPGL file\n\n");
+    EXPECT_EQ(gget_win_type(), 5);
+    unsetenv("zeqprint");
+    for (int type : {1, 6}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(gopen_ws(1, nullptr, type), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "gopen_ws: unable to connect to display\n");
+    }
+
+    // One workstation at a time.
+    const std::string file = dir.file("ok.ps");
+    ASSERT_EQ(gopen_ws(1, file.c_str(), 4), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gopen_ws(1, dir.file("second.ps").c_str(), 4), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("gopen_ws: workstation already open"),
+              std::string::npos);
+    EXPECT_EQ(gclose_ws(1), 0);
+    EXPECT_EQ(gclose_ws(1), -1);
+    EXPECT_FALSE(zeqtest::read_file(file).empty());
+}
+
+// A named error stream is created empty and closed by gclose_gks; reports go
+// to the message streams, and standard error stays the stream afterwards.
+TEST(Kernel, ErrorStream) {
+    TempDir dir;
+    const std::string err = dir.file("gks.err");
+    EXPECT_EQ(gopen_gks((dir.path() + "/plain").c_str(), 0), 0);
+    zeqtest::write_file(dir.file("blocker"), "x");
+    EXPECT_EQ(gopen_gks((dir.file("blocker") + "/e").c_str(), 0), 1);
+    EXPECT_EQ(gopen_gks(err.c_str(), 0), 0);
+    testing::internal::CaptureStderr();
+    gerr_printf("gset_linetype", "invalid line type: %d\n", -2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "gset_linetype: invalid line type: -2\n\n");
+    EXPECT_EQ(gclose_gks(), 0);
+    EXPECT_EQ(read_file(err), "");
+    testing::internal::CaptureStderr();
+    gerr_printf("f", "silent\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// Names and titles of the window, kept for the next open and cut to size;
+// the title heads every plot file.
+TEST(Kernel, NamesAndTitles) {
+    EXPECT_STREQ(gget_prog_name(), "R11_Ezedi");
+    EXPECT_STREQ(gget_win_title(), "R11_Ezedi");
+    EXPECT_EQ(gset_prog_name("a_program_name_longer_than_nineteen"), 0);
+    EXPECT_STREQ(gget_prog_name(), "a_program_name_long");
+    const std::string long_title(80, 't');
+    EXPECT_EQ(gset_win_title(long_title.c_str()), -1); // no window: for the next open
+    EXPECT_EQ(std::string(gget_win_title()), long_title.substr(0, 59));
+    EXPECT_EQ(gset_win_title("Surface plot"), -1);
+    EXPECT_EQ(gset_geometry("600x400"), 1);
+
+    TempDir dir;
+    const std::string file = dir.file("t.ps");
+    gopen_gks(nullptr, 0);
+    ASSERT_EQ(gopen_ws(1, file.c_str(), 4), 0);
+    // The preset geometry is for X windows only.
+    EXPECT_EQ(device(), (Device{756, 576, 0, 0}));
+    EXPECT_EQ(gget_win_depth(), 10);
+    EXPECT_EQ(gtype_is_PS(), 1);
+    EXPECT_EQ(gtype_is_WIN_PIX() + gtype_is_META() + gtype_is_HPGL(), 0);
+    ASSERT_EQ(gclose_ws(1), 0);
+    EXPECT_EQ(device(), (Device{0, 0, 0, 0}));
+    const std::string text = read_file(file);
+    EXPECT_NE(text.find("%%Title: ZEQ Graphics Display: Surface plot\n"), std::string::npos);
+    EXPECT_NE(text.find("%%ZEQ Plot: Surface plot\n"), std::string::npos);
+}
+
+// The per-device initialisation resets the transformations; kind -1 does
+// nothing.
+TEST(Kernel, InitPlotKinds) {
+    gset_win_size(756, 576);
+    const Glim w{2, 4, 6, 8};
+    ASSERT_EQ(gset_win(2, &w), 0);
+    EXPECT_EQ(ginit_plot(-1), -1);
+    Gint err = -1;
+    Gtran t{};
+    ginq_norm_tran(2, &err, &t);
+    EXPECT_FLOAT_EQ(t.win.x_max, 4);
+    EXPECT_EQ(ginit_plot(4), 0);
+    ginq_norm_tran(2, &err, &t);
+    EXPECT_FLOAT_EQ(t.win.x_min, 0);
+    EXPECT_FLOAT_EQ(t.win.x_max, 1);
+    EXPECT_FLOAT_EQ(t.win.y_max, 1);
+}
+
+} // namespace

@@ -1,0 +1,204 @@
+# GRIB references for the decoder tests, written and read by ecCodes.
+#   grib_ref.py make DIR NAME...  writes the named fixture files into DIR
+#   grib_ref.py dump FILE         prints each product as the decoder should
+#                                 hold it: lines "nK nx ny", "vK values",
+#                                 "laK lats", "loK lons" in the decoder's
+#                                 layout (row 0 northernmost, x fastest,
+#                                 -9999 missing; thinned rows interpolated
+#                                 across the full width with numpy.interp)
+import math
+import os
+import subprocess
+import sys
+
+import eccodes as ec
+import numpy as np
+
+EXAMPLES = "/usr/share/doc/python-grib-doc/examples"
+R_GRIB1 = 6367470.0  # ecCodes' earth radius of GRIB edition 1
+
+
+def pattern(n, seed, scale=10.0, base=270.0):
+    rng = np.random.default_rng(seed)
+    t = np.linspace(0.0, 6.0, n)
+    return base + scale * np.sin(t) + rng.normal(0.0, scale / 10.0, n)
+
+
+def write(path, handles):
+    with open(path, "wb") as f:
+        for h in handles:
+            ec.codes_write(h, f)
+            ec.codes_release(h)
+
+
+def sets(h, pairs):
+    for k, v in pairs:
+        ec.codes_set(h, k, v)
+
+
+def latlon_scan(mode, seed):
+    h = ec.codes_grib_new_from_samples("regular_ll_pl_grib1")
+    ineg, jpos, jcons = (mode >> 7) & 1, (mode >> 6) & 1, (mode >> 5) & 1
+    sets(h, [("Ni", 12), ("Nj", 7), ("iScansNegatively", ineg), ("jScansPositively", jpos),
+             ("jPointsAreConsecutive", jcons),
+             ("latitudeOfFirstGridPointInDegrees", 10.0 if jpos else 40.0),
+             ("latitudeOfLastGridPointInDegrees", 40.0 if jpos else 10.0),
+             ("longitudeOfFirstGridPointInDegrees", 25.0 if ineg else -30.0),
+             ("longitudeOfLastGridPointInDegrees", -30.0 if ineg else 25.0),
+             ("iDirectionIncrementInDegrees", 5.0), ("jDirectionIncrementInDegrees", 5.0),
+             ("bitsPerValue", 16)])
+    ec.codes_set_values(h, pattern(84, seed))
+    return h
+
+
+def make(d, name):
+    path = os.path.join(d, name)
+    if name == "scan.grb1":
+        write(path, [latlon_scan(m, i) for i, m in enumerate([0x00, 0x40, 0x80, 0xC0, 0x20, 0x60, 0xA0, 0xE0])])
+    elif name == "bitmap.grb1":
+        h = ec.codes_grib_new_from_samples("regular_ll_sfc_grib1")
+        sets(h, [("bitmapPresent", 1), ("missingValue", 9999), ("bitsPerValue", 12)])
+        v = pattern(496, 7)
+        v[[0, 5, 17, 100, 101, 102, 250, 495]] = 9999
+        ec.codes_set_values(h, v)
+        write(path, [h])
+    elif name == "const.grb1":
+        h = ec.codes_grib_new_from_samples("regular_ll_sfc_grib1")
+        ec.codes_set_values(h, np.full(496, 273.25))
+        write(path, [h])
+    elif name == "polar.grb1":
+        hs = []
+        for south in (0, 1):
+            h = ec.codes_grib_new_from_samples("polar_stereographic_pl_grib1")
+            sets(h, [("Nx", 20), ("Ny", 15), ("latitudeOfFirstGridPointInDegrees", -25.0 if south else 25.0),
+                     ("longitudeOfFirstGridPointInDegrees", 240.0), ("orientationOfTheGridInDegrees", 260.0),
+                     ("DxInMetres", 150000), ("DyInMetres", 150000), ("projectionCentreFlag", 128 * south),
+                     ("jScansPositively", 1), ("bitsPerValue", 16)])
+            ec.codes_set_values(h, pattern(300, 20 + south))
+            hs.append(h)
+        write(path, hs)
+    elif name == "merc.grb1":
+        # ecCodes steps Mercator rows by Di, so the cells are square and the
+        # last latitude is where ecCodes puts it.
+        h = ec.codes_grib_new_from_samples("regular_ll_sfc_grib1")
+        ec.codes_set(h, "gridType", "mercator")
+        nx, ny, lad = 16, 12, 20.0
+        di = R_GRIB1 * math.cos(math.radians(lad)) * math.radians(40.0) / (nx - 1)
+        sets(h, [("Ni", nx), ("Nj", ny), ("latitudeOfFirstGridPointInDegrees", 10.0),
+                 ("longitudeOfFirstGridPointInDegrees", -60.0), ("latitudeOfLastGridPointInDegrees", 50.0),
+                 ("longitudeOfLastGridPointInDegrees", -20.0), ("LaDInDegrees", lad),
+                 ("DiInMetres", round(di)), ("DjInMetres", round(di)), ("jScansPositively", 1),
+                 ("bitsPerValue", 16)])
+        ec.codes_set_values(h, pattern(nx * ny, 30))
+        lats = ec.codes_get_array(h, "latitudes")
+        ec.codes_set(h, "latitudeOfLastGridPointInDegrees", round(float(lats[-1]), 3))
+        write(path, [h])
+    elif name == "lambert.grb1":
+        tmp = path + ".grb2"
+        subprocess.run(["grib_copy", "-w", "typeOfLevel=isobaricInhPa,level=500",
+                        EXAMPLES + "/eta.grb", tmp], check=True)
+        subprocess.run(["grib_set", "-s", "edition=1", tmp, path], check=True)
+        os.remove(tmp)
+    elif name == "thin.grb1":
+        h = ec.codes_grib_new_from_samples("reduced_ll_sfc_grib1")
+        sets(h, [("Nj", 6)])
+        ec.codes_set_array(h, "pl", np.array([2, 10, 6, 1, 7, 10]))
+        sets(h, [("latitudeOfFirstGridPointInDegrees", 60.0), ("latitudeOfLastGridPointInDegrees", 10.0),
+                 ("longitudeOfFirstGridPointInDegrees", 0.0), ("longitudeOfLastGridPointInDegrees", 90.0),
+                 ("jDirectionIncrementInDegrees", 10.0), ("bitsPerValue", 16)])
+        ec.codes_set_values(h, pattern(36, 40))
+        write(path, [h])
+    elif name == "second.grb1":
+        tmp = path + ".simple"
+        h = ec.codes_grib_new_from_samples("regular_ll_sfc_grib1")
+        sets(h, [("bitsPerValue", 16)])
+        ec.codes_set_values(h, pattern(496, 50))
+        write(tmp, [h])
+        subprocess.run(["grib_set", "-r", "-s", "packingType=grid_second_order", tmp, path], check=True)
+        os.remove(tmp)
+    elif name == "gauss.grb1":
+        h = ec.codes_grib_new_from_samples("regular_gg_sfc_grib1")
+        write(path, [h])
+    else:
+        sys.exit("unknown fixture " + name)
+
+
+def cs2cs(src, dst, pts):
+    text = "".join("%.10f %.10f\n" % (a, b) for a, b in pts)
+    out = subprocess.run(["cs2cs"] + src.split() + ["+to"] + dst.split() + ["-f", "%.10f"], input=text,
+                         capture_output=True, text=True, check=True).stdout
+    return np.array([[float(w) for w in line.split()[:2]] for line in out.splitlines()])
+
+
+def south_polar_places(h, di, dj):
+    # ecCodes 2.28 places edition 1 grids with the south pole on the
+    # projection plane as if the north pole were; PROJ places them instead.
+    geo = "+proj=longlat +R=%g" % R_GRIB1
+    plane = "+proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=%g +R=%g" % (
+        ec.codes_get(h, "orientationOfTheGridInDegrees"), R_GRIB1)
+    first = cs2cs(geo, plane, [(ec.codes_get(h, "longitudeOfFirstGridPointInDegrees"),
+                                ec.codes_get(h, "latitudeOfFirstGridPointInDegrees"))])[0]
+    pts = zip(first[0] + di * ec.codes_get(h, "DxInMetres"), first[1] + dj * ec.codes_get(h, "DyInMetres"))
+    ll = cs2cs(plane, geo, list(pts))
+    return ll[:, 1], ll[:, 0]
+
+
+def dump(path):
+    with open(path, "rb") as f:
+        k = 0
+        while True:
+            h = ec.codes_grib_new_from_file(f)
+            if h is None:
+                break
+            ec.codes_set(h, "missingValue", -9999.0)
+            v = ec.codes_get_values(h)
+            la = ec.codes_get_array(h, "latitudes")
+            lo = ec.codes_get_array(h, "longitudes")
+            if ec.codes_get(h, "gridType") == "reduced_ll":
+                pl = ec.codes_get_array(h, "pl")
+                nx, ny = int(pl.max()), len(pl)
+                lo1 = ec.codes_get(h, "longitudeOfFirstGridPointInDegrees")
+                lo2 = ec.codes_get(h, "longitudeOfLastGridPointInDegrees")
+                cols = lo1 + np.arange(nx) * (lo2 - lo1) / (nx - 1)
+                out_v, out_la, out_lo = [], [], []
+                first = 0
+                for n in pl:
+                    n = int(n)
+                    row_lo = lo[first:first + n]
+                    row_v = v[first:first + n]
+                    out_v += list(np.interp(cols, row_lo, row_v) if n > 1 else np.full(nx, row_v[0]))
+                    out_la += [la[first]] * nx
+                    out_lo += list(cols)
+                    first += n
+                v, la, lo = np.array(out_v), np.array(out_la), np.array(out_lo)
+                if ec.codes_get(h, "jScansPositively") == 1:
+                    v, la, lo = (a.reshape(ny, nx)[::-1].ravel() for a in (v, la, lo))
+            else:
+                nx, ny = ec.codes_get(h, "Ni"), ec.codes_get(h, "Nj")
+                ineg = ec.codes_get(h, "iScansNegatively")
+                jpos = ec.codes_get(h, "jScansPositively")
+                jcons = ec.codes_get(h, "jPointsAreConsecutive")
+                idx = np.arange(nx * ny)
+                i, j = (idx // ny, idx % ny) if jcons else (idx % nx, idx // nx)
+                if ec.codes_get(h, "gridType") == "polar_stereographic" and \
+                        ec.codes_get(h, "southPoleOnProjectionPlane") == 1:
+                    la, lo = south_polar_places(h, i * (-1 if ineg else 1), j * (1 if jpos else -1))
+                col = nx - 1 - i if ineg else i
+                row = ny - 1 - j if jpos else j
+                order = np.empty(nx * ny, dtype=int)
+                order[row * nx + col] = idx
+                v, la, lo = v[order], la[order], lo[order]
+            print("n%d %d %d" % (k, nx, ny))
+            print("v%d " % k + " ".join("%.9g" % x for x in v))
+            print("la%d " % k + " ".join("%.6f" % x for x in la))
+            print("lo%d " % k + " ".join("%.6f" % x for x in lo))
+            ec.codes_release(h)
+            k += 1
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "make":
+        for name in sys.argv[3:]:
+            make(sys.argv[2], name)
+    else:
+        dump(sys.argv[2])

@@ -1,0 +1,1184 @@
+#include "gridfile/grib.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fields/maptran.h"
+#include "fields/region.h"
+#include "gridfile/grd_read.h"
+#include "gridfile/grd_read_int.h"
+#include "runtime/mess.h"
+#include "support/child.h"
+#include "support/reference.h"
+
+namespace {
+
+using zeqtest::read_file;
+using zeqtest::run_child;
+using zeqtest::TempDir;
+using zeqtest::write_file;
+
+using Bytes = std::vector<unsigned char>;
+
+// ---- ecCodes references ------------------------------------------------------------
+
+const char *const REF_PACKAGES =
+    "python3-eccodes, libeccodes-tools, libeccodes-data, python-grib-doc and proj-bin";
+const std::string EXAMPLES = "/usr/share/doc/python-grib-doc/examples/";
+
+std::string run_ref(const std::string &args) {
+    if (access("/usr/bin/python3", X_OK) != 0 || access("/usr/bin/grib_compare", X_OK) != 0) {
+        ADD_FAILURE() << "the GRIB references need /usr/bin/python3 and the Debian packages " << REF_PACKAGES;
+        return {};
+    }
+    const std::string cmd =
+        std::string("/usr/bin/python3 ") + ZEQ_SOURCE_DIR + "/tests/gridfile/grib_ref.py " + args;
+    const bool failed_before = ::testing::Test::HasFailure();
+    const std::string out = zeqtest::run_command(cmd);
+    if (!failed_before && ::testing::Test::HasFailure())
+        ADD_FAILURE() << "the reference needs " << REF_PACKAGES;
+    return out;
+}
+
+void make_fixtures(const TempDir &dir, const std::string &names) {
+    run_ref("make " + dir.path() + " " + names);
+}
+
+struct Reference {
+    int nx = 0, ny = 0;
+    std::vector<double> v, la, lo;
+};
+
+std::vector<Reference> eccodes_reference(const std::string &path) {
+    const auto m = zeqtest::named_numbers(run_ref("dump " + path));
+    std::vector<Reference> refs;
+    for (int k = 0;; ++k) {
+        const std::string n = std::to_string(k);
+        auto it = m.find("n" + n);
+        if (it == m.end() || it->second.size() != 2) break;
+        Reference r;
+        r.nx = int(it->second[0]);
+        r.ny = int(it->second[1]);
+        r.v = m.at("v" + n);
+        r.la = m.at("la" + n);
+        r.lo = m.at("lo" + n);
+        refs.push_back(r);
+    }
+    return refs;
+}
+
+// ---- The test driver: every product of a file through the decoder -----------------
+
+struct Decoded {
+    int pdb = 0, gdb = 0, bmb = 0, bdb = 0;
+    long start = -1; // where the header search began
+    long next = -1;
+    int style = 0;
+    int version = 0;
+    char type = 0;
+    std::string header;
+    GRD_report rec{};
+    std::vector<float> values;
+};
+
+std::vector<Decoded> decode_file(const std::string &path, bool decode = true) {
+    std::vector<Decoded> out;
+    int type = 0;
+    const int fd = GRD_open(path.c_str(), 0, &type);
+    EXPECT_GE(fd, 0) << path;
+    EXPECT_EQ(type, 21) << path;
+    if (fd < 0) return out;
+    FILE *f = GRD_get_gfile(fd)->file;
+    for (int guard = 0; guard < 200; ++guard) {
+        Decoded p;
+        p.start = std::ftell(f);
+        if (GRIB_header(fd) != 1) break;
+        p.style = GRD_get_gfile(fd)->itype;
+        p.version = GRIB_get_version();
+        p.type = char(GRIB_get_type(fd));
+        char h[19] = {};
+        GRIB_get_WMO_header(fd, h);
+        p.header = h;
+        if (decode && p.version != 2) {
+            GRD_report r{};
+            r.grid = nullptr;
+            p.pdb = GRIB_PDB(fd, &r, 0);
+            if (p.pdb == 1) p.gdb = GRIB_GDB(fd, &r);
+            if (p.gdb == 1) p.bmb = GRIB_BMB(fd);
+            if (p.bmb == 1) p.bdb = GRIB_BDB(fd, &r);
+            if (p.bdb == 1 && r.grid != nullptr)
+                p.values.assign(r.grid, r.grid + std::size_t(r.domain.nx) * std::size_t(r.domain.ny));
+            std::free(r.grid);
+            r.grid = nullptr;
+            p.rec = r;
+        }
+        p.next = GRIB_next(fd, 1);
+        out.push_back(p);
+        if (p.next < 0) break;
+    }
+    GRD_close(fd);
+    return out;
+}
+
+// Values equal ecCodes' to float rounding (relative to the value and to the
+// field's range, since a packed value is reference + scaled integer).
+void expect_values(const Reference &ref, const std::vector<float> &got, const std::string &what) {
+    ASSERT_EQ(got.size(), ref.v.size()) << what;
+    double scale = 0.0;
+    for (double v : ref.v)
+        if (v != -9999.0) scale = std::max(scale, std::fabs(v));
+    int bad = 0;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        const double want = ref.v[k];
+        const bool ok = want == -9999.0 ? got[k] == FMISSING
+                                        : got[k] != FMISSING && std::fabs(got[k] - want) <=
+                                                                    1e-6 * std::fabs(want) + 1e-7 * scale;
+        if (!ok && bad++ < 5) ADD_FAILURE() << what << " point " << k << ": " << got[k] << " want " << want;
+    }
+}
+
+double great_circle_deg(double la1, double lo1, double la2, double lo2) {
+    const double r = M_PI / 180.0;
+    const double c = std::sin(la1 * r) * std::sin(la2 * r) +
+                     std::cos(la1 * r) * std::cos(la2 * r) * std::cos((lo2 - lo1) * r);
+    return std::acos(std::clamp(c, -1.0, 1.0)) / r;
+}
+
+// Points placed by the Domain lie within 0.001 degrees of ecCodes', plus
+// per_degree times their distance from the anchor point (the first point of
+// the product, where a projected grid is placed from): ecCodes places
+// edition 1 grids on an earth of 6367.47 km, the map projections on one of
+// 6371.22 km.
+void expect_places(const Reference &ref, const Domain &d, std::size_t anchor, double per_degree,
+                   const std::string &what) {
+    ASSERT_EQ(d.nx, ref.nx) << what;
+    ASSERT_EQ(d.ny, ref.ny) << what;
+    Domain saved;
+    MAP_get_domain(&saved);
+    MAP_domain(&d);
+    double worst = 0.0;
+    std::size_t worst_k = 0;
+    for (int j = 0; j < d.ny; ++j) {
+        for (int i = 0; i < d.nx; ++i) {
+            const std::size_t k = std::size_t(j) * std::size_t(d.nx) + std::size_t(i);
+            float x, y, lat, lon;
+            MAP_grid_tran(float(i), float(j), &x, &y);
+            ASSERT_EQ(MAP_untran(x, y, &lat, &lon), 1) << what << " point " << k;
+            const double tol =
+                0.001 + per_degree * great_circle_deg(ref.la[anchor], ref.lo[anchor], ref.la[k], ref.lo[k]);
+            double err = std::fabs(lat - ref.la[k]);
+            if (std::fabs(ref.la[k]) < 89.99)
+                err = std::max(err, std::fabs(std::remainder(lon - ref.lo[k], 360.0)) *
+                                        std::cos(ref.la[k] * M_PI / 180.0));
+            if (err / tol > worst) {
+                worst = err / tol;
+                worst_k = k;
+            }
+        }
+    }
+    MAP_domain(&saved);
+    EXPECT_LE(worst, 1.0) << what << ": point " << worst_k << " is " << worst << " tolerances off ("
+                          << ref.la[worst_k] << ", " << ref.lo[worst_k] << ")";
+}
+
+// Decodes a file of ecCodes-written products and compares every product.
+void expect_file_matches(const std::string &path, double per_degree, bool anchor_south_west) {
+    const std::vector<Reference> refs = eccodes_reference(path);
+    const std::vector<Decoded> got = decode_file(path);
+    ASSERT_EQ(got.size(), refs.size()) << path;
+    ASSERT_FALSE(refs.empty()) << path;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        const std::string what = path + " product " + std::to_string(k);
+        ASSERT_EQ(got[k].bdb, 1) << what << " steps " << got[k].pdb << got[k].gdb << got[k].bmb;
+        expect_values(refs[k], got[k].values, what);
+        const std::size_t anchor =
+            anchor_south_west ? std::size_t(refs[k].ny - 1) * std::size_t(refs[k].nx) : 0;
+        expect_places(refs[k], got[k].rec.domain, anchor, per_degree, what);
+    }
+}
+
+// Messages shown while a test runs, through the second message output.
+struct Messages {
+    TempDir dir;
+    Messages() { MESS_file(dir.file("mess").c_str(), "w"); }
+    std::string text() {
+        std::fflush(nullptr);
+        return read_file(dir.file("mess"));
+    }
+};
+
+// ---- Hand-built products -------------------------------------------------------------
+
+void put(Bytes &b, std::uint64_t v, int n) {
+    for (int i = n - 1; i >= 0; --i)
+        b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+void set_length(Bytes &b, int n = 3) {
+    for (int i = 0; i < n; ++i)
+        b[std::size_t(i)] = static_cast<unsigned char>(b.size() >> (8 * (n - 1 - i)));
+}
+
+// Octets of a product definition block; octet n is at index n - 1.
+struct Pdb {
+    int edition = 1;
+    int table = 2, centre = 7, process = 80, grid = 255, flag = 0x80;
+    int param = 11, ltype = 100, l1 = 1, l2 = 244;
+    int year = 24, month = 1, day = 5, hour = 12, minute = 0;
+    int unit = 1, p1 = 0, p2 = 0, tri = 0, n = 0;
+    int sub = 0, dec = 0; // sub-centre and D as sign and magnitude
+    Bytes ext;            // octets from 29 on
+};
+
+Bytes make_pdb(const Pdb &p) {
+    Bytes b(p.edition == 1 ? 28 : 24, 0);
+    auto o = [&](int n, int v) { b[std::size_t(n - 1)] = static_cast<unsigned char>(v); };
+    o(4, p.table);
+    o(5, p.centre);
+    o(6, p.process);
+    o(7, p.grid);
+    o(8, p.flag);
+    o(9, p.param);
+    o(10, p.ltype);
+    o(11, p.l1);
+    o(12, p.l2);
+    o(13, p.year);
+    o(14, p.month);
+    o(15, p.day);
+    o(16, p.hour);
+    o(17, p.minute);
+    o(18, p.unit);
+    o(19, p.p1);
+    o(20, p.p2);
+    o(21, p.tri);
+    o(22, p.n >> 8);
+    o(23, p.n & 0xFF);
+    if (p.edition == 1) {
+        o(26, p.sub);
+        o(27, p.dec >> 8);
+        o(28, p.dec & 0xFF);
+        b.insert(b.end(), p.ext.begin(), p.ext.end());
+    }
+    set_length(b);
+    return b;
+}
+
+// A latitude-longitude grid description; `pl` gives the points of thinned rows.
+Bytes make_gdb(int nx, int ny, int la1, int lo1, int la2, int lo2, int di, int dj, int scan,
+               const std::vector<int> &pl = {}) {
+    Bytes b = {0, 0, 0, 0, static_cast<unsigned char>(pl.empty() ? 255 : 33), 0};
+    put(b, pl.empty() ? unsigned(nx) : 0xFFFFu, 2);
+    put(b, unsigned(ny), 2);
+    auto angle = [&](int v) { put(b, v < 0 ? (0x800000u | unsigned(-v)) : unsigned(v), 3); };
+    angle(la1);
+    angle(lo1);
+    b.push_back(0x80);
+    angle(la2);
+    angle(lo2);
+    put(b, unsigned(di), 2);
+    put(b, unsigned(dj), 2);
+    b.push_back(static_cast<unsigned char>(scan));
+    put(b, 0, 4);
+    for (int k : pl)
+        put(b, unsigned(k), 2);
+    set_length(b);
+    return b;
+}
+
+Bytes pack(const std::vector<unsigned> &vals, int bits) {
+    Bytes b;
+    std::uint64_t acc = 0;
+    int n = 0;
+    for (unsigned v : vals) {
+        acc = (acc << bits) | v;
+        n += bits;
+        while (n >= 8) {
+            b.push_back(static_cast<unsigned char>(acc >> (n - 8)));
+            n -= 8;
+        }
+    }
+    if (n > 0) b.push_back(static_cast<unsigned char>(acc << (8 - n)));
+    return b;
+}
+
+// IBM floats of the reference values the hand-built products use.
+const unsigned char IBM_ZERO[4] = {0x00, 0x00, 0x00, 0x00};
+const unsigned char IBM_100[4] = {0x42, 0x64, 0x00, 0x00};
+
+Bytes make_bdb(const Bytes &packed, int bits, int e = 0, const unsigned char *ref = IBM_ZERO, int flag = 0) {
+    Bytes b = {0, 0, 0, static_cast<unsigned char>(flag)};
+    put(b, e < 0 ? (0x8000u | unsigned(-e)) : unsigned(e), 2);
+    b.insert(b.end(), ref, ref + 4);
+    b.push_back(static_cast<unsigned char>(bits));
+    b.insert(b.end(), packed.begin(), packed.end());
+    set_length(b);
+    return b;
+}
+
+Bytes make_bmb(const Bytes &map, int table = 0) {
+    Bytes b = {0, 0, 0, 0};
+    put(b, unsigned(table), 2);
+    b.insert(b.end(), map.begin(), map.end());
+    set_length(b);
+    return b;
+}
+
+Bytes make_product(int edition, const std::vector<Bytes> &blocks) {
+    Bytes b = {'G', 'R', 'I', 'B'};
+    if (edition == 1) b.insert(b.end(), {0, 0, 0, 1});
+    for (const Bytes &x : blocks)
+        b.insert(b.end(), x.begin(), x.end());
+    b.insert(b.end(), {'7', '7', '7', '7'});
+    if (edition == 1) {
+        b[4] = static_cast<unsigned char>(b.size() >> 16);
+        b[5] = static_cast<unsigned char>(b.size() >> 8);
+        b[6] = static_cast<unsigned char>(b.size());
+    }
+    return b;
+}
+
+std::string text(const Bytes &b) {
+    return std::string(b.begin(), b.end());
+}
+
+std::vector<unsigned> counting(std::size_t n, unsigned modulo) {
+    std::vector<unsigned> v(n);
+    for (std::size_t k = 0; k < n; ++k)
+        v[k] = unsigned(k % modulo);
+    return v;
+}
+
+// Decodes one product held in bytes.
+Decoded decode_bytes(const Bytes &bytes) {
+    TempDir dir;
+    write_file(dir.file("p.grb"), text(bytes));
+    std::vector<Decoded> d = decode_file(dir.file("p.grb"));
+    EXPECT_FALSE(d.empty());
+    return d.empty() ? Decoded{} : d[0];
+}
+
+// ---- Number conversions and tables ---------------------------------------------------
+
+TEST(GribConversions, IbmFloatsAndScaleFactors) {
+    struct Case {
+        unsigned char o[4];
+        float want;
+    };
+    const Case floats[] = {
+        {{0x41, 0x10, 0x00, 0x00}, 1.0f},      {{0xC1, 0x10, 0x00, 0x00}, -1.0f},
+        {{0x42, 0x64, 0x00, 0x00}, 100.0f},    {{0x00, 0x12, 0x34, 0x56}, 0.0f},
+        {{0x40, 0x80, 0x00, 0x00}, 0.5f},      {{0x44, 0x10, 0x00, 0x00}, 4096.0f},
+        {{0xC2, 0x76, 0xA0, 0x00}, -118.625f}, {{0x3F, 0x10, 0x00, 0x00}, 1.0f / 256.0f},
+    };
+    for (const Case &c : floats)
+        EXPECT_EQ(GRIB_flt_conv(c.o), c.want) << int(c.o[0]) << " " << int(c.o[1]);
+    struct Scale {
+        unsigned char o[2];
+        float want;
+    };
+    const Scale scales[] = {{{0x00, 0x03}, 8.0f},
+                            {{0x80, 0x02}, 0.25f},
+                            {{0x00, 0x00}, 1.0f},
+                            {{0x80, 0x0A}, 1.0f / 1024.0f},
+                            {{0x01, 0x00}, std::ldexp(1.0f, 256) /* inf */}};
+    for (const Scale &s : scales)
+        EXPECT_EQ(GRIB_scl_conv(s.o), s.want) << int(s.o[0]) << " " << int(s.o[1]);
+}
+
+TEST(GribTables, ParametersUnitsAndLevels) {
+    struct Case {
+        int source, version, var;
+        int want_var;
+        const char *units;
+        int ltype, level; // expected after (the record starts with 100, 500)
+        bool warned;
+    };
+    const Case cases[] = {
+        {98, 1, 165, 33, "m/s", 105, 10, false}, // overrides the decoded level
+        {98, 0, 165, 33, "m/s", 105, 10, false}, // any version
+        {98, 1, 151, 1, "Pa", 102, 500, false},  // level type only
+        {98, 1, 172, 81, "", 100, 500, false},
+        {98, 1, 250, 250, "", 100, 500, true}, // no row
+        {98, 0, 11, 11, "", 100, 500, false},  // edition 0 numbers are not centre 98's
+        {7, 0, 11, 18, "dC", 100, 500, false},
+        {7, 0, 2, 7, "10 m", 100, 500, false},
+        {7, 0, 9, 9, "", 100, 500, true},
+        {7, 1, 19343011, 19343011, "K", 100, 500, false}, // folded codes keep their units
+        {7, 1, 5, 5, "-", 100, 500, false},
+        {7, 1, 22, 22, "", 100, 500, false},
+        {7, 1, 491, 491, "dBZ", 100, 500, false},
+        {7, 1, -7, -7, "-", 100, 500, false},
+        {7, 2, 11, 11, "", 100, 500, false},
+    };
+    for (const Case &c : cases) {
+        Messages m;
+        GRD_report r{};
+        r.source = c.source;
+        r.version = c.version;
+        r.var = c.var;
+        r.ltype = 100;
+        r.level = 500;
+        std::strcpy(r.units, "old");
+        EXPECT_EQ(GRIB_units(&r), 0);
+        const std::string what =
+            std::to_string(c.source) + "/" + std::to_string(c.version) + "/" + std::to_string(c.var);
+        EXPECT_EQ(r.var, c.want_var) << what;
+        EXPECT_STREQ(r.units, c.units) << what;
+        EXPECT_EQ(r.ltype, c.ltype) << what;
+        EXPECT_EQ(r.level, c.level) << what;
+        EXPECT_EQ(m.text().find("Invalid GRIB variable: " + std::to_string(c.var)) != std::string::npos,
+                  c.warned)
+            << what;
+    }
+    EXPECT_STREQ(GRIB_cdf_units(2), "geopotential dekameters");
+    EXPECT_STREQ(GRIB_cdf_units(15), "celsius");
+    EXPECT_EQ(GRIB_cdf_units(3), nullptr);
+}
+
+TEST(GribTables, PredefinedGrids) {
+    Domain d;
+    DOM_init(&d);
+    GRIB_set_domain(211, &d);
+    EXPECT_EQ(d.proj, 4);
+    EXPECT_EQ(d.nx, 93);
+    EXPECT_EQ(d.ny, 65);
+    EXPECT_FLOAT_EQ(d.clat, 40.607f);
+    EXPECT_FLOAT_EQ(d.clon, -100.553f);
+    EXPECT_FLOAT_EQ(d.dx, 0.8127f);
+    EXPECT_FLOAT_EQ(d.dy, 0.8127f);
+    EXPECT_FLOAT_EQ(d.plon, -95.0f);
+    EXPECT_FLOAT_EQ(d.param[0], 25.0f);
+    EXPECT_FLOAT_EQ(d.param[2], 1.0f);
+    EXPECT_EQ(d.plat, FMISSING);
+
+    struct Case {
+        int grid, proj, nx, ny;
+        float dx, dy, clat, clon;
+    };
+    const Case cases[] = {
+        {21, 2, 37, 37, 5, 2.5, 45, 90},
+        {24, 2, 37, 37, 5, 2.5, -45, -90},
+        {26, 2, 73, 19, 5, 5, -45, 180},
+        {37, 2, 73, 73, 1.25, 1.25, 45, 15},
+        {40, 2, 73, 73, 1.25, 1.25, 45, -75},
+        {43, 2, 73, 73, 1.25, 1.25, -45, -165},
+        {50, 2, 36, 33, 2.5, 1.25, 40, -96.25},
+        {62, 2, 91, 46, 2, 2, 45, -90},
+        {215, 4, 369, 257, 0.2032f, 0.2032f, 40.607f, -100.553f},
+    };
+    for (const Case &c : cases) {
+        DOM_init(&d);
+        EXPECT_EQ(GRIB_set_domain(c.grid, &d), 1);
+        EXPECT_EQ(d.proj, c.proj) << c.grid;
+        EXPECT_EQ(d.nx, c.nx) << c.grid;
+        EXPECT_EQ(d.ny, c.ny) << c.grid;
+        EXPECT_FLOAT_EQ(d.dx, c.dx) << c.grid;
+        EXPECT_FLOAT_EQ(d.dy, c.dy) << c.grid;
+        EXPECT_FLOAT_EQ(d.clat, c.clat) << c.grid;
+        EXPECT_FLOAT_EQ(d.clon, c.clon) << c.grid;
+    }
+    DOM_init(&d);
+    GRIB_set_domain(255, &d);
+    EXPECT_EQ(d.proj, MISSING);
+    EXPECT_EQ(d.nx, MISSING);
+}
+
+// ---- Product definition ---------------------------------------------------------------
+
+GRD_report decode_pdb(const Pdb &p) {
+    Bytes b = make_pdb(p);
+    b.insert(b.begin(), 0); // octet n at index n
+    GRD_report r{};
+    r.grid = nullptr;
+    r.time = r.level = 4242; // what unknown codes leave
+    r.version = p.edition;
+    EXPECT_EQ(GRIB_decode_PDB(b.data(), &r), 1);
+    return r;
+}
+
+TEST(GribProductDefinition, DatesTimesLevelsParametersAndScale) {
+    struct Year {
+        int octet, year;
+    };
+    for (const Year &y :
+         {Year{0, 2000}, Year{49, 2049}, Year{50, 1950}, Year{100, 2000}, Year{199, 2099}, Year{200, 200}}) {
+        Pdb p;
+        p.year = y.octet;
+        EXPECT_EQ(decode_pdb(p).date.year, y.year) << y.octet;
+    }
+    struct Time {
+        int unit, p1, p2, tri, n, time;
+    };
+    const Time times[] = {
+        {3, 6, 12, 113, 5, 13906960}, {2, 6, 12, 113, 5, 13806860}, {1, 6, 12, 113, 5, 13006060},
+        {1, 6, 12, 10, 0, 1548},      {3, 6, 12, 10, 0, 1548},      {1, 12, 0, 0, 0, 12},
+        {12, 2, 0, 0, 0, 24},         {2, 3, 0, 0, 0, 803},         {1, 0, 0, 1, 0, 0},
+        {1, 6, 12, 4, 0, 4006012},    {12, 1, 2, 4, 0, 4012024},    {1, 6, 12, 118, 2, 18006024},
+        {3, 6, 12, 123, 2, 23000924}, {1, 6, 12, 7, 0, 4242},
+    };
+    for (const Time &t : times) {
+        Pdb p;
+        p.unit = t.unit;
+        p.p1 = t.p1;
+        p.p2 = t.p2;
+        p.tri = t.tri;
+        p.n = t.n;
+        EXPECT_EQ(decode_pdb(p).time, t.time) << t.unit << " " << t.tri;
+    }
+    struct Level {
+        int ltype, level;
+    };
+    for (const Level &l : {Level{101, 18052}, Level{100, 4660}, Level{109, 4660}, Level{1, 0}, Level{200, 0},
+                           Level{116, 18052}, Level{8, 4242}}) {
+        Pdb p;
+        p.ltype = l.ltype;
+        p.l1 = 18;
+        p.l2 = 52;
+        EXPECT_EQ(decode_pdb(p).level, l.level) << l.ltype;
+    }
+    struct Param {
+        int table, param, var;
+    };
+    for (const Param &q :
+         {Param{129, 212, 491}, Param{2, 212, 212}, Param{2, 177, 571}, Param{129, 177, 177}}) {
+        Pdb p;
+        p.table = q.table;
+        p.param = q.param;
+        EXPECT_EQ(decode_pdb(p).var, q.var) << q.table << " " << q.param;
+    }
+    {
+        Pdb p; // process 44, surface, parameter 7: parameter 161 with the units of 7
+        p.process = 44;
+        p.ltype = 1;
+        p.param = 7;
+        const GRD_report r = decode_pdb(p);
+        EXPECT_EQ(r.var, 161);
+        EXPECT_STREQ(r.units, "m");
+    }
+    struct Scale {
+        int edition, dec;
+        float dscale;
+    };
+    for (const Scale &s : {Scale{1, 0x8002, 100.0f}, Scale{1, 0x0003, 0.001f}, Scale{0, 0x0003, 1.0f}}) {
+        // The scale shows in unpacked values: a 0-bit field of reference 100.
+        Pdb q;
+        q.edition = s.edition;
+        q.table = 0;
+        q.dec = s.dec;
+        q.flag = 0;
+        q.grid = 211;
+        const Decoded d = decode_bytes(make_product(s.edition, {make_pdb(q), make_bdb({}, 0, 0, IBM_100)}));
+        ASSERT_EQ(d.bdb, 1);
+        EXPECT_FLOAT_EQ(d.values[0], 100.0f * s.dscale) << s.edition << " " << s.dec;
+        EXPECT_FLOAT_EQ(d.values.back(), 100.0f * s.dscale);
+    }
+}
+
+Bytes ensemble_octets(int type, int id, int prod, int prob_var = 0, int prob_type = 0,
+                      const unsigned char *low = IBM_ZERO, const unsigned char *up = IBM_ZERO) {
+    Bytes b(13, 0); // octets 29 to 41
+    b.insert(b.end(), {static_cast<unsigned char>(type), static_cast<unsigned char>(id),
+                       static_cast<unsigned char>(prod), 1, static_cast<unsigned char>(prob_var),
+                       static_cast<unsigned char>(prob_type)});
+    b.insert(b.end(), low, low + 4);
+    b.insert(b.end(), up, up + 4);
+    return b;
+}
+
+TEST(GribProductDefinition, EnsembleAndProbabilityCodes) {
+    const unsigned char one[4] = {0x41, 0x10, 0x00, 0x00};
+    const unsigned char minus_half[4] = {0xC0, 0x80, 0x00, 0x00};
+    struct Case {
+        int param, type, id, prod, prob_var, prob_type;
+        const unsigned char *low, *up;
+        int var;
+        const char *units;
+        const char *info_has;
+    };
+    const Case cases[] = {
+        {11, 3, 4, 1, 0, 0, IBM_ZERO, IBM_ZERO, 19344011, "K", "Ens[+4] "},
+        {11, 1, 0, 1, 0, 0, IBM_ZERO, IBM_ZERO, 19300011, "K", "Ens[0] "},
+        {11, 2, 7, 1, 0, 0, IBM_ZERO, IBM_ZERO, 19327011, "K", "Ens[-7] "},
+        {11, 4, 1, 2, 0, 0, IBM_ZERO, IBM_ZERO, 19000011, "K", " Ens mean "},
+        {11, 4, 1, 11, 0, 0, IBM_ZERO, IBM_ZERO, 19001011, "K", " Ens std dev "},
+        {191, 0, 0, 0, 61, 1, one, IBM_ZERO, 1910611010, "%", "Ens prob (%) "},
+        {192, 0, 0, 0, 61, 2, IBM_ZERO, one, 1920612010, "%", "Ens norm prob (%) "},
+        {191, 0, 0, 0, 11, 4, minus_half, IBM_ZERO, 1910119900, "%", "Prob (%) "},
+        {191, 0, 0, 0, 61, 3, one, IBM_100, 1910613010, "%", " in 1.00-100.00"},
+        {191, 0, 0, 0, 61, 9, one, IBM_100, 1910619000, "%", "Prob (%) "},
+    };
+    for (const Case &c : cases) {
+        Pdb p;
+        p.param = c.param;
+        p.sub = 2;
+        p.ext = ensemble_octets(c.type, c.id, c.prod, c.prob_var, c.prob_type, c.low, c.up);
+        GRD_report r = decode_pdb(p);
+        GRIB_set_var(&r);
+        EXPECT_EQ(r.var, c.var) << c.param << " " << c.prod << " " << c.prob_type;
+        EXPECT_STREQ(r.units, c.units) << c.var;
+        EXPECT_NE(std::string(r.info).find(c.info_has), std::string::npos) << r.info;
+    }
+
+    // The probability label names the variable, the limit and its units.
+    Pdb p;
+    p.param = 191;
+    p.sub = 2;
+    p.ext = ensemble_octets(0, 0, 0, 61, 1, one, IBM_ZERO);
+    GRD_report r = decode_pdb(p);
+    GRIB_set_var(&r);
+    const std::string info = r.info;
+    EXPECT_NE(info.find(" below 1.00 kg/m^2"), std::string::npos) << info;
+
+    // A product without the extension octets, or from another centre, carries
+    // no ensemble or probability state, whatever the product before had.
+    Pdb shortp;
+    shortp.param = 191;
+    shortp.sub = 2;
+    r = decode_pdb(shortp);
+    GRIB_set_var(&r);
+    EXPECT_EQ(r.var, 191);
+    EXPECT_STREQ(r.units, "");
+    Pdb other = p;
+    other.centre = 98;
+    r = decode_pdb(other);
+    GRIB_set_var(&r);
+    EXPECT_EQ(r.var, 191);
+    Pdb member;
+    member.sub = 2;
+    member.ext = ensemble_octets(3, 4, 1);
+    decode_pdb(member);
+    Pdb plain;
+    plain.sub = 2;
+    plain.ext = Bytes(10, 0); // 38 octets: no ensemble octets
+    r = decode_pdb(plain);
+    GRIB_set_var(&r);
+    EXPECT_EQ(r.var, 11);
+}
+
+// ---- Decoding against ecCodes ----------------------------------------------------------
+
+TEST(GribDecode, LatitudeLongitudeGridsMatchEccodes) {
+    TempDir dir;
+    make_fixtures(dir, "scan.grb1 bitmap.grb1 const.grb1");
+    // Every scanning mode: rows either way, points either way, by columns.
+    expect_file_matches(dir.file("scan.grb1"), 0.0, false);
+    expect_file_matches(dir.file("bitmap.grb1"), 0.0, false);
+    expect_file_matches(dir.file("const.grb1"), 0.0, false);
+    expect_file_matches(EXAMPLES + "regular_latlon_surface.grib1", 0.0, false);
+
+    const std::vector<Decoded> d = decode_file(EXAMPLES + "regular_latlon_surface.grib1");
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].rec.source, 98);
+    EXPECT_EQ(d[0].rec.var, 11); // centre 98's 2 m temperature
+    EXPECT_EQ(d[0].rec.ltype, 105);
+    EXPECT_EQ(d[0].rec.level, 2);
+    EXPECT_STREQ(d[0].rec.units, "K");
+    EXPECT_EQ(d[0].style, 4);
+    EXPECT_EQ(d[0].header, "GRIB01 KXXX 010000");
+}
+
+TEST(GribDecode, ProjectedGridsMatchEccodes) {
+    TempDir dir;
+    make_fixtures(dir, "polar.grb1 merc.grb1 lambert.grb1");
+    // Projected grids are placed from their first point (the south-west
+    // corner here) on a sphere 0.06 % larger than ecCodes'.
+    expect_file_matches(dir.file("polar.grb1"), 1e-3, true);
+    expect_file_matches(dir.file("merc.grb1"), 0.0, true);
+    expect_file_matches(dir.file("lambert.grb1"), 1e-3, true);
+
+    // The eta fields keep their identity through the conversion.
+    const std::vector<Decoded> d = decode_file(dir.file("lambert.grb1"));
+    ASSERT_EQ(d.size(), 7u);
+    const GRD_report &h = d[2].rec;
+    EXPECT_EQ(h.source, 7);
+    EXPECT_EQ(h.model, 84);
+    EXPECT_EQ(h.var, 7);
+    EXPECT_EQ(h.ltype, 100);
+    EXPECT_EQ(h.level, 500);
+    EXPECT_EQ(h.time, 24);
+    EXPECT_EQ(h.date.year, 2004);
+    EXPECT_EQ(h.date.month, 12);
+    EXPECT_EQ(h.date.day, 8);
+    EXPECT_EQ(h.date.hour, 12);
+    EXPECT_STREQ(h.units, "m");
+    EXPECT_EQ(h.domain.proj, 4);
+    EXPECT_FLOAT_EQ(h.domain.plon, -95.0f);
+    EXPECT_FLOAT_EQ(h.domain.param[0], 25.0f);
+    EXPECT_NEAR(h.domain.dx, 0.81271f, 1e-6);
+    EXPECT_NE(std::string(h.info).find("500"), std::string::npos) << h.info;
+    EXPECT_NE(std::string(h.datim).find("DEC"), std::string::npos) << h.datim;
+}
+
+TEST(GribDecode, ThinnedRowsAreInterpolatedAcrossTheWidth) {
+    TempDir dir;
+    make_fixtures(dir, "thin.grb1");
+    const std::vector<Reference> refs = eccodes_reference(dir.file("thin.grb1"));
+    const std::vector<Decoded> d = decode_file(dir.file("thin.grb1"));
+    ASSERT_EQ(d.size(), 1u);
+    ASSERT_EQ(refs.size(), 1u);
+    ASSERT_EQ(d[0].bdb, 1);
+    EXPECT_EQ(d[0].rec.domain.nx, 10);
+    EXPECT_EQ(d[0].rec.domain.ny, 6);
+    EXPECT_FLOAT_EQ(d[0].rec.domain.dx, 10.0f);
+    expect_values(refs[0], d[0].values, "thinned rows");
+    expect_places(refs[0], d[0].rec.domain, 0, 0.0, "thinned rows");
+}
+
+TEST(GribDecode, RefusesWhatItCannotRepresent) {
+    TempDir dir;
+    make_fixtures(dir, "second.grb1 gauss.grb1 bitmap.grb1");
+    // A predefined bit map: the bit-map block names a table entry.
+    std::string bytes = read_file(dir.file("bitmap.grb1"));
+    const std::size_t pdb = 8, gdb = pdb + ((std::size_t(std::uint8_t(bytes[pdb + 1])) << 8) |
+                                            std::uint8_t(bytes[pdb + 2]));
+    const std::size_t bmb = gdb + std::uint8_t(bytes[gdb + 2]);
+    bytes[bmb + 5] = 3;
+    write_file(dir.file("predef.grb1"), bytes);
+    // No grid description and a grid number without a predefined grid.
+    Pdb p;
+    p.flag = 0;
+    p.grid = 3;
+    write_file(dir.file("nogrid.grb1"), text(make_product(1, {make_pdb(p), make_bdb({}, 0)})));
+
+    struct Case {
+        std::string file;
+        int pdb, gdb, bmb, bdb;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {EXAMPLES + "spherical_pressure_level.grib1", 1, 0, 0, 0, "Grid type 50"},
+        {EXAMPLES + "rotated_ll.grib1", 1, 0, 0, 0, "Grid type 10"},
+        {dir.file("gauss.grb1"), 1, 0, 0, 0, "Grid type 4"},
+        {dir.file("second.grb1"), 1, 1, 1, 0, "Second-order packing"},
+        {dir.file("predef.grb1"), 1, 1, 0, 0, "Predefined bit map 3"},
+        {dir.file("nogrid.grb1"), 1, 0, 0, 0, "Grid 3 is neither described nor predefined"},
+    };
+    for (const Case &c : cases) {
+        Messages m;
+        const std::vector<Decoded> d = decode_file(c.file);
+        ASSERT_EQ(d.size(), 1u) << c.file;
+        EXPECT_EQ(d[0].pdb, c.pdb) << c.file;
+        EXPECT_EQ(d[0].gdb, c.gdb) << c.file;
+        EXPECT_EQ(d[0].bmb, c.bmb) << c.file;
+        EXPECT_EQ(d[0].bdb, c.bdb) << c.file;
+        const std::string mess = m.text();
+        EXPECT_NE(mess.find(c.reason), std::string::npos) << mess;
+        EXPECT_NE(mess.find(c.file), std::string::npos) << mess;
+    }
+
+    // A spherical-harmonic data block is refused by its flags.
+    Pdb q;
+    q.flag = 0;
+    q.grid = 211;
+    Messages m;
+    const Decoded d =
+        decode_bytes(make_product(1, {make_pdb(q), make_bdb(pack({1, 2}, 8), 8, 0, IBM_ZERO, 0x80)}));
+    EXPECT_EQ(d.bdb, 0);
+    EXPECT_NE(m.text().find("Spherical harmonic"), std::string::npos);
+}
+
+// ---- Hand-built products ------------------------------------------------------------------
+
+TEST(GribHandBuilt, EditionZeroAndPredefinedGrids) {
+    // Grid 21, edition 0: 36 rows of 37 values from the equator north, then
+    // one value for the pole row.
+    Pdb p;
+    p.edition = 0;
+    p.table = 0;
+    p.grid = 21;
+    p.flag = 0;
+    p.param = 2; // edition 0 height, 10 m
+    std::vector<unsigned> v = counting(36 * 37 + 1, 251);
+    Decoded d = decode_bytes(make_product(0, {make_pdb(p), make_bdb(pack(v, 8), 8)}));
+    ASSERT_EQ(d.bdb, 1);
+    EXPECT_EQ(d.rec.version, 0);
+    EXPECT_EQ(d.rec.var, 7);
+    EXPECT_STREQ(d.rec.units, "10 m");
+    EXPECT_EQ(d.rec.domain.nx, 37);
+    EXPECT_EQ(d.rec.domain.ny, 37);
+    for (int i = 0; i < 37; ++i)
+        EXPECT_EQ(d.values[std::size_t(i)], float(v.back())) << "pole row " << i;
+    for (int r = 0; r < 36; ++r)
+        for (int i = 0; i < 37; ++i)
+            ASSERT_EQ(d.values[std::size_t((36 - r) * 37 + i)], float(v[std::size_t(r * 37 + i)]))
+                << r << " " << i;
+
+    // Grid 25: 18 rows of 72 values, the last column repeats the first; the
+    // pole row last.
+    p.grid = 25;
+    v = counting(18 * 72 + 1, 200);
+    d = decode_bytes(make_product(0, {make_pdb(p), make_bdb(pack(v, 8), 8)}));
+    ASSERT_EQ(d.bdb, 1);
+    for (int r = 0; r < 18; ++r) {
+        const float *row = &d.values[std::size_t(18 - r) * 73];
+        for (int i = 0; i < 72; ++i)
+            ASSERT_EQ(row[i], float(v[std::size_t(r * 72 + i)])) << r << " " << i;
+        EXPECT_EQ(row[72], row[0]) << r;
+    }
+    for (int i = 0; i < 73; ++i)
+        EXPECT_EQ(d.values[std::size_t(i)], float(v.back()));
+
+    // Grid 50: rows from the south, shortened by two points every four rows
+    // and centred.
+    p.grid = 50;
+    std::size_t count = 0;
+    for (int j = 0; j <= 32; ++j)
+        count += std::size_t(36 - 2 * (j > 0 ? (j - 1) / 4 : 0));
+    v = counting(count, 250);
+    d = decode_bytes(make_product(0, {make_pdb(p), make_bdb(pack(v, 8), 8)}));
+    ASSERT_EQ(d.bdb, 1);
+    std::size_t k = 0;
+    for (int j = 32; j >= 0; --j) {
+        const int fill = j > 0 ? (j - 1) / 4 : 0;
+        for (int c = 0; c < 36; ++c) {
+            const float want = c < fill || c >= 36 - fill ? FMISSING : float(v[k++]);
+            ASSERT_EQ(d.values[std::size_t(j * 36 + c)], want) << j << " " << c;
+        }
+    }
+    EXPECT_EQ(d.values[32 * 36 + 6], FMISSING);
+    EXPECT_NE(d.values[32 * 36 + 7], FMISSING);
+
+    // Grid 211 without a grid description: the predefined Lambert conformal
+    // grid, rows from the south.
+    Pdb q;
+    q.grid = 211;
+    q.flag = 0;
+    v = counting(93 * 65, 4000);
+    d = decode_bytes(make_product(1, {make_pdb(q), make_bdb(pack(v, 12), 12)}));
+    ASSERT_EQ(d.bdb, 1);
+    EXPECT_EQ(d.rec.domain.proj, 4);
+    EXPECT_FLOAT_EQ(d.rec.domain.clat, 40.607f);
+    EXPECT_EQ(d.values[64 * 93], 0.0f);
+    EXPECT_EQ(d.values[0], float(v[64 * 93]));
+    EXPECT_EQ(d.values.back(), float(v[92]));
+}
+
+// A one-row latitude-longitude product whose data block holds `data`.
+Bytes row_product(int nx, const Bytes &data, int bits, int flag = 0x80, const Bytes &bmb = {}, int e = 0,
+                  int dec = 0, const std::vector<int> &pl = {}) {
+    Pdb p;
+    p.flag = flag;
+    p.dec = dec;
+    const int ny = pl.empty() ? 1 : int(pl.size());
+    std::vector<Bytes> parts = {
+        make_pdb(p), make_gdb(nx, ny, 50000, 0, 50000 - 1000 * (ny - 1), 1000 * (nx - 1), 1000, 1000, 0, pl)};
+    if (!bmb.empty()) parts.push_back(bmb);
+    parts.push_back(make_bdb(data, bits, e));
+    return make_product(1, parts);
+}
+
+TEST(GribHandBuilt, UnpackingCases) {
+    const float M = FMISSING;
+    struct Case {
+        const char *what;
+        Bytes product;
+        std::vector<float> want;
+    };
+    const Case cases[] = {
+        {"12-bit values", row_product(2, {0xAB, 0xC1, 0x23}, 12), {2748, 291}},
+        {"4-bit values", row_product(2, {0x5A}, 4), {5, 10}},
+        {"scale and decimal scale", row_product(2, pack({3, 10}, 8), 8, 0x80, {}, -1, 1), {0.15f, 0.5f}},
+        {"bit map 0xA0",
+         row_product(8, pack({7, 9}, 8), 8, 0xC0, make_bmb({0xA0})),
+         {7, M, 9, M, M, M, M, M}},
+        {"bit map shorter than the grid",
+         row_product(10, pack({1, 2, 3, 4, 5, 6, 7, 8}, 8), 8, 0xC0, make_bmb({0xFF})),
+         {1, 2, 3, 4, 5, 6, 7, 8, M, M}},
+        {"thinned row of 2 over 5",
+         row_product(5, pack({10, 20, 1, 2, 3, 4, 5}, 8), 8, 0x80, {}, 0, 0, {2, 5}),
+         {10, 12.5f, 15, 17.5f, 20, 1, 2, 3, 4, 5}},
+        {"thinned rows of 0 and 1 point",
+         row_product(3, pack({9, 4, 5, 6}, 8), 8, 0x80, {}, 0, 0, {0, 1, 3}),
+         {M, M, M, 9, 9, 9, 4, 5, 6}},
+    };
+    for (const Case &c : cases) {
+        const Decoded d = decode_bytes(c.product);
+        ASSERT_EQ(d.bdb, 1) << c.what;
+        ASSERT_EQ(d.values.size(), c.want.size()) << c.what;
+        for (std::size_t k = 0; k < c.want.size(); ++k)
+            EXPECT_FLOAT_EQ(d.values[k], c.want[k]) << c.what << " point " << k;
+    }
+
+    // Values the data block does not hold are missing, and said to be.
+    Messages m;
+    const Decoded d = decode_bytes(row_product(4, {1, 2}, 8));
+    ASSERT_EQ(d.bdb, 1);
+    EXPECT_EQ(d.values, (std::vector<float>{1, 2, M, M}));
+    EXPECT_NE(m.text().find("GRIB_BDB: Data end before 2 points"), std::string::npos) << m.text();
+}
+
+TEST(GribHandBuilt, BadValueFilterBlanksAJumpyRow) {
+    std::vector<unsigned> row;
+    for (int k = 0; k < 10; ++k)
+        row.push_back(k % 2 == 0 ? 0 : 200);
+    const Bytes product = row_product(10, pack(row, 8), 8);
+    const float M = FMISSING;
+    Decoded d = decode_bytes(product);
+    EXPECT_EQ(d.values, (std::vector<float>{0, 200, 0, 200, 0, 200, 0, 200, 0, 200}));
+    GRIB_set_max_bad(3);
+    d = decode_bytes(product);
+    EXPECT_EQ(d.values, (std::vector<float>{0, 200, 0, 200, M, M, M, M, M, M}));
+    // The limit is half the packed range whatever the level: jumps of 128
+    // with 8 bits do not count.
+    row.assign(10, 0);
+    for (int k = 1; k < 10; k += 2)
+        row[std::size_t(k)] = 128;
+    d = decode_bytes(row_product(10, pack(row, 8), 8));
+    EXPECT_EQ(d.values[9], 128.0f);
+}
+
+// ---- Framing -------------------------------------------------------------------------------
+
+Bytes file_bytes(const std::string &name) {
+    const std::string s = read_file(name);
+    return Bytes(s.begin(), s.end());
+}
+
+// The products of a file, one per entry.
+std::vector<Bytes> split_products(const Bytes &all) {
+    std::vector<Bytes> out;
+    std::size_t k = 0;
+    while (k + 8 <= all.size()) {
+        const std::size_t len = (std::size_t(all[k + 4]) << 16) | (std::size_t(all[k + 5]) << 8) | all[k + 6];
+        out.emplace_back(all.begin() + long(k), all.begin() + long(k + len));
+        k += len;
+    }
+    return out;
+}
+
+TEST(GribFraming, FourHeaderStylesMixedInOneFile) {
+    TempDir dir;
+    make_fixtures(dir, "lambert.grb1");
+    const std::vector<Bytes> p = split_products(file_bytes(dir.file("lambert.grb1")));
+    ASSERT_EQ(p.size(), 7u);
+    zeqtest::run_command("grib_copy -w count=1 " + EXAMPLES + "eta.grb " + dir.file("ed2.grb"));
+    const Bytes ed2 = file_bytes(dir.file("ed2.grb"));
+    ASSERT_GT(ed2.size(), 16u);
+
+    struct Expect {
+        long start;
+        int style;
+        std::string header;
+        int version;
+        long product; // where the product starts
+        long length;
+    };
+    std::string file;
+    std::vector<Expect> want;
+    auto add = [&](const std::string &before, const Bytes &prod, const std::string &after, int style,
+                   const std::string &header) {
+        Expect e{long(file.size()), style, header, prod[7] == 2 ? 2 : 1, 0, long(prod.size())};
+        file += before;
+        e.product = long(file.size());
+        file += text(prod) + after;
+        want.push_back(e);
+    };
+    const std::string soh = "\x01\r\r\n";
+    add("** KWBC 081200 HEADER1XYZ\n", p[0], "\n", 1, "KWBC 081200 HEADER");
+    add(soh + "123\r\r\nYTHA50 KWBC 081200\r\r\n", p[1], "\r\r\n\x03", 2, "YTHA50 KWBC 081200");
+    {
+        const std::string bulletin = soh + "456\r\r\nYUHA50 KWBC 081200\r\r\n" + text(p[2]) + "\r\r\n\x03";
+        Expect e{long(file.size()), 3, "YUHA50 KWBC 081200", 1, 0, long(p[2].size())};
+        file += "GRIB: " + std::to_string(bulletin.size()) + "\n";
+        e.product = long(file.size() + bulletin.find("GRIB"));
+        file += bulletin + "\n";
+        want.push_back(e);
+    }
+    add("", p[3], "", 4, "GRIB01 KXXX 010000");
+    add("** KWBC 081200 EDITION2ABC\n", ed2, "\r\r\n\x03", 1, "KWBC 081200 EDITION");
+    add("", p[4], "", 4, "GRIB01 KXXX 010000");
+    add("** KWBC 081200 AGAINXYZ\n", p[5], "\n", 1, "KWBC 081200 AGAIN");
+    add("xG", p[6], "", 4, "GRIB01 KXXX 010000"); // a 'G' just before the marker
+    write_file(dir.file("mixed.grb"), file);
+
+    const std::vector<Decoded> got = decode_file(dir.file("mixed.grb"));
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        EXPECT_EQ(got[k].start, want[k].start) << k;
+        EXPECT_EQ(got[k].style, want[k].style) << k;
+        EXPECT_EQ(got[k].header, want[k].header.substr(0, 18)) << k;
+        EXPECT_EQ(got[k].version, want[k].version) << k;
+        EXPECT_EQ(got[k].type, 'B') << k;
+        const long next = k + 1 < want.size() ? want[k + 1].start : long(file.size());
+        EXPECT_EQ(got[k].next, next) << k;
+        if (want[k].version == 1) {
+            EXPECT_EQ(got[k].bdb, 1) << k;
+        }
+    }
+
+    // Each product copied raw through a GRIB slot is the product ecCodes
+    // wrote, with its header and trailer. (ecCodes takes a "GRIB: " size line
+    // for a message of its own, so that copy is compared by its bytes only.)
+    int type = 21;
+    const int in = GRD_open(dir.file("mixed.grb").c_str(), 0, &type);
+    ASSERT_GE(in, 0);
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        grd_file::set_cur_pos(in, want[k].start);
+        char *raw = nullptr;
+        int size = 0;
+        const int n = GRIB_get_raw(in, &raw, &size);
+        const long next = k + 1 < want.size() ? want[k + 1].start : long(file.size());
+        EXPECT_EQ(n, next - want[k].start) << k;
+        EXPECT_EQ(size, n);
+        ASSERT_NE(raw, nullptr);
+        EXPECT_EQ(std::string(raw, std::size_t(n)), file.substr(std::size_t(want[k].start), std::size_t(n)));
+        const std::string copy = dir.file("copy" + std::to_string(k) + ".grb");
+        const std::string plain = dir.file("plain" + std::to_string(k) + ".grb");
+        const int out = GRD_open(copy.c_str(), 1, &type);
+        ASSERT_GE(out, 0);
+        GRD_report r{};
+        r.grid = reinterpret_cast<float *>(raw);
+        r.source = n;
+        int num = 0;
+        EXPECT_EQ(GRD_write(out, &r, 0, &num), 0);
+        GRD_close(out);
+        std::free(raw);
+        write_file(plain, file.substr(std::size_t(want[k].product), std::size_t(want[k].length)));
+        if (want[k].style != 3) zeqtest::run_command("grib_compare " + plain + " " + copy);
+    }
+    // A caller's buffer too small for the product is refused, not overrun.
+    grd_file::set_cur_pos(in, want[0].start);
+    char small[16];
+    char *buf = small;
+    int cap = int(sizeof small);
+    EXPECT_EQ(GRIB_get_raw(in, &buf, &cap), -1);
+    GRD_close(in);
+}
+
+TEST(GribFraming, LengthsAreCheckedAgainstTheFile) {
+    TempDir dir;
+    Pdb q;
+    q.flag = 0;
+    q.grid = 211;
+    const Bytes good = make_product(1, {make_pdb(q), make_bdb(pack(counting(93 * 65, 100), 8), 8)});
+
+    // A length beyond the file: -1 and the warning, not offset 0.
+    Bytes lying = good;
+    lying[4] = 0x4C; // 5 MB
+    write_file(dir.file("lying.grb"), text(good) + text(lying));
+    {
+        Messages m;
+        const std::vector<Decoded> d = decode_file(dir.file("lying.grb"), false);
+        ASSERT_EQ(d.size(), 2u);
+        EXPECT_EQ(d[0].next, long(good.size()));
+        EXPECT_EQ(d[1].next, -1);
+        EXPECT_NE(m.text().find("GRIB_next: Invalid product size: " +
+                                std::to_string((0x4C << 16) | (lying[5] << 8) | lying[6])),
+                  std::string::npos)
+            << m.text();
+        EXPECT_NE(m.text().find(dir.file("lying.grb")), std::string::npos);
+    }
+    // A block running past its product is refused; past the file, cut short.
+    Bytes overrun = good;
+    const std::size_t bds = 8 + 28;
+    const unsigned len =
+        ((unsigned(overrun[bds]) << 16) | (unsigned(overrun[bds + 1]) << 8) | overrun[bds + 2]) + 100;
+    overrun[bds] = static_cast<unsigned char>(len >> 16);
+    overrun[bds + 1] = static_cast<unsigned char>(len >> 8);
+    overrun[bds + 2] = static_cast<unsigned char>(len);
+    write_file(dir.file("overrun.grb"), text(overrun) + text(good));
+    {
+        Messages m;
+        const std::vector<Decoded> d = decode_file(dir.file("overrun.grb"));
+        ASSERT_EQ(d.size(), 2u);
+        EXPECT_EQ(d[0].bdb, 0);
+        EXPECT_EQ(d[1].bdb, 1) << "the next product still reads";
+        EXPECT_NE(m.text().find("runs past the end of the product"), std::string::npos) << m.text();
+    }
+    write_file(dir.file("cut.grb"), text(good).substr(0, 300));
+    {
+        Messages m;
+        const std::vector<Decoded> d = decode_file(dir.file("cut.grb"));
+        ASSERT_EQ(d.size(), 1u);
+        EXPECT_EQ(d[0].bdb, -1);
+        EXPECT_EQ(d[0].next, -1);
+        EXPECT_NE(m.text().find("Data block cut short"), std::string::npos) << m.text();
+    }
+    // A size line beyond the file.
+    write_file(dir.file("size.grb"), "GRIB: 999999\n" + text(good));
+    {
+        Messages m;
+        const std::vector<Decoded> d = decode_file(dir.file("size.grb"), false);
+        ASSERT_EQ(d.size(), 1u);
+        EXPECT_EQ(d[0].style, 3);
+        EXPECT_EQ(d[0].next, -1);
+        EXPECT_NE(m.text().find("Invalid product size"), std::string::npos);
+    }
+    // A product longer than 2,000,000 octets is framed like any other.
+    Bytes big = {'G', 'R', 'I', 'B', 0, 0, 0, 1};
+    big.resize(2100000, 0x55);
+    big[4] = static_cast<unsigned char>(big.size() >> 16);
+    big[5] = static_cast<unsigned char>(big.size() >> 8);
+    big[6] = static_cast<unsigned char>(big.size());
+    write_file(dir.file("big.grb"), text(big) + text(good));
+    const std::vector<Decoded> d = decode_file(dir.file("big.grb"), false);
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0].next, 2100000);
+}
+
+TEST(GribFraming, EditionZeroEndsAtItsEndMarkerAndOtherMarkers) {
+    TempDir dir;
+    Pdb p;
+    p.edition = 0;
+    p.table = 0;
+    p.grid = 21;
+    p.flag = 0;
+    std::vector<unsigned> v(36 * 37 + 1, 0x37); // packed '7' characters
+    const Bytes e0 = make_product(0, {make_pdb(p), make_bdb(pack(v, 8), 8)});
+    Pdb q;
+    q.flag = 0;
+    q.grid = 211;
+    const Bytes e1 = make_product(1, {make_pdb(q), make_bdb({}, 0)});
+    const std::string file = text(e0) + "\r\r\n" + text(e0) + text(e1) + "BUFR" +
+                             std::string("\0\0\x20\x03", 4) + std::string(24, 'x');
+    write_file(dir.file("e0.grb"), file);
+    const std::vector<Decoded> d = decode_file(dir.file("e0.grb"));
+    ASSERT_EQ(d.size(), 4u);
+    EXPECT_EQ(d[0].version, 0);
+    EXPECT_EQ(d[0].bdb, 1);
+    EXPECT_EQ(d[0].values[0], float(0x37));
+    EXPECT_EQ(d[0].next, long(e0.size() + 3));
+    EXPECT_EQ(d[1].next, long(2 * e0.size() + 3));
+    EXPECT_EQ(d[2].version, 1);
+    EXPECT_EQ(d[2].bdb, 1);
+    EXPECT_EQ(d[3].type, 'R');
+    EXPECT_EQ(d[3].pdb, 0) << "not a GRIB product";
+    EXPECT_EQ(d[3].next, long(file.size()));
+}
+
+TEST(GribFraming, StandardInputIsReadThroughACopy) {
+    TempDir dir;
+    make_fixtures(dir, "polar.grb1");
+    const std::string bytes = read_file(dir.file("polar.grb1"));
+    auto r = run_child(
+        [&] {
+            int type = 21;
+            const int fd = GRD_open("-", 0, &type);
+            if (fd < 0 || type != 21) return 1;
+            int products = 0;
+            while (GRIB_header(fd) == 1) {
+                GRD_report g{};
+                g.grid = nullptr;
+                const bool ok = GRIB_PDB(fd, &g, 0) == 1 && GRIB_GDB(fd, &g) == 1 && GRIB_BMB(fd) == 1 &&
+                                GRIB_BDB(fd, &g) == 1;
+                std::free(g.grid);
+                if (!ok) return 2;
+                ++products;
+                if (GRIB_next(fd, 1) < 0) break;
+            }
+            GRD_close(fd);
+            return products == 2 ? 0 : 3;
+        },
+        {bytes});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+} // namespace

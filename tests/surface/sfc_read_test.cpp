@@ -1,0 +1,505 @@
+// Surface file access and text report reading, on the fixtures in
+// tests/data/surface (netCDF ones compiled from CDL at test time).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/child.h"
+#include "support/netcdf.h"
+#include "surface/cdf.h"
+#include "surface/sfc_read.h"
+#include "surface/sfc_read_int.h"
+
+namespace {
+
+using zeqtest::TempDir;
+
+std::string fixture(const char *name) {
+    return std::string(ZEQ_TEST_DATA) + "/surface/" + name;
+}
+
+// Opens a file for reading (type detected unless given), reads its header and
+// rewinds; the type in use.
+int open_read(const std::string &name, int type = 0) {
+    int t = type;
+    EXPECT_GE(SFC_open(name.c_str(), 0, &t), 0) << name;
+    SFC_info info;
+    EXPECT_EQ(SFC_getinfo(0, &info), 0);
+    EXPECT_EQ(SFC_rewind(0), 0);
+    return t;
+}
+
+SFC_report read_report(int n, int rep_type = 0, int *rc = nullptr) {
+    SFC_report r;
+    std::memset(&r, 0x5a, sizeof r);
+    const int result = SFC_read(0, &r, rep_type, &n);
+    if (rc != nullptr)
+        *rc = result;
+    else
+        EXPECT_EQ(result, 0) << "report " << n;
+    return r;
+}
+
+std::string cloud_types(const SFC_report &r) {
+    return std::string(r.cld_type, 3);
+}
+
+// The netCDF fixtures compiled into a temporary directory.
+struct NetcdfFiles {
+    TempDir dir;
+    std::string station = dir.file("station.nc"), v1 = dir.file("v1.nc"), report = dir.file("report.nc"),
+                ob = dir.file("ob.nc"), nc4 = dir.file("nc4.nc");
+    bool ok = zeqtest::compile_cdl("surface/station.cdl", station) &&
+              zeqtest::compile_cdl("surface/station_v1.cdl", v1) &&
+              zeqtest::compile_cdl("surface/report.cdl", report) &&
+              zeqtest::compile_cdl("surface/report_ob.cdl", ob) &&
+              zeqtest::compile_cdl("surface/report.cdl", nc4, "nc4");
+};
+
+TEST(SfcChkType, FirstCharacterAndNetcdfLayout) {
+    NetcdfFiles nc;
+    ASSERT_TRUE(nc.ok);
+    const TempDir &dir = nc.dir;
+    zeqtest::write_file(dir.file("blank"), " 6Z 08 DEC 26\nKDEN  72.\n");
+    zeqtest::write_file(dir.file("empty"), "");
+    zeqtest::write_file(dir.file("corrupt"), "CDF\001 this is not netCDF\n");
+    zeqtest::write_file(dir.file("other"), "hello\n");
+    struct Case {
+        std::string file;
+        int type;
+    };
+    const Case cases[] = {
+        {fixture("compact.sfc"), 2},
+        {dir.file("blank"), 2},
+        {fixture("text.sfc"), 3},
+        {nc.station, 11},
+        {nc.report, 12},
+        {nc.ob, 12},
+        {dir.file("empty"), -1},
+        {dir.file("missing"), -1},
+        {nc.nc4, -1},
+        {dir.file("corrupt"), -1},
+        {dir.file("other"), -1},
+        {dir.path(), -1},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(SFC_chktype(c.file.c_str()), c.type) << c.file;
+}
+
+TEST(SfcOpen, AccessRules) {
+    TempDir dir;
+    const std::string text = dir.file("t.sfc");
+    zeqtest::write_file(text, "ZEQSFC\n12Z 08 DEC 26\n");
+    int type = 0;
+    EXPECT_EQ(SFC_open(text.c_str(), 1, &type), -1); // detection needs an existing file
+    type = 41;
+    EXPECT_EQ(SFC_open(text.c_str(), 2, &type), -1); // binary files are not appended to
+    type = 12;
+    EXPECT_EQ(SFC_open(text.c_str(), 2, &type), -1); // not a netCDF file
+    type = 7;
+    EXPECT_EQ(SFC_open(text.c_str(), 0, &type), -1);
+    type = 2;
+    EXPECT_EQ(SFC_open(dir.file("none").c_str(), 0, &type), -1);
+    EXPECT_EQ(SFC_close(0), -1); // nothing open
+
+    // Appending takes the type of the file, whatever the caller asked for.
+    type = 2;
+    const int fd = SFC_open(text.c_str(), 2, &type);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(type, 3);
+    SFC_info info;
+    EXPECT_EQ(SFC_getinfo(fd, &info), 1);
+    ASSERT_EQ(write(fd, "KDEN $\n", 7), 7);
+    EXPECT_EQ(SFC_close(fd), 0);
+    EXPECT_EQ(zeqtest::read_file(text), "ZEQSFC\n12Z 08 DEC 26\nKDEN $\n");
+
+    // Rewinding a file being written moves nothing.
+    type = 3;
+    const int wfd = SFC_open(dir.file("new.sfc").c_str(), 1, &type);
+    ASSERT_GE(wfd, 0);
+    ASSERT_EQ(write(wfd, "ZEQSFC\n", 7), 7);
+    EXPECT_EQ(SFC_rewind(wfd), 0);
+    ASSERT_EQ(write(wfd, "X\n", 2), 2);
+    EXPECT_EQ(SFC_close(wfd), 0);
+    EXPECT_EQ(zeqtest::read_file(dir.file("new.sfc")), "ZEQSFC\nX\n");
+
+    // An empty file is not appended to.
+    zeqtest::write_file(dir.file("empty"), "");
+    type = 2;
+    EXPECT_EQ(SFC_open(dir.file("empty").c_str(), 2, &type), -1);
+}
+
+TEST(SfcOpen, XmlClosingLineOnlyWhenWriting) {
+    TempDir dir;
+    const std::string xml = dir.file("out.xml");
+    int type = 51;
+    ASSERT_GE(SFC_open(xml.c_str(), 1, &type), 0);
+    // Opening another file closes the first one properly.
+    type = 0;
+    ASSERT_GE(SFC_open(fixture("compact.sfc").c_str(), 0, &type), 0);
+    EXPECT_EQ(zeqtest::read_file(xml), "</zeqsfc>\n");
+    EXPECT_EQ(SFC_close(0), 0);
+
+    type = 51;
+    ASSERT_GE(SFC_open(xml.c_str(), 0, &type), 0);
+    SFC_info info;
+    EXPECT_EQ(SFC_getinfo(0, &info), -1);
+    EXPECT_EQ(SFC_rewind(0), -1);
+    EXPECT_EQ(SFC_close(0), 0);
+    EXPECT_EQ(zeqtest::read_file(xml), "</zeqsfc>\n");
+}
+
+TEST(SfcGetInfo, TextHeaders) {
+    TempDir dir;
+    struct Case {
+        std::string file;
+        const char *datim;
+        const char *second; // the report after the first one
+    };
+    zeqtest::write_file(
+        dir.file("long"),
+        "12Z 08 DEC 26 and a comment long enough to pass the label size\nKDEN  72.\nKBOS  50.\n");
+    const Case cases[] = {
+        {fixture("compact.sfc"), "12Z 08 DEC 26", "KABC"},
+        {fixture("text.sfc"), "12Z 08 DEC 26", "KLOW"}, // carriage returns dropped
+        {dir.file("long"), "12Z 08 DEC 26 and a comment long enough", "KBOS"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        int type = 0;
+        ASSERT_GE(SFC_open(c.file.c_str(), 0, &type), 0);
+        EXPECT_EQ(SFC_rewind(0), 0);
+        read_report(0);
+        // The header is read without moving the read position.
+        SFC_info info;
+        std::memset(&info, 0x5a, sizeof info);
+        EXPECT_EQ(SFC_getinfo(0, &info), 0);
+        EXPECT_STREQ(info.datim, c.datim);
+        EXPECT_EQ(info.num_stat, -9999);
+        EXPECT_EQ(info.date.hour, 12);
+        EXPECT_EQ(info.date.day, 8);
+        EXPECT_EQ(info.date.year, 2026);
+        EXPECT_STREQ(read_report(1, 1).id, c.second);
+        SFC_close(0);
+    }
+}
+
+TEST(SfcGetInfo, NetcdfHeaders) {
+    NetcdfFiles nc;
+    ASSERT_TRUE(nc.ok);
+    const std::string &station = nc.station, &v1 = nc.v1, &report = nc.report, &ob = nc.ob;
+    struct Case {
+        std::string file;
+        int type;
+        const char *datim;
+        int count;
+        int version;
+    };
+    // Each station file gets its own version, in either order.
+    const Case cases[] = {
+        {station, 11, "18Z 08 DEC 26", 2, 2}, {v1, 11, "06Z 09 DEC 26", 2, 1},
+        {station, 11, "18Z 08 DEC 26", 2, 2}, {report, 12, "00Z 10 DEC 26", 3, 2},
+        {ob, 12, "1230Z 11 DEC 26", 4, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        int type = 0;
+        testing::internal::CaptureStderr();
+        const int fd = SFC_open(c.file.c_str(), 0, &type);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(type, c.type);
+        SFC_info info;
+        EXPECT_EQ(SFC_getinfo(fd, &info), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), ""); // absent variables are not errors
+        EXPECT_STREQ(info.datim, c.datim);
+        EXPECT_EQ(info.num_stat, c.count);
+        const auto &layout = sfc_read_int::cdf_layout();
+        EXPECT_EQ(layout.num_rec, c.count);
+        if (type == 11) {
+            EXPECT_EQ(layout.version, c.version);
+            EXPECT_EQ(layout.miss_c, 'M');
+            EXPECT_EQ(layout.miss_i, -9999);
+            EXPECT_GE(layout.station_vars[0], 0);  // id
+            EXPECT_EQ(layout.station_vars[5], -1); // intname
+        } else {
+            EXPECT_EQ(layout.report_vars[6] >= 0, true); // T
+            EXPECT_EQ(layout.report_vars[2], -1);        // region
+            EXPECT_EQ(layout.remarks_len, c.count == 3 ? 70 : 0);
+        }
+        // Records of netCDF files are not read yet.
+        int rc = 0;
+        read_report(0, 0, &rc);
+        EXPECT_EQ(rc, -1);
+        EXPECT_EQ(SFC_rewind(fd), 0);
+        EXPECT_EQ(SFC_close(fd), 0);
+    }
+    // Appending to a netCDF file keeps its layout type.
+    int type = 12;
+    const int fd = SFC_open(station.c_str(), 2, &type);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(type, 11);
+    EXPECT_EQ(SFC_close(fd), 0);
+}
+
+TEST(SfcReadCompact, GroupsAndConversions) {
+    open_read(fixture("compact.sfc"));
+    SFC_report r = read_report(0);
+    EXPECT_STREQ(r.id, "KDEN");
+    EXPECT_EQ(r.wmo, -9999);
+    EXPECT_EQ(r.type, 0);
+    EXPECT_EQ(r.t, 72);
+    EXPECT_EQ(r.td, 65);
+    EXPECT_EQ(r.w_dir, 270);
+    EXPECT_EQ(r.w_spd, 15);
+    EXPECT_FLOAT_EQ(r.alt, 29.92f);
+    EXPECT_FLOAT_EQ(r.pmb, 1013.2f);
+    EXPECT_FLOAT_EQ(r.vis, 10.0f);
+    EXPECT_EQ(r.cld_height[0], 25000);
+    EXPECT_EQ(r.cld_cover[0], 'B');
+    EXPECT_EQ(r.num_cld, 1);
+    EXPECT_STREQ(r.weather, "RA");
+
+    r = read_report(1);
+    EXPECT_FLOAT_EQ(r.alt, 30.12f);
+    EXPECT_FLOAT_EQ(r.pmb, 998.5f);
+    EXPECT_EQ(r.w_dir, 360);
+    EXPECT_EQ(r.cld_height[0], 1500);
+    EXPECT_EQ(r.cld_cover[0], 'S');
+    EXPECT_STREQ(r.weather, " ");
+    EXPECT_EQ(r.min_t, -5); // 95 at 20 F in a file of 12Z lost its sign digit
+    EXPECT_EQ(r.max_t, -9999);
+
+    r = read_report(2);
+    EXPECT_STREQ(r.id, "72530");
+    EXPECT_EQ(r.wmo, 72530);
+    EXPECT_FLOAT_EQ(r.alt, 25.01f);
+    EXPECT_FLOAT_EQ(r.pmb, 1001.2f);
+    EXPECT_FLOAT_EQ(r.vis, 99.9f);
+    EXPECT_EQ(r.cld_height[0], -9999);
+    EXPECT_EQ(r.cld_cover[0], ' ');
+    EXPECT_EQ(r.num_cld, 0);
+    EXPECT_FLOAT_EQ(r.lat, 40.5f);
+    EXPECT_FLOAT_EQ(r.lon, -105.0f);
+    EXPECT_STREQ(r.area, "SHIP");
+    EXPECT_EQ(r.elev, 0);
+    EXPECT_FLOAT_EQ(r.ptend, -1.2f);
+    EXPECT_EQ(r.ptend_t, -9999);
+    EXPECT_FLOAT_EQ(r.rain6, 0.25f);
+    EXPECT_FLOAT_EQ(r.rain24, 1.25f);
+    EXPECT_EQ(r.scover, 3);
+    EXPECT_EQ(cloud_types(r), "XY7");
+    EXPECT_EQ(r.w_gust, 35);
+
+    // A short record: nothing after the altimeter group.
+    r = read_report(3);
+    EXPECT_STREQ(r.id, "KSHT");
+    EXPECT_EQ(r.w_spd, 0);
+    EXPECT_EQ(r.alt, -9999);
+    EXPECT_EQ(r.pmb, -9999);
+    EXPECT_EQ(r.vis, -9999);
+    EXPECT_EQ(r.num_cld, 0);
+    EXPECT_STREQ(r.weather, " ");
+
+    // An unknown group ends the record and the rest of its line.
+    r = read_report(4);
+    EXPECT_STREQ(r.weather, "FG");
+    EXPECT_EQ(r.min_t, -9999);
+    EXPECT_FLOAT_EQ(r.alt, 31.0f);
+    r = read_report(5);
+    EXPECT_STREQ(r.id, "K2ND");
+    EXPECT_FLOAT_EQ(r.pmb, 1060.5f); // written as 1605
+    int rc = 0;
+    read_report(6, 0, &rc);
+    EXPECT_EQ(rc, -1);
+}
+
+TEST(SfcReadCompact, ExtremeTemperatureByFileHour) {
+    TempDir dir;
+    struct Case {
+        const char *label;
+        const char *record;
+        float max_t, min_t;
+    };
+    const Case cases[] = {
+        {"00Z 08 DEC 26", "KHOT  88. 70.2715.992.132.100.250B.RA.T 5.", 105, -9999},
+        {"12Z 08 DEC 26", "KCLD  20. 10.2715.992.132.100.250B.RA.T95.", -9999, -5},
+        {"21Z 08 DEC 26", "KMIL  50. 40.2715.992.132.100.250B.RA.T45.", -9999, 45},
+        {"22Z 08 DEC 26", "KMIS -99. 40.2715.992.132.100.250B.RA.T65.", -35, -9999}, // no temperature: cold
+        {"09Z 08 DEC 26", "KMID  75. 40.2715.992.132.100.250B.RA.T29.", 129, -9999},
+        {"09Z 08 DEC 26", "KMID  70. 40.2715.992.132.100.250B.RA.T29.", 29, -9999},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.record);
+        const std::string name = dir.file("x.sfc");
+        zeqtest::write_file(name, std::string(c.label) + "\n" + c.record + "\n");
+        open_read(name);
+        const SFC_report r = read_report(0);
+        EXPECT_EQ(r.max_t, c.max_t);
+        EXPECT_EQ(r.min_t, c.min_t);
+        SFC_close(0);
+    }
+}
+
+TEST(SfcReadText, FieldsAndOptionalGroups) {
+    open_read(fixture("text.sfc"));
+    SFC_report r = read_report(0);
+    EXPECT_STREQ(r.id, "KDEN");
+    EXPECT_EQ(r.type, 1);
+    EXPECT_FLOAT_EQ(r.t, 71.6f);
+    EXPECT_FLOAT_EQ(r.td, 65.0f);
+    EXPECT_EQ(r.w_dir, 270);
+    EXPECT_EQ(r.w_spd, 105);
+    EXPECT_FLOAT_EQ(r.alt, 30.8f);
+    EXPECT_FLOAT_EQ(r.pmb, 1098.5f);
+    EXPECT_FLOAT_EQ(r.vis, 2.5f);
+    EXPECT_EQ(r.num_cld, 2);
+    EXPECT_EQ(r.cld_height[0], 1500);
+    EXPECT_EQ(r.cld_cover[0], 'S');
+    EXPECT_EQ(r.cld_height[1], 4000);
+    EXPECT_EQ(r.cld_cover[1], '7');
+    EXPECT_STREQ(r.weather, "RA");
+    EXPECT_EQ(r.time, 1150);
+    EXPECT_EQ(r.ptend_t, 2);
+    EXPECT_FLOAT_EQ(r.ptend, 1.5f);
+    EXPECT_FLOAT_EQ(r.rain1, 0.05f);
+    EXPECT_FLOAT_EQ(r.rain3, 0.10f);
+    EXPECT_FLOAT_EQ(r.rain6, 0.25f);
+    EXPECT_FLOAT_EQ(r.rain12, 0.5f);
+    EXPECT_FLOAT_EQ(r.rain24, 1.0f);
+    EXPECT_FLOAT_EQ(r.max_t, 80.5f);
+    EXPECT_FLOAT_EQ(r.max6_t, 78.0f);
+    EXPECT_FLOAT_EQ(r.min_t, 60.0f);
+    EXPECT_FLOAT_EQ(r.min6_t, 62.0f);
+    EXPECT_FLOAT_EQ(r.scover, 2.5f);
+    EXPECT_EQ(cloud_types(r), "ABC");
+    EXPECT_EQ(r.w_gust, 30);
+    EXPECT_EQ(r.solar, 60);
+    EXPECT_FLOAT_EQ(r.sst, 12.5f);
+    EXPECT_EQ(r.wav_per, 8);
+    EXPECT_FLOAT_EQ(r.wav_hgt, 2.5f);
+    EXPECT_STREQ(r.comment, "gusty winds");
+
+    r = read_report(1);
+    EXPECT_EQ(r.t, -9999);
+    EXPECT_EQ(r.w_dir, 270);
+    EXPECT_EQ(r.w_spd, 15);
+    EXPECT_FLOAT_EQ(r.alt, 28.3f);
+    EXPECT_FLOAT_EQ(r.pmb, 905.0f);
+    EXPECT_EQ(r.num_cld, 0);
+    EXPECT_EQ(r.cld_height[0], -9999);
+    EXPECT_EQ(r.cld_cover[0], ' ');
+    EXPECT_STREQ(r.weather, " ");
+
+    // Six cloud layers keep five; a cold station's 9xx code is above 1000 mb.
+    r = read_report(2);
+    EXPECT_EQ(r.wmo, 0);
+    EXPECT_FLOAT_EQ(r.pmb, 1098.5f);
+    EXPECT_EQ(r.w_dir, -9999);
+    EXPECT_EQ(r.vis, -9999);
+    EXPECT_EQ(r.num_cld, 5);
+    EXPECT_EQ(std::string(r.cld_cover, 5), "B7SOX");
+    EXPECT_EQ(r.cld_height[4], 5000);
+    EXPECT_STREQ(r.weather, "RW-");
+
+    // An unknown group skips the rest of the record.
+    r = read_report(3);
+    EXPECT_EQ(r.wmo, 72469);
+    EXPECT_STREQ(r.weather, " RA");
+    EXPECT_EQ(r.time, -9999);
+    EXPECT_EQ(r.cld_cover[0], 'F');
+
+    r = read_report(4);
+    EXPECT_STREQ(r.area, "SHIP");
+    EXPECT_FLOAT_EQ(r.lat, 40.5f);
+    EXPECT_FLOAT_EQ(r.lon, -105.0f);
+    EXPECT_EQ(r.elev, 0);
+    EXPECT_EQ(r.min_t, 45); // extreme of a 12Z file
+}
+
+TEST(SfcReadText, IdentifierOnly) {
+    open_read(fixture("text.sfc"));
+    SFC_report r = read_report(3, 1);
+    EXPECT_STREQ(r.id, "72469");
+    EXPECT_EQ(r.wmo, 72469);
+    EXPECT_EQ(r.t, -9999);
+    EXPECT_EQ(r.type, 0);
+    SFC_close(0);
+
+    open_read(fixture("compact.sfc"));
+    r = read_report(2, 1);
+    EXPECT_STREQ(r.id, "72530");
+    EXPECT_EQ(r.wmo, -9999);
+    EXPECT_EQ(r.t, -9999);
+    // Identifier and location are the whole record for text files.
+    EXPECT_EQ(read_report(2, 2).t, 88);
+}
+
+TEST(SfcRead, Positioning) {
+    open_read(fixture("compact.sfc"));
+    struct Step {
+        int wanted;
+        const char *id; // null: end of file
+    };
+    // Straight after the rewind, in order, the same again, back, forward with
+    // a gap, report 0, past the end.
+    const Step steps[] = {{3, "KSHT"},  {0, "KDEN"}, {1, "KABC"},  {1, "KABC"}, {2, "72530"},
+                          {0, "KDEN"},  {3, "KSHT"}, {1, "KABC"},  {5, "K2ND"}, {5, "K2ND"},
+                          {6, nullptr}, {4, "KXYZ"}, {9, nullptr}, {-3, "KDEN"}};
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.wanted);
+        int rc = 0;
+        const SFC_report r = read_report(s.wanted, 0, &rc);
+        EXPECT_EQ(rc, s.id ? 0 : -1);
+        if (s.id != nullptr) {
+            EXPECT_STREQ(r.id, s.id);
+        }
+    }
+}
+
+TEST(SfcRead, StreamsThatCannotGoBack) {
+    // Standard input and a pipe: the type is detected without losing the
+    // first character, and the reports are read in order after the header.
+    const std::string pipe = "|cat " + fixture("text.sfc");
+    for (const std::string &name : {std::string("-"), pipe}) {
+        SCOPED_TRACE(name);
+        const auto result = zeqtest::run_child(
+            [&] {
+                int type = 0;
+                if (SFC_open(name.c_str(), 0, &type) < 0 || type != 3) return 1;
+                SFC_info info;
+                if (SFC_getinfo(0, &info) != 0 || std::strcmp(info.datim, "12Z 08 DEC 26") != 0) return 2;
+                if (SFC_rewind(0) != 0) return 3;
+                std::string ids;
+                SFC_report r;
+                for (int n = 0; SFC_read(0, &r, 0, &n) == 0; ++n)
+                    ids += std::string(r.id) + " ";
+                std::printf("%s\n", ids.c_str());
+                return SFC_close(0) == 0 ? 0 : 4;
+            },
+            {zeqtest::read_file(fixture("text.sfc"))});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, "KDEN KLOW KCOLD 72469 SHIP2 \n");
+    }
+}
+
+TEST(SfcRead, TypesWithoutReports) {
+    TempDir dir;
+    const std::string bin = dir.file("x.bin");
+    zeqtest::write_file(bin, "DATE:12/08/26 12:00:00");
+    int type = 41;
+    ASSERT_GE(SFC_open(bin.c_str(), 0, &type), 0);
+    SFC_info info;
+    EXPECT_EQ(SFC_getinfo(0, &info), -1);
+    EXPECT_EQ(SFC_rewind(0), -1);
+    int rc = 0;
+    read_report(0, 0, &rc);
+    EXPECT_EQ(rc, -1);
+    EXPECT_EQ(SFC_close(0), 0);
+    rc = 0;
+    read_report(0, 0, &rc); // no file open
+    EXPECT_EQ(rc, -1);
+}
+
+} // namespace
