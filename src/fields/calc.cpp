@@ -1,4 +1,5 @@
-// The calculation library of the variable and grid modules.
+// The calculation library of the variable and grid modules: the
+// meteorological formulas. No file-static state.
 #include "fields/calc.h"
 
 #include <algorithm>
@@ -11,15 +12,12 @@
 
 namespace {
 
-constexpr float kMiss = -9999.0f;
-
 // R/cp of dry air, used for every potential-temperature conversion.
 constexpr double kKappa = 0.286;
 // Ratio of the gas constants of dry air and vapour, in g/kg.
 constexpr double kEps = 622.0;
 // Latent heat over the specific heat (K kg/g) of the saturated adiabat.
 constexpr double kLatent = 2.6518986;
-constexpr double kDegToRad = 0.017453292519943334;
 // Earth radius in units of 100 km.
 constexpr double kEarthRad = 63.713;
 // Skin temperature of the wind-chill formulas, K.
@@ -49,14 +47,14 @@ double temp_of_vapour(double e) {
 // (temp, dewp, pr); -9999 when no condensation level can be found.
 float thetae_from_lcl(float temp, float dewp, float pr) {
     const float pl = lcl_pres(temp, dewp, pr);
-    if (pl == kMiss) return kMiss;
+    if (is_missing(pl)) return FMISSING;
     return thetae_on_satad(lcl_temp(temp, pr, pl), pl);
 }
 
 } // namespace
 
 float vapor_pr(float t) {
-    if (t < 0.0f) return kMiss;
+    if (t < 0.0f) return FMISSING;
     if (t < 100.0f) return 0.0f;
     const double x = t;
     return float(std::pow(10.0, 23.832241 - 5.02808 * std::log10(x) -
@@ -70,35 +68,35 @@ float temp_vapor_pr(float e) {
 }
 
 float mix_ratio(float temp, float pr) {
-    if (temp == kMiss || pr == kMiss) return kMiss;
+    if (is_missing(temp) || is_missing(pr)) return FMISSING;
     if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
     const double e = vapour(temp);
     // Vapour at or above the total pressure leaves no dry air to mix with.
-    if (e >= pr) return kMiss;
+    if (e >= pr) return FMISSING;
     return float(kEps * e / (pr - e));
 }
 
 float spec_hum(float temp, float pr) {
-    if (temp == kMiss || pr == kMiss) return kMiss;
+    if (is_missing(temp) || is_missing(pr)) return FMISSING;
     if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
     return float(kEps * vapour(temp) / pr);
 }
 
 float rel_hum(float t, float td) {
-    if (t <= 0.0f || td <= 0.0f) return kMiss;
+    if (t <= 0.0f || td <= 0.0f) return FMISSING;
     const double et = vapour(t);
-    if (et <= 0.0) return kMiss;
+    if (et <= 0.0) return FMISSING;
     return float(100.0 * vapour(td) / et);
 }
 
 float dew_temp(float temp, float rh) {
-    if (rh == kMiss || temp <= 0.0f) return kMiss;
+    if (is_missing(rh) || temp <= 0.0f) return FMISSING;
     rh = std::clamp(rh, 2.0f, 100.0f);
     return temp_vapor_pr(float(double(vapor_pr(temp)) * rh / 100.0));
 }
 
 float pot_temp(float temp, float pr) {
-    if (temp <= 0.0f || pr <= 0.0f) return kMiss;
+    if (temp <= 0.0f || pr <= 0.0f) return FMISSING;
     return float(temp * std::pow(1000.0 / pr, kKappa));
 }
 
@@ -108,30 +106,30 @@ float temp_on_dryad(float pot, float pr) {
 }
 
 float virt_temp(float temp, float dewp, float pr) {
-    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return kMiss;
+    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return FMISSING;
     if (dewp == 0.0f) return temp;
     const float w = dewp <= 100.0f ? dewp : mix_ratio(dewp, pr);
-    if (w == kMiss) return kMiss;
+    if (is_missing(w)) return FMISSING;
     return float(temp * (1.0 + 0.609 * w / 1000.0));
 }
 
 float virt_pot_temp(float temp, float dewp, float pr) {
-    if (temp <= 0.0f || dewp < 0.0f || pr <= 0.0f) return kMiss;
+    if (temp <= 0.0f || dewp < 0.0f || pr <= 0.0f) return FMISSING;
     if (dewp == 0.0f) return pot_temp(temp, pr);
     const float tv = virt_temp(temp, dewp, pr);
-    if (tv == kMiss) return kMiss;
+    if (is_missing(tv)) return FMISSING;
     return float(tv * std::pow(1000.0 / pr, kKappa));
 }
 
 float thetae_on_satad(float temp, float pr) {
     if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
     const float ws = mix_ratio(temp, pr);
-    if (ws == kMiss) return kMiss;
+    if (is_missing(ws)) return FMISSING;
     return float(temp * std::pow(1000.0 / pr, kKappa) / std::exp(-kLatent * ws / temp));
 }
 
 float temp_on_satad(float pot, float pr) {
-    if (pot <= 0.0f || pr <= 0.0f || pr > 2000.0f) return kMiss;
+    if (pot <= 0.0f || pr <= 0.0f || pr > 2000.0f) return FMISSING;
     // Bisection on the residual between the given equivalent potential
     // temperature and that of saturated air at t.
     double t = 253.16;
@@ -141,7 +139,7 @@ float temp_on_satad(float pot, float pr) {
         const float th = pot_temp(float(t), pr);
         // Air too warm to be saturated at pr has an unbounded equivalent
         // potential temperature: the residual tends to -th.
-        const float r = ws == kMiss ? -th : float(pot * std::exp(-kLatent * ws / t) - th);
+        const float r = is_missing(ws) ? -th : float(pot * std::exp(-kLatent * ws / t) - th);
         if (r * r < 2e-5f) return float(t);
         d /= 2.0;
         t += r > 0.0f ? d : -d;
@@ -156,9 +154,9 @@ float temp_on_mixrat(float w, float pr) {
 }
 
 float lcl_pres(float ts, float tds, float ps) {
-    if (ts <= 100.0f || tds <= 100.0f || ps <= 0.0f || ps > 1100.0f) return kMiss;
+    if (ts <= 100.0f || tds <= 100.0f || ps <= 0.0f || ps > 1100.0f) return FMISSING;
     const float w = mix_ratio(tds, ps);
-    if (w == kMiss) return kMiss;
+    if (is_missing(w)) return FMISSING;
     const float th = pot_temp(ts, ps);
     double p = ps;
     double d = double(temp_on_mixrat(w, float(p))) - temp_on_dryad(th, float(p));
@@ -174,19 +172,19 @@ float lcl_temp(float ts, float ps, float pl) {
 }
 
 float eq_pot_temp(float temp, float dewp, float pr) {
-    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return kMiss;
+    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return FMISSING;
     if (dewp == 0.0f) return pot_temp(temp, pr);
     return thetae_from_lcl(temp, dewp, pr);
 }
 
 float wet_bulb(float temp, float dewp, float pr) {
-    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return kMiss;
+    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return FMISSING;
     if (dewp == 0.0f) return 0.0f;
     return temp_on_satad(thetae_from_lcl(temp, dewp, pr), pr);
 }
 
 float wet_bulb_pot_temp(float temp, float dewp, float pr) {
-    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return kMiss;
+    if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return FMISSING;
     if (dewp == 0.0f) return 0.0f;
     return temp_on_satad(thetae_from_lcl(temp, dewp, pr), 1000.0f);
 }
@@ -196,55 +194,55 @@ float conv_temp(float wbar, float pc, float pr) {
 }
 
 float interp_temp(float t1, float t2, float p1, float p2, float pr) {
-    if (p1 <= 0.0f || p2 <= 0.0f) return kMiss;
-    if (t1 == kMiss && t2 == kMiss) return kMiss;
-    if (t1 == kMiss) return t2;
-    if (t2 == kMiss) return t1;
+    if (p1 <= 0.0f || p2 <= 0.0f) return FMISSING;
+    if (is_missing(t1) && is_missing(t2)) return FMISSING;
+    if (is_missing(t1)) return t2;
+    if (is_missing(t2)) return t1;
     // A layer without depth, or a pressure without a logarithm, gives no
     // temperature.
-    if (pr <= 0.0f || p1 == p2) return kMiss;
+    if (pr <= 0.0f || p1 == p2) return FMISSING;
     return float(t1 - std::log(double(pr) / p1) * (double(t2) - t1) / std::log(double(p1) / p2));
 }
 
 float sfc_pr_alt(float alt, float el) {
-    if (alt <= 0.0f || el == kMiss) return kMiss;
+    if (alt <= 0.0f || is_missing(el)) return FMISSING;
     const double ratio = (288.15 - 0.0065 * el) / 288.15;
-    if (ratio <= 0.0) return kMiss;
+    if (ratio <= 0.0) return FMISSING;
     return float(alt * std::pow(ratio, 5.2558));
 }
 
 float pres_alt(float pres) {
-    if (pres <= 0.0f) return kMiss;
+    if (pres <= 0.0f) return FMISSING;
     if (pres < 226.32f) return float(11000.0 + 6341.62 * std::log(226.32 / pres));
     return float((288.15 - 288.15 * std::pow(pres / 1013.25, 0.190263)) / 0.0065);
 }
 
 float wind_chill_temp(float temp, float ws) {
-    if (ws < 0.0f || temp < 0.0f) return kMiss;
+    if (ws < 0.0f || temp < 0.0f) return FMISSING;
     if (ws < 2.0f || temp > kSkin) return temp;
     const double v = std::min(ws, 26.0f);
     return float(kSkin - (0.474266 + 0.453843 * std::sqrt(v) - 0.0453843 * v) * (kSkin - temp));
 }
 
 float wind_chill_temp2(float temp, float ws) {
-    if (ws < 0.0f || temp < 0.0f) return kMiss;
+    if (ws < 0.0f || temp < 0.0f) return FMISSING;
     const double w = 0.6215 * temp + 116.514 + std::pow(double(ws), 0.16) * (0.4863 * temp - 146.774);
     return std::min(temp, float(w));
 }
 
 float wind_chill(float temp, float ws) {
-    if (ws < 0.0f || temp < 0.0f) return kMiss;
+    if (ws < 0.0f || temp < 0.0f) return FMISSING;
     // The heat-loss index describes cooling by wind of skin colder than
     // 33 C; in calm air or above skin temperature it has no value.
-    if (ws < 2.0f || temp > kSkin) return kMiss;
+    if (ws < 2.0f || temp > kSkin) return FMISSING;
     const double v = std::min(ws, 26.0f);
     return float((kSkin - temp) * (10.45 + 10.0 * std::sqrt(v) - v) * 1.1627);
 }
 
 float heat_index(float temp, float dewp) {
-    if (temp < 0.0f || dewp < 0.0f || temp < dewp) return kMiss;
+    if (temp < 0.0f || dewp < 0.0f || temp < dewp) return FMISSING;
     const double es = vapor_pr(temp);
-    if (es <= 0.0) return kMiss;
+    if (es <= 0.0) return FMISSING;
     const double t = fahrenheit(temp);
     const double r = 100.0 * vapor_pr(dewp) / es;
     const double a = 60.8 + 1.2 * (t - 68.0) + 0.0936 * r;
@@ -258,21 +256,21 @@ float heat_index(float temp, float dewp) {
 }
 
 float humiture(float temp, float dewp) {
-    if (temp < 0.0f || dewp < 0.0f) return kMiss;
+    if (temp < 0.0f || dewp < 0.0f) return FMISSING;
     const double e = vapor_pr(dewp);
     const double t = fahrenheit(temp);
     return float(e > 21.0 ? t + (e - 21.0) : t);
 }
 
 float temp_hum_index(float temp, float dewp) {
-    if (temp < 0.0f || dewp < 0.0f) return kMiss;
+    if (temp < 0.0f || dewp < 0.0f) return FMISSING;
     return float(0.55 * temp + 0.2 * dewp + 17.5);
 }
 
 float calc_earth_dist(float lat1, float lon1, float lat2, float lon2) {
-    const double a1 = lat1 * kDegToRad, a2 = lat2 * kDegToRad;
+    const double a1 = lat1 * DEG_TO_RAD, a2 = lat2 * DEG_TO_RAD;
     const double c = std::sin(a1) * std::sin(a2) +
-                     std::cos(a1) * std::cos(a2) * std::cos((double(lon1) - lon2) * kDegToRad);
+                     std::cos(a1) * std::cos(a2) * std::cos((double(lon1) - lon2) * DEG_TO_RAD);
     // Rounding may carry the cosine just past +-1 for equal or opposite points.
     return float(100.0 * kEarthRad * std::acos(std::clamp(c, -1.0, 1.0)));
 }

@@ -3,7 +3,8 @@
 // descriptions and statistics, values at places, point-by-point combinations
 // of several files and the calculator functions, each reading its inputs
 // from grid files into the grid table and writing its result to a grid file
-// named through the name conventions.
+// named through the name conventions. No file-static state: the slots it
+// fills belong to the grid table.
 #include <algorithm>
 #include <cfloat>
 #include <climits>
@@ -27,10 +28,6 @@
 #include "runtime/string.h"
 
 namespace {
-
-constexpr M_type kWarn = 0x40;
-// Sub-levels of the print kind used by the description of "info".
-constexpr M_type kPrintA = 1, kPrintB = 2, kPrintC = 4, kPrintD = 8;
 
 // Slots of the grid table: the first input or the result, the second input;
 // the further operands of a calculator function follow up to kLastOperand.
@@ -60,7 +57,7 @@ bool literal_value(const char *w, float *v) {
     char *end = nullptr;
     const double d = std::strtod(w + 1, &end);
     if (end == w + 1 || *end != '\0' || !std::isfinite(d) || std::fabs(d) > double(FLT_MAX)) {
-        MESS_print(kWarn, "GRD_math_command: Invalid number: %s\n", w);
+        MESS_print(M_WARN_C, "GRD_math_command: Invalid number: %s\n", w);
         return false;
     }
     *v = float(d);
@@ -71,7 +68,7 @@ bool literal_value(const char *w, float *v) {
 // message when it does not fit.
 bool fit_name(std::string_view text, char (&buf)[FILE_NAME_SIZE]) {
     if (text.size() >= sizeof buf) {
-        MESS_print(kWarn, "GRD_math_command: Name too long: %.60s...\n", std::string(text).c_str());
+        MESS_print(M_WARN_C, "GRD_math_command: Name too long: %.60s...\n", std::string(text).c_str());
         return false;
     }
     std::memcpy(buf, text.data(), text.size());
@@ -94,59 +91,47 @@ private:
     std::string saved_;
 };
 
-// Makes a domain the current projection for the life of the object.
-class ProjectionScope {
-public:
-    explicit ProjectionScope(const Domain *dom) {
-        MAP_get_domain(&saved_);
-        MAP_domain(dom);
-    }
-    ~ProjectionScope() { MAP_domain(&saved_); }
-    ProjectionScope(const ProjectionScope &) = delete;
-    ProjectionScope &operator=(const ProjectionScope &) = delete;
-
-private:
-    Domain saved_;
-};
-
-// Releases the array of a slot before the slot is filled again; an array
-// that another slot shares is only forgotten.
-void release_slot(int ind) {
-    GRD_report *g = GRD_get_grid(ind);
-    if (g == nullptr || g->grid == nullptr) return;
-    bool shared = false;
-    for (int i = 0; i < VAR_MAX && !shared; ++i)
-        shared = i != ind && GRD_get_grid(i)->grid == g->grid;
-    if (!shared) std::free(g->grid);
-    g->grid = nullptr;
-}
-
-// Resolves a file word into the name for the grid-file reader: the part
-// before the first '+' through the name conventions (the resource current
-// when it exists), then '+' and the grid spec after it again. The name
-// convention in force is kept. False with a message when a part is too long.
-bool resolve_file(const char *w, std::string &out) {
+// Splits a file word at its first '+' into the name part and the grid spec
+// ('+' and the text after it). False with a message when a part is too long.
+bool split_word(const char *w, char (&type)[FILE_NAME_SIZE], std::string &spec) {
     const std::string_view text(w);
     const std::size_t plus = text.find('+');
-    const std::string_view spec = plus == std::string_view::npos ? std::string_view() : text.substr(plus);
-    char type[FILE_NAME_SIZE];
+    spec = plus == std::string_view::npos ? std::string() : std::string(text.substr(plus));
     if (!fit_name(text.substr(0, plus), type)) return false;
     if (spec.size() > kSpecMax) {
-        MESS_print(kWarn, "GRD_math_command: Grid spec too long: %s\n", w);
+        MESS_print(M_WARN_C, "GRD_math_command: Grid spec too long: %s\n", w);
         return false;
     }
-    char name[FILE_NAME_SIZE] = "";
-    FILE_save_name_conv();
+    return true;
+}
+
+// Expands the name part of a file word through the name convention it
+// selects: the resource current when it exists, else the word itself. The
+// caller keeps the naming state around the call.
+void expand_word(char (&type)[FILE_NAME_SIZE], char (&name)[FILE_NAME_SIZE]) {
     FILE_set_name(type);
     if (const char *cur = RES_get("current"); cur != nullptr)
         FILE_set_current(cur, name, sizeof name);
     else
         FILE_set_file(type, name, sizeof name);
-    FILE_restore_name_conv();
+}
+
+// Resolves a file word into the name for the grid-file reader: the expanded
+// name part, then '+' and the grid spec again. The name convention in force
+// is kept. False with a message when a part is too long.
+bool resolve_file(const char *w, std::string &out) {
+    char type[FILE_NAME_SIZE];
+    std::string spec;
+    if (!split_word(w, type, spec)) return false;
+    char name[FILE_NAME_SIZE] = "";
+    {
+        NameConvScope naming;
+        expand_word(type, name);
+    }
     out = name;
     out += spec;
     if (out.size() >= FILE_NAME_SIZE) {
-        MESS_print(kWarn, "GRD_math_command: Name too long: %.60s...\n", out.c_str());
+        MESS_print(M_WARN_C, "GRD_math_command: Name too long: %.60s...\n", out.c_str());
         return false;
     }
     return true;
@@ -158,16 +143,37 @@ bool resolve_file(const char *w, std::string &out) {
 int read_slot(const SpecScope &spec, int ind, const char *w, GRD_info *info) {
     std::string name;
     if (!resolve_file(w, name)) return -1;
-    release_slot(ind);
+    GRD_release_grid(ind);
     spec.reset();
     GRD_info local{};
     int type = 0;
     return GRD_read_file(name.c_str(), GRD_get_grid(ind), info != nullptr ? info : &local, &type);
 }
 
+// Reads the first file of an operation into slot 0 by its date: the word is
+// expanded as any file word, and the grid read from the name that the same
+// convention gives for the date of the expanded name, with the word's grid
+// spec (GRD_read_file_date). The word's convention stays in force until that
+// read, so that the dated name is the file the word named. The reader's
+// result (1 read), -1 when the word cannot be resolved.
+int read_first(const SpecScope &spec, const char *w, GRD_info *info) {
+    char type[FILE_NAME_SIZE];
+    std::string grid_spec;
+    if (!split_word(w, type, grid_spec)) return -1;
+    NameConvScope naming;
+    char name[FILE_NAME_SIZE] = "";
+    expand_word(type, name);
+    Date date;
+    FILE_get_date(&date);
+    GRD_release_grid(kFirst);
+    spec.reset();
+    int ftype = 0;
+    return GRD_read_file_date(&date, grid_spec.c_str(), GRD_get_grid(kFirst), info, &ftype);
+}
+
 bool same_domain(const char *who, const GRD_report *a, const char *wa, const GRD_report *b, const char *wb) {
     if (DOM_comp(&a->domain, &b->domain)) return true;
-    MESS_print(kWarn, "%s: Grids of different domains: %s and %s\n", who, wa, wb);
+    MESS_print(M_WARN_C, "%s: Grids of different domains: %s and %s\n", who, wa, wb);
     return false;
 }
 
@@ -177,7 +183,7 @@ bool same_piece(const Domain &x, const char *wa, const Domain &y, const char *wb
     if (x.proj == y.proj && x.ellipse == y.ellipse && x.nx == y.nx && x.ny == y.ny && x.dx == y.dx &&
         x.dy == y.dy)
         return true;
-    MESS_print(kWarn, "GRD_math_command: Pieces of different grids: %s and %s\n", wa, wb);
+    MESS_print(M_WARN_C, "GRD_math_command: Pieces of different grids: %s and %s\n", wa, wb);
     return false;
 }
 
@@ -201,13 +207,14 @@ int write_result(GRD_report *result, const GRD_info &header, const char *key, co
     const int type = GRD_out_file(2);
     char conv[FILE_NAME_SIZE];
     if (!fit_name(out < num ? cmd[out] : "-", conv)) return 0;
-    FILE_save_name_conv();
-    FILE_set_key('v', key);
-    GRD_set_math_info(result, cmd, num, out + 1);
-    FILE_set_name(conv);
     char name[FILE_NAME_SIZE] = "";
-    FILE_set_date(&header.date, name, sizeof name);
-    FILE_restore_name_conv();
+    {
+        NameConvScope naming;
+        FILE_set_key('v', key);
+        GRD_set_math_info(result, cmd, num, out + 1);
+        FILE_set_name(conv);
+        FILE_set_date(&header.date, name, sizeof name);
+    }
     return GRD_save_file(name, result, &header, type) == 1 ? 1 : 0;
 }
 
@@ -230,7 +237,7 @@ bool coriolis(GRD_report *g, const char *oper, bool f_first) {
     if (f_first && std::strcmp(oper, "sub") == 0) how = "sub-";
     if (f_first && std::strcmp(oper, "div") == 0) how = "div-";
     if (GRD_coriolis(g, how) == 0) return true;
-    MESS_print(kWarn, "GRD_math_command: No Coriolis combination for: %s\n", oper);
+    MESS_print(M_WARN_C, "GRD_math_command: No Coriolis combination for: %s\n", oper);
     return false;
 }
 
@@ -297,10 +304,10 @@ int piece(const SpecScope &spec, int num, const char *const *cmd) {
             // The mosaic's size must be a grid size.
             if (static_cast<long long>(nx) * (d.nx - 1) + 1 > INT_MAX ||
                 static_cast<long long>(ny) * (d.ny - 1) + 1 > INT_MAX) {
-                MESS_print(kWarn, "GRD_math_command: Mosaic too large: %s\n", cmd[1]);
+                MESS_print(M_WARN_C, "GRD_math_command: Mosaic too large: %s\n", cmd[1]);
                 return 0;
             }
-            release_slot(kFirst);
+            GRD_release_grid(kFirst);
             if (GRD_piece_setup(mosaic, nx, ny, part) != 0) return 0;
             first = cmd[p];
             first_dom = part->domain;
@@ -333,12 +340,12 @@ int convert(const SpecScope &spec, int num, const char *const *cmd) {
         Domain dom;
         DOM_init(&dom);
         if (DOM_decode(cmd[2], &dom) < 1) return 0;
-        release_slot(kFirst);
+        GRD_release_grid(kFirst);
         if (GRD_remap(result, &dom, in) != 0) return 0;
     } else {
         const float cutoff = float(std::strtod(cmd[3], nullptr));
         const float nval = float(std::strtod(cmd[4], nullptr));
-        release_slot(kFirst);
+        GRD_release_grid(kFirst);
         if (GRD_cutoff(result, cmd[2], cutoff, nval, in) != 0) return 0;
         p = 5;
     }
@@ -379,7 +386,7 @@ bool read_location(const char *const *cmd, int num, int *i, Location *loc) {
         loc->earth = true;
         loc->a = loc->b = FMISSING;
         if (!CTY_get_loc(kCityFile, station, &loc->a, &loc->b))
-            MESS_print(kWarn, "GRD_math_command: Station not found: %s\n", station);
+            MESS_print(M_WARN_C, "GRD_math_command: Station not found: %s\n", station);
         return true;
     }
     float x = 0.0f, y = 0.0f;
@@ -399,7 +406,7 @@ void grid_position(const Domain &d, const Location &loc, float *gx, float *gy) {
     }
     *gx = *gy = FMISSING;
     if (loc.a == FMISSING || loc.b == FMISSING) return;
-    ProjectionScope scope(&d);
+    MapScope scope(&d);
     float x = FMISSING, y = FMISSING;
     MAP_tran(loc.a, loc.b, &x, &y);
     MAP_grid_untran(x, y, gx, gy);
@@ -412,7 +419,7 @@ int print_values(const GRD_report *g, int num, const char *const *cmd, int p) {
         if (string_is_float_format(res))
             format = res;
         else
-            MESS_print(kWarn, "GRD_math_command: Invalid value format: %s\n", res);
+            MESS_print(M_WARN_C, "GRD_math_command: Invalid value format: %s\n", res);
     }
     for (int i = p; i < num;) {
         Location loc;
@@ -439,7 +446,7 @@ int print_location(const GRD_report *g, int num, const char *const *cmd, int p) 
         MESS_print(M_PRINT, "%f %f\n", double(gx), double(gy));
         return 1;
     }
-    ProjectionScope scope(&g->domain);
+    MapScope scope(&g->domain);
     float x = FMISSING, y = FMISSING, lat = FMISSING, lon = FMISSING;
     MAP_grid_tran(loc.a, loc.b, &x, &y);
     if (x != FMISSING) MAP_untran(x, y, &lat, &lon);
@@ -451,15 +458,15 @@ int print_location(const GRD_report *g, int num, const char *const *cmd, int p) 
 // operation.
 bool print_grid(const char *op, GRD_report *g) {
     if (stricmp(op, "info") == 0) {
-        GRD_print_info(kPrintA, g, 0);
-        GRD_print_info(kPrintB, g, 1);
-        GRD_print_info(kPrintC, g, 2);
-        MESS_print(kPrintD, "Domain: ");
-        DOM_print(kPrintD, &g->domain);
+        GRD_print_info(M_PRINT_A, g, 0);
+        GRD_print_info(M_PRINT_B, g, 1);
+        GRD_print_info(M_PRINT_C, g, 2);
+        MESS_print(M_PRINT_D, "Domain: ");
+        DOM_print(M_PRINT_D, &g->domain);
         return true;
     }
     if (stricmp(op, "domain") == 0) {
-        DOM_print(kPrintD, &g->domain);
+        DOM_print(M_PRINT_D, &g->domain);
         return true;
     }
     float v[2] = {FMISSING, FMISSING};
@@ -503,7 +510,7 @@ int math_files(const SpecScope &spec, const char *str, const char *first, const 
     int nx = 0, ny = 0;
     if (r->grid == nullptr ||
         GRD_math_setup(ptr, &nx, &ny, 0, grids, values, name.c_str(), abbr.c_str(), nullptr) != 1) {
-        MESS_print(kWarn, "GRD_math_file: Invalid grids\n");
+        MESS_print(M_WARN_C, "GRD_math_file: Invalid grids\n");
         return 0;
     }
     const std::size_t n = std::size_t(nx) * std::size_t(ny);
@@ -539,7 +546,7 @@ int calc_function(const SpecScope &spec, const GRD_info &header, int num, const 
     const char *first = cmd[1];
     // Functions of two results, or that only draw, give no single grid to write.
     if (GRD_is_vect_func(op) || GRD_is_plot_func(op)) {
-        MESS_print(kWarn, "GRD_math_command: Function without a grid result: %s\n", op);
+        MESS_print(M_WARN_C, "GRD_math_command: Function without a grid result: %s\n", op);
         return 0;
     }
     GRD_report *r = GRD_get_grid(kFirst);
@@ -550,7 +557,7 @@ int calc_function(const SpecScope &spec, const GRD_info &header, int num, const 
     int q = p;
     for (; q < num && !is_eq(cmd[q]); ++q, ++idx) {
         if (idx > kLastOperand) {
-            MESS_print(kWarn, "GRD_math_command: Too many operands for: %s\n", op);
+            MESS_print(M_WARN_C, "GRD_math_command: Too many operands for: %s\n", op);
             return 0;
         }
         if (is_literal(cmd[q])) {
@@ -565,8 +572,9 @@ int calc_function(const SpecScope &spec, const GRD_info &header, int num, const 
     // Slot 1 takes the first file's grid with its values; slot 0 keeps the
     // header and gets a new array for the result.
     GRD_report *s = GRD_get_grid(kSecond);
-    release_slot(kSecond);
-    GRD_copy(s, r);
+    GRD_release_grid(kSecond);
+    GRD_move(s, r);
+    GRD_copy(r, s);
     r->grid = nullptr;
     if (GRD_alloc(r) == 0) return 0;
     std::fill(r->grid, r->grid + std::size_t(r->domain.nx) * std::size_t(r->domain.ny), FMISSING);
@@ -581,7 +589,7 @@ int calc_function(const SpecScope &spec, const GRD_info &header, int num, const 
 int file_operation(const SpecScope &spec, int num, const char *const *cmd) {
     const char *op = cmd[0];
     GRD_info header{};
-    if (read_slot(spec, kFirst, cmd[1], &header) < 1) return 0;
+    if (read_first(spec, cmd[1], &header) < 1) return 0;
     GRD_report *g = GRD_get_grid(kFirst);
     const int p = 2;
     if ((p >= num || is_eq(cmd[p])) && print_grid(op, g)) return 1;

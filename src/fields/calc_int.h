@@ -10,9 +10,6 @@
 
 namespace calc_int {
 
-inline constexpr double kDegToRad = 0.017453292519943334;
-inline constexpr double kRadToDeg = 57.295779513082195;
-
 // One call of a calculator function: the name split at its first '-', the
 // operand list and the number of operands in it (not counting the results).
 struct Call {

@@ -1,6 +1,7 @@
 // The grid calculator: evaluation of the function variables of the variable
 // list, the operand list, the frame every function shares, and the
 // arithmetic, statistical, smoothing, coordinate and elementary functions.
+// No file-static state.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -22,15 +23,10 @@
 using calc_int::Call;
 using calc_int::grids_only;
 using calc_int::Handler;
-using calc_int::kDegToRad;
-using calc_int::kRadToDeg;
 using calc_int::points;
 using calc_int::store;
 
 namespace {
-
-constexpr M_type kWarn = 0x40;
-constexpr M_type kTrace = 0x40000000;
 
 // Operands that GRD_find_param_grids takes when the caller sets no limit.
 constexpr int kAllOperands = 1000;
@@ -112,12 +108,6 @@ template <typename F> void walk(float **ptr, const float *values, int nx, int ny
     }
 }
 
-constexpr float M = FMISSING;
-
-bool miss(float a) {
-    return a == M;
-}
-
 // Functions of a fixed number of operands whose value at a point is missing
 // when any operand is missing there.
 template <int N, typename F> bool fixed(const Call &c, const char *units, F f) {
@@ -126,7 +116,7 @@ template <int N, typename F> bool fixed(const Call &c, const char *units, F f) {
     if (!calc_int::setup(c, ptr, &nx, &ny, N, units)) return false;
     walk(ptr, c.values, nx, ny, N, [&](const PointValues &p) {
         for (int i = 1; i <= N; ++i)
-            if (miss(p[i])) return M;
+            if (is_missing(p[i])) return FMISSING;
         return f(p);
     });
     return true;
@@ -193,7 +183,8 @@ template <double (*Fn)(double)> bool f_logarithm(const Call &c) {
     float *ptr[GRD_MATH_LIST + 1] = {};
     int nx = 0, ny = 0;
     if (!calc_int::setup(c, ptr, &nx, &ny, 1, nullptr)) return false;
-    walk(ptr, c.values, nx, ny, 1, [](const PointValues &p) { return p[1] <= 0.0f ? M : store(Fn(p[1])); });
+    walk(ptr, c.values, nx, ny, 1,
+         [](const PointValues &p) { return p[1] <= 0.0f ? FMISSING : store(Fn(p[1])); });
     return true;
 }
 
@@ -206,12 +197,12 @@ double lg(double x) {
 
 // Trigonometric functions of an angle in degrees.
 template <double (*Fn)(double)> bool f_trig(const Call &c) {
-    return fixed<1>(c, nullptr, [](const PointValues &p) { return store(Fn(double(p[1]) * kDegToRad)); });
+    return fixed<1>(c, nullptr, [](const PointValues &p) { return store(Fn(double(p[1]) * DEG_TO_RAD)); });
 }
 
 // Inverse trigonometric functions with a result in degrees.
 template <double (*Fn)(double)> bool f_arc(const Call &c) {
-    return fixed<1>(c, nullptr, [](const PointValues &p) { return store(Fn(double(p[1])) * kRadToDeg); });
+    return fixed<1>(c, nullptr, [](const PointValues &p) { return store(Fn(double(p[1])) * RAD_TO_DEG); });
 }
 
 double sin_(double x) {
@@ -235,7 +226,7 @@ double atan_(double x) {
 
 bool f_atan2(const Call &c) {
     return fixed<2>(c, nullptr, [](const PointValues &p) {
-        return store(std::atan2(double(p[1]), double(p[2])) * kRadToDeg);
+        return store(std::atan2(double(p[1]), double(p[2])) * RAD_TO_DEG);
     });
 }
 
@@ -245,11 +236,11 @@ bool f_maxmin(const Call &c, bool largest) {
     int nx = 0, ny = 0;
     if (!calc_int::setup(c, ptr, &nx, &ny, c.nops, nullptr)) return false;
     walk(ptr, c.values, nx, ny, c.nops, [largest](const PointValues &p) {
-        float r = M;
+        float r = FMISSING;
         for (int i = 1; i <= p.n; ++i) {
             const float a = p[i];
-            if (miss(a)) continue;
-            if (miss(r) || (largest ? a > r : a < r)) r = a;
+            if (is_missing(a)) continue;
+            if (is_missing(r) || (largest ? a > r : a < r)) r = a;
         }
         return r;
     });
@@ -273,7 +264,7 @@ bool f_sum(const Call &c) {
     walk(ptr, c.values, nx, ny, c.nops, [](const PointValues &p) {
         float s = 0.0f;
         for (int i = 1; i <= p.n; ++i)
-            if (!miss(p[i])) s += p[i];
+            if (!is_missing(p[i])) s += p[i];
         return s;
     });
     return true;
@@ -289,11 +280,11 @@ bool f_avg(const Call &c) {
         float s = 0.0f;
         int present = 0;
         for (int i = 1; i <= p.n; ++i)
-            if (!miss(p[i])) {
+            if (!is_missing(p[i])) {
                 s += p[i];
                 ++present;
             }
-        if (present != p.n || miss(s)) return M;
+        if (present != p.n || is_missing(s)) return FMISSING;
         return s / float(p.n);
     });
     return true;
@@ -306,7 +297,7 @@ bool f_smooth(const Call &c) {
     int nx = 0, ny = 0;
     if (c.nops < 2 || !has_data(c.grids[1]) || c.grids[2] != nullptr) return false;
     const float p = c.values[2];
-    if (p == 0.0f || miss(p) || !std::isfinite(p)) return false;
+    if (p == 0.0f || is_missing(p) || !std::isfinite(p)) return false;
     if (!calc_int::setup(c, ptr, &nx, &ny, 2, nullptr)) return false;
     constexpr int kHalf = 4;
     float w[2 * kHalf + 1][2 * kHalf + 1];
@@ -326,8 +317,8 @@ bool f_smooth(const Call &c) {
     for (int y = 0; y < ny; ++y)
         for (int x = 0; x < nx; ++x) {
             const std::size_t k = std::size_t(y) * nx + x;
-            if (miss(in[k])) {
-                out[k] = M;
+            if (is_missing(in[k])) {
+                out[k] = FMISSING;
                 continue;
             }
             float sum = 0.0f, wsum = 0.0f;
@@ -338,7 +329,7 @@ bool f_smooth(const Call &c) {
                     const int xx = x + di;
                     if (xx < 0 || xx >= nx) continue;
                     const float v = in[std::size_t(yy) * nx + xx];
-                    if (miss(v)) continue;
+                    if (is_missing(v)) continue;
                     const float wt = w[dj + kHalf][di + kHalf];
                     sum += wt * v;
                     wsum += wt;
@@ -395,7 +386,7 @@ void clean(GRD_report *g) {
     if (g == nullptr || g->grid == nullptr || !positive_size(g->domain)) return;
     const std::size_t n = points(g->domain.nx, g->domain.ny);
     for (std::size_t k = 0; k < n; ++k)
-        if (!std::isfinite(g->grid[k])) g->grid[k] = M;
+        if (!std::isfinite(g->grid[k])) g->grid[k] = FMISSING;
 }
 
 } // namespace
@@ -440,7 +431,7 @@ int GRD_calc_var() {
         for (int j = 0; j < n; ++j) {
             GRD_report *g = GRD_get_grid(j);
             if (g->source != 0 || !VAR_is_calc_GRID(j) || VAR_get_flag(j) / 10 != depth) continue;
-            MESS_print(kTrace, "GRIDMATH: %d %d %s\n", j, VAR_get_flag(j), VAR_get_name(j));
+            MESS_print(M_DEBUG_C, "GRIDMATH: %d %d %s\n", j, VAR_get_flag(j), VAR_get_name(j));
             if (j + 1 < n) GRD_copy_info(g, GRD_get_grid(j + 1));
             VAR_make_datatype(g->time, g->ltype, g->level, g->var, g->units, g->info, sizeof g->info);
 
@@ -578,7 +569,7 @@ int GRD_math(const char *str, GRD_report **grids, float *values) {
     if (fn == nullptr) fn = calc_int::thermo_function(c.name);
     if (fn == nullptr) fn = calc_int::wind_function(c.name);
     if (fn == nullptr) {
-        MESS_print(kWarn, "GRD_math: Math function not available: %s\n", c.name.c_str());
+        MESS_print(M_WARN_C, "GRD_math: Math function not available: %s\n", c.name.c_str());
         return 0;
     }
     const int v = GRD_is_vect_func(c.name.c_str());
@@ -587,7 +578,7 @@ int GRD_math(const char *str, GRD_report **grids, float *values) {
     c.values = values;
     c.nops = n - v;
     if (grids == nullptr || values == nullptr || n >= GRD_MATH_LIST || c.nops < 0 || !fn(c)) {
-        MESS_print(kWarn, "GRD_math: Invalid grids\n");
+        MESS_print(M_WARN_C, "GRD_math: Invalid grids\n");
         return 0;
     }
     clean(grids[0]);

@@ -2,7 +2,7 @@
 // comfort quantities from the formulas of the calc module, point by point.
 // Operands are grids, converted in place to K, mb and m/s first; a humidity
 // operand is a dew point when its parameter number is that of "dewp", else a
-// relative humidity in %.
+// relative humidity in %. No file-static state.
 #include <cmath>
 #include <string_view>
 
@@ -19,16 +19,10 @@ using calc_int::store;
 
 namespace {
 
-constexpr float M = FMISSING;
-
 // Level type of isobaric levels, whose level is the pressure in mb.
 constexpr int kIsobaric = 100;
 // Pressure of results on other levels without a pressure operand.
 constexpr float kDefaultPressure = 1000.0f;
-
-bool miss(float a) {
-    return a == M;
-}
 
 // True when the grid holds a dew point (by its parameter number).
 bool is_dew_point(const GRD_report *g) {
@@ -48,7 +42,7 @@ void convert(GRD_report *g, const char *units) {
 
 // The result's pressure when it lies on an isobaric level, else -9999.
 float level_pressure(const GRD_report *r) {
-    return r->ltype == kIsobaric ? float(r->level) : M;
+    return r->ltype == kIsobaric ? float(r->level) : FMISSING;
 }
 
 // setup for functions whose operands must all be grids.
@@ -73,7 +67,7 @@ bool f_dewp(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float t = ptr[1][k], rh = ptr[2][k];
-        ptr[0][k] = miss(t) || miss(rh) ? M : store(dew_temp(t, rh));
+        ptr[0][k] = is_missing(t) || is_missing(rh) ? FMISSING : store(dew_temp(t, rh));
     }
     return true;
 }
@@ -88,7 +82,7 @@ bool f_rhum(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float t = ptr[1][k], td = ptr[2][k];
-        ptr[0][k] = miss(t) || miss(td) ? M : store(rel_hum(t, td));
+        ptr[0][k] = is_missing(t) || is_missing(td) ? FMISSING : store(rel_hum(t, td));
     }
     return true;
 }
@@ -102,17 +96,17 @@ template <float (*Fn)(float, float, float)> bool f_moist(const Call &c) {
     if (c.nops < 2 || !grid_setup(c, ptr, &nx, &ny, c.nops, "K")) return false;
     const bool dew = is_dew_point(c.grids[2]);
     const float plev = level_pressure(c.grids[0]);
-    const bool p_operand = miss(plev) && c.nops == 3;
+    const bool p_operand = is_missing(plev) && c.nops == 3;
     convert(c.grids[1], "K");
     if (dew) convert(c.grids[2], "K");
     if (p_operand) convert(c.grids[3], "mb");
-    const float pfix = miss(plev) ? kDefaultPressure : plev;
+    const float pfix = is_missing(plev) ? kDefaultPressure : plev;
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float t = ptr[1][k], x = ptr[2][k];
         const float p = p_operand ? ptr[3][k] : pfix;
-        if (miss(t) || miss(x) || miss(p)) {
-            ptr[0][k] = M;
+        if (is_missing(t) || is_missing(x) || is_missing(p)) {
+            ptr[0][k] = FMISSING;
             continue;
         }
         ptr[0][k] = store(Fn(t, dew_point_of(t, x, dew), p));
@@ -126,15 +120,15 @@ bool f_theta(const Call &c) {
     int nx = 0, ny = 0;
     if (c.nops < 1 || !grid_setup(c, ptr, &nx, &ny, c.nops, "K")) return false;
     const float plev = level_pressure(c.grids[0]);
-    const bool p_operand = miss(plev) && c.nops == 2;
+    const bool p_operand = is_missing(plev) && c.nops == 2;
     convert(c.grids[1], "K");
     if (p_operand) convert(c.grids[2], "mb");
-    const float pfix = miss(plev) ? kDefaultPressure : plev;
+    const float pfix = is_missing(plev) ? kDefaultPressure : plev;
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float t = ptr[1][k];
         const float p = p_operand ? ptr[2][k] : pfix;
-        ptr[0][k] = miss(t) ? M : store(pot_temp(t, p));
+        ptr[0][k] = is_missing(t) ? FMISSING : store(pot_temp(t, p));
     }
     return true;
 }
@@ -149,7 +143,7 @@ float showalter(float t850, float td850, float t500) {
     } else {
         tp = temp_on_satad(thetae_on_satad(tl, pl), 500.0f);
     }
-    return miss(tp) ? M : t500 - tp;
+    return is_missing(tp) ? FMISSING : t500 - tp;
 }
 
 // show(T850, X850, T500)
@@ -164,8 +158,8 @@ bool f_show(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float t = ptr[1][k], x = ptr[2][k], t500 = ptr[3][k];
-        if (miss(t) || miss(x) || miss(t500)) {
-            ptr[0][k] = M;
+        if (is_missing(t) || is_missing(x) || is_missing(t500)) {
+            ptr[0][k] = FMISSING;
             continue;
         }
         ptr[0][k] = store(showalter(t, dew_point_of(t, x, dew), t500));
@@ -184,7 +178,7 @@ bool f_heat(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float t = ptr[1][k], x = ptr[2][k];
-        ptr[0][k] = miss(t) || miss(x) ? M : store(heat_index(t, dew_point_of(t, x, dew)));
+        ptr[0][k] = is_missing(t) || is_missing(x) ? FMISSING : store(heat_index(t, dew_point_of(t, x, dew)));
     }
     return true;
 }
@@ -210,9 +204,9 @@ template <float (*Fn)(float, float)> bool f_chill(const Call &c) {
             s = ptr[2][k];
         } else {
             const float u = ptr[2][k], v = ptr[3][k];
-            s = miss(u) || miss(v) ? M : store(std::sqrt(double(u) * u + double(v) * v));
+            s = is_missing(u) || is_missing(v) ? FMISSING : store(std::sqrt(double(u) * u + double(v) * v));
         }
-        ptr[0][k] = miss(t) || miss(s) ? M : store(Fn(t, s));
+        ptr[0][k] = is_missing(t) || is_missing(s) ? FMISSING : store(Fn(t, s));
     }
     return true;
 }
@@ -229,8 +223,8 @@ bool f_vapor(const Call &c) {
     for (std::size_t k = 0; k < n; ++k) {
         const float a = ptr[1][k];
         const float rh = dew ? 0.0f : ptr[2][k];
-        if (miss(a) || miss(rh)) {
-            ptr[0][k] = M;
+        if (is_missing(a) || is_missing(rh)) {
+            ptr[0][k] = FMISSING;
             continue;
         }
         ptr[0][k] = store(vapor_pr(dew ? a : dew_temp(a, rh)));
@@ -260,17 +254,17 @@ template <float (*Fn)(float, float)> bool f_humidity(const Call &c) {
     const bool dew = is_dew_point(c.grids[1]) || c.nops == 1;
     const float plev = level_pressure(c.grids[0]);
     const int pind = dew ? 2 : 3;
-    const bool p_operand = miss(plev) && c.nops >= pind;
+    const bool p_operand = is_missing(plev) && c.nops >= pind;
     convert(c.grids[1], "K");
     if (p_operand) convert(c.grids[pind], "mb");
-    const float pfix = miss(plev) ? kDefaultPressure : plev;
+    const float pfix = is_missing(plev) ? kDefaultPressure : plev;
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float a = ptr[1][k];
         const float rh = dew ? 0.0f : ptr[2][k];
         const float p = p_operand ? ptr[pind][k] : pfix;
-        if (miss(a) || miss(rh) || miss(p)) {
-            ptr[0][k] = M;
+        if (is_missing(a) || is_missing(rh) || is_missing(p)) {
+            ptr[0][k] = FMISSING;
             continue;
         }
         ptr[0][k] = store(Fn(dew ? a : dew_temp(a, rh), p));

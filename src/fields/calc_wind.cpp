@@ -2,6 +2,7 @@
 // direction, components from direction and speed, vector products, and the
 // derivatives, kinematic quantities, geostrophic wind and Q-vectors built on
 // the finite-difference operators of the grid module. Operands are grids.
+// No file-static state.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +18,6 @@
 using calc_int::Call;
 using calc_int::grids_only;
 using calc_int::Handler;
-using calc_int::kDegToRad;
-using calc_int::kRadToDeg;
 using calc_int::points;
 using calc_int::scaled_units;
 using calc_int::set_units;
@@ -26,15 +25,10 @@ using calc_int::store;
 
 namespace {
 
-constexpr float M = FMISSING;
 // Gravity (m/s²) of the geostrophic wind.
 constexpr float kGravity = 9.8f;
 // Gas constant of dry air (J/kg/K).
 constexpr double kRdry = 287.05;
-
-bool miss(float a) {
-    return a == M;
-}
 
 // setup for functions whose operands must all be grids.
 bool grid_setup(const Call &c, float **ptr, int *nx, int *ny, int num, const char *units,
@@ -56,7 +50,7 @@ void label(const Call &c, GRD_report *r, const GRD_report *from, const char *wor
 // Direction the wind (u, v) comes from, degrees; 0 for a calm.
 double direction(float u, float v) {
     if (u == 0.0f && v == 0.0f) return 0.0;
-    double d = std::atan2(-double(u), -double(v)) * kRadToDeg;
+    double d = std::atan2(-double(u), -double(v)) * RAD_TO_DEG;
     if (d < 0.0) d += 360.0;
     return d;
 }
@@ -71,15 +65,12 @@ double fold(double d) {
 // object and walks the plane position of its points in array order.
 class GridPositions {
 public:
-    explicit GridPositions(const Domain &d) : dom_(d) {
-        MAP_get_domain(&saved_);
-        MAP_domain(&dom_);
+    explicit GridPositions(const Domain &d) : dom_(d), scope_(&dom_) {
         float xc = 0.0f, yc = 0.0f;
         MAP_tran(dom_.clat, dom_.clon, &xc, &yc);
         x0_ = xc - dom_.dx * float(dom_.nx - 1) / 2.0f;
         y0_ = yc + dom_.dy * float(dom_.ny - 1) / 2.0f;
     }
-    ~GridPositions() { MAP_domain(&saved_); }
     GridPositions(const GridPositions &) = delete;
     GridPositions &operator=(const GridPositions &) = delete;
 
@@ -98,7 +89,7 @@ public:
 
 private:
     Domain dom_;
-    Domain saved_;
+    MapScope scope_; // after dom_: made from it
     float x0_ = 0.0f, y0_ = 0.0f;
 };
 
@@ -112,7 +103,8 @@ bool f_speed(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float u = ptr[1][k], v = ptr[2][k];
-        ptr[0][k] = miss(u) || miss(v) ? M : store(std::sqrt(double(u) * u + double(v) * v));
+        ptr[0][k] =
+            is_missing(u) || is_missing(v) ? FMISSING : store(std::sqrt(double(u) * u + double(v) * v));
     }
     if (c.name == "spd") label(c, c.grids[0], c.grids[1], "Speed");
     return true;
@@ -128,7 +120,7 @@ bool f_wdir(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float u = ptr[1][k], v = ptr[2][k];
-        ptr[0][k] = miss(u) || miss(v) ? M : store(fold(direction(u, v)));
+        ptr[0][k] = is_missing(u) || is_missing(v) ? FMISSING : store(fold(direction(u, v)));
     }
     return true;
 }
@@ -143,8 +135,8 @@ bool f_ewdir(const Call &c) {
     const GridPositions pos(c.grids[0]->domain);
     pos.each([&](std::size_t k, float x, float y) {
         const float u = ptr[1][k], v = ptr[2][k];
-        if (miss(u) || miss(v)) {
-            ptr[0][k] = M;
+        if (is_missing(u) || is_missing(v)) {
+            ptr[0][k] = FMISSING;
             return;
         }
         if (u == 0.0f && v == 0.0f) {
@@ -152,7 +144,7 @@ bool f_ewdir(const Call &c) {
             return;
         }
         const float d = MAP_undir_adj(float(direction(u, v)), x, y);
-        ptr[0][k] = miss(d) ? M : store(fold(d));
+        ptr[0][k] = is_missing(d) ? FMISSING : store(fold(d));
     });
     return true;
 }
@@ -165,26 +157,26 @@ bool f_component(const Call &c) {
     GRD_units(c.grids[2], "m/s");
     const bool u_comp = c.name[0] == 'u';
     auto value = [u_comp](float d, float s) {
-        const double a = double(d) * kDegToRad;
+        const double a = double(d) * DEG_TO_RAD;
         return store(-double(s) * (u_comp ? std::sin(a) : std::cos(a)));
     };
     if (c.name.back() != 'g') {
         const std::size_t n = points(nx, ny);
         for (std::size_t k = 0; k < n; ++k) {
             const float d = ptr[1][k], s = ptr[2][k];
-            ptr[0][k] = miss(d) || miss(s) ? M : value(d, s);
+            ptr[0][k] = is_missing(d) || is_missing(s) ? FMISSING : value(d, s);
         }
         return true;
     }
     const GridPositions pos(c.grids[0]->domain);
     pos.each([&](std::size_t k, float x, float y) {
         const float d = ptr[1][k], s = ptr[2][k];
-        if (miss(d) || miss(s)) {
-            ptr[0][k] = M;
+        if (is_missing(d) || is_missing(s)) {
+            ptr[0][k] = FMISSING;
             return;
         }
         const float dg = MAP_dir_adj(d, x, y);
-        ptr[0][k] = miss(dg) ? M : value(dg, s);
+        ptr[0][k] = is_missing(dg) ? FMISSING : value(dg, s);
     });
     return true;
 }
@@ -197,8 +189,8 @@ template <bool Dot> bool f_product(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float u1 = ptr[1][k], v1 = ptr[2][k], u2 = ptr[3][k], v2 = ptr[4][k];
-        if (miss(u1) || miss(v1) || miss(u2) || miss(v2))
-            ptr[0][k] = M;
+        if (is_missing(u1) || is_missing(v1) || is_missing(u2) || is_missing(v2))
+            ptr[0][k] = FMISSING;
         else
             ptr[0][k] = store(Dot ? u1 * u2 + v1 * v2 : u1 * v2 - u2 * v1);
     }
@@ -213,9 +205,9 @@ bool f_vdiff(const Call &c) {
     const std::size_t n = points(nx, ny);
     for (std::size_t k = 0; k < n; ++k) {
         const float u1 = ptr[2][k], v1 = ptr[3][k], u2 = ptr[4][k], v2 = ptr[5][k];
-        if (miss(u1) || miss(v1) || miss(u2) || miss(v2)) {
-            ptr[0][k] = M;
-            ptr[1][k] = M;
+        if (is_missing(u1) || is_missing(v1) || is_missing(u2) || is_missing(v2)) {
+            ptr[0][k] = FMISSING;
+            ptr[1][k] = FMISSING;
         } else {
             ptr[0][k] = store(u1 - u2);
             ptr[1][k] = store(v1 - v2);
@@ -402,15 +394,15 @@ template <bool U> bool f_qvector(const Call &c) {
     // Without a pressure level there is no Q-vector.
     if (!(p > 0.0f)) {
         for (std::size_t k = 0; k < n; ++k)
-            ptr[0][k] = M;
+            ptr[0][k] = FMISSING;
         return true;
     }
     const float pa = 100.0f * p;
     const double factor = -kRdry / double(pa);
     for (std::size_t k = 0; k < n; ++k) {
         const float av = a.g.grid[k], bv = b.g.grid[k], cv = cx.g.grid[k], ev = ey.g.grid[k];
-        if (miss(av) || miss(bv) || miss(cv) || miss(ev)) {
-            ptr[0][k] = M;
+        if (is_missing(av) || is_missing(bv) || is_missing(cv) || is_missing(ev)) {
+            ptr[0][k] = FMISSING;
             continue;
         }
         const float s = av * cv + bv * ev;

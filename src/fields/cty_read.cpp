@@ -1,3 +1,6 @@
+// Station file reading: opens one station file at a time (text, one station
+// per line) and reads its records field by field.
+// File-static state: the open station file and its type.
 #include "fields/cty_read.h"
 
 #include <cctype>

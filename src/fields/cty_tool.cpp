@@ -1,3 +1,8 @@
+// The station database: single look-ups in the station file, the station
+// table loaded for a plot domain with the stations' user buffers, and the
+// station selection expressions of the resource identifier.
+// File-static state: the station table, its store mode, the last station file
+// descriptor, the identifier kind, the user-buffer size and the enter callback.
 #include "fields/cty_tool.h"
 
 #include <cmath>
@@ -71,10 +76,6 @@ void release_table() {
 }
 
 // ---- Keys ----------------------------------------------------------------------
-
-void copy_text(char *out, std::size_t size, const char *text) {
-    strntcpy(out, text, static_cast<int>(size) - 1);
-}
 
 // "b%05d" for a station of country "B_", "%05d" otherwise.
 void wmo_key(const CTY_data &s, char *key) {
@@ -321,7 +322,7 @@ bool test_part(char **parts, int np, int &k, const Station &st) {
     float_row(p, "Lat", d.lat, &pass);
     float_row(p, "Lon", d.lon, &pass);
     // A station without an elevation or a WMO number has no value to compare.
-    if (d.el != -9999.0f) float_row(p, "Elev", d.el, &pass);
+    if (!is_missing(d.el)) float_row(p, "Elev", d.el, &pass);
     if (starts(p, "WMO=") && stricmp(p + 4, st.wmo) == 0) pass = true;
     if ((starts(p, "WMO<") || starts(p, "WMO>")) && d.wmo != 99999) int_row(p, "WMO", d.wmo, &pass);
     return pass;
@@ -486,7 +487,7 @@ int CTY_store(const char *city_file, int type, const Domain *domain, int prior) 
     char **ids = nullptr;
     RES_getvals("identifier", &numid, &ids);
     const int numsel = numid == 1 && stricmp(ids[0], "all") == 0 ? 0 : numid;
-    if (prior == -9999) prior = CTY_get_prior();
+    if (is_missing(prior)) prior = CTY_get_prior();
 
     CTY_rewind(fd);
     const int size =
@@ -509,8 +510,8 @@ int CTY_make_entry_simple(const char *id, const char *wmo) {
     stat_FULL_data rec{};
     CTY_data &s = rec.data;
     CTY_data_init(&s);
-    strntcpy(s.id, id, static_cast<int>(sizeof s.id) - 1);
-    strntcpy(s.name, id, static_cast<int>(sizeof s.name) - 1);
+    copy_text(s.id, id);
+    copy_text(s.name, id);
     if (std::sscanf(wmo, "%d", &s.wmo) != 1) s.wmo = 99999;
     s.prior = 9;
     s.mos = ' ';

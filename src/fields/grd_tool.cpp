@@ -1,3 +1,8 @@
+// The grid table and grid records: the 60 slots and which arrays they own,
+// labels, statistics, units, values at points, plot positions, resampling and
+// mosaics (the finite differences are in grd_tool_diff.cpp, grid files in
+// grd_tool_file.cpp, model soundings in grd_tool_sound.cpp).
+// File-static state: the table, the array each slot owns, the file date and the grid factor.
 #include "fields/grd_tool.h"
 
 #include <array>
@@ -6,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -23,7 +29,6 @@
 
 using grd_int::grid_size;
 using grd_int::has_values;
-using grd_int::ProjectionScope;
 using grd_int::same_size;
 
 namespace {
@@ -34,13 +39,11 @@ constinit std::array<GRD_report, VAR_MAX> grids = [] {
     t[0].type = MISSING;
     return t;
 }();
+// The array each slot owns (see GRD_release_grid); null when the slot holds
+// none, or only one that it shares with another record.
+std::array<float *, VAR_MAX> owned{};
 Date file_date = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 int grid_factor = 1;
-
-template <std::size_t N> void copy_text(char (&dst)[N], const char *src) {
-    if (src == dst) return;
-    std::snprintf(dst, N, "%s", src != nullptr ? src : "");
-}
 
 void ensure_table() {
     if (grids[0].type == MISSING) GRD_init_grids();
@@ -50,6 +53,19 @@ GRD_report *slot(int ind) {
     if (ind < 0 || ind >= VAR_MAX) return nullptr;
     ensure_table();
     return &grids[ind];
+}
+
+// The slot number of a record of the table, -1 for any other record.
+int slot_of(const GRD_report *g) {
+    const std::less<const GRD_report *> before;
+    if (g == nullptr || before(g, grids.data()) || !before(g, grids.data() + VAR_MAX)) return -1;
+    return int(g - grids.data());
+}
+
+// A slot given another record's array by a copy no longer owns the one it had.
+void note_copy(const GRD_report *g) {
+    const int i = slot_of(g);
+    if (i >= 0 && owned[std::size_t(i)] != g->grid) owned[std::size_t(i)] = nullptr;
 }
 
 float *new_array(const Domain &d) {
@@ -65,7 +81,7 @@ void plane_to_grid(const Domain *from, const Domain &to, float x, float y, float
     if (from != nullptr && from->proj != MISSING) {
         float x2, y2;
         MAP_domain_tran(from, &to, x, y, &x2, &y2);
-        ProjectionScope scope(&to);
+        MapScope scope(&to);
         MAP_grid_untran(x2, y2, gx, gy);
     } else {
         MAP_grid_untran(x, y, gx, gy);
@@ -73,6 +89,11 @@ void plane_to_grid(const Domain *from, const Domain &to, float x, float y, float
 }
 
 } // namespace
+
+void grd_int::take_array(const GRD_report *g) {
+    const int i = slot_of(g);
+    if (i >= 0) owned[std::size_t(i)] = g->grid;
+}
 
 // ---- The grid table ----------------------------------------------------------
 
@@ -95,6 +116,7 @@ int GRD_set_grid(int ind, const GRD_report *grd) {
     GRD_report *g = slot(ind);
     if (g == nullptr || grd == nullptr) return -1;
     *g = *grd;
+    note_copy(g);
     return 0;
 }
 
@@ -102,6 +124,15 @@ int GRD_alloc_grid(int ind) {
     GRD_report *g = slot(ind);
     if (g == nullptr) return -1;
     GRD_alloc(g);
+    return 0;
+}
+
+int GRD_release_grid(int ind) {
+    GRD_report *g = slot(ind);
+    if (g == nullptr) return -1;
+    if (g->grid != nullptr && g->grid == owned[std::size_t(ind)]) std::free(g->grid);
+    owned[std::size_t(ind)] = nullptr;
+    g->grid = nullptr;
     return 0;
 }
 
@@ -187,6 +218,7 @@ int GRD_init(GRD_report *grid) {
     grid->ltype = MISSING;
     grid->level = MISSING;
     grid->var = MISSING;
+    grd_int::take_array(grid);
     return 0;
 }
 
@@ -197,6 +229,7 @@ int GRD_alloc(GRD_report *grid) {
         MESS_print(M_WARN, "GRD_alloc: No memory for grid field\n");
         return 0;
     }
+    grd_int::take_array(grid);
     return 1;
 }
 
@@ -206,20 +239,30 @@ int GRD_free(GRD_report *grid) {
     grid->grid = nullptr;
     grid->source = 0;
     DOM_init(&grid->domain);
+    grd_int::take_array(grid);
     return 0;
 }
 
 int GRD_copy(GRD_report *grid2, const GRD_report *grid1) {
     if (grid2 == nullptr || grid1 == nullptr) return -1;
     *grid2 = *grid1;
+    note_copy(grid2);
     return 0;
 }
 
 int GRD_move(GRD_report *grid2, GRD_report *grid1) {
     if (grid2 == nullptr || grid1 == nullptr) return -1;
     if (grid2 == grid1) return 0;
+    // The array goes with its ownership: a slot hands over only the array it
+    // owns; any other record is taken to own what it holds.
+    const int from = slot_of(grid1);
+    const bool owner = from < 0 || owned[std::size_t(from)] == grid1->grid;
     *grid2 = *grid1;
     GRD_init(grid1);
+    if (owner)
+        grd_int::take_array(grid2);
+    else
+        note_copy(grid2);
     return 0;
 }
 
@@ -580,7 +623,7 @@ int GRD_proj_XY(const GRD_report *grid, const Domain *domain, float **grdx, floa
     }
     float *lat = *grdx;
     float *lon = *grdy;
-    ProjectionScope scope(&gd);
+    MapScope scope(&gd);
     // The south-west corner, then the rows from the northernmost.
     float xc = FMISSING, yc = FMISSING;
     const bool centred = MAP_tran(gd.clat, gd.clon, &xc, &yc) == 1;
@@ -628,7 +671,7 @@ int GRD_remap(GRD_report *ogrid, const Domain *domain, const GRD_report *igrid) 
     GRD_copy(ogrid, &in);
     ogrid->domain = od;
     if (GRD_alloc(ogrid) == 0) return -1;
-    ProjectionScope scope;
+    MapScope scope;
     // Each output point goes to its plane position in the output domain, from
     // there through latitude and longitude into the input's plane and onto its
     // grid. The projection is switched twice a row rather than twice a point:
@@ -674,7 +717,7 @@ int GRD_piece_setup(GRD_report *grid, int nx, int ny, const GRD_report *igrid) {
     float clat = FMISSING, clon = FMISSING;
     bool moved = false;
     if (d.proj != MISSING) {
-        ProjectionScope scope(&d);
+        MapScope scope(&d);
         // The reference point that making the piece current filled in stays
         // with the mosaic, so that its plane is the piece's plane.
         Domain placed;

@@ -30,6 +30,12 @@ int GRD_init_grids();
 int GRD_set_grid(int ind, const GRD_report *grd);
 // GRD_alloc on the slot; 0 whatever the allocation gave.
 int GRD_alloc_grid(int ind);
+// Empties the slot's array pointer, freeing the array when the slot owns it:
+// when it allocated it (GRD_alloc, GRD_alloc_grid), read it through the
+// grid-file functions or took it over by GRD_move. An array the slot shares
+// with another record (GRD_set_grid, GRD_copy) is only forgotten. 0, -1 for
+// a slot number out of range.
+int GRD_release_grid(int ind);
 
 // ---- Per-slot header ---------------------------------------------------------
 
@@ -94,7 +100,8 @@ int GRD_make_devtype(GRD_report *ogrid, const GRD_report *igrid, const char *ope
 // date and description labels (made when empty), 1 the codes, 2 the grid
 // geometry, 3 the rebuilt description. Nothing when the kind is off. 0.
 int GRD_print_info(M_type level, GRD_report *grid, int kind);
-// Parts 1 and 2 and the domain text; -1 when the kind is off, else 0.
+// Description kinds 1 (the codes) and 2 (the grid geometry), then the domain
+// text; -1 when the kind is off, else 0.
 int GRD_print(M_type level, GRD_report *grid);
 
 // ---- Extremes and statistics -------------------------------------------------

@@ -5,14 +5,13 @@
 // Distances are in units of 100 km. Inside the grid a first derivative is the
 // centred difference over two grid lengths; at an edge or next to a missing
 // value it is one-sided over one grid length, and 0 when both neighbours are
-// absent.
+// absent. No file-static state.
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <numbers>
 #include <vector>
 
 #include "fields/grd_tool.h"
@@ -23,14 +22,12 @@
 
 using grd_int::grid_size;
 using grd_int::has_values;
-using grd_int::ProjectionScope;
 using grd_int::same_size;
 
 namespace {
 
 // Hundreds of km per degree of latitude.
 constexpr double kDegree = 1.11195;
-constexpr double kDegToRad = std::numbers::pi / 180.0;
 // Twice the earth's rotation rate in units of 1e-5 per second.
 constexpr double kTwoOmega = 14.584;
 
@@ -63,7 +60,7 @@ Spacing spacing_of(const Domain &d) {
         for (int j = 0; j < d.ny; ++j) {
             const double lat = row_latitude(d, j);
             if (lat == 90.0 || lat == -90.0 || d.dx == FMISSING) continue;
-            s.dx[std::size_t(j)] = kDegree * d.dx * std::cos(lat * kDegToRad);
+            s.dx[std::size_t(j)] = kDegree * d.dx * std::cos(lat * DEG_TO_RAD);
         }
     } else {
         const double scale = d.param[2] == FMISSING ? 1.0 : d.param[2];
@@ -223,7 +220,7 @@ void locate_points(const Domain &d, bool rows, float *lat, float *lon, float *px
                 lat[std::size_t(j) * nx + i] = float(row_latitude(d, j));
         return;
     }
-    ProjectionScope scope(&d);
+    MapScope scope(&d);
     float xc, yc;
     const bool centred = MAP_tran(d.clat, d.clon, &xc, &yc) == 1;
     const double x0 = xc - double(d.dx) * (d.nx - 1) / 2.0;
@@ -388,7 +385,7 @@ int GRD_coriolis(GRD_report *grid, const char *oper) {
             z[k] = FMISSING;
             continue;
         }
-        const double f = kTwoOmega * std::sin(lat[k] * kDegToRad);
+        const double f = kTwoOmega * std::sin(lat[k] * DEG_TO_RAD);
         const double v = z[k];
         double r = FMISSING;
         switch (op) {
@@ -474,7 +471,7 @@ int GRD_correct_UV(GRD_report *ugrid, GRD_report *vgrid) {
         return -1;
     }
     const Domain d = ugrid->domain;
-    ProjectionScope scope(&d);
+    MapScope scope(&d);
     float *u = ugrid->grid;
     float *v = vgrid->grid;
     for (int j = 0; j < d.ny; ++j) {
@@ -484,12 +481,12 @@ int GRD_correct_UV(GRD_report *ugrid, GRD_report *vgrid) {
             float x, y;
             MAP_grid_tran(float(i), float(j), &x, &y);
             const double s = std::hypot(double(u[k]), double(v[k]));
-            const float dir = s < 0.01 ? 0.0f : float(std::atan2(-double(u[k]), -double(v[k])) / kDegToRad);
+            const float dir = s < 0.01 ? 0.0f : float(std::atan2(-double(u[k]), -double(v[k])) * RAD_TO_DEG);
             const float turned = MAP_dir_adj(dir, x, y);
             // A point the projection cannot show keeps its components.
             if (turned == FMISSING) continue;
-            u[k] = float(-s * std::sin(turned * kDegToRad));
-            v[k] = float(-s * std::cos(turned * kDegToRad));
+            u[k] = float(-s * std::sin(turned * DEG_TO_RAD));
+            v[k] = float(-s * std::cos(turned * DEG_TO_RAD));
         }
     }
     return 0;

@@ -1,7 +1,8 @@
 // Grid files of the grid module: the choice of output and input files and of
 // model mosaics, grid specs and header matching, filling the grid table from
 // files, reading single grids, the domain of a file, saving grids and the
-// reuse of an existing output file.
+// reuse of an existing output file. File-static state: the model mosaic
+// chosen, the header of the last file opened and the open model table.
 #include "fields/grd_tool.h"
 
 #include <cstdio>
@@ -26,18 +27,17 @@
 using grd_int::GRD_mosaic;
 using grd_int::GRD_spec;
 
+using grd_int::Scratch;
+
 namespace {
 
-// Message kinds of the search traces.
-constexpr M_type M_PARSE_TRACE = 0x40000000;
-constexpr M_type M_TEST_TRACE = 0x80000000;
-constexpr M_type M_FOUND_TRACE = 0x10000000;
-constexpr M_type M_WARN_C = 0x40;
-
-// Flag slots: the model number, the file parameter, the grid file kind.
-constexpr int FLAG_MODEL = 4;
-constexpr int FLAG_FILE_PARAM = 15;
-constexpr int FLAG_GRID_KIND = 17;
+// GRD_read of a whole grid; a slot of the grid table it filled owns the
+// array the reader allocated.
+int read_values(int fd, GRD_report *grid, int *num) {
+    const int r = GRD_read(fd, grid, 0, num);
+    if (r == 0) grd_int::take_array(grid);
+    return r;
+}
 
 GRD_mosaic mosaic;
 // The header of the last file opened by the search drivers and the domain
@@ -45,12 +45,6 @@ GRD_mosaic mosaic;
 GRD_info info;
 // The model table, kept open once GRD_in_file has opened it.
 FILE *model_file = nullptr;
-
-template <std::size_t N> void copy_text(char (&dst)[N], std::string_view src) {
-    const std::size_t n = src.size() < N - 1 ? src.size() : N - 1;
-    std::memcpy(dst, src.data(), n);
-    dst[n] = '\0';
-}
 
 // Selects a name convention by a text that FILE_set_name may change.
 int select_conv(std::string_view type) {
@@ -82,18 +76,6 @@ std::string on_grid_path(const char *filename) {
     FILE_add_path(RES_get("grid_path"), filename, name, sizeof name);
     return name;
 }
-
-// A scratch record for headers, released on every path.
-struct Scratch {
-    GRD_report r{};
-    Scratch() {
-        GRD_init(&r);
-        DOM_init(&r.domain);
-    }
-    ~Scratch() { std::free(r.grid); }
-    Scratch(const Scratch &) = delete;
-    Scratch &operator=(const Scratch &) = delete;
-};
 
 // The variable word of a search spec: a few two-letter words, else the
 // variable decoder.
@@ -152,7 +134,7 @@ void setup_slots(bool list) {
 // Writes the grid of every variable that needs one, last to first, to the
 // output grid file chosen by out_file, named from the date of `info`.
 void save_grids() {
-    FILE_save_name_conv();
+    NameConvScope naming;
     for (int i = VAR_get_num() - 1; i >= 0; --i) {
         if (!VAR_is_type_GRID(i)) continue;
         const int type = GRD_out_file(0);
@@ -164,7 +146,6 @@ void save_grids() {
         FILE_set_date(&info.date, name, sizeof name);
         GRD_save_file(name, GRD_get_grid(i), &info, type);
     }
-    FILE_restore_name_conv();
 }
 
 // Reads the model entry of `model` from the open model table into the mosaic
@@ -409,7 +390,7 @@ int GRD_parse_params(const char *str, VAR_data *params, int *type) {
         free_parsed_array(argc, argv);
         result = -1;
     }
-    MESS_print(M_PARSE_TRACE, "GRD_parse: %d %d %d %d\n", params->time, params->ltype, params->level,
+    MESS_print(M_DEBUG_C, "GRD_parse: %d %d %d %d\n", params->time, params->ltype, params->level,
                params->var[0]);
     return result;
 }
@@ -427,7 +408,7 @@ int GRD_test(const GRD_report *grid, const VAR_data *params, int type) {
         ok = false;
     }
     if (type != MISSING && type != grid->type) ok = false;
-    MESS_print(M_TEST_TRACE, "Searching: T-%d:%d LT-%d:%d L-%d:%d V-%d,%d,%d,%d,%d:%d G-%d:%d = %d\n",
+    MESS_print(M_DEBUG_D, "Searching: T-%d:%d LT-%d:%d L-%d:%d V-%d,%d,%d,%d,%d:%d G-%d:%d = %d\n",
                params->time, grid->time, params->ltype, grid->ltype, params->level, grid->level,
                params->var[0], params->var[1], params->var[2], params->var[3], params->var[4], grid->var,
                type, grid->type, ok ? 1 : 0);
@@ -455,7 +436,7 @@ int GRD_search(int grd_fd, GRD_report *grids, VAR_data *params, int type, int nu
         for (int i = 0; i < n; ++i) {
             if (!searched[std::size_t(i)] || !GRD_test(&hdr.r, &params[i], type)) continue;
             int rnum = g;
-            if (GRD_read(grd_fd, &grids[i], 0, &rnum) != 0) continue;
+            if (read_values(grd_fd, &grids[i], &rnum) != 0) continue;
             if (params[i].units[0] != '\0') GRD_units(&grids[i], params[i].units);
             searched[std::size_t(i)] = 0;
             ++found;
@@ -489,7 +470,7 @@ int GRD_search_piece(int grd_fd, int ind, GRD_report *grids, VAR_data *params, i
                 continue;
             if (!read) {
                 int rnum = g;
-                if (GRD_read(grd_fd, &full.r, 0, &rnum) != 0) break;
+                if (read_values(grd_fd, &full.r, &rnum) != 0) break;
                 read = true;
             }
             if (params[i].units[0] != '\0') GRD_units(&full.r, params[i].units);
@@ -505,7 +486,7 @@ int GRD_search_piece(int grd_fd, int ind, GRD_report *grids, VAR_data *params, i
             const int before = received[std::size_t(i)];
             received[std::size_t(i)] = 1;
             ++found;
-            MESS_print(M_FOUND_TRACE, "Found: %d T-%d LT-%d L-%d V-%d G-%d = %d %d - %d\n", i, params[i].time,
+            MESS_print(M_DEBUG_A, "Found: %d T-%d LT-%d L-%d V-%d G-%d = %d %d - %d\n", i, params[i].time,
                        params[i].ltype, params[i].level, params[i].var[0], piece.type, before, found, total);
         }
     }
@@ -585,7 +566,7 @@ bool read_spec_grid(int fd, GRD_report *grid, GRD_info *ginfo, const char *spec)
     GRD_getinfo(fd, ginfo);
     grid->source = 0;
     if (num >= 0) {
-        if (GRD_read(fd, grid, 0, &num) != 0) return false;
+        if (read_values(fd, grid, &num) != 0) return false;
         if (params.units[0] != '\0') GRD_units(grid, params.units);
         return true;
     }
@@ -652,7 +633,7 @@ bool find_typed_grid(int fd, int want, GRD_report *grid, bool values) {
         if (want == MISSING || grid->type == want) {
             if (!values) return true;
             gnum = g;
-            return GRD_read(fd, grid, 0, &gnum) == 0;
+            return read_values(fd, grid, &gnum) == 0;
         }
     }
 }
@@ -808,7 +789,7 @@ int GRD_read_check(const char *filename, GRD_report *grid, GRD_info *ginfo, int 
     GRD_getinfo(fd, ginfo);
     grid->source = 0;
     int num = 0;
-    const int read = GRD_read(fd, grid, 0, &num);
+    const int read = read_values(fd, grid, &num);
     GRD_close(fd);
     if (read != 0) {
         MESS_print(M_WARN, "GRD_read_check: No grid in file: %s\n", filename);

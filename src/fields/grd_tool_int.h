@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <limits>
 
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
+#include "fields/region.h"
 #include "fields/zeqgrd.h"
 
 namespace grd_int {
@@ -29,19 +32,22 @@ inline bool same_size(const GRD_report *a, const GRD_report *b) {
     return a->domain.nx == b->domain.nx && a->domain.ny == b->domain.ny;
 }
 
-// Keeps the current projection for the life of the object (making another
-// domain current meanwhile when one is given) and makes it current again.
-class ProjectionScope {
-public:
-    ProjectionScope() { MAP_get_domain(&saved_); }
-    explicit ProjectionScope(const Domain *dom) : ProjectionScope() { MAP_domain(dom); }
-    ~ProjectionScope() { MAP_domain(&saved_); }
-    ProjectionScope(const ProjectionScope &) = delete;
-    ProjectionScope &operator=(const ProjectionScope &) = delete;
-
-private:
-    Domain saved_;
+// A record for grids read one by one from a file; its array, when a read gave
+// it one, is released when the record goes.
+struct Scratch {
+    GRD_report r{};
+    Scratch() {
+        GRD_init(&r);
+        DOM_init(&r.domain);
+    }
+    ~Scratch() { std::free(r.grid); }
+    Scratch(const Scratch &) = delete;
+    Scratch &operator=(const Scratch &) = delete;
 };
+
+// A slot of the grid table that a grid-file read filled owns the array the
+// reader allocated into it; nothing for a record outside the table.
+void take_array(const GRD_report *g);
 
 // The model mosaic chosen by GRD_in_file: nspec pieces (0: no mosaic) laid
 // out nx per row in ny rows, listed row by row from the north-west.

@@ -1,5 +1,6 @@
 // Model soundings: a vertical profile at one point from the grids of one
-// model grid file.
+// model grid file, handed to the upper-air layer (this file is the bridge to
+// it, see layers.txt). File-static state: the pressure step.
 #include "fields/grd_tool.h"
 
 #include <cmath>
@@ -23,13 +24,12 @@
 #include "upperair/ua_tool.h"
 #include "upperair/zequpa.h"
 
-using grd_int::ProjectionScope;
+using grd_int::Scratch;
 
 namespace {
 
 float sound_dp = 50.0f;
 
-constexpr int FLAG_TIME = 6;
 constexpr int NUM_SPECS = 10;
 constexpr float KELVIN = 273.15f;
 constexpr float KNOTS = 1.944f;
@@ -37,18 +37,6 @@ constexpr float KNOTS = 1.944f;
 bool known(float v) {
     return v != FMISSING;
 }
-
-// A record for the grids read one by one; its array is released at the end.
-struct Record {
-    GRD_report r{};
-    Record() {
-        GRD_init(&r);
-        DOM_init(&r.domain);
-    }
-    ~Record() { std::free(r.grid); }
-    Record(const Record &) = delete;
-    Record &operator=(const Record &) = delete;
-};
 
 void clear_level(UPA_level &l, float p) {
     l.p = p;
@@ -146,8 +134,8 @@ int GRD_get_sound(int grd_fd, float lat, float lon, UPA_level *sm, int *num, flo
     int type = MISSING;
     RES_getval("grid_type", &type, CV_int);
 
-    ProjectionScope keep;
-    Record hdr, full;
+    MapScope keep;
+    Scratch hdr, full;
     int count = 0;
     bool dated = false;
     for (int g = 0;; ++g) {
@@ -185,7 +173,7 @@ int GRD_get_sound(int grd_fd, float lat, float lon, UPA_level *sm, int *num, flo
     }
 
     if (count < 10) {
-        MESS_print(0x40, "GRD_get_sound: Too few grids to make sounding: %d\n", count);
+        MESS_print(M_WARN_C, "GRD_get_sound: Too few grids to make sounding: %d\n", count);
         *num = 0;
         return 0;
     }

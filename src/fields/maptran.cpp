@@ -1,6 +1,12 @@
 // The current projection, the map projection formulas, the diagram axes,
-// bearings, the map factor and the declutter grid. One Domain is current for the whole program; every
-// transform works on it and takes no domain argument.
+// bearings, the map factor and the declutter grid. File-static state: the one
+// current Domain, its limits and cached constants, the view and the declutter table.
+// On purpose: a projection without formulas (gnomonic, 50, 51, unknown) answers
+// "cannot be shown" (0, -9999) rather than passing the point through as if placed;
+// MAP_factor uses the domain's own true latitude (polar stereographic) and takes
+// an unset Lambert factor as 1, so that it matches the projection drawn;
+// MAP_domain_tran reports a point with no place in the second domain (-1, -9999)
+// instead of returning success with -9999 outputs.
 //
 // Inside the module the trigonometry runs in double precision on the float
 // inputs and only the results are stored as floats.
@@ -18,10 +24,7 @@
 
 namespace {
 
-constexpr double kDegToRad = std::numbers::pi / 180.0;
-constexpr double kRadToDeg = 180.0 / std::numbers::pi;
 constexpr double kKmPerDegree = 111.195;
-constexpr double kMissing = -9999.0;
 
 // Earth figures in units of 100 km.
 constexpr double earth_rad = 63.7122;
@@ -51,17 +54,17 @@ float tlat2 = 60.0f;
 // sign, xfactor = K. Lambert: scale = hemisphere sign, xfactor = cone
 // constant, mult = radius factor. Orthographic: xfactor, yfactor = cos, sin of
 // plat. The diagram axes keep their axis scales and skew origin here too.
-double xfactor = kMissing;
-double yfactor = kMissing;
+double xfactor = double(FMISSING);
+double yfactor = double(FMISSING);
 double scale = 0.0;
 double mult = 0.0;
 
 double sat_rad = kSatRadLoad;
 double sat_rad2 = kSatRadLoad * kSatRadLoad;
 double sat2_earth2 = sat_rad2 - earth_maj * earth_maj;
-double sat_ratio = kMissing;
-double earth_ratio = kMissing;
-double earth_ratio2 = kMissing;
+double sat_ratio = double(FMISSING);
+double earth_ratio = double(FMISSING);
+double earth_ratio2 = double(FMISSING);
 
 void set_missing(float *x, float *y) {
     *x = FMISSING;
@@ -105,8 +108,8 @@ double clamp1(double v) {
 }
 
 void clear_cache() {
-    xfactor = kMissing;
-    sat_ratio = kMissing;
+    xfactor = double(FMISSING);
+    sat_ratio = double(FMISSING);
 }
 
 // True latitudes of a Lambert domain from its parameters: 30 and 60 by
@@ -125,16 +128,16 @@ void fill_cache() {
     switch (domain.proj) {
     case 1:
         scale = domain.plat >= 0.0f ? -1.0 : 1.0;
-        xfactor = earth_rad * (1.0 - scale * std::sin(tlat1 * kDegToRad));
+        xfactor = earth_rad * (1.0 - scale * std::sin(tlat1 * DEG_TO_RAD));
         break;
     case 4: {
         // A southern cone is the mirror of the northern one, so the true
         // latitudes count by their distance from the equator whichever sign
         // they are given with.
         scale = domain.plat >= 0.0f ? 1.0 : -1.0;
-        const double t1 = std::fabs(tlat1) * kDegToRad;
-        const double t2 = std::fabs(tlat2) * kDegToRad;
-        const double q = 45.0 * kDegToRad;
+        const double t1 = std::fabs(tlat1) * DEG_TO_RAD;
+        const double t2 = std::fabs(tlat2) * DEG_TO_RAD;
+        const double q = 45.0 * DEG_TO_RAD;
         double n;
         if (t1 == t2)
             n = std::sin(t1);
@@ -147,8 +150,8 @@ void fill_cache() {
     }
     case 5:
         if (domain.plat == FMISSING) domain.plat = 0.0f;
-        xfactor = std::cos(domain.plat * kDegToRad);
-        yfactor = std::sin(domain.plat * kDegToRad);
+        xfactor = std::cos(domain.plat * DEG_TO_RAD);
+        yfactor = std::sin(domain.plat * DEG_TO_RAD);
         break;
     case 9:
         sat_ratio = sat_rad / earth_rad;
@@ -161,7 +164,7 @@ void fill_cache() {
 }
 
 void ensure_cache() {
-    if (domain.proj == 9 ? sat_ratio == kMissing : xfactor == kMissing) fill_cache();
+    if (domain.proj == 9 ? is_missing(sat_ratio) : is_missing(xfactor)) fill_cache();
 }
 
 // --- Forward formulas of the map projections ---
@@ -170,8 +173,8 @@ bool ps_forward(double lat, double lon, double &x, double &y) {
     const double s = scale;
     const double k = xfactor;
     if (s * lat > 75.0) lat = 75.0 * s;
-    const double t = std::tan((90.0 + s * lat) / 2.0 * kDegToRad);
-    const double l = (lon - domain.plon) * kDegToRad;
+    const double t = std::tan((90.0 + s * lat) / 2.0 * DEG_TO_RAD);
+    const double l = (lon - domain.plon) * DEG_TO_RAD;
     x = k * t * std::sin(l);
     y = s * k * t * std::cos(l);
     return true;
@@ -185,13 +188,13 @@ bool ll_forward(double lat, double lon, double &x, double &y) {
 
 bool merc_forward(double lat, double lon, double &x, double &y) {
     const double half = std::numbers::pi * earth_rad;
-    x = earth_rad * (lon - domain.plon) * kDegToRad;
+    x = earth_rad * (lon - domain.plon) * DEG_TO_RAD;
     if (x > half)
         x -= 2.0 * half;
     else if (x < -half)
         x += 2.0 * half;
     lat = std::clamp(lat, -89.9, 89.9);
-    y = -earth_rad * std::log(std::tan((45.0 - lat / 2.0) * kDegToRad));
+    y = -earth_rad * std::log(std::tan((45.0 - lat / 2.0) * DEG_TO_RAD));
     return true;
 }
 
@@ -200,16 +203,16 @@ bool lambert_forward(double lat, double lon, double &x, double &y) {
     const double n = xfactor;
     if (domain.plat >= 0.0f && lat < -89.0) lat = -89.0;
     if (domain.plat < 0.0f && lat > 89.0) lat = 89.0;
-    const double rho = earth_rad * mult * std::pow(std::tan((45.0 - s * lat / 2.0) * kDegToRad), n);
-    const double theta = n * fold_once(lon - domain.plon) * kDegToRad;
+    const double rho = earth_rad * mult * std::pow(std::tan((45.0 - s * lat / 2.0) * DEG_TO_RAD), n);
+    const double theta = n * fold_once(lon - domain.plon) * DEG_TO_RAD;
     x = rho * std::sin(theta);
     y = -s * rho * std::cos(theta);
     return true;
 }
 
 bool ortho_forward(double lat, double lon, double &x, double &y) {
-    const double l = (lon - domain.plon) * kDegToRad;
-    const double p = lat * kDegToRad;
+    const double l = (lon - domain.plon) * DEG_TO_RAD;
+    const double p = lat * DEG_TO_RAD;
     if (std::sin(p) * yfactor + std::cos(l) * std::cos(p) * xfactor < 0.0) return false;
     x = earth_rad * std::cos(p) * std::sin(l);
     y = earth_rad * (std::sin(p) * xfactor - std::cos(p) * std::cos(l) * yfactor);
@@ -218,10 +221,10 @@ bool ortho_forward(double lat, double lon, double &x, double &y) {
 
 bool moll_forward(double lat, double lon, double &x, double &y) {
     constexpr double pi = 3.1415926535898;
-    const double k = pi * std::sin(lat * kDegToRad);
+    const double k = pi * std::sin(lat * DEG_TO_RAD);
     // Newton steps on theta + sin theta = pi sin lat; near the poles the root
     // is double and the steps only halve, so allow enough of them.
-    double theta = lat * kDegToRad;
+    double theta = lat * DEG_TO_RAD;
     for (int i = 0; i < 60; ++i) {
         const double step = (std::sin(theta) + theta - k) / (std::cos(theta) + 1.0);
         theta -= step;
@@ -234,9 +237,9 @@ bool moll_forward(double lat, double lon, double &x, double &y) {
 }
 
 bool laea_forward(double lat, double lon, double &x, double &y) {
-    const double l = (lon - domain.plon) * kDegToRad;
-    const double p = lat * kDegToRad;
-    const double p0 = domain.plat * kDegToRad;
+    const double l = (lon - domain.plon) * DEG_TO_RAD;
+    const double p = lat * DEG_TO_RAD;
+    const double p0 = domain.plat * DEG_TO_RAD;
     const double c = std::cos(l) * std::cos(p) * std::cos(p0) + std::sin(p) * std::sin(p0);
     // The antipode of the centre spreads over the whole rim; rounding keeps
     // c from reaching -1 exactly there.
@@ -253,11 +256,11 @@ bool laea_forward(double lat, double lon, double &x, double &y) {
 // the satellite distance when param[1] is 1.
 bool sat_forward(double lat, double lon, double &x, double &y) {
     const bool ellipsoid = domain.ellipse != 0;
-    double phi = lat * kDegToRad;
+    double phi = lat * DEG_TO_RAD;
     if (ellipsoid) phi = std::atan(std::tan(phi) * earth_ratio2);
     const double c = std::cos(phi);
     const double s = std::sin(phi);
-    const double l = (lon - domain.plon) * kDegToRad;
+    const double l = (lon - domain.plon) * DEG_TO_RAD;
     const double r = ellipsoid ? earth_min / std::sqrt(1.0 - (1.0 - earth_ratio2) * c * c) : earth_rad;
     // Beyond the limb: the surface normal faces away from the satellite. For
     // the sphere this is c cos l < R / sat_rad.
@@ -281,8 +284,8 @@ bool sat_forward(double lat, double lon, double &x, double &y) {
 bool ps_inverse(double x, double y, double &lat, double &lon) {
     const double s = scale;
     const double rho = std::hypot(x, y);
-    const double a = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(x, s * y) * kRadToDeg;
-    lat = s * (2.0 * std::atan(rho / xfactor) * kRadToDeg - 90.0);
+    const double a = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(x, s * y) * RAD_TO_DEG;
+    lat = s * (2.0 * std::atan(rho / xfactor) * RAD_TO_DEG - 90.0);
     lon = domain.plon + a;
     return true;
 }
@@ -298,7 +301,7 @@ bool ll_inverse(double x, double y, double &lat, double &lon) {
 }
 
 bool merc_inverse(double x, double y, double &lat, double &lon) {
-    lon = domain.plon + x / (earth_rad * std::numbers::pi / 180.0);
+    lon = domain.plon + x / (earth_rad * DEG_TO_RAD);
     if (lon > 180.0)
         lon -= 360.0;
     else if (lon < -180.0)
@@ -311,8 +314,8 @@ bool lambert_inverse(double x, double y, double &lat, double &lon) {
     const double s = scale;
     const double n = xfactor;
     const double rho = std::hypot(x, y);
-    const double a = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(x, -s * y) * kRadToDeg;
-    lat = 90.0 * s - 2.0 * s * std::atan(std::pow(rho / (mult * earth_rad), 1.0 / n)) * kRadToDeg;
+    const double a = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(x, -s * y) * RAD_TO_DEG;
+    lat = 90.0 * s - 2.0 * s * std::atan(std::pow(rho / (mult * earth_rad), 1.0 / n)) * RAD_TO_DEG;
     lon = domain.plon + a / n;
     return true;
 }
@@ -321,8 +324,8 @@ bool ortho_inverse(double x, double y, double &lat, double &lon) {
     const double c = earth_rad * earth_rad - x * x - y * y;
     if (c < -kRimSlack * earth_rad * earth_rad) return false;
     const double d = std::sqrt(std::max(c, 0.0));
-    lat = std::asin(clamp1((xfactor * y + yfactor * d) / earth_rad)) * kRadToDeg;
-    lon = domain.plon + std::atan2(x, xfactor * d - yfactor * y) * kRadToDeg;
+    lat = std::asin(clamp1((xfactor * y + yfactor * d) / earth_rad)) * RAD_TO_DEG;
+    lon = domain.plon + std::atan2(x, xfactor * d - yfactor * y) * RAD_TO_DEG;
     return true;
 }
 
@@ -336,7 +339,7 @@ bool moll_inverse(double x, double y, double &lat, double &lon) {
     lon = std::fabs(ch) < 1e-12 ? domain.plon : domain.plon + 90.0 * x / (earth_rad * ch);
     const double w = (std::sin(2.0 * h) + 2.0 * h) / pi;
     if (std::fabs(w) > 1.0 + kRimSlack) return false;
-    lat = std::asin(clamp1(w)) * kRadToDeg;
+    lat = std::asin(clamp1(w)) * RAD_TO_DEG;
     return true;
 }
 
@@ -345,22 +348,22 @@ bool laea_inverse(double x, double y, double &lat, double &lon) {
     const double m = rho / (2.0 * earth_rad);
     if (m > 1.0 + kRimSlack) return false;
     const double c = 2.0 * std::asin(std::min(m, 1.0));
-    const double p0 = domain.plat * kDegToRad;
+    const double p0 = domain.plat * DEG_TO_RAD;
     lon = domain.plon;
     if (std::fabs(rho) < 1e-10) {
         lat = domain.plat;
         return true;
     }
     const double p = std::asin(clamp1(y * std::cos(p0) * std::sin(c) / rho + std::cos(c) * std::sin(p0)));
-    lat = p * kRadToDeg;
+    lat = p * RAD_TO_DEG;
     if (std::fabs(std::fabs(domain.plat) - 90.0) < 1e-10) {
         if (domain.plat >= 0.0f)
-            lon = domain.plon + std::atan2(x, -y) * kRadToDeg;
+            lon = domain.plon + std::atan2(x, -y) * RAD_TO_DEG;
         else
-            lon = domain.plon - std::atan2(-x, y) * kRadToDeg;
+            lon = domain.plon - std::atan2(-x, y) * RAD_TO_DEG;
     } else {
         const double q = std::cos(c) - std::sin(p) * std::sin(p0);
-        lon = domain.plon + std::atan2(std::cos(p0) * std::sin(c) * x, q * rho) * kRadToDeg;
+        lon = domain.plon + std::atan2(std::cos(p0) * std::sin(c) * x, q * rho) * RAD_TO_DEG;
     }
     return true;
 }
@@ -388,8 +391,8 @@ bool sat_inverse(double x, double y, double &lat, double &lon) {
     const double px = sat_rad - t * std::cos(a) * std::cos(b);
     const double py = t * std::sin(a) * std::cos(b);
     const double pz = t * std::sin(b);
-    lat = std::atan(pz / (ratio2 * std::hypot(px, py))) * kRadToDeg;
-    lon = domain.plon + std::atan2(py, px) * kRadToDeg;
+    lat = std::atan(pz / (ratio2 * std::hypot(px, py))) * RAD_TO_DEG;
+    lon = domain.plon + std::atan2(py, px) * RAD_TO_DEG;
     return true;
 }
 
@@ -485,7 +488,7 @@ bool plane_extent(double &w, double &h) {
 // Axis scales of the linear diagrams: the data ranges dx, dy spread over nx
 // by ny plane units.
 bool linear_scales() {
-    if (xfactor == kMissing) {
+    if (is_missing(xfactor)) {
         if (domain.dx == 0.0f || domain.dy == 0.0f) return false;
         xfactor = double(domain.nx) / domain.dx;
         yfactor = double(domain.ny) / domain.dy;
@@ -496,7 +499,7 @@ bool linear_scales() {
 // The skew of the skew-T: an isotherm rises at 45 degrees on the page, moving
 // right by the page's full height over the diagram's full height.
 bool skewt_factor() {
-    if (xfactor != kMissing) return true;
+    if (xfactor != double(FMISSING)) return true;
     double w, h;
     if (!plane_extent(w, h)) return false;
     const MAP_limits v = page_view();
@@ -507,7 +510,7 @@ bool skewt_factor() {
 
 // Page units per plane unit of the tephigram.
 bool tephigram_scales() {
-    if (xfactor != kMissing) return true;
+    if (xfactor != double(FMISSING)) return true;
     double w, h;
     if (!plane_extent(w, h)) return false;
     const MAP_limits v = page_view();
@@ -518,7 +521,7 @@ bool tephigram_scales() {
 
 // ln of the potential temperature of (t C, p mb); false when there is none.
 bool log_theta(double t, double p, double &y) {
-    const float theta = pot_temp(t == kMissing ? FMISSING : float(t + 273.15), float(p));
+    const float theta = pot_temp(is_missing(t) ? FMISSING : float(t + 273.15), float(p));
     if (theta == FMISSING || !(theta > 0.0f)) return false;
     y = std::log(double(theta));
     return true;
@@ -562,7 +565,7 @@ int diagram_tran(float lat, float lon, float *x, float *y) {
         py = placed ? -std::log(b) : 0.0;
         break;
     case 23: {
-        const double r = a * kDegToRad;
+        const double r = a * DEG_TO_RAD;
         px = b * std::sin(r);
         py = b * std::cos(r);
         break;
@@ -649,7 +652,7 @@ int diagram_untran(float x, float y, float *lat, float *lon) {
         b = std::exp(-py);
         break;
     case 23:
-        a = (px == 0.0 && py == 0.0) ? 0.0 : std::atan2(px, py) * kRadToDeg;
+        a = (px == 0.0 && py == 0.0) ? 0.0 : std::atan2(px, py) * RAD_TO_DEG;
         if (a < 0.0) a += 360.0;
         // A tiny negative angle rounds up to 360 in single precision.
         if (float(a) >= 360.0f) a = 0.0;
@@ -816,7 +819,7 @@ int MAP_set_limits() {
         MAP_tran(d.clat, d.clon, &x0, &y0);
         MAP_tran(d.clat + d.dx, d.clon, &x1, &unused);
         MAP_tran(d.clat, d.clon + d.dy, &unused, &y1);
-        xfactor = kMissing;
+        xfactor = double(FMISSING);
         break;
     case 23:
         x0 = d.clat;
@@ -918,14 +921,15 @@ int MAP_domain_tran(const Domain *domain1, const Domain *domain2, float x1, floa
         *y2 = y1;
         return 0;
     }
-    const Domain saved = domain;
-    MAP_domain(domain1);
-    // With no projection the plane point is the latitude and longitude.
-    float lat = x1, lon = y1;
-    bool placed = MAP_untran(x1, y1, &lat, &lon) == 1;
-    MAP_domain(domain2);
-    placed = placed && MAP_tran(lat, lon, x2, y2) == 1;
-    MAP_domain(&saved);
+    bool placed = false;
+    {
+        MapScope scope(domain1);
+        // With no projection the plane point is the latitude and longitude.
+        float lat = x1, lon = y1;
+        placed = MAP_untran(x1, y1, &lat, &lon) == 1;
+        MAP_domain(domain2);
+        placed = placed && MAP_tran(lat, lon, x2, y2) == 1;
+    }
     if (!placed) {
         set_missing(x2, y2);
         return -1;
@@ -993,25 +997,25 @@ float MAP_dir_adj(float dir, float x, float y) {
     switch (domain.proj) {
     case 1:
         if (x == 0.0f && y == 0.0f) return north ? dir - domain.plon : dir + domain.plon;
-        return float(north ? dir - std::atan2(x, -y) * kRadToDeg : dir + std::atan2(x, y) * kRadToDeg);
+        return float(north ? dir - std::atan2(x, -y) * RAD_TO_DEG : dir + std::atan2(x, y) * RAD_TO_DEG);
     case 4: {
         // The meridians converge on the apex: north turns by the cone angle,
         // clockwise of +y east of plon on a northern map, and the mirror
         // way on a southern one.
         ensure_cache();
         const double s = scale;
-        return float(dir - s * std::atan2(x, -s * y) * kRadToDeg);
+        return float(dir - s * std::atan2(x, -s * y) * RAD_TO_DEG);
     }
     case 9: {
         // A step of 1 km along the bearing, seen in the plane.
         double lat, lon;
         if (!map_inverse(x, y, lat, lon)) return FMISSING;
-        const double d = dir * kDegToRad;
-        lon += std::sin(d) / (kKmPerDegree * std::cos(lat * kDegToRad));
+        const double d = dir * DEG_TO_RAD;
+        lon += std::sin(d) / (kKmPerDegree * std::cos(lat * DEG_TO_RAD));
         lat += std::cos(d) / kKmPerDegree;
         double x2, y2;
         if (!map_forward(lat, lon, x2, y2)) return FMISSING;
-        return float(std::atan2(x2 - x, y2 - y) * kRadToDeg);
+        return float(std::atan2(x2 - x, y2 - y) * RAD_TO_DEG);
     }
     default:
         return dir;
@@ -1023,11 +1027,11 @@ float MAP_undir_adj(float dir, float x, float y) {
     switch (domain.proj) {
     case 1:
         if (x == 0.0f && y == 0.0f) return north ? dir + domain.plon : dir - domain.plon;
-        return float(north ? dir + std::atan2(x, -y) * kRadToDeg : dir - std::atan2(x, y) * kRadToDeg);
+        return float(north ? dir + std::atan2(x, -y) * RAD_TO_DEG : dir - std::atan2(x, y) * RAD_TO_DEG);
     case 4: {
         ensure_cache();
         const double s = scale;
-        return float(dir + s * std::atan2(x, -s * y) * kRadToDeg);
+        return float(dir + s * std::atan2(x, -s * y) * RAD_TO_DEG);
     }
     default:
         return dir;
@@ -1040,10 +1044,10 @@ float MAP_uvdir_adj(float, float, float x, float y) {
 }
 
 float MAP_dir(float x1, float y1, float x2, float y2) {
-    const double c = std::atan2(double(x2) - x1, double(y2) - y1) * kRadToDeg;
+    const double c = std::atan2(double(x2) - x1, double(y2) - y1) * RAD_TO_DEG;
     if (domain.proj != 1) return float(c);
-    if (domain.plat >= 0.0f) return float(c + std::atan2(x1, -y1) * kRadToDeg);
-    return float(c - std::atan2(x1, y1) * kRadToDeg);
+    if (domain.plat >= 0.0f) return float(c + std::atan2(x1, -y1) * RAD_TO_DEG);
+    return float(c - std::atan2(x1, y1) * RAD_TO_DEG);
 }
 
 int MAP_offset(float xi, float yi, float dir, float rad, float *xf, float *yf) {
@@ -1054,8 +1058,8 @@ int MAP_offset(float xi, float yi, float dir, float rad, float *xf, float *yf) {
         set_missing(xf, yf);
         return 0;
     }
-    const double d = dir * kDegToRad;
-    const double lon2 = lon + rad * std::sin(d) / (kKmPerDegree * std::cos(lat * kDegToRad));
+    const double d = dir * DEG_TO_RAD;
+    const double lon2 = lon + rad * std::sin(d) / (kKmPerDegree * std::cos(lat * DEG_TO_RAD));
     const double lat2 = lat + rad * std::cos(d) / kKmPerDegree;
     return MAP_tran(float(lat2), float(lon2), xf, yf);
 }
@@ -1068,7 +1072,7 @@ float MAP_factor(float lat, float) {
         const double s = domain.plat >= 0.0f ? -1.0 : 1.0;
         double la = lat;
         if (s * la > 75.0) la = 75.0 * s;
-        return float((1.0 - s * std::sin(tlat1 * kDegToRad)) / (1.0 - s * std::sin(la * kDegToRad)));
+        return float((1.0 - s * std::sin(tlat1 * DEG_TO_RAD)) / (1.0 - s * std::sin(la * DEG_TO_RAD)));
     }
     case 4:
         // A Lambert grid without a scale factor is taken at scale.

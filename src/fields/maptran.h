@@ -38,6 +38,20 @@ int MAP_domain(const Domain *dom);
 // Copies the current domain into *dom and returns dom; given null, returns the
 // live record itself (writes through it bypass the limits and the cache).
 Domain *MAP_get_domain(Domain *dom);
+// Borrows the current projection for the life of the object: saves it on
+// entry (making `dom` current when one is given) and makes the saved domain
+// current again on exit, whatever was made current meanwhile.
+class MapScope {
+public:
+    MapScope() { MAP_get_domain(&saved_); }
+    explicit MapScope(const Domain *dom) : MapScope() { MAP_domain(dom); }
+    ~MapScope() { MAP_domain(&saved_); }
+    MapScope(const MapScope &) = delete;
+    MapScope &operator=(const MapScope &) = delete;
+
+private:
+    Domain saved_;
+};
 // Prints the current domain at the print kind; returns 0.
 int MAP_print_domain();
 // Projection number of a projection word.

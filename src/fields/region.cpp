@@ -1,3 +1,7 @@
+// Domains and their texts, the region file and the region prompt.
+// File-static state: the station priority levels set by the last decoded
+// domain, the region menu rows and their texts, the file they came from, and
+// whether the region is still to be asked for.
 #include "fields/region.h"
 
 #include <algorithm>
@@ -24,9 +28,6 @@
 #include "runtime/tools.h"
 
 namespace {
-
-constexpr M_type M_TRACE = 0x40000000;      // domain parse trace
-constexpr M_type M_FILE_TRACE = 0x80000000; // region file not found
 
 constexpr const char *REGION_FILE = "zeq.reg";
 constexpr const char *STATION_FILE = "sao.cty";
@@ -86,7 +87,7 @@ FilePtr open_region_file(const char *file) {
     if (!file) file = "";
     const std::string path = FILE_table_path(file);
     FILE *f = FILE_is_stdio(file) ? nullptr : FILE_open(path.c_str(), "r");
-    if (!f) MESS_print(M_FILE_TRACE, "Unable to open region file: %s\n", path.c_str());
+    if (!f) MESS_print(M_DEBUG_D, "Unable to open region file: %s\n", path.c_str());
     return FilePtr(f);
 }
 
@@ -397,12 +398,12 @@ int decode(const char *str, Domain *domain, int depth) {
     char **argv = nullptr;
     int result = -1;
     if (parse_string(str, ',', &argc, &argv) == 0) {
-        MESS_print(M_TRACE, "******** PARSING DOMAIN: %d %s\n", argc, str);
+        MESS_print(M_DEBUG_C, "******** PARSING DOMAIN: %d %s\n", argc, str);
         for (const Pattern &p : patterns) {
             if (&p == &patterns[0] && stricmp(argv[0], "size") != 0) continue;
             if (set_params(argc, argv, *domain, p.fields, depth) != 0) continue;
             apply_defaults(p.defaults, *domain);
-            MESS_print(M_TRACE, "%2d %s\n", 0, p.trace);
+            MESS_print(M_DEBUG_C, "%2d %s\n", 0, p.trace);
             result = p.fields[0] == F_REG ? 2 : 1;
             break;
         }
@@ -413,7 +414,7 @@ int decode(const char *str, Domain *domain, int depth) {
     // report through it.
     if (depth > 0) return result;
     if (result == -1) MESS_print(M_WARN, "DOM_decode: Invalid plot domain\n");
-    FLAG_set(5, result);
+    FLAG_set(FLAG_DOMAIN, result);
     FILE_set_key('r', str);
     DOM_set_base_prior(static_cast<float>((static_cast<double>(domain->ny) - 1.0) * domain->dy));
     return result;
@@ -600,7 +601,7 @@ int DOM_get_def_region(const char *region, Domain *domain) {
     if (!known) return 0;
     domain->plon = domain->clon;
     DOM_set_base_prior(static_cast<float>(domain->ny - 1) * domain->dy);
-    FLAG_set(5, 1);
+    FLAG_set(FLAG_DOMAIN, 1);
     return 1;
 }
 
@@ -677,8 +678,8 @@ int DOM_read_menu(const char *file) {
             continue;
         }
         RowText &text = row_text[static_cast<std::size_t>(row)];
-        strntcpy(text.abbr.data(), abbr.c_str(), static_cast<int>(ABBR_LEN));
-        strntcpy(text.desc.data(), line.tok[1].c_str(), static_cast<int>(DESC_LEN));
+        copy_text(text.abbr.data(), text.abbr.size(), abbr);
+        copy_text(text.desc.data(), text.desc.size(), line.tok[1]);
         fill_string(text.desc.data(), '_', ' ');
         MENU_item &item = reg_menu[static_cast<std::size_t>(row)];
         item = MENU_item{text.desc.data(), text.abbr.data(), row, {}};
@@ -712,7 +713,7 @@ int DOM_search_file(const char *file, const char *str, char *domstr, std::size_t
             if (!str) return 0;
             continue;
         }
-        strntcpy(domstr, text->c_str(), static_cast<int>(text->size()));
+        copy_text(domstr, size, *text);
         return 1;
     }
     return 0;

@@ -1,3 +1,9 @@
+// The variable list and its specification language, the time, level, name and
+// plot-type decoders, the parameter, source and model tables, and the labels
+// made from them (with the plot label type and the labels by model number).
+// File-static state: the variable list, the default and current plot type,
+// the key texts, the label type, the parser's inheritance stack, the loaded
+// parameter table and the open model table.
 #include "fields/var_tool.h"
 
 #include <algorithm>
@@ -16,7 +22,7 @@
 #include <vector>
 
 #include "fields/calc.h"
-#include "plot/plt_labl.h"
+#include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/menu.h"
@@ -26,15 +32,6 @@
 #include "runtime/tools.h"
 
 namespace {
-
-constexpr M_type kTrace = 0x40000000;
-constexpr M_type kWarn = 0x40;
-
-// Flag slots read by the decoders.
-constexpr int kTimeSlot = 6;
-constexpr int kLtypeSlot = 7;
-constexpr int kLevelSlot = 8;
-constexpr int kTypeSlot = 11;
 
 // ---- Module state ------------------------------------------------------------
 
@@ -46,6 +43,10 @@ int cur_type = MISSING;
 char model_str[20] = "";
 char level_str[20] = "";
 char time_str[20] = "";
+
+// The plot label type (PLT_get_label_type): below 0 minimal or simple, 0
+// normal, above 0 complete.
+int label_type = 0;
 
 // The inheritance stack of the specification parser: what an entry takes
 // when its text gives no time, level or type. base_ind is -1 outside a parse.
@@ -72,14 +73,6 @@ std::vector<VAR_desc> var_list;
 bool var_loaded = false;
 
 // ---- Small text helpers ------------------------------------------------------
-
-// Copies src into dst (size bytes), cutting it; always terminates.
-void copy_text(char *dst, std::size_t size, std::string_view src) {
-    if (dst == nullptr || size == 0) return;
-    const std::size_t n = src.size() < size - 1 ? src.size() : size - 1;
-    if (n > 0) std::memcpy(dst, src.data(), n);
-    dst[n] = '\0';
-}
 
 // A number as an int, truncated toward zero and held within the int range
 // (NaN gives -9999), so that huge numbers in a text cannot overflow.
@@ -246,7 +239,7 @@ int sfc_number(std::string_view text) {
 }
 
 void trace_level(const char *str, int ltype, int level) {
-    MESS_print(kTrace, "Level: %s = %d %d\n", str, ltype, level);
+    MESS_print(M_DEBUG_C, "Level: %s = %d %d\n", str, ltype, level);
 }
 
 // ---- Plot type words ---------------------------------------------------------
@@ -490,7 +483,7 @@ std::string datalevel(int time, int ltype, int level) {
     std::string out = time_part(time);
     std::string lev;
     if (!level_label(ltype, level, false, lev) && ltype > 0)
-        MESS_print(0xC0, "VAR_make_datatype: no ltype: %d\n", ltype);
+        MESS_print(M_WARN, "VAR_make_datatype: no ltype: %d\n", ltype);
     out += lev;
     return out;
 }
@@ -749,13 +742,13 @@ int VAR_base_push() {
     // pops stay paired; the decoders then fall back to the flag-slot defaults.
     ++base_ind;
     if (!parse_running()) {
-        MESS_print(kTrace, "VAR_base_push: nesting deeper than %d\n", kBaseMax);
+        MESS_print(M_DEBUG_C, "VAR_base_push: nesting deeper than %d\n", kBaseMax);
         return 0;
     }
     const VAR_data &v = var[static_cast<std::size_t>(varnum < VAR_MAX ? varnum : VAR_MAX - 1)];
     base[static_cast<std::size_t>(base_ind)] = {v.type, v.time, v.tstat, v.ltype, v.level, v.lstat};
     const VarBase &b = base[static_cast<std::size_t>(base_ind)];
-    MESS_print(kTrace, "VAR_base_push: %d = %d %d %d %d %d\n", base_ind, b.type, b.tstat, b.time, b.lstat,
+    MESS_print(M_DEBUG_C, "VAR_base_push: %d = %d %d %d %d %d\n", base_ind, b.type, b.tstat, b.time, b.lstat,
                b.ltype);
     return 0;
 }
@@ -768,8 +761,8 @@ int VAR_dec_time(const char *str, int *time) {
             *time = base[static_cast<std::size_t>(base_ind)].time;
             return base[static_cast<std::size_t>(base_ind)].tstat;
         }
-        if (FLAG_get(kTimeSlot) != MISSING) {
-            *time = FLAG_get(kTimeSlot);
+        if (FLAG_get(FLAG_TIME) != MISSING) {
+            *time = FLAG_get(FLAG_TIME);
             return 1;
         }
         *time = 0;
@@ -797,8 +790,8 @@ int VAR_dec_time(const char *str, int *time) {
     int base_time = 0;
     if (parse_running())
         base_time = base[static_cast<std::size_t>(base_ind)].time;
-    else if (FLAG_get(kTimeSlot) != MISSING)
-        base_time = FLAG_get(kTimeSlot);
+    else if (FLAG_get(FLAG_TIME) != MISSING)
+        base_time = FLAG_get(FLAG_TIME);
 
     // A forecast hour, optionally the end of a period of num hours.
     auto period = [&](long long hour) {
@@ -867,16 +860,16 @@ int VAR_dec_level(const char *str, int *ltype, int *level) {
             *level = b.level;
             return b.lstat;
         }
-        if (FLAG_get(kLtypeSlot) != MISSING) {
-            *ltype = FLAG_get(kLtypeSlot);
-            *level = FLAG_get(kLevelSlot);
+        if (FLAG_get(FLAG_LTYPE) != MISSING) {
+            *ltype = FLAG_get(FLAG_LTYPE);
+            *level = FLAG_get(FLAG_LEVEL);
             return 1;
         }
         return 2;
     }
     if (iequals(text, "level")) {
-        *ltype = FLAG_get(kLtypeSlot);
-        *level = FLAG_get(kLevelSlot);
+        *ltype = FLAG_get(FLAG_LTYPE);
+        *level = FLAG_get(FLAG_LEVEL);
         return 1;
     }
 
@@ -1117,9 +1110,9 @@ int VAR_enc_level(int coord, float l1, float l2, int *ltype, int *level) {
 int VAR_dec_var(const char *str, VAR_data *data) {
     const std::string_view name = str != nullptr ? std::string_view(str).substr(0, 49) : std::string_view();
     copy_text(data->name, sizeof data->name, name);
-    const int plt = FLAG_get(kTypeSlot);
-    MESS_print(kTrace, "TYPE: %d cur:%d def:%d fl: %d plt: %d\n", data->type, cur_type, def_type, data->flag,
-               plt);
+    const int plt = FLAG_get(FLAG_PLOT_TYPE);
+    MESS_print(M_DEBUG_C, "TYPE: %d cur:%d def:%d fl: %d plt: %d\n", data->type, cur_type, def_type,
+               data->flag, plt);
 
     if (!name.empty() && name[0] == '#') {
         data->type = 40;
@@ -1141,7 +1134,7 @@ int VAR_dec_var(const char *str, VAR_data *data) {
         data->type = plt;
     else if (data->type == MISSING)
         data->type = def_type;
-    MESS_print(kTrace, "DATA TYPE: %d\n", data->type);
+    MESS_print(M_DEBUG_C, "DATA TYPE: %d\n", data->type);
     if (name.empty()) return 0;
 
     // Ensemble and probability prefixes, then the key.
@@ -1157,16 +1150,16 @@ int VAR_dec_var(const char *str, VAR_data *data) {
     if (whole.rfind("ensmean[", 0) == 0) {
         ens = Ens::mean;
         key = std::sscanf(whole.c_str(), "ensmean[]%49s", kbuf) == 1 ? kbuf : "";
-        MESS_print(kTrace, "ensmean: %s\n", key.c_str());
+        MESS_print(M_DEBUG_C, "ensmean: %s\n", key.c_str());
     } else if (whole.rfind("ensdev[", 0) == 0) {
         ens = Ens::dev;
         key = std::sscanf(whole.c_str(), "ensdev[]%49s", kbuf) == 1 ? kbuf : "";
-        MESS_print(kTrace, "ensdev: %s\n", key.c_str());
+        MESS_print(M_DEBUG_C, "ensdev: %s\n", key.c_str());
     } else if (whole.rfind("ensprob[", 0) == 0) {
         ens = Ens::prob;
         if (std::sscanf(whole.c_str(), "ensprob[%c%f]%49s", &sign, &prob, kbuf) != 3) kbuf[0] = '\0';
         key = kbuf;
-        MESS_print(kTrace, "ensprob: %c - %f - %s\n", sign != 0 ? sign : ' ', static_cast<double>(prob),
+        MESS_print(M_DEBUG_C, "ensprob: %c - %f - %s\n", sign != 0 ? sign : ' ', static_cast<double>(prob),
                    key.c_str());
     } else if (whole.rfind("ens[", 0) == 0) {
         ens = Ens::member;
@@ -1176,7 +1169,7 @@ int VAR_dec_var(const char *str, VAR_data *data) {
             if (std::sscanf(whole.c_str(), "ens[%d]%49s", &member, kbuf) < 2) kbuf[0] = '\0';
         }
         key = kbuf;
-        MESS_print(kTrace, "ens: %c - %d - %s\n", sign, member, key.c_str());
+        MESS_print(M_DEBUG_C, "ens: %c - %d - %s\n", sign, member, key.c_str());
     } else {
         int n = 0;
         if (read_int(key, &n) > 0) v = n;
@@ -1257,7 +1250,7 @@ int VAR_dec_format(const char *str, VAR_data *data) {
         data->type = t;
         result = 2;
     }
-    const int plt = FLAG_get(kTypeSlot);
+    const int plt = FLAG_get(FLAG_PLOT_TYPE);
     if (data->type == 30 || data->type == 20 || data->type == 21 || data->type == 23 || plt == MISSING ||
         plt == 0 || plt == 99)
         return result;
@@ -1271,7 +1264,7 @@ int VAR_read_varfile() {
     std::string name;
     FILE *file = open_table("variable.lup", name);
     if (file == nullptr) {
-        MESS_print(kWarn, "VAR_read_varfile: Unable to open file: %s\n", name.c_str());
+        MESS_print(M_WARN_C, "VAR_read_varfile: Unable to open file: %s\n", name.c_str());
         return 0;
     }
     int result = 1;
@@ -1313,7 +1306,7 @@ char *VAR_str(char *str, std::size_t size, int variable, const char *units) {
         out = PLT_get_label_type() < 0 ? found->abbr : found->name;
     } else {
         out = format("v%d", v);
-        MESS_print(kTrace, "VAR_str: no var: %d\n", v);
+        MESS_print(M_DEBUG_C, "VAR_str: no var: %d\n", v);
     }
     if (units != nullptr && units[0] != '\0') out += format(" (%s)", units);
     copy_text(str, size, out);
@@ -1328,7 +1321,7 @@ char *VAR_abbr(char *str, std::size_t size, int variable) {
                 copy_text(str, size, row.abbr);
                 return str;
             }
-    MESS_print(kTrace, "VAR_abbr: no var: %d\n", variable);
+    MESS_print(M_DEBUG_C, "VAR_abbr: no var: %d\n", variable);
     return str;
 }
 
@@ -1336,7 +1329,7 @@ char *VAR_source(char *str, std::size_t size, int source) {
     std::string name;
     FILE *file = open_table("source.lup", name);
     if (file == nullptr) {
-        MESS_print(kWarn, "VAR_source: Unable to open file: %s\n", name.c_str());
+        MESS_print(M_WARN_C, "VAR_source: Unable to open file: %s\n", name.c_str());
         return nullptr;
     }
     copy_text(str, size, "");
@@ -1371,7 +1364,7 @@ char *VAR_model(char *str, std::size_t size, int rmod) {
         std::string path;
         mfile = open_table("mod_name.lup", path);
         if (mfile == nullptr) {
-            MESS_print(kWarn, "VAR_model: Unable to open file: %s\n", path.c_str());
+            MESS_print(M_WARN_C, "VAR_model: Unable to open file: %s\n", path.c_str());
             return nullptr;
         }
         mod = -1;
@@ -1421,6 +1414,18 @@ char *VAR_model(char *str, std::size_t size, int rmod) {
     return str;
 }
 
+int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::size_t size) {
+    char name[81] = "";
+    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
+    return DATE_make_label_for_mod(code, name, seconds, str, size);
+}
+
+int DATE_make_label_for_time(int code, int model, const Date *date, char *str, std::size_t size) {
+    char name[81] = "";
+    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
+    return DATE_make_label_for_time_mod(code, name, date, str, size);
+}
+
 // ---- Labels ------------------------------------------------------------------
 
 char *VAR_time(char *str, std::size_t size, int time) {
@@ -1441,7 +1446,7 @@ char *VAR_time(char *str, std::size_t size, int time) {
 char *VAR_level(char *str, std::size_t size, int ltype, int level) {
     std::string out;
     if (!level_label(ltype, level, true, out) && ltype > 0)
-        MESS_print(0xC0, "VAR_make_datatype: no ltype: %d\n", ltype);
+        MESS_print(M_WARN, "VAR_make_datatype: no ltype: %d\n", ltype);
     copy_text(str, size, out);
     return str;
 }
@@ -1487,6 +1492,15 @@ int VAR_make_devtype(int time, int ltype, int level, const char *variable, const
     out += units != nullptr ? units : "";
     out += ")";
     copy_text(str, size, out);
+    return 0;
+}
+
+int PLT_get_label_type() {
+    return label_type;
+}
+
+int PLT_set_label_type(int val) {
+    label_type = val;
     return 0;
 }
 
@@ -1579,7 +1593,7 @@ public:
     }
     ~ParseScope() {
         if (--guard.calls > 0 || !guard.stopped) return;
-        MESS_print(kTrace, "VAR_process: list ends after %d entries\n", guard.safe_num);
+        MESS_print(M_DEBUG_C, "VAR_process: list ends after %d entries\n", guard.safe_num);
         for (int i = guard.safe_num; i < VAR_MAX; ++i)
             VAR_data_init(&var[static_cast<std::size_t>(i)]);
         varnum = guard.safe_num;
@@ -1594,7 +1608,7 @@ public:
     va_start(ap, fmt);
     std::vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
-    MESS_print(kTrace, "%s", buf);
+    MESS_print(M_DEBUG_C, "%s", buf);
     guard.stopped = true;
 }
 
@@ -1712,7 +1726,7 @@ bool read_def_line(FILE *file, DefLine &out) {
 // The definition of `name` in the open definition file (exact case).
 bool lookup_def(const char *name, std::string &def) {
     if (name == nullptr || name[0] == '\0' || ifile == nullptr) return false;
-    MESS_print(kTrace, "VAR_lookup: %s\n", name);
+    MESS_print(M_DEBUG_C, "VAR_lookup: %s\n", name);
     std::rewind(ifile);
     DefLine line;
     while (read_def_line(ifile, line))
@@ -1720,7 +1734,7 @@ bool lookup_def(const char *name, std::string &def) {
             def = line.def;
             return true;
         }
-    MESS_print(kTrace, "VAR_lookup: not found\n");
+    MESS_print(M_DEBUG_C, "VAR_lookup: not found\n");
     return false;
 }
 
@@ -1754,7 +1768,7 @@ bool add_item(std::string_view item, int *ind) {
 // Applies the patch text (backslashes removed) to entry ind.
 void apply_patch(int ind, const std::string &patch) {
     if (ind < 0 || ind >= varnum) {
-        MESS_print(kTrace, "VAR_process: no variable for [ %s ]\n", patch.c_str());
+        MESS_print(M_DEBUG_C, "VAR_process: no variable for [ %s ]\n", patch.c_str());
         return;
     }
     VAR_data &e = var[static_cast<std::size_t>(ind)];
@@ -1764,7 +1778,7 @@ void apply_patch(int ind, const std::string &patch) {
     if (k < fields.size()) {
         const int t = VAR_dec_type(fields[k].c_str());
         if (t >= 0) {
-            const int plt = FLAG_get(kTypeSlot);
+            const int plt = FLAG_get(FLAG_PLOT_TYPE);
             if (plt == MISSING || plt == 99) e.type = t;
             ++k;
         }
@@ -1781,9 +1795,9 @@ std::size_t process_bracket(std::string_view str, std::size_t open, std::string_
     if (header.empty()) {
         // A bracket with no name before it names nothing: it is passed over.
         const std::size_t close = match_bracket(str, open);
-        MESS_print(kTrace, "VAR_process: no name before %c\n", o);
+        MESS_print(M_DEBUG_C, "VAR_process: no name before %c\n", o);
         if (close == std::string_view::npos) {
-            MESS_print(kTrace, o == '<' ? "Unmatched <>\n" : "Unmatched ()\n");
+            MESS_print(M_DEBUG_C, o == '<' ? "Unmatched <>\n" : "Unmatched ()\n");
             return std::string_view::npos;
         }
         return close + 1;
@@ -1809,7 +1823,7 @@ std::size_t process_bracket(std::string_view str, std::size_t open, std::string_
     VAR_base_push();
     ++varnum;
     if (kind == 2 && GRD_is_vect_func(h.name)) {
-        MESS_print(kTrace, "VECT FUNC: %s\n", h.name);
+        MESS_print(M_DEBUG_C, "VECT FUNC: %s\n", h.name);
         if (varnum >= VAR_MAX) {
             --base_ind;
             stop_parse("VAR_process: more than %d entries\n", VAR_MAX);
@@ -1823,7 +1837,7 @@ std::size_t process_bracket(std::string_view str, std::size_t open, std::string_
 
     const std::size_t close = match_bracket(str, open);
     if (close == std::string_view::npos) {
-        MESS_print(kTrace, o == '<' ? "Unmatched <>\n" : "Unmatched ()\n");
+        MESS_print(M_DEBUG_C, o == '<' ? "Unmatched <>\n" : "Unmatched ()\n");
         --base_ind;
         return std::string_view::npos;
     }
@@ -1836,7 +1850,7 @@ std::size_t process_bracket(std::string_view str, std::size_t open, std::string_
     const char *what = kind == 2   ? "Function %s ( %s )\n"
                        : kind == 5 ? "Group %s { %s }\n"
                                    : "Vector %s < %s >\n";
-    MESS_print(kTrace, what, h.name, inside.c_str());
+    MESS_print(M_DEBUG_C, what, h.name, inside.c_str());
     int &depth = kind == 2 ? plevel : vlevel;
     ++depth;
     VAR_process(inside.c_str());
@@ -1846,7 +1860,7 @@ std::size_t process_bracket(std::string_view str, std::size_t open, std::string_
 }
 
 void process_elements(std::string_view str) {
-    MESS_print(kTrace, "VAR_process: %d|%d|%s|\n", varnum, plevel, std::string(str).c_str());
+    MESS_print(M_DEBUG_C, "VAR_process: %d|%d|%s|\n", varnum, plevel, std::string(str).c_str());
     std::size_t start = 0;
     std::size_t pos = 0;
     int ind = -1; // the entry that the last bracket of this text made or patched
@@ -1860,7 +1874,7 @@ void process_elements(std::string_view str) {
         const std::string_view item = str.substr(start, pos - start);
         if (c == ',') {
             if (!item.empty()) {
-                MESS_print(kTrace, "Variable %s\n", std::string(item).c_str());
+                MESS_print(M_DEBUG_C, "Variable %s\n", std::string(item).c_str());
                 int made = -1;
                 add_item(item, &made);
                 if (guard.stopped) return;
@@ -1879,7 +1893,7 @@ void process_elements(std::string_view str) {
             while (close < str.size() && (str[close] != ']' || escaped(str, close)))
                 ++close;
             if (close >= str.size()) {
-                MESS_print(kTrace, "Unmatched []\n");
+                MESS_print(M_DEBUG_C, "Unmatched []\n");
                 return;
             }
             if (close - pos - 1 > kBracketMax) {
@@ -1888,7 +1902,7 @@ void process_elements(std::string_view str) {
                 return;
             }
             const std::string patch = unescape(str.substr(pos + 1, close - pos - 1));
-            MESS_print(kTrace, "Parameter [ %s ]\n", patch.c_str());
+            MESS_print(M_DEBUG_C, "Parameter [ %s ]\n", patch.c_str());
             // Inside a function's arguments a patch has no effect.
             if (plevel == 0) apply_patch(ind, patch);
             start = pos = close + 1;
@@ -1924,7 +1938,7 @@ int VAR_process_var(const char *str, int flag) {
     }
     const std::string text = unescape(str);
     const std::vector<std::string> fields = split_fields(text);
-    MESS_print(kTrace, "VAR_process_var:%d:%d:%s:\n", plevel, varnum, text.c_str());
+    MESS_print(M_DEBUG_C, "VAR_process_var:%d:%d:%s:\n", plevel, varnum, text.c_str());
     if (fields.empty()) return 0;
     VAR_data &e = var[static_cast<std::size_t>(varnum)];
     std::size_t k = 0;
@@ -2037,7 +2051,7 @@ int VAR_setup(const char *filename, const char *var_str) {
     base.fill({MISSING, MISSING, MISSING, MISSING, MISSING, MISSING});
     base_ind = -1;
     VarBase b0 = base[0];
-    b0.type = FLAG_get(kTypeSlot);
+    b0.type = FLAG_get(FLAG_PLOT_TYPE);
     b0.tstat = VAR_dec_time("", &b0.time);
     b0.lstat = VAR_dec_level("", &b0.ltype, &b0.level);
     base[0] = b0;
@@ -2046,11 +2060,11 @@ int VAR_setup(const char *filename, const char *var_str) {
     VAR_init();
     VAR_process(spec.c_str());
     for (int i = 0; i < varnum; ++i) {
-        MESS_print(kTrace, "Var: %d -- ", i);
-        VAR_print(kTrace, &var[static_cast<std::size_t>(i)]);
+        MESS_print(M_DEBUG_C, "Var: %d -- ", i);
+        VAR_print(M_DEBUG_C, &var[static_cast<std::size_t>(i)]);
     }
     base_ind = -1;
-    if (varnum == 0) MESS_print(kTrace, "Unable to determine variables\n");
+    if (varnum == 0) MESS_print(M_DEBUG_C, "Unable to determine variables\n");
     return varnum > 0 ? 1 : 0;
 }
 
@@ -2071,7 +2085,7 @@ int VAR_open_file(const char *file) {
     std::string tried;
     ifile = open_table(name.c_str(), tried);
     if (ifile == nullptr) {
-        MESS_print(kWarn, "VAR_open_file: Unable to open var file: %s\n", tried.c_str());
+        MESS_print(M_WARN_C, "VAR_open_file: Unable to open var file: %s\n", tried.c_str());
         return 0;
     }
     return 1;
@@ -2193,7 +2207,7 @@ int VAR_read_menu() {
             // The menu hands back the abbreviation it holds: one that it
             // cannot hold whole would name nothing, so it is not offered.
             if (line.abbr.size() > kMenuAbbrMax) {
-                MESS_print(kTrace, "VAR_read_menu: abbreviation too long for the menu: %s\n",
+                MESS_print(M_DEBUG_C, "VAR_read_menu: abbreviation too long for the menu: %s\n",
                            line.abbr.c_str());
                 continue;
             }

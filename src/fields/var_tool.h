@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 
 #include "fields/zeqgrd.h"
 
@@ -150,7 +151,24 @@ char *VAR_source(char *str, std::size_t size, int source);
 // empty when not listed; null when the table cannot be opened.
 char *VAR_model(char *str, std::size_t size, int rmod);
 
+// Forecast labels of a model number (source * 1000 + model), named from the
+// model table: DATE_make_label_for_mod and DATE_make_label_for_time_mod
+// (runtime/date.h) with that name, empty when the model is unknown or the
+// table cannot be read. They live here, beside the table, because the date
+// module stands below it.
+int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::size_t size);
+int DATE_make_label_for_time(int code, int model, const Date *date, char *str, std::size_t size);
+
 // ---- Labels ------------------------------------------------------------------
+
+// The plot label type: -2 minimal, -1 simple, 0 normal (at start), 1 complete.
+// It decides whether labels carry the time and level, name a parameter by its
+// abbreviation or its name, and append the plot options. The plot layer reads
+// it too; it is held here, with the label builders that read it and the
+// plot_param decoding that sets it, so that both layers reach it downward.
+int PLT_get_label_type();
+// Stores the label type; 0.
+int PLT_set_label_type(int val);
 
 // Short time label ('12hr', "init", '12hr-6acc '); returns str.
 char *VAR_time(char *str, std::size_t size, int time);

@@ -31,7 +31,6 @@ constexpr int BACK_SLOT = 256;
 constexpr int LAST_SLOT = 255; // the last slot the plotting colours may take
 constexpr std::size_t BACKGROUND_MAX = 49;
 // Debug traces of the allocations (the debug kind's third sub-level).
-constexpr M_type TRACE = 0x40000000;
 // Pixel of a slot given a colour on a PostScript workstation.
 constexpr long PS_PIXEL = -2;
 
@@ -96,7 +95,7 @@ XColor query(unsigned long pixel) {
 
 void trace_cell(const char *what, int s, float r, float g, float b) {
     const XColor c = query(static_cast<unsigned long>(color_ind[static_cast<std::size_t>(s)]));
-    MESS_print(TRACE, "%s: %d %d (%.2f %.2f %.2f) (%5d %5d %5d)\n", what, s,
+    MESS_print(M_DEBUG_C, "%s: %d %d (%.2f %.2f %.2f) (%5d %5d %5d)\n", what, s,
                static_cast<int>(color_ind[static_cast<std::size_t>(s)]), r, g, b, c.red, c.green, c.blue);
 }
 
@@ -156,7 +155,7 @@ bool alloc_rw(XColor *c) {
         XSync(gget_display(), False);
         ok = ok && !quiet.failed();
     }
-    MESS_print(TRACE, "Allocated RW Cells: %d\n", ok ? 1 : 0);
+    MESS_print(M_DEBUG_C, "Allocated RW Cells: %d\n", ok ? 1 : 0);
     if (!ok) {
         rw_colors = 0;
         return false;
@@ -219,10 +218,10 @@ void x_background(const std::string &name) {
     c.flags = DoRed | DoGreen | DoBlue;
     free_cell(BACK_SLOT);
     const bool allocated = alloc_shared(&c, "ginit_background");
-    MESS_print(TRACE, "Allocated BG Color: %d (%5d %5d %5d)\n", static_cast<int>(c.pixel), c.red, c.green,
+    MESS_print(M_DEBUG_C, "Allocated BG Color: %d (%5d %5d %5d)\n", static_cast<int>(c.pixel), c.red, c.green,
                c.blue);
     const XColor q = query(c.pixel);
-    MESS_print(TRACE, "Queried BG Color: %d (%5d %5d %5d)\n", static_cast<int>(q.pixel), q.red, q.green,
+    MESS_print(M_DEBUG_C, "Queried BG Color: %d (%5d %5d %5d)\n", static_cast<int>(q.pixel), q.red, q.green,
                q.blue);
     color_ind[BACK_SLOT] = static_cast<long>(c.pixel);
     cells[BACK_SLOT] = allocated ? Cell::shared : Cell::none;
@@ -275,10 +274,10 @@ long galloc_colr(int ind, float ired, float igrn, float iblu) {
             if (gis_color_near(i, ired, igrn, iblu, 0)) found = i;
         if (found >= 0) {
             ind = found;
-            MESS_print(TRACE, "Used existing ind: %d (%.2f %.2f %.2f)\n", ind, ired, igrn, iblu);
+            MESS_print(M_DEBUG_C, "Used existing ind: %d (%.2f %.2f %.2f)\n", ind, ired, igrn, iblu);
         } else if (max_color_ind < LAST_SLOT) {
             ind = ++max_color_ind;
-            MESS_print(TRACE, "Allocated new ind: %d (%.2f %.2f %.2f)\n", ind, ired, igrn, iblu);
+            MESS_print(M_DEBUG_C, "Allocated new ind: %d (%.2f %.2f %.2f)\n", ind, ired, igrn, iblu);
         } else {
             // Every slot is taken: the nearest colour serves as it is.
             ind = 0;
@@ -451,7 +450,7 @@ int gquery_xcolor(int ind) {
     if (!rw_colors || !gx_active() || !in_table(s) || color_ind[static_cast<std::size_t>(s)] < 0) return 0;
     const auto i = static_cast<std::size_t>(s);
     const XColor c = query(static_cast<unsigned long>(color_ind[i]));
-    MESS_print(TRACE, "Query X Color: %d=%d (%.2f %.2f %.2f) (%5d %5d %5d)\n", ind,
+    MESS_print(M_DEBUG_C, "Query X Color: %d=%d (%.2f %.2f %.2f) (%5d %5d %5d)\n", ind,
                static_cast<int>(color_ind[i]), red[i], grn[i], blu[i], c.red, c.green, c.blue);
     return 0;
 }
@@ -475,7 +474,7 @@ unsigned long gget_color_rgb_Xval(unsigned int r, unsigned int g, unsigned int b
         if (c.width > 0 && c.width <= 16)
             pixel |= static_cast<unsigned long>((c.value & 0xffff) >> (16 - c.width)) << c.shift;
     }
-    MESS_print(TRACE, "mask: %d-%d-%d %d-%d-%d %d-%d-%d\n", ch[0].shift, 16 - ch[0].width,
+    MESS_print(M_DEBUG_C, "mask: %d-%d-%d %d-%d-%d %d-%d-%d\n", ch[0].shift, 16 - ch[0].width,
                (1 << ch[0].width) - 1, ch[1].shift, 16 - ch[1].width, (1 << ch[1].width) - 1, ch[2].shift,
                16 - ch[2].width, (1 << ch[2].width) - 1);
     return pixel;

@@ -26,7 +26,7 @@ namespace {
 constexpr int NUM_SLOTS = 257;
 constexpr int BACK_SLOT = 256;
 // Marks the RGB colour last written as unknown.
-constexpr int NO_COLOUR = -9999;
+constexpr int NO_COLOUR = MISSING;
 
 FILE *out_file = nullptr;
 std::string out_name;

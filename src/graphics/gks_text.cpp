@@ -1,5 +1,6 @@
 // Text and stroke fonts. Until the text primitive is built, its workstation
 // set-up has nothing to do.
+// No file-static state yet.
 #include "graphics/gks_text.h"
 
 int greset_text() {

@@ -98,12 +98,6 @@ GRD_file *open_slot(int grd_fd) {
     return gfile[std::size_t(grd_fd)].get();
 }
 
-template <std::size_t N> void copy_text(char (&dst)[N], std::string_view src) {
-    const std::size_t n = src.size() < N - 1 ? src.size() : N - 1;
-    std::memcpy(dst, src.data(), n);
-    dst[n] = '\0';
-}
-
 // Reads one line and its line feed; at most LINE_MAX_LEN characters are kept
 // (a carriage return before the line feed is dropped). False at the end of
 // input with nothing read.

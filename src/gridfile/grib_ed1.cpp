@@ -20,22 +20,21 @@
 #include "gridfile/grib_int.h"
 #include "runtime/date.h"
 #include "runtime/mess.h"
+#include "runtime/string.h"
 #include "runtime/tools.h"
 
 namespace {
 
 using grib_int::Block;
 using grib_int::Decoder;
-using grib_int::TRACE_DECODE;
-using grib_int::TRACE_OCTETS;
 
 constexpr int MAX_POINTS = 2000; // largest nx and ny
 
 void trace_octets(const unsigned char *p, std::size_t n) {
-    if (MESS_check(TRACE_OCTETS) == 0) return;
+    if (MESS_check(M_DEBUG_D) == 0) return;
     for (std::size_t i = 0; i < n; ++i) {
-        MESS_print(TRACE_OCTETS, "[%2.2X]", p[i]);
-        if (i % 8 == 7) MESS_print(TRACE_OCTETS, "\n");
+        MESS_print(M_DEBUG_D, "[%2.2X]", p[i]);
+        if (i % 8 == 7) MESS_print(M_DEBUG_D, "\n");
     }
 }
 
@@ -136,20 +135,16 @@ float east_of_minus180(double lon) {
 // Runs f with d as the current projection; the caller's projection is
 // restored afterwards. f's result.
 template <class F> bool in_projection(const Domain &d, F &&f) {
-    Domain saved;
-    MAP_get_domain(&saved);
-    MAP_domain(&d);
-    const bool ok = f();
-    MAP_domain(&saved);
-    return ok;
+    MapScope scope(&d);
+    return f();
 }
 
 void trace_size(const Domain &d) {
-    MESS_print(TRACE_DECODE, "Grid size: %3.2fx%3.2f\n", double(d.dx), double(d.dy));
+    MESS_print(M_DEBUG_C, "Grid size: %3.2fx%3.2f\n", double(d.dx), double(d.dy));
 }
 
 void trace_locate(const Domain &d) {
-    MESS_print(TRACE_DECODE, "Grid locate: %3.2f N, %3.2f E\n", double(d.clat), double(d.clon));
+    MESS_print(M_DEBUG_C, "Grid locate: %3.2f N, %3.2f E\n", double(d.clat), double(d.clon));
 }
 
 int latlon_domain(const Block &g, Decoder &dec, Domain &d) {
@@ -157,8 +152,8 @@ int latlon_domain(const Block &g, Decoder &dec, Domain &d) {
     const unsigned res = g.at(17);
     const int xdir = dec.xrev ? -1 : 1;
     dec.lat = la1;
-    MESS_print(TRACE_DECODE, "Res/comp flag: %X\n", res);
-    MESS_print(TRACE_DECODE, "Grid locate: %3.2f N, %3.2f E\n", double(la1), double(lo1));
+    MESS_print(M_DEBUG_C, "Res/comp flag: %X\n", res);
+    MESS_print(M_DEBUG_C, "Grid locate: %3.2f N, %3.2f E\n", double(la1), double(lo1));
     d.proj = 2;
     // Increments the block does not give follow from the first and last
     // points (rows of a thinned grid span the full width).
@@ -219,7 +214,7 @@ int cone_domain(int grd_fd, const Block &g, const Decoder &dec, Domain &d) {
     const bool ok = in_projection(d, [&] {
         float x, y;
         if (MAP_tran(la1, lo1, &x, &y) != 1) return false;
-        MESS_print(TRACE_DECODE, "Grid locate: %3.2f N, %3.2f E - %3.2f E %f %f\n", double(la1), double(lo1),
+        MESS_print(M_DEBUG_C, "Grid locate: %3.2f N, %3.2f E - %3.2f E %f %f\n", double(la1), double(lo1),
                    double(d.plon), double(x), double(y));
         const double cx = x + double(xdir) * d.dx * (d.nx - 1) / 2.0;
         const double cy = y + double(dec.ydir) * d.dy * (d.ny - 1) / 2.0;
@@ -233,19 +228,19 @@ int cone_domain(int grd_fd, const Block &g, const Decoder &dec, Domain &d) {
 
 int lambert_domain(int grd_fd, const Block &g, const Decoder &dec, Domain &d) {
     if (g.length() < 34) return grib_int::refuse(grd_fd, "GRIB_GDB", "Lambert conformal block too short");
-    MESS_print(TRACE_DECODE, "Lambert Conformal Grid\n");
+    MESS_print(M_DEBUG_C, "Lambert Conformal Grid\n");
     d.proj = 4;
     d.plon = east_of_minus180(degrees(g, 18));
     d.plat = (g.at(27) & 0x80) != 0 ? -90.0f : 90.0f;
     d.param[0] = degrees(g, 29);
     d.param[1] = degrees(g, 32);
     d.param[2] = 1.0f;
-    MESS_print(TRACE_DECODE, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]), double(d.param[1]));
+    MESS_print(M_DEBUG_C, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]), double(d.param[1]));
     return cone_domain(grd_fd, g, dec, d);
 }
 
 int polar_domain(int grd_fd, const Block &g, const Decoder &dec, int source, Domain &d) {
-    MESS_print(TRACE_DECODE, "Polar Stereographic Grid\n");
+    MESS_print(M_DEBUG_C, "Polar Stereographic Grid\n");
     d.proj = 1;
     d.plon = east_of_minus180(degrees(g, 18));
     if (source == 98 && dec.grid_id == 45) d.plon = 0.0f;
@@ -313,18 +308,18 @@ int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) {
     grd->date.min = o(17);
     const int unit = o(18), p1 = o(19), p2 = o(20), tri = o(21), n = o(22) * 256 + o(23);
     grd->time = time_code(unit, p1, p2, tri, n, grd->time);
-    MESS_print(TRACE_DECODE, "Source: %d\n", grd->source);
-    MESS_print(TRACE_DECODE, "Model: %d\n", grd->model);
-    MESS_print(TRACE_DECODE, "Init time: %d/%d/%d %2.2d:%2.2d\n", o(14), o(15), o(13), o(16), o(17));
-    MESS_print(TRACE_DECODE, "Grid type: %d\n", grd->type);
-    MESS_print(TRACE_DECODE, "Grid time: %d\n", grd->time);
+    MESS_print(M_DEBUG_C, "Source: %d\n", grd->source);
+    MESS_print(M_DEBUG_C, "Model: %d\n", grd->model);
+    MESS_print(M_DEBUG_C, "Init time: %d/%d/%d %2.2d:%2.2d\n", o(14), o(15), o(13), o(16), o(17));
+    MESS_print(M_DEBUG_C, "Grid type: %d\n", grd->type);
+    MESS_print(M_DEBUG_C, "Grid time: %d\n", grd->time);
     if (tri != 0) {
-        MESS_print(TRACE_DECODE, "Time range: %d\n", tri);
-        MESS_print(TRACE_DECODE, "Time units: %d\n", unit);
-        MESS_print(TRACE_DECODE, "P1,P2: %d,%d\n", p1, p2);
+        MESS_print(M_DEBUG_C, "Time range: %d\n", tri);
+        MESS_print(M_DEBUG_C, "Time units: %d\n", unit);
+        MESS_print(M_DEBUG_C, "P1,P2: %d,%d\n", p1, p2);
     }
-    MESS_print(TRACE_DECODE, "Level type: %d\n", grd->ltype);
-    MESS_print(TRACE_DECODE, "Flag: %X\n", unsigned(flag));
+    MESS_print(M_DEBUG_C, "Level type: %d\n", grd->ltype);
+    MESS_print(M_DEBUG_C, "Flag: %X\n", unsigned(flag));
     grd->level = level_code(grd->ltype, unsigned(o(11)), unsigned(o(12)), grd->level);
 
     int var = o(9);
@@ -349,7 +344,7 @@ int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) {
         d.ens_id = o(43);
         d.ens_prod = o(44);
         d.ens_smooth = o(45);
-        MESS_print(TRACE_DECODE, "Ens: %d %d %d %d\n", d.ens_type, d.ens_id, d.ens_prod, d.ens_smooth);
+        MESS_print(M_DEBUG_C, "Ens: %d %d %d %d\n", d.ens_type, d.ens_id, d.ens_prod, d.ens_smooth);
         if ((grd->var == 191 || grd->var == 192) && len >= 55) {
             d.prob = true;
             d.ens_prob_var = o(46);
@@ -360,7 +355,7 @@ int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) {
             d.ens_prob_type = o(47);
             d.ens_prob_low = GRIB_flt_conv(&data[48]);
             d.ens_prob_up = GRIB_flt_conv(&data[52]);
-            MESS_print(TRACE_DECODE, "%d %d %f %f\n", d.ens_prob_var, d.ens_prob_type, double(d.ens_prob_low),
+            MESS_print(M_DEBUG_C, "%d %d %f %f\n", d.ens_prob_var, d.ens_prob_type, double(d.ens_prob_low),
                        double(d.ens_prob_up));
         }
     }
@@ -381,8 +376,8 @@ int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) {
         d.pole = 1;
         d.lat = (g == 21 || g == 22 || g == 25 || g == 61 || g == 62) ? 0.0f : -90.0f;
     }
-    MESS_print(TRACE_DECODE, "Level: [%d %d %d] %d\n", o(10), o(11), o(12), grd->level);
-    MESS_print(TRACE_DECODE, "Variable: [%d] %d %s\n", o(9), grd->var, grd->units);
+    MESS_print(M_DEBUG_C, "Level: [%d %d %d] %d\n", o(10), o(11), o(12), grd->level);
+    MESS_print(M_DEBUG_C, "Variable: [%d] %d %s\n", o(9), grd->var, grd->units);
     return 1;
 }
 
@@ -458,7 +453,7 @@ int GRIB_set_var(GRD_report *grd) {
         VAR_make_datatype(grd->time, grd->ltype, grd->level, grd->var, grd->units, label, sizeof label);
         info = label;
     }
-    std::snprintf(grd->info, sizeof grd->info, "%s", info.c_str());
+    copy_text(grd->info, info);
     return 0;
 }
 
@@ -478,16 +473,16 @@ int GRIB_GDB(int grd_fd, GRD_report *grd) {
     Block g;
     const int r = grib_int::read_block(grd_fd, 3, 32, "GRIB_GDB", "Grid description block", g);
     if (r != 1) return r;
-    MESS_print(TRACE_OCTETS, "Grid description block\n");
+    MESS_print(M_DEBUG_D, "Grid description block\n");
     trace_octets(&g.oct[1], 32);
     const unsigned type = g.at(6);
-    MESS_print(TRACE_OCTETS, "Grid type: %d\n", type);
+    MESS_print(M_DEBUG_D, "Grid type: %d\n", type);
 
     const unsigned scan = g.at(28);
     dec.ydir = (scan & 0x40) != 0 || (scan & 0x02) != 0 ? 1 : -1;
     dec.xrev = (scan & 0x80) != 0;
     dec.colmajor = (scan & 0x20) != 0;
-    MESS_print(TRACE_DECODE, "Gridpoint direction: %x : %s\n", scan,
+    MESS_print(M_DEBUG_C, "Gridpoint direction: %x : %s\n", scan,
                dec.ydir == 1 ? "south to north" : "north to south");
 
     int nx = int(g.u16(7));
@@ -501,7 +496,7 @@ int GRIB_GDB(int grd_fd, GRD_report *grd) {
     const std::size_t list = pvl != 0 && pvl != 255 ? pvl + 4 * std::size_t(nv) : 0;
     const bool has_list = list != 0 && list + 2 * std::size_t(ny) - 1 <= g.length();
     if (has_list && (nx == 0xFFFF || nv == 0)) {
-        MESS_print(TRACE_DECODE, "Thinning grid\n");
+        MESS_print(M_DEBUG_C, "Thinning grid\n");
         dec.thin = 1;
         dec.thin_ptr.resize(std::size_t(ny));
         nx = 0;
@@ -517,7 +512,7 @@ int GRIB_GDB(int grd_fd, GRD_report *grd) {
     if (nx < 1) return grib_int::refuse(grd_fd, "GRIB_GDB", "Grid without columns");
     if (dec.thin == 1 && dec.colmajor)
         return grib_int::refuse(grd_fd, "GRIB_GDB", "Thinned rows stored by columns");
-    MESS_print(TRACE_DECODE, "Number of gridpoints: %dx%d\n", nx, ny);
+    MESS_print(M_DEBUG_C, "Number of gridpoints: %dx%d\n", nx, ny);
 
     Domain &d = grd->domain;
     DOM_init(&d);
@@ -547,7 +542,7 @@ int GRIB_BMB(int grd_fd) {
     d.bmoff = 0;
     d.bmbits = 0;
     if ((d.pdb.at(8) & 0x40) == 0) return 1;
-    MESS_print(TRACE_OCTETS, "Bit Map section\n");
+    MESS_print(M_DEBUG_D, "Bit Map section\n");
     Block b;
     const int r = grib_int::read_block(grd_fd, 3, 6, "GRIB_BMB", "Bit map block", b);
     if (r != 1) return r;
@@ -609,7 +604,7 @@ long GRIB_bit_read(int) {
             for (int v : d.valid_data)
                 sum += v;
             if (sum > d.bad_max) d.bad = 1;
-            MESS_print(TRACE_DECODE, "BAD: %6d %6ld %6ld %2d %2d\n", d.bad_limit, d.prev, value, sum, d.bad);
+            MESS_print(M_DEBUG_C, "BAD: %6d %6ld %6ld %2d %2d\n", d.bad_limit, d.prev, value, sum, d.bad);
         }
         ++d.bad_test;
     }
@@ -649,11 +644,11 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) {
     d.valid_data.fill(0);
     d.prev = -1;
     grib_int::bits_start(12, d.data.oct.size());
-    MESS_print(TRACE_DECODE, "Decimal Scale factor: %f\n", double(d.dscale));
-    MESS_print(TRACE_DECODE, "Scale factor: %f\n", d.sfac);
-    MESS_print(TRACE_DECODE, "Reference value: %f\n", d.ref);
-    MESS_print(TRACE_DECODE, "Bits per value: %d\n", d.bpval);
-    MESS_print(TRACE_DECODE, "Bad limit value: %d\n", d.bad_limit);
+    MESS_print(M_DEBUG_C, "Decimal Scale factor: %f\n", double(d.dscale));
+    MESS_print(M_DEBUG_C, "Scale factor: %f\n", d.sfac);
+    MESS_print(M_DEBUG_C, "Reference value: %f\n", d.ref);
+    MESS_print(M_DEBUG_C, "Bits per value: %d\n", d.bpval);
+    MESS_print(M_DEBUG_C, "Bad limit value: %d\n", d.bad_limit);
 
     const Domain &dom = grd->domain;
     const int nx = dom.nx, ny = dom.ny;

@@ -19,11 +19,6 @@
 
 namespace grib_int {
 
-// Message sub-levels of the decoder's traces and warnings.
-inline constexpr M_type WARN_VAR = 0x40;           // warn sub-level c: unknown parameters
-inline constexpr M_type TRACE_DECODE = 0x40000000; // debug sub-level c: decoded fields
-inline constexpr M_type TRACE_OCTETS = 0x80000000; // debug sub-level d: raw octets
-
 // The product the framing found last.
 struct Product {
     char marker[5] = "";      // "GRIB", "GRID" or "BUFR"

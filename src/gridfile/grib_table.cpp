@@ -9,6 +9,7 @@
 #include "gridfile/grib.h"
 #include "gridfile/grib_int.h"
 #include "runtime/mess.h"
+#include "runtime/string.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ constexpr CdfUnits cdf_units[] = {
 };
 
 void invalid_variable(int var) {
-    MESS_print(grib_int::WARN_VAR, "Invalid GRIB variable: %d\n", var);
+    MESS_print(M_WARN_C, "Invalid GRIB variable: %d\n", var);
 }
 
 void grid(Domain *d, int proj, int nx, int ny, float dx, float dy, float clat, float clon) {
@@ -163,7 +164,7 @@ int GRIB_units(GRD_report *grd) {
         for (const LocalParam &p : centre98) {
             if (p.local != grd->var) continue;
             grd->var = p.var;
-            std::snprintf(grd->units, sizeof grd->units, "%s", p.units);
+            copy_text(grd->units, p.units);
             if (p.ltype != MISSING) grd->ltype = p.ltype;
             if (p.level != MISSING) grd->level = p.level;
             return 0;
@@ -175,14 +176,13 @@ int GRIB_units(GRD_report *grd) {
         for (const Ed0Param &p : edition0) {
             if (p.ed0 != grd->var) continue;
             grd->var = p.var;
-            std::snprintf(grd->units, sizeof grd->units, "%s", p.units);
+            copy_text(grd->units, p.units);
             return 0;
         }
         invalid_variable(grd->var);
         return 0;
     }
-    if (grd->version == 1)
-        std::snprintf(grd->units, sizeof grd->units, "%s", edition1_units(grd->var % 1000));
+    if (grd->version == 1) copy_text(grd->units, edition1_units(grd->var % 1000));
     return 0;
 }
 

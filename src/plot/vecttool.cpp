@@ -9,12 +9,6 @@
 
 namespace {
 
-// Degrees and radians convert with this value of pi, as every wind and
-// symbol routine of the system does.
-constexpr double PI = 3.1415926535898;
-constexpr double kDegToRad = PI / 180.0;
-constexpr double kRadToDeg = 180.0 / PI;
-
 // Below this length a vector has no direction.
 constexpr float kCalm = 0.01f;
 
@@ -27,7 +21,7 @@ int set_missing(float *a, float *b) {
 // (spd sin dir, spd cos dir) into u and v, or -1 for a missing input.
 int to_components(float dir, float spd, double sign, float *u, float *v) {
     if (dir == FMISSING || spd == FMISSING) return set_missing(u, v);
-    const double a = double(dir) * kDegToRad;
+    const double a = double(dir) * DEG_TO_RAD;
     const double s = sign * double(spd);
     *u = float(s * std::sin(a));
     *v = float(s * std::cos(a));
@@ -40,7 +34,7 @@ int to_polar(float u, float v, double sign, float *dir, float *spd) {
     if (u == FMISSING || v == FMISSING) return set_missing(dir, spd);
     const float s = std::sqrt(u * u + v * v);
     float d = 0.0f;
-    if (s >= kCalm) d = float(std::atan2(sign * double(u), sign * double(v)) * kRadToDeg);
+    if (s >= kCalm) d = float(std::atan2(sign * double(u), sign * double(v)) * RAD_TO_DEG);
     *dir = d;
     *spd = s;
     return 0;

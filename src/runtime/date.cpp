@@ -1,6 +1,8 @@
 // Dates: calendar record conversions, names, display time zone, the current
-// time and the report time window. Calendar arithmetic is proleptic Gregorian in UTC with 64-bit
-// seconds, so dates before 1902 and after 2038 convert exactly as well.
+// time and the report time window. Calendar arithmetic is proleptic Gregorian
+// in UTC with 64-bit seconds, so dates before 1902 and after 2038 convert
+// exactly as well. File-static state: the display time zone and clock, the
+// fixed date, and the report time window with its file date.
 #include "runtime/date.h"
 
 #include <algorithm>
@@ -333,8 +335,6 @@ int DATE_monday_julian(int year, int month, int day, int *jday) {
 
 namespace {
 
-constexpr M_type kDebugRange = 0x40000000;
-
 // The nominal date of the window, its seconds and the window's bounds.
 Date file_date = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 time_t base = 0;
@@ -652,7 +652,7 @@ int DATE_chk_range(int hhmm) {
         d += 24;
     const time_t r = base + 3600LL * d + 60LL * (static_cast<long long>(mm) - file_date.min);
     const int in = (r >= begin && r <= end) ? 1 : 0;
-    MESS_print(kDebugRange, "%d %d %d-%d = %d\n", hhmm, static_cast<int>(r - base),
+    MESS_print(M_DEBUG_C, "%d %d %d-%d = %d\n", hhmm, static_cast<int>(r - base),
                static_cast<int>(begin - base), static_cast<int>(end - base), in);
     return in;
 }

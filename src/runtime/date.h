@@ -154,14 +154,13 @@ char *DATE_fhour_label(char *str, std::size_t size, int hours, int flag);
 // character is dropped. 0; -1 when str or format is null or size is 0.
 int DATE_format_label(char *str, std::size_t size, const char *format, int code, const char *model,
                       const Date *date);
-// Forecast label of a model number (source * 1000 + model, named from the
-// model table) and a reference time in seconds: "12 hour ETA valid 12Z FRI  5
-// JAN 24", "ETA analysis for 00Z  5 JAN 24". 0; -1 when the seconds are 0 (the
-// text then holds the period and the model name) or str is null.
-int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::size_t size);
-// DATE_make_label_for_time_mod with the model's name from the model table
-// (empty when the model is unknown or the table cannot be read).
-int DATE_make_label_for_time(int code, int model, const Date *date, char *str, std::size_t size);
+// Forecast label of a model name (may be null) and a reference time in
+// seconds: "12 hour ETA valid 12Z FRI  5 JAN 24", "ETA analysis for 00Z  5 JAN
+// 24". 0; -1 when the seconds are 0 (the text then holds the period and the
+// model name) or str is null. The forms that take a model number and name it
+// from the model table (DATE_make_label_for, DATE_make_label_for_time) live
+// beside that table in fields/var_tool.h.
+int DATE_make_label_for_mod(int code, const char *model, time_t seconds, char *str, std::size_t size);
 // Forecast label of a model name (may be null) and a reference date:
 // "Analysis for 12Z  5 JAN 24", "12 hour ETA valid 0Z SAT  6 JAN 24"; a date
 // without an hour gives the day only. 0; -1 when str or date is null.

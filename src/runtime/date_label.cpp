@@ -2,14 +2,14 @@
 // name decoder, the sequence stamp, forecast period texts, date templates and
 // the forecast and valid-time labels. The writers build their text in a
 // std::string and copy it bounded into the caller's buffer; none of them
-// changes the caller's record.
+// changes the caller's record. No file-static state.
 #include "runtime/date.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "fields/var_tool.h"
+#include "runtime/string.h"
 
 namespace {
 
@@ -25,13 +25,6 @@ template <typename... Args> std::string fmt(const char *format, Args... args) {
     std::snprintf(out.data(), out.size(), format, args...);
     out.resize(static_cast<std::size_t>(n));
     return out;
-}
-
-// Copies text into str of `size` bytes, cut to fit and terminated.
-void put(char *str, std::size_t size, const std::string &text) {
-    const std::size_t n = text.size() < size ? text.size() : size - 1;
-    std::memcpy(str, text.data(), n);
-    str[n] = '\0';
 }
 
 // The last two digits of a year, as labels show it.
@@ -273,7 +266,7 @@ int DATE_make_label(const Date *date, char *str, std::size_t size) {
             }
         }
     }
-    put(str, size, text);
+    copy_text(str, size, text);
     return 0;
 }
 
@@ -312,7 +305,7 @@ int DATE_make_seq(const Date *date, char *str, std::size_t size) {
     if (d.day < 0 || d.day > 31) d.day = 1;
     if (d.hour < 0 || d.hour > 23) d.hour = 0;
     if (d.min < 0 || d.min > 59) d.min = 0;
-    put(str, size, fmt("%4.4d%2.2d%2.2d%2.2d%2.2d", d.year, d.month, d.day, d.hour, d.min));
+    copy_text(str, size, fmt("%4.4d%2.2d%2.2d%2.2d%2.2d", d.year, d.month, d.day, d.hour, d.min));
     return 0;
 }
 
@@ -348,7 +341,7 @@ char *DATE_fhour_label(char *str, std::size_t size, int hours, int flag) {
     } else if (h != 0 && h != MISSING) {
         text = fmt("%d hour", h);
     }
-    put(str, size, text);
+    copy_text(str, size, text);
     return str;
 }
 
@@ -407,22 +400,20 @@ int DATE_format_label(char *str, std::size_t size, const char *format, int code,
             break;
         }
     }
-    put(str, size, text);
+    copy_text(str, size, text);
     return 0;
 }
 
 // ---- Forecast and valid-time labels -------------------------------------------------------
 
-int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::size_t size) {
+int DATE_make_label_for_mod(int code, const char *model, time_t seconds, char *str, std::size_t size) {
     if (str == nullptr || size == 0) return -1;
     const TimeCode tc = split_code(code);
-    char name[81] = "";
-    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
-    std::string text = forecast_head(tc, 0, name);
+    std::string text = forecast_head(tc, 0, model != nullptr ? model : "");
 
     if (seconds == 0) {
         if (tc.p == 0) text += " analysis";
-        put(str, size, text);
+        copy_text(str, size, text);
         return -1;
     }
     bool weekday = false;
@@ -444,14 +435,8 @@ int DATE_make_label_for(int code, int model, time_t seconds, char *str, std::siz
     else
         text +=
             fmt(" %s %2d %3s %2.2d", clock.c_str(), s.disp.day, DATE_month(s.disp.month), yy(s.disp.year));
-    put(str, size, text);
+    copy_text(str, size, text);
     return 0;
-}
-
-int DATE_make_label_for_time(int code, int model, const Date *date, char *str, std::size_t size) {
-    char name[81] = "";
-    if (VAR_model(name, sizeof name, model) == nullptr) name[0] = '\0';
-    return DATE_make_label_for_time_mod(code, name, date, str, size);
 }
 
 int DATE_make_label_for_time_mod(int code, const char *model, const Date *date, char *str, std::size_t size) {
@@ -471,7 +456,7 @@ int DATE_make_label_for_time_mod(int code, const char *model, const Date *date, 
         DATE_make_label(&d, label, sizeof label);
         text += named ? " analysis for " : "Analysis for ";
         text += label;
-        put(str, size, text);
+        copy_text(str, size, text);
         return 0;
     }
 
@@ -499,7 +484,7 @@ int DATE_make_label_for_time_mod(int code, const char *model, const Date *date, 
         else
             text += fmt(" %s %2d %3s %2.2d", clock.c_str(), v.day, DATE_month(v.month), yy(v.year));
     }
-    put(str, size, text);
+    copy_text(str, size, text);
     return 0;
 }
 
@@ -520,6 +505,6 @@ int DATE_make_label_valid_time(int code, const Date *date, char *str, std::size_
     else
         text = fmt("%s %3s %2d %3s %2.2d", clock_text(v.hour, MISSING, s.utc.hour, MISSING, false).c_str(),
                    DATE_day_of_week(v.wday), v.day, DATE_month(v.month), yy(v.year));
-    put(str, size, text);
+    copy_text(str, size, text);
     return 0;
 }

@@ -1,5 +1,7 @@
+// Defaults files: reads resource lines scoped by program name, title and IF
+// tags, and builds the program-scoped environment names of resources.
+// File-static state: the program name and title, the IF tags and the IF stack.
 #include "runtime/def_read.h"
-
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,14 +48,6 @@ std::vector<std::string> tags;
 // than the stack are only counted; every line inside them is inactive.
 std::vector<int> if_stack;
 int if_overflow = 0;
-
-void copy_bounded(const char *src, char *dst, std::size_t size) {
-    if (!dst || size == 0) return;
-    std::size_t n = 0;
-    for (; src && src[n] && n + 1 < size; ++n)
-        dst[n] = src[n];
-    dst[n] = '\0';
-}
 
 // The value of the environment variable `name`, or null.
 const char *env_value(const std::string &name) {
@@ -309,8 +303,8 @@ int DEF_get(char *resrc, std::size_t rsize, char *value, std::size_t vsize) {
         if (val.size() >= vsize)
             MESS_print(M_WARN, "DEF_get: %s: value of %s longer than %zu characters, cut\n",
                        def_file_name.c_str(), name.c_str(), vsize - 1);
-        copy_bounded(name.c_str(), resrc, rsize);
-        copy_bounded(val.c_str(), value, vsize);
+        copy_text(resrc, rsize, name.c_str());
+        copy_text(value, vsize, val.c_str());
         return 1;
     }
     return -1;
@@ -334,7 +328,7 @@ int DEF_parse_name(const char *str, char *ostr, std::size_t size) {
         const char *comp = last_component(str);
         part = comp ? comp : str + 1;
     }
-    copy_bounded(part, ostr, size);
+    copy_text(ostr, size, part);
     return 1;
 }
 
@@ -344,7 +338,7 @@ int DEF_env(const char *resrc, const char *env, char *value, std::size_t size) {
     if (!found && env) found = env_value(env);
     if (!found) found = env_value(std::string("zeq") + resrc);
     if (!found) return 0;
-    copy_bounded(found, value, size);
+    copy_text(value, size, found);
     return 1;
 }
 

@@ -1,6 +1,9 @@
 // File names: the name convention table and the file-name state, the
 // expansion and building of names through templates, file sequences and the
-// current file, and the interactive choice of the input file.
+// current file, and the interactive choice of the input file. File-static
+// state: the naming state and its one save slot, keys, and the sequence.
+// On purpose: "list" at the file prompt lists and asks again rather than
+// taking the empty name as standard input.
 #include "runtime/files.h"
 
 #include <glob.h>
@@ -26,12 +29,6 @@
 
 namespace {
 
-using files_int::copy_out;
-
-constexpr M_type M_CONV = 0x10000000;    // convention table search
-constexpr M_type M_DATE = 0xF0000000;    // dates of names and sequences
-constexpr M_type M_STEP = 0x80000000;    // template walks and keys
-constexpr M_type M_SEQ = 0x40000000;     // sequence steps and typed directories
 constexpr std::size_t EXT_MAX = 19;      // characters of the extension
 constexpr std::size_t EXT_INFO_MAX = 39; // characters of the extra-info suffix
 constexpr std::size_t KEY_MAX = FILE_KEY_SIZE - 1;
@@ -65,6 +62,8 @@ std::string sconv;
 std::string shconv;
 std::string sfilename;
 int sfilename_type = 0;
+// A NameConvScope holds the save slot.
+bool name_conv_saved = false;
 
 // ---- Sequence state ----
 int numfile = 0;
@@ -138,7 +137,7 @@ bool read_num(const char *&p, int n, int &out) {
 }
 
 void set_filename(const std::string &name) {
-    copy_out(filename, sizeof filename, name);
+    copy_text(filename, sizeof filename, name);
 }
 
 // A late offset in seconds, kept within an int.
@@ -183,7 +182,7 @@ void extract_extra(std::string &name, std::size_t from) {
     if (name.size() < from + 3) return;
     std::size_t pos = name.find_first_of("#-+:", from + 2);
     if (pos == std::string::npos) return;
-    copy_out(ext_info, sizeof ext_info, name.substr(pos));
+    copy_text(ext_info, sizeof ext_info, name.substr(pos));
     name.erase(pos);
 }
 
@@ -212,12 +211,12 @@ public:
         late_off = MISSING;
         while (ti_ < tpl_.size() && !done_) {
             step();
-            MESS_print(M_STEP, "FILES:%s:%s:%s:%s:%s:%d\n", tpl_.c_str() + std::min(ti_, tpl_.size()),
+            MESS_print(M_DEBUG_D, "FILES:%s:%s:%s:%s:%s:%d\n", tpl_.c_str() + std::min(ti_, tpl_.size()),
                        name_.c_str() + std::min(fi_, name_.size()), out_.c_str(), name_.c_str(), out_.c_str(),
                        where_);
         }
-        MESS_print(M_STEP, "FILES:%s:%s:%d\n", name_.c_str(), out_.c_str(), where_);
-        DATE_print(M_DATE, &file_date);
+        MESS_print(M_DEBUG_D, "FILES:%s:%s:%d\n", name_.c_str(), out_.c_str(), where_);
+        DATE_print(M_DEBUG, &file_date);
         return out_;
     }
 
@@ -651,7 +650,7 @@ std::string typed_directory() {
     }
     if (pos == std::string::npos) return {};
     std::string dir = name.substr(0, pos);
-    MESS_print(M_SEQ, "Extracted path: %s\n", dir.c_str());
+    MESS_print(M_DEBUG_C, "Extracted path: %s\n", dir.c_str());
     return dir;
 }
 
@@ -724,7 +723,7 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
         }
         if (!only) filename_type = 1;
         FILE_set_file(argv[0], filename);
-        copy_out(outfile, size, filename);
+        copy_text(outfile, size, filename);
         free_parsed_array(argc, argv);
         return FILE_exist(filename);
     }
@@ -733,7 +732,7 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
     if (!cur && FLAG_batch()) cur = "la";
     if (cur) {
         FILE_set_current(cur, filename);
-        copy_out(outfile, size, filename);
+        copy_text(outfile, size, filename);
         if (FILE_exist(filename)) {
             MESS_print(M_MESS, "Current filename: %s\n", filename);
             return 1;
@@ -766,7 +765,7 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
         } else {
             FILE_set_file(answer, filename);
         }
-        copy_out(outfile, size, filename);
+        copy_text(outfile, size, filename);
         if (FILE_exist(filename)) return 1;
         MESS_print(M_WARN, "File not found: %s\n", filename);
         ++i;
@@ -816,7 +815,7 @@ int FILE_set_name(char *type) {
         std::string value = whole.substr(i + 3, end == std::string::npos ? std::string::npos : end - i - 3);
         if (value.empty()) continue;
         FILE_set_key(whole[i + 1], value.c_str());
-        MESS_print(M_STEP, "KEY: %c = %s\n", whole[i + 1], value.c_str());
+        MESS_print(M_DEBUG_D, "KEY: %c = %s\n", whole[i + 1], value.c_str());
         if (cut == std::string::npos) cut = i;
     }
     if (cut != std::string::npos) type[cut] = '\0';
@@ -828,7 +827,7 @@ int FILE_set_name(char *type) {
         conv = type;
         return 0;
     }
-    MESS_print(M_CONV, "Opening name convention file: %s\n", table.c_str());
+    MESS_print(M_DEBUG_A, "Opening name convention file: %s\n", table.c_str());
     ext.clear();
 
     std::string line;
@@ -844,7 +843,7 @@ int FILE_set_name(char *type) {
         if (w.size() > 3) min_size = std::strtol(w[3].c_str(), nullptr, 10);
         const std::string &ltype = w[0];
         if (stricmp(type, ltype.c_str()) == 0) {
-            MESS_print(M_CONV, "File name match for: %s\n", type);
+            MESS_print(M_DEBUG_A, "File name match for: %s\n", type);
             FILE_close(f);
             return 1;
         }
@@ -852,7 +851,7 @@ int FILE_set_name(char *type) {
             std::strlen(type) >= ltype.size()) {
             const char *under = std::strrchr(type, '_');
             ext = under ? std::string(under + 1).substr(0, EXT_MAX) : std::string();
-            MESS_print(M_CONV, "File name partial match for: %s-%s ext: %s\n", type, ltype.c_str(),
+            MESS_print(M_DEBUG_A, "File name partial match for: %s-%s ext: %s\n", type, ltype.c_str(),
                        ext.c_str());
             FILE_close(f);
             return 1;
@@ -860,7 +859,7 @@ int FILE_set_name(char *type) {
     }
     FILE_close(f);
     conv = type;
-    MESS_print(M_CONV, "No file name conversion for: %s\n", type);
+    MESS_print(M_DEBUG_A, "No file name conversion for: %s\n", type);
     return 0;
 }
 
@@ -881,7 +880,7 @@ int FILE_set_name_conv(const char *str) {
 
 int FILE_get_name_conv(char *str, std::size_t size) {
     std::string text = std::to_string(late_off) + " " + conv + " " + hconv;
-    copy_out(str, size, text);
+    copy_text(str, size, text);
     return 0;
 }
 
@@ -903,6 +902,21 @@ int FILE_restore_name_conv() {
     return 0;
 }
 
+NameConvScope::NameConvScope() : active_(!name_conv_saved) {
+    if (!active_) {
+        MESS_print(M_WARN_C, "FILE_save_name_conv: The naming state is already saved; not saved again\n");
+        return;
+    }
+    name_conv_saved = true;
+    FILE_save_name_conv();
+}
+
+NameConvScope::~NameConvScope() {
+    if (!active_) return;
+    FILE_restore_name_conv();
+    name_conv_saved = false;
+}
+
 int FILE_set_filename(const char *str) {
     set_filename(str ? str : "");
     filename_type = 1;
@@ -910,7 +924,7 @@ int FILE_set_filename(const char *str) {
 }
 
 char *FILE_get_filename(char *str, std::size_t size) {
-    if (str && str != filename) copy_out(str, size, filename);
+    if (str && str != filename) copy_text(str, size, filename);
     return filename;
 }
 
@@ -956,7 +970,7 @@ int FILE_set_key(char key, const char *str) {
 }
 
 int FILE_get_key(char key, char *str, std::size_t size) {
-    copy_out(str, size, keys[static_cast<unsigned char>(key)]);
+    copy_text(str, size, keys[static_cast<unsigned char>(key)]);
     return 0;
 }
 
@@ -970,7 +984,7 @@ char *FILE_get_ext_info() {
 }
 
 int FILE_set_ext_info(const char *str) {
-    copy_out(ext_info, sizeof ext_info, str ? str : "");
+    copy_text(ext_info, sizeof ext_info, str ? str : "");
     return 0;
 }
 
@@ -1007,18 +1021,18 @@ int FILE_set_file(const char *file, char *out_file, std::size_t size) {
 
     if (stricmp(name.c_str(), "exit") == 0) ZEQ_exit(0);
     if (!name.empty() && name[0] == '@') {
-        copy_out(out_file, size, name.substr(1));
+        copy_text(out_file, size, name.substr(1));
         filename_type = 1;
         return 0;
     }
     if (FILE_is_stdio(name.c_str()) || (!conv.empty() && FILE_is_stdio(conv.c_str()))) {
-        copy_out(out_file, size, "-");
+        copy_text(out_file, size, "-");
         return 0;
     }
     if (conv.empty()) {
         set_filename(name);
         filename_type = 1;
-        copy_out(out_file, size, name);
+        copy_text(out_file, size, name);
         return 0;
     }
     const char *spec = nullptr;
@@ -1029,27 +1043,27 @@ int FILE_set_file(const char *file, char *out_file, std::size_t size) {
     if (spec) {
         char chosen[FILE_NAME_SIZE];
         FILE_set_current(spec, chosen, sizeof chosen);
-        copy_out(out_file, size, chosen);
+        copy_text(out_file, size, chosen);
         MESS_print(M_MESS, "Current filename: %s\n", chosen);
         return 0;
     }
     if (stricmp(name.c_str(), "none") == 0 || (FILE_fullpath(conv.c_str()) && FILE_fullpath(name.c_str()))) {
-        copy_out(out_file, size, name);
+        copy_text(out_file, size, name);
         return 0;
     }
     Expansion walk(header ? hconv : conv, name);
-    copy_out(out_file, size, walk.run());
+    copy_text(out_file, size, walk.run());
     return 0;
 }
 
 int FILE_set_date(const Date *datim, char *out_file, std::size_t size) {
     if (conv.empty()) {
-        copy_out(out_file, size, filename[0] ? filename : "filename");
+        copy_text(out_file, size, filename[0] ? filename : "filename");
         filename_type = 1;
         return 1;
     }
     if (FILE_is_stdio(conv.c_str())) {
-        copy_out(out_file, size, "-");
+        copy_text(out_file, size, "-");
         filename_type = 0;
         return 1;
     }
@@ -1060,14 +1074,14 @@ int FILE_set_date(const Date *datim, char *out_file, std::size_t size) {
     Date d = datim ? *datim : file_date;
     if (datim) file_date.year = file_date.month = file_date.day = file_date.hour = file_date.min = MISSING;
     if (d.year == MISSING && filename[0]) {
-        copy_out(out_file, size, filename);
+        copy_text(out_file, size, filename);
         filename_type = 1;
         return 1;
     }
     Build build(tpl, d, dir);
     std::string name = build.run();
     set_filename(name);
-    copy_out(out_file, size, name);
+    copy_text(out_file, size, name);
     return 0;
 }
 
@@ -1081,7 +1095,7 @@ int FILE_hdr_set_date(const Date *datim, char *out_file, std::size_t size) {
     char name[FILE_NAME_SIZE] = "";
     FILE_set_date(&d, name, sizeof name);
     header = 0;
-    copy_out(out_file, size, name);
+    copy_text(out_file, size, name);
     return name[0] ? 1 : 0;
 }
 
@@ -1145,7 +1159,7 @@ int FILE_list_file() {
         }
     }
     if (pattern.empty()) pattern.push_back('*');
-    MESS_print(M_DATE, "SEARCH: %s\n", pattern.c_str());
+    MESS_print(M_DEBUG, "SEARCH: %s\n", pattern.c_str());
 
     std::vector<std::string> names;
     glob_t g{};
@@ -1183,7 +1197,7 @@ int FILE_extract_extra_info(char *file) {
     if (len < 3) return 0;
     char *p = std::strpbrk(file + 2, "#-+:");
     if (!p) return 0;
-    copy_out(ext_info, sizeof ext_info, p);
+    copy_text(ext_info, sizeof ext_info, p);
     *p = '\0';
     return 0;
 }
@@ -1245,9 +1259,9 @@ time_t FILE_set_current(const char *cur, char *out, std::size_t size) {
     if (is_digit(*p)) {
         long off = read_offset(p);
         t += dir * off;
-        MESS_print(M_DATE, "CUR1:%d %ld %ld %d\n", dir, off, static_cast<long>(t),
+        MESS_print(M_DEBUG, "CUR1:%d %ld %ld %d\n", dir, off, static_cast<long>(t),
                    static_cast<int>(late_off));
-        MESS_print(M_DATE, "CUR1:%s %ld\n", p, static_cast<long>(t));
+        MESS_print(M_DEBUG, "CUR1:%s %ld\n", p, static_cast<long>(t));
         read_sign();
     }
     if (*p == 'l' || *p == 'L') {
@@ -1263,27 +1277,27 @@ time_t FILE_set_current(const char *cur, char *out, std::size_t size) {
             Date d = secs_date(t);
             FILE_set_date(&d, name, sizeof name);
             long sz = FILE_size(name);
-            MESS_print(M_DATE, "LATE:%d %d %d %d %d\n", i, d.year, d.day, d.hour, d.min);
-            MESS_print(M_DATE, "LATE: %s\n", name);
+            MESS_print(M_DEBUG, "LATE:%d %d %d %d %d\n", i, d.year, d.day, d.hour, d.min);
+            MESS_print(M_DEBUG, "LATE: %s\n", name);
             if ((rmin_size > 0 && sz > rmin_size) || sz > min_size) break;
             t += dir * FILE_get_offset();
         }
-        MESS_print(M_DATE, "LATEST: %s %s %d\n", name, filename, tries);
+        MESS_print(M_DEBUG, "LATEST: %s %s %d\n", name, filename, tries);
         read_sign();
     }
     if (is_digit(*p)) {
         long off = read_offset(p);
         t += dir * off;
-        MESS_print(M_DATE, "CUR2:%d %ld %ld %d\n", dir, off, static_cast<long>(t),
+        MESS_print(M_DEBUG, "CUR2:%d %ld %ld %d\n", dir, off, static_cast<long>(t),
                    static_cast<int>(late_off));
-        MESS_print(M_DATE, "CUR2:%ld\n", static_cast<long>(t));
+        MESS_print(M_DEBUG, "CUR2:%ld\n", static_cast<long>(t));
     }
 
     Date d = secs_date(t);
     char name[FILE_NAME_SIZE];
     FILE_set_date(&d, name, sizeof name);
-    MESS_print(M_DATE, "%d %d %d %d\n", d.year, d.day, d.hour, d.min);
-    copy_out(out, size, name);
+    MESS_print(M_DEBUG, "%d %d %d %d\n", d.year, d.day, d.hour, d.min);
+    copy_text(out, size, name);
     return floor_multiple(t, FILE_get_offset());
 }
 
@@ -1322,16 +1336,16 @@ int FILE_get_next(char *file, std::size_t size) {
     }
     if ((num_hour < 0 && nsecs > 0) || (num_hour >= 0 && nsecs > num_hour)) return 0;
     if (num_hour == 0) {
-        copy_out(file, size, filename);
+        copy_text(file, size, filename);
     } else {
-        MESS_print(M_DATE, " in: ");
-        DATE_print(M_DATE, &first_date);
+        MESS_print(M_DEBUG, " in: ");
+        DATE_print(M_DEBUG, &first_date);
         char name[FILE_NAME_SIZE];
         long r = FILE_set_date_off(&first_date, nsecs, name, sizeof name);
-        MESS_print(M_DATE, "out: ");
-        DATE_print(M_DATE, &file_date);
-        MESS_print(M_SEQ, "NEXT: %ld %ld %ld %ld %ld %s\n", nsecs, offset, skip, num_hour, r, name);
-        copy_out(file, size, name);
+        MESS_print(M_DEBUG, "out: ");
+        DATE_print(M_DEBUG, &file_date);
+        MESS_print(M_DEBUG_C, "NEXT: %ld %ld %ld %ld %ld %s\n", nsecs, offset, skip, num_hour, r, name);
+        copy_text(file, size, name);
     }
     nsecs += offset;
     return 1;
@@ -1355,11 +1369,11 @@ int FILE_prev_file(char *file, std::size_t size) {
 
 long FILE_set_date_off(const Date *datim, time_t off, char *out_file, std::size_t size) {
     Date d = datim ? *datim : file_date;
-    DATE_print(M_DATE, &d);
+    DATE_print(M_DEBUG, &d);
     time_t t0 = date_secs(d);
     time_t t1 = t0 + off;
     Date nd = secs_date(t1);
-    MESS_print(M_DATE, "%ld %ld = %d %d %d %d\n", static_cast<long>(t0), static_cast<long>(t1), nd.year,
+    MESS_print(M_DEBUG, "%ld %ld = %d %d %d %d\n", static_cast<long>(t0), static_cast<long>(t1), nd.year,
                nd.day, nd.hour, nd.min);
     FILE_set_date(&nd, out_file, size);
     return static_cast<long>(off / FILE_get_offset());
@@ -1413,9 +1427,9 @@ int FILE_print_first_date(const char *str, ...) {
         char buf[512];
         std::vsnprintf(buf, sizeof buf, str, ap);
         va_end(ap);
-        MESS_print(M_DATE, "%s", buf);
+        MESS_print(M_DEBUG, "%s", buf);
     }
-    DATE_print(M_DATE, &first_date);
+    DATE_print(M_DEBUG, &first_date);
     return 0;
 }
 

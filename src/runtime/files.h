@@ -38,6 +38,22 @@ int FILE_get_name_conv(char *str, std::size_t size = FILE_NAME_SIZE);
 // kind; 0.
 int FILE_save_name_conv();
 int FILE_restore_name_conv();
+// Borrows the naming state for the life of the object: FILE_save_name_conv
+// on entry, FILE_restore_name_conv on exit. There is one save slot, so a
+// scope opened while another is open would overwrite the outer saved state:
+// it is refused with a warning, saves and restores nothing, and the outer
+// scope restores the state when it ends (active() tells which happened).
+class NameConvScope {
+public:
+    NameConvScope();
+    ~NameConvScope();
+    NameConvScope(const NameConvScope &) = delete;
+    NameConvScope &operator=(const NameConvScope &) = delete;
+    bool active() const { return active_; }
+
+private:
+    bool active_;
+};
 
 // The current file name; FILE_set_filename marks it as a typed whole name.
 int FILE_set_filename(const char *str);

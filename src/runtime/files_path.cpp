@@ -1,4 +1,5 @@
 // Paths, file tests, opening and the system's own file types.
+// No file-static state.
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -103,14 +104,6 @@ std::string user_path(const char *file) {
     return name;
 }
 
-void copy_out(char *out, std::size_t size, const std::string &text) {
-    if (!out || size == 0) return;
-    std::size_t n = text.size() < size ? text.size() : size - 1;
-    // The text may be the very buffer it is copied into (the module's own name).
-    std::memmove(out, text.data(), n);
-    out[n] = '\0';
-}
-
 } // namespace files_int
 
 int FILE_fullpath(const char *filename) {
@@ -118,7 +111,7 @@ int FILE_fullpath(const char *filename) {
 }
 
 char *FILE_add_path(const char *path, const char *file, char *filename, std::size_t size) {
-    files_int::copy_out(filename, size, files_int::add_path(path, file));
+    copy_text(filename, size, files_int::add_path(path, file));
     return filename;
 }
 
@@ -149,7 +142,7 @@ int FILE_add_path_delim(char *path, std::size_t size) {
 }
 
 int FILE_add_user_path(const char *file, char *filename, std::size_t size) {
-    files_int::copy_out(filename, size, files_int::user_path(file));
+    copy_text(filename, size, files_int::user_path(file));
     return 0;
 }
 
@@ -252,7 +245,7 @@ int FILE_make_dir(char *dir, int flag) {
 
 int FILE_overwrite(const char *filename, int flag) {
     if (FILE_is_stdio(filename) || !FILE_exist(filename)) return 1;
-    if (FLAG_get(15) > 0) return FLAG_get(15);
+    if (FLAG_get(FLAG_FILE_PARAM) > 0) return FLAG_get(FLAG_FILE_PARAM);
     if (FLAG_batch()) return 3;
     if (flag != 1 && flag != 2) return 0;
 

@@ -1,3 +1,6 @@
+// Flag slots and plot switches: the 30 numbered settings and the 13
+// component switches that the draw resource sets.
+// File-static state: the slots and the switches.
 #include "runtime/flag.h"
 #include "runtime/string.h"
 
@@ -15,8 +18,6 @@ constexpr int kNumPlot = 13;
 constexpr int kLabelSum = 0;
 constexpr int kAll = 12;
 constexpr int kBorder = 11;
-constexpr int kBatchSlot = 19;
-constexpr int kHelpSlot = 20;
 
 constexpr std::array<long, kNumFlags> missing_slots() {
     std::array<long, kNumFlags> s{};
@@ -98,16 +99,16 @@ int FLAG_resetl(long value) {
 }
 
 int FLAG_batch() {
-    return slots[kBatchSlot] > 0 ? 1 : 0;
+    return slots[FLAG_BATCH] > 0 ? 1 : 0;
 }
 
 int FLAG_set_batch(int val) {
-    slots[kBatchSlot] = val;
+    slots[FLAG_BATCH] = val;
     return 0;
 }
 
 int FLAG_help() {
-    return slots[kHelpSlot] > 0 ? 1 : 0;
+    return slots[FLAG_HELP] > 0 ? 1 : 0;
 }
 
 int FLAG_setplot(int type, int val) {

@@ -2,6 +2,22 @@
 // the on/off switches of the plot components (labels, data, map, border).
 #pragma once
 
+// The slots in use; every slot is -9999 (missing) until set.
+// Workstation type of the output device: 1 own X window, 3 metafile,
+// 4 PostScript, 5 HP-GL, 6 another program's window.
+inline constexpr int FLAG_DEVICE = 2;
+inline constexpr int FLAG_MODEL = 4;       // model number chosen for grid input
+inline constexpr int FLAG_DOMAIN = 5;      // kind of the domain last decoded
+inline constexpr int FLAG_TIME = 6;        // default forecast time code of the variable decoders
+inline constexpr int FLAG_LTYPE = 7;       // default level type
+inline constexpr int FLAG_LEVEL = 8;       // default level value
+inline constexpr int FLAG_PLOT_TYPE = 11;  // plot type code (99 for "none")
+inline constexpr int FLAG_INPUT = 14;      // input kind: 10 surface data, 11 fronts, 20 upper air
+inline constexpr int FLAG_FILE_PARAM = 15; // 1 compute and overwrite, 2 append, 3 use an existing file
+inline constexpr int FLAG_GRID_KIND = 17;  // grid file kind for output (2, 3, 11, 21) and input (3, 12, 23)
+inline constexpr int FLAG_BATCH = 19;      // batch mode (1)
+inline constexpr int FLAG_HELP = 20;       // help asked for (1)
+
 // Slot value as an int (as a long for FLAG_getl); 0 for a number outside 0..29.
 int FLAG_get(int flag);
 long FLAG_getl(int flag);

@@ -1,3 +1,6 @@
+// Text menus on the terminal: shows numbered rows in one or two columns and
+// reads the choice as a number, an abbreviation or a shown name.
+// No file-static state (the tables belong to their callers).
 #include "runtime/menu.h"
 
 #include <cerrno>

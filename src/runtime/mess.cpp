@@ -1,3 +1,7 @@
+// Messages by kind and level: filters every message by the level mask and
+// sends it to the screen, a second output file and a log, with paging.
+// File-static state: the level and how often it was set, the output mode, the
+// log and second output files, and the paging settings and line count.
 #include "runtime/mess.h"
 #include "runtime/string.h"
 

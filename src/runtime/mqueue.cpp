@@ -1,3 +1,7 @@
+// The loop-window link: short text messages to and from a loop window over a
+// System V message queue or a loopback socket, guarded by a time-out.
+// File-static state: the transport, key offset and time-out, the sockets and
+// connection slots, and the queue last opened.
 #include "runtime/mqueue.h"
 
 #include <arpa/inet.h>
@@ -27,8 +31,6 @@
 #include "runtime/zeq.h"
 
 namespace {
-
-constexpr M_type M_TRACE = 0x80000000u;
 
 constexpr int MSG_SIZE = 120;          // bytes of every queue message
 constexpr int TEXT_MAX = MSG_SIZE - 2; // text characters after the code, before the zero
@@ -71,12 +73,9 @@ void time_out() {
         MQ_intrp(SIGALRM);
 }
 
-void copy_bounded(const char *src, std::size_t len, char *dst, std::size_t size) {
-    if (!dst || size == 0) return;
-    std::size_t n = 0;
-    for (; n < len && src[n] && n + 1 < size; ++n)
-        dst[n] = src[n];
-    dst[n] = '\0';
+// The text in a buffer of at most `len` bytes that need not be terminated.
+std::string_view text_of(const char *buf, std::size_t len) {
+    return std::string_view(buf, strnlen(buf, len));
 }
 
 // The code character for a connection id or status; false when it would not
@@ -125,7 +124,7 @@ int queue_send(int qid, long mtype, char code, const char *text) {
     mqueuebuf buf{};
     buf.mtype = mtype;
     buf.mtext[0] = code;
-    copy_bounded(text, TEXT_MAX, buf.mtext + 1, TEXT_MAX + 1);
+    copy_text(buf.mtext + 1, TEXT_MAX + 1, text_of(text, TEXT_MAX));
     for (;;) {
         if (msgsnd(qid, &buf, MSG_SIZE, 0) == 0) return 0;
         if (errno != EINTR || expired) return -1;
@@ -191,7 +190,7 @@ int read_frame(int fd, Frame &f) {
     if (len == 0 || read_all(fd, body, len) != len) return -1;
     f.length = len;
     f.code = body[0];
-    copy_bounded(body + 1, len - 1u, f.text, sizeof f.text);
+    copy_text(f.text, sizeof f.text, text_of(body + 1, len - 1u));
     return 1;
 }
 
@@ -214,7 +213,7 @@ int MQ_open(int num) {
         }
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return -1;
-        MESS_print(M_TRACE, "Opened socket\n");
+        MESS_print(M_DEBUG_D, "Opened socket\n");
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<std::uint16_t>(key));
@@ -225,7 +224,7 @@ int MQ_open(int num) {
             errno = err;
             return -1;
         }
-        MESS_print(M_TRACE, "Connected to socket\n");
+        MESS_print(M_DEBUG_D, "Connected to socket\n");
         sock1 = fd;
         return 1;
     }
@@ -266,10 +265,10 @@ int MQ_put(int msgqid, int conn_id, const char *format, ...) {
     MQ_enable_alarm();
     if (type == 1) {
         result = sock1 < 0 ? -1 : send_frame(sock1, code, text);
-        MESS_print(M_TRACE, "Send: %d %d %d => %s\n", result, static_cast<int>(std::strlen(text)) + 1, code,
+        MESS_print(M_DEBUG_D, "Send: %d %d %d => %s\n", result, static_cast<int>(std::strlen(text)) + 1, code,
                    text);
     } else {
-        MESS_print(M_TRACE, "PUT:%d:%s\n", conn_id, text);
+        MESS_print(M_DEBUG_D, "PUT:%d:%s\n", conn_id, text);
         result = queue_send(msgqid, REQUEST_TYPE, code, text);
     }
     bool late = expired;
@@ -291,8 +290,8 @@ int MQ_get(int msgqid, int conn_id, char *item, std::size_t size) {
             if (late) time_out();
             return -1;
         }
-        copy_bounded(f.text, sizeof f.text, item, size);
-        MESS_print(M_TRACE, "Received: %d %d %d => %s\n", f.length + 1, f.length, f.code, f.text);
+        copy_text(item, size, text_of(f.text, sizeof f.text));
+        MESS_print(M_DEBUG_D, "Received: %d %d %d => %s\n", f.length + 1, f.length, f.code, f.text);
         return f.code - '0';
     }
 
@@ -303,7 +302,7 @@ int MQ_get(int msgqid, int conn_id, char *item, std::size_t size) {
     MQ_enable_alarm();
     for (int polls = 1;; ++polls) {
         r = msgrcv(msgqid, &buf, MSG_SIZE, conn_id, IPC_NOWAIT | MSG_NOERROR);
-        MESS_print(M_TRACE, "GET-MSG:%d %d %d %d\n", msgqid, conn_id, polls, static_cast<int>(r));
+        MESS_print(M_DEBUG_D, "GET-MSG:%d %d %d %d\n", msgqid, conn_id, polls, static_cast<int>(r));
         if (r >= 0 || (errno != ENOMSG && errno != EINTR)) break;
         if (expired) {
             time_out();
@@ -314,8 +313,8 @@ int MQ_get(int msgqid, int conn_id, char *item, std::size_t size) {
     MQ_disable_alarm();
     if (r <= 0) return -1;
     buf.mtext[r] = '\0';
-    MESS_print(M_TRACE, "GET:%s\n", buf.mtext);
-    copy_bounded(buf.mtext + 1, MSG_SIZE, item, size);
+    MESS_print(M_DEBUG_D, "GET:%s\n", buf.mtext);
+    copy_text(item, size, text_of(buf.mtext + 1, MSG_SIZE));
     return buf.mtext[0] - '0';
 }
 
@@ -358,10 +357,10 @@ int MQ_create(int num) {
         addr.sin_port = htons(static_cast<std::uint16_t>(key));
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int r = bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        MESS_print(M_TRACE, "Socket bind on port: %d - %d\n", key, r);
+        MESS_print(M_DEBUG_D, "Socket bind on port: %d - %d\n", key, r);
         if (r == 0) {
             r = listen(fd, 100);
-            MESS_print(M_TRACE, "Socket listen...: %d\n", r);
+            MESS_print(M_DEBUG_D, "Socket listen...: %d\n", r);
         }
         if (r == 0) r = fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         if (r != 0) {
@@ -393,11 +392,11 @@ int MQ_sget(int msgqid, int *conn_id, char *item, std::size_t size) {
             if (fd < 0) {
                 // No client waiting is the usual case of a poll, not a failure.
                 if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return -1;
-                MESS_print(M_TRACE, "Accept failed\n");
+                MESS_print(M_DEBUG_D, "Accept failed\n");
                 std::perror("accept");
                 return -1;
             }
-            MESS_print(M_TRACE, "Connection made from %X on port %d\n", ntohl(from.sin_addr.s_addr),
+            MESS_print(M_DEBUG_D, "Connection made from %X on port %d\n", ntohl(from.sin_addr.s_addr),
                        ntohs(from.sin_port));
             sock2 = fd;
         }
@@ -405,21 +404,21 @@ int MQ_sget(int msgqid, int *conn_id, char *item, std::size_t size) {
         if (poll(&p, 1, 0) <= 0) return -1;
         int r = read_frame(sock2, f);
         if (r == 0) {
-            MESS_print(M_TRACE, "Client disconnect\n");
+            MESS_print(M_DEBUG_D, "Client disconnect\n");
             close_socket(sock2);
             return -1;
         }
         if (r < 0) return -1;
-        MESS_print(M_TRACE, "Received: %d %d %d => %s\n", f.length + 1, f.length, f.code, f.text);
+        MESS_print(M_DEBUG_D, "Received: %d %d %d => %s\n", f.length + 1, f.length, f.code, f.text);
     } else {
         if (conn_id) *conn_id = -1;
         mqueuebuf buf;
         ssize_t r = msgrcv(msgqid, &buf, MSG_SIZE, REQUEST_TYPE, IPC_NOWAIT | MSG_NOERROR);
         if (r <= 0) return static_cast<int>(r);
         buf.mtext[r] = '\0';
-        MESS_print(M_TRACE, "SGET:%s\n", buf.mtext);
+        MESS_print(M_DEBUG_D, "SGET:%s\n", buf.mtext);
         f.code = buf.mtext[0];
-        copy_bounded(buf.mtext + 1, MSG_SIZE, f.text, sizeof f.text);
+        copy_text(f.text, sizeof f.text, text_of(buf.mtext + 1, MSG_SIZE));
     }
 
     if (f.code == '/') {
@@ -435,7 +434,7 @@ int MQ_sget(int msgqid, int *conn_id, char *item, std::size_t size) {
         return 2;
     }
     if (conn_id) *conn_id = f.code - '0';
-    copy_bounded(f.text, sizeof f.text, item, size);
+    copy_text(item, size, text_of(f.text, sizeof f.text));
     return 1;
 }
 
@@ -453,10 +452,11 @@ int MQ_sput(int msgqid, int conn_id, int flag, const char *format, ...) {
 
     if (type == 1) {
         int n = sock2 < 0 ? -1 : send_frame(sock2, code, text);
-        MESS_print(M_TRACE, "Send: %d %d %d => %s\n", n, static_cast<int>(std::strlen(text)) + 1, code, text);
+        MESS_print(M_DEBUG_D, "Send: %d %d %d => %s\n", n, static_cast<int>(std::strlen(text)) + 1, code,
+                   text);
         return n;
     }
-    MESS_print(M_TRACE, "SPUT:%d:%s:", conn_id, text);
+    MESS_print(M_DEBUG_D, "SPUT:%d:%s:", conn_id, text);
     return queue_send(msgqid, conn_id, code, text);
 }
 

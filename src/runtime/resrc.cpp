@@ -1,3 +1,8 @@
+// The resource store and option table: resolves every resource from defaults
+// files, a loop window, the environment and the command line, and converts
+// values by kind.
+// File-static state: the store, the option table built by RES_init, the
+// remembered command line and the registered domain decoder.
 #include "runtime/resrc.h"
 
 #include <cctype>
@@ -13,8 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "fields/region.h"
-#include "fields/zeqgrd.h"
 #include "runtime/date.h"
 #include "runtime/def_read.h"
 #include "runtime/files.h"
@@ -172,6 +175,9 @@ RES_defobj table[RES_MAX_ROWS + 1];
 int cl_argc = 0;
 char **cl_argv = nullptr;
 
+// Decodes domain and region texts; registered by the program (DOM_decode).
+RES_domain_decoder domain_decoder = nullptr;
+
 // Texts read from the command line and the environment are cut to these.
 constexpr std::size_t OPTION_NAME_LEN = 49;
 constexpr std::size_t ENV_VALUE_SIZE = 208;
@@ -186,14 +192,6 @@ Resource *find(const char *name) {
     for (auto &r : store)
         if (r->name == name) return r.get();
     return nullptr;
-}
-
-void copy_bounded(const char *src, char *dst, std::size_t size) {
-    if (!dst || size == 0) return;
-    std::size_t n = 0;
-    for (; src && src[n] && n + 1 < size; ++n)
-        dst[n] = src[n];
-    dst[n] = '\0';
 }
 
 bool ieq(const char *a, const char *b) {
@@ -322,7 +320,7 @@ void set_file_param(const char *s) {
                                      {"reuse", 3}, {"recalc", 1}, {"app", 2}};
     for (const Word &w : words)
         if (ieq(s, w.word)) {
-            FLAG_set(15, w.value);
+            FLAG_set(FLAG_FILE_PARAM, w.value);
             return;
         }
 }
@@ -340,7 +338,7 @@ void set_plot_type(const char *s) {
         {"teph", 64},   {"rteph", 65}, {"stuve", 61},  {"hodo", 69}};
     for (const Word &w : words)
         if (ieq(s, w.word)) {
-            FLAG_set(11, w.value);
+            FLAG_set(FLAG_PLOT_TYPE, w.value);
             return;
         }
 }
@@ -425,7 +423,7 @@ void read_defaults(const char *item, RES_defobj *tab) {
             for (RES_defobj *row = tab; row->def; ++row) {
                 if (row->def[0] && DEF_cmp(row->def, name)) {
                     RES_new(static_cast<int>(row - tab), row->def, value, row->cvt);
-                    MESS_print(0x80000000u, "RESRC: %s=%s\n", name, value);
+                    MESS_print(M_DEBUG_D, "RESRC: %s=%s\n", name, value);
                     matched = true;
                 }
             }
@@ -734,9 +732,9 @@ int RES_getvals(const char *name, int *paramc, char ***paramv) {
 int RES_list() {
     for (const auto &r : store) {
         if (r->data)
-            MESS_print(8, "%s: %s\n", r->name.c_str(), r->data->c_str());
+            MESS_print(M_PRINT_D, "%s: %s\n", r->name.c_str(), r->data->c_str());
         else
-            MESS_print(8, "%s:\n", r->name.c_str());
+            MESS_print(M_PRINT_D, "%s:\n", r->name.c_str());
     }
     return 0;
 }
@@ -744,11 +742,11 @@ int RES_list() {
 int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     switch (cvt) {
     case CV_batch:
-        FLAG_set(19, 1);
+        FLAG_set(FLAG_BATCH, 1);
         if (MESS_check_set() == 0) MESS_set(0, 0xFF);
         return 1;
     case CV_help:
-        FLAG_set(20, 1);
+        FLAG_set(FLAG_HELP, 1);
         return 1;
     case CV_bool:
         if (out) {
@@ -815,7 +813,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
         *static_cast<const char **>(out) = data;
         break;
     case CV_strcpy:
-        copy_bounded(data, static_cast<char *>(out), RES_STRCPY_SIZE);
+        copy_text(static_cast<char *>(out), RES_STRCPY_SIZE, data);
         break;
     case CV_path: {
         std::size_t n = std::strlen(data);
@@ -833,13 +831,13 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     }
     case CV_region:
     case CV_domain:
-        DOM_decode(data, static_cast<Domain *>(out));
+        if (domain_decoder != nullptr) domain_decoder(data, static_cast<Domain *>(out));
         break;
     case CV_device: {
         int argc = 0;
         char **argv = nullptr;
         parse_string(data, ',', &argc, &argv);
-        FLAG_set(2, argc > 0 ? RES_set_device(argv[0]) : 1);
+        FLAG_set(FLAG_DEVICE, argc > 0 ? RES_set_device(argv[0]) : 1);
         if (argc >= 2) *static_cast<const char **>(out) = std::strchr(data, ',') + 1;
         free_parsed_array(argc, argv);
         break;
@@ -848,6 +846,11 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
         break;
     }
     return 1;
+}
+
+int RES_set_domain_decoder(RES_domain_decoder decode) {
+    domain_decoder = decode;
+    return 0;
 }
 
 int RES_set_device(const char *str) {
@@ -893,6 +896,6 @@ const char *RES_get_progname(char *prog, std::size_t size) {
         std::memcpy(copy, base, n + 1);
         return copy;
     }
-    copy_bounded(base, prog, size);
+    copy_text(prog, size, base);
     return prog;
 }

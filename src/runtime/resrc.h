@@ -58,9 +58,19 @@ int RES_list();
 // CV_bool int, CV_int int, CV_short int16_t, CV_long long, CV_float float,
 // CV_color long, CV_string and CV_device const char* (pointing into `data`),
 // CV_strcpy a buffer of RES_STRCPY_SIZE chars, CV_path char* (a new copy the
-// caller frees with free), CV_region and CV_domain a Domain. Returns 1, or 0
-// when `data` is null or the kind needs a target and `out` is null.
+// caller frees with free), CV_region and CV_domain a Domain (through the
+// registered domain decoder; without one the target is left as it was).
+// Returns 1, or 0 when `data` is null or the kind needs a target and `out` is
+// null.
 int RES_conv_data(const char *data, void *out, DEF_convert cvt);
+
+// The decoder of domain and region texts for CV_region and CV_domain. The
+// domain record and its text belong to the fields layer above this one, so
+// the program registers DOM_decode here at start-up. Null unregisters;
+// returns 0.
+struct Domain;
+using RES_domain_decoder = int (*)(const char *text, Domain *domain);
+int RES_set_domain_decoder(RES_domain_decoder decode);
 
 // The workstation type for a device name by its first letter.
 int RES_set_device(const char *str);

@@ -1,4 +1,4 @@
-// The syntax page printed for the help option.
+// The syntax page printed for the help option. No file-static state.
 #include <cstdio>
 
 #include "runtime/mess.h"

@@ -1,3 +1,6 @@
+// Pattern scanner: reads fields out of a line of text by a pattern, from a
+// cursor that remembers how far the line has been read.
+// No file-static state (the cursor is the caller's).
 #include "runtime/scanp.h"
 
 #include "runtime/mess.h"
@@ -17,7 +20,6 @@ namespace {
 constexpr int field_max = 79;   // characters of one field's text
 constexpr int default_max = 19; // characters of a default text
 constexpr int width_max = 999;  // the largest width a pattern can ask for
-constexpr M_type trace_kind = 0x80000000;
 
 // White space of a blank in the pattern and of w; W leaves out the newline.
 bool is_blank(char c) {
@@ -416,13 +418,13 @@ int scanp(parse_param *param, const char *pat, ...) {
             ++pos;
             ++p;
         }
-        MESS_print(trace_kind, "     :%s:%.50s:\n", p, t.s + pos);
+        MESS_print(M_DEBUG_D, "     :%s:%.50s:\n", p, t.s + pos);
     }
     va_end(ap);
 
     param->done = *p == '\0' ? 1 : 0;
     param->len = pos;
-    MESS_print(trace_kind, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", t.s, pat, param->off, param->len, param->done,
+    MESS_print(M_DEBUG_D, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", t.s, pat, param->off, param->len, param->done,
                param->assigned, param->matched);
     return param->matched;
 }

@@ -1,3 +1,6 @@
+// String utilities: in-place clean-up, case, character-class tests, bounded
+// copies, case-insensitive comparison, splitters and the label number format.
+// No file-static state.
 #include "runtime/string.h"
 
 #include <cctype>
@@ -334,6 +337,19 @@ int strntcpy(char *str1, const char *str2, int n) {
     if (len > 0) std::memcpy(str1, str2, len);
     str1[len] = '\0';
     return 1;
+}
+
+bool copy_text(char *dst, std::size_t size, std::string_view src) {
+    if (dst == nullptr || size == 0) return false;
+    const std::size_t n = src.size() < size ? src.size() : size - 1;
+    // The source may lie in the destination (a buffer copied onto itself).
+    if (n > 0) std::memmove(dst, src.data(), n);
+    dst[n] = '\0';
+    return n == src.size();
+}
+
+bool copy_text(char *dst, std::size_t size, const char *src) {
+    return copy_text(dst, size, src != nullptr ? std::string_view(src) : std::string_view());
 }
 
 int strmcat(char *s1, const char *s2, int m) {

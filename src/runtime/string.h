@@ -81,6 +81,18 @@ int strnicmp(const char *s1, const char *s2, int n);
 // n + 1 bytes. A null str2 copies as empty; nothing is written for n < 0.
 // Returns 1.
 int strntcpy(char *str1, const char *str2, int n);
+// The bounded copy into a caller's buffer of `size` bytes: copies at most
+// size - 1 bytes of src and always terminates when size > 0. False when it
+// had to cut src, or size is 0 (nothing written). A null C text copies as
+// empty; the array forms take the size from the array.
+bool copy_text(char *dst, std::size_t size, std::string_view src);
+bool copy_text(char *dst, std::size_t size, const char *src);
+template <std::size_t N> bool copy_text(char (&dst)[N], std::string_view src) {
+    return copy_text(dst, N, src);
+}
+template <std::size_t N> bool copy_text(char (&dst)[N], const char *src) {
+    return copy_text(dst, N, src);
+}
 // Appends s2 to s1 so that s1 holds at most m characters; s1 must hold m + 1
 // bytes. 0 (nothing done) when either is null or s1 already holds m or more
 // characters, else 1.

@@ -1,3 +1,7 @@
+// Process services: version, exit, background processes, child processes
+// through pipes, terminal prompts and timing.
+// File-static state: the child process table, the names of the last child
+// input and output, and the clock start and sleep total.
 #include "runtime/system.h"
 
 #include <array>
@@ -50,13 +54,6 @@ char child_out[CHILD_FILE_SIZE];
 
 struct timeval clock_start {};
 double sleep_sum = 0.0;
-
-void copy_bounded(const char *src, char *dst, std::size_t size) {
-    std::size_t n = 0;
-    for (; src && src[n] && n + 1 < size; ++n)
-        dst[n] = src[n];
-    dst[n] = '\0';
-}
 
 bool valid_proc(int proc) {
     return proc >= 0 && proc < NUM_PROCS;
@@ -234,12 +231,12 @@ int ZEQ_run_func(int (*func)(int), int arg) {
 }
 
 int ZEQ_set_infile(const char *name) {
-    copy_bounded(name, child_in, sizeof child_in);
+    copy_text(child_in, sizeof child_in, name);
     return 1;
 }
 
 int ZEQ_set_outfile(const char *name) {
-    copy_bounded(name, child_out, sizeof child_out);
+    copy_text(child_out, sizeof child_out, name);
     return 1;
 }
 
@@ -247,7 +244,7 @@ int ZEQ_add_proc(int pid, const char *name) {
     for (int i = 0; i < NUM_PROCS; ++i) {
         if (procs[i].id == -1) {
             procs[i].id = pid;
-            copy_bounded(name, procs[i].name, sizeof procs[i].name);
+            copy_text(procs[i].name, sizeof procs[i].name, name);
             if (i + 1 > procs_used) procs_used = i + 1;
             return i;
         }
@@ -309,13 +306,13 @@ int ZEQ_set_command(const char *string) {
             ++p;
         std::size_t len = static_cast<std::size_t>(p - name);
         if (len == 0) {
-            MESS_print(0x800, "Set resources\n");
+            MESS_print(M_MESS_D, "Set resources\n");
             RES_list();
-            MESS_print(0x800, "\n");
+            MESS_print(M_MESS_D, "\n");
             return 1;
         }
         char key[SET_NAME_SIZE];
-        copy_bounded(name, key, len + 1 < sizeof key ? len + 1 : sizeof key);
+        copy_text(key, len + 1 < sizeof key ? len + 1 : sizeof key, name);
         while (*p == '=' || *p == ' ' || *p == '\t')
             ++p;
         RES_put(key, p);

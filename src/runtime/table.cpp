@@ -1,3 +1,6 @@
+// Keyed hash table: fixed-size records found by any of up to four string keys
+// and walked in entry order.
+// No file-static state (each table is the caller's).
 #include "runtime/table.h"
 
 #include <array>

@@ -1,3 +1,6 @@
+// Line readers, the byte-order layer, linear interpolation and the float code
+// shared by the readers and writers of the system's files.
+// File-static state: the byte-swap setting.
 #include "runtime/tools.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// Units: converts values between units named by short texts through the
+// units table, scales unit labels and splits 'name (units)' labels.
+// File-static state: the last unit pair converted.
 #include "runtime/unittool.h"
 
 #include <cctype>
@@ -16,9 +19,6 @@
 
 namespace {
 
-constexpr M_type kTrace = 0x40000000;
-constexpr M_type kDebugHigh = 0x80000000;
-constexpr M_type kWarn = 0x40;
 constexpr std::size_t kUnitLen = 14;
 
 // The last pair converted through the table.
@@ -32,13 +32,6 @@ struct Cache {
     bool found = true; // false: the table had no entry (or could not be read)
 };
 Cache cache;
-
-void copy_text(char *dst, std::size_t size, std::string_view src) {
-    if (dst == nullptr || size == 0) return;
-    const std::size_t n = src.size() < size - 1 ? src.size() : size - 1;
-    if (n > 0) std::memcpy(dst, src.data(), n);
-    dst[n] = '\0';
-}
 
 // A unit text cut to its length limit, with underscores turned into blanks.
 std::string unit_copy(const char *unit) {
@@ -76,20 +69,20 @@ Split split_factor(const std::string &text, const char *tag) {
         if (used_b > 0 && blanks(s.substr(end)) > 0) {
             r.factor = std::pow(a, b);
             r.unit = std::string(s.substr(end + blanks(s.substr(end))));
-            MESS_print(kTrace, "%sSC^: %f^%f %f %s\n", tag, a, b, r.factor, r.unit.c_str());
+            MESS_print(M_DEBUG_C, "%sSC^: %f^%f %f %s\n", tag, a, b, r.factor, r.unit.c_str());
             done = true;
         }
     }
     if (!done && used > 0 && blanks(s.substr(used)) > 0) {
         r.factor = a;
         r.unit = std::string(s.substr(used + blanks(s.substr(used))));
-        MESS_print(kTrace, "%sSC: %f %s\n", tag, r.factor, r.unit.c_str());
+        MESS_print(M_DEBUG_C, "%sSC: %f %s\n", tag, r.factor, r.unit.c_str());
         done = true;
     }
     if (!done && !s.empty() && s[0] == '-') {
         r.factor = -1;
         r.unit = std::string(s.substr(1));
-        MESS_print(kTrace, "%sSC-: %f %s\n", tag, r.factor, r.unit.c_str());
+        MESS_print(M_DEBUG_C, "%sSC-: %f %s\n", tag, r.factor, r.unit.c_str());
         done = true;
     }
     if (!done) r.unit = text;
@@ -116,7 +109,7 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
     const std::string name = FILE_table_path("units.lup");
     FILE *file = FILE_open(name.c_str(), "r");
     if (file == nullptr) {
-        MESS_print(kDebugHigh, "Unable to open units file: %s\n", name.c_str());
+        MESS_print(M_DEBUG_D, "Unable to open units file: %s\n", name.c_str());
         return -1;
     }
     *scale = 1;
@@ -136,7 +129,7 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
             const std::size_t used = scan_decimal(conv.substr(i + 1), &v);
             if (used > 0) {
                 *scale = static_cast<float>(v);
-                MESS_print(kTrace, "SC: %f %s\n", v, std::string(conv).c_str());
+                MESS_print(M_DEBUG_C, "SC: %f %s\n", v, std::string(conv).c_str());
                 i += 1 + used;
             }
         }
@@ -144,11 +137,11 @@ int table_lookup(const std::string &in, const std::string &out, float *scale, fl
             const std::size_t used = scan_decimal(conv.substr(i + 1), &v);
             if (used > 0) {
                 *offset = static_cast<float>(conv[i] == '+' ? v : -v);
-                MESS_print(kTrace, conv[i] == '+' ? "OF: %f %s\n" : "OF-: %f %s\n", v,
+                MESS_print(M_DEBUG_C, conv[i] == '+' ? "OF: %f %s\n" : "OF-: %f %s\n", v,
                            std::string(conv).c_str());
             }
         }
-        MESS_print(kTrace, "%s %s %s %f %f\n", std::string(w_in).c_str(), std::string(w_out).c_str(),
+        MESS_print(M_DEBUG_C, "%s %s %s %f %f\n", std::string(w_in).c_str(), std::string(w_out).c_str(),
                    std::string(conv).c_str(), static_cast<double>(*scale), static_cast<double>(*offset));
         found = 1;
     }
@@ -164,7 +157,7 @@ float apply(const Cache &c, float value) {
 } // namespace
 
 float UNIT_cvt(float value, const char *iunit, const char *ounit) {
-    if (value == -9999.0f) return value;
+    if (is_missing(value)) return value;
     const std::string in = unit_copy(iunit);
     const std::string out = unit_copy(ounit);
     if (iequals(in, out) || (!in.empty() && out.empty())) return value;
@@ -183,7 +176,7 @@ float UNIT_cvt(float value, const char *iunit, const char *ounit) {
     if (found != 1) {
         // Without a conversion the value is kept as it is rather than lost.
         c.found = false;
-        MESS_print(kWarn, "UNIT_cvt: No conversion from %s to %s\n", in.c_str(), out.c_str());
+        MESS_print(M_WARN_C, "UNIT_cvt: No conversion from %s to %s\n", in.c_str(), out.c_str());
     }
     cache = c;
     return apply(cache, value);
@@ -195,7 +188,7 @@ int UNIT_scale(const char *in, float scale, const char *mstr, char *out, std::si
     const double product = s.factor * scale;
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.0e %s%s", product, s.unit.c_str(), mstr != nullptr ? mstr : "");
-    MESS_print(kTrace, "SC: %s %e = %e = %s %s = %s\n", text.c_str(), static_cast<double>(scale), product,
+    MESS_print(M_DEBUG_C, "SC: %s %e = %e = %s %s = %s\n", text.c_str(), static_cast<double>(scale), product,
                s.unit.c_str(), mstr != nullptr ? mstr : "", buf);
     copy_text(out, size, buf);
     return 0;
@@ -216,7 +209,7 @@ int UNIT_parse(const char *str, char *var, std::size_t var_size, char *units, st
         const std::string_view rest = s.substr(open + 1);
         copy_text(units, units_size, rest.substr(0, rest.find(')')));
     }
-    MESS_print(kTrace, "%s = %s %s\n", str, var != nullptr ? var : "", units != nullptr ? units : "");
+    MESS_print(M_DEBUG_C, "%s = %s %s\n", str, var != nullptr ? var : "", units != nullptr ? units : "");
     return 0;
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/string.h"
 #include "runtime/zeq.h"
 
 namespace {
@@ -458,9 +459,7 @@ int CDF_get_glob_att(const char *name, char *text, std::size_t size) {
     if (type != NC_CHAR || len < 0) return 0;
     std::string value(static_cast<std::size_t>(len), '\0');
     if (len > 0 && ncattget(cur_fd, NC_GLOBAL, name, value.data()) == -1) return 0;
-    const std::size_t n = std::min({value.size(), size - 1, std::strlen(value.c_str())});
-    std::memcpy(text, value.data(), n);
-    text[n] = '\0';
+    copy_text(text, size, value.c_str());
     return 1;
 }
 

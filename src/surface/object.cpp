@@ -420,12 +420,9 @@ void print_setup(const GRD_report &first, int numdata) {
 // Makes the first grid's domain current, turns the plane positions into its
 // grid coordinates, and restores the projection that was current.
 void to_grid_coordinates(const Domain &d, float *x, float *y, int numdata) {
-    Domain saved;
-    MAP_get_domain(&saved);
-    MAP_domain(&d);
+    MapScope scope(&d);
     for (int s = 0; s < numdata; ++s)
         MAP_grid_untran(x[s], y[s], &x[s], &y[s]);
-    MAP_domain(&saved);
 }
 
 } // namespace

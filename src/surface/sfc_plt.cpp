@@ -42,15 +42,15 @@ void input_words(const char *resource) {
     for (int i = 0; i < argc; ++i) {
         char *word = argv[i];
         if (std::strstr(word, "forfront")) {
-            FLAG_set(14, 11);
+            FLAG_set(FLAG_INPUT, 11);
             char conv[] = "frf_dat";
             FILE_set_name(conv);
         } else if (std::strstr(word, "front")) {
-            FLAG_set(14, 11);
+            FLAG_set(FLAG_INPUT, 11);
             char conv[] = "frt_dat";
             FILE_set_name(conv);
         } else {
-            if (std::strstr(word, "sfc")) FLAG_set(14, 10);
+            if (std::strstr(word, "sfc")) FLAG_set(FLAG_INPUT, 10);
             FILE_set_name(word);
         }
     }
@@ -62,7 +62,7 @@ void input_words(const char *resource) {
 int SFC_cvt_in_file() {
     char conv[] = "sfc_cvt";
     FILE_set_name(conv);
-    FLAG_set(14, 10);
+    FLAG_set(FLAG_INPUT, 10);
     input_words("input");
     input_words("in_file");
     return 0;
@@ -106,7 +106,7 @@ int SFC_prompt_variable() {
         if (result == 0) return 0;
         if (result < 0 && result != MISSING) ZEQ_exit(0);
     }
-    FLAG_set(7, 1);
+    FLAG_set(FLAG_LTYPE, 1);
     VAR_setup(nullptr, var_str);
     DATA_new_grid();
     return result;
@@ -115,7 +115,7 @@ int SFC_prompt_variable() {
 // Stands in for the surface plot driver until it is built: nothing is drawn.
 // The trace line at its start stays with the driver.
 int SFC_plot(Domain *) {
-    MESS_print(0x10000000, "SFC_plot: %d variables\n", VAR_get_num());
+    MESS_print(M_DEBUG_A, "SFC_plot: %d variables\n", VAR_get_num());
     return 0;
 }
 

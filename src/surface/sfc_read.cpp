@@ -166,10 +166,6 @@ private:
     std::size_t i_ = 0;
 };
 
-void copy_field(char *dst, std::size_t size, std::string_view text) {
-    std::snprintf(dst, size, "%.*s", static_cast<int>(std::min(text.size(), size - 1)), text.data());
-}
-
 // The leading integer of an identifier (0 when it begins with a letter).
 int leading_int(std::string_view id) {
     Scanner sc(id);
@@ -181,7 +177,7 @@ int leading_int(std::string_view id) {
 // asked and the identifier is longer than 4 characters.
 void read_id(Scanner &sc, SFC_report *r, bool with_wmo) {
     const std::string_view id = sc.word();
-    copy_field(r->id, sizeof r->id, id);
+    copy_text(r->id, sizeof r->id, id);
     if (with_wmo && id.size() > 4) r->wmo = leading_int(id);
 }
 
@@ -197,7 +193,7 @@ void set_extreme(SFC_report *r, float value) {
 void set_ship_position(SFC_report *r, double lat10, double lon10) {
     r->lat = static_cast<float>(lat10 / 10);
     r->lon = static_cast<float>(lon10 / 10);
-    copy_field(r->area, sizeof r->area, "SHIP");
+    copy_text(r->area, sizeof r->area, "SHIP");
     r->elev = 0;
 }
 
@@ -274,7 +270,7 @@ void parse_compact(Scanner &sc, SFC_report *r) {
     if (cover != ' ') r->num_cld = 1;
     if (!sc.expect('.')) return;
     const std::string_view wx = sc.until('.');
-    if (!wx.empty()) copy_field(r->weather, 10, wx);
+    if (!wx.empty()) copy_text(r->weather, 10, wx);
     if (!sc.expect('.')) return;
 
     // Optional groups, recognised only in this order; anything else ends the
@@ -401,7 +397,7 @@ void parse_text(Scanner &sc, SFC_report *r) {
     text_clouds(w, r);
     w = sc.word();
     if (w.empty() || w == "$") return;
-    copy_field(r->weather, 20, w);
+    copy_text(r->weather, 20, w);
     if (r->weather[0] == '-') r->weather[0] = ' ';
 
     // Optional groups in this order; the first 'p' is the 1-hour amount, the
@@ -472,7 +468,7 @@ void parse_text(Scanner &sc, SFC_report *r) {
             std::string_view text = sc.until('$');
             while (!text.empty() && text.back() == ' ')
                 text.remove_suffix(1);
-            copy_field(r->comment, 70, text);
+            copy_text(r->comment, 70, text);
             return;
         }
         default: {
@@ -670,7 +666,7 @@ int SFC_getinfo(int, SFC_info *info) {
             }
             datim = stream_datim;
         }
-        copy_field(info->datim, sizeof info->datim, datim);
+        copy_text(info->datim, sizeof info->datim, datim);
         info->num_stat = MISSING;
     } else if (is_cdf_type(file_type)) {
         cdf_getinfo(info);

@@ -10,12 +10,12 @@
 #include <string_view>
 
 #include "runtime/mess.h"
+#include "runtime/string.h"
 #include "surface/wx_tool.h"
 
 namespace {
 
 // Messages of the comparison and the merge: level d of the out4 kind.
-constexpr M_type SFC_MESS = 0x8000000; // out4 sub-level d
 
 bool given(float v) {
     return v != FMISSING;
@@ -118,7 +118,7 @@ bool differ(char a, char b) {
 void compare_floats(const SFC_report *rep1, const SFC_report *rep2, int category, int *result) {
     for (const FloatField &f : float_fields) {
         if (f.category != category || !differ(rep1->*f.field, rep2->*f.field)) continue;
-        MESS_print(SFC_MESS, "%s", f.differ);
+        MESS_print(M_OUT4_D, "%s", f.differ);
         if (*result == 0) *result = category;
     }
 }
@@ -129,7 +129,7 @@ void update_floats(SFC_report *rep1, const SFC_report *rep2, int category, bool 
         if (f.category != category || !given(rep2->*f.field)) continue;
         if (category == 3 && !temp_allowed) continue;
         rep1->*f.field = rep2->*f.field;
-        MESS_print(SFC_MESS, "%s", f.updated);
+        MESS_print(M_OUT4_D, "%s", f.updated);
     }
 }
 
@@ -187,12 +187,12 @@ int SFC_check_valid(SFC_report *report) {
 int SFC_compare(const SFC_report *rep1, const SFC_report *rep2) {
     int result = 0;
     auto note = [&result](int category, const char *mess) {
-        MESS_print(SFC_MESS, "%s", mess);
+        MESS_print(M_OUT4_D, "%s", mess);
         if (result == 0) result = category;
     };
 
     if (rep1->type != 0 && rep2->type != 0 && rep1->type != rep2->type) {
-        MESS_print(SFC_MESS, "Different types: %d %d\n", rep1->type, rep2->type);
+        MESS_print(M_OUT4_D, "Different types: %d %d\n", rep1->type, rep2->type);
         result = 1;
     }
     if (differ(rep1->time, rep2->time)) note(2, "Different times\n");
@@ -224,11 +224,11 @@ int SFC_compare(const SFC_report *rep1, const SFC_report *rep2) {
 int SFC_update(SFC_report *rep1, const SFC_report *rep2, int lev) {
     if (lev >= 1 && rep2->type != 0) {
         rep1->type = rep2->type;
-        MESS_print(SFC_MESS, "Updated type\n");
+        MESS_print(M_OUT4_D, "Updated type\n");
     }
     if (lev >= 2 && given(rep2->time)) {
         rep1->time = rep2->time;
-        MESS_print(SFC_MESS, "Updated time\n");
+        MESS_print(M_OUT4_D, "Updated time\n");
     }
     // A report marked as holding the better temperatures keeps them against
     // one that is not.
@@ -236,9 +236,9 @@ int SFC_update(SFC_report *rep1, const SFC_report *rep2, int lev) {
     for (int category = 3; category <= 5; ++category)
         if (lev >= category) update_floats(rep1, rep2, category, temp_allowed);
     if (lev >= 6 && given(rep2->weather[0])) {
-        std::memcpy(rep1->weather, rep2->weather, sizeof rep1->weather);
-        rep1->weather[sizeof rep1->weather - 1] = '\0';
-        MESS_print(SFC_MESS, "Updated weather\n");
+        copy_text(rep1->weather,
+                  std::string_view(rep2->weather, strnlen(rep2->weather, sizeof rep2->weather)));
+        MESS_print(M_OUT4_D, "Updated weather\n");
     }
     if (lev >= 7) {
         // The merged report keeps rep1's upper layers: its count is the larger
@@ -247,12 +247,12 @@ int SFC_update(SFC_report *rep1, const SFC_report *rep2, int lev) {
         for (int i = 0; i < 5; ++i) {
             if (given(rep2->cld_height[i])) {
                 rep1->cld_height[i] = rep2->cld_height[i];
-                MESS_print(SFC_MESS, "Updated cloud height: %d\n", i);
+                MESS_print(M_OUT4_D, "Updated cloud height: %d\n", i);
                 top = i + 1;
             }
             if (given(rep2->cld_cover[i])) {
                 rep1->cld_cover[i] = rep2->cld_cover[i];
-                MESS_print(SFC_MESS, "Updated cloud cover: %d\n", i);
+                MESS_print(M_OUT4_D, "Updated cloud cover: %d\n", i);
                 top = i + 1;
             }
         }
@@ -263,18 +263,18 @@ int SFC_update(SFC_report *rep1, const SFC_report *rep2, int lev) {
     const bool supplement = has_supplement(rep2);
     if (lev >= 9 && given(rep2->ptend_t)) {
         rep1->ptend_t = rep2->ptend_t;
-        MESS_print(SFC_MESS, "Updated pressure tendency type\n");
+        MESS_print(M_OUT4_D, "Updated pressure tendency type\n");
     }
     if (lev >= 9) update_floats(rep1, rep2, 9, true);
     if (lev >= 10) {
         for (const RainField &f : rain_fields) {
             if (given(rep2->*f.field)) {
                 rep1->*f.field = rep2->*f.field;
-                MESS_print(SFC_MESS, "%s", f.updated);
+                MESS_print(M_OUT4_D, "%s", f.updated);
             } else if (supplement && given(rep1->*f.field)) {
                 // A supplementary section without this amount reports none.
                 rep1->*f.field = FMISSING;
-                MESS_print(SFC_MESS, "%s", f.deleted);
+                MESS_print(M_OUT4_D, "%s", f.deleted);
             }
         }
     }
@@ -284,13 +284,13 @@ int SFC_update(SFC_report *rep1, const SFC_report *rep2, int lev) {
         for (int i = 0; i < 3; ++i) {
             if (!given(rep2->cld_type[i])) continue;
             rep1->cld_type[i] = rep2->cld_type[i];
-            MESS_print(SFC_MESS, "Updated cloud type: %d\n", i);
+            MESS_print(M_OUT4_D, "Updated cloud type: %d\n", i);
         }
     }
     if (lev >= 16 && rep2->comment[0] != '\0') {
-        std::memcpy(rep1->comment, rep2->comment, sizeof rep1->comment);
-        rep1->comment[sizeof rep1->comment - 1] = '\0';
-        MESS_print(SFC_MESS, "Updated comments\n");
+        copy_text(rep1->comment,
+                  std::string_view(rep2->comment, strnlen(rep2->comment, sizeof rep2->comment)));
+        MESS_print(M_OUT4_D, "Updated comments\n");
     }
     return 0;
 }

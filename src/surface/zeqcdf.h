@@ -43,6 +43,8 @@
 // CDF_set_fd before each group of calls.
 #pragma once
 
+#include "runtime/zeq.h"
+
 // netCDF external types by the library's numbers.
 inline constexpr int CDF_BYTE = 1;
 inline constexpr int CDF_CHAR = 2;
@@ -59,6 +61,6 @@ inline constexpr int CDF_MAX_VAR_DIMS = 12;
 inline constexpr int CDF_RECORD_DIM = -1;
 
 // The missing results of the get calls.
-inline constexpr float CDF_MISSING = -9999.0f;
+inline constexpr float CDF_MISSING = FMISSING;
 inline constexpr unsigned char CDF_MISSING_BYTE = 255;
 inline constexpr char CDF_MISSING_CHAR = ' ';

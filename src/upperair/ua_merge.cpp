@@ -1,3 +1,5 @@
+// Sounding merge: hydrostatic completion of the heights of a sounding.
+// No file-static state.
 #include "upperair/ua_merge.h"
 
 #include <cmath>

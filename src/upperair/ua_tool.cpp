@@ -1,3 +1,5 @@
+// Upper-air input tools: the date label of the current upper-air data set.
+// File-static state: that label.
 #include "upperair/ua_tool.h"
 
 #include <cstdio>

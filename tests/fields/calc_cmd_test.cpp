@@ -38,16 +38,7 @@ using zeqtest::write_file;
 constexpr float M = -9999.0f;
 
 Domain latlon(float clat, float clon, int nx, int ny, float dx, float dy) {
-    Domain d;
-    DOM_init(&d);
-    d.proj = 2;
-    d.clat = clat;
-    d.clon = clon;
-    d.nx = nx;
-    d.ny = ny;
-    d.dx = dx;
-    d.dy = dy;
-    return d;
+    return zeqtest::make_domain(2, clat, clon, nx, ny, dx, dy);
 }
 
 // The grid of most cases: 10 x 7 points, 2 degrees by 1.5 degrees, from
@@ -414,10 +405,10 @@ TEST_F(CalcCommand, StatisticsAndDescriptions) {
     EXPECT_TRUE(has(dom2.out, ",40.000,-96.000,10,7,2.0000,1.5000\n")) << dom2.out;
     EXPECT_FALSE(has(dom2.out, "Domain: "));
 
-    // Nothing to read, nothing printed.
+    // Nothing to read, nothing printed (the first file is read by its date).
     const Result absent = command("max absent.grd =");
     EXPECT_EQ(absent.rc, 0);
-    EXPECT_TRUE(has(absent.err, "GRD_read_file: Unable to open grid file: " + path("absent.grd")))
+    EXPECT_TRUE(has(absent.err, "GRD_read_file_date: Unable to open grid file: " + path("absent.grd")))
         << absent.err;
 }
 
@@ -946,6 +937,17 @@ TEST_F(CalcCommand, FileWordsGridSpecsAndNameConventions) {
     rec.grid = v.data();
     GRD_maxmin(&rec, &max, &min);
     EXPECT_NEAR(numbers(last_line(r.out)).at(0), max, 1e-3) << r.out;
+
+    // The first file is read by its date with the word's own convention, and
+    // its grid spec still chooses the grid: the dew point of a dated file.
+    write_file(path("24010512_t.grd"), read_file(path("two.grd")));
+    const Result rd = command("max tdate+::dewp =");
+    EXPECT_EQ(rd.rc, 1) << rd.err;
+    EXPECT_NEAR(numbers(last_line(rd.out)).at(0), max - 4.0f, 1e-3) << rd.out;
+    EXPECT_TRUE(has(rd.out, "Reading from grid file: " + dir.path() + "/24010512_t.grd")) << rd.out;
+    // Without a file for that date nothing is read.
+    RES_put("current", "#2024010612");
+    EXPECT_EQ(command("max tdate =").rc, 0);
 
     // Over-long words are refused, never cut.
     const std::string long_name(400, 'f');

@@ -20,6 +20,7 @@
 #include "fields/maptran.h"
 #include "fields/region.h"
 #include "runtime/resrc.h"
+#include "support/grids.h"
 
 // Fixtures: tests/data/sao_test.cty is a small station file checked by hand.
 // Names and positions of its airports are those of the station file built
@@ -43,20 +44,7 @@ void use_build_data() {
 
 // A polar stereographic domain.
 Domain ps_domain(float clat, float clon, int nx, int ny, float d) {
-    Domain dom{};
-    dom.proj = 1;
-    dom.plat = -9999.0f;
-    dom.plon = -9999.0f;
-    for (float &p : dom.param)
-        p = -9999.0f;
-    dom.clat = clat;
-    dom.clon = clon;
-    dom.nx = nx;
-    dom.ny = ny;
-    dom.dx = d;
-    dom.dy = d;
-    dom.ellipse = 0;
-    return dom;
+    return zeqtest::make_domain(1, clat, clon, nx, ny, d, d);
 }
 
 // A domain over the whole of North America and beyond: every fixture station

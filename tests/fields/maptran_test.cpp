@@ -14,29 +14,15 @@
 #include <utility>
 #include <vector>
 
+#include "support/grids.h"
+
 namespace {
 
 constexpr double R = 63.7122; // earth radius, plane units
 constexpr double kDeg = 0.017453292519943334;
 constexpr double kKm = 111.195; // km per degree of latitude
 
-Domain make_domain(int proj, float clat, float clon, int nx = 25, int ny = 17, float dx = 1.2f,
-                   float dy = 1.2f) {
-    Domain d;
-    d.proj = proj;
-    d.plat = FMISSING;
-    d.plon = FMISSING;
-    for (float &p : d.param)
-        p = FMISSING;
-    d.clat = clat;
-    d.clon = clon;
-    d.dx = dx;
-    d.dy = dy;
-    d.nx = nx;
-    d.ny = ny;
-    d.ellipse = 0;
-    return d;
-}
+using zeqtest::make_domain;
 
 Domain with(Domain d, float plat, float plon) {
     d.plat = plat;

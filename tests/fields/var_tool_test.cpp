@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "plot/plt_labl.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "fields/var_tool.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"

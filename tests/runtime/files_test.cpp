@@ -623,6 +623,37 @@ TEST(FileState, KeysSlotAndAccessors) {
     EXPECT_EQ(back.sec, 0);
 }
 
+TEST(FileNameState, ScopeRestoresAndRefusesToNest) {
+    auto r = zeqtest::run_child([] {
+        char conv[FILE_NAME_SIZE];
+        FILE_set_name_conv("1800 outer");
+        FILE_set_filename("/outer/file");
+        {
+            NameConvScope first;
+            if (!first.active()) return 1;
+            FILE_set_name_conv("60 middle");
+            {
+                // A second scope would overwrite the one save slot: refused.
+                NameConvScope second;
+                if (second.active()) return 2;
+                FILE_set_name_conv("30 inner");
+                FILE_set_filename("inner");
+            }
+            FILE_get_name_conv(conv);
+            std::printf("[%s]", conv); // the refused scope restored nothing
+        }
+        FILE_get_name_conv(conv);
+        std::printf("[%s][%s]", conv, FILE_get_filename(nullptr));
+        // Once the first scope has ended the slot is free again.
+        NameConvScope again;
+        return again.active() ? 0 : 3;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "[30 inner ][1800 outer ][/outer/file]");
+    EXPECT_NE(r.err.find("FILE_save_name_conv: The naming state is already saved"), std::string::npos)
+        << r.err;
+}
+
 // ---- Expanding typed names ---------------------------------------------------------
 
 struct ExpandCase {

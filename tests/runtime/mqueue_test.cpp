@@ -342,7 +342,7 @@ TEST_F(Link, SilentQueueEndsTheClientWithStatus7) {
     EXPECT_EQ(e.child.status, 7);
     EXPECT_EQ(e.child.err, "Queue not responding!!\n");
     EXPECT_GT(e.seconds, 0.8);
-    EXPECT_LT(e.seconds, 3.0);
+    EXPECT_LT(e.seconds, 10.0); // far below the 20 s default, with room for a loaded machine
 }
 
 TEST_F(Link, SilentSocketEndsTheClientWithStatus7) {
@@ -356,7 +356,7 @@ TEST_F(Link, SilentSocketEndsTheClientWithStatus7) {
     EXPECT_EQ(e.child.status, 7);
     EXPECT_EQ(e.child.err, "Queue not responding!!\n");
     EXPECT_GT(e.seconds, 0.8);
-    EXPECT_LT(e.seconds, 3.0);
+    EXPECT_LT(e.seconds, 10.0); // far below the 20 s default, with room for a loaded machine
     ASSERT_TRUE(sink.wait());
     // What the silent window got: the connect request and nothing else.
     std::string request = "/" + std::to_string(getuid());

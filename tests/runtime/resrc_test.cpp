@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "fields/region.h"
 #include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
@@ -225,6 +226,26 @@ TEST(Conversion, NullValueOrTargetIsRefused) {
         EXPECT_EQ(RES_conv_data("7", &i, cvt), 1);
         EXPECT_EQ(i, 5);
     }
+}
+
+TEST(Conversion, DomainKindsGoThroughTheRegisteredDecoder) {
+    Domain d{};
+    d.proj = 77;
+    // Without a decoder the target stays as it was.
+    EXPECT_EQ(RES_conv_data("ps,40,-100", &d, CV_domain), 1);
+    EXPECT_EQ(d.proj, 77);
+
+    RES_set_domain_decoder(DOM_decode);
+    for (DEF_convert cvt : {CV_domain, CV_region}) {
+        Domain expect{}, got{};
+        DOM_init(&expect);
+        DOM_init(&got);
+        DOM_decode("ps,40,-100", &expect);
+        EXPECT_EQ(RES_conv_data("ps,40,-100", &got, cvt), 1);
+        EXPECT_TRUE(DOM_comp(&got, &expect));
+        EXPECT_EQ(got.proj, 1);
+    }
+    RES_set_domain_decoder(nullptr);
 }
 
 TEST(Conversion, FlagKinds) {

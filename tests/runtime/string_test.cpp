@@ -282,6 +282,37 @@ TEST(SetNum, NeverWritesPastTheBuffer) {
 
 // ---- Bounded copies ---------------------------------------------------------------
 
+TEST(CopyText, CopiesWithinTheBufferAndSaysWhenItCut) {
+    struct Case {
+        const char *src;
+        std::size_t size;
+        const char *expect; // null: nothing written
+        bool whole;
+    };
+    const Case cases[] = {
+        {"abc", 8, "abc", true},   {"abc", 4, "abc", true}, // exactly size - 1 fits
+        {"abcd", 4, "abc", false}, {"abc", 1, "", false},      {"", 1, "", true},
+        {nullptr, 4, "", true},    {"abc", 0, nullptr, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.src ? c.src : "(null)") + " into " + std::to_string(c.size));
+        std::vector<char> buf(c.size + 2, '#');
+        EXPECT_EQ(copy_text(buf.data(), c.size, c.src), c.whole);
+        if (c.expect) {
+            EXPECT_STREQ(buf.data(), c.expect);
+        } else {
+            EXPECT_EQ(buf[0], '#');
+        }
+        EXPECT_EQ(buf[c.size], '#') << "written past the buffer";
+    }
+    // A view need not be terminated; an array gives its own size.
+    char arr[3];
+    EXPECT_FALSE(copy_text(arr, std::string_view("xyzw", 4)));
+    EXPECT_STREQ(arr, "xy");
+    EXPECT_TRUE(copy_text(arr, std::string_view("xyzw", 1)));
+    EXPECT_STREQ(arr, "x");
+}
+
 TEST(Strntcpy, CutsToNAndTerminates) {
     std::vector<char> buf(4, 'x'); // n + 1 bytes for n = 3
     EXPECT_EQ(strntcpy(buf.data(), "abcdef", 3), 1);
@@ -478,10 +509,9 @@ TEST(Words, DecimalAtTheStart) {
         std::size_t used;
         double value;
     } cases[] = {
-        {"12", 2, 12},      {"-1.5e3x", 6, -1500}, {"+.5", 3, 0.5}, {"3.", 2, 3},
-        {"2e", 1, 2},       {"2e+", 1, 2},         {"7e-1mb", 4, 0.7},
-        {"", 0, -1},        {" 1", 0, -1},         {".", 0, -1},  {"-", 0, -1},
-        {"inf", 0, -1},     {"nan", 0, -1},        {"0x10", 1, 0},
+        {"12", 2, 12}, {"-1.5e3x", 6, -1500}, {"+.5", 3, 0.5}, {"3.", 2, 3},   {"2e", 1, 2},
+        {"2e+", 1, 2}, {"7e-1mb", 4, 0.7},    {"", 0, -1},     {" 1", 0, -1},  {".", 0, -1},
+        {"-", 0, -1},  {"inf", 0, -1},        {"nan", 0, -1},  {"0x10", 1, 0},
     };
     for (const Case &c : cases) {
         double v = -1;
@@ -503,9 +533,8 @@ TEST(Words, FloatFormats) {
         const char *format;
         int ok;
     } cases[] = {
-        {"%f", 1},     {"%10.3e", 1}, {"%-+ #08.2g", 1}, {"v=%G%%", 1}, {"%%%a", 1},
-        {"%d", 0},     {"%s", 0},     {"%f %f", 0},      {"", 0},       {"%", 0},
-        {"%10", 0},    {"%lf", 0},    {"%*f", 0},        {"%%", 0},
+        {"%f", 1},    {"%10.3e", 1}, {"%-+ #08.2g", 1}, {"v=%G%%", 1}, {"%%%a", 1}, {"%d", 0},  {"%s", 0},
+        {"%f %f", 0}, {"", 0},       {"%", 0},          {"%10", 0},    {"%lf", 0},  {"%*f", 0}, {"%%", 0},
     };
     for (const Case &c : cases)
         EXPECT_EQ(string_is_float_format(c.format), c.ok) << c.format;

@@ -13,8 +13,9 @@
 namespace zeqtest {
 
 // A domain of projection `proj` centred at clat, clon with nx x ny points of
-// spacing dx, dy; every other field unset.
-inline Domain make_domain(int proj, float clat, float clon, int nx, int ny, float dx, float dy) {
+// spacing dx, dy; every other field unset (DOM_init).
+inline Domain make_domain(int proj, float clat, float clon, int nx = 25, int ny = 17, float dx = 1.2f,
+                          float dy = 1.2f) {
     Domain d;
     DOM_init(&d);
     d.proj = proj;

@@ -113,9 +113,7 @@ std::string reference_input(const Domain &d, const Settings &s, float miss, cons
 }
 
 void expect_close(const std::vector<double> &want, const std::vector<float> &got, const std::string &what) {
-    ASSERT_EQ(want.size(), got.size()) << what;
-    for (std::size_t k = 0; k < got.size(); ++k)
-        EXPECT_NEAR(got[k], want[k], 1e-6 * (1.0 + std::fabs(want[k]))) << what << " at " << k;
+    zeqtest::expect_grid_values(want, got.data(), got.size(), what, 1e-6, 0.0);
 }
 
 // The RMS lines agree in text, and in value within 1e-5 relative.

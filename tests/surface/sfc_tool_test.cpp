@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr M_type REPORT_MESS = 0x8000000;
-
 SFC_report empty_report() {
     SFC_report r;
     std::memset(&r, 0x5a, sizeof r);
@@ -22,7 +20,7 @@ SFC_report empty_report() {
 
 // Runs f with the report messages on and returns what it printed.
 std::string messages(const std::function<void()> &f) {
-    MESS_set(1, REPORT_MESS);
+    MESS_set(1, M_OUT4_D);
     testing::internal::CaptureStdout();
     f();
     return testing::internal::GetCapturedStdout();
@@ -130,7 +128,7 @@ TEST(ReportCompare, FirstDifferingCategoryAndEveryMessage) {
 TEST(ReportCompare, SilentUnlessTheLevelIsOn) {
     SFC_report a = empty_report(), b = empty_report();
     a.time = 1200, b.time = 1300;
-    MESS_set(-1, REPORT_MESS);
+    MESS_set(-1, M_OUT4_D);
     testing::internal::CaptureStdout();
     EXPECT_EQ(SFC_compare(&a, &b), 2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");

@@ -1,4 +1,6 @@
-// tarnisk: surface data contouring.
+// tarnisk: surface data contouring. The program's entry, the top of the
+// layers: it registers the functions of higher layers that lower ones call
+// back, resolves the resources and runs the region and variable loop.
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "fields/zeqgrd.h"
@@ -32,6 +34,8 @@ const res_type res_pos[] = {RES_filenames, RES_null};
 } // namespace
 
 int main(int argc, char **argv) {
+    // Functions of higher layers that lower ones call back.
+    RES_set_domain_decoder(DOM_decode);
     RES_init(argc, argv, res_key, res_pos);
 
     if (FLAG_help()) {
@@ -45,7 +49,7 @@ int main(int argc, char **argv) {
     SFC_cvt_in_file();
     VAR_set_def_type(11);
     MESS_print_prog("SURFACE DATA CONTOURING");
-    if (FLAG_get(14) != 10) ZEQ_exit(0);
+    if (FLAG_get(FLAG_INPUT) != 10) ZEQ_exit(0);
 
     FILE_get_file("Enter the surface filename: ", nullptr);
     SFC_set_date(nullptr);
