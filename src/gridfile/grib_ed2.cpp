@@ -98,6 +98,17 @@ int mercator_grid(int grd_fd, const Block &g, const Decoder &dec, Domain &d) {
         return grib_int::refuse(grd_fd, "GRIB_GDS", "Mercator grid of %dx%d points", d.nx, d.ny);
     if (!grib_int::place_mercator(d, la1, lo1, la2, lo2, dec.xrev))
         return grib_int::refuse(grd_fd, "GRIB_GDS", "Mercator grid corners cannot be placed");
+    // The increments, true at latitude LaD, place the points when the section
+    // gives them (the last point may be rounded differently).
+    const std::uint32_t di = g.u32(65), dj = g.u32(69);
+    const double lad = double(micro_degrees(g, 48));
+    if (di != 0 && dj != 0 && di != 0xFFFFFFFFu && dj != 0xFFFFFFFFu && std::fabs(lad) < 89.0) {
+        const double stretch = 1.0 / std::cos(lad * M_PI / 180.0);
+        d.dx = float(double(di) * 1e-8 * stretch);
+        d.dy = float(double(dj) * 1e-8 * stretch);
+        if (!grib_int::place_from_first_point(d, la1, lo1, dec.xrev ? -1 : 1, dec.ydir))
+            return grib_int::refuse(grd_fd, "GRIB_GDS", "First grid point cannot be placed");
+    }
     MESS_print(TRACE_DECODE, "Grid locate: %3.2f N, %3.2f E - %3.2f N %3.2f E - %f %f\n", double(la1),
                double(lo1), double(la2), double(lo2), double(d.clat), double(d.clon));
     trace_size(d);

@@ -170,7 +170,7 @@ class ComplexValues {
   public:
     explicit ComplexValues(Decoder &d) : d_(d) {
         std::uint64_t pos = 6;
-        if (d.drs_temp == 3) {
+        if (d.drs_temp == 3 && d.order > 0) {
             const int sb = d.spat_bytes;
             h1_ = sign_magnitude(d.data, std::size_t(pos), sb);
             if (d.order == 2) h2_ = sign_magnitude(d.data, std::size_t(pos) + std::size_t(sb), sb);
@@ -216,7 +216,7 @@ class ComplexValues {
         }
         // Unsigned arithmetic wraps where nonsense data would overflow.
         std::uint64_t value = gref_ + x;
-        if (d_.drs_temp == 3) {
+        if (d_.drs_temp == 3 && d_.order > 0) {
             if (count_ == 0)
                 value = std::uint64_t(h1_);
             else if (d_.order == 2 && count_ == 1)
@@ -401,10 +401,11 @@ int GRIB_DS(int grd_fd, GRD_report *grd) {
         return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d cannot be unpacked yet", t);
     if (t != 0 && t != 2 && t != 3)
         return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d is not supported", t);
-    if (t == 3 && (d.spat_bytes < 1 || d.spat_bytes > 3))
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Extra descriptors of %d octets are not supported", d.spat_bytes);
-    if (t == 3 && d.order != 1 && d.order != 2)
+    // Order 0 (as ecCodes writes it) means no differencing.
+    if (t == 3 && d.order > 2)
         return grib_int::refuse(grd_fd, "GRIB_DS", "Spatial differencing of order %d is not supported", d.order);
+    if (t == 3 && d.order > 0 && (d.spat_bytes < 1 || d.spat_bytes > 3))
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Extra descriptors of %d octets are not supported", d.spat_bytes);
     const int widest = t == 0 ? d.num_bits : std::max({d.num_bits_gref, d.num_bits_gwidth, d.num_bits_glen});
     if (widest > MAX_BITS) return grib_int::refuse(grd_fd, "GRIB_DS", "%d bits per value", widest);
     if (t != 0 && d.num_group > d.data_pnts)

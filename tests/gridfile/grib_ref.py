@@ -59,6 +59,135 @@ def latlon_scan(mode, seed):
     return h
 
 
+def latlon2(ni, nj, seed, pairs=()):
+    """An edition 2 latitude-longitude field (10-40 N, 30 W-25 E) with values."""
+    h = ec.codes_grib_new_from_samples("regular_ll_sfc_grib2")
+    sets(h, [("Ni", ni), ("Nj", nj), ("latitudeOfFirstGridPointInDegrees", 40.0),
+             ("latitudeOfLastGridPointInDegrees", 10.0), ("longitudeOfFirstGridPointInDegrees", 330.0),
+             ("longitudeOfLastGridPointInDegrees", 25.0), ("iDirectionIncrementInDegrees", 55.0 / (ni - 1)),
+             ("jDirectionIncrementInDegrees", 30.0 / (nj - 1)), ("bitsPerValue", 16)] + list(pairs))
+    return h
+
+
+def scan2(mode, seed):
+    ineg, jpos, jcons, alt = (mode >> 7) & 1, (mode >> 6) & 1, (mode >> 5) & 1, (mode >> 4) & 1
+    h = latlon2(12, 7, seed, [("iScansNegatively", ineg), ("jScansPositively", jpos),
+                              ("jPointsAreConsecutive", jcons), ("alternativeRowScanning", alt),
+                              ("latitudeOfFirstGridPointInDegrees", 10.0 if jpos else 40.0),
+                              ("latitudeOfLastGridPointInDegrees", 40.0 if jpos else 10.0),
+                              ("longitudeOfFirstGridPointInDegrees", 25.0 if ineg else 330.0),
+                              ("longitudeOfLastGridPointInDegrees", 330.0 if ineg else 25.0)])
+    ec.codes_set_values(h, pattern(84, seed))
+    return h
+
+
+def packed2(packing, seed, order=0, missing=(), decimal=None, const=None):
+    h = latlon2(20, 15, seed)
+    ec.codes_set(h, "packingType", packing)
+    if order:
+        ec.codes_set(h, "orderOfSpatialDifferencing", order)
+    if decimal is not None:
+        sets(h, [("decimalScaleFactor", decimal), ("bitsPerValue", 0)])
+    v = np.full(300, const) if const is not None else pattern(300, seed, scale=40.0)
+    if missing:
+        sets(h, [("bitmapPresent", 1), ("missingValue", 9999)])
+        v[list(missing)] = 9999
+    ec.codes_set_values(h, v)
+    return h
+
+
+def product2(pdt, seed, pairs):
+    h = latlon2(8, 6, seed)
+    ec.codes_set(h, "productDefinitionTemplateNumber", pdt)
+    sets(h, pairs)
+    ec.codes_set_values(h, pattern(48, seed))
+    return h
+
+
+def edition2(name):
+    gaps = (0, 7, 19, 20, 21, 150, 299)
+    if name == "scan.grb2":
+        return [scan2(m, i) for i, m in enumerate([0x00, 0x40, 0x80, 0xC0, 0x20, 0x60, 0xA0, 0xE0, 0x10, 0x50,
+                                                   0x90, 0x30])]
+    if name == "packing.grb2":
+        return [packed2("grid_simple", 1, decimal=2), packed2("grid_simple", 2, missing=gaps),
+                packed2("grid_simple", 3, const=281.5), packed2("grid_complex", 4),
+                packed2("grid_complex", 5, missing=gaps), packed2("grid_complex_spatial_differencing", 6, 1),
+                packed2("grid_complex_spatial_differencing", 7, 2),
+                packed2("grid_complex_spatial_differencing", 8, 2, missing=gaps)]
+    if name == "products.grb2":
+        def surfaces(t1, s1, v1, t2=255, s2=None, v2=None):
+            # The types first: setting a type clears the values.
+            out = [("typeOfFirstFixedSurface", t1), ("typeOfSecondFixedSurface", t2),
+                   ("scaleFactorOfFirstFixedSurface", s1), ("scaledValueOfFirstFixedSurface", v1)]
+            if t2 != 255:
+                out += [("scaleFactorOfSecondFixedSurface", s2), ("scaledValueOfSecondFixedSurface", v2)]
+            return out
+
+        pl = surfaces(100, 0, 85000)
+        layer = surfaces(106, 2, 10, 106, 1, 4)
+        ground = surfaces(1, 0, 0)
+        return [
+            product2(0, 1, pl + [("forecastTime", 36)]),
+            product2(0, 2, surfaces(103, 0, 2) + [("indicatorOfUnitOfTimeRange", 10), ("forecastTime", 4)]),
+            product2(0, 3, surfaces(100, 0, 50000, 100, 0, 30000)),
+            product2(0, 4, surfaces(104, 4, 9950)),
+            product2(0, 5, layer),
+            product2(1, 6, pl + [("typeOfEnsembleForecast", 3), ("perturbationNumber", 4), ("forecastTime", 12)]),
+            product2(2, 7, pl + [("derivedForecast", 0)]),
+            product2(2, 8, pl + [("derivedForecast", 2)]),
+            product2(5, 9, pl + [("typeOfGeneratingProcess", 2), ("probabilityType", 0),
+                                 ("scaleFactorOfLowerLimit", 1), ("scaledValueOfLowerLimit", 2732)]),
+            product2(8, 10, ground + [("stepType", "accum"), ("startStep", 6), ("endStep", 12)]),
+            product2(8, 11, surfaces(103, 1, 25) + [("stepType", "max"), ("startStep", 0), ("endStep", 24)]),
+            product2(9, 12, ground + [("stepType", "accum"), ("startStep", 12), ("endStep", 18),
+                             ("typeOfGeneratingProcess", 4), ("probabilityType", 1),
+                             ("scaleFactorOfUpperLimit", 3), ("scaledValueOfUpperLimit", 254)]),
+            product2(11, 13, pl + [("typeOfEnsembleForecast", 2), ("perturbationNumber", 7), ("stepType", "avg"),
+                                   ("startStep", 0), ("endStep", 6)]),
+            product2(12, 14, pl + [("derivedForecast", 1), ("stepType", "min"), ("startStep", 6),
+                                   ("endStep", 30)]),
+        ]
+    if name == "polar.grb2":
+        hs = []
+        for south in (0, 1):
+            h = ec.codes_grib_new_from_samples("polar_stereographic_pl_grib2")
+            sets(h, [("Nx", 20), ("Ny", 15), ("latitudeOfFirstGridPointInDegrees", -25.0 if south else 25.0),
+                     ("longitudeOfFirstGridPointInDegrees", 240.0), ("orientationOfTheGridInDegrees", 260.0),
+                     ("LaDInDegrees", -60.0 if south else 60.0), ("DxInMetres", 150000), ("DyInMetres", 150000),
+                     ("projectionCentreFlag", 128 * south), ("jScansPositively", 1), ("bitsPerValue", 16)])
+            ec.codes_set_values(h, pattern(300, 20 + south))
+            hs.append(h)
+        return hs
+    if name == "merc.grb2":
+        # As merc.grb1, on the earth of edition 2's shape 6.
+        h = latlon2(16, 12, 30)
+        ec.codes_set(h, "gridType", "mercator")
+        nx, ny, lad = 16, 12, 20.0
+        di = 6371229.0 * math.cos(math.radians(lad)) * math.radians(40.0) / (nx - 1)
+        sets(h, [("Ni", nx), ("Nj", ny), ("latitudeOfFirstGridPointInDegrees", 10.0),
+                 ("longitudeOfFirstGridPointInDegrees", 300.0), ("latitudeOfLastGridPointInDegrees", 50.0),
+                 ("longitudeOfLastGridPointInDegrees", 340.0), ("LaDInDegrees", lad), ("DiInMetres", round(di)),
+                 ("DjInMetres", round(di)), ("jScansPositively", 1), ("bitsPerValue", 16)])
+        ec.codes_set_values(h, pattern(nx * ny, 30))
+        lats = ec.codes_get_array(h, "latitudes")
+        ec.codes_set(h, "latitudeOfLastGridPointInDegrees", round(float(lats[-1]), 6))
+        return [h]
+    if name == "thin.grb2":
+        h = ec.codes_grib_new_from_samples("reduced_ll_sfc_grib2")
+        sets(h, [("Nj", 6)])
+        ec.codes_set_array(h, "pl", np.array([2, 10, 6, 1, 7, 10]))
+        sets(h, [("latitudeOfFirstGridPointInDegrees", 60.0), ("latitudeOfLastGridPointInDegrees", 10.0),
+                 ("longitudeOfFirstGridPointInDegrees", 0.0), ("longitudeOfLastGridPointInDegrees", 90.0),
+                 ("jDirectionIncrementInDegrees", 10.0), ("bitsPerValue", 16), ("bitmapPresent", 1),
+                 ("missingValue", 9999)])
+        v = pattern(36, 40)
+        v[[3, 13, 25]] = 9999
+        ec.codes_set_values(h, v)
+        return [h]
+    sys.exit("unknown fixture " + name)
+
+
 def make(d, name):
     path = os.path.join(d, name)
     if name == "scan.grb1":
@@ -127,6 +256,8 @@ def make(d, name):
     elif name == "gauss.grb1":
         h = ec.codes_grib_new_from_samples("regular_gg_sfc_grib1")
         write(path, [h])
+    elif name.endswith(".grb2"):
+        write(path, edition2(name))
     else:
         sys.exit("unknown fixture " + name)
 
@@ -276,7 +407,7 @@ def level(h):
                   105: (109, lambda: w(p)), 106: (111, lambda: w(p * 100 + 0.01)), 107: (113, lambda: w(p)),
                   108: (115, lambda: w(p / 100)), 109: (117, lambda: pv(p)), 111: (119, lambda: w(p))}
         if t1 in single:
-            return single[t1][0], single[t1][1]()
+            return single[t1][0], -9999 if p is None and t1 != 101 else single[t1][1]()
         return t1, 0 if p is None else w(p)
     layer = {100: (101, 1000.0, -1), 102: (104, 100.0, -1), 103: (106, 100.0, -1), 104: (108, 100.0, 1),
              106: (112, 100.0, 1), 108: (116, 100.0, -1)}

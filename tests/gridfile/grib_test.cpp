@@ -1340,6 +1340,42 @@ TEST(GribEdition2Decode, ProjectedFilesMatchEccodes) {
     expect_fields_match(EXAMPLES + "eta.grb", 1e-5, true);
     expect_fields_match(EXAMPLES + "ngm.grb", 1e-5, true);
     expect_fields_match(EXAMPLES + "ds.maxt.bin", 1e-5, true);
+    // Mercator, second-order spatial differencing with missing values.
+    expect_fields_match(EXAMPLES + "dspr.temp.bin", 1e-5, true);
+}
+
+TEST(GribEdition2Decode, WrittenFixturesMatchEccodes) {
+    TempDir dir;
+    make_fixtures(dir, "scan.grb2 packing.grb2 products.grb2 polar.grb2 merc.grb2 thin.grb2");
+    // Every scanning mode, also alternate rows; simple and complex packing
+    // with bit maps, decimal scaling and a constant field; the product
+    // templates with their levels and times; projected and thinned grids.
+    expect_fields_match(dir.file("scan.grb2"), 0.0, false);
+    expect_fields_match(dir.file("packing.grb2"), 0.0, false);
+    expect_fields_match(dir.file("products.grb2"), 0.0, false);
+    expect_fields_match(dir.file("polar.grb2"), 1e-5, true);
+    expect_fields_match(dir.file("merc.grb2"), 1e-5, true);
+    expect_fields_match(dir.file("thin.grb2"), 0.0, false);
+
+    // What each product template says of the field.
+    const std::vector<Field> f = decode_fields(dir.file("products.grb2"));
+    ASSERT_EQ(f.size(), 14u);
+    struct Case {
+        std::size_t k;
+        const char *words;
+    };
+    const Case cases[] = {
+        {5, "Ens[+4] "},     {6, " Ens mean "},        {7, " Ens std dev "}, {8, "Ens prob (%) "},
+        {8, " below 273.20"}, {11, " above 0.25"},      {12, "Ens[-7] "},    {13, " Ens mean "},
+    };
+    for (const Case &c : cases)
+        EXPECT_NE(std::string(f[c.k].rec.info).find(c.words), std::string::npos)
+            << "field " << c.k << ": " << f[c.k].rec.info;
+    for (std::size_t k : {0u, 1u, 9u, 10u})
+        EXPECT_EQ(std::string(f[k].rec.info).find("Ens"), std::string::npos) << f[k].rec.info;
+    EXPECT_EQ(f[5].rec.var, 19280000 + 3 * 20000 + 4 * 1000 + f[0].rec.var);
+    EXPECT_STREQ(f[8].rec.units, "%");
+    EXPECT_EQ(f[0].rec.model, f[5].rec.model);
 }
 
 } // namespace
