@@ -267,6 +267,29 @@ class ComplexValues {
     std::uint64_t prev1_ = 0, prev2_ = 0, count_ = 0;
 };
 
+// 1 when the current field's values can be unpacked; else 0, warned (a
+// refused bit map was warned by its section).
+int refused_field(int grd_fd, const Decoder &d, bool drs_ok, Decoder::FieldMap map) {
+    if (!d.dv_ok) return grib_int::refuse(grd_fd, "GRIB_DS", "Field without a grid");
+    if (!drs_ok) return grib_int::refuse(grd_fd, "GRIB_DS", "Field without its data representation");
+    if (map == Decoder::FieldMap::refused) return 0;
+    const int t = d.drs_temp;
+    if (t == 40 || t == 40000 || t == 200)
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d cannot be unpacked yet", t);
+    if (t != 0 && t != 2 && t != 3)
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d is not supported", t);
+    // Order 0 (as ecCodes writes it) means no differencing.
+    if (t == 3 && d.order > 2)
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Spatial differencing of order %d is not supported", d.order);
+    if (t == 3 && d.order > 0 && (d.spat_bytes < 1 || d.spat_bytes > 3))
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Extra descriptors of %d octets are not supported", d.spat_bytes);
+    const int widest = t == 0 ? d.num_bits : std::max({d.num_bits_gref, d.num_bits_gwidth, d.num_bits_glen});
+    if (widest > MAX_BITS) return grib_int::refuse(grd_fd, "GRIB_DS", "%d bits per value", widest);
+    if (t != 0 && d.num_group > d.data_pnts)
+        return grib_int::refuse(grd_fd, "GRIB_DS", "%u groups for %u values", d.num_group, d.data_pnts);
+    return 1;
+}
+
 } // namespace
 
 float GRIB_ieee_float_conv(const unsigned char *pc) {
@@ -391,26 +414,13 @@ int GRIB_DS(int grd_fd, GRD_report *grd) {
     d.drs_ok = false;
     if (grd == nullptr) return 0;
     if (d.dv_ok) grd->domain = d.dv;
-    const int r = grib_int::read_section(grd_fd, 7, 5, "GRIB_DS", "Data section", d.data);
-    if (r != 1) return 0;
-    if (!d.dv_ok) return grib_int::refuse(grd_fd, "GRIB_DS", "Field without a grid");
-    if (!drs_ok) return grib_int::refuse(grd_fd, "GRIB_DS", "Field without its data representation");
-    if (map == Decoder::FieldMap::refused) return 0;
+    const int r = refused_field(grd_fd, d, drs_ok, map);
+    if (r != 1) {
+        GRIB_skip_section(grd_fd);
+        return r;
+    }
+    if (grib_int::read_section(grd_fd, 7, 5, "GRIB_DS", "Data section", d.data) != 1) return 0;
     const int t = d.drs_temp;
-    if (t == 40 || t == 40000 || t == 200)
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d cannot be unpacked yet", t);
-    if (t != 0 && t != 2 && t != 3)
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d is not supported", t);
-    // Order 0 (as ecCodes writes it) means no differencing.
-    if (t == 3 && d.order > 2)
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Spatial differencing of order %d is not supported", d.order);
-    if (t == 3 && d.order > 0 && (d.spat_bytes < 1 || d.spat_bytes > 3))
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Extra descriptors of %d octets are not supported", d.spat_bytes);
-    const int widest = t == 0 ? d.num_bits : std::max({d.num_bits_gref, d.num_bits_gwidth, d.num_bits_glen});
-    if (widest > MAX_BITS) return grib_int::refuse(grd_fd, "GRIB_DS", "%d bits per value", widest);
-    if (t != 0 && d.num_group > d.data_pnts)
-        return grib_int::refuse(grd_fd, "GRIB_DS", "%u groups for %u values", d.num_group, d.data_pnts);
-
     const int nx = d.dv.nx, ny = d.dv.ny;
     const std::uint64_t count = std::uint64_t(nx) * std::uint64_t(ny);
     auto *values = static_cast<float *>(std::realloc(grd->grid, std::size_t(count) * sizeof(float)));
