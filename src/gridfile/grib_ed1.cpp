@@ -168,7 +168,8 @@ int latlon_domain(const Block &g, Decoder &dec, Domain &d) {
 int mercator_domain(int grd_fd, const Block &g, const Decoder &dec, Domain &d) {
     if (d.nx < 2 || d.ny < 2)
         return grib_int::refuse(grd_fd, "GRIB_GDB", "Mercator grid of %dx%d points", d.nx, d.ny);
-    if (!grib_int::place_mercator(d, degrees(g, 11), degrees(g, 14), degrees(g, 18), degrees(g, 21), dec.xrev))
+    if (!grib_int::place_mercator(d, degrees(g, 11), degrees(g, 14), degrees(g, 18), degrees(g, 21),
+                                  dec.xrev))
         return grib_int::refuse(grd_fd, "GRIB_GDB", "Mercator grid corners cannot be placed");
     trace_size(d);
     trace_locate(d);

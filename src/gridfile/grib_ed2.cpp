@@ -130,7 +130,8 @@ int cone_grid(int grd_fd, unsigned t, const Block &g, const Decoder &dec, Domain
         d.param[0] = micro_degrees(g, 66);
         d.param[1] = micro_degrees(g, 70);
         d.param[2] = 1.0f;
-        MESS_print(TRACE_DECODE, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]), double(d.param[1]));
+        MESS_print(TRACE_DECODE, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]),
+                   double(d.param[1]));
         MESS_print(TRACE_DECODE, "Grid start: %3.2f N, %3.2f E\n", double(la1), double(lo1));
     }
     // Millimetres to units of 100 km.
@@ -370,10 +371,11 @@ int time_code(const Block &b, unsigned t, const Date &ref) {
     // A missing process with a long range: the range runs from the forecast
     // time to the end of the overall time interval.
     if (t == 8 && p == 255 && u == 1 && len > 250) {
-        Date end{int(b.u16(end_at)), int(b.at(end_at + 2)), int(b.at(end_at + 3)), 0, 0,
-                 int(b.at(end_at + 4)),  int(b.at(end_at + 5)), int(b.at(end_at + 6))};
+        Date end{int(b.u16(end_at)),    int(b.at(end_at + 2)), int(b.at(end_at + 3)), 0, 0,
+                 int(b.at(end_at + 4)), int(b.at(end_at + 5)), int(b.at(end_at + 6))};
         Date start = ref;
-        len = (static_cast<long long>(DATE_num_sec(&end)) - static_cast<long long>(DATE_num_sec(&start))) / 3600 -
+        len = (static_cast<long long>(DATE_num_sec(&end)) - static_cast<long long>(DATE_num_sec(&start))) /
+                  3600 -
               f;
     }
     const long long fh = hours(u, f, true), lh = hours(lu, len, false);
@@ -451,7 +453,8 @@ int read_section(int grd_fd, int number, std::size_t min_len, const char *func, 
     b.oct.clear();
     FILE *f = slot_stream(grd_fd);
     if (f == nullptr) return -1;
-    if (d.sect != number || d.sect_start < 0) return refuse(grd_fd, func, "No %s at the current position", what);
+    if (d.sect != number || d.sect_start < 0)
+        return refuse(grd_fd, func, "No %s at the current position", what);
     int r = -1;
     if (std::fseek(f, d.sect_start, SEEK_SET) == 0) r = read_block(grd_fd, 4, min_len, func, what, b);
     if (r != 1) std::fseek(f, d.sect_start + long(d.slen), SEEK_SET);
@@ -478,19 +481,18 @@ int GRIB_read_section(int grd_fd) {
         return 0;
     }
     if (std::fread(&h[4], 1, 1, f) != 1) return 0;
-    const std::uint64_t len = (std::uint64_t(h[0]) << 24) | (std::uint64_t(h[1]) << 16) |
-                              (std::uint64_t(h[2]) << 8) | h[3];
+    const std::uint64_t len =
+        (std::uint64_t(h[0]) << 24) | (std::uint64_t(h[1]) << 16) | (std::uint64_t(h[2]) << 8) | h[3];
     d.sect = h[4];
     d.slen = len;
     d.sect_start = start;
     MESS_print(TRACE_OCTETS, "section: %d %llu - %ld\n", d.sect, (unsigned long long)len, start);
     if (d.sect > 8) return 0;
-    // The end marker follows the last section.
     const long size = grib_int::file_size(f);
-    const long limit = p.end >= 0 ? p.end - 4 : size;
-    if (len < 5 || (limit >= 0 && len > std::uint64_t(limit > start ? limit - start : 0))) {
-        MESS_print(M_WARN, "GRIB_read_section: Section %d of %llu octets does not fit the product: %s\n", d.sect,
-                   (unsigned long long)len, grd_file::name(grd_fd));
+    const long left = grib_int::room(f, start);
+    if (len < 5 || (left >= 0 && len > std::uint64_t(left))) {
+        MESS_print(M_WARN, "GRIB_read_section: Section %d of %llu octets does not fit the product: %s\n",
+                   d.sect, (unsigned long long)len, grd_file::name(grd_fd));
         d.sect = -1;
         if (p.end >= 0 && (size < 0 || p.end <= size)) std::fseek(f, p.end, SEEK_SET);
         return 0;
@@ -552,7 +554,8 @@ int GRIB_GDS(int grd_fd, GRD_report *grd) {
     const std::size_t fixed = grid_template_length(t);
     if (fixed == 0) return grib_int::refuse(grd_fd, "GRIB_GDS", "Grid template 3.%u is not supported", t);
     if (g.length() < fixed)
-        return grib_int::refuse(grd_fd, "GRIB_GDS", "Grid definition section of %zu octets is too short for template 3.%u",
+        return grib_int::refuse(grd_fd, "GRIB_GDS",
+                                "Grid definition section of %zu octets is too short for template 3.%u",
                                 g.length(), t);
 
     const unsigned scan = g.at(scan_octet(t));
@@ -581,14 +584,16 @@ int GRIB_GDS(int grd_fd, GRD_report *grd) {
             std::uint32_t k = 0;
             for (unsigned i = 0; i < width; ++i)
                 k = (k << 8) | g.at(fixed + 1 + std::size_t(j) * width + i);
-            if (k > max) return grib_int::refuse(grd_fd, "GRIB_GDS", "Row of %u points is longer than supported", k);
+            if (k > max)
+                return grib_int::refuse(grd_fd, "GRIB_GDS", "Row of %u points is longer than supported", k);
             d.thin_ptr[j] = int(k);
             nx = std::max(nx, k);
         }
         if (d.colmajor) return grib_int::refuse(grd_fd, "GRIB_GDS", "Thinned rows stored by columns");
     }
     if (nx < 1) return grib_int::refuse(grd_fd, "GRIB_GDS", "Grid without columns");
-    if (nx > max) return grib_int::refuse(grd_fd, "GRIB_GDS", "Grid of %u columns is larger than supported", nx);
+    if (nx > max)
+        return grib_int::refuse(grd_fd, "GRIB_GDS", "Grid of %u columns is larger than supported", nx);
 
     Domain &v = d.dv;
     v.nx = int(nx);
@@ -613,6 +618,7 @@ int GRIB_GDS(int grd_fd, GRD_report *grd) {
     }
     DOM_print(M_DEBUG, &v);
     d.dv_ok = true;
+    d.dv_product = grib_int::product().start;
     if (grd != nullptr) {
         grd->domain = v;
         grd->type = grid_number(t, g, v.nx);
@@ -648,8 +654,8 @@ GribParam GRIB_get_ver2_param(int src, int disc, int cat, int param) {
         if (line[0] == '#') continue;
         GribParam r{};
         GribParam_init(&r);
-        if (std::sscanf(line.c_str(), "%d %d %d %d %19s %29s %79[^\n]", &r.src, &r.disc, &r.cat, &r.param, r.name,
-                        r.units, r.lname) < 6)
+        if (std::sscanf(line.c_str(), "%d %d %d %d %19s %29s %79[^\n]", &r.src, &r.disc, &r.cat, &r.param,
+                        r.name, r.units, r.lname) < 6)
             continue;
         if ((r.src == 0 || r.src == src) && r.disc == disc && r.cat == cat && r.param == param) {
             row = r;
@@ -684,12 +690,14 @@ int GRIB_PDS(int grd_fd, GRD_report *grd) {
         if (r == 1 && fixed == 0)
             grib_int::refuse(grd_fd, "GRIB_PDS", "Product template 4.%u is not supported", t);
         else if (r == 1)
-            grib_int::refuse(grd_fd, "GRIB_PDS", "Product definition section of %zu octets is too short for template 4.%u",
+            grib_int::refuse(grd_fd, "GRIB_PDS",
+                             "Product definition section of %zu octets is too short for template 4.%u",
                              b.length(), t);
         if (r != 1 || fixed != 0) return 0;
     } else {
         MESS_print(TRACE_DECODE, "%s", product_template_text(t));
-        const GribParam p = GRIB_get_ver2_param(d.source, GRIB_get_discipline(), int(b.at(10)), int(b.at(11)));
+        const GribParam p =
+            GRIB_get_ver2_param(d.source, GRIB_get_discipline(), int(b.at(10)), int(b.at(11)));
         // Units longer than the record holds are cut.
         const std::size_t n = std::min(std::strlen(p.units), sizeof grd->units - 1);
         std::memcpy(grd->units, p.units, n);
@@ -712,14 +720,15 @@ int GRIB_PDS(int grd_fd, GRD_report *grd) {
     }
     MESS_print(TRACE_DECODE, "Source: %d\n", grd->source);
     MESS_print(TRACE_DECODE, "Model: %d\n", grd->model);
-    MESS_print(TRACE_DECODE, "Init time: %d/%d/%d %2.2d:%2.2d\n", grd->date.month, grd->date.day, grd->date.year,
-               grd->date.hour, grd->date.min);
+    MESS_print(TRACE_DECODE, "Init time: %d/%d/%d %2.2d:%2.2d\n", grd->date.month, grd->date.day,
+               grd->date.year, grd->date.hour, grd->date.min);
     MESS_print(TRACE_DECODE, "Grid type: %d\n", grd->type);
     MESS_print(TRACE_DECODE, "Grid time: %d\n", grd->time);
     MESS_print(TRACE_DECODE, "Level type: %d\n", grd->ltype);
     MESS_print(TRACE_DECODE, "Level: %d\n", grd->level);
     MESS_print(TRACE_DECODE, "Variable: %d %s\n", grd->var, grd->units);
     GRIB_set_var(grd);
-    DATE_make_label_for_time(grd->time, d.source * 1000 + grd->model, &grd->date, grd->datim, sizeof grd->datim);
+    DATE_make_label_for_time(grd->time, d.source * 1000 + grd->model, &grd->date, grd->datim,
+                             sizeof grd->datim);
     return 1;
 }

@@ -46,7 +46,7 @@ std::size_t data_template_length(int t) {
 // or the east, rows or columns consecutive, every second row reversed, and
 // thinned rows spread over the full width.
 class Placer {
-  public:
+public:
     Placer(const Decoder &d, float *grid, int nx, int ny) : d_(d), grid_(grid), nx_(nx), ny_(ny) {
         if (d.thin == 1) {
             for (int k : d.thin_ptr)
@@ -87,10 +87,12 @@ class Placer {
         ++k_;
     }
 
-  private:
+private:
     // Array offset of scan row r: the first row is the northernmost unless
     // rows run south to north.
-    std::size_t row_start(int r) const { return std::size_t(d_.ydir < 1 ? r : ny_ - 1 - r) * std::size_t(nx_); }
+    std::size_t row_start(int r) const {
+        return std::size_t(d_.ydir < 1 ? r : ny_ - 1 - r) * std::size_t(nx_);
+    }
     // Rows without points stay missing.
     void next_row() {
         while (r_ < ny_ && d_.thin_ptr[std::size_t(r_)] == 0)
@@ -167,7 +169,7 @@ long long sign_magnitude(const Block &b, std::size_t first, int octets) {
 // The values of complex packing, one at a time: group by group, with the
 // missing-value codes, then restored from their spatial differences.
 class ComplexValues {
-  public:
+public:
     explicit ComplexValues(Decoder &d) : d_(d) {
         std::uint64_t pos = 6;
         if (d.drs_temp == 3 && d.order > 0) {
@@ -197,7 +199,8 @@ class ComplexValues {
         std::uint64_t x = 0;
         bool missing = false;
         if (width_ == 0) {
-            missing = (d_.miss_type >= 1 && gref_ == max_ref(1)) || (d_.miss_type == 2 && gref_ == max_ref(2));
+            missing =
+                (d_.miss_type >= 1 && gref_ == max_ref(1)) || (d_.miss_type == 2 && gref_ == max_ref(2));
         } else {
             d_.bpval = width_;
             const long r = GRIB_bit_read(0);
@@ -233,9 +236,10 @@ class ComplexValues {
         return true;
     }
 
-  private:
+private:
     std::uint64_t max_ref(int less) const {
-        return d_.num_bits_gref >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << d_.num_bits_gref) - std::uint64_t(less);
+        return d_.num_bits_gref >= 64 ? ~std::uint64_t(0)
+                                      : (std::uint64_t(1) << d_.num_bits_gref) - std::uint64_t(less);
     }
 
     bool next_group() {
@@ -270,7 +274,10 @@ class ComplexValues {
 // 1 when the current field's values can be unpacked; else 0, warned (a
 // refused bit map was warned by its section).
 int refused_field(int grd_fd, const Decoder &d, bool drs_ok, Decoder::FieldMap map) {
-    if (!d.dv_ok) return grib_int::refuse(grd_fd, "GRIB_DS", "Field without a grid");
+    // Only a grid of the same product describes the field.
+    if (!d.dv_ok || d.dv_product != grib_int::product().start ||
+        (d.thin == 1 && d.thin_ptr.size() != std::size_t(d.dv.ny)))
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Field without a grid");
     if (!drs_ok) return grib_int::refuse(grd_fd, "GRIB_DS", "Field without its data representation");
     if (map == Decoder::FieldMap::refused) return 0;
     const int t = d.drs_temp;
@@ -280,9 +287,11 @@ int refused_field(int grd_fd, const Decoder &d, bool drs_ok, Decoder::FieldMap m
         return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d is not supported", t);
     // Order 0 (as ecCodes writes it) means no differencing.
     if (t == 3 && d.order > 2)
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Spatial differencing of order %d is not supported", d.order);
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Spatial differencing of order %d is not supported",
+                                d.order);
     if (t == 3 && d.order > 0 && (d.spat_bytes < 1 || d.spat_bytes > 3))
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Extra descriptors of %d octets are not supported", d.spat_bytes);
+        return grib_int::refuse(grd_fd, "GRIB_DS", "Extra descriptors of %d octets are not supported",
+                                d.spat_bytes);
     const int widest = t == 0 ? d.num_bits : std::max({d.num_bits_gref, d.num_bits_gwidth, d.num_bits_glen});
     if (widest > MAX_BITS) return grib_int::refuse(grd_fd, "GRIB_DS", "%d bits per value", widest);
     if (t != 0 && d.num_group > d.data_pnts)
@@ -294,8 +303,8 @@ int refused_field(int grd_fd, const Decoder &d, bool drs_ok, Decoder::FieldMap m
 
 float GRIB_ieee_float_conv(const unsigned char *pc) {
     if (pc == nullptr || pc[0] == 0) return 0.0f;
-    const std::uint32_t w = (std::uint32_t(pc[0]) << 24) | (std::uint32_t(pc[1]) << 16) |
-                            (std::uint32_t(pc[2]) << 8) | pc[3];
+    const std::uint32_t w =
+        (std::uint32_t(pc[0]) << 24) | (std::uint32_t(pc[1]) << 16) | (std::uint32_t(pc[2]) << 8) | pc[3];
     return std::bit_cast<float>(w);
 }
 
@@ -327,8 +336,8 @@ int GRIB_DRS(int grd_fd, GRD_report *) {
     } else if (t == 2 || t == 3) {
         MESS_print(TRACE_DECODE, t == 2 ? "Grid point - complex packing\n"
                                         : "Grid point - complex packing and spatial differencing\n");
-        MESS_print(TRACE_DECODE, "DRS-PTS: %u REF: %f SFAC: %f DSCL: %f NGREF: %d DTYPE: %d\n", d.data_pnts, d.ref,
-                   d.sfac, d.dscale, d.num_bits_gref, d.data_type);
+        MESS_print(TRACE_DECODE, "DRS-PTS: %u REF: %f SFAC: %f DSCL: %f NGREF: %d DTYPE: %d\n", d.data_pnts,
+                   d.ref, d.sfac, d.dscale, d.num_bits_gref, d.data_type);
         d.split_method = int(b.at(22));
         d.miss_type = int(b.at(23));
         d.miss1 = d.miss_type > 0 ? GRIB_ieee_float_conv(&b.oct[24]) : 0.0f;
@@ -346,8 +355,8 @@ int GRIB_DRS(int grd_fd, GRD_report *) {
         }
         MESS_print(TRACE_DECODE, "SPLIT: %d NGRP: %u - MTYPE: %d MISS: %f\n", d.split_method, d.num_group,
                    d.miss_type, double(d.miss1));
-        MESS_print(TRACE_DECODE, "NWDTH: %d NLEN: %d - ORD: %d SPAT: %d\n", d.num_bits_gwidth, d.num_bits_glen,
-                   d.order, d.spat_bytes);
+        MESS_print(TRACE_DECODE, "NWDTH: %d NLEN: %d - ORD: %d SPAT: %d\n", d.num_bits_gwidth,
+                   d.num_bits_glen, d.order, d.spat_bytes);
     }
     d.drs_ok = true;
     return 1;
@@ -413,7 +422,7 @@ int GRIB_DS(int grd_fd, GRD_report *grd) {
     d.field_map = Decoder::FieldMap::none;
     d.drs_ok = false;
     if (grd == nullptr) return 0;
-    if (d.dv_ok) grd->domain = d.dv;
+    if (d.dv_ok && d.dv_product == grib_int::product().start) grd->domain = d.dv;
     const int r = refused_field(grd_fd, d, drs_ok, map);
     if (r != 1) {
         GRIB_skip_section(grd_fd);
@@ -425,7 +434,8 @@ int GRIB_DS(int grd_fd, GRD_report *grd) {
     const std::uint64_t count = std::uint64_t(nx) * std::uint64_t(ny);
     auto *values = static_cast<float *>(std::realloc(grd->grid, std::size_t(count) * sizeof(float)));
     if (values == nullptr) {
-        MESS_print(M_WARN, "GRIB_DS: No memory for grid field of %dx%d points: %s\n", nx, ny, grd_file::name(grd_fd));
+        MESS_print(M_WARN, "GRIB_DS: No memory for grid field of %dx%d points: %s\n", nx, ny,
+                   grd_file::name(grd_fd));
         return 0;
     }
     grd->grid = values;
@@ -459,7 +469,7 @@ int GRIB_DS(int grd_fd, GRD_report *grd) {
         MESS_print(M_WARN, "GRIB_DS: Group of %d bits per value, %llu points set to -9999: %s\n", bad_width,
                    (unsigned long long)missed, grd_file::name(grd_fd));
     else if (missed > 0)
-        MESS_print(M_WARN, "GRIB_DS: Data end before %llu points, set to -9999: %s\n", (unsigned long long)missed,
-                   grd_file::name(grd_fd));
+        MESS_print(M_WARN, "GRIB_DS: Data end before %llu points, set to -9999: %s\n",
+                   (unsigned long long)missed, grd_file::name(grd_fd));
     return 1;
 }

@@ -70,6 +70,10 @@ struct Block {
     }
 };
 
+// The octets from start to the product's end marker or the end of the file,
+// whichever comes first; -1 when neither is known.
+long room(FILE *f, long start);
+
 // Reads the block at the current position whole: its length is the first
 // len_octets octets (3 for edition 0/1 blocks, 4 for edition 2 sections).
 // The block must hold at least min_len octets and end before the product's
@@ -146,6 +150,7 @@ struct Decoder {
     Date date{};            // reference time (section 1)
     Domain dv{};            // the grid of the last grid definition (section 3)
     bool dv_ok = false;     // dv is a grid that values can be placed on
+    long dv_product = -1;   // start of the product dv belongs to
     // Data representation (section 5) of the current field.
     bool drs_ok = false;
     std::uint32_t data_pnts = 0; // packed values (points that carry one)

@@ -1183,13 +1183,12 @@ TEST(GribFraming, StandardInputIsReadThroughACopy) {
     EXPECT_EQ(r.status, 0) << r.err;
 }
 
-
 // ---- Edition 2 --------------------------------------------------------------------------------
 
 // One field of an edition 2 product, as the section walk left it.
 struct Field {
     int ids = 0, gds = 0, pds = 0, drs = 0, bms = 0, ds = 0; // the last result of each decoder
-    long product = -1;                                      // offset of the product's marker
+    long product = -1;                                       // offset of the product's marker
     GRD_report rec{};
     std::vector<float> values;
 };
@@ -1311,7 +1310,8 @@ void expect_fields_match(const std::string &path, double per_degree, bool anchor
         ASSERT_EQ(f.ds, 1) << what << " sections " << f.ids << f.gds << f.pds << f.drs << f.bms;
         expect_values(r.ref, f.values, what);
         if (r.new_grid) {
-            const std::size_t anchor = anchor_south_west ? std::size_t(r.ref.ny - 1) * std::size_t(r.ref.nx) : 0;
+            const std::size_t anchor =
+                anchor_south_west ? std::size_t(r.ref.ny - 1) * std::size_t(r.ref.nx) : 0;
             expect_places(r.ref, f.rec.domain, anchor, per_degree, what);
         }
         const Date &d = f.rec.date;
@@ -1367,8 +1367,8 @@ TEST(GribEdition2Decode, WrittenFixturesMatchEccodes) {
         const char *words;
     };
     const Case cases[] = {
-        {5, "Ens[+4] "},     {6, " Ens mean "},        {7, " Ens std dev "}, {8, "Ens prob (%) "},
-        {8, " below 273.20"}, {11, " above 0.25"},      {12, "Ens[-7] "},    {13, " Ens mean "},
+        {5, "Ens[+4] "},      {6, " Ens mean "},   {7, " Ens std dev "}, {8, "Ens prob (%) "},
+        {8, " below 273.20"}, {11, " above 0.25"}, {12, "Ens[-7] "},     {13, " Ens mean "},
     };
     for (const Case &c : cases)
         EXPECT_NE(std::string(f[c.k].rec.info).find(c.words), std::string::npos)
@@ -1379,7 +1379,6 @@ TEST(GribEdition2Decode, WrittenFixturesMatchEccodes) {
     EXPECT_STREQ(f[8].rec.units, "%");
     EXPECT_EQ(f[0].rec.model, f[5].rec.model);
 }
-
 
 // ---- Edition 2, hand-built products ---------------------------------------------------------
 
@@ -1477,7 +1476,12 @@ Sec pds2(int t, std::size_t len) {
 Sec simple5(std::uint32_t n, float r, int bits, int e = 0, int d = 0) {
     std::uint32_t w;
     std::memcpy(&w, &r, 4);
-    return Sec(5, 21).set(6, n, 4).set(12, w, 4).set(16, sm16(e), 2).set(18, sm16(d), 2).set(20, std::uint64_t(bits));
+    return Sec(5, 21)
+        .set(6, n, 4)
+        .set(12, w, 4)
+        .set(16, sm16(e), 2)
+        .set(18, sm16(d), 2)
+        .set(20, std::uint64_t(bits));
 }
 
 // Complex packing (template 2, or 3 with order and descriptor octets), reference 0.
@@ -1556,19 +1560,19 @@ TEST(GribEdition2Grid, DomainsAndGridNumbers) {
         int nx, ny, type;
     };
     const Case cases[] = {
-        {"global 0.5 degree", latlon3(720, 361, 90000000, 0, -90000000, 359500000), 0.0f, 179.75f, 0.5f, 0.5f, 720,
-         361, 9007205},
-        {"across the meridian", latlon3(21, 11, 10000000, 350000000, 0, 10000000), 5.0f, 0.0f, 1.0f, 1.0f, 21, 11,
-         1350210},
-        {"east to west", latlon3(21, 11, 10000000, 10000000, 0, 350000000, 0x80), 5.0f, 0.0f, 1.0f, 1.0f, 21, 11,
-         1010370},
-        {"southern, west of Greenwich", latlon3(11, 6, -10000000, -20000000, -15000000, -10000000), -12.5f, -15.0f,
-         1.0f, 1.0f, 11, 6, 1000000 + 70 * 10000 + 100 + 10},
+        {"global 0.5 degree", latlon3(720, 361, 90000000, 0, -90000000, 359500000), 0.0f, 179.75f, 0.5f, 0.5f,
+         720, 361, 9007205},
+        {"across the meridian", latlon3(21, 11, 10000000, 350000000, 0, 10000000), 5.0f, 0.0f, 1.0f, 1.0f, 21,
+         11, 1350210},
+        {"east to west", latlon3(21, 11, 10000000, 10000000, 0, 350000000, 0x80), 5.0f, 0.0f, 1.0f, 1.0f, 21,
+         11, 1010370},
+        {"southern, west of Greenwich", latlon3(11, 6, -10000000, -20000000, -15000000, -10000000), -12.5f,
+         -15.0f, 1.0f, 1.0f, 11, 6, 1000000 + 70 * 10000 + 100 + 10},
     };
     for (const Case &c : cases) {
         const Sec data = ds7({});
-        const std::vector<Field> f =
-            decode_bytes2(field2(c.grid, pds2(0, 34), simple5(std::uint32_t(c.nx * c.ny), 1.0f, 0), bms6(255), data));
+        const std::vector<Field> f = decode_bytes2(
+            field2(c.grid, pds2(0, 34), simple5(std::uint32_t(c.nx * c.ny), 1.0f, 0), bms6(255), data));
         ASSERT_EQ(f.size(), 1u) << c.what;
         const Domain &d = f[0].rec.domain;
         EXPECT_EQ(f[0].gds, 1) << c.what;
@@ -1593,9 +1597,9 @@ TEST(GribEdition2Grid, DomainsAndGridNumbers) {
                           Cone{20, 41, 0, 25000000, 240000000, 260000000, 60000000},
                           Cone{20, 41, 0x80, -25000000, 240000000, 260000000, -60000000}}) {
         const int ny = 30;
-        const std::vector<Field> f = decode_bytes2(field2(cone3(c.t, std::uint32_t(c.nx), ny, c.la1, c.lo1, c.lov,
-                                                                c.latin, c.flag, 3000),
-                                                          pds2(0, 34), simple5(0, 1.0f, 0), bms6(255), ds7({})));
+        const std::vector<Field> f = decode_bytes2(
+            field2(cone3(c.t, std::uint32_t(c.nx), ny, c.la1, c.lo1, c.lov, c.latin, c.flag, 3000),
+                   pds2(0, 34), simple5(0, 1.0f, 0), bms6(255), ds7({})));
         ASSERT_EQ(f.size(), 1u);
         const Domain &d = f[0].rec.domain;
         const std::string what = "template 3." + std::to_string(c.t) + " nx " + std::to_string(c.nx);
@@ -1637,8 +1641,9 @@ TEST(GribEdition2Grid, RefusedGrids) {
          "Grid of 10001 rows is larger than supported"},
         {"columns", field2(latlon3(10001, 10, 0, 0, 0, 0), pds2(0, 34), simple5(0, 0, 0), bms6(255), ds7({})),
          "Grid of 10001 columns is larger than supported"},
-        {"lambert", field2(cone3(30, 2001, 10, 0, 0, 0, 30000000, 0, 3000), pds2(0, 34), simple5(0, 0, 0), bms6(255),
-                           ds7({})),
+        {"lambert",
+         field2(cone3(30, 2001, 10, 0, 0, 0, 30000000, 0, 3000), pds2(0, 34), simple5(0, 0, 0), bms6(255),
+                ds7({})),
          "Grid of 2001 columns is larger than supported"},
         {"short", field2(shortl, pds2(0, 34), simple5(0, 0, 0), bms6(255), ds7({})),
          "Grid definition section of 72 octets is too short for template 3.30"},
@@ -1664,7 +1669,6 @@ TEST(GribEdition2Grid, RefusedGrids) {
     }
 }
 
-
 TEST(GribEdition2Product, LevelsAndTimeCodes) {
     struct Case {
         const char *what;
@@ -1679,14 +1683,15 @@ TEST(GribEdition2Product, LevelsAndTimeCodes) {
         {"isobaric, scale -1", pds2(0, 34).set(24, 0x81).set(25, 5000, 4), 100, 500, 6},
         {"isobaric layer", pds2(0, 34).set(29, 100).set(30, 0).set(31, 30000, 4), 101, 50030, 6},
         {"2.5 m", pds2(0, 34).set(23, 103).set(24, 1).set(25, 25, 4), 105, 3, 6},
-        {"2.5 m, time range", pds2(8, 58).set(23, 103).set(24, 1).set(25, 25, 4).set(47, 1).set(49, 1).set(50, 6, 4),
-         105, 2, 4006012},
+        {"2.5 m, time range",
+         pds2(8, 58).set(23, 103).set(24, 1).set(25, 25, 4).set(47, 1).set(49, 1).set(50, 6, 4), 105, 2,
+         4006012},
         {"sigma 0.995", pds2(0, 34).set(23, 104).set(24, 4).set(25, 9950, 4), 107, 9950, 6},
-        {"sigma 0.995, member", pds2(11, 61).set(23, 104).set(24, 4).set(25, 9950, 4).set(50, 3).set(52, 1), 107,
-         9950, 7006006},
+        {"sigma 0.995, member", pds2(11, 61).set(23, 104).set(24, 4).set(25, 9950, 4).set(50, 3).set(52, 1),
+         107, 9950, 7006006},
         {"eta 5, member", pds2(11, 61).set(23, 111).set(25, 5, 4).set(50, 255), 119, 5, 2006006},
-        {"altitude layer, own scales", pds2(0, 34).set(23, 102).set(25, 1500, 4).set(29, 102).set(30, 0x82).set(31, 5, 4),
-         104, 15005, 6},
+        {"altitude layer, own scales",
+         pds2(0, 34).set(23, 102).set(25, 1500, 4).set(29, 102).set(30, 0x82).set(31, 5, 4), 104, 15005, 6},
         {"-2 PVU", pds2(0, 34).set(23, 109).set(24, 9).set(25, sm32(-2000), 4), 117, -2, 6},
         {"height missing", pds2(0, 34).set(23, 103).set(24, 0xFF).set(25, 0xFFFFFFFFu, 4), 105, MISSING, 6},
         {"mean sea level", pds2(0, 34).set(23, 101), 102, 0, 6},
@@ -1698,8 +1703,8 @@ TEST(GribEdition2Product, LevelsAndTimeCodes) {
         {"local 50008", Sec(4, 11).set(8, 50008, 2), 1, 0, 0},
     };
     for (const Case &c : cases) {
-        const std::vector<Field> f =
-            decode_bytes2(field2(small3(), c.pds, simple5(6, 10.0f, 4), bms6(255), ds7(pack(counting(6, 6), 4))));
+        const std::vector<Field> f = decode_bytes2(
+            field2(small3(), c.pds, simple5(6, 10.0f, 4), bms6(255), ds7(pack(counting(6, 6), 4))));
         ASSERT_EQ(f.size(), 1u) << c.what;
         EXPECT_EQ(f[0].pds, 1) << c.what;
         EXPECT_EQ(f[0].rec.ltype, c.ltype) << c.what;
@@ -1726,12 +1731,24 @@ TEST(GribEdition2Product, EnsembleAndProbabilityState) {
         {"unweighted mean", pds2(2, 36).set(35, 0), 19000000 + temp, "K", {" Ens mean "}, {}},
         {"spread", pds2(12, 60).set(35, 2).set(49, 255), 19001000 + temp, "K", {" Ens std dev "}, {}},
         {"unknown derived product", pds2(2, 36).set(35, 5), temp, "K", {}, {"Ens"}},
-        {"probability below 273.2", pds2(5, 47).set(12, 2).set(37, 0).set(38, 1).set(39, 2732, 4),
-         1910000000 + temp * 10000 + 1000 + 227, "%", {" Ens prob (%) ", " below 273.20"}, {}},
-        {"probability of an unknown kind", pds2(9, 71).set(12, 7).set(37, 0).set(38, 1).set(39, 2732, 4),
-         1910000000 + temp * 10000, "%", {" Ens prob (%) "}, {"below", "above", " in "}},
-        {"probability above", pds2(9, 71).set(12, 5).set(37, 1).set(43, 0x82).set(44, 3, 4).set(60, 1),
-         1910000000 + temp * 10000 + 5000 + 230, "%", {" Prob (%) ", " above 300.00"}, {}},
+        {"probability below 273.2",
+         pds2(5, 47).set(12, 2).set(37, 0).set(38, 1).set(39, 2732, 4),
+         1910000000 + temp * 10000 + 1000 + 227,
+         "%",
+         {" Ens prob (%) ", " below 273.20"},
+         {}},
+        {"probability of an unknown kind",
+         pds2(9, 71).set(12, 7).set(37, 0).set(38, 1).set(39, 2732, 4),
+         1910000000 + temp * 10000,
+         "%",
+         {" Ens prob (%) "},
+         {"below", "above", " in "}},
+        {"probability above",
+         pds2(9, 71).set(12, 5).set(37, 1).set(43, 0x82).set(44, 3, 4).set(60, 1),
+         1910000000 + temp * 10000 + 5000 + 230,
+         "%",
+         {" Prob (%) ", " above 300.00"},
+         {}},
     };
     TempDir dir;
     std::string bytes;
@@ -1759,7 +1776,8 @@ TEST(GribEdition2Product, EnsembleAndProbabilityState) {
     const GRD_report &r = u[0].rec;
     EXPECT_EQ(std::vector<int>({r.var, r.ltype, r.level, r.time, r.model}), std::vector<int>(5, MISSING));
     EXPECT_EQ(u[0].ds, 1) << "the values are still read";
-    EXPECT_NE(m.text().find("GRIB_PDS: Product template 4.15 is not supported"), std::string::npos) << m.text();
+    EXPECT_NE(m.text().find("GRIB_PDS: Product template 4.15 is not supported"), std::string::npos)
+        << m.text();
 }
 
 TEST(GribEdition2Table, ParameterRows) {
@@ -1840,25 +1858,35 @@ TEST(GribEdition2Data, PlacementAndPacking) {
         return field2(small3(), pds2(0, 34), complex5(6, 2, 4, kind, 0, 2, 3, 0, 3), bms6(255), ds7(b));
     };
     const Case cases[] = {
-        {"rows from the north", field2(small3(0x00), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+        {"rows from the north",
+         field2(small3(0x00), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
          {10, 11, 12, 13, 14, 15}},
-        {"rows from the south", field2(small3(0x40), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+        {"rows from the south",
+         field2(small3(0x40), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
          {13, 14, 15, 10, 11, 12}},
-        {"alternate rows", field2(small3(0x10), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+        {"alternate rows",
+         field2(small3(0x10), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
          {10, 11, 12, 15, 14, 13}},
-        {"points from the east", field2(small3(0x80), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+        {"points from the east",
+         field2(small3(0x80), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
          {12, 11, 10, 15, 14, 13}},
-        {"columns", field2(small3(0x20), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+        {"columns",
+         field2(small3(0x20), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
          {10, 12, 14, 11, 13, 15}},
-        {"bit map", field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB4}), ds7(pack({1, 2, 3, 4}, 4))),
+        {"bit map",
+         field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB4}), ds7(pack({1, 2, 3, 4}, 4))),
          {1, M, 2, 3, M, 4}},
-        {"no bits", field2(small3(), pds2(0, 34), simple5(6, 7.5f, 0, 0, 1), bms6(255), ds7({})),
+        {"no bits",
+         field2(small3(), pds2(0, 34), simple5(6, 7.5f, 0, 0, 1), bms6(255), ds7({})),
          {0.75f, 0.75f, 0.75f, 0.75f, 0.75f, 0.75f}},
-        {"scaled", field2(small3(), pds2(0, 34), simple5(6, 10, 4, -1, -1), bms6(255), ds7(six)),
+        {"scaled",
+         field2(small3(), pds2(0, 34), simple5(6, 10, 4, -1, -1), bms6(255), ds7(six)),
          {100, 105, 110, 115, 120, 125}},
-        {"short data", field2(small3(), pds2(0, 34), simple5(6, 10, 8), bms6(255), ds7({0, 1, 2, 3})),
+        {"short data",
+         field2(small3(), pds2(0, 34), simple5(6, 10, 8), bms6(255), ds7({0, 1, 2, 3})),
          {10, 11, 12, 13, M, M}},
-        {"more values than points", field2(small3(), pds2(0, 34), simple5(100, 10, 8), bms6(255), ds7(Bytes(100, 1))),
+        {"more values than points",
+         field2(small3(), pds2(0, 34), simple5(100, 10, 8), bms6(255), ds7(Bytes(100, 1))),
          {11, 11, 11, 11, 11, 11}},
         {"second-order differences",
          field2(small3(), pds2(0, 34), complex5(6, 1, 0, 0, 2, 0, 0, 0, 6, 2, 2), bms6(255), ds7(order2)),
@@ -1869,8 +1897,9 @@ TEST(GribEdition2Data, PlacementAndPacking) {
         {"primary missing values", missing(1, 15, {7, 2, 0}), {M, M, M, M, 3, 1}},
         {"secondary missing values", missing(2, 14, {6, 7, 1}), {M, M, M, M, M, 2}},
         {"groups beyond the values", missing(0, 15, {7, 2, 0}), {15, 15, 15, 8, 3, 1}},
-        {"no groups", field2(small3(), pds2(0, 34), complex5(6, 0, 0, 0, 0, 0, 0, 0, 0).set(12, 0x40A00000u, 4),
-                             bms6(255), ds7({})),
+        {"no groups",
+         field2(small3(), pds2(0, 34), complex5(6, 0, 0, 0, 0, 0, 0, 0, 0).set(12, 0x40A00000u, 4), bms6(255),
+                ds7({})),
          {5, 5, 5, 5, 5, 5}},
     };
     for (const Case &c : cases) {
@@ -1880,7 +1909,8 @@ TEST(GribEdition2Data, PlacementAndPacking) {
         EXPECT_EQ(f[0].ds, 1) << c.what;
         EXPECT_EQ(f[0].values, c.want) << c.what;
         const bool short_data = std::string(c.what) == "short data";
-        EXPECT_EQ(m.text().find("GRIB_DS: Data end before 2 points, set to -9999") != std::string::npos, short_data)
+        EXPECT_EQ(m.text().find("GRIB_DS: Data end before 2 points, set to -9999") != std::string::npos,
+                  short_data)
             << c.what << ": " << m.text();
     }
 
@@ -1888,28 +1918,31 @@ TEST(GribEdition2Data, PlacementAndPacking) {
     // second point of the first row out.
     Sec thin = latlon3(0, 2, 40000000, 0, 30000000, 20000000);
     thin.set(11, 1).set(12, 1).set(31, 0xFFFFFFFFu, 4).add({2, 3});
-    const std::vector<Field> t =
-        decode_bytes2(field2(thin, pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB8}), ds7(pack({4, 1, 2, 3}, 4))));
+    const std::vector<Field> t = decode_bytes2(
+        field2(thin, pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB8}), ds7(pack({4, 1, 2, 3}, 4))));
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].rec.domain.nx, 3);
     EXPECT_EQ(t[0].values, std::vector<float>({4, M, M, 1, 2, 3}));
 }
 
-TEST(GribEdition2Data, BitMapsOfTheSameProductOnly) {
+TEST(GribEdition2Data, GridsAndBitMapsOfTheSameProductOnly) {
     // Two fields in one product, the second using the first one's map again;
-    // then a product whose only field points back to a map it does not have.
+    // then a product whose only field points back to a map it does not have,
+    // one with a predefined map, and one without a grid of its own.
     const Bytes two = product2({ids2(), small3(), pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB4}),
                                 ds7(pack({1, 2, 3, 4}, 4)), pds2(0, 34), simple5(4, 10, 4), bms6(254),
                                 ds7(pack({1, 2, 3, 4}, 4))});
-    const Bytes lone =
-        field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(254), ds7(pack({1, 2, 3, 4}, 4)));
+    const Bytes lone = field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(254), ds7(pack({1, 2, 3, 4}, 4)));
     const Bytes predefined =
         field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(3), ds7(pack({1, 2, 3, 4}, 4)));
+    const Bytes gridless =
+        product2({ids2(), pds2(0, 34), simple5(4, 0, 4), bms6(255), ds7(pack({1, 2, 3, 4}, 4))});
     TempDir dir;
-    write_file(dir.file("maps.grb2"), text(two) + text(lone) + text(predefined));
+    write_file(dir.file("maps.grb2"), text(two) + text(lone) + text(predefined) + text(gridless));
     Messages m;
     const std::vector<Field> f = decode_fields(dir.file("maps.grb2"));
-    ASSERT_EQ(f.size(), 4u);
+    ASSERT_EQ(f.size(), 5u);
+    EXPECT_EQ(f[4].ds, 0);
     const float M = FMISSING;
     EXPECT_EQ(f[0].values, std::vector<float>({1, M, 2, 3, M, 4}));
     EXPECT_EQ(f[1].bms, 1);
@@ -1924,6 +1957,7 @@ TEST(GribEdition2Data, BitMapsOfTheSameProductOnly) {
               std::string::npos)
         << mess;
     EXPECT_NE(mess.find("GRIB_BMS: Predefined bit map 3 is not supported"), std::string::npos) << mess;
+    EXPECT_NE(mess.find("GRIB_DS: Field without a grid"), std::string::npos) << mess;
 }
 
 TEST(GribEdition2Data, RefusedPackings) {
@@ -1948,7 +1982,8 @@ TEST(GribEdition2Data, RefusedPackings) {
         const std::vector<Field> f = decode_fields(dir.file("p.grb2"));
         ASSERT_EQ(f.size(), 1u) << c.reason;
         EXPECT_EQ(f[0].ds, 0) << c.reason;
-        EXPECT_NE(m.text().find(std::string("GRIB_DS: ") + c.reason + ": " + dir.file("p.grb2")), std::string::npos)
+        EXPECT_NE(m.text().find(std::string("GRIB_DS: ") + c.reason + ": " + dir.file("p.grb2")),
+                  std::string::npos)
             << m.text();
     }
 }
