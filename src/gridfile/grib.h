@@ -1,7 +1,8 @@
 // GRIB products in grid files of type 21: finding each product behind its
 // header, reading its indicator, decoding editions 0 and 1 (product
-// definition, grid description, bit map and data blocks) into a GRD_report,
-// the parameter tables, the predefined grids and the number conversions.
+// definition, grid description, bit map and data blocks) and edition 2 (its
+// sections, one field per data section) into a GRD_report, the parameter
+// tables, the predefined grids and the number conversions.
 //
 // One product is decoded at a time; its framing and decoding state belongs to
 // the module, not to a slot. The stream of the slot must be seekable: GRD_open
