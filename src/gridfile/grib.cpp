@@ -238,6 +238,16 @@ int refuse(int grd_fd, const char *func, const char *reason, ...) {
     return 0;
 }
 
+long room(FILE *f, long start) {
+    // The end marker "7777" follows the last block of a product; a product
+    // may claim more than the file holds.
+    const long size = file_size(f);
+    long limit = size;
+    if (prod.end >= 0 && (size < 0 || prod.end - 4 < size)) limit = prod.end - 4;
+    if (size < 0 && prod.end < 0) return -1;
+    return std::max(0L, limit - start);
+}
+
 int read_block(int grd_fd, int len_octets, std::size_t min_len, const char *func, const char *what,
                Block &out) {
     out.oct.clear();
@@ -253,10 +263,9 @@ int read_block(int grd_fd, int len_octets, std::size_t min_len, const char *func
     if (len < min_len || len < std::uint64_t(len_octets))
         return refuse(grd_fd, func, "%s of %llu octets is too short", what, (unsigned long long)len);
     const long size = file_size(f);
-    // The end marker "7777" follows the last block of a product.
-    const long limit = prod.end >= 0 ? prod.end - 4 : size;
-    if (limit >= 0 && len > std::uint64_t(limit - start)) {
-        if (size >= 0 && len > std::uint64_t(size - start)) {
+    const long left = room(f, start);
+    if (left >= 0 && len > std::uint64_t(left)) {
+        if (size >= 0 && len > std::uint64_t(std::max(0L, size - start))) {
             MESS_print(M_WARN, "%s: %s cut short in file: %s\n", func, what, grd_file::name(grd_fd));
             return -1;
         }

@@ -1,7 +1,8 @@
 // GRIB products in grid files of type 21: finding each product behind its
 // header, reading its indicator, decoding editions 0 and 1 (product
-// definition, grid description, bit map and data blocks) into a GRD_report,
-// the parameter tables, the predefined grids and the number conversions.
+// definition, grid description, bit map and data blocks) and edition 2 (its
+// sections, one field per data section) into a GRD_report, the parameter
+// tables, the predefined grids and the number conversions.
 //
 // One product is decoded at a time; its framing and decoding state belongs to
 // the module, not to a slot. The stream of the slot must be seekable: GRD_open
@@ -102,6 +103,81 @@ int GRIB_BMB_read();
 // Blanks the rest of a grid once more than val of the last 20 values of a row
 // jumped by more than half the packed range (off when val is 0 or below). 0.
 int GRIB_set_max_bad(int val);
+
+// ---- Edition 2 -------------------------------------------------------------------------
+//
+// An edition 2 product is read section by section: GRIB_read_section reads the
+// length and number of the next section, then the section's decoder (or
+// GRIB_skip_section) takes the rest of it: GRIB_IDS section 1, GRIB_GDS 3,
+// GRIB_PDS 4, GRIB_DRS 5, GRIB_BMS 6, GRIB_DS 7. A product may repeat sections
+// 3 to 7 (or 4 to 7) for further fields, which reuse the grid and bit map
+// decoded before. Every section is read whole once its length covers the
+// fixed part of its template and lies within the product; each decoder leaves
+// the stream at the end of its section, whatever its result.
+
+// One row of the edition 2 parameter table grib2_var.lup.
+struct GribParam {
+    int ind;        // variable code of the grid
+    int ver;        // not used
+    int src;        // originating centre; 0 any
+    int disc;       // discipline
+    int cat;        // parameter category
+    int param;      // parameter number
+    char name[20];  // variable abbreviation
+    char units[30]; // units text
+    char lname[80]; // long name
+};
+
+// Reads the length and number of the next section. 1 for sections 1 to 8;
+// 0 at the end marker "7777" (the section number becomes -1 and the stream
+// stands past the marker), at the end of the file, for a number above 8, or
+// for a length that does not fit the product (warned; the section number
+// becomes -1 and the stream moves to the product's end).
+int GRIB_read_section(int grd_fd);
+// Moves the stream past the rest of the section just read. 1.
+int GRIB_skip_section(int grd_fd);
+// The number of the last section read (-1 after the end marker) and its
+// length in octets.
+int GRIB_get_sect();
+long GRIB_get_slen();
+// Section 1: originating centre and reference time into grd (version,
+// source, date; type 0). 1, or 0 when the section cannot be read.
+int GRIB_IDS(int grd_fd, GRD_report *grd);
+// Section 3: the grid's Domain (latitude-longitude, also with thinned rows;
+// Mercator; polar stereographic; Lambert conformal), its scanning order and a
+// grid number made from its geometry. 1; 0 refused with a warning (another
+// grid template, a grid too large, a section too short) or unreadable.
+int GRIB_GDS(int grd_fd, GRD_report *grd);
+// Section 4: parameter, units, model, level, time code and the ensemble and
+// probability state, then the description and date labels. 1 (a template
+// that is not supported is warned and leaves parameter, level type, level,
+// time and model -9999); 0 when the section cannot be read.
+int GRIB_PDS(int grd_fd, GRD_report *grd);
+// The first row of grib2_var.lup (found along the resource file_path) whose
+// centre is 0 or src and whose discipline, category and number are equal,
+// with ind the variable code of its name. Without such a row, or when its
+// name is not a known variable, ind is disc * 1000000 + cat * 1000 + param
+// (with empty units when no row matched); without the table, ind is -9999.
+GribParam GRIB_get_ver2_param(int src, int disc, int cat, int param);
+// Sets ind, src, disc, cat and param to -9999 and the texts empty. 1.
+int GribParam_init(GribParam *param);
+// Section 5: how the values of the next data section are packed. 1; 0
+// when the section cannot be read or is too short for its template.
+int GRIB_DRS(int grd_fd, GRD_report *grd);
+// Section 6: the bit map of the field. 1 a map was read (or the product's
+// previous one is reused, indicator 254); 0 no bit map; -1 refused with a
+// warning (a predefined map, 254 without an earlier map in the same product)
+// or unreadable: the field's values cannot be placed.
+int GRIB_BMS(int grd_fd);
+// Section 7: unpacks simple and complex packing (with spatial differencing of
+// order 1 and 2) into grd->grid, nx * ny floats, row 0 northernmost, -9999
+// where the bit map, the missing-value codes or a short section give no
+// value; thinned rows are spread over the full width. 1; 0 refused with a
+// warning (no grid, another data template, a refused bit map) or no memory.
+int GRIB_DS(int grd_fd, GRD_report *grd);
+// The IEEE 754 single-precision float in 4 big-endian octets (0 when the
+// first octet is 0).
+float GRIB_ieee_float_conv(const unsigned char *pc);
 
 // ---- Tables and conversions -----------------------------------------------------------
 

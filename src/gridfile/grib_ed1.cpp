@@ -27,6 +27,7 @@ namespace {
 
 using grib_int::Block;
 using grib_int::Decoder;
+using grib_int::east_of_minus180;
 
 constexpr int MAX_POINTS = 2000; // largest nx and ny
 
@@ -124,21 +125,6 @@ float degrees(const Block &g, std::size_t n) {
     return float(g.s24(n)) / 1000.0f;
 }
 
-float east_of_minus180(double lon) {
-    while (lon > 180.0)
-        lon -= 360.0;
-    while (lon <= -180.0)
-        lon += 360.0;
-    return float(lon);
-}
-
-// Runs f with d as the current projection; the caller's projection is
-// restored afterwards. f's result.
-template <class F> bool in_projection(const Domain &d, F &&f) {
-    MapScope scope(&d);
-    return f();
-}
-
 void trace_size(const Domain &d) {
     MESS_print(M_DEBUG_C, "Grid size: %3.2fx%3.2f\n", double(d.dx), double(d.dy));
 }
@@ -169,6 +155,7 @@ int latlon_domain(const Block &g, Decoder &dec, Domain &d) {
     if (dy == FMISSING) dy = dx;
     if (dx == FMISSING) dx = dy = 1.0f;
     if (dx > 30.0f && dec.grid_id >= 37 && dec.grid_id <= 44) dx = 1.25f;
+    dec.thin_wrap = dec.thin == 1 && grib_int::rows_wrap(span, d.nx);
     d.dx = dx;
     d.dy = dy;
     trace_size(d);
@@ -177,26 +164,12 @@ int latlon_domain(const Block &g, Decoder &dec, Domain &d) {
     return 1;
 }
 
-int mercator_domain(int grd_fd, const Block &g, Decoder &dec, Domain &d) {
+int mercator_domain(int grd_fd, const Block &g, const Decoder &dec, Domain &d) {
     if (d.nx < 2 || d.ny < 2)
         return grib_int::refuse(grd_fd, "GRIB_GDB", "Mercator grid of %dx%d points", d.nx, d.ny);
-    const float la1 = degrees(g, 11), lo1 = degrees(g, 14), la2 = degrees(g, 18), lo2 = degrees(g, 21);
-    const float west = east_of_minus180(dec.xrev ? lo2 : lo1), east = east_of_minus180(dec.xrev ? lo1 : lo2);
-    float plon = west <= east ? (west + east) / 2.0f : (west - 360.0f + east) / 2.0f;
-    if (plon < -180.0f) plon += 360.0f;
-    d.proj = 3;
-    d.plat = 0.0f;
-    d.plon = plon;
-    d.clat = la1;
-    d.clon = lo1;
-    const bool ok = in_projection(d, [&] {
-        float x1, y1, x2, y2;
-        if (MAP_tran(la1, lo1, &x1, &y1) != 1 || MAP_tran(la2, lo2, &x2, &y2) != 1) return false;
-        d.dx = std::fabs(x2 - x1) / float(d.nx - 1);
-        d.dy = std::fabs(y2 - y1) / float(d.ny - 1);
-        return MAP_untran((x1 + x2) / 2.0f, (y1 + y2) / 2.0f, &d.clat, &d.clon) == 1;
-    });
-    if (!ok) return grib_int::refuse(grd_fd, "GRIB_GDB", "Mercator grid corners cannot be placed");
+    if (!grib_int::place_mercator(d, degrees(g, 11), degrees(g, 14), degrees(g, 18), degrees(g, 21),
+                                  dec.xrev))
+        return grib_int::refuse(grd_fd, "GRIB_GDB", "Mercator grid corners cannot be placed");
     trace_size(d);
     trace_locate(d);
     return 1;
@@ -205,22 +178,10 @@ int mercator_domain(int grd_fd, const Block &g, Decoder &dec, Domain &d) {
 // Lambert conformal and polar stereographic grids: the centre lies half the
 // grid away from the first point in the projection plane.
 int cone_domain(int grd_fd, const Block &g, const Decoder &dec, Domain &d) {
-    const float la1 = degrees(g, 11), lo1 = degrees(g, 14);
     d.dx = float(g.u24(21)) / 100000.0f;
     d.dy = float(g.u24(24)) / 100000.0f;
-    d.clat = la1;
-    d.clon = lo1;
-    const int xdir = dec.xrev ? -1 : 1;
-    const bool ok = in_projection(d, [&] {
-        float x, y;
-        if (MAP_tran(la1, lo1, &x, &y) != 1) return false;
-        MESS_print(M_DEBUG_C, "Grid locate: %3.2f N, %3.2f E - %3.2f E %f %f\n", double(la1), double(lo1),
-                   double(d.plon), double(x), double(y));
-        const double cx = x + double(xdir) * d.dx * (d.nx - 1) / 2.0;
-        const double cy = y + double(dec.ydir) * d.dy * (d.ny - 1) / 2.0;
-        return MAP_untran(float(cx), float(cy), &d.clat, &d.clon) == 1;
-    });
-    if (!ok) return grib_int::refuse(grd_fd, "GRIB_GDB", "First grid point cannot be placed");
+    if (!grib_int::place_from_first_point(d, degrees(g, 11), degrees(g, 14), dec.xrev ? -1 : 1, dec.ydir))
+        return grib_int::refuse(grd_fd, "GRIB_GDB", "First grid point cannot be placed");
     trace_size(d);
     trace_locate(d);
     return 1;
@@ -332,7 +293,7 @@ int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) {
     GRIB_units(grd);
 
     // Scale, and the ensemble and probability octets this product carries.
-    d.dscale = 1.0f;
+    d.dscale = 1.0;
     d.ens = d.ens_type = d.ens_id = d.ens_prod = d.ens_smooth = 0;
     d.prob = false;
     d.ens_prob_var = d.ens_prob_type = 0;
@@ -362,7 +323,7 @@ int GRIB_decode_PDB(const unsigned char *data, GRD_report *grd) {
     if (edition == 1) {
         if (grd->ltype == 1 && grd->model == 44 && grd->var == 7) grd->var = 161;
         const int dec = ((o(27) & 0x7F) << 8) | o(28);
-        d.dscale = float(std::pow(10.0, (o(27) & 0x80) != 0 ? dec : -dec));
+        d.dscale = std::pow(10.0, (o(27) & 0x80) != 0 ? dec : -dec);
     }
 
     DOM_init(&grd->domain);
@@ -463,6 +424,7 @@ int GRIB_GDB(int grd_fd, GRD_report *grd) {
     Decoder &dec = grib_int::decoder();
     dec.thin = 0;
     dec.thin_ptr.clear();
+    dec.thin_wrap = false;
     if (grd == nullptr) return -1;
     if ((dec.pdb.at(8) & 0x80) == 0) {
         if (grd->domain.proj == MISSING)
@@ -565,6 +527,83 @@ int GRIB_BMB_read() {
 }
 
 namespace grib_int {
+
+float east_of_minus180(double lon) {
+    while (lon > 180.0)
+        lon -= 360.0;
+    while (lon <= -180.0)
+        lon += 360.0;
+    return float(lon);
+}
+
+// Runs f with d as the current projection; the caller's projection is
+// restored afterwards. f's result.
+template <class F> bool in_projection(const Domain &d, F &&f) {
+    MapScope scope(&d);
+    return f();
+}
+
+bool place_mercator(Domain &d, float la1, float lo1, float la2, float lo2, bool xrev) {
+    if (d.nx < 2 || d.ny < 2) return false;
+    const float west = east_of_minus180(xrev ? lo2 : lo1), east = east_of_minus180(xrev ? lo1 : lo2);
+    float plon = west <= east ? (west + east) / 2.0f : (west - 360.0f + east) / 2.0f;
+    if (plon < -180.0f) plon += 360.0f;
+    d.proj = 3;
+    d.plat = 0.0f;
+    d.plon = plon;
+    d.clat = la1;
+    d.clon = lo1;
+    return in_projection(d, [&] {
+        float x1, y1, x2, y2;
+        if (MAP_tran(la1, lo1, &x1, &y1) != 1 || MAP_tran(la2, lo2, &x2, &y2) != 1) return false;
+        d.dx = std::fabs(x2 - x1) / float(d.nx - 1);
+        d.dy = std::fabs(y2 - y1) / float(d.ny - 1);
+        return MAP_untran((x1 + x2) / 2.0f, (y1 + y2) / 2.0f, &d.clat, &d.clon) == 1;
+    });
+}
+
+bool place_from_first_point(Domain &d, float la1, float lo1, int xdir, int ydir) {
+    d.clat = la1;
+    d.clon = lo1;
+    return in_projection(d, [&] {
+        float x, y;
+        if (MAP_tran(la1, lo1, &x, &y) != 1) return false;
+        MESS_print(M_DEBUG_C, "Grid locate: %3.2f N, %3.2f E - %3.2f E %f %f\n", double(la1), double(lo1),
+                   double(d.plon), double(x), double(y));
+        const double cx = x + double(xdir) * d.dx * (d.nx - 1) / 2.0;
+        const double cy = y + double(ydir) * d.dy * (d.ny - 1) / 2.0;
+        return MAP_untran(float(cx), float(cy), &d.clat, &d.clon) == 1;
+    });
+}
+
+void spread_row(const float *row, int k, float *out, int nx, bool xrev, bool wrap) {
+    for (int c = 0; c < nx; ++c) {
+        float v = FMISSING;
+        if (k == 1 || (k > 1 && nx == 1)) {
+            v = row[0];
+        } else if (k > 1) {
+            const double s = wrap ? double(c) * k / nx : double(c) * (k - 1) / (nx - 1);
+            const int i = wrap ? std::min(int(s), k - 1) : std::min(int(s), k - 2);
+            const double t = s - i;
+            const float u = row[std::size_t(i)], w = row[std::size_t((i + 1) % k)];
+            // A column on a point takes it; one between two points takes
+            // neither when one of them is missing.
+            if (t == 0.0)
+                v = u;
+            else if (t == 1.0)
+                v = w;
+            else if (u != FMISSING && w != FMISSING)
+                v = float((1.0 - t) * u + t * w);
+        }
+        out[xrev ? nx - 1 - c : c] = v;
+    }
+}
+
+bool rows_wrap(double span, int nx) {
+    if (nx < 2) return false;
+    const double dx = span / (nx - 1);
+    return std::fabs(span + dx - 360.0) < 0.01 * dx;
+}
 
 void bits_start(std::size_t first, std::size_t end) {
     Decoder &d = decoder();
@@ -700,21 +739,7 @@ int GRIB_BDB(int grd_fd, GRD_report *grd) {
             row.resize(std::size_t(k));
             for (float &v : row)
                 v = next_value();
-            float *out = values + row_of(r);
-            for (int c = 0; c < nx; ++c) {
-                float v = FMISSING;
-                if (k == 1 || (k > 1 && nx == 1)) {
-                    v = row[0];
-                } else if (k > 1) {
-                    // The row's points spread evenly over the full width.
-                    const double s = double(c) * (k - 1) / (nx - 1);
-                    const int i = std::min(int(s), k - 2);
-                    const double t = s - i;
-                    const float u = row[std::size_t(i)], w = row[std::size_t(i) + 1];
-                    if (u != FMISSING && w != FMISSING) v = float((1.0 - t) * u + t * w);
-                }
-                out[col_of(c)] = v;
-            }
+            grib_int::spread_row(row.data(), k, values + row_of(r), nx, d.xrev, d.thin_wrap);
         }
     } else if (d.colmajor) {
         for (int c = 0; c < nx; ++c) {

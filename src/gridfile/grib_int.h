@@ -7,6 +7,8 @@
 //   whole by its length and checked against the product and the file.
 // - Decoder: the decoding state of the current product, shared by the product
 //   definition, grid description, bit-map and data readers of every edition.
+// - Geometry shared by the editions: placing Mercator and cone grids, and
+//   spreading thinned rows over the full width.
 #pragma once
 
 #include <array>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "fields/zeqgrd.h"
 #include "runtime/zeq.h"
 
 namespace grib_int {
@@ -54,7 +57,17 @@ struct Block {
         const int v = int(u16(n) & 0x7FFF);
         return (at(n) & 0x80) != 0 ? -v : v;
     }
+    std::uint32_t u32(std::size_t n) const { return (std::uint32_t(u16(n)) << 16) | u16(n + 2); }
+    // 32-bit sign and magnitude.
+    long s32(std::size_t n) const {
+        const long v = long(u32(n) & 0x7FFFFFFFu);
+        return (at(n) & 0x80) != 0 ? -v : v;
+    }
 };
+
+// The octets from start to the product's end marker or the end of the file,
+// whichever comes first; -1 when neither is known.
+long room(FILE *f, long start);
 
 // Reads the block at the current position whole: its length is the first
 // len_octets octets (3 for edition 0/1 blocks, 4 for edition 2 sections).
@@ -65,6 +78,12 @@ struct Block {
 int read_block(int grd_fd, int len_octets, std::size_t min_len, const char *func, const char *what,
                Block &out);
 
+// Reads the edition 2 section the section reader stands in (GRIB_read_section)
+// whole when it is section `number` and holds at least min_len octets. The
+// stream ends at the section's end whatever happens. 1; 0 refused (warned);
+// -1 cut short.
+int read_section(int grd_fd, int number, std::size_t min_len, const char *func, const char *what, Block &b);
+
 // Prints a refusal: "func: reason: file" at the warn kind. Returns 0, the
 // result of a refused step.
 [[gnu::format(printf, 3, 4)]] int refuse(int grd_fd, const char *func, const char *reason, ...);
@@ -73,7 +92,7 @@ int read_block(int grd_fd, int len_octets, std::size_t min_len, const char *func
 struct Decoder {
     // Product definition.
     Block pdb;             // the product definition block (edition 0/1)
-    float dscale = 1.0f;   // 10^-D
+    double dscale = 1.0;   // 10^-D
     int grid_id = 0;       // grid number
     int ydir = 1;          // 1 rows run south to north, -1 north to south
     int xalt = 0;          // alternate-row flag
@@ -90,6 +109,7 @@ struct Decoder {
     // Grid description.
     int thin = 0;              // 1: rows of varying length, spread over nx columns
     std::vector<int> thin_ptr; // points in each data row
+    bool thin_wrap = false;    // thinned rows go round the earth
 
     // Bit map.
     bool has_bmb = false;
@@ -116,10 +136,60 @@ struct Decoder {
     int bad_max = -1, bad = -9, bad_limit = 0, bad_test = 0;
     std::array<int, 20> valid_data{};
     long prev = -1;
+
+    // Edition 2 sections.
+    int sect = 0;           // number of the last section read; -1 after the end marker
+    std::uint64_t slen = 0; // its length in octets
+    long sect_start = -1;   // offset of its first octet
+    int source = -1;        // originating centre (section 1)
+    Date date{};            // reference time (section 1)
+    Domain dv{};            // the grid of the last grid definition (section 3)
+    bool dv_ok = false;     // dv is a grid that values can be placed on
+    long dv_product = -1;   // start of the product dv belongs to
+    // Data representation (section 5) of the current field.
+    bool drs_ok = false;
+    std::uint32_t data_pnts = 0; // packed values (points that carry one)
+    int drs_temp = -1;
+    int num_bits = 0, data_type = 0;
+    int num_bits_gref = 0, split_method = 0, miss_type = 0;
+    float miss1 = 0.0f, miss2 = 0.0f;
+    std::uint32_t num_group = 0;
+    int ref_gwidth = 0, num_bits_gwidth = 0;
+    std::uint32_t ref_glen = 0;
+    int inc_glen = 0;
+    std::uint32_t last_glen = 0;
+    int num_bits_glen = 0;
+    int order = -1, spat_bytes = -1;
+    // Bit map of the current field (section 6).
+    enum class FieldMap { none, map, refused } field_map = FieldMap::none;
+    long bm_product = -1; // start of the product whose bit map bmb holds; -1 none
 };
 Decoder &decoder();
 
 // Starts the bit reader on octets [first, end) of dec.data.
 void bits_start(std::size_t first, std::size_t end);
+
+// Folds a longitude into (-180, 180].
+float east_of_minus180(double lon);
+// A Mercator grid from its first and last points (xrev: the first point is
+// the eastern one): the central longitude, spacing and centre of d, whose nx
+// and ny (2 or more) are set. false when the corners cannot be placed.
+bool place_mercator(Domain &d, float la1, float lo1, float la2, float lo2, bool xrev);
+// A polar stereographic or Lambert conformal grid whose projection, spacing
+// and size are set in d: its centre lies half the grid away from the first
+// point (la1, lo1) in the projection plane, columns running east (xdir 1) or
+// west (-1) and rows north (ydir 1) or south (-1). false when the first point
+// cannot be placed.
+bool place_from_first_point(Domain &d, float la1, float lo1, int xdir, int ydir);
+// Spreads the k points of a thinned row evenly over the nx columns of out,
+// linearly between neighbours (a column between two points is -9999 when one
+// of them is); with xrev the row is laid from the east end. A row that goes
+// round the earth (wrap) has its points 360/k degrees apart and the columns
+// 360/nx apart, the last point followed by the first; otherwise the first
+// and last points of the row lie on the first and last columns.
+void spread_row(const float *row, int k, float *out, int nx, bool xrev, bool wrap);
+// Whether thinned rows whose longest row has nx points over span degrees
+// (first to last column) go round the earth.
+bool rows_wrap(double span, int nx);
 
 } // namespace grib_int

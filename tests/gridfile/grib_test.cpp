@@ -13,9 +13,11 @@
 
 #include "fields/maptran.h"
 #include "fields/region.h"
+#include "fields/var_tool.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grd_read_int.h"
 #include "runtime/mess.h"
+#include "runtime/resrc.h"
 #include "support/child.h"
 #include "support/reference.h"
 
@@ -1179,6 +1181,811 @@ TEST(GribFraming, StandardInputIsReadThroughACopy) {
         },
         {bytes});
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// ---- Edition 2 --------------------------------------------------------------------------------
+
+// One field of an edition 2 product, as the section walk left it.
+struct Field {
+    int ids = 0, gds = 0, pds = 0, drs = 0, bms = 0, ds = 0; // the last result of each decoder
+    long product = -1;                                       // offset of the product's marker
+    GRD_report rec{};
+    std::vector<float> values;
+};
+
+// Walks the sections of every edition 2 product of a file as the grid reader
+// does, one record carried through each product; a field per data section.
+std::vector<Field> decode_fields(const std::string &path) {
+    std::vector<Field> out;
+    int type = 0;
+    const int fd = GRD_open(path.c_str(), 0, &type);
+    EXPECT_GE(fd, 0) << path;
+    if (fd < 0) return out;
+    for (int guard = 0; guard < 1000 && GRIB_header(fd) == 1; ++guard) {
+        if (GRIB_get_version() == 2) {
+            GRD_report r{};
+            r.grid = nullptr;
+            Field f;
+            f.product = std::ftell(GRD_get_gfile(fd)->file) - 16;
+            while (GRIB_read_section(fd) == 1) {
+                switch (GRIB_get_sect()) {
+                case 1:
+                    f.ids = GRIB_IDS(fd, &r);
+                    break;
+                case 3:
+                    f.gds = GRIB_GDS(fd, &r);
+                    break;
+                case 4:
+                    f.pds = GRIB_PDS(fd, &r);
+                    break;
+                case 5:
+                    f.drs = GRIB_DRS(fd, &r);
+                    break;
+                case 6:
+                    f.bms = GRIB_BMS(fd);
+                    break;
+                case 7:
+                    f.ds = GRIB_DS(fd, &r);
+                    f.values.clear();
+                    if (f.ds == 1 && r.grid != nullptr)
+                        f.values.assign(r.grid, r.grid + std::size_t(r.domain.nx) * std::size_t(r.domain.ny));
+                    f.rec = r;
+                    f.rec.grid = nullptr;
+                    out.push_back(f);
+                    break;
+                default:
+                    GRIB_skip_section(fd);
+                    break;
+                }
+            }
+            std::free(r.grid);
+        }
+        if (GRIB_next(fd, 1) < 0) break;
+    }
+    GRD_close(fd);
+    return out;
+}
+
+// ecCodes' view of each field: placement, values, date, time code, level.
+struct FieldRef {
+    Reference ref;
+    bool new_grid = false;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    int time = 0, ltype = 0, level = 0;
+};
+
+std::vector<double> read_doubles(const std::string &file) {
+    const std::string bytes = read_file(file);
+    std::vector<double> v(bytes.size() / sizeof(double));
+    std::memcpy(v.data(), bytes.data(), v.size() * sizeof(double));
+    return v;
+}
+
+std::vector<FieldRef> eccodes_fields(const std::string &path) {
+    TempDir dir;
+    const auto m = zeqtest::named_numbers(run_ref("fields " + path + " " + dir.path()));
+    std::vector<FieldRef> refs;
+    for (int k = 0;; ++k) {
+        const std::string n = std::to_string(k);
+        auto it = m.find("f" + n);
+        if (it == m.end() || it->second.size() != 11) break;
+        const std::vector<double> &x = it->second;
+        FieldRef r;
+        r.ref.nx = int(x[0]);
+        r.ref.ny = int(x[1]);
+        r.new_grid = x[2] != 0.0;
+        r.year = int(x[3]);
+        r.month = int(x[4]);
+        r.day = int(x[5]);
+        r.hour = int(x[6]);
+        r.minute = int(x[7]);
+        r.time = int(x[8]);
+        r.ltype = int(x[9]);
+        r.level = int(x[10]);
+        r.ref.v = read_doubles(dir.file("v" + n));
+        if (r.new_grid) {
+            r.ref.la = read_doubles(dir.file("la" + n));
+            r.ref.lo = read_doubles(dir.file("lo" + n));
+        } else if (!refs.empty()) {
+            r.ref.la = refs.back().ref.la;
+            r.ref.lo = refs.back().ref.lo;
+        }
+        refs.push_back(std::move(r));
+    }
+    return refs;
+}
+
+// Decodes every field of a file and compares it with ecCodes: values by
+// position, the places of the grid's points (see expect_places), reference
+// date, time code, level type and level.
+void expect_fields_match(const std::string &path, double per_degree, bool anchor_south_west) {
+    const std::vector<FieldRef> refs = eccodes_fields(path);
+    const std::vector<Field> got = decode_fields(path);
+    ASSERT_FALSE(refs.empty()) << path;
+    ASSERT_EQ(got.size(), refs.size()) << path;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        const std::string what = path + " field " + std::to_string(k);
+        const Field &f = got[k];
+        const FieldRef &r = refs[k];
+        ASSERT_EQ(f.ds, 1) << what << " sections " << f.ids << f.gds << f.pds << f.drs << f.bms;
+        expect_values(r.ref, f.values, what);
+        if (r.new_grid) {
+            const std::size_t anchor =
+                anchor_south_west ? std::size_t(r.ref.ny - 1) * std::size_t(r.ref.nx) : 0;
+            expect_places(r.ref, f.rec.domain, anchor, per_degree, what);
+        }
+        const Date &d = f.rec.date;
+        EXPECT_EQ(std::vector<int>({d.year, d.month, d.day, d.hour, d.min}),
+                  std::vector<int>({r.year, r.month, r.day, r.hour, r.minute}))
+            << what;
+        EXPECT_EQ(f.rec.time, r.time) << what;
+        EXPECT_EQ(f.rec.ltype, r.ltype) << what;
+        EXPECT_EQ(f.rec.level, r.level) << what;
+        EXPECT_EQ(f.rec.version, 2) << what;
+        if (::testing::Test::HasFailure()) return;
+    }
+}
+
+TEST(GribEdition2Decode, LatitudeLongitudeFilesMatchEccodes) {
+    // Complex packing with spatial differencing (multi-field products), simple
+    // packing, thinned rows with 2-octet counts and a bit map.
+    expect_fields_match(EXAMPLES + "gfs.grb", 0.0, false);
+    expect_fields_match(EXAMPLES + "gfs.t12z.pgrbf120.2p5deg.grib2", 0.0, false);
+    expect_fields_match(EXAMPLES + "regular_latlon_surface.grib2", 0.0, false);
+    expect_fields_match(EXAMPLES + "reduced_latlon_surface.grib2", 0.0, false);
+}
+
+TEST(GribEdition2Decode, ProjectedFilesMatchEccodes) {
+    // Lambert conformal (multi-field products; complex packing with missing
+    // values and alternate rows) and polar stereographic grids on the earth
+    // of 6371.229 km, placed from their south-west corner.
+    expect_fields_match(EXAMPLES + "eta.grb", 1e-5, true);
+    expect_fields_match(EXAMPLES + "ngm.grb", 1e-5, true);
+    expect_fields_match(EXAMPLES + "ds.maxt.bin", 1e-5, true);
+    // Mercator, second-order spatial differencing with missing values.
+    expect_fields_match(EXAMPLES + "dspr.temp.bin", 1e-5, true);
+}
+
+TEST(GribEdition2Decode, WrittenFixturesMatchEccodes) {
+    TempDir dir;
+    make_fixtures(dir, "scan.grb2 packing.grb2 products.grb2 polar.grb2 merc.grb2 thin.grb2");
+    // Every scanning mode, also alternate rows; simple and complex packing
+    // with bit maps, decimal scaling and a constant field; the product
+    // templates with their levels and times; projected and thinned grids.
+    expect_fields_match(dir.file("scan.grb2"), 0.0, false);
+    expect_fields_match(dir.file("packing.grb2"), 0.0, false);
+    expect_fields_match(dir.file("products.grb2"), 0.0, false);
+    expect_fields_match(dir.file("polar.grb2"), 1e-5, true);
+    expect_fields_match(dir.file("merc.grb2"), 1e-5, true);
+    expect_fields_match(dir.file("thin.grb2"), 0.0, false);
+
+    // What each product template says of the field.
+    const std::vector<Field> f = decode_fields(dir.file("products.grb2"));
+    ASSERT_EQ(f.size(), 14u);
+    struct Case {
+        std::size_t k;
+        const char *words;
+    };
+    const Case cases[] = {
+        {5, "Ens[+4] "},      {6, " Ens mean "},   {7, " Ens std dev "}, {8, "Ens prob (%) "},
+        {8, " below 273.20"}, {11, " above 0.25"}, {12, "Ens[-7] "},     {13, " Ens mean "},
+    };
+    for (const Case &c : cases)
+        EXPECT_NE(std::string(f[c.k].rec.info).find(c.words), std::string::npos)
+            << "field " << c.k << ": " << f[c.k].rec.info;
+    for (std::size_t k : {0u, 1u, 9u, 10u})
+        EXPECT_EQ(std::string(f[k].rec.info).find("Ens"), std::string::npos) << f[k].rec.info;
+    EXPECT_EQ(f[5].rec.var, 19280000 + 3 * 20000 + 4 * 1000 + f[0].rec.var);
+    EXPECT_STREQ(f[8].rec.units, "%");
+    EXPECT_EQ(f[0].rec.model, f[5].rec.model);
+}
+
+// ---- Edition 2, hand-built products ---------------------------------------------------------
+
+// An edition 2 section of len octets; set() puts an n-octet value at octet
+// `at` (numbered from 1), add() appends octets.
+struct Sec {
+    Bytes b;
+    Sec(int number, std::size_t len) : b(len, 0) {
+        set(1, len, 4);
+        b[4] = static_cast<unsigned char>(number);
+    }
+    Sec &set(std::size_t at, std::uint64_t v, int n = 1) {
+        for (int i = 0; i < n; ++i)
+            b[at - 1 + std::size_t(i)] = static_cast<unsigned char>(v >> (8 * (n - 1 - i)));
+        return *this;
+    }
+    Sec &add(const Bytes &x) {
+        b.insert(b.end(), x.begin(), x.end());
+        return set(1, b.size(), 4);
+    }
+};
+
+// 32-bit and 16-bit sign and magnitude.
+std::uint64_t sm32(long v) {
+    return v < 0 ? 0x80000000u | std::uint64_t(-v) : std::uint64_t(v);
+}
+std::uint64_t sm16(int v) {
+    return v < 0 ? 0x8000u | std::uint64_t(-v) : std::uint64_t(v);
+}
+
+Bytes product2(const std::vector<Sec> &secs, int discipline = 0) {
+    Bytes b = {'G', 'R', 'I', 'B', 0, 0, static_cast<unsigned char>(discipline), 2};
+    put(b, 0, 8);
+    for (const Sec &x : secs)
+        b.insert(b.end(), x.b.begin(), x.b.end());
+    b.insert(b.end(), {'7', '7', '7', '7'});
+    for (int i = 0; i < 8; ++i)
+        b[8 + std::size_t(i)] = static_cast<unsigned char>(b.size() >> (8 * (7 - i)));
+    return b;
+}
+
+// Reference time 2024-01-05 12:30 from centre 7.
+Sec ids2() {
+    return Sec(1, 21).set(6, 7, 2).set(13, 2024, 2).set(15, 1).set(16, 5).set(17, 12).set(18, 30);
+}
+
+// A latitude-longitude grid, angles in millionths of a degree.
+Sec latlon3(std::uint32_t nx, std::uint32_t ny, long la1, long lo1, long la2, long lo2, int scan = 0) {
+    return Sec(3, 72)
+        .set(7, std::uint64_t(nx) * ny, 4)
+        .set(31, nx, 4)
+        .set(35, ny, 4)
+        .set(47, sm32(la1), 4)
+        .set(51, sm32(lo1), 4)
+        .set(56, sm32(la2), 4)
+        .set(60, sm32(lo2), 4)
+        .set(72, std::uint64_t(scan));
+}
+
+// A projected grid (template 20 or 30) of increments dx metres from its first point.
+Sec cone3(int t, std::uint32_t nx, std::uint32_t ny, long la1, long lo1, long lov, long latin, int flag,
+          std::uint32_t dx_m, int scan = 0x40) {
+    Sec s(3, t == 30 ? 81 : 65);
+    s.set(13, std::uint64_t(t), 2)
+        .set(31, nx, 4)
+        .set(35, ny, 4)
+        .set(39, sm32(la1), 4)
+        .set(43, sm32(lo1), 4)
+        .set(48, sm32(latin), 4)
+        .set(52, sm32(lov), 4)
+        .set(56, std::uint64_t(dx_m) * 1000, 4)
+        .set(60, std::uint64_t(dx_m) * 1000, 4)
+        .set(64, std::uint64_t(flag))
+        .set(65, std::uint64_t(scan));
+    if (t == 30) s.set(66, sm32(latin), 4).set(70, sm32(latin), 4);
+    return s;
+}
+
+// Product template t: temperature (0, 0, 0) from process 96 at 6 hours on
+// the 500 hPa surface; the rest of the octets 0.
+Sec pds2(int t, std::size_t len) {
+    return Sec(4, len)
+        .set(8, std::uint64_t(t), 2)
+        .set(14, 96)
+        .set(18, 1)
+        .set(19, 6, 4)
+        .set(23, 100)
+        .set(25, 50000, 4)
+        .set(29, 255)
+        .set(30, 255)
+        .set(31, 0xFFFFFFFFu, 4);
+}
+
+// Simple packing: n values of `bits` bits, reference r (IEEE), E and D.
+Sec simple5(std::uint32_t n, float r, int bits, int e = 0, int d = 0) {
+    std::uint32_t w;
+    std::memcpy(&w, &r, 4);
+    return Sec(5, 21)
+        .set(6, n, 4)
+        .set(12, w, 4)
+        .set(16, sm16(e), 2)
+        .set(18, sm16(d), 2)
+        .set(20, std::uint64_t(bits));
+}
+
+// Complex packing (template 2, or 3 with order and descriptor octets), reference 0.
+Sec complex5(std::uint32_t n, std::uint32_t groups, int gref_bits, int miss, int gwidth_ref, int gwidth_bits,
+             std::uint32_t glen_ref, int glen_bits, std::uint32_t last_len, int order = 0, int octets = 0) {
+    Sec s(5, order != 0 ? 49 : 47);
+    s.set(6, n, 4)
+        .set(10, order != 0 ? 3 : 2, 2)
+        .set(20, std::uint64_t(gref_bits))
+        .set(23, std::uint64_t(miss))
+        .set(32, groups, 4)
+        .set(36, std::uint64_t(gwidth_ref))
+        .set(37, std::uint64_t(gwidth_bits))
+        .set(38, glen_ref, 4)
+        .set(42, 1)
+        .set(43, last_len, 4)
+        .set(47, std::uint64_t(glen_bits));
+    if (order != 0) s.set(48, std::uint64_t(order)).set(49, std::uint64_t(octets));
+    return s;
+}
+
+Sec bms6(int indicator, const Bytes &map = {}) {
+    return Sec(6, 6).set(6, std::uint64_t(indicator)).add(map);
+}
+
+Sec ds7(const Bytes &packed) {
+    return Sec(7, 5).add(packed);
+}
+
+// A 3 x 2 grid from (40 N, 0 E) to (30 N, 20 E).
+Sec small3(int scan = 0) {
+    return latlon3(3, 2, 40000000, 0, 30000000, 20000000, scan);
+}
+
+std::vector<Field> decode_bytes2(const Bytes &bytes) {
+    TempDir dir;
+    write_file(dir.file("p.grb2"), text(bytes));
+    return decode_fields(dir.file("p.grb2"));
+}
+
+// The product of one field: grid g, product p, packing, bit map, data.
+Bytes field2(const Sec &g, const Sec &p, const Sec &drs, const Sec &bms, const Sec &ds) {
+    return product2({ids2(), g, p, drs, bms, ds});
+}
+
+TEST(GribEdition2Sections, SectionsAreReadWithinTheProduct) {
+    const Sec data = ds7(pack({0, 1, 2, 3, 4, 5}, 4));
+    const Bytes good = field2(small3(), pds2(0, 34), simple5(6, 10.0f, 4), bms6(255), data);
+    const std::vector<Field> f = decode_bytes2(good);
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_EQ(f[0].ids, 1);
+    EXPECT_EQ(f[0].values, std::vector<float>({10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(GRIB_get_sect(), -1) << "the walk ends at the end marker";
+
+    // A data section whose length runs past the product ends the walk.
+    Sec longer = data;
+    longer.set(1, 400, 4);
+    Messages m;
+    const Bytes bad = field2(small3(), pds2(0, 34), simple5(6, 10.0f, 4), bms6(255), longer);
+    TempDir dir;
+    write_file(dir.file("bad.grb2"), text(bad) + text(good));
+    const std::vector<Field> g = decode_fields(dir.file("bad.grb2"));
+    ASSERT_EQ(g.size(), 1u) << "the product after it is read";
+    EXPECT_EQ(g[0].values, f[0].values);
+    EXPECT_NE(m.text().find("GRIB_read_section: Section 7 of 400 octets does not fit the product: " +
+                            dir.file("bad.grb2")),
+              std::string::npos)
+        << m.text();
+}
+
+TEST(GribEdition2Grid, DomainsAndGridNumbers) {
+    struct Case {
+        const char *what;
+        Sec grid;
+        float clat, clon, dx, dy;
+        int nx, ny, type;
+    };
+    const Case cases[] = {
+        {"global 0.5 degree", latlon3(720, 361, 90000000, 0, -90000000, 359500000), 0.0f, 179.75f, 0.5f, 0.5f,
+         720, 361, 9007205},
+        {"across the meridian", latlon3(21, 11, 10000000, 350000000, 0, 10000000), 5.0f, 0.0f, 1.0f, 1.0f, 21,
+         11, 1350210},
+        {"east to west", latlon3(21, 11, 10000000, 10000000, 0, 350000000, 0x80), 5.0f, 0.0f, 1.0f, 1.0f, 21,
+         11, 1010370},
+        {"southern, west of Greenwich", latlon3(11, 6, -10000000, -20000000, -15000000, -10000000), -12.5f,
+         -15.0f, 1.0f, 1.0f, 11, 6, 1000000 + 70 * 10000 + 100 + 10},
+    };
+    for (const Case &c : cases) {
+        const Sec data = ds7({});
+        const std::vector<Field> f = decode_bytes2(
+            field2(c.grid, pds2(0, 34), simple5(std::uint32_t(c.nx * c.ny), 1.0f, 0), bms6(255), data));
+        ASSERT_EQ(f.size(), 1u) << c.what;
+        const Domain &d = f[0].rec.domain;
+        EXPECT_EQ(f[0].gds, 1) << c.what;
+        EXPECT_EQ(d.proj, 2) << c.what;
+        EXPECT_NEAR(d.clat, c.clat, 1e-4) << c.what;
+        EXPECT_NEAR(d.clon, c.clon, 1e-4) << c.what;
+        EXPECT_NEAR(d.dx, c.dx, 1e-6) << c.what;
+        EXPECT_NEAR(d.dy, c.dy, 1e-6) << c.what;
+        EXPECT_EQ(d.nx, c.nx) << c.what;
+        EXPECT_EQ(d.ny, c.ny) << c.what;
+        EXPECT_EQ(f[0].rec.type, c.type) << c.what;
+    }
+
+    // Projected grids: the first point (south-west, rows running north) lies
+    // where the section says, whether the columns are odd or even in number.
+    struct Cone {
+        int t, nx, flag;
+        long la1, lo1, lov, latin;
+    };
+    for (const Cone &c : {Cone{30, 1799, 0, 21138123, 237280472, 262500000, 38500000},
+                          Cone{30, 1800, 0, 21138123, 237280472, 262500000, 38500000},
+                          Cone{20, 41, 0, 25000000, 240000000, 260000000, 60000000},
+                          Cone{20, 41, 0x80, -25000000, 240000000, 260000000, -60000000}}) {
+        const int ny = 30;
+        const std::vector<Field> f = decode_bytes2(
+            field2(cone3(c.t, std::uint32_t(c.nx), ny, c.la1, c.lo1, c.lov, c.latin, c.flag, 3000),
+                   pds2(0, 34), simple5(0, 1.0f, 0), bms6(255), ds7({})));
+        ASSERT_EQ(f.size(), 1u);
+        const Domain &d = f[0].rec.domain;
+        const std::string what = "template 3." + std::to_string(c.t) + " nx " + std::to_string(c.nx);
+        EXPECT_EQ(d.proj, c.t == 30 ? 4 : 1) << what;
+        EXPECT_FLOAT_EQ(d.plat, c.flag != 0 ? -90.0f : 90.0f) << what;
+        EXPECT_FLOAT_EQ(d.plon, float(c.lov) * 1e-6f - 360.0f) << what;
+        EXPECT_FLOAT_EQ(d.dx, 0.03f) << what;
+        Domain saved;
+        MAP_get_domain(&saved);
+        MAP_domain(&d);
+        float x, y, lat, lon;
+        MAP_grid_tran(0.0f, float(ny - 1), &x, &y);
+        MAP_untran(x, y, &lat, &lon);
+        MAP_domain(&saved);
+        EXPECT_NEAR(lat, float(c.la1) * 1e-6f, 1e-4) << what;
+        EXPECT_NEAR(lon, float(c.lo1) * 1e-6f - 360.0f, 1e-4) << what;
+    }
+}
+
+TEST(GribEdition2Grid, RefusedGrids) {
+    Sec thin = latlon3(0, 3, 60000000, 0, 40000000, 90000000);
+    thin.set(31, 0xFFFFFFFFu, 4); // thinned, but no point counts
+    Sec shortl = cone3(30, 10, 10, 0, 0, 0, 30000000, 0, 3000);
+    shortl.b.resize(72);
+    shortl.set(1, 72, 4);
+    Sec gauss(3, 72);
+    gauss.set(13, 40, 2).set(31, 192, 4).set(35, 94, 4);
+    struct Case {
+        std::string file;
+        Bytes bytes;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {EXAMPLES + "flux.grb", {}, "Grid template 3.40 is not supported"},
+        {EXAMPLES + "ds.waveh.bin", {}, "Grid of 2517 columns is larger than supported"},
+        {"gauss", field2(gauss, pds2(0, 34), simple5(0, 0, 0), bms6(255), ds7({})),
+         "Grid template 3.40 is not supported"},
+        {"rows", field2(latlon3(10, 10001, 0, 0, 0, 0), pds2(0, 34), simple5(0, 0, 0), bms6(255), ds7({})),
+         "Grid of 10001 rows is larger than supported"},
+        {"columns", field2(latlon3(10001, 10, 0, 0, 0, 0), pds2(0, 34), simple5(0, 0, 0), bms6(255), ds7({})),
+         "Grid of 10001 columns is larger than supported"},
+        {"lambert",
+         field2(cone3(30, 2001, 10, 0, 0, 0, 30000000, 0, 3000), pds2(0, 34), simple5(0, 0, 0), bms6(255),
+                ds7({})),
+         "Grid of 2001 columns is larger than supported"},
+        {"short", field2(shortl, pds2(0, 34), simple5(0, 0, 0), bms6(255), ds7({})),
+         "Grid definition section of 72 octets is too short for template 3.30"},
+        {"thin", field2(thin, pds2(0, 34), simple5(0, 0, 0), bms6(255), ds7({})),
+         "Rows of varying length without their point counts"},
+    };
+    for (const Case &c : cases) {
+        TempDir dir;
+        std::string file = c.file;
+        if (!c.bytes.empty()) {
+            file = dir.file(c.file + ".grb2");
+            write_file(file, text(c.bytes));
+        }
+        Messages m;
+        const std::vector<Field> f = decode_fields(file);
+        ASSERT_FALSE(f.empty()) << file;
+        EXPECT_EQ(f[0].gds, 0) << file;
+        EXPECT_EQ(f[0].ds, 0) << file;
+        EXPECT_EQ(f[0].rec.domain.nx == MISSING || f[0].rec.domain.nx == 0, true) << file;
+        const std::string mess = m.text();
+        EXPECT_NE(mess.find(std::string("GRIB_GDS: ") + c.reason + ": " + file), std::string::npos) << mess;
+        EXPECT_NE(mess.find("GRIB_DS: Field without a grid: " + file), std::string::npos) << mess;
+    }
+}
+
+TEST(GribEdition2Product, LevelsAndTimeCodes) {
+    struct Case {
+        const char *what;
+        Sec pds;
+        int ltype, level, time;
+    };
+    // The end of the overall interval 312 hours after the reference time.
+    Sec long_range = pds2(8, 58).set(47, 255).set(49, 1).set(50, 300, 4);
+    long_range.set(35, 2024, 2).set(37, 1).set(38, 18).set(39, 12).set(40, 30);
+    const Case cases[] = {
+        {"isobaric", pds2(0, 34), 100, 500, 6},
+        {"isobaric, scale -1", pds2(0, 34).set(24, 0x81).set(25, 5000, 4), 100, 500, 6},
+        {"isobaric layer", pds2(0, 34).set(29, 100).set(30, 0).set(31, 30000, 4), 101, 50030, 6},
+        {"2.5 m", pds2(0, 34).set(23, 103).set(24, 1).set(25, 25, 4), 105, 3, 6},
+        {"2.5 m, time range",
+         pds2(8, 58).set(23, 103).set(24, 1).set(25, 25, 4).set(47, 1).set(49, 1).set(50, 6, 4), 105, 2,
+         4006012},
+        {"sigma 0.995", pds2(0, 34).set(23, 104).set(24, 4).set(25, 9950, 4), 107, 9950, 6},
+        {"sigma 0.995, member", pds2(11, 61).set(23, 104).set(24, 4).set(25, 9950, 4).set(50, 3).set(52, 1),
+         107, 9950, 7006006},
+        {"eta 5, member", pds2(11, 61).set(23, 111).set(25, 5, 4).set(50, 255), 119, 5, 2006006},
+        {"altitude layer, own scales",
+         pds2(0, 34).set(23, 102).set(25, 1500, 4).set(29, 102).set(30, 0x82).set(31, 5, 4), 104, 15005, 6},
+        {"-2 PVU", pds2(0, 34).set(23, 109).set(24, 9).set(25, sm32(-2000), 4), 117, -2, 6},
+        {"height missing", pds2(0, 34).set(23, 103).set(24, 0xFF).set(25, 0xFFFFFFFFu, 4), 105, MISSING, 6},
+        {"mean sea level", pds2(0, 34).set(23, 101), 102, 0, 6},
+        {"3-hour steps", pds2(8, 58).set(18, 10).set(47, 1).set(49, 10).set(50, 6, 4), 100, 500, 4018036},
+        {"6-hour steps", pds2(0, 34).set(18, 11).set(19, 2, 4), 100, 500, 12},
+        {"missing process, long range", long_range, 100, 500, 2006312},
+        {"days, probability", pds2(9, 71).set(18, 2).set(60, 1).set(62, 2).set(63, 6, 4), 100, 500, 4806812},
+        {"maximum, derived", pds2(12, 60).set(49, 2).set(51, 1).set(52, 24, 4), 100, 500, 6006030},
+        {"local 50008", Sec(4, 11).set(8, 50008, 2), 1, 0, 0},
+    };
+    for (const Case &c : cases) {
+        const std::vector<Field> f = decode_bytes2(
+            field2(small3(), c.pds, simple5(6, 10.0f, 4), bms6(255), ds7(pack(counting(6, 6), 4))));
+        ASSERT_EQ(f.size(), 1u) << c.what;
+        EXPECT_EQ(f[0].pds, 1) << c.what;
+        EXPECT_EQ(f[0].rec.ltype, c.ltype) << c.what;
+        EXPECT_EQ(f[0].rec.level, c.level) << c.what;
+        EXPECT_EQ(f[0].rec.time, c.time) << c.what;
+    }
+}
+
+TEST(GribEdition2Product, EnsembleAndProbabilityState) {
+    const int temp = VAR_search_var_num("temp");
+    ASSERT_GT(temp, 0);
+    struct Case {
+        const char *what;
+        Sec pds;
+        int var;
+        const char *units;
+        std::vector<const char *> words, absent;
+    };
+    // One product after the other: nothing of a product's state reaches the next.
+    const Case cases[] = {
+        {"member", pds2(1, 37).set(35, 3).set(36, 4), 19344000 + temp, "K", {" Ens[+4] "}, {}},
+        {"plain after a member", pds2(0, 34), temp, "K", {}, {"Ens"}},
+        {"member of an unknown kind", pds2(1, 37).set(35, 192).set(36, 2), 19282000 + temp, "K", {}, {"Ens"}},
+        {"unweighted mean", pds2(2, 36).set(35, 0), 19000000 + temp, "K", {" Ens mean "}, {}},
+        {"spread", pds2(12, 60).set(35, 2).set(49, 255), 19001000 + temp, "K", {" Ens std dev "}, {}},
+        {"unknown derived product", pds2(2, 36).set(35, 5), temp, "K", {}, {"Ens"}},
+        {"probability below 273.2",
+         pds2(5, 47).set(12, 2).set(37, 0).set(38, 1).set(39, 2732, 4),
+         1910000000 + temp * 10000 + 1000 + 227,
+         "%",
+         {" Ens prob (%) ", " below 273.20"},
+         {}},
+        {"probability of an unknown kind",
+         pds2(9, 71).set(12, 7).set(37, 0).set(38, 1).set(39, 2732, 4),
+         1910000000 + temp * 10000,
+         "%",
+         {" Ens prob (%) "},
+         {"below", "above", " in "}},
+        {"probability above",
+         pds2(9, 71).set(12, 5).set(37, 1).set(43, 0x82).set(44, 3, 4).set(60, 1),
+         1910000000 + temp * 10000 + 5000 + 230,
+         "%",
+         {" Prob (%) ", " above 300.00"},
+         {}},
+    };
+    TempDir dir;
+    std::string bytes;
+    for (const Case &c : cases)
+        bytes += text(field2(small3(), c.pds, simple5(6, 10.0f, 4), bms6(255), ds7(pack(counting(6, 6), 4))));
+    write_file(dir.file("ens.grb2"), bytes);
+    const std::vector<Field> f = decode_fields(dir.file("ens.grb2"));
+    ASSERT_EQ(f.size(), std::size(cases));
+    for (std::size_t k = 0; k < f.size(); ++k) {
+        const Case &c = cases[k];
+        const std::string info = f[k].rec.info;
+        EXPECT_EQ(f[k].rec.var, c.var) << c.what;
+        EXPECT_STREQ(f[k].rec.units, c.units) << c.what;
+        for (const char *w : c.words)
+            EXPECT_NE(info.find(w), std::string::npos) << c.what << ": " << info;
+        for (const char *w : c.absent)
+            EXPECT_EQ(info.find(w), std::string::npos) << c.what << ": " << info;
+    }
+
+    // A template that is not supported says nothing of the field.
+    Messages m;
+    const std::vector<Field> u = decode_bytes2(
+        field2(small3(), pds2(15, 40), simple5(6, 10.0f, 4), bms6(255), ds7(pack(counting(6, 6), 4))));
+    ASSERT_EQ(u.size(), 1u);
+    const GRD_report &r = u[0].rec;
+    EXPECT_EQ(std::vector<int>({r.var, r.ltype, r.level, r.time, r.model}), std::vector<int>(5, MISSING));
+    EXPECT_EQ(u[0].ds, 1) << "the values are still read";
+    EXPECT_NE(m.text().find("GRIB_PDS: Product template 4.15 is not supported"), std::string::npos)
+        << m.text();
+}
+
+TEST(GribEdition2Table, ParameterRows) {
+    TempDir dir;
+    write_file(dir.file("variable.lup"), read_file(std::string(ZEQ_SOURCE_DIR) + "/data/variable.lup"));
+    write_file(dir.file("grib2_var.lup"), "# centre discipline category number name units long name\n"
+                                          "0   0   0   0   temp   K        Temperature\n"
+                                          "7   0   1   8   apcp   kg/m^2   Total precipitation\n"
+                                          "0   0   3   0   zzzz   Pa       A name no variable has\n"
+                                          "\n"
+                                          "0   0   2   2   uwnd   m/s      After the end of the table\n");
+    RES_put("file_path", dir.path().c_str());
+    struct Case {
+        int src, disc, cat, param;
+        int ind;
+        const char *units;
+    };
+    const Case cases[] = {
+        {7, 0, 0, 0, VAR_search_var_num("temp"), "K"},
+        {98, 0, 0, 0, VAR_search_var_num("temp"), "K"},
+        {7, 0, 1, 8, VAR_search_var_num("apcp"), "kg/m^2"},
+        {98, 0, 1, 8, 1008, ""},
+        {7, 0, 3, 0, 3000, "Pa"},
+        {7, 0, 2, 2, 2002, ""},
+        {7, 10, 0, 3, 10000003, ""},
+    };
+    for (const Case &c : cases) {
+        const GribParam p = GRIB_get_ver2_param(c.src, c.disc, c.cat, c.param);
+        EXPECT_EQ(p.ind, c.ind) << c.src << " " << c.disc << " " << c.cat << " " << c.param;
+        EXPECT_STREQ(p.units, c.units) << c.src << " " << c.disc << " " << c.cat << " " << c.param;
+    }
+    EXPECT_GT(VAR_search_var_num("apcp"), 0);
+    std::remove(dir.file("grib2_var.lup").c_str());
+    const GribParam none = GRIB_get_ver2_param(7, 0, 0, 0);
+    EXPECT_EQ(none.ind, MISSING);
+    EXPECT_STREQ(none.units, "");
+}
+
+TEST(GribEdition2Table, GeneratedTableNamesTheEtaFields) {
+    // eta.grb's fields 1 and 9 to 12 (ecCodes: prmsl, 2t, 2r, 10u, 10v).
+    const std::vector<Field> f = decode_fields(EXAMPLES + "eta.grb");
+    ASSERT_GT(f.size(), 12u);
+    const std::pair<std::size_t, const char *> names[] = {
+        {1, "pmsl"}, {9, "temp"}, {10, "rhum"}, {11, "uwnd"}, {12, "vwnd"}};
+    for (const auto &[k, name] : names) {
+        EXPECT_GT(VAR_search_var_num(name), 0) << name;
+        EXPECT_EQ(f[k].rec.var, VAR_search_var_num(name)) << name << ": " << f[k].rec.info;
+    }
+    EXPECT_STREQ(f[9].rec.units, "K");
+    EXPECT_STREQ(f[11].rec.units, "m/s");
+    EXPECT_EQ(f[9].rec.ltype, 105);
+    EXPECT_EQ(f[9].rec.level, 2);
+}
+
+TEST(GribEdition2Data, PlacementAndPacking) {
+    const float M = FMISSING;
+    const Bytes six = pack({0, 1, 2, 3, 4, 5}, 4);
+    struct Case {
+        const char *what;
+        Bytes product;
+        std::vector<float> want;
+    };
+    // Complex packing: one group of 2-bit values after the descriptors H1,
+    // H2 (order 2) and the minimum of the differences, two octets each.
+    Bytes order2 = {0, 10, 0, 12, 0x80, 0x01};
+    const Bytes v2 = pack({0, 0, 2, 3, 0, 3}, 2);
+    order2.insert(order2.end(), v2.begin(), v2.end());
+    Bytes order1 = {10, 2};
+    const Bytes v1 = pack({0, 0, 1, 3, 2, 4}, 3);
+    order1.insert(order1.end(), v1.begin(), v1.end());
+    // Missing values: group references (4 bits) 15 or 14 and 1, widths 0 and
+    // 3 (2 bits), three points each; then the 3-bit values of group 2.
+    auto missing = [&](int kind, unsigned first_ref, std::vector<unsigned> vals) {
+        Bytes b = pack({first_ref, 1}, 4);
+        const Bytes w = pack({0, 3}, 2), v = pack(vals, 3);
+        b.insert(b.end(), w.begin(), w.end());
+        b.insert(b.end(), v.begin(), v.end());
+        return field2(small3(), pds2(0, 34), complex5(6, 2, 4, kind, 0, 2, 3, 0, 3), bms6(255), ds7(b));
+    };
+    const Case cases[] = {
+        {"rows from the north",
+         field2(small3(0x00), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+         {10, 11, 12, 13, 14, 15}},
+        {"rows from the south",
+         field2(small3(0x40), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+         {13, 14, 15, 10, 11, 12}},
+        {"alternate rows",
+         field2(small3(0x10), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+         {10, 11, 12, 15, 14, 13}},
+        {"points from the east",
+         field2(small3(0x80), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+         {12, 11, 10, 15, 14, 13}},
+        {"columns",
+         field2(small3(0x20), pds2(0, 34), simple5(6, 10, 4), bms6(255), ds7(six)),
+         {10, 12, 14, 11, 13, 15}},
+        {"bit map",
+         field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB4}), ds7(pack({1, 2, 3, 4}, 4))),
+         {1, M, 2, 3, M, 4}},
+        {"no bits",
+         field2(small3(), pds2(0, 34), simple5(6, 7.5f, 0, 0, 1), bms6(255), ds7({})),
+         {0.75f, 0.75f, 0.75f, 0.75f, 0.75f, 0.75f}},
+        {"scaled",
+         field2(small3(), pds2(0, 34), simple5(6, 10, 4, -1, -1), bms6(255), ds7(six)),
+         {100, 105, 110, 115, 120, 125}},
+        {"short data",
+         field2(small3(), pds2(0, 34), simple5(6, 10, 8), bms6(255), ds7({0, 1, 2, 3})),
+         {10, 11, 12, 13, M, M}},
+        {"more values than points",
+         field2(small3(), pds2(0, 34), simple5(100, 10, 8), bms6(255), ds7(Bytes(100, 1))),
+         {11, 11, 11, 11, 11, 11}},
+        {"second-order differences",
+         field2(small3(), pds2(0, 34), complex5(6, 1, 0, 0, 2, 0, 0, 0, 6, 2, 2), bms6(255), ds7(order2)),
+         {10, 12, 15, 20, 24, 30}},
+        {"first-order differences",
+         field2(small3(), pds2(0, 34), complex5(6, 1, 0, 0, 3, 0, 0, 0, 6, 1, 1), bms6(255), ds7(order1)),
+         {10, 12, 15, 20, 24, 30}},
+        {"primary missing values", missing(1, 15, {7, 2, 0}), {M, M, M, M, 3, 1}},
+        {"secondary missing values", missing(2, 14, {6, 7, 1}), {M, M, M, M, M, 2}},
+        {"groups beyond the values", missing(0, 15, {7, 2, 0}), {15, 15, 15, 8, 3, 1}},
+        {"no groups",
+         field2(small3(), pds2(0, 34), complex5(6, 0, 0, 0, 0, 0, 0, 0, 0).set(12, 0x40A00000u, 4), bms6(255),
+                ds7({})),
+         {5, 5, 5, 5, 5, 5}},
+    };
+    for (const Case &c : cases) {
+        Messages m;
+        const std::vector<Field> f = decode_bytes2(c.product);
+        ASSERT_EQ(f.size(), 1u) << c.what;
+        EXPECT_EQ(f[0].ds, 1) << c.what;
+        EXPECT_EQ(f[0].values, c.want) << c.what;
+        const bool short_data = std::string(c.what) == "short data";
+        EXPECT_EQ(m.text().find("GRIB_DS: Data end before 2 points, set to -9999") != std::string::npos,
+                  short_data)
+            << c.what << ": " << m.text();
+    }
+
+    // Thinned rows of 2 and 3 points over 3 columns; the bit map leaves the
+    // second point of the first row out.
+    Sec thin = latlon3(0, 2, 40000000, 0, 30000000, 20000000);
+    thin.set(11, 1).set(12, 1).set(31, 0xFFFFFFFFu, 4).add({2, 3});
+    const std::vector<Field> t = decode_bytes2(
+        field2(thin, pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB8}), ds7(pack({4, 1, 2, 3}, 4))));
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0].rec.domain.nx, 3);
+    EXPECT_EQ(t[0].values, std::vector<float>({4, M, M, 1, 2, 3}));
+}
+
+TEST(GribEdition2Data, GridsAndBitMapsOfTheSameProductOnly) {
+    // Two fields in one product, the second using the first one's map again;
+    // then a product whose only field points back to a map it does not have,
+    // one with a predefined map, and one without a grid of its own.
+    const Bytes two = product2({ids2(), small3(), pds2(0, 34), simple5(4, 0, 4), bms6(0, {0xB4}),
+                                ds7(pack({1, 2, 3, 4}, 4)), pds2(0, 34), simple5(4, 10, 4), bms6(254),
+                                ds7(pack({1, 2, 3, 4}, 4))});
+    const Bytes lone = field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(254), ds7(pack({1, 2, 3, 4}, 4)));
+    const Bytes predefined =
+        field2(small3(), pds2(0, 34), simple5(4, 0, 4), bms6(3), ds7(pack({1, 2, 3, 4}, 4)));
+    const Bytes gridless =
+        product2({ids2(), pds2(0, 34), simple5(4, 0, 4), bms6(255), ds7(pack({1, 2, 3, 4}, 4))});
+    TempDir dir;
+    write_file(dir.file("maps.grb2"), text(two) + text(lone) + text(predefined) + text(gridless));
+    Messages m;
+    const std::vector<Field> f = decode_fields(dir.file("maps.grb2"));
+    ASSERT_EQ(f.size(), 5u);
+    EXPECT_EQ(f[4].ds, 0);
+    const float M = FMISSING;
+    EXPECT_EQ(f[0].values, std::vector<float>({1, M, 2, 3, M, 4}));
+    EXPECT_EQ(f[1].bms, 1);
+    EXPECT_EQ(f[1].values, std::vector<float>({11, M, 12, 13, M, 14}));
+    EXPECT_EQ(f[1].product, f[0].product);
+    for (std::size_t k : {2u, 3u}) {
+        EXPECT_EQ(f[k].bms, -1) << k;
+        EXPECT_EQ(f[k].ds, 0) << k;
+    }
+    const std::string mess = m.text();
+    EXPECT_NE(mess.find("GRIB_BMS: No earlier bit map in the product to use again: " + dir.file("maps.grb2")),
+              std::string::npos)
+        << mess;
+    EXPECT_NE(mess.find("GRIB_BMS: Predefined bit map 3 is not supported"), std::string::npos) << mess;
+    EXPECT_NE(mess.find("GRIB_DS: Field without a grid"), std::string::npos) << mess;
+}
+
+TEST(GribEdition2Data, RefusedPackings) {
+    struct Case {
+        Sec drs;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {complex5(6, 1, 0, 0, 2, 0, 0, 0, 6, 1, 4), "Extra descriptors of 4 octets are not supported"},
+        {complex5(6, 1, 0, 0, 2, 0, 0, 0, 6, 3, 2), "Spatial differencing of order 3 is not supported"},
+        {Sec(5, 23).set(6, 6, 4).set(10, 40, 2), "Data template 5.40 cannot be unpacked yet"},
+        {Sec(5, 17).set(6, 6, 4).set(10, 200, 2), "Data template 5.200 cannot be unpacked yet"},
+        {Sec(5, 21).set(6, 6, 4).set(10, 4, 2), "Data template 5.4 is not supported"},
+        {simple5(6, 0, 33), "33 bits per value"},
+        {complex5(6, 7, 0, 0, 2, 0, 0, 0, 6), "7 groups for 6 values"},
+    };
+    for (const Case &c : cases) {
+        TempDir dir;
+        write_file(dir.file("p.grb2"),
+                   text(field2(small3(), pds2(0, 34), c.drs, bms6(255), ds7(Bytes(20, 0x55)))));
+        Messages m;
+        const std::vector<Field> f = decode_fields(dir.file("p.grb2"));
+        ASSERT_EQ(f.size(), 1u) << c.reason;
+        EXPECT_EQ(f[0].ds, 0) << c.reason;
+        EXPECT_NE(m.text().find(std::string("GRIB_DS: ") + c.reason + ": " + dir.file("p.grb2")),
+                  std::string::npos)
+            << m.text();
+    }
 }
 
 } // namespace
