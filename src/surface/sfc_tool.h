@@ -1,5 +1,6 @@
-// Report operations: emptying a surface report, gross checks, and comparing
-// and merging two reports of one station.
+// Report operations: emptying a surface report, gross checks, comparing and
+// merging two reports of one station, the synoptic codes and the cloud
+// summary, and the report listings with their settings.
 #pragma once
 
 #include <cstddef>
