@@ -1,16 +1,29 @@
 // Surface report operations: emptying a report, gross range checks, the
 // comparison and merge of two reports of one station by content categories,
-// the synoptic weather, visibility and cloud-base codes and the summary of a
-// report's cloud layers. No file-static state.
+// the synoptic weather, visibility and cloud-base codes, the summary of a
+// report's cloud layers, and the report listings. File-static state: the
+// listing settings (print kind, dashes for missing values, metric snow cover).
 #include "surface/sfc_tool.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "fields/var_tool.h"
+#include "plot/zeqraw.h"
+#include "runtime/files.h"
+#include "runtime/flag.h"
 #include "runtime/mess.h"
+#include "runtime/resrc.h"
 #include "runtime/string.h"
+#include "runtime/unittool.h"
+#include "surface/sfc_plt.h"
 #include "surface/wx_tool.h"
 
 namespace {
@@ -367,4 +380,807 @@ int WX_set_cloud(const SFC_report *report, char *cover, float *hght) {
     *cover = cov;
     *hght = h;
     return 0;
+}
+
+// ---- Report listings ---------------------------------------------------------------
+
+namespace {
+
+int print_type = 2; // print kind of SFC_print_line
+int miss_dash = 0;  // 1: missing values print a dash
+int metric = 0;     // 1: the long form gives the snow cover in centimetres
+
+// Appends printf-formatted text to a line.
+[[gnu::format(printf, 2, 3)]] void put(std::string &line, const char *format, ...) {
+    std::va_list ap;
+    va_start(ap, format);
+    std::va_list again;
+    va_copy(again, ap);
+    char buf[256];
+    const int n = std::vsnprintf(buf, sizeof buf, format, ap);
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof buf) {
+        line.append(buf, static_cast<std::size_t>(n));
+    } else if (n > 0) {
+        std::vector<char> big(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(big.data(), big.size(), format, again);
+        line.append(big.data(), static_cast<std::size_t>(n));
+    }
+    va_end(again);
+    va_end(ap);
+}
+
+// The text of a missing value: blanks, or with dashes on the dash text.
+const char *miss(const char *off, const char *on) {
+    return miss_dash ? on : off;
+}
+
+// A float printed by format when present, else its missing text.
+void value(std::string &line, const char *format, float v, bool present, const char *off, const char *on) {
+    if (present)
+        put(line, format, static_cast<double>(v));
+    else
+        line += miss(off, on);
+}
+
+// A text field of the report up to its terminator or the end of its array.
+template <std::size_t N> std::string text_of(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+// The last n decimal digits of the integer part of x (the sign kept), without
+// overflow for any float; 0 for a value that is no number.
+int last_digits(double x, double n) {
+    const double d = std::fmod(std::trunc(x), n);
+    return std::isfinite(d) ? static_cast<int>(d) : 0;
+}
+
+// A surface variable of the report in its native units (and its text), as the
+// surface plots compute it; the entry's time code chooses among periods.
+float surface_value(const SFC_report &r, const char *name, int time = MISSING, std::string *text = nullptr) {
+    VAR_data var;
+    VAR_data_init(&var);
+    std::snprintf(var.name, sizeof var.name, "%s", name);
+    var.time = time;
+    RAW_data item{};
+    item.x = item.y = FMISSING;
+    // The report is only read.
+    SFC_get_data(const_cast<SFC_report *>(&r), &var, &item);
+    if (text != nullptr) *text = item.data;
+    return item.value[0];
+}
+
+float fahrenheit_of_k(float k) {
+    return static_cast<float>(32.0 + 9.0 * (k - 273.15) / 5.0);
+}
+
+// The weather letter code of a field.
+std::string letter_code(const SFC_report &r) {
+    char code[15];
+    WX_field_code(text_of(r.weather).c_str(), code, sizeof code);
+    return code;
+}
+
+std::string weather_words(const SFC_report &r) {
+    char words[WX_TEXT_SIZE];
+    WX_weather_text(text_of(r.weather).c_str(), words, sizeof words);
+    return words;
+}
+
+// Number of cloud layers that the arrays can hold.
+int layers(const SFC_report &r) {
+    return std::clamp(r.num_cld, 0, 5);
+}
+
+void print(M_type level, const std::string &line) {
+    MESS_print(level, "%s", line.c_str());
+}
+
+// ---- Print kind 2: one line per report
+
+void kind2_line(M_type level, const SFC_report &r) {
+    std::string s;
+    if (r.id[0] == '\0' && miss_dash)
+        s += "  -    ";
+    else
+        put(s, "%-6.6s ", text_of(r.id).c_str());
+    if (given(r.time))
+        put(s, "%4.4d ", r.time);
+    else
+        s += miss("     ", "   - ");
+    value(s, "%3.0f ", r.t, given(r.t), "    ", "  - ");
+    value(s, "%3.0f ", r.td, given(r.td), "    ", "  - ");
+    const float rh = surface_value(r, "rhum");
+    value(s, "%3.0f ", rh, given(r.t) && given(r.td) && given(rh), "    ", "  - ");
+    for (float w : {r.w_dir, r.w_spd, r.w_gust})
+        value(s, "%3.0f ", w, given(w), "    ", "  - ");
+    // Only the last three digits of the altimeter and the pressure.
+    if (given(r.alt))
+        put(s, "%03d ", last_digits(100.0 * (r.alt + 0.002), 1000));
+    else
+        s += miss("    ", "  - ");
+    if (given(r.pmb))
+        put(s, "%03d ", last_digits(10.0 * (r.pmb + 0.02), 1000));
+    else
+        s += miss("    ", "  - ");
+    value(s, r.vis >= 3 ? "%3.0f " : "%3.1f ", r.vis, given(r.vis), "    ", "  - ");
+    char cover;
+    float height;
+    WX_set_cloud(&r, &cover, &height);
+    value(s, "%3.0f ", height / 100, given(height), "    ", "  - ");
+    switch (cover) {
+    case 'C':
+        s += " CLR ";
+        break;
+    case 'F':
+        s += " FEW ";
+        break;
+    case 'S':
+        s += " SCT ";
+        break;
+    case 'B':
+        s += " BKN ";
+        break;
+    case 'O':
+        s += " OVC ";
+        break;
+    case 'X':
+    case '9':
+        s += "  X  ";
+        break;
+    case 's':
+        s += "-SCT ";
+        break;
+    case 'b':
+        s += "-BKN ";
+        break;
+    case 'o':
+        s += "-OVC ";
+        break;
+    case 'x':
+        s += " -X  ";
+        break;
+    default:
+        // Oktas take the five characters of the other covers.
+        if (cover >= '0' && cover <= '8')
+            put(s, " %c/8 ", cover);
+        else
+            s += miss("     ", "   - ");
+        break;
+    }
+    const std::string code = letter_code(r);
+    if (r.weather[0] == ' ' || (miss_dash && (code.empty() || code[0] == ' ')))
+        s += miss("    ", "-   ");
+    else
+        put(s, "%-3.3s ", code.c_str());
+    const float max = given(r.max_t) ? r.max_t : r.max6_t;
+    const float min = given(r.min_t) ? r.min_t : r.min6_t;
+    value(s, "%3.0f ", max, given(max), "    ", "  - ");
+    value(s, "%3.0f ", min, given(min), "    ", "  - ");
+    value(s, "%4.2f ", r.rain6, given(r.rain6), "     ", "   - ");
+    value(s, "%4.2f ", r.rain24, given(r.rain24), "     ", "   - ");
+    value(s, "%2.0f", r.scover, given(r.scover), "  ", " -");
+    s += '\n';
+    print(level, s);
+}
+
+// ---- Print kind 5: a short line with the weather in words
+
+// The word of a summary cover in the short and the long listings: the letter
+// or its okta digit.
+struct CoverWord {
+    std::string_view covers;
+    const char *abbr;
+    const char *word;
+};
+constexpr CoverWord cover_words[] = {
+    {"0C", " CLR ", "clear"},
+    {"1F", " FEW ", "few"},
+    {"23S", " SCT ", "scattered"},
+    {"456B", " BKN ", "broken"},
+    {"78O", " OVC ", "overcast"},
+    {"9X", "  X  ", "obscured"},
+    {"f", "-FEW ", nullptr},
+    {"s", "-SCT ", "thin scattered"},
+    {"b", "-BKN ", "thin broken"},
+    {"o", "-OVC ", "thin overcast"},
+    {"x", " -X  ", "partially obscured"},
+};
+
+const CoverWord *cover_word(char cover) {
+    for (const CoverWord &w : cover_words)
+        if (cover != '\0' && w.covers.find(cover) != std::string_view::npos) return &w;
+    return nullptr;
+}
+
+void kind5_line(M_type level, const SFC_report &r) {
+    std::string s;
+    put(s, "%5s ", text_of(r.id).c_str());
+    for (float t : {r.t, r.td}) {
+        if (given(t))
+            put(s, " %3.0f ", static_cast<double>(t));
+        else
+            s += " --- ";
+    }
+    if (!given(r.w_dir))
+        s += " ---    -- ";
+    else if (given(r.w_spd))
+        put(s, " %3.0f at %2.0f ", static_cast<double>(r.w_dir), static_cast<double>(r.w_spd));
+    else
+        put(s, " %3.0f at -- ", static_cast<double>(r.w_dir));
+    if (given(r.pmb))
+        put(s, " %6.1f ", static_cast<double>(r.pmb));
+    else
+        s += " ------ ";
+    char cover;
+    float height;
+    WX_set_cloud(&r, &cover, &height);
+    if (given(height))
+        put(s, " %3.0f ", height / 100.0);
+    else
+        s += " --- ";
+    // A cover that is no cover letter keeps the column as a blank one does.
+    if (const CoverWord *w = cover_word(cover))
+        s += w->abbr;
+    else
+        s += miss("     ", "   - ");
+    if (r.rain6 >= 0)
+        put(s, " %4.2f ", static_cast<double>(r.rain6));
+    else
+        s += " ---- ";
+    if (r.weather[0] != ' ')
+        s += weather_words(r);
+    else
+        s += miss("", " - ");
+    s += '\n';
+    print(level, s);
+}
+
+// ---- Print kind 1: two lines with the clouds by layer
+
+// A code character as printed: a NUL would end the line early.
+char shown(char c) {
+    return c == '\0' ? ' ' : c;
+}
+
+// One cloud layer of the second line of kind 1 (8 characters).
+void kind1_layer(std::string &s, float height, char cover) {
+    struct LayerText {
+        char cover;
+        const char *with_height;
+        const char *without;
+    };
+    static constexpr LayerText texts[] = {
+        {'C', "%3.0f CLR ", "    CLR "}, {'F', "%3.0f FEW ", "   -FEW "}, {'S', "%3.0f SCT ", "    SCT "},
+        {'B', "%3.0f BKN ", "    BKN "}, {'O', "%3.0f OVC ", "    OVC "}, {'X', "%3.0f X   ", "    X   "},
+        {'s', "%3.0f-SCT ", "   -SCT "}, {'b', "%3.0f-BKN ", "   -BKN "}, {'o', "%3.0f-OVC ", "   -OVC "},
+        {'x', "%3.0f-X   ", "   -X   "},
+    };
+    for (const LayerText &t : texts) {
+        if (t.cover != cover) continue;
+        if (height >= 0)
+            put(s, t.with_height, height / 100.0);
+        else
+            s += t.without;
+        return;
+    }
+    if (height >= 0 && cover == ' ')
+        s += "    M   ";
+    else if (height >= 0)
+        put(s, "%3.0f %1c/8 ", height / 100.0, shown(cover));
+    else
+        put(s, "    %1c/8 ", shown(cover));
+}
+
+// The wind columns: direction, a separator and the speed. A direction
+// without a speed shows the speed as missing.
+void wind_columns(std::string &s, const SFC_report &r, const char *dir_format) {
+    put(s, dir_format, static_cast<double>(r.w_dir));
+    value(s, "%2.0f ", r.w_spd, given(r.w_spd), "   ", " - ");
+}
+
+void kind1_lines(M_type level, const SFC_report &r) {
+    std::string s;
+    if (r.id[0] == '\0' && miss_dash)
+        s += " -   ";
+    else
+        put(s, "%4s ", text_of(r.id).c_str());
+    static constexpr const char *type_letters[] = {"--", "SA", "SP", "RS"};
+    s += type_letters[r.type & 3];
+    s += (r.type & 4) ? "*" : miss(" ", "-");
+    if (r.time >= 0)
+        put(s, "%4.4d ", r.time);
+    else
+        s += miss("     ", "   - ");
+    value(s, "%5.1f  ", r.vis, r.vis >= 0, "       ", "    -  ");
+    if (r.weather[0] == ' ')
+        s += miss("      ", "    - ");
+    else
+        put(s, "%5.5s ", text_of(r.weather).c_str() + (r.weather[0] == '!' ? 1 : 0));
+    value(s, " %6.1f ", r.pmb, r.pmb >= 0, "        ", "      - ");
+    value(s, "%3.0f ", r.t, given(r.t), "    ", "  - ");
+    value(s, "%3.0f ", r.td, given(r.td), "    ", "  - ");
+    if (given(r.w_dir)) {
+        wind_columns(s, r, miss_dash ? " %3.0f " : " %3.0f-");
+        value(s, "%2.0f ", r.w_gust, r.w_gust >= 0, "   ", " - ");
+    } else {
+        s += miss("    -      ", "   -  -  - ");
+    }
+    value(s, "%5.2f ", r.alt, r.alt >= 0, "      ", "    - ");
+    value(s, "%4.1f  ", r.ptend, given(r.ptend), "      ", "    - ");
+    const float max = given(r.max_t) ? r.max_t : r.max6_t;
+    const float min = given(r.min_t) ? r.min_t : r.min6_t;
+    value(s, "%3.0f ", max, given(max), "    ", "  - ");
+    value(s, "%3.0f ", min, given(min), "    ", "  - ");
+    s += '\n';
+    print(level, s);
+
+    s = "    ";
+    for (int i = 0; i < 5; ++i) {
+        if (i < layers(r))
+            kind1_layer(s, r.cld_height[i], r.cld_cover[i]);
+        else
+            s += miss("        ", " -   -  ");
+    }
+    put(s, "  %c:%c:%c  ", shown(r.cld_type[0]), shown(r.cld_type[1]), shown(r.cld_type[2]));
+    value(s, "%4.2f ", r.rain3, r.rain3 >= 0, "     ", "     ");
+    for (float rain : {r.rain6, r.rain12, r.rain24})
+        value(s, "%4.2f ", rain, rain >= 0, "     ", "   - ");
+    value(s, "%2.0f\n", r.scover, r.scover >= 0, "  \n", "  \n");
+    print(level, s);
+    if (r.comment[0] != '\0') {
+        s.clear();
+        put(s, "   COMMENT: %s\n", text_of(r.comment).c_str());
+        print(level, s);
+    }
+}
+
+// ---- Print kind 4: one compact line
+
+void kind4_line(M_type level, const SFC_report &r) {
+    std::string s;
+    if (r.id[0] == '\0' && miss_dash)
+        s += " -    ";
+    else
+        put(s, "%-5s ", text_of(r.id).c_str());
+    if (layers(r) == 0)
+        s += "       ";
+    else if (r.cld_height[0] >= 0)
+        put(s, " %3.0f %c ", r.cld_height[0] / 100.0, shown(r.cld_cover[0]));
+    else
+        put(s, "     %c ", shown(r.cld_cover[0]));
+    value(s, "%5.1f  ", r.vis, r.vis >= 0, "       ", "    -  ");
+    if (r.weather[0] == ' ')
+        s += miss("    ", "  - ");
+    else
+        put(s, "%4s", text_of(r.weather).c_str());
+    value(s, " %6.1f ", r.pmb, r.pmb >= 0, "        ", "      - ");
+    value(s, "%3.0f ", r.t, given(r.t), "    ", "  - ");
+    value(s, "%3.0f ", r.td, given(r.td), "    ", "  - ");
+    // Direction, speed and gust take ten characters, also when missing.
+    if (given(r.w_dir)) {
+        wind_columns(s, r, miss_dash ? "%3.0f " : "%3.0f-");
+        value(s, "%2.0f ", r.w_gust, r.w_gust >= 0, "   ", " - ");
+    } else {
+        s += miss("   -      ", "  -  -  - ");
+    }
+    float extreme = FMISSING;
+    for (float t : {r.max_t, r.min_t, r.max6_t, r.min6_t}) {
+        if (given(t)) {
+            extreme = t;
+            break;
+        }
+    }
+    value(s, "%3.0f ", extreme, given(extreme), "    ", "  - ");
+    value(s, "%4.1f", r.ptend, given(r.ptend), "    ", "  - ");
+    value(s, " %4.2f ", r.rain6, r.rain6 >= 0, "      ", "    - ");
+    value(s, "%4.2f ", r.rain24, r.rain24 >= 0, "     ", "   - ");
+    value(s, "%2.0f", r.scover, r.scover >= 0, "  ", " -");
+    if (r.cld_type[0] != ' ')
+        put(s, " %c:%c:%c", shown(r.cld_type[0]), shown(r.cld_type[1]), shown(r.cld_type[2]));
+    s += '\n';
+    print(level, s);
+}
+
+// ---- Print kind 3: the long form
+
+void long_form(M_type level, const SFC_report &r) {
+    std::string s;
+    auto line = [&s, level](auto... args) {
+        s.clear();
+        put(s, args...);
+        print(level, s);
+    };
+    line("Data for: %s\n", text_of(r.id).c_str());
+    if (given(r.wmo)) line("WMO number: %ld\n", static_cast<long>(r.wmo));
+    if (given(r.lat))
+        line("LAT: %7.2f N  LON: %7.2f E\n", static_cast<double>(r.lat), static_cast<double>(r.lon));
+    if (given(r.elev)) line("Elevation: %7.0f m\n", static_cast<double>(r.elev));
+    line("-----------------------------------\n");
+    if (given(r.time)) line("Report time:        %4.4d Z\n", r.time);
+    if (given(r.t))
+        line("Temperature:         %3.0f F = %4.1f C\n", static_cast<double>(r.t), 5.0 * (r.t - 32.0) / 9.0);
+    if (given(r.td))
+        line("Dewpoint:            %3.0f F = %4.1f C\n", static_cast<double>(r.td),
+             5.0 * (r.td - 32.0) / 9.0);
+    if (given(r.w_dir)) {
+        s = "Winds:               ";
+        if (r.w_spd == 0)
+            s += "calm";
+        else if (given(r.w_spd))
+            put(s, "%3.0f deg at %1.0f knt", static_cast<double>(r.w_dir), static_cast<double>(r.w_spd));
+        else
+            put(s, "%3.0f deg at %s knt", static_cast<double>(r.w_dir), miss(" ", "-"));
+        if (given(r.w_gust))
+            put(s, " Gusts: %1.0f knt\n", static_cast<double>(r.w_gust));
+        else
+            s += '\n';
+        print(level, s);
+    }
+    if (given(r.alt)) line("Altimeter setting:    %5.2f in Hg\n", static_cast<double>(r.alt));
+    if (given(r.pmb)) line("Sea level pressure: %5.1f mb\n", static_cast<double>(r.pmb));
+    for (int i = 0; i < layers(r); ++i) {
+        s = i == 0 ? "Clouds:" : "       ";
+        if (given(r.cld_height[i]))
+            put(s, "level %d: %6.0f feet ", i + 1, static_cast<double>(r.cld_height[i]));
+        else
+            s += std::string(20, ' ');
+        // A cover without a word still ends its line.
+        const CoverWord *w = cover_word(r.cld_cover[i]);
+        if (w != nullptr && w->word != nullptr) s += w->word;
+        s += '\n';
+        print(level, s);
+    }
+    if (given(r.vis)) line("Visibility:           %5.2f miles\n", static_cast<double>(r.vis));
+    if (r.weather[0] != ' ') line("Present weather:     %s\n", weather_words(r).c_str());
+    if (given(r.ptend)) line("Pressure tendency:    %4.1f mb\n", static_cast<double>(r.ptend));
+    if (r.rain6 >= 0) line("3/6 hour precip:       %4.2f in\n", static_cast<double>(r.rain6));
+    if (r.rain24 >= 0) line("24 hour precip:        %4.2f in\n", static_cast<double>(r.rain24));
+    if (given(r.max_t)) line("Max temperature:     %3.0f F\n", static_cast<double>(r.max_t));
+    if (given(r.min_t)) line("Min temperature:     %3.0f F\n", static_cast<double>(r.min_t));
+    if (given(r.max6_t)) line(" 6 hr Max temp:      %3.0f F\n", static_cast<double>(r.max6_t));
+    if (given(r.min6_t)) line(" 6 hr Min temp:      %3.0f F\n", static_cast<double>(r.min6_t));
+    if (r.scover >= 0) {
+        if (metric)
+            line("Snow cover:          %3.0f cm\n", r.scover * 2.54);
+        else
+            line("Snow cover:          %3.0f in.\n", static_cast<double>(r.scover));
+    }
+    if (given(r.t) && given(r.w_spd)) {
+        const float chill = surface_value(r, "wchill2");
+        if (given(chill) && fahrenheit_of_k(chill) < 30)
+            line("Wind chill:           %4.1f F\n", static_cast<double>(fahrenheit_of_k(chill)));
+    }
+    if (given(r.t) && given(r.td)) {
+        const float heat = surface_value(r, "heat");
+        if (given(heat) && fahrenheit_of_k(heat) > 75)
+            line("Heat index:           %4.1f F\n", static_cast<double>(fahrenheit_of_k(heat)));
+    }
+    if (r.cld_type[0] != ' ')
+        line("Cloud types- Low:%c Medium:%c High:%c\n", shown(r.cld_type[0]), shown(r.cld_type[1]),
+             shown(r.cld_type[2]));
+    if (r.comment[0] != '\0') line("Remarks: %s\n", text_of(r.comment).c_str());
+}
+
+// ---- Print kind 6: one column per variable-list entry
+
+enum class Column {
+    id,
+    otime,
+    field,   // a report field in its input units
+    surface, // a surface variable in its native units
+    cldcl,
+    wx,
+    saowx,
+    txtwx,
+    cldcv,
+    cld_char,
+    fr,
+    rmk,
+};
+
+struct ColumnDef {
+    std::string_view name;
+    Column column;
+    float SFC_report::*field; // Column::field
+    const char *iunits;       // units of the value before conversion
+    int index;                // Column::cld_char: 0 the low cloud amount, 1-3 the cloud types
+};
+
+constexpr ColumnDef columns[] = {
+    {"city", Column::id, nullptr, "", 0},
+    {"id", Column::id, nullptr, "", 0},
+    {"otime", Column::otime, nullptr, "", 0},
+    {"temp", Column::field, &SFC_report::t, "F", 0},
+    {"dewp", Column::field, &SFC_report::td, "F", 0},
+    // A difference of temperatures converts as one ("dF").
+    {"dewd", Column::surface, nullptr, "dF", 0},
+    {"wdir", Column::field, &SFC_report::w_dir, "deg", 0},
+    {"wspd", Column::field, &SFC_report::w_spd, "knt", 0},
+    {"wgst", Column::field, &SFC_report::w_gust, "knt", 0},
+    {"alt", Column::field, &SFC_report::alt, "in_Hg", 0},
+    {"pres", Column::field, &SFC_report::pmb, "mb", 0},
+    {"wx", Column::wx, nullptr, "", 0},
+    {"saowx", Column::saowx, nullptr, "", 0},
+    {"txtwx", Column::txtwx, nullptr, "", 0},
+    {"vis", Column::field, &SFC_report::vis, "mi", 0},
+    {"cldcl", Column::cldcl, nullptr, "100 ft", 0},
+    {"cldcv", Column::cldcv, nullptr, "", 0},
+    {"ptend", Column::field, &SFC_report::ptend, "mb", 0},
+    {"prec1", Column::field, &SFC_report::rain1, "in", 0},
+    {"prec3", Column::field, &SFC_report::rain3, "in", 0},
+    {"prec6", Column::field, &SFC_report::rain6, "in", 0},
+    {"prec12", Column::field, &SFC_report::rain12, "in", 0},
+    {"prec24", Column::field, &SFC_report::rain24, "in", 0},
+    {"prec", Column::surface, nullptr, "in", 0},
+    {"extt", Column::surface, nullptr, "F", 0},
+    {"maxt", Column::field, &SFC_report::max_t, "F", 0},
+    {"maxt6", Column::field, &SFC_report::max6_t, "F", 0},
+    {"mint", Column::field, &SFC_report::min_t, "F", 0},
+    {"mint6", Column::field, &SFC_report::min6_t, "F", 0},
+    {"snwdp", Column::field, &SFC_report::scover, "in", 0},
+    {"nlcld", Column::cld_char, nullptr, "", 0},
+    {"lcld", Column::cld_char, nullptr, "", 1},
+    {"mcld", Column::cld_char, nullptr, "", 2},
+    {"hcld", Column::cld_char, nullptr, "", 3},
+    {"solar", Column::field, &SFC_report::solar, "min", 0},
+    {"sst", Column::field, &SFC_report::sst, "C", 0},
+    {"wavper", Column::field, &SFC_report::wav_per, "sec", 0},
+    {"wavhgt", Column::field, &SFC_report::wav_hgt, "m", 0},
+    {"vpres", Column::surface, nullptr, "mb", 0},
+    {"svpres", Column::surface, nullptr, "mb", 0},
+    {"wchilt", Column::surface, nullptr, "K", 0},
+    {"wchill2", Column::surface, nullptr, "K", 0},
+    {"wchilf", Column::surface, nullptr, "W/m^2", 0},
+    {"heat", Column::surface, nullptr, "K", 0},
+    {"humit", Column::surface, nullptr, "F", 0},
+    {"mrat", Column::surface, nullptr, "g/kg", 0},
+    {"smrat", Column::surface, nullptr, "g/kg", 0},
+    {"shum", Column::surface, nullptr, "g/kg", 0},
+    {"rhum", Column::surface, nullptr, "%", 0},
+    {"wetblb", Column::surface, nullptr, "K", 0},
+    {"thetaw", Column::surface, nullptr, "K", 0},
+    {"thetae", Column::surface, nullptr, "K", 0},
+    {"thetav", Column::surface, nullptr, "K", 0},
+    {"theta", Column::surface, nullptr, "K", 0},
+    {"vtemp", Column::surface, nullptr, "K", 0},
+    {"fr", Column::fr, nullptr, "", 0},
+    {"rmk", Column::rmk, nullptr, "", 0},
+};
+
+const ColumnDef *find_column(const char *name) {
+    for (const ColumnDef &c : columns)
+        if (iequals(c.name, name)) return &c;
+    return nullptr;
+}
+
+// The summary cover in words of the variable-column listing.
+std::string cover_abbr(char cover) {
+    switch (cover) {
+    case ' ':
+        return "M";
+    case 'C':
+        return "CLR";
+    case 'F':
+        return "FEW";
+    case 'S':
+        return "SCT";
+    case 'B':
+        return "BKN";
+    case 'O':
+        return "OVC";
+    case 'X':
+        return "X";
+    case 's':
+        return "-SCT";
+    case 'b':
+        return "-BKN";
+    case 'o':
+        return "-OVC";
+    case 'x':
+        return "-X";
+    default:
+        return std::string(1, shown(cover)) + "/8";
+    }
+}
+
+void kind6_header(M_type level) {
+    const VAR_data *vars = VAR_get_vars();
+    std::string s;
+    for (int i = 0; i < VAR_get_num(); ++i)
+        put(s, "%6.6s ", vars[i].name);
+    s += '\n';
+    print(level, s);
+    s.clear();
+    for (int i = 0; i < VAR_get_num(); ++i)
+        put(s, "%6.6s ", vars[i].units);
+    s += '\n';
+    print(level, s);
+}
+
+void kind6_column(std::string &s, const SFC_report &r, const VAR_data &var) {
+    const ColumnDef *c = find_column(var.name);
+    auto valued = [&s, &var, c](float v) {
+        char text[64];
+        SFC_set_print_str(v, c->iunits, var.units, var.format, text, sizeof text);
+        put(s, "%6.6s ", text);
+    };
+    if (c == nullptr) {
+        s += miss("       ", "     - ");
+        return;
+    }
+    char cover = ' ';
+    float height = FMISSING;
+    switch (c->column) {
+    case Column::id:
+        if (r.id[0] == '\0' && miss_dash)
+            s += " -     ";
+        else
+            put(s, "%-6.6s ", text_of(r.id).c_str());
+        break;
+    case Column::otime:
+        if (given(r.time))
+            put(s, "  %4.4d ", r.time);
+        else
+            s += miss("       ", "     - ");
+        break;
+    case Column::field:
+        valued(r.*(c->field));
+        break;
+    case Column::surface:
+        valued(surface_value(r, std::string(c->name).c_str(), var.time));
+        break;
+    case Column::cldcl:
+        WX_set_cloud(&r, &cover, &height);
+        valued(given(height) ? height / 100 : FMISSING);
+        break;
+    case Column::wx:
+        put(s, "%6.6s ", text_of(r.weather).c_str());
+        break;
+    case Column::saowx:
+        put(s, "%6.6s ", letter_code(r).c_str());
+        break;
+    case Column::txtwx:
+        put(s, "%s ", weather_words(r).c_str());
+        break;
+    case Column::cldcv:
+        WX_set_cloud(&r, &cover, &height);
+        put(s, "%6.6s ", cover_abbr(cover).c_str());
+        break;
+    case Column::cld_char:
+        put(s, "%6c ", shown(c->index == 0 ? r.cld_low : r.cld_type[c->index - 1]));
+        break;
+    case Column::fr: {
+        std::string category;
+        surface_value(r, "fr", MISSING, &category);
+        put(s, "%6.6s ", category.c_str());
+        break;
+    }
+    case Column::rmk:
+        put(s, "%s ", text_of(r.comment).c_str());
+        break;
+    }
+}
+
+void kind6_line(M_type level, const SFC_report &r) {
+    const VAR_data *vars = VAR_get_vars();
+    std::string s;
+    for (int i = 0; i < VAR_get_num(); ++i)
+        kind6_column(s, r, vars[i]);
+    s += '\n';
+    print(level, s);
+}
+
+} // namespace
+
+int SFC_set_print_str(float val, const char *iunits, const char *ounits, const char *format, char *str,
+                      std::size_t size) {
+    if (size == 0) return 0;
+    if (val == FMISSING) {
+        std::snprintf(str, size, "%s", miss("", " -"));
+        return 0;
+    }
+    if (ounits != nullptr && ounits[0] != '\0') val = UNIT_cvt(val, iunits != nullptr ? iunits : "", ounits);
+    // The user's format is used only when it is exactly one float conversion.
+    const bool own = format != nullptr && format[0] == '%' && string_is_float_format(format);
+    std::snprintf(str, size, own ? format : "%4.0f", static_cast<double>(val));
+    return 0;
+}
+
+int SFC_print_report(const SFC_report *report) {
+    if (report == nullptr) return -1;
+    long_form(M_PRINT, *report);
+    return 0;
+}
+
+int SFC_print_line(M_type level, const SFC_report *report) {
+    static int init = 0;
+    if (!MESS_check(level)) return 0;
+    if (init == 0) {
+        if (const char *spec = RES_get("variable")) {
+            VAR_open_file(nullptr);
+            init = 1;
+            VAR_setup(nullptr, spec);
+        }
+    }
+    if (init == 1 && print_type == 6) {
+        if (report == nullptr)
+            kind6_header(level);
+        else
+            kind6_line(level, *report);
+        return 0;
+    }
+    switch (print_type) {
+    case 3:
+        if (report != nullptr) long_form(level, *report);
+        break;
+    case 5:
+        if (report == nullptr) {
+            MESS_print(level, " ID   Temp  Dew  Winds       Press   Clouds   Prec  Weather\n");
+            MESS_print(level, "        F    F   deg   knt     mb  100ft cov   in\n");
+        } else {
+            kind5_line(level, *report);
+        }
+        break;
+    case 1:
+        if (report == nullptr) {
+            MESS_print(level, "  ID Tp Time  Vis    PWx   SLPres   T  Td   WD-WS WG  Alt   PT  Max Min\n");
+            MESS_print(level, "     CHt CCv CHt CCv CHt CCv CHt CCv CHt CCv  L:M:H  Rn3  Rn6 Rn12 Rn24 SC\n");
+        } else {
+            kind1_lines(level, *report);
+        }
+        break;
+    case 4:
+        if (report == nullptr)
+            MESS_print(level,
+                       " ID   Cht Cv  Vis   PWx  SLPres   T  Td  WD-WS WG  Te  PT   Rn6 Rn24 SC L:M:H\n");
+        else
+            kind4_line(level, *report);
+        break;
+    case 2:
+        if (report == nullptr)
+            MESS_print(level,
+                       "ID     TIME   T  TD  RH DIR SPD GST ALT SLP VIS CIL  COV WX  MAX MIN  PR6 PR24 SC\n");
+        else
+            kind2_line(level, *report);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+int SFC_set_print(int type) {
+    print_type = type;
+    return 0;
+}
+
+int SFC_set_miss_dash() {
+    miss_dash = 1;
+    return 0;
+}
+
+int SFC_set_metric(int value) {
+    metric = value;
+    return 0;
+}
+
+int SFC_set_in_file() {
+    char conv[] = "sfc_cvt";
+    FILE_set_name(conv);
+    int argc = 0;
+    char **argv = nullptr;
+    RES_getvals("in_file", &argc, &argv);
+    for (int i = 0; i < argc; ++i) {
+        char *word = argv[i];
+        if (strnicmp(word, "sao", 3) == 0)
+            FILE_set_name(conv);
+        else if (strnicmp(word, "zeq", 3) == 0)
+            FLAG_set(17, 3);
+        else if (strnicmp(word, "cdf", 3) == 0)
+            FLAG_set(17, 12);
+        else
+            FILE_set_name(word);
+    }
+    free_parsed_array(argc, argv);
+    return 1;
 }

@@ -1,6 +1,9 @@
-// Report operations: emptying a surface report, gross checks, and comparing
-// and merging two reports of one station.
+// Report operations: emptying a surface report, gross checks, comparing and
+// merging two reports of one station, the synoptic codes and the cloud
+// summary, and the report listings with their settings.
 #pragma once
+
+#include <cstddef>
 
 #include "surface/zeqsfc.h"
 
@@ -52,3 +55,42 @@ int SYN_ceiling_to_code(int cb);
 // no layer ' ' and -9999, with one layer that layer as it is; both return
 // -1. Otherwise returns 0.
 int WX_set_cloud(const SFC_report *report, char *cover, float *hght);
+
+// ---- Report listings ---------------------------------------------------------------
+
+// Prints one report with MESS_print at the message kind `level` in the
+// current print kind, or that kind's header lines for a null report; nothing
+// when the kind is off. Kinds: 1 two lines (clouds by layer), 2 one line (the
+// initial kind), 3 the long form of SFC_print_report, 4 a compact line, 5 a
+// short line with the weather in words, 6 one column per entry of the
+// variable list. The first call that finds the resource "variable" sets the
+// list up from it; until then kind 6 prints nothing. Returns 0.
+int SFC_print_line(M_type level, const SFC_report *report);
+
+// Sets the print kind (1-6) of SFC_print_line; returns 0.
+int SFC_set_print(int type);
+
+// Missing values print a dash from now on instead of blanks (for the rest of
+// the run); returns 0.
+int SFC_set_miss_dash();
+
+// 1: the long form prints the snow cover in centimetres; returns 0.
+int SFC_set_metric(int value);
+
+// Sets the input name convention and the data file format (flag slot 17)
+// from the words of the resource "in_file": "sao" the convention "sfc_cvt"
+// (also the default), "zeq" format 3, "cdf" format 12, any other word the
+// name convention of that name; later words win. Returns 1.
+int SFC_set_in_file();
+
+// Writes the text of one value of the variable-column listing into str (size
+// bytes, always terminated, cut to fit): a missing value is empty (" -" with
+// dashes on); otherwise the value is converted from iunits to ounits (when
+// ounits is not empty) and printed with format when that is one float
+// conversion ("%5.1f"), else with "%4.0f". Returns 0.
+int SFC_set_print_str(float val, const char *iunits, const char *ounits, const char *format, char *str,
+                      std::size_t size);
+
+// Prints the long form of a report (labelled lines) at the print message
+// kind; -1 for a null report (nothing printed), else 0.
+int SFC_print_report(const SFC_report *report);

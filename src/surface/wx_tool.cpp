@@ -1,6 +1,7 @@
 // Weather code conversions: WMO present weather (manned and automatic
 // stations), METAR groups and the weather letter code, visibility and
-// cloud-base codes, compass words. No file-static state; the code tables are
+// cloud-base codes, compass words, and the English words of weather codes,
+// METAR groups and cloud covers. No file-static state; the code tables are
 // constants.
 #include "surface/wx_tool.h"
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/mess.h"
 #include "runtime/zeq.h"
 
 namespace {
@@ -239,4 +241,193 @@ float dir_decode(const char *dir) {
     for (const Compass &c : compass)
         if (c.word == dir) return c.deg;
     return FMISSING;
+}
+
+// ---- Weather texts ---------------------------------------------------------------
+
+namespace {
+
+// The words of a letter code by its leading characters; the first prefix that
+// matches decides, and its length is the count of characters described.
+struct CodeText {
+    std::string_view prefix;
+    const char *text;
+};
+constexpr CodeText code_texts[] = {
+    {"A", "hail"},
+    {"K", "smoke"},
+    {"H", "haze"},
+    {"F", "fog"},
+    {"GF", "ground fog"},
+    {"TRW+", "heavy thunderstorm"},
+    {"TRW-", "light thunderstorm"},
+    {"TRW", "moderate thunderstorm"},
+    {"TR+", "heavy thunderstorm"},
+    {"TR-", "light thunderstorm"},
+    {"TR", "moderate thunderstorm"},
+    {"T+", "heavy thunder"},
+    {"T-", "light thunder"},
+    {"T", "thunder"},
+    {"RW+", "heavy rain showers"},
+    {"RW-", "light rain showers"},
+    {"RW", "moderate rain showers"},
+    {"R+", "heavy rain"},
+    {"R-", "light rain"},
+    {"R", "moderate rain"},
+    {"SW+", "heavy snow showers"},
+    {"SW-", "light snow showers"},
+    {"SW", "moderate snow showers"},
+    {"S+", "heavy snow"},
+    {"S-", "light snow"},
+    {"SG", "snow grains"},
+    {"SP", "snow pellets"},
+    {"S", "moderate snow"},
+    {"L+", "heavy drizzle"},
+    {"L-", "light drizzle"},
+    {"L", "moderate drizzle"},
+    {"ZR+", "heavy freezing rain"},
+    {"ZR-", "light freezing rain"},
+    {"ZR", "moderate freezing rain"},
+    {"ZL+", "heavy freezing drizzle"},
+    {"ZL-", "light freezing drizzle"},
+    {"ZL", "moderate freezing drizzle"},
+    {"BD", "blowing dust"},
+    {"BS", "blowing snow"},
+    {"IP", "ice pellets"},
+    {"IC", "ice crystals"},
+    {"IF", "ice fog"},
+    {"D", "dust"},
+};
+
+// Descriptors and phenomena of a METAR group with their words, in the order
+// they are tried.
+constexpr PairCode metar_descriptor_words[] = {
+    {"MI", "shallow"}, {"BC", "patches"}, {"DR", "low drifting"}, {"BL", "blowing"}};
+constexpr PairCode metar_precip_words[] = {{"DZ", "drizzle"},
+                                           {"RA", "rain"},
+                                           {"SN", "snow"},
+                                           {"SG", "snow grains"},
+                                           {"GS", "small hail/pellets"},
+                                           {"PE", "ice pellets"},
+                                           {"IC", "ice crystals"}};
+constexpr PairCode metar_obscuration_words[] = {{"BR", "mist"}, {"FG", "fog"},  {"HZ", "haze"},
+                                                {"SA", "sand"}, {"DU", "dust"}, {"FU", "smoke"}};
+
+} // namespace
+
+int WX_weather_text(const char *str, char *out_str, std::size_t size) {
+    // The working copy of the code: 14 characters are plenty, five decide.
+    char code[15];
+    WX_field_code(str, code, sizeof code);
+    const std::string_view c = code;
+    for (const CodeText &t : code_texts) {
+        if (c.starts_with(t.prefix)) {
+            if (size > 0) std::snprintf(out_str, size, "%s", t.text);
+            return static_cast<int>(t.prefix.size());
+        }
+    }
+    if (size > 0) out_str[0] = '\0';
+    return 0;
+}
+
+const char *WX_metar_weather_text(const char *wx, char *wx_str, std::size_t size) {
+    const char *const input = wx != nullptr ? wx : "";
+    const char *p = input;
+    if (*p == '!') ++p;
+    if (*p == '_') ++p;
+    std::string text;
+    std::string tail;
+    char intensity = ' ';
+    bool recognised = false;
+    auto add = [&text](std::string_view word) {
+        if (!text.empty()) text += ' ';
+        text += word;
+    };
+    // Each test is made once, at the position the earlier tests left.
+    auto at = [&p](std::string_view s) { return std::string_view(p).starts_with(s); };
+    auto take = [&p, &recognised](std::size_t n) {
+        p += n;
+        recognised = true;
+    };
+
+    if (at("-")) {
+        text += "light";
+        intensity = '-';
+        take(1);
+    }
+    if (at("+")) {
+        text += "heavy";
+        intensity = '+';
+        take(1);
+    }
+    if (at("NSW")) {
+        tail += "none significant";
+        take(3);
+    }
+    if (at("VC")) {
+        tail += "in vicinity";
+        take(2);
+    }
+    for (const PairCode &d : metar_descriptor_words) {
+        if (at(d.pair)) {
+            add(d.code);
+            take(2);
+        }
+    }
+    if (at("TSRA")) {
+        if (intensity == ' ') add("moderate");
+        add("thunderstorms");
+        take(4);
+    }
+    if (at("TS")) {
+        add("thunder");
+        take(2);
+    }
+    if (at("SH")) {
+        if (!tail.empty())
+            tail = "showers in vicinity";
+        else
+            tail += "showers";
+        take(2);
+    }
+    if (at("FZ")) {
+        add("freezing");
+        take(2);
+    }
+    for (const PairCode &w : metar_precip_words) {
+        if (at(w.pair)) {
+            if (intensity == ' ') add("moderate");
+            add(w.code);
+            take(2);
+        }
+    }
+    for (const PairCode &w : metar_obscuration_words) {
+        if (at(w.pair)) {
+            add(w.code);
+            take(2);
+        }
+    }
+    if (!tail.empty()) add(tail);
+    if (size > 0) std::snprintf(wx_str, size, "%s", text.c_str());
+    MESS_print(M_DEBUG, "WX: %s = %s\n", input, text.c_str());
+    return recognised ? p : nullptr;
+}
+
+const char *print_cloud(const char *str) {
+    switch (str != nullptr ? str[0] : '\0') {
+    case 'C':
+        return "clear";
+    case 'F':
+        return "few";
+    case 'S':
+        return "scattered";
+    case 'B':
+        return "broken";
+    case 'O':
+        return "overcast";
+    case 'X':
+        return "obscured";
+    default:
+        return "";
+    }
 }

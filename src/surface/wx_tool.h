@@ -50,6 +50,28 @@ float dir_decode(const char *dir);
 // copied as it is (cut to fit). A null field gives the empty text. Returns 0.
 int WX_field_code(const char *field, char *code, std::size_t size);
 
+// ---- Weather texts ---------------------------------------------------------------
+
+// Bytes a weather-text buffer needs for the longest text of WX_weather_text.
+inline constexpr std::size_t WX_TEXT_SIZE = 26;
+
+// Writes the English words for a weather field in any of its codings into
+// out_str (size bytes, always terminated, cut to fit): "light rain showers"
+// for "RW-", "!-SHRA" or "80". Returns how many characters of the letter code
+// the words describe (0-4); 0 and the empty text for a code they do not know.
+int WX_weather_text(const char *str, char *out_str, std::size_t size);
+
+// Writes the English words for a METAR weather group (a leading '!' and then
+// '_' skipped) into wx_str (size bytes, always terminated, cut to fit).
+// Returns a pointer into wx just past the last part recognised, or null (and
+// the empty text) when nothing was recognised.
+const char *WX_metar_weather_text(const char *wx, char *wx_str, std::size_t size);
+
+// The word for a cloud cover letter (the first character of str): "clear",
+// "few", "scattered", "broken", "overcast", "obscured"; the empty text for
+// any other character. The text is a constant.
+const char *print_cloud(const char *str);
+
 // Visibility in miles of a code VV up to 89 (the part that both visibility
 // decoders share); -9999 for negative codes and codes from 90 up.
 float WX_vis_miles(int vis);

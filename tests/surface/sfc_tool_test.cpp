@@ -1,13 +1,24 @@
 // Surface report operations: emptying, gross checks, comparison and merge.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "fields/var_tool.h"
+#include "plot/zeqraw.h"
+#include "runtime/files.h"
+#include "runtime/flag.h"
 #include "runtime/mess.h"
+#include "runtime/resrc.h"
+#include "support/reference.h"
+#include "surface/sfc_plt.h"
 #include "surface/sfc_tool.h"
+#include "surface/wx_tool.h"
 
 namespace {
 
@@ -326,6 +337,670 @@ TEST(CloudSummary, LayerCountOutsideTheRecordIsBounded) {
     EXPECT_EQ(WX_set_cloud(&r, &cover, &height), -1);
     EXPECT_EQ(cover, ' ');
     EXPECT_EQ(height, FMISSING);
+}
+
+// ---- Report listings -------------------------------------------------------------
+
+// A report with its id and everything else missing.
+SFC_report named_report(const char *id) {
+    SFC_report r = empty_report();
+    std::snprintf(r.id, sizeof r.id, "%s", id);
+    return r;
+}
+
+void set_layers(SFC_report &r, const char *covers, std::initializer_list<float> heights) {
+    r.num_cld = int(std::strlen(covers));
+    int i = 0;
+    for (float h : heights)
+        r.cld_cover[i] = covers[i], r.cld_height[i] = h, ++i;
+}
+
+// The fixture set of the golden listings.
+std::vector<SFC_report> listing_reports() {
+    std::vector<SFC_report> all;
+    // Every field given; WMO-number weather (light rain); altimeter 30.015.
+    SFC_report r = named_report("KDEN");
+    r.type = 1, r.wmo = 72565, r.lat = 39.77f, r.lon = -104.87f, r.elev = 1611, r.time = 1753;
+    r.t = 75, r.td = 60, r.w_dir = 250, r.w_spd = 30, r.w_gust = 40, r.alt = 30.015f, r.pmb = 1013.2f;
+    r.vis = 2.5f, r.ptend_t = 3, r.ptend = 1.8f;
+    std::strcpy(r.weather, "61");
+    set_layers(r, "FBO", {1200, 2800, 9000});
+    r.rain1 = 0.01f, r.rain3 = 0.1f, r.rain6 = 0.25f, r.rain12 = 0.5f, r.rain24 = 1.2f;
+    r.max_t = 80, r.min_t = 55, r.max6_t = 78, r.min6_t = 60, r.scover = 2, r.cld_low = '3';
+    std::memcpy(r.cld_type, "582", 3);
+    r.solar = 300, r.sst = 18, r.wav_per = 6, r.wav_hgt = 1.5f;
+    all.push_back(r);
+    // Nothing at all, not even an id.
+    all.push_back(named_report(""));
+    // Calm and cold, no layers; a WMO number without significant weather.
+    r = named_report("KCLM");
+    r.time = 1200, r.t = 20, r.td = 10, r.w_dir = 0, r.w_spd = 0, r.alt = 30.05f, r.elev = 300, r.vis = 10;
+    std::strcpy(r.weather, "02");
+    all.push_back(r);
+    // One layer in oktas (broken at 800 ft) and letter-code snow showers.
+    r = named_report("KOKT");
+    r.time = 600, r.t = 28, r.td = 20, r.w_dir = 340, r.w_spd = 24, r.alt = 29.5f, r.elev = 50, r.vis = 0.5f;
+    std::strcpy(r.weather, "SW-");
+    set_layers(r, "4", {800});
+    r.cld_low = '6';
+    all.push_back(r);
+    // Two thin layers, a letter-code storm with hail, a special report.
+    r = named_report("KTHN");
+    r.type = 2, r.time = 5, r.t = 68, r.td = 50, r.w_dir = 90, r.w_spd = 12, r.pmb = 1009.9f, r.vis = 7;
+    std::strcpy(r.weather, "TRW+A");
+    set_layers(r, "sx", {2500, 6000});
+    r.rain3 = 0.04f, r.rain6 = 0.0f;
+    all.push_back(r);
+    // A hot humid METAR shower under clear layers without heights.
+    r = named_report("KMTR");
+    r.type = 7, r.time = 2053, r.t = 95, r.td = 75, r.w_dir = 180, r.w_spd = 10, r.alt = 29.8f, r.elev = 100;
+    r.vis = 10;
+    std::strcpy(r.weather, "!-SHRA");
+    set_layers(r, "CC", {FMISSING, FMISSING});
+    r.min6_t = 77;
+    all.push_back(r);
+    // A ship: own position, a wind direction without a speed, a thin broken
+    // layer, a thunderstorm as a WMO number and the sea.
+    r = named_report("VRWS5");
+    std::strcpy(r.area, "SHIP");
+    r.lat = 35.5f, r.lon = -70.25f, r.time = 1800, r.t = 60, r.td = 55, r.w_dir = 270, r.pmb = 1020.4f;
+    r.vis = 4;
+    std::strcpy(r.weather, "95");
+    set_layers(r, "b", {1200});
+    r.sst = 16, r.wav_per = 8, r.wav_hgt = 2.5f;
+    all.push_back(r);
+    // Cold wind, freezing drizzle, a cover letter no table knows, a comment.
+    r = named_report("KCMT");
+    r.t = 20, r.td = 12, r.w_dir = 10, r.w_spd = 20, r.w_gust = 32, r.alt = 29.92f, r.pmb = 1013.9f,
+    r.vis = 1;
+    std::strcpy(r.weather, "ZL-");
+    set_layers(r, "Q", {500});
+    r.max6_t = 24, r.rain6 = 0, r.scover = 0, r.ptend = -2.3f;
+    std::memcpy(r.cld_type, "8//", 3);
+    std::strcpy(r.comment, "AO2 SLP139 T10671111");
+    all.push_back(r);
+    return all;
+}
+
+// The columns of the variable-column fixture listing.
+constexpr const char *golden_columns =
+    "city,otime,temp,dewp:C:%5.1f,dewd:dC,wspd:m/s:%4.1f,wgst,alt:mb:%6.1f,pres,wx,saowx,txtwx,vis::%4.1f,"
+    "cldcl:ft,cldcv,prec::%4.2f,fr,rhum,mrat::%5.2f,thetae,wchill2:F,nlcld,lcld,rmk,bogus";
+
+// Every listing of the fixture set in every print kind, the header first,
+// then the long form through SFC_print_report.
+int print_golden(bool dashes) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    RES_put("variable", golden_columns);
+    MESS_set(0, M_PRINT);
+    if (dashes) SFC_set_miss_dash();
+    const std::vector<SFC_report> reports = listing_reports();
+    for (int kind : {1, 2, 3, 4, 5, 6}) {
+        MESS_print(M_PRINT, "==== print kind %d\n", kind);
+        SFC_set_print(kind);
+        SFC_print_line(M_PRINT, nullptr);
+        for (const SFC_report &r : reports)
+            SFC_print_line(M_PRINT, &r);
+    }
+    MESS_print(M_PRINT, "==== SFC_print_report\n");
+    for (const SFC_report &r : reports)
+        EXPECT_EQ(SFC_print_report(&r), 0);
+    return testing::Test::HasFailure() ? 1 : 0;
+}
+
+// Compares a listing with its golden file line by line; on a difference the
+// listing is left beside the build for review.
+void expect_golden(const std::string &got, const std::string &name) {
+    const std::string want = zeqtest::read_file(ZEQ_TEST_DATA "/surface/" + name);
+    if (got == want) return;
+    zeqtest::write_file(name + ".actual", got);
+    ASSERT_FALSE(want.empty()) << "missing golden file " << name;
+    const std::vector<std::string> a = zeqtest::text_lines(got), b = zeqtest::text_lines(want);
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string x = i < a.size() ? a[i] : "<none>", y = i < b.size() ? b[i] : "<none>";
+        if (x != y) {
+            ADD_FAILURE() << name << " line " << i + 1 << "\n got: '" << x << "'\nwant: '" << y << "'";
+            return;
+        }
+    }
+    ADD_FAILURE() << name << ": line ends differ";
+}
+
+TEST(Listings, GoldenWithBlanksForMissingValues) {
+    const auto r = zeqtest::run_child([] { return print_golden(false); });
+    EXPECT_EQ(r.status, 0) << r.err;
+    expect_golden(r.out, "listing.txt");
+}
+
+TEST(Listings, GoldenWithDashesForMissingValues) {
+    const auto r = zeqtest::run_child([] { return print_golden(true); });
+    EXPECT_EQ(r.status, 0) << r.err;
+    expect_golden(r.out, "listing_dash.txt");
+}
+
+// The lines of one print kind for the reports (header first), in a child.
+std::vector<std::string> listing(int kind, bool dashes, const std::vector<SFC_report> &reports,
+                                 const char *variable = nullptr) {
+    const auto r = zeqtest::run_child([&] {
+        RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+        if (variable != nullptr) RES_put("variable", variable);
+        if (dashes) SFC_set_miss_dash();
+        SFC_set_print(kind);
+        SFC_print_line(M_PRINT, nullptr);
+        for (const SFC_report &rep : reports)
+            SFC_print_line(M_PRINT, &rep);
+        return 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    return zeqtest::text_lines(r.out);
+}
+
+TEST(Listings, FixedColumnsKeepTheirWidthsWhateverIsMissing) {
+    // Reports with ids that fit the narrowest id column, so that each line of
+    // a kind has the same width, missing values or not.
+    std::vector<SFC_report> reports = listing_reports();
+    reports.erase(reports.begin() + 6); // the five-letter ship id
+    for (bool dashes : {false, true}) {
+        SCOPED_TRACE(dashes ? "dashes" : "blanks");
+        // Kind 2: every line as wide as the header.
+        std::vector<std::string> lines = listing(2, dashes, reports);
+        ASSERT_EQ(lines.size(), reports.size() + 1);
+        for (const std::string &l : lines)
+            EXPECT_EQ(l.size(), lines[0].size()) << "'" << l << "'";
+        // Kind 1: first and second lines of each report (and comments).
+        lines = listing(1, dashes, reports);
+        std::vector<std::size_t> widths;
+        for (std::size_t i = 2; i < lines.size(); ++i) {
+            if (lines[i].starts_with("   COMMENT: ")) continue;
+            widths.push_back(lines[i].size());
+        }
+        ASSERT_EQ(widths.size(), 2 * reports.size());
+        for (std::size_t i = 0; i < widths.size(); ++i)
+            EXPECT_EQ(widths[i], widths[i % 2]) << "line " << i;
+        // Kind 4: the cloud types are added only when reported; the weather
+        // field is printed whole, in four characters or more.
+        lines = listing(4, dashes, reports);
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const SFC_report &r = reports[i - 1];
+            const std::size_t longer = std::max<std::size_t>(std::strlen(r.weather), 4) - 4;
+            EXPECT_EQ(lines[i].size() - longer, r.cld_type[0] != ' ' ? lines[0].size() : lines[0].size() - 6)
+                << "'" << lines[i] << "'";
+        }
+        // Kind 5: the weather words close the line.
+        lines = listing(5, dashes, reports);
+        for (std::size_t i = 2; i < lines.size(); ++i) {
+            const SFC_report &r = reports[i - 2];
+            char words[WX_TEXT_SIZE];
+            WX_weather_text(r.weather, words, sizeof words);
+            const std::size_t tail = r.weather[0] != ' ' ? std::strlen(words) : dashes ? 3 : 0;
+            EXPECT_EQ(lines[i].size() - tail, 51u) << "'" << lines[i] << "'";
+        }
+    }
+}
+
+TEST(Listings, ColumnEdgeCases) {
+    struct Case {
+        const char *what;
+        int kind;
+        std::function<void(SFC_report &)> set;
+        std::size_t line; // 0 the first line of the report
+        std::size_t column;
+        const char *text;
+    };
+    const Case cases[] = {
+        {"altimeter 30.015 in kind 2", 2, [](SFC_report &r) { r.alt = 30.015f; }, 0, 36, "001 "},
+        {"altimeter 29.92", 2, [](SFC_report &r) { r.alt = 29.92f; }, 0, 36, "992 "},
+        {"pressure 1013.2", 2, [](SFC_report &r) { r.pmb = 1013.2f; }, 0, 40, "132 "},
+        {"pressure 999.99", 2, [](SFC_report &r) { r.pmb = 999.99f; }, 0, 40, "000 "},
+        {"visibility below 3 miles", 2, [](SFC_report &r) { r.vis = 2.5f; }, 0, 44, "2.5 "},
+        {"visibility of 7 miles", 2, [](SFC_report &r) { r.vis = 7; }, 0, 44, "  7 "},
+        {"relative humidity", 2, [](SFC_report &r) { r.t = 68, r.td = 68; }, 0, 20, "100 "},
+        {"humidity needs the dew point", 2, [](SFC_report &r) { r.t = 68; }, 0, 20, "    "},
+        {"six-hour extremes stand in", 2, [](SFC_report &r) { r.max6_t = 77, r.min_t = 40, r.min6_t = 41; },
+         0, 61, " 77  40 "},
+        {"okta summary", 2, [](SFC_report &r) { set_layers(r, "7", {2000}); }, 0, 48, " 20  7/8 "},
+        {"obscured okta", 2, [](SFC_report &r) { set_layers(r, "9", {100}); }, 0, 48, "  1   X  "},
+        {"weather code cut to three", 2, [](SFC_report &r) { std::strcpy(r.weather, "RW-SW-"); }, 0, 57,
+         "RW- "},
+        {"kind 4 wind", 4, [](SFC_report &r) { r.w_dir = 270, r.w_spd = 15; }, 0, 40, "270-15    "},
+        {"kind 4 gust", 4, [](SFC_report &r) { r.w_dir = 270, r.w_spd = 15, r.w_gust = 25; }, 0, 40,
+         "270-15 25 "},
+        {"kind 4 extremes in order", 4, [](SFC_report &r) { r.min_t = 31, r.max6_t = 40; }, 0, 50, " 31 "},
+        {"kind 4 first layer without height", 4,
+         [](SFC_report &r) {
+             set_layers(r, "OB", {FMISSING, 300});
+         },
+         0, 5, "      O "},
+        {"kind 5 without layers", 5, [](SFC_report &) {}, 0, 35, " ---      "},
+        {"kind 5 thin few", 5, [](SFC_report &r) { set_layers(r, "f", {4000}); }, 0, 35, "  40 -FEW "},
+        {"kind 5 calm", 5, [](SFC_report &r) { r.w_dir = 0, r.w_spd = 0; }, 0, 16, "   0 at  0 "},
+        {"kind 1 two layers then three empty columns", 1,
+         [](SFC_report &r) {
+             set_layers(r, "SB", {2500, 1200});
+         },
+         1, 0,
+         "     25 SCT  12 BKN "
+         "                        "
+         "   : :  "},
+        {"kind 1 layer kinds", 1,
+         [](SFC_report &r) {
+             set_layers(r, "xF 3C", {300, FMISSING, 1000, 9000, FMISSING});
+         },
+         1, 0, "      3-X      -FEW     M    90 3/8     CLR "},
+        {"kind 1 report type and special flag", 1, [](SFC_report &r) { r.type = 6; }, 0, 5, "SP*"},
+        {"kind 1 METAR weather without its mark", 1, [](SFC_report &r) { std::strcpy(r.weather, "!+TSRA"); },
+         0, 20, "+TSRA "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SFC_report r = named_report("K1");
+        c.set(r);
+        const std::vector<std::string> lines = listing(c.kind, false, {r});
+        const std::size_t header = c.kind == 1 || c.kind == 5 ? 2 : 1;
+        ASSERT_GT(lines.size(), header + c.line);
+        EXPECT_EQ(lines[header + c.line].substr(c.column, std::strlen(c.text)), c.text)
+            << "'" << lines[header + c.line] << "'";
+    }
+}
+
+TEST(Listings, DirectionWithoutSpeedShowsTheSpeedMissing) {
+    SFC_report r = named_report("K1");
+    r.w_dir = 270, r.w_gust = 30;
+    struct Case {
+        int kind;
+        bool dashes;
+        std::size_t column;
+        const char *text;
+    };
+    const Case cases[] = {
+        {1, false, 42, " 270-   30 "}, {1, true, 42, " 270  - 30 "},  {4, false, 40, "270-   30 "},
+        {4, true, 40, "270  - 30 "},   {5, false, 16, " 270 at -- "}, {5, true, 16, " 270 at -- "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.kind) + (c.dashes ? " dashes" : " blanks"));
+        const std::vector<std::string> lines = listing(c.kind, c.dashes, {r});
+        const std::size_t header = c.kind == 1 || c.kind == 5 ? 2 : 1;
+        ASSERT_GT(lines.size(), header);
+        EXPECT_EQ(lines[header].substr(c.column, std::strlen(c.text)), c.text) << "'" << lines[header] << "'";
+    }
+    for (bool dashes : {false, true}) {
+        const std::vector<std::string> lines = listing(3, dashes, {r});
+        EXPECT_NE(std::find(lines.begin(), lines.end(),
+                            dashes ? "Winds:               270 deg at - knt Gusts: 30 knt"
+                                   : "Winds:               270 deg at   knt Gusts: 30 knt"),
+                  lines.end());
+    }
+}
+
+// The long form of one report, printed in this process.
+std::vector<std::string> long_form(const SFC_report &r) {
+    MESS_set(0, M_PRINT);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SFC_print_report(&r), 0);
+    return zeqtest::text_lines(testing::internal::GetCapturedStdout());
+}
+
+bool has_line(const std::vector<std::string> &lines, const std::string &prefix) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string &l) { return l.starts_with(prefix); });
+}
+
+TEST(LongForm, WindsChillAndHeat) {
+    SFC_report r = named_report("K1");
+    r.t = 40, r.w_dir = 0, r.w_spd = 0;
+    std::vector<std::string> lines = long_form(r);
+    EXPECT_TRUE(has_line(lines, "Winds:               calm"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Winds:               calm"), lines.end());
+    EXPECT_FALSE(has_line(lines, "Wind chill:"));
+
+    r.t = 20, r.w_dir = 300, r.w_spd = 20;
+    lines = long_form(r);
+    EXPECT_TRUE(has_line(lines, "Winds:               300 deg at 20 knt"));
+    EXPECT_TRUE(has_line(lines, "Wind chill:            3.")) << "about 3 F at 20 F and 20 knots";
+    r.t = 40, r.w_spd = 5;
+    EXPECT_FALSE(has_line(long_form(r), "Wind chill:"));
+
+    r.t = 95, r.td = 75;
+    lines = long_form(r);
+    EXPECT_TRUE(has_line(lines, "Heat index:           10")) << "over 100 F at 95 F, dew point 75 F";
+    r.t = 70, r.td = 50;
+    EXPECT_FALSE(has_line(long_form(r), "Heat index:"));
+}
+
+TEST(LongForm, SnowCoverUnitsAndNullReport) {
+    SFC_report r = named_report("K1");
+    r.scover = 4;
+    EXPECT_TRUE(has_line(long_form(r), "Snow cover:            4 in."));
+    SFC_set_metric(1);
+    EXPECT_TRUE(has_line(long_form(r), "Snow cover:           10 cm"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SFC_print_report(nullptr), -1);
+    SFC_set_print(3);
+    EXPECT_EQ(SFC_print_line(M_PRINT, nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST(LongForm, CloudLineEndsAlsoForAnUnknownCover) {
+    SFC_report r = named_report("K1");
+    set_layers(r, "Qxs", {500, FMISSING, 2000});
+    r.vis = 3;
+    const std::vector<std::string> lines = long_form(r);
+    const std::vector<std::string> want = {
+        "Clouds:level 1:    500 feet ",
+        std::string(27, ' ') + "partially obscured",
+        "       level 3:   2000 feet thin scattered",
+        "Visibility:            3.00 miles",
+    };
+    auto at = std::find(lines.begin(), lines.end(), want[0]);
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(std::vector<std::string>(at, at + long(std::min<std::size_t>(4, size_t(lines.end() - at)))),
+              want);
+}
+
+// ---- Variable-column listing
+
+TEST(VariableColumns, PrintStringFormatsAndUnits) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    struct Case {
+        float val;
+        const char *iunits;
+        const char *ounits;
+        const char *format;
+        const char *text;
+    };
+    const Case cases[] = {
+        {68, "F", "", "%5.1f", " 68.0"},
+        {68, "F", "", "", "  68"},
+        {68, "F", "C", "%5.1f", " 20.0"},
+        {68, "F", "", "cont", "  68"},
+        {FMISSING, "F", "C", "%5.1f", ""},
+        // Only one float conversion is the user's: anything else prints as "%4.0f".
+        {68, "F", "", "%s", "  68"},
+        {68, "F", "", "%n", "  68"},
+        {68, "F", "", "%d", "  68"},
+        {68, "F", "", "%5.1f%s", "  68"},
+        {68, "F", "", "%5.1f %5.1f", "  68"},
+        {68, "F", "", "%e", "6.800000e+01"},
+        {68, "F", "", "%5.1f%%", " 68.0%"},
+        // Cloud base in hundreds of feet to feet.
+        {25, "100 ft", "ft", "", "2500"},
+    };
+    for (const Case &c : cases) {
+        char str[16];
+        std::memset(str, '#', sizeof str);
+        EXPECT_EQ(SFC_set_print_str(c.val, c.iunits, c.ounits, c.format, str, sizeof str), 0);
+        EXPECT_STREQ(str, c.text) << c.format << " " << c.ounits;
+    }
+    // Cut to the buffer, always terminated.
+    char small[4] = "xyz";
+    SFC_set_print_str(123456, "", "", "%8.1f", small, sizeof small);
+    EXPECT_STREQ(small, "123");
+
+    const auto r = zeqtest::run_child([] {
+        SFC_set_miss_dash();
+        char str[8];
+        SFC_set_print_str(FMISSING, "F", "", "%5.1f", str, sizeof str);
+        return std::strcmp(str, " -") == 0 ? 0 : 1;
+    });
+    EXPECT_EQ(r.status, 0);
+}
+
+// Sets the variable list from a specification through the listing itself
+// (the first call finds the resource) and returns what a report prints.
+std::string column_line(const char *variable, const SFC_report &r) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    RES_put("variable", variable);
+    SFC_set_print(6);
+    MESS_set(0, M_PRINT);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    SFC_print_line(M_PRINT, &r);
+    testing::internal::GetCapturedStderr();
+    return testing::internal::GetCapturedStdout();
+}
+
+// A report of the surface-variable fixtures: all the inputs of the formulas.
+SFC_report formula_report(float t, float td, float spd, float alt, float elev) {
+    SFC_report r = named_report("KF");
+    r.t = t, r.td = td, r.w_dir = 200, r.w_spd = spd, r.alt = alt, r.elev = elev;
+    return r;
+}
+
+TEST(VariableColumns, FormulaColumnsEqualTheSurfaceVariables) {
+    // Each formula in its own units, and the temperatures also in Celsius.
+    struct Formula {
+        const char *name;
+        bool temperature;
+    };
+    const Formula formulas[] = {
+        {"vpres", false}, {"svpres", false}, {"wchilt", true}, {"wchill2", true}, {"wchilf", false},
+        {"heat", true},   {"humit", true},   {"mrat", false},  {"smrat", false},  {"shum", false},
+        {"rhum", false},  {"wetblb", true},  {"thetaw", true}, {"thetae", true},  {"thetav", true},
+        {"theta", true},  {"vtemp", true},
+    };
+    const SFC_report reports[] = {
+        formula_report(75, 60, 30, 30.12f, 1611), formula_report(20, 10, 20, 30.05f, 300),
+        formula_report(95, 75, 10, 29.8f, 100), formula_report(28, 20, 24, 29.5f, 50),
+        formula_report(50, FMISSING, 10, 30, 0)};
+    std::vector<std::pair<std::string, std::string>> columns; // name, units
+    for (const Formula &f : formulas) {
+        columns.emplace_back(f.name, "");
+        if (f.temperature) columns.emplace_back(f.name, "C");
+    }
+    std::string spec;
+    ASSERT_LE(columns.size(), std::size_t(VAR_MAX));
+    for (const auto &[n, u] : columns)
+        spec += (spec.empty() ? "" : ",") + n + ":" + u + ":%6.2f";
+
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    RES_put("variable", spec.c_str());
+    SFC_set_print(6);
+    MESS_set(0, M_PRINT);
+    testing::internal::CaptureStderr();
+    for (const SFC_report &r : reports) {
+        testing::internal::CaptureStdout();
+        SFC_print_line(M_PRINT, &r);
+        const std::string line = testing::internal::GetCapturedStdout();
+        ASSERT_EQ(line.size(), 7 * columns.size() + 1) << line;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            VAR_data var{};
+            VAR_data_init(&var);
+            std::snprintf(var.name, sizeof var.name, "%s", columns[i].first.c_str());
+            std::snprintf(var.units, sizeof var.units, "%s", columns[i].second.c_str());
+            RAW_data item{};
+            SFC_report copy = r;
+            ASSERT_EQ(SFC_get_data(&copy, &var, &item), 1);
+            char want[32] = "";
+            if (item.value[0] != FMISSING) std::snprintf(want, sizeof want, "%6.2f", item.value[0]);
+            char col[16];
+            std::snprintf(col, sizeof col, "%6.6s ", want);
+            EXPECT_EQ(line.substr(7 * i, 7), col)
+                << columns[i].first << " in '" << columns[i].second << "' at " << r.t << " F";
+        }
+    }
+    testing::internal::GetCapturedStderr();
+}
+
+TEST(VariableColumns, PrecipitationByTimeCodeAndFlightCategories) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    RES_put("variable", "prec");
+    SFC_set_print(6);
+    MESS_set(0, M_PRINT);
+    testing::internal::CaptureStdout();
+    SFC_print_line(M_PRINT, nullptr); // sets the list up
+    testing::internal::GetCapturedStdout();
+    // The entries are then set by hand.
+    VAR_set_num(2);
+    VAR_data *vars = VAR_get_vars();
+    std::strcpy(vars[0].name, "prec"), std::strcpy(vars[0].format, "%4.2f"), vars[0].units[0] = '\0';
+    VAR_data_init(&vars[1]);
+    std::strcpy(vars[1].name, "FR");
+    auto line = [](const SFC_report &r) {
+        testing::internal::CaptureStdout();
+        SFC_print_line(M_PRINT, &r);
+        return testing::internal::GetCapturedStdout();
+    };
+
+    SFC_report r = named_report("K1");
+    r.rain3 = 0.03f, r.rain6 = 0.06f, r.rain12 = 0.12f, r.rain24 = 0.24f;
+    struct Precip {
+        int time;
+        bool with24;
+        const char *text;
+    };
+    for (const Precip &p :
+         {Precip{6000, true, "  0.06 "}, Precip{3000, true, "  0.03 "}, Precip{12000, true, "  0.12 "},
+          Precip{24000, true, "  0.24 "}, Precip{1006000, true, "  0.06 "}, Precip{0, true, "  0.24 "},
+          Precip{0, false, "  0.12 "}, Precip{MISSING, true, "  0.24 "}}) {
+        vars[0].time = p.time;
+        r.rain24 = p.with24 ? 0.24f : FMISSING;
+        EXPECT_EQ(line(r).substr(0, 7), p.text) << p.time;
+    }
+
+    struct Flight {
+        const char *covers;
+        float height;
+        float vis;
+        const char *category;
+    };
+    const Flight flights[] = {
+        {"B", 999, 10, "   IFR"},
+        {"B", 1000, 10, "  MVFR"},
+        {"O", 3000, 10, "  MVFR"},
+        {"O", 3001, 10, "   VFR"},
+        {"", 0, 2.99f, "   IFR"},
+        {"", 0, 3, "  MVFR"},
+        {"", 0, 5, "  MVFR"},
+        {"", 0, 5.01f, "   VFR"},
+        {"", 0, FMISSING, "   VFR"},
+        {"SB", 800, 6, "  MVFR"},
+        {"S", 800, 6, "   VFR"},
+        {"b", 500, 10, "   VFR"},
+        // One layer in oktas: 4 to 8 are a ceiling, 9 and below 4 are not.
+        {"4", 800, 10, "   IFR"},
+        {"8", 2000, 10, "  MVFR"},
+        {"3", 800, 10, "   VFR"},
+        {"9", 500, 10, "   VFR"},
+    };
+    for (const Flight &f : flights) {
+        SFC_report c = named_report("K1");
+        c.vis = f.vis;
+        if (std::strlen(f.covers) == 2)
+            set_layers(c, f.covers, {f.height / 2, f.height * 2});
+        else if (f.covers[0] != '\0')
+            set_layers(c, f.covers, {f.height});
+        EXPECT_EQ(line(c).substr(7, 6), f.category) << f.covers << " " << f.height << " " << f.vis;
+    }
+}
+
+TEST(VariableColumns, ColumnsOfTheFixtureReport) {
+    const SFC_report r = listing_reports()[0];
+    struct Case {
+        const char *variable;
+        const char *text;
+    };
+    const Case cases[] = {
+        {"temp", "    75 \n"},
+        {"temp::%5.1f", "  75.0 \n"},
+        {"dewd:dC:%4.1f", "   8.3 \n"},
+        {"cldcl", "    28 \n"},
+        {"cldcl:ft", "  2800 \n"},
+        {"cldcv,saowx,wx", "   OVC     R-     61 \n"},
+        {"txtwx,rmk,otime", "light rain    1753 \n"},
+        {"nlcld,lcld,mcld,hcld,id", "     3      5      8      2 KDEN   \n"},
+        {"maxt,maxt6,mint,mint6,extt", "    80     78     55     60     80 \n"},
+        {"snwdp,solar,sst,wavper,wavhgt::%3.1f", "     2    300     18      6    1.5 \n"},
+        {"Temp,nothing", "    75        \n"},
+    };
+    for (const Case &c : cases) {
+        const auto res = zeqtest::run_child([&] {
+            std::printf("%s", column_line(c.variable, r).c_str());
+            return 0;
+        });
+        EXPECT_EQ(res.out, c.text) << c.variable;
+    }
+}
+
+TEST(VariableColumns, NothingUntilTheVariableResourceAppears) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    MESS_set(0, M_PRINT);
+    SFC_set_print(6);
+    const SFC_report r = listing_reports()[0];
+    testing::internal::CaptureStdout();
+    SFC_print_line(M_PRINT, nullptr);
+    SFC_print_line(M_PRINT, &r);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    RES_put("variable", "temp:C,wspd");
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    SFC_print_line(M_PRINT, nullptr);
+    SFC_print_line(M_PRINT, &r);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "  temp   wspd \n     C        \n    24     30 \n");
+    // The list stays as first built.
+    RES_put("variable", "dewp");
+    testing::internal::CaptureStdout();
+    SFC_print_line(M_PRINT, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "  temp   wspd \n     C        \n");
+    testing::internal::GetCapturedStderr();
+}
+
+TEST(Listings, KindThatIsOffPrintsNothing) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    RES_put("variable", "temp");
+    MESS_set(0, M_PRINT);
+    const SFC_report r = listing_reports()[0];
+    for (int kind : {1, 2, 3, 4, 5, 6, 7}) {
+        SFC_set_print(kind);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(SFC_print_line(M_OUT1, nullptr), 0);
+        EXPECT_EQ(SFC_print_line(M_OUT1, &r), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << kind;
+        testing::internal::GetCapturedStderr();
+    }
+    // The variable list was not set up by the silent calls; kind 7 prints
+    // nothing even when on.
+    EXPECT_EQ(VAR_get_num(), 0);
+    MESS_set(1, M_OUT1);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    SFC_print_line(M_OUT1, &r);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(VAR_get_num(), 1);
+    SFC_set_print(2);
+    testing::internal::CaptureStdout();
+    SFC_print_line(M_OUT1, &r);
+    EXPECT_TRUE(testing::internal::GetCapturedStdout().starts_with("KDEN   1753 "));
+}
+
+TEST(InFile, WordsChooseConventionAndFormat) {
+    struct Case {
+        const char *words;
+        int format;
+        const char *conv;
+    };
+    const Case cases[] = {
+        {nullptr, MISSING, "%D/%y%m%d%h.sfc"},
+        {"cdf,metar", 12, "metar"},
+        {"zeq", 3, "%D/%y%m%d%h.sfc"},
+        {"CDFx,ZEQ", 3, "%D/%y%m%d%h.sfc"},
+        {"syn", MISSING, "syn"},
+        {"metar,SAO", MISSING, "%D/%y%m%d%h.sfc"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.words ? c.words : "none");
+        RES_put("file_path", ZEQ_TEST_DATA "/files");
+        RES_put("in_file", c.words);
+        FLAG_reset(MISSING);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(SFC_set_in_file(), 1);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(FLAG_get(17), c.format);
+        char conv[FILE_NAME_SIZE];
+        FILE_get_name_conv(conv, sizeof conv);
+        EXPECT_NE(std::string(conv).find(c.conv), std::string::npos) << conv;
+    }
 }
 
 } // namespace

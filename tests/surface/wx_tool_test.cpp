@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/mess.h"
 #include "runtime/string.h"
 #include "runtime/zeq.h"
 #include "surface/sfc_tool.h"
@@ -373,6 +374,204 @@ TEST(WeatherSymbols, EveryCodeHasItsOwnEntry) {
         const std::string entry = symbol_of(names, code);
         EXPECT_TRUE(iequals(entry, code) || iequals(entry, bare)) << code << " draws " << entry;
     }
+}
+
+// ---- Weather texts -------------------------------------------------------------
+
+// The text a weather field gives, with its count; the text must stay within
+// the room the buffer promises.
+struct TextOf {
+    std::string text;
+    int count;
+};
+
+TextOf weather_text(const char *field) {
+    char buf[WX_TEXT_SIZE + 8];
+    std::memset(buf, '#', sizeof buf);
+    const int count = WX_weather_text(field, buf, WX_TEXT_SIZE);
+    EXPECT_TRUE(std::all_of(buf + WX_TEXT_SIZE, buf + sizeof buf, [](char c) { return c == '#'; })) << field;
+    return {std::string(buf, strnlen(buf, WX_TEXT_SIZE)), count};
+}
+
+TEST(WeatherText, EveryCodeRowAndFieldCoding) {
+    struct Case {
+        const char *field;
+        const char *text;
+        int count;
+    };
+    const Case cases[] = {
+        // Rows in table order: a longer prefix must win over a shorter one.
+        {"A", "hail", 1},
+        {"K", "smoke", 1},
+        {"H", "haze", 1},
+        {"F", "fog", 1},
+        {"GF", "ground fog", 2},
+        {"TRW+", "heavy thunderstorm", 4},
+        {"TRW-", "light thunderstorm", 4},
+        {"TRW", "moderate thunderstorm", 3},
+        {"TR+", "heavy thunderstorm", 3},
+        {"TR-", "light thunderstorm", 3},
+        {"TR", "moderate thunderstorm", 2},
+        {"T+", "heavy thunder", 2},
+        {"T-", "light thunder", 2},
+        {"T", "thunder", 1},
+        {"RW+", "heavy rain showers", 3},
+        {"RW-", "light rain showers", 3},
+        {"RW", "moderate rain showers", 2},
+        {"R+", "heavy rain", 2},
+        {"R-", "light rain", 2},
+        {"R", "moderate rain", 1},
+        {"SW+", "heavy snow showers", 3},
+        {"SW-", "light snow showers", 3},
+        {"SW", "moderate snow showers", 2},
+        {"S+", "heavy snow", 2},
+        {"S-", "light snow", 2},
+        {"SG", "snow grains", 2},
+        {"SP", "snow pellets", 2},
+        {"S", "moderate snow", 1},
+        {"L+", "heavy drizzle", 2},
+        {"L-", "light drizzle", 2},
+        {"L", "moderate drizzle", 1},
+        {"ZR+", "heavy freezing rain", 3},
+        {"ZR-", "light freezing rain", 3},
+        {"ZR", "moderate freezing rain", 2},
+        {"ZL+", "heavy freezing drizzle", 3},
+        {"ZL-", "light freezing drizzle", 3},
+        {"ZL", "moderate freezing drizzle", 2},
+        {"BD", "blowing dust", 2},
+        {"BS", "blowing snow", 2},
+        {"IP", "ice pellets", 2},
+        {"IC", "ice crystals", 2},
+        {"IF", "ice fog", 2},
+        {"D", "dust", 1},
+        // Characters after the counted ones are not read.
+        {"L-R", "light drizzle", 2},
+        {"RW-SW-", "light rain showers", 3},
+        {"TRWD", "moderate thunderstorm", 3},
+        {"TRW+A", "heavy thunderstorm", 4},
+        {"IPW", "ice pellets", 2},
+        // Codes without words.
+        {" ", "", 0},
+        {"", "", 0},
+        {"GX", "", 0},
+        {"X", "", 0},
+        {"Z", "", 0},
+        {"B", "", 0},
+        {"I", "", 0},
+        {"rw", "", 0},
+        // WMO numbers and METAR groups through their letter codes.
+        {"95", "light thunderstorm", 4},
+        {"56", "light freezing drizzle", 3},
+        {"0", "", 0},
+        {"89", "hail", 1},
+        {"!-SHRA", "light rain showers", 3},
+        {"!BR", "haze", 1},
+        {"!VCSH", "", 0},
+    };
+    for (const Case &c : cases) {
+        const TextOf got = weather_text(c.field);
+        EXPECT_EQ(got.text, c.text) << "'" << c.field << "'";
+        EXPECT_EQ(got.count, c.count) << "'" << c.field << "'";
+    }
+    EXPECT_EQ(weather_text(nullptr).count, 0);
+}
+
+TEST(WeatherText, CutToTheCallersBuffer) {
+    char small[9];
+    std::memset(small, '#', sizeof small);
+    EXPECT_EQ(WX_weather_text("ZL", small, 6), 2);
+    EXPECT_STREQ(small, "moder");
+    EXPECT_EQ(small[6], '#');
+    EXPECT_EQ(WX_weather_text("ZL", small, 0), 2);
+    EXPECT_EQ(small[0], 'm');
+}
+
+// The words of a METAR group and how far into it they reach (-1: null).
+struct MetarText {
+    std::string text;
+    long reached;
+};
+
+MetarText metar_text(const char *group, std::size_t size = 80) {
+    std::vector<char> buf(size + 8, '#');
+    const char *end = WX_metar_weather_text(group, buf.data(), size);
+    if (size > 0) {
+        EXPECT_TRUE(std::memchr(buf.data(), '\0', size) != nullptr) << group;
+    }
+    EXPECT_TRUE(std::all_of(buf.begin() + long(size), buf.end(), [](char c) { return c == '#'; })) << group;
+    return {size > 0 ? std::string(buf.data()) : std::string(), end != nullptr ? long(end - group) : -1};
+}
+
+TEST(MetarWeatherText, ExamplesAndPositions) {
+    struct Case {
+        const char *group;
+        const char *text;
+        long reached;
+    };
+    const Case cases[] = {
+        {"-SHRA", "light rain showers", 5},
+        {"+TSRA", "heavy thunderstorms", 5},
+        {"TSRA", "moderate thunderstorms", 4},
+        {"FZDZ", "freezing moderate drizzle", 4},
+        {"BLSN", "blowing moderate snow", 4},
+        {"VCSH", "showers in vicinity", 4},
+        {"VCTS", "thunder in vicinity", 4},
+        {"-DZRA", "light drizzle rain", 5},
+        {"NSW", "none significant", 3},
+        {"XX", "", -1},
+        {"", "", -1},
+        // The leading '!' and then '_' are skipped; a blank ends the group.
+        {"!_+SN", "heavy snow", 5},
+        {"!RA BR", "moderate rain", 3},
+        // Each test is made once, in its order: a pair out of order ends the text.
+        {"MIBCDRBLFG", "shallow patches low drifting blowing fog", 10},
+        {"BRRA", "mist", 2},
+        {"-FZRAPE", "light freezing rain ice pellets", 7},
+        {"SHSNGS", "moderate snow moderate small hail/pellets showers", 6},
+        {"HZFU", "haze smoke", 4},
+    };
+    for (const Case &c : cases) {
+        const MetarText got = metar_text(c.group);
+        EXPECT_EQ(got.text, c.text) << c.group;
+        EXPECT_EQ(got.reached, c.reached) << c.group;
+    }
+    char out[4] = "xx";
+    EXPECT_EQ(WX_metar_weather_text(nullptr, out, sizeof out), nullptr);
+    EXPECT_STREQ(out, "");
+}
+
+TEST(MetarWeatherText, LongTextIsCutToTheBuffer) {
+    const char *group = "-MIBCDRBLTSRATSSHFZDZRASNSGGSPEICBRFGHZSADUFU";
+    const MetarText whole = metar_text(group, 400);
+    EXPECT_EQ(whole.reached, long(std::strlen(group)));
+    EXPECT_GT(whole.text.size(), 150u);
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{12}, std::size_t{100}}) {
+        const MetarText cut = metar_text(group, size);
+        EXPECT_EQ(cut.text, whole.text.substr(0, size > 0 ? size - 1 : 0)) << size;
+        EXPECT_EQ(cut.reached, whole.reached) << size;
+    }
+}
+
+TEST(MetarWeatherText, DebugMessageOnlyWhenDebugIsOn) {
+    char out[40];
+    testing::internal::CaptureStdout();
+    WX_metar_weather_text("-SHRA", out, sizeof out);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    MESS_set(1, M_DEBUG);
+    testing::internal::CaptureStdout();
+    WX_metar_weather_text("!VCTS", out, sizeof out);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "WX: !VCTS = thunder in vicinity\n");
+}
+
+TEST(PrintCloud, CoverLetters) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"C", "clear"},    {"F", "few"},      {"S", "scattered"}, {"B", "broken"}, {"Broken", "broken"},
+        {"O", "overcast"}, {"X", "obscured"}, {"b", ""},          {"4", ""},       {" ", ""},
+        {"", ""},
+    };
+    for (const auto &[cover, word] : cases)
+        EXPECT_STREQ(print_cloud(cover), word) << "'" << cover << "'";
+    EXPECT_STREQ(print_cloud(nullptr), "");
 }
 
 } // namespace
