@@ -60,7 +60,7 @@ bool is_old_type(int type) {
 // Copies text into a caller's buffer of size bytes, cut to fit and terminated.
 void copy_str(char *dst, std::size_t size, std::string_view text) {
     const std::size_t n = std::min(text.size(), size - 1);
-    std::memcpy(dst, text.data(), n);
+    if (n > 0) std::memcpy(dst, text.data(), n);
     dst[n] = '\0';
 }
 
@@ -378,6 +378,11 @@ std::string triple(const UPA_level &l) {
 
 // ---- Text writing ----------------------------------------------------------------------
 
+// The identifier of a report, for messages.
+std::string report_name(const UPA_report &r) {
+    return std::string(r.id, strnlen(r.id, sizeof r.id));
+}
+
 // The lists of a report as a text type writes them.
 struct TextLists {
     std::vector<UPA_sig_level> sig;
@@ -391,13 +396,14 @@ struct TextLists {
 // an empty list.
 TextLists select_levels(const UPA_report &r, int type) {
     TextLists out;
+    const std::string name = report_name(r);
     const UPA_level &sfc = r.man[UPA_SLOT_SFC];
     const int numsig = std::clamp(r.numsig, 0, UPA_MAX_SIG);
     for (int i = 0; i < numsig; ++i) {
         const UPA_sig_level &s = r.sig[i];
         if (!sig_pressure_fits(s.p)) {
             MESS_print(M_WARN, "UPA_write: %s: significant level at %.1f mb cannot be written, left out\n",
-                       r.id, static_cast<double>(s.p));
+                       name.c_str(), static_cast<double>(s.p));
             continue;
         }
         if (const int slot = UPA_mandatory(s.p); i > 0 && slot > 0 && known(r.man[slot].h)) continue;
@@ -411,8 +417,8 @@ TextLists select_levels(const UPA_report &r, int type) {
         const UPA_wind_level &w = r.wnd[i];
         const int code = wind_height_code(w.h);
         if (code < 0 || code > 99) {
-            MESS_print(M_WARN, "UPA_write: %s: wind level at %.0f ft cannot be written, left out\n", r.id,
-                       static_cast<double>(w.h));
+            MESS_print(M_WARN, "UPA_write: %s: wind level at %.0f ft cannot be written, left out\n",
+                       name.c_str(), static_cast<double>(w.h));
             continue;
         }
         out.wnd.push_back(w);
@@ -424,7 +430,7 @@ TextLists select_levels(const UPA_report &r, int type) {
 // The station identifier as one token: blanks and control characters become
 // '_' (in type 5 also ':'); an empty one is the WMO number.
 std::string station_id(const UPA_report &r, int type) {
-    std::string id(r.id, strnlen(r.id, sizeof r.id));
+    std::string id = report_name(r);
     for (char &c : id)
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f || (type == UPA_TEXT_POS && c == ':')) c = '_';
     if (id.empty() && type != UPA_TEXT_POS && r.wmo != MISSING) {
@@ -442,7 +448,7 @@ void write_upper(std::string &out, const UPA_report &r) {
         const float p = r.man[slot].p;
         if (!(p >= 1 && p < 10)) {
             MESS_print(M_WARN, "UPA_write: %s: level above 10 mb at %.1f mb cannot be written, left out\n",
-                       r.id, static_cast<double>(p));
+                       report_name(r).c_str(), static_cast<double>(p));
             continue;
         }
         out += triple(r.man[slot]) + ' ';
@@ -557,7 +563,7 @@ int write_text(const UPA_report &r, int *statnum) {
     const std::string id = station_id(r, file_type);
     std::string out;
     if (file_type == UPA_TEXT_POS) {
-        char buf[64];
+        char buf[128];
         std::snprintf(buf, sizeof buf, "%5.5d:", r.wmo);
         out = buf + id;
         if (known(r.lat)) {
@@ -690,6 +696,22 @@ float wind_token_height(const std::string &tok) {
     return 1000.0f * static_cast<float>(v);
 }
 
+// The 28 entries of a type 3 list: the entries (each beginning with the
+// token given to `entry`, which reads the rest), then "X" for each one not
+// used. Entries after the first "X" are passed over.
+template <class Entry> void read_fixed_list(GroupReader &g, Entry entry) {
+    bool ended = false;
+    for (int e = 0; e < 28; ++e) {
+        const std::string tok = g.next();
+        if (tok.empty() || tok == "X")
+            ended = true;
+        else if (ended)
+            g.next();
+        else
+            entry(tok);
+    }
+}
+
 void read_mandatory(GroupReader &g, int type, UPA_report &r) {
     const bool old = is_old_type(type);
     r.numman = type == UPA_TEXT_OLD4 ? 6 : (type == UPA_TEXT_OLD8 ? 12 : 17);
@@ -769,18 +791,7 @@ void read_sig_list(GroupReader &g, int type, TextBlock &b) {
                 g.next();
         }
     } else if (type == UPA_TEXT) {
-        // 28 entries: levels, then "X" for each one not used.
-        bool ended = false;
-        for (int e = 0; e < 28; ++e) {
-            const std::string ptok = g.next();
-            if (ptok.empty() || ptok == "X") {
-                ended = true;
-            } else if (ended) {
-                g.next();
-            } else {
-                read_sig(g, ptok, r, n++);
-            }
-        }
+        read_fixed_list(g, [&](const std::string &ptok) { read_sig(g, ptok, r, n++); });
     } else {
         // Entries up to the end marker "X"; those beyond the capacity are passed over.
         for (std::string ptok = g.next(); !ptok.empty() && ptok != "X"; ptok = g.next())
@@ -813,17 +824,7 @@ void read_wind_list(GroupReader &g, int type, TextBlock &b) {
         for (int s = 0; s < slots; ++s)
             read_wind(g, old_wind_height(type, s), r, n++);
     } else if (type == UPA_TEXT) {
-        bool ended = false;
-        for (int e = 0; e < 28; ++e) {
-            const std::string htok = g.next();
-            if (htok.empty() || htok == "X") {
-                ended = true;
-            } else if (ended) {
-                g.next();
-            } else {
-                read_wind(g, wind_token_height(htok), r, n++);
-            }
-        }
+        read_fixed_list(g, [&](const std::string &htok) { read_wind(g, wind_token_height(htok), r, n++); });
     } else {
         for (std::string htok = g.next(); !htok.empty() && htok != "X"; htok = g.next())
             read_wind(g, wind_token_height(htok), r, n++);
@@ -1261,6 +1262,11 @@ int cdf_read(UPA_report *report, int rep_type, int rec) {
 }
 
 int cdf_write(const UPA_report &r, int rec) {
+    // Records need the variables that the header defines.
+    if (std::find(var_ids.begin(), var_ids.end(), -1) != var_ids.end()) {
+        MESS_print(M_WARN, "UPA_write: No header written to the netCDF file %s\n", file_name.c_str());
+        return -1;
+    }
     CDF_set_fd(cdf_fd);
     const bool t12 = report_convention();
     const float spd = t12 ? KNOTS_TO_MS : 1;

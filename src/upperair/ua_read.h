@@ -22,7 +22,8 @@ int UPA_mandatory(float p);
 // The type of an existing file by its contents: 3, 4, 5 by the magic word, 1
 // or 2 for older coded files (by their third line), 11 or 12 for netCDF
 // files with a "station" or a "report" dimension; -1 when it cannot be
-// opened, is empty or is none of these (standard streams are not probed).
+// opened, is empty or is none of these (standard streams and pipes are not
+// probed: that would consume them).
 int UPA_chktype(const char *filename);
 
 // Opens a file as the module's one file, closing one still open: f_access 0

@@ -1198,6 +1198,13 @@ TEST(UpaCdf, WrittenLayoutSeenByNcdump) {
         EXPECT_NE(data.find("type =\n  \"LAND\",\n  \"LAND\" ;"), std::string::npos) << data;
         EXPECT_NE(data.find("id =\n  \"KOAK\",\n  \"SFC1\" ;"), std::string::npos) << data;
         EXPECT_NE(data.find("num_mant = 25, 25 ;"), std::string::npos) << data;
+
+        // Records need the header's variables.
+        int t = type;
+        ASSERT_GE(UPA_open(dir.file("nohead.nc").c_str(), 1, &t), 0);
+        int n = 0;
+        EXPECT_EQ(UPA_write(0, &reports[0], 30, &n), -1);
+        EXPECT_EQ(UPA_close(0), 0);
     }
 }
 
