@@ -845,6 +845,7 @@ bool parse_block(int type, TextBlock &b) {
     if (tok.empty()) return false;
     UPA_report &r = b.rep;
     UPA_initialize(&r);
+    r.type = 0;
     UPA_level_init(&b.sfc);
     read_token(tok, type, r);
     read_mandatory(g, type, r);
