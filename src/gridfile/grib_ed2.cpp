@@ -639,7 +639,7 @@ GribParam GRIB_get_ver2_param(int src, int disc, int cat, int param) {
     const std::string table = FILE_table_path("grib2_var.lup");
     FILE *f = FILE_open(table.c_str(), "r");
     if (f == nullptr) {
-        MESS_print(grib_int::M_WARN_C, "GRIB_get_ver2_param: Unable to open the parameter table: %s\n",
+        MESS_print(M_WARN_C, "GRIB_get_ver2_param: Unable to open the parameter table: %s\n",
                    table.c_str());
         return row;
     }
