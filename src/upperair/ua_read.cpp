@@ -1004,7 +1004,7 @@ constexpr std::array<CdfVar, V_COUNT> cdf_vars = {{
 }};
 
 // Type 12 holds speeds in m/s and wind heights in metres.
-constexpr float KNOTS_TO_MS = 0.5144f, MS_TO_KNOTS = 1.944f;
+constexpr float MS_TO_KNOTS = 1.944f;
 constexpr float FEET_TO_M = 0.3048f, M_TO_FEET = 3.2808f;
 constexpr const char *DEFAULT_HISTORY = "Upper air converted file from ZEQ decoders";
 
@@ -1270,7 +1270,7 @@ int cdf_write(const UPA_report &r, int rec) {
     }
     CDF_set_fd(cdf_fd);
     const bool t12 = report_convention();
-    const float spd = t12 ? KNOTS_TO_MS : 1;
+    const float spd = t12 ? UPA_KNOT_TO_MS : 1;
     const float hgt = t12 ? FEET_TO_M : 1;
     const long n_rec = rec;
     bool ok = true;
