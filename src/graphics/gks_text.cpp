@@ -266,6 +266,8 @@ private:
 
 // The whitespace-separated words of a font file.
 class Words {
+    static constexpr std::size_t WORD_MAX = 40;
+
 public:
     explicit Words(FILE *f) : f_(f) {}
     bool next(std::string &word) {
@@ -273,8 +275,9 @@ public:
         int c;
         while ((c = std::getc(f_)) != EOF && std::isspace(c))
             ;
-        while (c != EOF && !std::isspace(c)) {
-            if (word.size() < 40) word += static_cast<char>(c); // a longer word is no number anyway
+        // Reading stops in a word of over 40 characters: it is no number.
+        while (c != EOF && !std::isspace(c) && word.size() <= WORD_MAX) {
+            word += static_cast<char>(c);
             c = std::getc(f_);
         }
         return !word.empty();

@@ -141,9 +141,10 @@ std::string FILE_table_path(const char *file) {
 FILE *FILE_open_table(const char *file, std::string *path) {
     const std::string name = FILE_table_path(file);
     if (path != nullptr) *path = name;
-    // A table name may come from a data file: it never reads standard input
-    // nor runs a command.
+    // A table name may come from a data file: it never reads standard input,
+    // runs a command or reads a device or pipe that may never end.
     if (file == nullptr || FILE_is_stdio(file) || name.empty() || name[0] == '|') return nullptr;
+    if (!FILE_is_file(name.c_str())) return nullptr;
     return FILE_open(name.c_str(), "r");
 }
 
