@@ -28,9 +28,9 @@ namespace {
 
 constexpr int MAX_COLORS = 256;
 constexpr std::size_t NAME_MAX_LEN = 19;
-constexpr int LINE_LEN = 100;       // characters of a colour table line
-constexpr int KEEP_NAMES = 16;      // entries whose names survive a new read
-constexpr int PRINT_COLORS = 500;   // index of the first print colour
+constexpr int LINE_LEN = 100;     // characters of a colour table line
+constexpr int KEEP_NAMES = 16;    // entries whose names survive a new read
+constexpr int PRINT_COLORS = 500; // index of the first print colour
 
 struct RGB {
     std::string name;
@@ -43,7 +43,7 @@ std::array<RGB, MAX_COLORS> colors;
 int num_colors = 0;
 int num_fill = 0;
 
-constexpr const char *print_names[] = {"pblk", "pbblk", "ptblk", "pwht", "pbwht",
+constexpr const char *print_names[] = {"pblk",  "pbblk", "ptblk", "pwht", "pbwht",
                                        "ptwht", "pgry",  "pbgry", "ptgry"};
 
 float fraction(float f) {
@@ -105,7 +105,8 @@ void table_line(std::string_view line, int offset, int &running, int &top, int *
     if (std::sscanf(text.c_str(), "%19s %f %f %f", name, &r, &g, &b) == 4) {
         set_entry(ind, name, r, g, b);
     } else if (std::sscanf(text.c_str(), "%19s #%2X%2X%2X", name, &R, &G, &B) == 4) {
-        set_entry(ind, name, static_cast<float>(R) / 255, static_cast<float>(G) / 255, static_cast<float>(B) / 255);
+        set_entry(ind, name, static_cast<float>(R) / 255, static_cast<float>(G) / 255,
+                  static_cast<float>(B) / 255);
     }
     // A line of neither form (a blank line too) takes its index and leaves
     // the entry as it was.
@@ -134,11 +135,13 @@ bool read_file(const char *file, int offset, int &top, int *fill_end, bool &star
 }
 
 bool is_hex(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 bool is_dec(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
 // A new entry for a "#" name: two hexadecimal digits per component, or three
@@ -232,8 +235,11 @@ void parse_item(const char *item, Gattribs *a) {
 
 int CLR_read_table(const char *filename) {
     const char *color_table = RES_get("color_table");
-    const bool from_resource = (filename == nullptr || *filename == '\0') && color_table != nullptr && *color_table != '\0';
-    const char *list = filename != nullptr && *filename != '\0' ? filename : from_resource ? color_table : "zeq.clr";
+    const bool from_resource =
+        (filename == nullptr || *filename == '\0') && color_table != nullptr && *color_table != '\0';
+    const char *list = filename != nullptr && *filename != '\0' ? filename
+                       : from_resource                          ? color_table
+                                                                : "zeq.clr";
     int n = 0;
     char **files = nullptr;
     parse_string(list, ',', &n, &files);
@@ -281,7 +287,8 @@ const char *CLR_get_name(int ind) {
 
 int CLR_get_rgb(int ind, float *red, float *grn, float *blu) {
     RGB none;
-    const RGB &e = num_colors == 0 ? none : colors[static_cast<std::size_t>(std::clamp(ind, 0, num_colors - 1))];
+    const RGB &e =
+        num_colors == 0 ? none : colors[static_cast<std::size_t>(std::clamp(ind, 0, num_colors - 1))];
     if (red != nullptr) *red = e.red;
     if (grn != nullptr) *grn = e.grn;
     if (blu != nullptr) *blu = e.blu;
@@ -329,9 +336,9 @@ int ATTR_parse_marker(const char *str) {
         int type;
     };
     static constexpr Name names[] = {
-        {"pnt", 1}, {".", 1},      {"plus", 2},  {"+", 2}, {"star", 3}, {"*", 3},   {"crcl", 4},
-        {"circle", 4}, {"o", 4},   {"x", 5},     {"sqr", 6}, {"square", 6}, {"#", 6}, {"tri", 7},
-        {"^", 7},   {"itri", 9},   {"v", 9},     {"dot", 8},
+        {"pnt", 1},  {".", 1},      {"plus", 2}, {"+", 2},    {"star", 3}, {"*", 3},
+        {"crcl", 4}, {"circle", 4}, {"o", 4},    {"x", 5},    {"sqr", 6},  {"square", 6},
+        {"#", 6},    {"tri", 7},    {"^", 7},    {"itri", 9}, {"v", 9},    {"dot", 8},
     };
     for (const Name &n : names)
         if (istarts_with(str, n.prefix)) return n.type;

@@ -482,7 +482,8 @@ int text(float ox, float oy, const char *string) {
         for (auto k = static_cast<std::size_t>(at); font_db[k] != END_GLYPH; k += 2) {
             const int b = font_db[k];
             const bool move = b >= MOVE;
-            const float sx = scale * (static_cast<float>(move ? b - MOVE : b) * text_expan + static_cast<float>(h));
+            const float sx =
+                scale * (static_cast<float>(move ? b - MOVE : b) * text_expan + static_cast<float>(h));
             const float sy = scale * static_cast<float>(font_db[k + 1] + v);
             const float x = ox + upy * sx + upx * sy;
             const float y = oy - upx * sx + upy * sy;

@@ -80,4 +80,3 @@ int gget_text_colr();
 int ginit_text(int type);
 // Restores the text attribute defaults. 0.
 int greset_text();
-

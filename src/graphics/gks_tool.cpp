@@ -292,8 +292,8 @@ int GPH_get_win(int tran, Glim *win) {
 }
 
 int GPH_print_view(const Glim *v) {
-    MESS_print(M_PRINT, "%5.2f %5.2f %5.2f %5.2f\n", static_cast<double>(v->x_min), static_cast<double>(v->x_max),
-               static_cast<double>(v->y_min), static_cast<double>(v->y_max));
+    MESS_print(M_PRINT, "%5.2f %5.2f %5.2f %5.2f\n", static_cast<double>(v->x_min),
+               static_cast<double>(v->x_max), static_cast<double>(v->y_min), static_cast<double>(v->y_max));
     return 0;
 }
 

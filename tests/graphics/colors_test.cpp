@@ -29,11 +29,11 @@ std::string entries(int first, int n) {
 struct TableCase {
     const char *what;
     std::vector<std::pair<const char *, std::string>> files; // written into the directory
-    const char *resource;                                  // color_table, or null
-    const char *argument;                                  // CLR_read_table's, or null
+    const char *resource;                                    // color_table, or null
+    const char *argument;                                    // CLR_read_table's, or null
     int num_colors;
-    int num_fill;                                          // after a start at 99
-    std::vector<std::pair<int, const char *>> names;       // entries by index
+    int num_fill;                                    // after a start at 99
+    std::vector<std::pair<int, const char *>> names; // entries by index
 };
 
 // Each case reads in a process of its own, after a first table of 99
@@ -42,32 +42,98 @@ struct TableCase {
 TEST(ColourTable, ReadingTableFiles) {
     const std::string long_line = "c0 1 0 0" + std::string(120, ' ') + "x";
     const std::vector<TableCase> cases = {
-        {"fill colours end at END", {{"t.clr", entries(0, 15) + "END\n" + entries(15, 15)}}, "t.clr", nullptr, 30, 15,
+        {"fill colours end at END",
+         {{"t.clr", entries(0, 15) + "END\n" + entries(15, 15)}},
+         "t.clr",
+         nullptr,
+         30,
+         15,
          {{0, "c0"}, {14, "c14"}, {15, "c15"}, {29, "c29"}}},
-        {"END of the default table is not read", {{"zeq.clr", entries(0, 15) + "end\n" + entries(15, 15)}}, nullptr,
-         nullptr, 30, 99, {{15, "c15"}}},
-        {"END of a named file is not read", {{"t.clr", entries(0, 15) + "END\n" + entries(15, 15)}}, nullptr, "t.clr",
-         30, 99, {}},
+        {"END of the default table is not read",
+         {{"zeq.clr", entries(0, 15) + "end\n" + entries(15, 15)}},
+         nullptr,
+         nullptr,
+         30,
+         99,
+         {{15, "c15"}}},
+        {"END of a named file is not read",
+         {{"t.clr", entries(0, 15) + "END\n" + entries(15, 15)}},
+         nullptr,
+         "t.clr",
+         30,
+         99,
+         {}},
         {"without END every entry fills", {{"t.clr", entries(0, 10)}}, "t.clr", nullptr, 10, 10, {{9, "c9"}}},
-        {"trailing comment and END add nothing", {{"t.clr", "# head\n" + entries(0, 10) + "# tail\nEND\n"}}, "t.clr",
-         nullptr, 10, 10, {}},
-        {"comments take no index", {{"t.clr", "#a\n" + entries(0, 2) + "#b\n" + entries(2, 1)}}, "t.clr", nullptr, 3,
-         3, {{2, "c2"}}},
-        {"blank and unreadable lines take an index", {{"t.clr", "c0 0 0 0\n\nrubbish\nc3 0 0 0\n"}}, "t.clr", nullptr,
-         4, 4, {{0, "c0"}, {1, "x"}, {2, "x"}, {3, "c3"}}},
-        {"two files", {{"a.clr", entries(0, 10)}, {"b.clr", entries(10, 10) + "3 again 0 0 1\n"}}, "a.clr,b.clr",
-         nullptr, 20, 10, {{9, "c9"}, {10, "c10"}, {13, "again"}, {14, "c14"}}},
-        {"a missing file is skipped", {{"b.clr", entries(0, 5)}}, nullptr, "none.clr,b.clr", 5, 99, {{4, "c4"}}},
-        {"explicit indices", {{"t.clr", "5 five 0 0 0\nsix 0 0 0\n255 last #FF0000\n"}}, "t.clr", nullptr, 256, 256,
+        {"trailing comment and END add nothing",
+         {{"t.clr", "# head\n" + entries(0, 10) + "# tail\nEND\n"}},
+         "t.clr",
+         nullptr,
+         10,
+         10,
+         {}},
+        {"comments take no index",
+         {{"t.clr", "#a\n" + entries(0, 2) + "#b\n" + entries(2, 1)}},
+         "t.clr",
+         nullptr,
+         3,
+         3,
+         {{2, "c2"}}},
+        {"blank and unreadable lines take an index",
+         {{"t.clr", "c0 0 0 0\n\nrubbish\nc3 0 0 0\n"}},
+         "t.clr",
+         nullptr,
+         4,
+         4,
+         {{0, "c0"}, {1, "x"}, {2, "x"}, {3, "c3"}}},
+        {"two files",
+         {{"a.clr", entries(0, 10)}, {"b.clr", entries(10, 10) + "3 again 0 0 1\n"}},
+         "a.clr,b.clr",
+         nullptr,
+         20,
+         10,
+         {{9, "c9"}, {10, "c10"}, {13, "again"}, {14, "c14"}}},
+        {"a missing file is skipped",
+         {{"b.clr", entries(0, 5)}},
+         nullptr,
+         "none.clr,b.clr",
+         5,
+         99,
+         {{4, "c4"}}},
+        {"explicit indices",
+         {{"t.clr", "5 five 0 0 0\nsix 0 0 0\n255 last #FF0000\n"}},
+         "t.clr",
+         nullptr,
+         256,
+         256,
          {{5, "five"}, {6, "six"}, {255, "last"}}},
-        {"indices outside the table", {{"t.clr", "256 x 0 0 0\n-1 y 0 0 0\n99999999999999999999 z 0 0 0\nok 0 0 0\n"}},
-         "t.clr", nullptr, 1, 1, {{0, "ok"}}},
-        {"lines past 255", {{"t.clr", "254 a 0 0 0\nb 0 0 0\nc 0 0 0\n"}}, "t.clr", nullptr, 256, 256,
+        {"indices outside the table",
+         {{"t.clr", "256 x 0 0 0\n-1 y 0 0 0\n99999999999999999999 z 0 0 0\nok 0 0 0\n"}},
+         "t.clr",
+         nullptr,
+         1,
+         1,
+         {{0, "ok"}}},
+        {"lines past 255",
+         {{"t.clr", "254 a 0 0 0\nb 0 0 0\nc 0 0 0\n"}},
+         "t.clr",
+         nullptr,
+         256,
+         256,
          {{254, "a"}, {255, "b"}}},
-        {"a long line reads as two", {{"t.clr", long_line + "\nc2 0 0 0\n"}}, "t.clr", nullptr, 3, 3,
+        {"a long line reads as two",
+         {{"t.clr", long_line + "\nc2 0 0 0\n"}},
+         "t.clr",
+         nullptr,
+         3,
+         3,
          {{0, "c0"}, {2, "c2"}}},
-        {"a name of over 19 characters is no entry", {{"t.clr", "abcdefghijklmnopqrstu 1 0 0\nabcdefghijklmnopqrs 1 0 0\n"}},
-         "t.clr", nullptr, 2, 2, {{0, "x"}, {1, "abcdefghijklmnopqrs"}}},
+        {"a name of over 19 characters is no entry",
+         {{"t.clr", "abcdefghijklmnopqrstu 1 0 0\nabcdefghijklmnopqrs 1 0 0\n"}},
+         "t.clr",
+         nullptr,
+         2,
+         2,
+         {{0, "x"}, {1, "abcdefghijklmnopqrs"}}},
     };
     for (const TableCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -137,10 +203,10 @@ TEST(ColourNames, IndexOfNames) {
         int index;
         int num_after;
     } cases[] = {
-        {nullptr, -1, 4},    {"", -1, 4},         {"END", -2, 4},      {"none", -1, 4},     {"Off", -1, 4},
-        {"back", -1, 4},     {"pblk", 500, 4},    {"PTGRY", 508, 4},   {"pwht", 503, 4},    {"RED", 2, 4},
-        {"White", 1, 4},     {"#ff0000", 4, 5},   {"#FF0000", 4, 5},   {"#000255000", 5, 6}, {"#12345", -1, 6},
-        {"#gg0000", -1, 6},  {"#000256000", -1, 6}, {"12abc", 12, 6},  {"7", 7, 6},         {"-1", -1, 6},
+        {nullptr, -1, 4},   {"", -1, 4},           {"END", -2, 4},    {"none", -1, 4},      {"Off", -1, 4},
+        {"back", -1, 4},    {"pblk", 500, 4},      {"PTGRY", 508, 4}, {"pwht", 503, 4},     {"RED", 2, 4},
+        {"White", 1, 4},    {"#ff0000", 4, 5},     {"#FF0000", 4, 5}, {"#000255000", 5, 6}, {"#12345", -1, 6},
+        {"#gg0000", -1, 6}, {"#000256000", -1, 6}, {"12abc", 12, 6},  {"7", 7, 6},          {"-1", -1, 6},
         {"purple", -1, 6},
     };
     for (const auto &c : cases) {
@@ -180,16 +246,16 @@ TEST(ColourNames, AddedColoursReachTheKernelUntilTheTableIsFull) {
 
 TEST(AttributeNames, FillPatternsAndMarkers) {
     const std::pair<const char *, int> fills[] = {
-        {"sol", 0}, {"ST", 1},   {"ost", 2},  {"rst", 3},  {"lst", 4},  {"vln", 5},  {"||", 5},   {"dlr", 6},
-        {"\\\\", 6}, {"drl", 7},  {"//", 7},   {"hln", 8},  {"--", 8},   {"Hat", 9},  {"xx", 9},   {"clr", 10},
-        {"0%", 10}, {"1%", 11},  {"9%", 19},  {"7", 7},    {"12x", 12}, {"abc", 0},  {"", 0},     {nullptr, 0},
+        {"sol", 0},  {"ST", 1},  {"ost", 2}, {"rst", 3}, {"lst", 4},  {"vln", 5}, {"||", 5}, {"dlr", 6},
+        {"\\\\", 6}, {"drl", 7}, {"//", 7},  {"hln", 8}, {"--", 8},   {"Hat", 9}, {"xx", 9}, {"clr", 10},
+        {"0%", 10},  {"1%", 11}, {"9%", 19}, {"7", 7},   {"12x", 12}, {"abc", 0}, {"", 0},   {nullptr, 0},
     };
     for (const auto &[name, pat] : fills)
         EXPECT_EQ(ATTR_parse_fill_pat(name), pat) << (name != nullptr ? name : "null");
     const std::pair<const char *, int> markers[] = {
-        {"pnt", 1},    {".", 1},     {"Plus", 2},  {"+", 2}, {"star", 3}, {"*", 3},     {"crcl", 4},
-        {"Circle", 4}, {"open", 4},  {"x", 5},     {"xyz", 5}, {"sqr", 6}, {"square", 6}, {"#", 6},
-        {"tri", 7},    {"^", 7},     {"itri", 9},  {"v", 9}, {"dot", 8},  {"12", 12},   {"diamond", 0},
+        {"pnt", 1},    {".", 1},    {"Plus", 2}, {"+", 2},   {"star", 3}, {"*", 3},      {"crcl", 4},
+        {"Circle", 4}, {"open", 4}, {"x", 5},    {"xyz", 5}, {"sqr", 6},  {"square", 6}, {"#", 6},
+        {"tri", 7},    {"^", 7},    {"itri", 9}, {"v", 9},   {"dot", 8},  {"12", 12},    {"diamond", 0},
     };
     for (const auto &[name, type] : markers)
         EXPECT_EQ(ATTR_parse_marker(name), type) << name;

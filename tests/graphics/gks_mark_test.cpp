@@ -152,10 +152,12 @@ TEST(Markers, SettersAndMetafileRecords) {
         {"type 0", [] { return gset_marker_type(0); }, 0, ""},
         {"four markers", [&] { return gpolymarker(4, four); }, 0, ""},
         {"no markers", [] { return gpolymarker(0, nullptr); }, 0, ""},
-        {"negative count", [&] { return gpolymarker(-1, three); }, -1, "gpolymarker: invalid number of points: -1\n\n"},
+        {"negative count", [&] { return gpolymarker(-1, three); }, -1,
+         "gpolymarker: invalid number of points: -1\n\n"},
         {"size", [] { return gset_marker_size(0.7f); }, 0, ""},
         {"size unchanged", [] { return gset_marker_size(0.7f); }, 0, ""},
-        {"negative size", [] { return gset_marker_size(-1); }, -1, "gset_marker_size: invalid marker size: -1.000000\n\n"},
+        {"negative size", [] { return gset_marker_size(-1); }, -1,
+         "gset_marker_size: invalid marker size: -1.000000\n\n"},
         {"width", [] { return gset_marker_width(2); }, 0, ""},
         {"negative width", [] { return gset_marker_width(-1); }, -1,
          "gset_marker_width: invalid marker width: -1.000000\n\n"},
@@ -173,14 +175,15 @@ TEST(Markers, SettersAndMetafileRecords) {
     EXPECT_EQ(gget_marker_colr(), 3);
     gclose_ws(1);
     const std::string text = read_file(file);
-    EXPECT_EQ(text.substr(text.find("PM_TYPE")), "PM_TYPE 10\n"
-                                                 "PM 3 0.100000,0.200000 0.300000,0.400000 0.500000,0.600000 \n"
-                                                 "PM_TYPE 0\n"
-                                                 "PM 4 0.000000,0.000000 1.000000,0.000000 1.000000,1.000000 "
-                                                 "0.000000,1.000000 \n   "
-                                                 "PM_SIZE 0.700000\n"
-                                                 "PM_WDTH 2.000000\n"
-                                                 "PM_CLR 3\n");
+    EXPECT_EQ(text.substr(text.find("PM_TYPE")),
+              "PM_TYPE 10\n"
+              "PM 3 0.100000,0.200000 0.300000,0.400000 0.500000,0.600000 \n"
+              "PM_TYPE 0\n"
+              "PM 4 0.000000,0.000000 1.000000,0.000000 1.000000,1.000000 "
+              "0.000000,1.000000 \n   "
+              "PM_SIZE 0.700000\n"
+              "PM_WDTH 2.000000\n"
+              "PM_CLR 3\n");
 }
 
 // On PostScript a marker width of 0 becomes 1.

@@ -103,7 +103,8 @@ std::vector<std::vector<Cmd>> text_blocks(const std::string &ps) {
         if (!inside) continue;
         float x = 0, y = 0;
         char op[8] = "";
-        if (std::sscanf(line.c_str(), "%f %f %7s", &x, &y, op) == 3 && (op == std::string("mv") || op == std::string("ln")))
+        if (std::sscanf(line.c_str(), "%f %f %7s", &x, &y, op) == 3 &&
+            (op == std::string("mv") || op == std::string("ln")))
             blocks.back().push_back({op[0] == 'm' ? 'm' : 'l', x, y});
         else if (line == "stroke")
             blocks.back().push_back({'s'});
@@ -177,28 +178,99 @@ struct Layout {
 TEST(StrokeText, LayoutOfTheFixtureFontInBothFileLayouts) {
     const Gpt up{0, 1};
     const std::vector<Layout> cases = {
-        {"two 60-unit characters", "AA", GLEFT_HOR, GBASE_VERT, up, 1, 0.25f, 0,
+        {"two 60-unit characters",
+         "AA",
+         GLEFT_HOR,
+         GBASE_VERT,
+         up,
+         1,
+         0.25f,
+         0,
          {{'m', 0, 0}, {'l', 60, 0}, {'m', 85, 0}, {'l', 145, 0}}},
-        {"145 long, centred from -72", "AA", GCENTER_HOR, GNORMAL_VERT, up, 1, 0.25f, 0,
+        {"145 long, centred from -72",
+         "AA",
+         GCENTER_HOR,
+         GNORMAL_VERT,
+         up,
+         1,
+         0.25f,
+         0,
          {{'m', -72, 0}, {'l', -12, 0}, {'m', 13, 0}, {'l', 73, 0}}},
-        {"right", "AA", GRIGHT_HOR, GBASE_VERT, up, 1, 0.25f, 0,
+        {"right",
+         "AA",
+         GRIGHT_HOR,
+         GBASE_VERT,
+         up,
+         1,
+         0.25f,
+         0,
          {{'m', -145, 0}, {'l', -85, 0}, {'m', -60, 0}, {'l', 0, 0}}},
-        {"a blank is 40 wide despite its glyph", "A A", GLEFT_HOR, GBASE_VERT, up, 1, 0.25f, 0,
+        {"a blank is 40 wide despite its glyph",
+         "A A",
+         GLEFT_HOR,
+         GBASE_VERT,
+         up,
+         1,
+         0.25f,
+         0,
          {{'m', 0, 0}, {'l', 60, 0}, {'m', 85, 0}, {'l', 95, 0}, {'m', 150, 0}, {'l', 210, 0}}},
-        {"a character without a glyph takes no room", "AxA", GRIGHT_HOR, GBASE_VERT, up, 1, 0.25f, 0,
+        {"a character without a glyph takes no room",
+         "AxA",
+         GRIGHT_HOR,
+         GBASE_VERT,
+         up,
+         1,
+         0.25f,
+         0,
          {{'m', -145, 0}, {'l', -85, 0}, {'m', -60, 0}, {'l', 0, 0}}},
         {"top", "A", GLEFT_HOR, GTOP_VERT, up, 1, 0.25f, 0, {{'m', 0, -125}, {'l', 60, -125}}},
         {"cap", "A", GLEFT_HOR, GCAP_VERT, up, 1, 0.25f, 0, {{'m', 0, -105}, {'l', 60, -105}}},
         {"half", "A", GLEFT_HOR, GHALF_VERT, up, 1, 0.25f, 0, {{'m', 0, -50}, {'l', 60, -50}}},
         {"bottom", "A", GLEFT_HOR, GBOTTOM_VERT, up, 1, 0.25f, 0, {{'m', 0, 35}, {'l', 60, 35}}},
-        {"baseline upwards", "AA", GLEFT_HOR, GBASE_VERT, {-2, 0}, 1, 0.25f, 0,
+        {"baseline upwards",
+         "AA",
+         GLEFT_HOR,
+         GBASE_VERT,
+         {-2, 0},
+         1,
+         0.25f,
+         0,
          {{'m', 0, 0}, {'l', 0, 60}, {'m', 0, 85}, {'l', 0, 145}}},
-        {"upside down, top", "A", GLEFT_HOR, GTOP_VERT, {0, -3}, 1, 0.25f, 0, {{'m', 0, 125}, {'l', -60, 125}}},
-        {"expansion 2", "AA", GCENTER_HOR, GBASE_VERT, up, 2, 0.25f, 0,
+        {"upside down, top",
+         "A",
+         GLEFT_HOR,
+         GTOP_VERT,
+         {0, -3},
+         1,
+         0.25f,
+         0,
+         {{'m', 0, 125}, {'l', -60, 125}}},
+        {"expansion 2",
+         "AA",
+         GCENTER_HOR,
+         GBASE_VERT,
+         up,
+         2,
+         0.25f,
+         0,
          {{'m', -145, 0}, {'l', -25, 0}, {'m', 25, 0}, {'l', 145, 0}}},
-        {"no spacing", "AA", GLEFT_HOR, GBASE_VERT, up, 1, 0, 0,
+        {"no spacing",
+         "AA",
+         GLEFT_HOR,
+         GBASE_VERT,
+         up,
+         1,
+         0,
+         0,
          {{'m', 0, 0}, {'l', 60, 0}, {'m', 60, 0}, {'l', 120, 0}}},
-        {"fixed pitch", "AA", GRIGHT_HOR, GBASE_VERT, up, 1, 0.25f, 1,
+        {"fixed pitch",
+         "AA",
+         GRIGHT_HOR,
+         GBASE_VERT,
+         up,
+         1,
+         0.25f,
+         1,
          {{'m', -225, 0}, {'l', -165, 0}, {'m', -100, 0}, {'l', -40, 0}}},
     };
     for (const std::string &font : {plain_font(), named_font()}) {
@@ -304,9 +376,11 @@ TEST(StrokeText, DamagedFontFilesAreRefused) {
         std::string text;
         std::string warning;
     } cases[] = {
-        {"over 15000 glyph bytes", big + "255\n254\n" + table(1, -1, -1), "more than 15000 bytes of glyph data"},
+        {"over 15000 glyph bytes", big + "255\n254\n" + table(1, -1, -1),
+         "more than 15000 bytes of glyph data"},
         {"exactly 15000 glyph bytes", full, ""},
-        {"offset outside the data", head + table(7, -1, -1), "glyph offset 7 of character 65 lies outside the data"},
+        {"offset outside the data", head + table(7, -1, -1),
+         "glyph offset 7 of character 65 lies outside the data"},
         {"glyph without an end code", "255\n128 35 60 254\n" + table(1, -1, -1),
          "glyph of character 65 has no end code"},
         {"short table", head + "1 2 3\n", "3 glyph offsets, 256 expected"},
@@ -350,11 +424,13 @@ TEST(StrokeText, MissingFontFilesAndNamesThatAreNoFiles) {
     const std::string ran = dir.file("ran");
     gopen_gks(nullptr, 0);
     ASSERT_EQ(gopen_ws(1, dir.file("out.ps").c_str(), GWS_PS), 0);
-    for (const std::string &name : {dir.file("none.fnt"), "|touch " + ran, std::string("-"), std::string("stdn")}) {
+    for (const std::string &name :
+         {dir.file("none.fnt"), "|touch " + ran, std::string("-"), std::string("stdn")}) {
         SCOPED_TRACE(name);
         testing::internal::CaptureStderr();
         EXPECT_EQ(read_font(name.c_str()), -1);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "read_font: unable to load font file: " + name + "\n");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "read_font: unable to load font file: " + name + "\n");
     }
     EXPECT_FALSE(std::filesystem::exists(ran));
     testing::internal::CaptureStderr();
@@ -381,9 +457,9 @@ std::string font_list_file(const TempDir &dir, const char *name, int n) {
 
 struct ListCase {
     const char *what;
-    const char *resource;   // font_list, or null
-    int lines;              // lines of the list file
-    const char *file;       // its name
+    const char *resource;                            // font_list, or null
+    int lines;                                       // lines of the list file
+    const char *file;                                // its name
     std::vector<std::pair<const char *, int>> index; // gget_font_index cases
 };
 
@@ -392,23 +468,27 @@ struct ListCase {
 // entry loads.
 TEST(FontList, SourcesLimitsAndIndexOfNames) {
     const std::vector<ListCase> cases = {
-        {"zeq.fnl", nullptr, 45, "zeq.fnl", {{"f40", 40}, {"F3", 3}, {"f41", 1}, {"2", 2}, {"17x", 17}, {"nope", 1}}},
+        {"zeq.fnl",
+         nullptr,
+         45,
+         "zeq.fnl",
+         {{"f40", 40}, {"F3", 3}, {"f41", 1}, {"2", 2}, {"17x", 17}, {"nope", 1}}},
         {"fi: file", "fi:fonts.lst", 12, "fonts.lst", {{"f10", 10}, {"f11", 1}, {"f1", 1}}},
         {"FI: any case", "FI:fonts.lst", 12, "fonts.lst", {{"f10", 10}}},
     };
     for (const ListCase &c : cases) {
         SCOPED_TRACE(c.what);
         const int rc = zeqtest::run_child([&] {
-            TempDir dir;
-            font_list_file(dir, c.file, c.lines);
-            RES_put("file_path", dir.path().c_str());
-            if (c.resource != nullptr) RES_put("font_list", c.resource);
-            gopen_gks(nullptr, 0);
-            if (gopen_ws(1, dir.file("out.meta").c_str(), GWS_META) != 0) return 10;
-            for (const auto &[name, index] : c.index)
-                if (gget_font_index(name) != index) return 20 + index;
-            return 0;
-        }).status;
+                           TempDir dir;
+                           font_list_file(dir, c.file, c.lines);
+                           RES_put("file_path", dir.path().c_str());
+                           if (c.resource != nullptr) RES_put("font_list", c.resource);
+                           gopen_gks(nullptr, 0);
+                           if (gopen_ws(1, dir.file("out.meta").c_str(), GWS_META) != 0) return 10;
+                           for (const auto &[name, index] : c.index)
+                               if (gget_font_index(name) != index) return 20 + index;
+                           return 0;
+                       }).status;
         EXPECT_EQ(rc, 0);
     }
 }
@@ -477,8 +557,10 @@ TEST(FontList, UnreadableListFile) {
     testing::internal::CaptureStderr();
     ASSERT_EQ(gopen_ws(1, dir.file("out.meta").c_str(), GWS_META), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "gsetup_fonts: unable to load font list file: " + dir.path() + "/missing.lst\n"
-              "read_font: unable to load font file: " + dir.path() + "/modern.fnt\n");
+              "gsetup_fonts: unable to load font list file: " + dir.path() +
+                  "/missing.lst\n"
+                  "read_font: unable to load font file: " +
+                  dir.path() + "/modern.fnt\n");
     gclose_ws(1);
 }
 
@@ -512,11 +594,14 @@ TEST(TextAttributes, SettersAndMetafileRecords) {
         {"text with line ends", [&] { return gtext(&pos, "a\nPL 2 0,0 1,1\r"); }, 0, ""},
         {"colour", [] { return gset_text_colr_ind(0); }, 0, ""},
         {"colour unchanged", [] { return gset_text_colr_ind(0); }, 0, ""},
-        {"colour 300", [] { return gset_text_colr_ind(300); }, -1, "gset_text_colr_ind: invalid color index: 300\n\n"},
+        {"colour 300", [] { return gset_text_colr_ind(300); }, -1,
+         "gset_text_colr_ind: invalid color index: 300\n\n"},
         {"expansion", [] { return gset_expan(2); }, 0, ""},
-        {"negative expansion", [] { return gset_expan(-1); }, -1, "gset_expan: invalid expansion factor: -1.000000\n\n"},
+        {"negative expansion", [] { return gset_expan(-1); }, -1,
+         "gset_expan: invalid expansion factor: -1.000000\n\n"},
         {"width", [] { return gset_text_width(3); }, 0, ""},
-        {"negative width", [] { return gset_text_width(-2); }, -1, "gset_text_width: invalid text width: -2.000000\n\n"},
+        {"negative width", [] { return gset_text_width(-2); }, -1,
+         "gset_text_width: invalid text width: -2.000000\n\n"},
         {"height", [] { return gset_char_ht(0.02f); }, 0, ""},
         {"negative height", [] { return gset_char_ht(-0.5f); }, -1,
          "gset_char_ht: invalid character height: -0.500000\n\n"},
@@ -631,7 +716,10 @@ TEST(StrokeText, InkBoxesMatchTheMetrics) {
         float ux, uy;
         std::vector<int> hor;
         std::vector<int> vert;
-    } ups[] = {{0, 1, {0, 1, 2, 3}, {0, 1, 2, 3, 4, 5}}, {-1, 0, {2}, {3, 5}}, {1, 1, {0, 3}, {1, 4}}, {0, -1, {2}, {2}}};
+    } ups[] = {{0, 1, {0, 1, 2, 3}, {0, 1, 2, 3, 4, 5}},
+               {-1, 0, {2}, {3, 5}},
+               {1, 1, {0, 3}, {1, 4}},
+               {0, -1, {2}, {2}}};
     TempDir dir;
     for (const auto &u : ups)
         for (int hor : u.hor)
@@ -680,8 +768,8 @@ TEST(StrokeText, InkBoxesMatchTheMetrics) {
                 const std::size_t at = run.out.find("%%HiResBoundingBox:");
                 ASSERT_NE(at, std::string::npos) << run.out;
                 double bx0 = 0, by0 = 0, bx1 = 0, by1 = 0;
-                ASSERT_EQ(std::sscanf(run.out.c_str() + at, "%%%%HiResBoundingBox: %lf %lf %lf %lf", &bx0, &by0,
-                                      &bx1, &by1),
+                ASSERT_EQ(std::sscanf(run.out.c_str() + at, "%%%%HiResBoundingBox: %lf %lf %lf %lf", &bx0,
+                                      &by0, &bx1, &by1),
                           4);
                 const double tol = 1.0; // the line width
                 EXPECT_NEAR(bx0, lo_x, tol);

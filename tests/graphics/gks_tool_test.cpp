@@ -77,7 +77,9 @@ TEST(GphOpen, DevicePromptAnswers) {
         const char *answer;
         int type;
         bool asked;
-    } cases[] = {{0, "Postscript\n", GWS_PS, true}, {0, "d\n", GWS_WIN, true}, {0, "\n", GWS_WIN, true},
+    } cases[] = {{0, "Postscript\n", GWS_PS, true},
+                 {0, "d\n", GWS_WIN, true},
+                 {0, "\n", GWS_WIN, true},
                  {GWS_META, "p\n", GWS_META, false}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.answer);
@@ -129,7 +131,14 @@ TEST(GphLayout, DisplayPanelAndColourTable) {
         {"square, centred", 1, 1, 0, 0, {0, 0, 0, 0}, 1, {(1 - yvp) / 2, (1 + yvp) / 2, 0, yvp}},
         {"wide", 1, 1, 0, 0, {0, 0, 0, 0}, 4, {0, 1, yvp / 2 - 0.125f, yvp / 2 + 0.125f}},
         {"margins", 1, 1, 0, 0, {0.1f, 0.2f, 0.1f, 0.3f}, 0, {0.15f, 0.75f, 0.1f * yvp, 0.7f * yvp}},
-        {"a quarter, own shape", 0.5f, 0.5f, 0.5f, 0, {0.1f, 0.1f, 0.2f, 0.2f}, 0, {0.6f, 0.9f, 0.1f * yvp, 0.4f * yvp}},
+        {"a quarter, own shape",
+         0.5f,
+         0.5f,
+         0.5f,
+         0,
+         {0.1f, 0.1f, 0.2f, 0.2f},
+         0,
+         {0.6f, 0.9f, 0.1f * yvp, 0.4f * yvp}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -249,8 +258,11 @@ TEST(GphDrawing, BundlesShapesAndTextOnAMetafile) {
                     "   0.100000,0.200000 \n" +
                         text.substr(text.find("PL 37 "), text.find("TE 0.5") - text.find("PL 37 ")) +
                         "TE 0.500000,0.250000 plain\n"
-                        "TE 0.500000,0.250000 " + x59 + "\n"
-                        "TE 0.500000,0.250000 " + x59 + x40 + "\n");
+                        "TE 0.500000,0.250000 " +
+                        x59 +
+                        "\n"
+                        "TE 0.500000,0.250000 " +
+                        x59 + x40 + "\n");
     // The circle: 37 points 10 degrees apart, the last on the first.
     EXPECT_NE(text.find("PL 37 0.600000,0.500000 0.598481,0.517365 "), std::string::npos);
     EXPECT_NE(text.find("0.600000,0.500000 \nTE "), std::string::npos);
@@ -264,9 +276,12 @@ TEST(GphDevice, DeviceWords) {
         int type;
         const char *conn;
     } cases[] = {
-        {"ps,out.ps", 80, GWS_PS, "out.ps"},   {"Hpgl,a,b", 80, GWS_HPGL, "a,b"},
-        {"meta", 80, GWS_META, ""},            {"x,:0 extra", 80, GWS_WIN, ":0"},
-        {"postscript,long.ps", 4, GWS_PS, "lon"}, {"window,w", 80, GWS_PIX, "w"},
+        {"ps,out.ps", 80, GWS_PS, "out.ps"},
+        {"Hpgl,a,b", 80, GWS_HPGL, "a,b"},
+        {"meta", 80, GWS_META, ""},
+        {"x,:0 extra", 80, GWS_WIN, ":0"},
+        {"postscript,long.ps", 4, GWS_PS, "lon"},
+        {"window,w", 80, GWS_PIX, "w"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.str);
