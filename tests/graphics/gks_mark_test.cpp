@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -79,24 +78,11 @@ TEST(Markers, EveryFigureOnPostScript) {
     }
 }
 
-// The drawing of the first marker of each "%%PM:" block: its path commands
-// as (op, x, y) in print units.
-std::vector<std::vector<Gpt>> marker_moves(const std::string &ps) {
-    std::vector<std::vector<Gpt>> blocks;
-    std::istringstream in(ps);
-    std::string line;
-    bool inside = false;
-    while (std::getline(in, line)) {
-        if (line.starts_with("%%")) {
-            inside = line.starts_with("%%PM:");
-            if (inside) blocks.emplace_back();
-            continue;
-        }
-        float x = 0, y = 0;
-        char op[4] = "";
-        if (inside && std::sscanf(line.c_str(), "%f %f %3s", &x, &y, op) == 3 && std::string(op) == "mv")
-            blocks.back().push_back({x, y});
-    }
+// The moves of each "%%PM:" block, in print units.
+std::vector<std::vector<gkstest::PathCmd>> marker_moves(const std::string &ps) {
+    auto blocks = gkstest::ps_paths(ps, "%%PM:");
+    for (auto &b : blocks)
+        std::erase_if(b, [](const gkstest::PathCmd &c) { return c.op != 'm'; });
     return blocks;
 }
 

@@ -82,36 +82,11 @@ std::string named_font() {
            labelled(glyph_b(), " B") + "254\n" + table(0, 5, 10);
 }
 
-// One PostScript path command of the renderer, in print units.
-struct Cmd {
-    char op; // 'm' move, 'l' line, 's' stroke, 'n' newpath
-    float x = 0, y = 0;
-};
+using Cmd = gkstest::PathCmd;
 
-// The drawing of each text block ("%%TE:" comment up to the next comment).
+// The drawing of each text ("%%TE:" comment up to the next comment).
 std::vector<std::vector<Cmd>> text_blocks(const std::string &ps) {
-    std::vector<std::vector<Cmd>> blocks;
-    std::istringstream in(ps);
-    std::string line;
-    bool inside = false;
-    while (std::getline(in, line)) {
-        if (line.starts_with("%%")) {
-            inside = line.starts_with("%%TE:");
-            if (inside) blocks.emplace_back();
-            continue;
-        }
-        if (!inside) continue;
-        float x = 0, y = 0;
-        char op[8] = "";
-        if (std::sscanf(line.c_str(), "%f %f %7s", &x, &y, op) == 3 &&
-            (op == std::string("mv") || op == std::string("ln")))
-            blocks.back().push_back({op[0] == 'm' ? 'm' : 'l', x, y});
-        else if (line == "stroke")
-            blocks.back().push_back({'s'});
-        else if (line == "np")
-            blocks.back().push_back({'n'});
-    }
-    return blocks;
+    return gkstest::ps_paths(ps, "%%TE:");
 }
 
 // A PostScript page whose transformation 1 makes one world unit one font
