@@ -30,6 +30,7 @@ build_pkgs=(
 # Packages only the tests use, as independent checks of what we write and compute.
 test_pkgs=(
     xvfb xauth x11-apps xdotool # a real X server for window tests; xwd/xdotool as peers
+    x11-utils                   # xprop, xwininfo and xdpyinfo read window properties and visuals
     netcdf-bin                  # ncdump reads the netCDF files we write
     ghostscript                 # renders our PostScript
     imagemagick                 # reads our PNG, GIF and XWD images
@@ -75,7 +76,9 @@ configure_build() {
 }
 
 # Starts a private Xvfb on the first free display and exports DISPLAY;
-# the server is stopped when the script ends.
+# the server is stopped when the script ends. Screen 0 is true colour; screen
+# 1 (DISPLAY=:N.1) is 8 bits deep with a PseudoColor visual, for the tests of
+# read-write colour cells.
 start_xvfb() {
     local n
     for n in $(seq 90 140); do
@@ -83,7 +86,7 @@ start_xvfb() {
             break
         fi
     done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/tmp/xvfb-$n.log 2>&1 &
+    Xvfb ":$n" -screen 0 1280x1024x24 -screen 1 1280x1024x8 -nolisten tcp >/tmp/xvfb-$n.log 2>&1 &
     xvfb_pid=$!
     trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
     local i
@@ -94,6 +97,12 @@ start_xvfb() {
     if [ ! -e "/tmp/.X11-unix/X$n" ]; then
         echo "build.sh: Xvfb did not start on :$n" >&2
         cat "/tmp/xvfb-$n.log" >&2
+        exit 1
+    fi
+    local visuals
+    visuals=$(xdpyinfo -display ":$n.1" | sed -n '/^screen #1:/,$p' | grep -A3 "default visual id" || true)
+    if ! grep -q "class:    PseudoColor" <<<"$visuals"; then
+        echo "build.sh: screen 1 of the Xvfb on :$n has no PseudoColor default visual" >&2
         exit 1
     fi
     export DISPLAY=":$n"

@@ -5,14 +5,21 @@
 // and the colour modes (inverse video, read-write cells, private colormap).
 #include "graphics/gks_colr.h"
 
+#include <X11/Xlib.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "graphics/gks_loop.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
+#include "graphics/gks_x11.h"
+#include "graphics/gks_x11_xlib.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
@@ -40,13 +47,14 @@ int rw_colors = 1;
 int inverse = 0;
 std::string background;
 
-// ---- X branches, built with the X window workstation ----
-long x_alloc(int, float, float, float) {
-    return 0;
-}
-void x_refresh_gcs(int) {}
-void x_background(const std::string &) {}
-void x_clear_to_background() {}
+Colormap def_colormap = 0;
+Colormap user_colormap = 0;
+bool own_cmap = false; // user_colormap was created for the own window
+
+// How a slot's pixel was had from X: not from X (nothing to give back), a
+// shared colour, or a read-write cell of its own.
+enum class Cell : unsigned char { none, shared, rw };
+std::array<Cell, NUM_SLOTS> cells{};
 
 // The slot of an index: -1 is the background.
 int slot_of(int ind) {
@@ -55,6 +63,172 @@ int slot_of(int ind) {
 
 bool in_table(int s) {
     return s >= 0 && s < NUM_SLOTS;
+}
+
+// ---- X colours ----
+
+// Visuals whose colormaps hand out cells that can be changed and given back.
+bool dynamic_visual() {
+    const Visual *v = gget_visual();
+    return v != nullptr && (v->c_class & 1) != 0;
+}
+
+unsigned short component(float f) {
+    return static_cast<unsigned short>(65535 * f);
+}
+
+XColor request(float r, float g, float b) {
+    XColor c{};
+    c.red = component(r);
+    c.green = component(g);
+    c.blue = component(b);
+    c.flags = DoRed | DoGreen | DoBlue;
+    return c;
+}
+
+// The colour a colormap holds for a pixel.
+XColor query(unsigned long pixel) {
+    XColor c{};
+    c.pixel = pixel;
+    XQueryColor(gget_display(), gget_colormap(), &c);
+    return c;
+}
+
+void trace_cell(const char *what, int s, float r, float g, float b) {
+    const XColor c = query(static_cast<unsigned long>(color_ind[static_cast<std::size_t>(s)]));
+    MESS_print(TRACE, "%s: %d %d (%.2f %.2f %.2f) (%5d %5d %5d)\n", what, s,
+               static_cast<int>(color_ind[static_cast<std::size_t>(s)]), r, g, b, c.red, c.green, c.blue);
+}
+
+// Gives a slot's colour back to X when X keeps count of it.
+void free_cell(int s) {
+    const auto i = static_cast<std::size_t>(s);
+    if (cells[i] != Cell::none && dynamic_visual()) {
+        unsigned long pixel = static_cast<unsigned long>(color_ind[i]);
+        GxQuietErrors quiet;
+        XFreeColors(gget_display(), gget_colormap(), &pixel, 1, 0);
+    }
+    cells[i] = Cell::none;
+}
+
+// The pixel nearest a colour when X can give none: computed from the colour
+// masks on a true-colour visual, else the closest cell of the colormap.
+unsigned long nearest_pixel(const XColor &want) {
+    const Visual *v = gget_visual();
+    if (v->c_class == TrueColor) return gget_color_rgb_Xval(want.red, want.green, want.blue);
+    std::vector<XColor> all(static_cast<std::size_t>(std::max(v->map_entries, 1)));
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i].pixel = i;
+    XQueryColors(gget_display(), gget_colormap(), all.data(), static_cast<int>(all.size()));
+    const auto dist = [&](const XColor &c) {
+        const auto sq = [](int a, int b) { return static_cast<long long>(a - b) * (a - b); };
+        return sq(c.red, want.red) + sq(c.green, want.green) + sq(c.blue, want.blue);
+    };
+    return std::min_element(all.begin(), all.end(), [&](auto &a, auto &b) { return dist(a) < dist(b); })
+        ->pixel;
+}
+
+// Allocates the closest shared colour; when X has none left the nearest
+// pixel serves, with a warning under func. True when X allocated it.
+bool alloc_shared(XColor *c, const char *func) {
+    const XColor want = *c;
+    {
+        GxQuietErrors quiet;
+        const Status ok = XAllocColor(gget_display(), gget_colormap(), c);
+        XSync(gget_display(), False);
+        if (ok && !quiet.failed()) return true;
+    }
+    *c = want;
+    c->pixel = nearest_pixel(want);
+    MESS_print(M_WARN, "%s: no colour cell for (%5d %5d %5d), pixel %lu serves\n", func, want.red, want.green,
+               want.blue, c->pixel);
+    return false;
+}
+
+// A read-write cell of its own for a slot; false (and shared colours from
+// then on) when X has none.
+bool alloc_rw(XColor *c) {
+    unsigned long pixel = 0;
+    bool ok = false;
+    if (dynamic_visual()) {
+        GxQuietErrors quiet;
+        ok = XAllocColorCells(gget_display(), gget_colormap(), False, nullptr, 0, &pixel, 1) != 0;
+        XSync(gget_display(), False);
+        ok = ok && !quiet.failed();
+    }
+    MESS_print(TRACE, "Allocated RW Cells: %d\n", ok ? 1 : 0);
+    if (!ok) {
+        rw_colors = 0;
+        return false;
+    }
+    c->pixel = pixel;
+    return true;
+}
+
+// Gives a slot its colour in X: its own read-write cell changed in place,
+// or a shared colour that replaces the one it had. The slot's pixel.
+long x_alloc(int s, float r, float g, float b) {
+    const auto i = static_cast<std::size_t>(s);
+    if (!gx_active()) return color_ind[i];
+    Display *d = gget_display();
+    XColor c = request(r, g, b);
+    if (rw_colors && cells[i] == Cell::rw) {
+        c.pixel = static_cast<unsigned long>(color_ind[i]);
+        XStoreColor(d, gget_colormap(), &c);
+        XSync(d, False);
+        trace_cell("Stored RW Cells", s, r, g, b);
+        return color_ind[i];
+    }
+    const bool had = color_ind[i] >= 0;
+    if (rw_colors && alloc_rw(&c)) {
+        XStoreColor(d, gget_colormap(), &c);
+        if (had) free_cell(s);
+        color_ind[i] = static_cast<long>(c.pixel);
+        cells[i] = Cell::rw;
+        XSync(d, False);
+        trace_cell("Stored new RW Cells", s, r, g, b);
+        return color_ind[i];
+    }
+    const bool allocated = alloc_shared(&c, "galloc_colr");
+    if (had) free_cell(s);
+    color_ind[i] = static_cast<long>(c.pixel);
+    cells[i] = allocated ? Cell::shared : Cell::none;
+    XSync(d, False);
+    trace_cell(had ? "Allocated RW Cells" : "Allocated new RW Cells", s, r, g, b);
+    return color_ind[i];
+}
+
+// The background slot on an X window: the name parsed by X, else the
+// screen's black (white in inverse video).
+void x_background(const std::string &name) {
+    if (!gx_active()) return;
+    Display *d = gget_display();
+    XColor c{};
+    bool named = false;
+    if (!name.empty()) {
+        named = XParseColor(d, def_colormap, name.c_str(), &c) != 0;
+        if (!named)
+            MESS_print(M_WARN, "ginit_background: unknown colour %s, default background used\n",
+                       name.c_str());
+    }
+    if (!named) {
+        const int scr = gget_screen();
+        c.pixel = inverse ? WhitePixel(d, scr) : BlackPixel(d, scr);
+        XQueryColor(d, def_colormap, &c);
+    }
+    c.flags = DoRed | DoGreen | DoBlue;
+    free_cell(BACK_SLOT);
+    const bool allocated = alloc_shared(&c, "ginit_background");
+    MESS_print(TRACE, "Allocated BG Color: %d (%5d %5d %5d)\n", static_cast<int>(c.pixel), c.red, c.green,
+               c.blue);
+    const XColor q = query(c.pixel);
+    MESS_print(TRACE, "Queried BG Color: %d (%5d %5d %5d)\n", static_cast<int>(q.pixel), q.red, q.green,
+               q.blue);
+    color_ind[BACK_SLOT] = static_cast<long>(c.pixel);
+    cells[BACK_SLOT] = allocated ? Cell::shared : Cell::none;
+    red[BACK_SLOT] = static_cast<float>(q.red) / 65535;
+    grn[BACK_SLOT] = static_cast<float>(q.green) / 65535;
+    blu[BACK_SLOT] = static_cast<float>(q.blue) / 65535;
 }
 
 float distance(int s, float r, float g, float b) {
@@ -85,7 +259,7 @@ Gint gset_colr_rep(Gint ws_id, Gint colr_ind, const Gcolr_rep *colr_rep) {
     }
     gnew_obj(20, colr_ind, sizeof(Gcolr_rep), colr_rep);
     galloc_colr(colr_ind, colr_rep->red, colr_rep->green, colr_rep->blue);
-    if (gtype_is_WIN_PIX()) x_refresh_gcs(colr_ind);
+    gx_refresh_colour(colr_ind);
     return 0;
 }
 
@@ -211,7 +385,7 @@ int ginit_background() {
         red[BACK_SLOT] = grn[BACK_SLOT] = blu[BACK_SLOT] = 1;
         gps_set_color_rep(BACK_SLOT, 1, 1, 1);
     }
-    if (!keep && gtype_is_WIN()) x_clear_to_background();
+    if (!keep && gtype_is_WIN()) gclear_frame(-3);
     return 1;
 }
 
@@ -237,4 +411,94 @@ int gset_rw_colors(int ind) {
 int gset_local_colormap(int val) {
     local_cmap = val;
     return 1;
+}
+
+int ginit_xcolr() {
+    Display *d = gget_display();
+    if (d == nullptr) return 0;
+    if (gtype_is_WIN() && gget_root_window() != 0) {
+        const bool wanted =
+            local_cmap || std::getenv("LOCAL_CMAP") != nullptr || std::getenv("zeqlocal_cmap") != nullptr;
+        if (wanted && user_colormap == 0) {
+            user_colormap = XCreateColormap(d, gget_root_window(), gget_visual(), AllocNone);
+            own_cmap = true;
+        }
+        if (user_colormap != 0) XSetWindowColormap(d, gget_root_window(), user_colormap);
+    }
+    color_ind.fill(-1);
+    cells.fill(Cell::none);
+    return 0;
+}
+
+int gfree_xcolr() {
+    Display *d = gget_display();
+    if (d == nullptr) return 0;
+    if (own_cmap && user_colormap != 0) {
+        // The cells go with the colormap.
+        XFreeColormap(d, user_colormap);
+        user_colormap = 0;
+        own_cmap = false;
+        cells.fill(Cell::none);
+        return 0;
+    }
+    for (int s = 0; s < NUM_SLOTS; ++s)
+        free_cell(s);
+    return 0;
+}
+
+int gquery_xcolor(int ind) {
+    const int s = slot_of(ind);
+    if (!rw_colors || !gx_active() || !in_table(s) || color_ind[static_cast<std::size_t>(s)] < 0) return 0;
+    const auto i = static_cast<std::size_t>(s);
+    const XColor c = query(static_cast<unsigned long>(color_ind[i]));
+    MESS_print(TRACE, "Query X Color: %d=%d (%.2f %.2f %.2f) (%5d %5d %5d)\n", ind,
+               static_cast<int>(color_ind[i]), red[i], grn[i], blu[i], c.red, c.green, c.blue);
+    return 0;
+}
+
+unsigned long gget_color_rgb_Xval(unsigned int r, unsigned int g, unsigned int b) {
+    Display *d = gget_display();
+    const int depth = d != nullptr ? DefaultDepth(d, gget_screen()) : 0;
+    struct Channel {
+        unsigned long mask;
+        unsigned int value;
+        int shift = 0;
+        int width = 0;
+    };
+    std::array<Channel, 3> ch{{{gget_red_mask(), r}, {gget_grn_mask(), g}, {gget_blu_mask(), b}}};
+    unsigned long pixel = 0;
+    for (Channel &c : ch) {
+        while (c.shift < depth && ((c.mask >> c.shift) & 1) == 0)
+            ++c.shift;
+        while (c.shift + c.width < depth && ((c.mask >> (c.shift + c.width)) & 1) != 0)
+            ++c.width;
+        if (c.width > 0 && c.width <= 16)
+            pixel |= static_cast<unsigned long>((c.value & 0xffff) >> (16 - c.width)) << c.shift;
+    }
+    MESS_print(TRACE, "mask: %d-%d-%d %d-%d-%d %d-%d-%d\n", ch[0].shift, 16 - ch[0].width,
+               (1 << ch[0].width) - 1, ch[1].shift, 16 - ch[1].width, (1 << ch[1].width) - 1, ch[2].shift,
+               16 - ch[2].width, (1 << ch[2].width) - 1);
+    return pixel;
+}
+
+int gset_def_cmap(Colormap cmap) {
+    def_colormap = cmap;
+    return 0;
+}
+
+Colormap gget_def_cmap() {
+    return def_colormap;
+}
+
+int gset_user_cmap(Colormap cmap) {
+    user_colormap = cmap;
+    return 0;
+}
+
+Colormap gget_user_cmap() {
+    return user_colormap;
+}
+
+Colormap gget_colormap() {
+    return user_colormap != 0 ? user_colormap : def_colormap;
 }

@@ -42,3 +42,15 @@ int gget_inverse();
 int gset_rw_colors(int ind);
 // A private colormap for the own window. 1.
 int gset_local_colormap(int val);
+// X colour set-up at the open of an X workstation: the own window's private
+// colormap (when asked for by gset_local_colormap or the environment
+// variables LOCAL_CMAP or zeqlocal_cmap) and every slot without a pixel. 0.
+int ginit_xcolr();
+// Gives back the colour cells the slots hold and a private colormap of the
+// own window (at the close of an X workstation). 0.
+int gfree_xcolr();
+// Debug trace of a slot's colour cell as the colormap holds it. 0.
+int gquery_xcolor(int ind);
+// The pixel of a colour (16-bit components) on a true-colour visual, from
+// the window's colour masks.
+unsigned long gget_color_rgb_Xval(unsigned int red, unsigned int grn, unsigned int blu);

@@ -1,8 +1,11 @@
 // Fill areas and their attributes, with the 20 patterns of 8 x 8 pixels.
 // Gray print output can fill in black (print solid) instead of each
 // colour's gray. File-static state: the interior style, the pattern, the
-// fill colour and the print-solid switch.
+// fill colour, the print-solid switch, and the X graphics context of fills
+// with the patterns as X bitmaps.
 #include "graphics/gks_fill.h"
+
+#include <X11/Xlib.h>
 
 #include <array>
 #include <cstdint>
@@ -12,6 +15,7 @@
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gks_x11_xlib.h"
 
 namespace {
 
@@ -44,11 +48,48 @@ int fill_inter_index = 1;
 int fill_color = 1;
 int print_solid = 0;
 
-// ---- X and HP-GL branches, built with their drivers ----
-void x_fill_area(Gint, const Gpt *) {}
-void x_fill_attr() {}
-void x_init_fill(int) {}
+GC fill_gc = nullptr;
+std::array<Pixmap, NUM_FILL_PAT> fill_pat{};
+
+// ---- HP-GL branch, built with its driver ----
 void hpgl_fill_area(Gint, const Gpt *) {}
+
+bool x_ready() {
+    return gx_active() && fill_gc != nullptr;
+}
+
+// The polygon filled, then its outline through the same points (closed only
+// when the caller repeats the first point).
+int x_fill_area(Gint num_pt, const Gpt *array_pt) {
+    if (!x_ready()) return 0;
+    GxPoints pts;
+    if (!pts.convert("gfill_area", num_pt, array_pt)) return -1;
+    Display *d = gget_display();
+    XFillPolygon(d, gget_draw_window(), fill_gc, pts.data(), num_pt, Complex, CoordModeOrigin);
+    XDrawLines(d, gget_draw_window(), fill_gc, pts.data(), num_pt, CoordModeOrigin);
+    return 0;
+}
+
+void x_fill_colour() {
+    if (x_ready())
+        XSetForeground(gget_display(), fill_gc, static_cast<unsigned long>(gget_color_ind(fill_color)));
+}
+
+void x_fill_pattern() {
+    const Pixmap pat = fill_pat[static_cast<std::size_t>(fill_inter_index)];
+    if (x_ready() && pat != 0) XSetStipple(gget_display(), fill_gc, pat);
+}
+
+// Solid and patterned styles change the X fill style; the others leave it.
+void x_fill_style() {
+    if (!x_ready()) return;
+    if (fill_inter_style == GSOLID) {
+        XSetFillStyle(gget_display(), fill_gc, FillSolid);
+    } else if (fill_inter_style == GPAT) {
+        XSetFillStyle(gget_display(), fill_gc, FillStippled);
+        x_fill_pattern();
+    }
+}
 
 void ps_fill_area(Gint num_pt, const Gpt *array_pt) {
     if (fill_inter_style != GSOLID) return; // patterns have no PostScript form
@@ -79,8 +120,7 @@ Gint gfill_area(Gint num_pt, const Gpt *array_pt) {
     switch (gget_win_type()) {
     case GWS_WIN:
     case GWS_PIX:
-        x_fill_area(num_pt, array_pt);
-        break;
+        return x_fill_area(num_pt, array_pt);
     case GWS_PS:
         ps_fill_area(num_pt, array_pt);
         break;
@@ -103,7 +143,7 @@ Gint gset_fill_colr_ind(Gint ind) {
         return 0;
     }
     gnew_obj(75, ind, 0, nullptr);
-    if (gtype_is_WIN_PIX()) x_fill_attr();
+    x_fill_colour();
     return 0;
 }
 
@@ -116,7 +156,7 @@ Gint gset_fill_int_style(Gint style) {
         return 0;
     }
     gnew_obj(73, style, 0, nullptr);
-    if (gtype_is_WIN_PIX()) x_fill_attr();
+    x_fill_style();
     return 0;
 }
 
@@ -135,7 +175,7 @@ Gint gset_fill_style_ind(Gint ind) {
     }
     fill_inter_index = ind;
     gnew_obj(74, ind, 0, nullptr);
-    if (gtype_is_WIN_PIX()) x_fill_attr();
+    x_fill_pattern();
     return 0;
 }
 
@@ -161,7 +201,17 @@ int gfill_test(int pat, int x, int y) {
 }
 
 int ginit_fill(int type) {
-    if (type == 0 || type == 1) x_init_fill(type);
+    if (type != 0 && type != 1) return 0;
+    Display *d = gget_display();
+    if (type == 0 && gx_create_gc(&fill_gc, gget_fill_colr) != nullptr) {
+        gdel_fill_pat();
+        for (std::size_t i = 0; i < fill_pat.size(); ++i)
+            fill_pat[i] = XCreateBitmapFromData(d, gget_root_window(),
+                                                reinterpret_cast<const char *>(bitmap[i].data()), 8, 8);
+    }
+    if (fill_gc == nullptr) return 0;
+    gx_reset_gc(fill_gc);
+    XSetFillStyle(d, fill_gc, FillSolid);
     return 0;
 }
 
@@ -169,5 +219,18 @@ int greset_fill() {
     fill_inter_style = GSOLID;
     fill_inter_index = 1;
     fill_color = 1;
+    return 0;
+}
+
+GC gget_fill_gc() {
+    return fill_gc;
+}
+
+int gdel_fill_pat() {
+    Display *d = gget_display();
+    for (Pixmap &p : fill_pat) {
+        if (p != 0 && d != nullptr) XFreePixmap(d, p);
+        p = 0;
+    }
     return 0;
 }

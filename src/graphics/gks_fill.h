@@ -25,3 +25,5 @@ int gfill_test(int pat, int x, int y);
 int ginit_fill(int type);
 // Restores style, pattern and colour to 1. 0.
 int greset_fill();
+// Frees the X bitmaps of the patterns (at the close of an X workstation). 0.
+int gdel_fill_pat();

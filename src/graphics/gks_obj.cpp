@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "graphics/gks_evnt.h"
+#include "graphics/gks_x11.h"
+#include "graphics/gks_x11_xlib.h"
 #include "runtime/string.h"
 
 namespace {
@@ -18,10 +20,10 @@ int num_objects = 0;
 int redraw = 0; // recording switch
 int action = 1; // event switch
 
-// ---- X branch, built with the X window workstation ----
 // The X default "redraw" of the program, when a display is open.
 const char *x_redraw_default() {
-    return nullptr;
+    Display *d = gget_display();
+    return d != nullptr ? XGetDefault(d, gget_prog_name(), "redraw") : nullptr;
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
+#include "graphics/gks_x11_xlib.h"
 #include "runtime/mess.h"
 
 namespace {
@@ -44,9 +45,6 @@ Gcoords plt = unit;                // device rectangle, device offset included
 Gtransform wn_vp{1, 1};
 Gtransform wkwn_plt{1, 1};
 Gxrect clip_rect{};
-
-// ---- X branch, built with the X window workstation ----
-void x_set_clip(const Gxrect &) {}
 
 float clamp(float v, float limit) {
     return std::clamp(v, -limit, limit);
@@ -145,7 +143,7 @@ void install_clip() {
     switch (gget_win_type()) {
     case GWS_WIN:
     case GWS_PIX:
-        x_set_clip(clip_rect);
+        if (gx_active()) gx_clip_gcs(clip_rect);
         break;
     case GWS_PS:
         write_ps_clip();

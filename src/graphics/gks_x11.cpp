@@ -1,18 +1,27 @@
-// The graphics kernel and its one workstation: opening and closing the
-// kernel and the workstation (connection strings, print options, page sizes
-// and device geometry), clearing, messages, segments, error reports, and the
-// per-device initialisation of the primitive modules; window names and titles.
-// File-static state: the kernel state (open flag, workstation type, error
-// stream, device size and offset, presets for the next open).
+// The graphics kernel and its one workstation: opening, closing and clearing (connection strings, print
+// options, page sizes, device geometry), messages, segments, error reports, the per-device initialisation
+// of the primitive modules, and the system's own X window (creation, X errors, resizing, cursors, titles).
+// File-static state: the kernel state with the presets for the next open, the X handles of the window,
+// the registered graphics contexts of the primitives and the count of X errors.
 #include "graphics/gks_x11.h"
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "graphics/gks.h"
 #include "graphics/gks_colr.h"
@@ -27,10 +36,18 @@
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gks_x11_xlib.h"
+#include "graphics/gks_zoom.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
+#include "runtime/system.h"
+
+// The kernel's pixel rectangle is handed to Xlib as it is.
+static_assert(sizeof(Gxrect) == sizeof(XRectangle) && offsetof(Gxrect, y) == offsetof(XRectangle, y) &&
+              offsetof(Gxrect, width) == offsetof(XRectangle, width) &&
+              offsetof(Gxrect, height) == offsetof(XRectangle, height));
 
 namespace {
 
@@ -55,23 +72,348 @@ int win_y = 0;
 int depth = 0;
 int pix_mode = 0;
 
-// ---- X branches, built with the X window workstation ----
-int x_open_display(const char *) {
-    return -1;
+int icon = 0;
+int fixed_size = 0;
+int refresh = 0;
+Grefresh_func refresh_CB = nullptr;
+
+// ---- X state of the own or foreign window ----
+
+// The icon: isobars around a centre inside a frame, 48 x 48 pixels, 6 bytes
+// a row, bit 0 the leftmost pixel.
+constexpr int ICON_SIZE = 48;
+constexpr std::size_t ICON_BYTES = 288;
+constexpr std::array<unsigned char, ICON_BYTES> make_icon() {
+    std::array<unsigned char, ICON_BYTES> bits{};
+    for (int y = 0; y < ICON_SIZE; ++y)
+        for (int x = 0; x < ICON_SIZE; ++x) {
+            const int dx = 2 * x - 47, dy = 2 * y - 47; // twice the offset from the centre
+            const int r2 = dx * dx + dy * dy;
+            bool on = x == 0 || y == 0 || x == 47 || y == 47;
+            for (int r = 12; r <= 44; r += 16)
+                if (r2 >= r * r && r2 < (r + 4) * (r + 4)) on = true;
+            if (on) bits[static_cast<std::size_t>(y * 6 + x / 8)] |= static_cast<unsigned char>(1 << (x % 8));
+        }
+    return bits;
 }
-int x_open_window(Gws_type) {
-    return -1;
-}
-void x_finish_open() {}
-void x_close_ws() {}
-void x_clear_ws() {}
-void x_init_plot(int) {}
-int x_set_cursor(int) {
+std::array<unsigned char, ICON_BYTES> zeq_bits = make_icon();
+
+constexpr int BORDER_WIDTH = 5;
+constexpr int DEFAULT_WIDTH = 640;
+constexpr int DEFAULT_HEIGHT = 512;
+constexpr std::size_t TITLE_EXTRA_MAX = 79;
+// X errors reported before the program gives up.
+constexpr int MAX_X_ERRORS = 25;
+
+// The nine cursor shapes by code: default, pointer, move, loop, stop, draw,
+// rectangle, text, wait.
+constexpr std::array<unsigned int, 9> cursor_glyphs{XC_X_cursor, XC_left_ptr, XC_fleur, XC_exchange, XC_dot,
+                                                    XC_pencil,   XC_tcross,   XC_xterm, XC_watch};
+
+Display *display = nullptr; // opened once, kept for the rest of the run
+int screen = 0;
+Visual *visual = nullptr;
+Window root_window = 0;
+Pixmap base_window = 0;
+Drawable draw_window = 0;
+GC root_gc = nullptr;
+Pixmap icon_pixmap = 0;
+unsigned long fore_colr = 0;
+unsigned long back_colr = 0;
+unsigned long red_mask = 0;
+unsigned long grn_mask = 0;
+unsigned long blu_mask = 0;
+std::array<Cursor, 9> cursors{};
+int cursor = 0;
+int Xerror = 0;
+int Xerror_print = 1;
+int num_error = 0;
+
+// The graphics contexts of the primitive modules, with the owner's variable
+// and its current colour index.
+struct GcEntry {
+    GC *owner;
+    int (*colour)();
+};
+std::vector<GcEntry> gcs;
+
+int Xerror_handler(Display *d, XErrorEvent *error) {
+    Xerror = 1;
+    if (!Xerror_print) return 0;
+    char text[81] = "";
+    XGetErrorText(d, error->error_code, text, sizeof text);
+    char code[16];
+    std::snprintf(code, sizeof code, "%d", error->request_code);
+    char request[61] = "";
+    XGetErrorDatabaseText(d, "XRequest", code, "", request, sizeof request);
+    MESS_print(M_WARN, "X11 error: %s in %s\n", text, request);
+    if (++num_error >= MAX_X_ERRORS) {
+        MESS_print(M_ERROR, "X11 error: too many errors\n");
+        if (open_graphics && win_type == GWS_WIN) gdelete_all_frames();
+        ZEQ_exit(4);
+    }
     return 0;
 }
-void x_sync() {}
+
+// The connection is gone: nothing can be asked of the server any more (the
+// frames' pixmaps went with it), so the program only reports and ends.
+int XerrorIO_handler(Display *) {
+    MESS_print(M_ERROR, "Fatal X11 Error\n");
+    ZEQ_exit(4);
+}
+
+// Opens the display, or keeps the one connection of the process when it is
+// to the same display; a connection to another display replaces it.
+int x_open_display(const char *name) {
+    XSetErrorHandler(Xerror_handler);
+    XSetIOErrorHandler(XerrorIO_handler);
+    const char *want = (name != nullptr && *name != '\0') ? name : nullptr;
+    if (display != nullptr && std::strcmp(DisplayString(display), XDisplayName(want)) != 0) {
+        XCloseDisplay(display);
+        display = nullptr;
+    }
+    if (display == nullptr) display = XOpenDisplay(want);
+    if (display == nullptr) return -1;
+    screen = DefaultScreen(display);
+    depth = DefaultDepth(display, screen);
+    visual = DefaultVisual(display, screen);
+    gset_def_cmap(DefaultColormap(display, screen));
+    return 0;
+}
+
+// Position and size of the own window: 100, 100 and the device size (640 x
+// 512 after a close), then the geometry text.
+XSizeHints window_hints() {
+    XSizeHints hints{};
+    hints.flags = PPosition | PSize;
+    hints.x = 100;
+    hints.y = 100;
+    hints.width = win_width > 0 ? win_width : DEFAULT_WIDTH;
+    hints.height = win_height > 0 ? win_height : DEFAULT_HEIGHT;
+    const char *res = RES_get("geometry");
+    std::string geom = res != nullptr ? res : "";
+    if (!geometry.empty()) {
+        geom = geometry;
+    } else if (res == nullptr) {
+        const char *def = XGetDefault(display, prog_name.c_str(), "geometry");
+        if (def != nullptr) geom = def;
+    }
+    if (!geom.empty()) {
+        int x = 0, y = 0;
+        unsigned int w = 0, h = 0;
+        const int mask = XParseGeometry(geom.c_str(), &x, &y, &w, &h);
+        // A size of zero would give no window; it is ignored.
+        if ((mask & WidthValue) && (mask & HeightValue) && w > 0 && h > 0 && w <= 32767 && h <= 32767) {
+            hints.width = static_cast<int>(w);
+            hints.height = static_cast<int>(h);
+            hints.flags |= USSize;
+        }
+        if ((mask & XValue) && (mask & YValue)) {
+            if (mask & XNegative) x += DisplayWidth(display, screen) - hints.width;
+            if (mask & YNegative) y += DisplayHeight(display, screen) - hints.height;
+            hints.x = x;
+            hints.y = y;
+            hints.flags |= USPosition;
+        }
+    }
+    if (fixed_size) {
+        hints.min_width = hints.max_width = hints.width;
+        hints.min_height = hints.max_height = hints.height;
+        hints.flags |= PMinSize | PMaxSize;
+    }
+    return hints;
+}
+
+// Waits for the window's first Expose or structure event; a window manager
+// that keeps an iconic window unmapped sends neither, so the wait is bounded.
+void wait_for_map() {
+    XEvent event;
+    for (int i = 0; i < 200; ++i) {
+        if (XCheckWindowEvent(display, root_window, ExposureMask | StructureNotifyMask, &event)) return;
+        usleep(10000);
+    }
+}
+
+void set_wm_hints() {
+    int iconic = icon;
+    const char *def = XGetDefault(display, prog_name.c_str(), "iconic");
+    if (def != nullptr && stricmp(def, "on") == 0) iconic = 1;
+    if (RES_getval("icon", &iconic, CV_bool)) iconic = iconic ? 1 : 0;
+    icon = iconic;
+    icon_pixmap = XCreatePixmapFromBitmapData(display, root_window, reinterpret_cast<char *>(zeq_bits.data()),
+                                              ICON_SIZE, ICON_SIZE, BlackPixel(display, screen),
+                                              WhitePixel(display, screen), 1);
+    XWMHints wm{};
+    wm.flags = InputHint | StateHint | IconPixmapHint;
+    wm.input = True;
+    wm.initial_state = icon ? IconicState : NormalState;
+    wm.icon_pixmap = icon_pixmap;
+    XSetWMHints(display, root_window, &wm);
+    std::string name = prog_name;
+    std::string cls = "Zeq";
+    XClassHint class_hint{name.data(), cls.data()};
+    XSetClassHint(display, root_window, &class_hint);
+}
+
+// Creates, names and maps the own window with its backing pixmap.
+int open_own_window() {
+    win_type = GWS_WIN;
+    gset_cache(1);
+    XSizeHints hints = window_hints();
+    if (std::getenv("zeqinverse") != nullptr) gset_inverse(1);
+    back_colr = BlackPixel(display, screen);
+    fore_colr = WhitePixel(display, screen);
+    if (gget_inverse()) std::swap(back_colr, fore_colr);
+
+    XSetWindowAttributes attr{};
+    attr.background_pixel = back_colr;
+    attr.border_pixel = fore_colr;
+    attr.backing_store = Always;
+    attr.colormap = DefaultColormap(display, screen);
+    attr.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | EnterWindowMask |
+                      LeaveWindowMask | ButtonMotionMask | ExposureMask | StructureNotifyMask |
+                      FocusChangeMask;
+    bool failed = false;
+    {
+        GxQuietErrors quiet;
+        root_window = XCreateWindow(
+            display, RootWindow(display, screen), hints.x, hints.y, static_cast<unsigned>(hints.width),
+            static_cast<unsigned>(hints.height), BORDER_WIDTH, depth, InputOutput, visual,
+            CWBackPixel | CWBorderPixel | CWBackingStore | CWColormap | CWEventMask, &attr);
+        XSync(display, False);
+        failed = quiet.failed();
+    }
+    if (failed || root_window == 0) {
+        if (root_window != 0) XDestroyWindow(display, root_window);
+        root_window = 0;
+        MESS_print(M_WARN, "gopen_ws: unable to open window\n");
+        return -1;
+    }
+
+    std::replace(win_title.begin(), win_title.end(), '_', ' ');
+    XStoreName(display, root_window, win_title.c_str());
+    XSetIconName(display, root_window, win_title.c_str());
+    XSetWMNormalHints(display, root_window, &hints);
+    set_wm_hints();
+    root_gc = XCreateGC(display, root_window, 0, nullptr);
+    base_window = XCreatePixmap(display, root_window, static_cast<unsigned>(hints.width),
+                                static_cast<unsigned>(hints.height), static_cast<unsigned>(depth));
+    draw_window = base_window;
+    XMapWindow(display, root_window);
+    XSync(display, False);
+    wait_for_map();
+    ginit_xcolr();
+
+    XWindowAttributes wa{};
+    XGetWindowAttributes(display, root_window, &wa);
+    win_width = root_width = wa.width;
+    win_height = root_height = wa.height;
+    red_mask = wa.visual->red_mask;
+    grn_mask = wa.visual->green_mask;
+    blu_mask = wa.visual->blue_mask;
+
+    XClearWindow(display, root_window);
+    XSetForeground(display, root_gc, back_colr);
+    XFillRectangle(display, base_window, root_gc, 0, 0, static_cast<unsigned>(win_width),
+                   static_cast<unsigned>(win_height));
+    XSetForeground(display, root_gc, fore_colr);
+    for (std::size_t i = 0; i < cursors.size(); ++i)
+        cursors[i] = XCreateFontCursor(display, cursor_glyphs[i]);
+    XSync(display, False);
+    return 0;
+}
+
+int x_open_window(Gws_type type) {
+    // Another program's window is attached by its own workstation code,
+    // which is not part of the kernel yet.
+    if (type != GWS_WIN) return -1;
+    return open_own_window();
+}
+
+void x_finish_open() {
+    gsync();
+    gcheck_event();
+}
+
+void free_gcs() {
+    for (const GcEntry &e : gcs)
+        if (*e.owner != nullptr) {
+            XFreeGC(display, *e.owner);
+            *e.owner = nullptr;
+        }
+    gcs.clear();
+}
+
+void x_close_ws() {
+    if (display == nullptr) return;
+    if (win_type == GWS_WIN) {
+        gdelete_all_frames();
+        if (root_window != 0) {
+            XUnmapWindow(display, root_window);
+            XDestroyWindow(display, root_window);
+        }
+        if (base_window != 0) XFreePixmap(display, base_window);
+        if (icon_pixmap != 0) XFreePixmap(display, icon_pixmap);
+        for (Cursor &c : cursors)
+            if (c != 0) XFreeCursor(display, c);
+        cursors.fill(0);
+        root_window = base_window = draw_window = icon_pixmap = 0;
+    }
+    if (root_gc != nullptr) XFreeGC(display, root_gc);
+    root_gc = nullptr;
+    free_gcs();
+    gdel_fill_pat();
+    gfree_xcolr();
+    XSync(display, False);
+}
+
+void fill_drawable(Drawable d, unsigned long pixel, int x, int y, int w, int h) {
+    XSetForeground(display, root_gc, pixel);
+    XFillRectangle(display, d, root_gc, x, y, static_cast<unsigned>(std::max(w, 0)),
+                   static_cast<unsigned>(std::max(h, 0)));
+    XSetForeground(display, root_gc, fore_colr);
+}
+
+void x_clear_ws() {
+    if (!gx_active() || base_window == 0) return;
+    fill_drawable(base_window, static_cast<unsigned long>(gget_back_color()), 0, 0, win_width, win_height);
+}
+
+void x_init_plot(int type) {
+    if (display == nullptr || !gtype_is_WIN_PIX()) return;
+    if (type == 0) {
+        Xerror = 0;
+        Xerror_print = 1;
+        if (gtype_is_PIX()) gset_rw_colors(0);
+    }
+    ginit_event(type);
+    for (const GcEntry &e : gcs)
+        if (*e.owner != nullptr) XSetLineAttributes(display, *e.owner, 0, LineSolid, CapButt, JoinBevel);
+    XSync(display, False);
+}
+
+int x_set_cursor(int type) {
+    const int prev = gset_cursor_type(type);
+    gsync();
+    return prev;
+}
+
 bool x_have_window() {
-    return false;
+    return display != nullptr && root_window != 0;
+}
+
+// A new backing pixmap of the given size, cleared to the background, with
+// the old picture copied into it over copy_w x copy_h.
+void replace_pixmap(int width, int height, int copy_w, int copy_h) {
+    const Pixmap pix = XCreatePixmap(display, root_window, static_cast<unsigned>(width),
+                                     static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    fill_drawable(pix, static_cast<unsigned long>(gget_back_color()), 0, 0, width, height);
+    if (base_window != 0) {
+        XCopyArea(display, base_window, pix, root_gc, 0, 0, static_cast<unsigned>(copy_w),
+                  static_cast<unsigned>(copy_h), 0, 0);
+        XFreePixmap(display, base_window);
+    }
+    base_window = draw_window = pix;
 }
 
 // A comma list split into owned items (parse_string).
@@ -599,11 +941,40 @@ const char *gget_prog_name() {
 
 int gset_win_title(const char *str) {
     win_title = cut(str, WIN_TITLE_MAX);
-    return x_have_window() ? 0 : -1;
+    if (!x_have_window()) return -1;
+    XStoreName(display, root_window, win_title.c_str());
+    XSetIconName(display, root_window, win_title.c_str());
+    XSync(display, False);
+    return 0;
 }
 
 const char *gget_win_title() {
     return win_title.c_str();
+}
+
+int gset_win_title_extra(const char *str) {
+    if (!x_have_window()) return -1;
+    std::string name = win_title;
+    if (str != nullptr && *str != '\0') name += std::string(" ") + str;
+    name = name.substr(0, TITLE_EXTRA_MAX);
+    XStoreName(display, root_window, name.c_str());
+    XSync(display, False);
+    return 0;
+}
+
+int gget_win_title_extra(char *str, std::size_t size) {
+    if (str != nullptr && size > 0) *str = '\0';
+    if (!x_have_window()) return -1;
+    char *name = nullptr;
+    if (!XFetchName(display, root_window, &name) || name == nullptr) return -1;
+    const std::string_view whole(name);
+    const std::size_t skip = win_title.size() + 1;
+    if (whole.size() > skip && str != nullptr && size > 0) {
+        const std::string_view extra = whole.substr(skip);
+        std::snprintf(str, size, "%.*s", static_cast<int>(extra.size()), extra.data());
+    }
+    XFree(name);
+    return 0;
 }
 
 int gset_cursor(int type) {
@@ -611,7 +982,242 @@ int gset_cursor(int type) {
     return x_set_cursor(type);
 }
 
+int gset_cursor_type(int type) {
+    const int prev = cursor;
+    if (x_have_window() && type >= 0 && type < static_cast<int>(cursors.size()) &&
+        cursors[static_cast<std::size_t>(type)] != 0)
+        XDefineCursor(display, root_window, cursors[static_cast<std::size_t>(type)]);
+    cursor = type;
+    return prev;
+}
+
+int gget_cursor_type() {
+    return cursor;
+}
+
 int gsync() {
-    if (gtype_is_WIN_PIX()) x_sync();
+    if (gtype_is_WIN_PIX() && display != nullptr) XSync(display, False);
     return 0;
+}
+
+int gbell(int len) {
+    if (!gtype_is_WIN_PIX() || display == nullptr) return 0;
+    XBell(display, len == 0 ? 50 : std::clamp(len, -100, 100));
+    XSync(display, False);
+    return 0;
+}
+
+int gresize_window(int width, int height) {
+    if (!gtype_is_WIN() || !x_have_window()) return 0;
+    if (width > 0 && height > 0) {
+        XClearWindow(display, root_window);
+        const int copy_w = std::min(width, win_width), copy_h = std::min(height, win_height);
+        win_width = root_width = width;
+        win_height = root_height = height;
+        XResizeWindow(display, root_window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        replace_pixmap(width, height, copy_w, copy_h);
+    } else {
+        XWindowAttributes wa{};
+        XGetWindowAttributes(display, root_window, &wa);
+        if (wa.width == win_width && wa.height == win_height) return 0;
+        XClearWindow(display, root_window);
+        if (width == -1)
+            replace_pixmap(wa.width, wa.height, std::min(wa.width, win_width),
+                           std::min(wa.height, win_height));
+        win_width = root_width = wa.width;
+        win_height = root_height = wa.height;
+    }
+    greset_zoom();
+    gdelete_all_frames();
+    return 1;
+}
+
+int gset_xsize(int x, int y) {
+    win_width = x;
+    win_height = y;
+    if (x_have_window() && x > 0 && y > 0) {
+        XResizeWindow(display, root_window, static_cast<unsigned>(x), static_cast<unsigned>(y));
+        XSync(display, False);
+    }
+    return 0;
+}
+
+int gupdate_window() {
+    if (!x_have_window() || base_window == 0 || root_gc == nullptr) return -1;
+    XCopyArea(display, base_window, root_window, root_gc, 0, 0,
+              static_cast<unsigned>(std::max(root_width, 0)), static_cast<unsigned>(std::max(root_height, 0)),
+              0, 0);
+    XSync(display, False);
+    return 0;
+}
+
+int gclear_region(const Glim *lim) {
+    if (!open_graphics || lim == nullptr) return 0;
+    if (gtype_is_META()) {
+        gmeta_printf("CLR_REG %f %f %f %f\n", lim->x_min, lim->y_min, lim->x_max, lim->y_max);
+        return 0;
+    }
+    gnew_obj(25, 1, sizeof(Glim), lim);
+    if (gx_active() && root_gc != nullptr) {
+        const int x0 = static_cast<int>(0.5f + xW_p(lim->x_min));
+        const int y0 = static_cast<int>(0.5f + yW_p(lim->y_max));
+        const int w = static_cast<int>(xW_p(lim->x_max) - static_cast<float>(x0) + 0.5f);
+        const int h = static_cast<int>(yW_p(lim->y_min) - static_cast<float>(y0) + 0.5f);
+        fill_drawable(draw_window, static_cast<unsigned long>(gget_back_color()), x0, y0, w, h);
+    } else if (gtype_is_PS()) {
+        gps_printf("%%%%CLR\n");
+        gps_printf("np\n");
+        gps_move(lim->x_min, lim->y_min);
+        gps_line(lim->x_min, lim->y_max);
+        gps_line(lim->x_max, lim->y_max);
+        gps_line(lim->x_max, lim->y_min);
+        gps_line(lim->x_min, lim->y_min);
+        gps_printf("cp\n");
+        gps_set_fill_color(-1);
+        gps_printf("fill\n");
+    }
+    return 0;
+}
+
+int gset_iconic(int iconic) {
+    icon = iconic;
+    return 1;
+}
+
+int gset_fixed_size() {
+    fixed_size = 1;
+    return 1;
+}
+
+int gset_icon_bitmap(const unsigned char *bits) {
+    if (bits != nullptr) std::memcpy(zeq_bits.data(), bits, zeq_bits.size());
+    return 0;
+}
+
+int gset_refresh_callback(int val, Grefresh_func func) {
+    refresh = val;
+    refresh_CB = func;
+    return 0;
+}
+
+// ---- X handles and helpers ---------------------------------------------------------
+
+Display *gget_display() {
+    return display;
+}
+
+int gget_screen() {
+    return screen;
+}
+
+Visual *gget_visual() {
+    return visual;
+}
+
+Window gget_root_window() {
+    return root_window;
+}
+
+Pixmap gget_base_window() {
+    return base_window;
+}
+
+Drawable gget_draw_window() {
+    return draw_window;
+}
+
+GC gget_root_gc() {
+    return root_gc;
+}
+
+unsigned long gget_red_mask() {
+    return red_mask;
+}
+
+unsigned long gget_grn_mask() {
+    return grn_mask;
+}
+
+unsigned long gget_blu_mask() {
+    return blu_mask;
+}
+
+int gset_base_window(Pixmap win) {
+    base_window = win;
+    return 0;
+}
+
+int gset_draw_window(Drawable win) {
+    draw_window = win != 0 ? win : base_window;
+    return 0;
+}
+
+bool gx_active() {
+    return open_graphics && gtype_is_WIN_PIX() && display != nullptr && draw_window != 0;
+}
+
+GxQuietErrors::GxQuietErrors() : saved_print_(Xerror_print) {
+    Xerror_print = 0;
+    Xerror = 0;
+}
+
+GxQuietErrors::~GxQuietErrors() {
+    Xerror_print = saved_print_;
+}
+
+bool GxQuietErrors::failed() const {
+    return Xerror != 0;
+}
+
+GC gx_create_gc(GC *owner, int (*colour)()) {
+    if (display == nullptr || root_window == 0 || owner == nullptr) return nullptr;
+    std::erase_if(gcs, [&](const GcEntry &e) {
+        if (e.owner != owner) return false;
+        if (*owner != nullptr) XFreeGC(display, *owner);
+        return true;
+    });
+    *owner = XCreateGC(display, root_window, 0, nullptr);
+    gcs.push_back({owner, colour});
+    return *owner;
+}
+
+void gx_reset_gc(GC gc) {
+    if (display == nullptr || gc == nullptr) return;
+    XSetFunction(display, gc, GXcopy);
+    Gxrect clip{};
+    gget_xviewport(&clip);
+    XSetClipRectangles(display, gc, 0, 0, reinterpret_cast<XRectangle *>(&clip), 1, Unsorted);
+    XSetForeground(display, gc, WhitePixel(display, screen));
+    XSetBackground(display, gc, BlackPixel(display, screen));
+}
+
+void gx_clip_gcs(const Gxrect &rect) {
+    if (display == nullptr) return;
+    XRectangle r{rect.x, rect.y, rect.width, rect.height};
+    for (const GcEntry &e : gcs)
+        if (*e.owner != nullptr) XSetClipRectangles(display, *e.owner, 0, 0, &r, 1, Unsorted);
+}
+
+void gx_refresh_colour(int ind) {
+    if (!gx_active()) return;
+    for (const GcEntry &e : gcs)
+        if (*e.owner != nullptr && e.colour != nullptr && e.colour() == ind)
+            XSetForeground(display, *e.owner, static_cast<unsigned long>(gget_color_ind(ind)));
+}
+
+bool GxPoints::convert(const char *func, Gint num_pt, const Gpt *array_pt) {
+    XPoint *pts = fixed_.data();
+    if (num_pt > static_cast<Gint>(fixed_.size())) {
+        heap_.reset(new (std::nothrow) XPoint[static_cast<std::size_t>(num_pt)]);
+        if (!heap_) {
+            gerr_printf(func, "malloc error\n");
+            return false;
+        }
+        pts = heap_.get();
+    }
+    for (Gint i = 0; i < num_pt; ++i) {
+        pts[i].x = static_cast<short>(static_cast<int>(0.5f + xW_p(array_pt[i].x)));
+        pts[i].y = static_cast<short>(static_cast<int>(0.5f + yW_p(array_pt[i].y)));
+    }
+    return true;
 }

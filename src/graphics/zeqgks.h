@@ -1,21 +1,17 @@
-// Records shared by the graphics layer and the plotting code above it: the
-// drawing attribute bundle that plot settings fill and the GPH layer applies.
+// Records the plotting code shares with the graphics layer.
 #pragma once
 
 #include "graphics/gks.h"
 
-// A drawing attribute bundle. In every field -9999 (-9999.0 for the floats)
-// means unset: the attribute in force is left unchanged.
+// A bundle of drawing attributes carried from the plotting code to the
+// drawing layer. -9999 in a field (-9999.0 for the floats) leaves that
+// attribute as it is when the bundle is applied.
 struct Gattribs {
     Gint color;    // colour index; -1 not drawn, -2 ends a colour list
-    Gfloat width;  // line width of lines, markers and stroke text
-    Gfloat height; // character or marker height, scaled by the GPH layer
+    Gfloat width;  // line width (lines, markers, stroke text)
+    Gfloat height; // character or marker height
     Gfloat expan;  // text expansion factor
     Gint style;    // line type or marker type
     Gint fill_pat; // fill pattern 0-19, 0 solid
-    Gint font;     // font number, 1-based position in the font list
+    Gint font;     // font number
 };
-
-// Colour indices of colour and attribute lists: not drawn, end of a list.
-inline constexpr Gint CLR_NONE = -1;
-inline constexpr Gint CLR_END = -2;

@@ -1,15 +1,30 @@
+// The surface plot driver: the input kind, the run date, the variable prompt
+// and the plots; and the surface variables, each computed from one report
+// with its native units and plotting text. File-static state: the variable
+// prompt switch, the last variable specification and the file date.
 #include "surface/sfc_plt.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 
+#include "fields/calc.h"
+#include "fields/maptran.h"
 #include "fields/var_tool.h"
+#include "plot/raw_tool.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
 #include "runtime/system.h"
+#include "runtime/unittool.h"
 #include "surface/data.h"
+#include "surface/sfc_tool.h"
+#include "surface/wx_tool.h"
 
 namespace {
 
@@ -102,4 +117,571 @@ int SFC_prompt_variable() {
 int SFC_plot(Domain *) {
     MESS_print(0x10000000, "SFC_plot: %d variables\n", VAR_get_num());
     return 0;
+}
+
+// ---- Surface variables -----------------------------------------------------------
+
+namespace {
+
+enum class SfcVar {
+    city,
+    temp,
+    ttd,
+    dewp,
+    dewd,
+    wdir,
+    wspd,
+    wgst,
+    wbrb,
+    hwind,
+    uwnd,
+    vwnd,
+    uwndg,
+    vwndg,
+    alt,
+    pralt,
+    pres,
+    elev,
+    wx,
+    vis,
+    cldcl,
+    cldclc,
+    cldcv,
+    ptend,
+    prec1,
+    prec3,
+    prec6,
+    prec12,
+    prec24,
+    prec,
+    extt,
+    maxt6,
+    maxt24,
+    maxt,
+    mint6,
+    mint24,
+    mint,
+    snwdp,
+    nlcld,
+    lcld,
+    mcld,
+    hcld,
+    solar,
+    sst,
+    wavper,
+    wavhgt,
+    vpres,
+    svpres,
+    wchilt,
+    wchill2,
+    wchilf,
+    heat,
+    humit,
+    mrat,
+    smrat,
+    shum,
+    rhum,
+    wetblb,
+    thetaw,
+    thetae,
+    thetav,
+    theta,
+    vtemp,
+    fr,
+};
+
+// One name of the surface vocabulary: its native units and the default units
+// the variable takes (null: no default, the name is unknown to SFC_get_var).
+struct SfcVarDef {
+    std::string_view name;
+    SfcVar var;
+    const char *native;
+    const char *def_units;
+};
+
+constexpr SfcVarDef sfc_vars[] = {
+    {"city", SfcVar::city, "", ""},
+    {"temp", SfcVar::temp, "F", "F"},
+    {"ttd", SfcVar::ttd, "F", "F"},
+    {"dewp", SfcVar::dewp, "F", "F"},
+    {"dewd", SfcVar::dewd, "dF", "dF"},
+    {"wdir", SfcVar::wdir, "deg", "deg"},
+    {"wspd", SfcVar::wspd, "knt", "knt"},
+    {"wgst", SfcVar::wgst, "knt", "knt"},
+    {"wbrbc", SfcVar::wbrb, "knt", "knt"},
+    {"wbrb", SfcVar::wbrb, "knt", "knt"},
+    {"wind", SfcVar::wbrb, "knt", "knt"},
+    {"hwind", SfcVar::hwind, "knt", nullptr},
+    {"uwnd", SfcVar::uwnd, "m/s", "m/s"},
+    {"vwnd", SfcVar::vwnd, "m/s", "m/s"},
+    {"uwndg", SfcVar::uwndg, "m/s", "m/s"},
+    {"vwndg", SfcVar::vwndg, "m/s", "m/s"},
+    {"alt", SfcVar::alt, "in_Hg", "in_HG"},
+    {"pralt", SfcVar::pralt, "mb", "mb"},
+    {"pres", SfcVar::pres, "mb", "mb"},
+    {"elev", SfcVar::elev, "m", "m"},
+    {"wx", SfcVar::wx, "", ""},
+    {"vis", SfcVar::vis, "mi", "mi"},
+    {"cldcl", SfcVar::cldcl, "100 ft", "100 ft"},
+    {"cldclc", SfcVar::cldclc, "", nullptr},
+    {"cldcv", SfcVar::cldcv, "%", "%"},
+    {"ptend", SfcVar::ptend, "mb", "mb"},
+    {"prec1", SfcVar::prec1, "in", nullptr},
+    {"prec3", SfcVar::prec3, "in", "in"},
+    {"prec6", SfcVar::prec6, "in", "in"},
+    {"prec12", SfcVar::prec12, "in", "in"},
+    {"prec24", SfcVar::prec24, "in", "in"},
+    {"prec", SfcVar::prec, "in", "in"},
+    {"extt", SfcVar::extt, "F", "F"},
+    {"maxt6", SfcVar::maxt6, "F", "F"},
+    {"maxt24", SfcVar::maxt24, "F", "F"},
+    {"maxt", SfcVar::maxt, "F", "F"},
+    {"mint6", SfcVar::mint6, "F", "F"},
+    {"mint24", SfcVar::mint24, "F", "F"},
+    {"mint", SfcVar::mint, "F", "F"},
+    {"snwdp", SfcVar::snwdp, "in", "in"},
+    {"nlcld", SfcVar::nlcld, "%", nullptr},
+    {"lcld", SfcVar::lcld, "", ""},
+    {"mcld", SfcVar::mcld, "", ""},
+    {"hcld", SfcVar::hcld, "", ""},
+    {"solar", SfcVar::solar, "min", "min"},
+    {"sst", SfcVar::sst, "C", "C"},
+    {"wavper", SfcVar::wavper, "sec", "sec"},
+    {"wavhgt", SfcVar::wavhgt, "m", "m"},
+    {"vpres", SfcVar::vpres, "mb", "mb"},
+    {"svpres", SfcVar::svpres, "mb", nullptr},
+    {"wchilt", SfcVar::wchilt, "K", "K"},
+    {"wchill", SfcVar::wchilt, "K", nullptr},
+    {"wchill2", SfcVar::wchill2, "K", nullptr},
+    {"wchilf", SfcVar::wchilf, "W/m^2", "W/m^2"},
+    {"heat", SfcVar::heat, "K", "K"},
+    {"humit", SfcVar::humit, "F", "F"},
+    {"mrat", SfcVar::mrat, "g/kg", "g/kg"},
+    {"smrat", SfcVar::smrat, "g/kg", nullptr},
+    {"shum", SfcVar::shum, "g/kg", "g/kg"},
+    {"rhum", SfcVar::rhum, "%", "%"},
+    {"wetblb", SfcVar::wetblb, "K", "K"},
+    {"thetaw", SfcVar::thetaw, "K", "K"},
+    {"thetae", SfcVar::thetae, "K", "K"},
+    {"thetav", SfcVar::thetav, "K", "K"},
+    {"theta", SfcVar::theta, "K", "K"},
+    {"vtemp", SfcVar::vtemp, "K", "K"},
+    {"fr", SfcVar::fr, "", ""},
+};
+
+// Level types of "pres": the station pressure at the surface, the lifting
+// condensation level.
+constexpr int LEVEL_SURFACE = 1;
+constexpr int LEVEL_CONDENSATION = 5;
+
+constexpr double KNOT_TO_MS = 0.5144;
+constexpr double INHG_TO_MB = 33.85399;
+constexpr double DEG_RAD = 3.14159265358979323846 / 180.0;
+
+// Which values of a result a requested unit applies to.
+enum class Convert { first, second, both };
+
+struct SfcValue {
+    float value[2] = {FMISSING, FMISSING};
+    std::string text;
+    Convert convert = Convert::first;
+};
+
+bool have(float v) {
+    return v != FMISSING;
+}
+
+float kelvin_of_f(float f) {
+    return have(f) ? static_cast<float>((f - 32.0) * 5.0 / 9.0 + 273.15) : FMISSING;
+}
+
+// The definition of a variable name: its part before the first '-'.
+const SfcVarDef *find_var(const char *name) {
+    std::string_view n = name;
+    n = n.substr(0, n.find('-'));
+    for (const SfcVarDef &d : sfc_vars)
+        if (iequals(d.name, n)) return &d;
+    return nullptr;
+}
+
+std::string format_text(const char *format, double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, v);
+    return buf;
+}
+
+std::string format_code(int v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%3.3d", v);
+    return buf;
+}
+
+// Visibility text in miles: whole miles from 3 on, tenths from 1, and below
+// a mile tenths after the point.
+std::string vis_text(float vis) {
+    if (!have(vis) || vis < 0.0f) return {};
+    if (vis >= 3.0f) return format_text("%.0f", vis);
+    if (vis >= 1.0f) return format_text("%.1f", vis);
+    // Nearly a mile rounds up to the mile rather than to ".10".
+    if (std::nearbyint(10.0 * vis) >= 10.0) return "1.0";
+    return format_text(".%.0f", 10.0 * vis);
+}
+
+// Flight-rule category of the ceiling (the summary height of broken or
+// overcast cloud, a lone layer of 4 to 8 oktas included) and the visibility.
+int flight_rules(char cover, float height, float vis) {
+    const bool ceiling_cover = cover == 'B' || cover == 'O' || (cover >= '4' && cover <= '8');
+    const float ceiling = ceiling_cover ? height : FMISSING;
+    if ((have(ceiling) && ceiling < 1000.0f) || (have(vis) && vis < 3.0f)) return 2;
+    if ((have(ceiling) && ceiling <= 3000.0f) || (have(vis) && vis <= 5.0f)) return 1;
+    return 0;
+}
+
+// Cloud cover in percent of a summary cover character.
+float cover_percent(char cover) {
+    switch (cover) {
+    case 'C':
+        return 0.0f;
+    case 'S':
+        return 33.0f;
+    case 'B':
+        return 67.0f;
+    case 'O':
+    case 'X':
+    case '9':
+        return 100.0f;
+    default:
+        return cover >= '0' && cover <= '8' ? 12.5f * static_cast<float>(cover - '0') : FMISSING;
+    }
+}
+
+// The earth-relative wind components (m/s) of a direction and speed; the
+// speed already in m/s.
+float wind_u(float dir, float ws) {
+    return have(dir) && have(ws) ? static_cast<float>(-ws * std::sin(dir * DEG_RAD)) : FMISSING;
+}
+float wind_v(float dir, float ws) {
+    return have(dir) && have(ws) ? static_cast<float>(-ws * std::cos(dir * DEG_RAD)) : FMISSING;
+}
+
+// The direction turned to the map's north at the item's position.
+float grid_dir(float dir, const RAW_data &item) {
+    if (!have(dir) || !have(item.x) || !have(item.y)) return FMISSING;
+    return MAP_dir_adj(dir, item.x, item.y);
+}
+
+// Computes the variable from the report in its native units.
+SfcValue sfc_value(SfcVar which, const SFC_report &r, const VAR_data &var, const RAW_data &item) {
+    SfcValue out;
+    float &v = out.value[0];
+    const float T = kelvin_of_f(r.t);
+    const float Td = kelvin_of_f(r.td);
+    const float ws = have(r.w_spd) ? static_cast<float>(KNOT_TO_MS * r.w_spd) : FMISSING;
+    const float p = have(r.alt) ? sfc_pr_alt(static_cast<float>(INHG_TO_MB * r.alt), r.elev) : FMISSING;
+    const int start = var.time == MISSING ? MISSING : (var.time / 1000) % 1000;
+    // A formula of the given inputs, -9999 when any of them is missing.
+    auto formula = [](auto fn, auto... args) { return (have(args) && ...) ? fn(args...) : FMISSING; };
+    auto one_char = [](char c) { return std::string(1, c); };
+    auto first_present = [](std::initializer_list<float> vals) {
+        for (float x : vals)
+            if (have(x)) return x;
+        return FMISSING;
+    };
+
+    char cover = ' ';
+    float height = FMISSING;
+    switch (which) {
+    case SfcVar::cldcl:
+    case SfcVar::cldclc:
+    case SfcVar::cldcv:
+    case SfcVar::fr:
+        WX_set_cloud(&r, &cover, &height);
+        break;
+    default:
+        break;
+    }
+
+    switch (which) {
+    case SfcVar::city:
+        out.text = r.id;
+        break;
+    case SfcVar::temp:
+        v = r.t;
+        break;
+    case SfcVar::ttd:
+        v = r.t;
+        out.value[1] = r.td;
+        out.convert = Convert::both;
+        break;
+    case SfcVar::dewp:
+        v = r.td;
+        break;
+    case SfcVar::dewd:
+        v = have(r.t) && have(r.td) ? r.t - r.td : FMISSING;
+        break;
+    case SfcVar::wdir:
+        v = r.w_dir;
+        break;
+    case SfcVar::wspd:
+        v = r.w_spd;
+        break;
+    case SfcVar::wgst:
+        v = r.w_gust;
+        break;
+    case SfcVar::wbrb:
+        v = r.w_dir;
+        out.value[1] = r.w_spd;
+        out.convert = Convert::second;
+        break;
+    case SfcVar::hwind:
+        // Only winds of 25 knots and more keep their speed.
+        v = r.w_dir;
+        out.value[1] = have(r.w_spd) && r.w_spd >= 25.0f ? r.w_spd : 0.0f;
+        out.convert = Convert::second;
+        break;
+    case SfcVar::uwnd:
+        v = wind_u(r.w_dir, ws);
+        break;
+    case SfcVar::vwnd:
+        v = wind_v(r.w_dir, ws);
+        break;
+    case SfcVar::uwndg:
+        v = wind_u(grid_dir(r.w_dir, item), ws);
+        break;
+    case SfcVar::vwndg:
+        v = wind_v(grid_dir(r.w_dir, item), ws);
+        break;
+    case SfcVar::alt:
+        v = r.alt;
+        // The last three digits of the setting in hundredths of an inch.
+        if (have(v)) out.text = format_code(static_cast<int>(100.0f * v) % 1000);
+        break;
+    case SfcVar::pralt:
+        v = have(r.pmb) ? r.pmb : have(r.alt) ? static_cast<float>(INHG_TO_MB * r.alt) : FMISSING;
+        if (have(v)) out.text = format_code(static_cast<int>(0.1f + 10.0f * v) % 1000);
+        break;
+    case SfcVar::pres:
+        if (var.ltype == LEVEL_SURFACE) {
+            v = p;
+        } else if (var.ltype == LEVEL_CONDENSATION) {
+            // The condensation pressure and temperature (K); a requested unit
+            // applies to the pressure.
+            const float pl = formula(lcl_pres, T, Td, p);
+            if (have(pl)) {
+                v = pl;
+                out.value[1] = lcl_temp(T, p, pl);
+            }
+        } else {
+            v = r.pmb;
+            if (have(v)) out.text = format_code(static_cast<int>(0.1f + 10.0f * v) % 1000);
+        }
+        break;
+    case SfcVar::elev:
+        v = r.elev;
+        break;
+    case SfcVar::wx: {
+        char code[sizeof item.data];
+        WX_field_code(r.weather, code, sizeof code);
+        out.text = code;
+        v = code[0] == 'S' ? 3.0f : code[0] == 'Z' ? 2.0f : code[0] == 'R' || code[0] == 'T' ? 1.0f : 0.0f;
+        break;
+    }
+    case SfcVar::vis:
+        v = r.vis;
+        out.text = vis_text(r.vis);
+        break;
+    case SfcVar::cldcl:
+        if (cover == 'C' || cover == '0') {
+            v = 500.0f;
+        } else if (have(height)) {
+            v = height / 100.0f;
+            out.text = format_text("%.0f", v);
+        }
+        break;
+    case SfcVar::cldclc:
+        if (cover != 'C' && cover != '0' && have(height))
+            v = static_cast<float>(SYN_ceiling_to_code(static_cast<int>(height)));
+        break;
+    case SfcVar::cldcv:
+        v = cover_percent(cover);
+        out.text = one_char(cover);
+        break;
+    case SfcVar::ptend:
+        v = r.ptend;
+        if (r.ptend_t != MISSING) out.text = std::to_string(r.ptend_t);
+        break;
+    case SfcVar::prec1:
+        v = r.rain1;
+        break;
+    case SfcVar::prec3:
+        v = r.rain3;
+        break;
+    case SfcVar::prec6:
+        v = r.rain6;
+        break;
+    case SfcVar::prec12:
+        v = r.rain12;
+        break;
+    case SfcVar::prec24:
+        v = r.rain24;
+        break;
+    case SfcVar::prec:
+        switch (start) {
+        case 3:
+            v = r.rain3;
+            break;
+        case 6:
+            v = r.rain6;
+            break;
+        case 12:
+            v = r.rain12;
+            break;
+        case 24:
+            v = r.rain24;
+            break;
+        default:
+            v = first_present({r.rain24, r.rain12, r.rain6});
+            break;
+        }
+        break;
+    case SfcVar::extt:
+        v = have(r.max_t) ? r.max_t : r.min_t;
+        break;
+    case SfcVar::maxt6:
+        v = r.max6_t;
+        break;
+    case SfcVar::maxt24:
+        v = r.max_t;
+        break;
+    case SfcVar::maxt:
+        v = start == 6 ? r.max6_t : start == 24 ? r.max_t : FMISSING;
+        break;
+    case SfcVar::mint6:
+        v = r.min6_t;
+        break;
+    case SfcVar::mint24:
+        v = r.min_t;
+        break;
+    case SfcVar::mint:
+        v = start == 6 ? r.min6_t : start == 24 ? r.min_t : FMISSING;
+        break;
+    case SfcVar::snwdp:
+        v = r.scover;
+        break;
+    case SfcVar::nlcld:
+        if (r.cld_low >= '0' && r.cld_low <= '8') v = 12.5f * static_cast<float>(r.cld_low - '0');
+        out.text = one_char(r.cld_low);
+        break;
+    case SfcVar::lcld:
+        out.text = one_char(r.cld_type[0]);
+        break;
+    case SfcVar::mcld:
+        out.text = one_char(r.cld_type[1]);
+        break;
+    case SfcVar::hcld:
+        out.text = one_char(r.cld_type[2]);
+        break;
+    case SfcVar::solar:
+        v = r.solar;
+        break;
+    case SfcVar::sst:
+        v = r.sst;
+        break;
+    case SfcVar::wavper:
+        v = r.wav_per;
+        break;
+    case SfcVar::wavhgt:
+        v = r.wav_hgt;
+        break;
+    case SfcVar::vpres:
+        v = formula(vapor_pr, Td);
+        break;
+    case SfcVar::svpres:
+        v = formula(vapor_pr, T);
+        break;
+    case SfcVar::wchilt:
+        v = formula(wind_chill_temp, T, ws);
+        break;
+    case SfcVar::wchill2:
+        v = formula(wind_chill_temp2, T, ws);
+        break;
+    case SfcVar::wchilf:
+        v = formula(wind_chill, T, ws);
+        break;
+    case SfcVar::heat:
+        v = formula(heat_index, T, Td);
+        break;
+    case SfcVar::humit:
+        v = formula(humiture, T, Td);
+        break;
+    case SfcVar::mrat:
+        v = formula(mix_ratio, Td, p);
+        break;
+    case SfcVar::smrat:
+        v = formula(mix_ratio, T, p);
+        break;
+    case SfcVar::shum:
+        v = formula(spec_hum, Td, p);
+        break;
+    case SfcVar::rhum:
+        v = formula(rel_hum, T, Td);
+        break;
+    case SfcVar::wetblb:
+        v = formula(wet_bulb, T, Td, p);
+        break;
+    case SfcVar::thetaw:
+        v = formula(wet_bulb_pot_temp, T, Td, p);
+        break;
+    case SfcVar::thetae:
+        v = formula(eq_pot_temp, T, Td, p);
+        break;
+    case SfcVar::thetav:
+        v = formula(virt_pot_temp, T, Td, p);
+        break;
+    case SfcVar::theta:
+        v = formula(pot_temp, T, p);
+        break;
+    case SfcVar::vtemp:
+        v = formula(virt_temp, T, Td, p);
+        break;
+    case SfcVar::fr: {
+        static constexpr const char *category[] = {"VFR", "MVFR", "IFR"};
+        const int f = flight_rules(cover, height, r.vis);
+        v = static_cast<float>(f);
+        out.text = category[f];
+        break;
+    }
+    }
+    // Input far outside any weather leaves no number rather than infinity.
+    for (float &x : out.value)
+        if (!std::isfinite(x)) x = FMISSING;
+    return out;
+}
+
+} // namespace
+
+int SFC_get_data(void *report, VAR_data *var, RAW_data *data) {
+    RAW_data_init_val(data);
+    const SfcVarDef *def = find_var(var->name);
+    const char *native = def != nullptr ? def->native : "";
+    SfcValue value;
+    if (def != nullptr) {
+        value = sfc_value(def->var, *static_cast<const SFC_report *>(report), *var, *data);
+        std::snprintf(data->data, sizeof data->data, "%s", value.text.c_str());
+    }
+    if (var->units[0] == '\0') std::snprintf(var->units, sizeof var->units, "%s", native);
+    if (std::strcmp(var->units, native) != 0) {
+        if (value.convert != Convert::second) value.value[0] = UNIT_cvt(value.value[0], native, var->units);
+        if (value.convert != Convert::first) value.value[1] = UNIT_cvt(value.value[1], native, var->units);
+    }
+    data->value[0] = value.value[0];
+    data->value[1] = value.value[1];
+    return def != nullptr ? 1 : 0;
+}
+
+int SFC_get_var(VAR_data *var) {
+    const SfcVarDef *def = find_var(var->name);
+    if (def == nullptr || def->def_units == nullptr) return 0;
+    if (var->units[0] == '\0') std::snprintf(var->units, sizeof var->units, "%s", def->def_units);
+    return 1;
 }

@@ -1,13 +1,16 @@
-// Surface report operations: emptying a report, gross range checks, and the
-// comparison and merge of two reports of one station by content categories.
-// No file-static state.
+// Surface report operations: emptying a report, gross range checks, the
+// comparison and merge of two reports of one station by content categories,
+// the synoptic weather, visibility and cloud-base codes and the summary of a
+// report's cloud layers. No file-static state.
 #include "surface/sfc_tool.h"
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 #include "runtime/mess.h"
+#include "surface/wx_tool.h"
 
 namespace {
 
@@ -289,5 +292,79 @@ int SFC_update(SFC_report *rep1, const SFC_report *rep2, int lev) {
         rep1->comment[sizeof rep1->comment - 1] = '\0';
         MESS_print(SFC_MESS, "Updated comments\n");
     }
+    return 0;
+}
+
+// ---- Synoptic codes and the cloud summary ------------------------------------
+
+int SYN_weather(int wx, char *wx_str) {
+    return WX_wmo_weather(wx, wx_str);
+}
+
+int SYN_auto_weather(int wx, char *wx_str) {
+    return WX_wmo_auto_weather(wx_str, wx);
+}
+
+float SYN_visibility(int vis) {
+    // The codes 90-99 step from fog to exceptional visibility, in miles.
+    constexpr float coarse[] = {0.0f, 0.03125f, 0.125f, 0.3125f, 0.625f, 1.25f, 2.5f, 6.25f, 12.5f, 31.25f};
+    if (vis >= 90 && vis <= 99) return coarse[vis - 90];
+    return WX_vis_miles(vis);
+}
+
+float SYN_ceiling(int cb) {
+    return WX_wmo_cld_base(cb);
+}
+
+int SYN_ceiling_to_code(int cb) {
+    // Upper bounds (feet) of the classes 0 to 8; above the last is class 9.
+    constexpr int upper[] = {163, 327, 655, 983, 1967, 3280, 4920, 6561, 8201};
+    int code = 0;
+    while (code < 9 && cb > upper[code])
+        ++code;
+    return code;
+}
+
+int WX_set_cloud(const SFC_report *report, char *cover, float *hght) {
+    char cov = ' ';
+    float h = FMISSING;
+    const int num = std::clamp(report->num_cld, 0, 5);
+    if (num == 1) {
+        cov = report->cld_cover[0];
+        h = report->cld_height[0];
+    }
+    if (num <= 1) {
+        *cover = cov;
+        *hght = h;
+        return -1;
+    }
+    auto one_of = [](char c, std::string_view set) { return set.find(c) != std::string_view::npos; };
+    for (int i = 0; i < num; ++i) {
+        const char c = report->cld_cover[i];
+        const float layer = report->cld_height[i];
+        if (c == 'F' || c == '1') {
+            if (one_of(cov, "C ")) h = layer;
+            cov = 'F';
+        }
+        if (one_of(c, "S23")) {
+            if (one_of(cov, "CF ")) h = layer;
+            cov = 'S';
+        } else if (one_of(c, "B456")) {
+            if (one_of(cov, "CFS ")) h = layer;
+            cov = 'B';
+        } else if (one_of(c, "O78")) {
+            if (one_of(cov, "CFS ")) h = layer;
+            cov = 'O';
+        } else if (one_of(c, "X9")) {
+            h = layer;
+            cov = 'X';
+        } else if (cov == ' ') {
+            // A layer of no cover (clear, thin or none) before any cloud.
+            h = FMISSING;
+            cov = 'C';
+        }
+    }
+    *cover = cov;
+    *hght = h;
     return 0;
 }

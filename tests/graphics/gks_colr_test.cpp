@@ -1,18 +1,24 @@
 // The colour table: slots by index and by colour, a full table, the
-// background slot, the 0-255 components, and colours on PostScript pages.
+// background slot, the 0-255 components, colours on PostScript pages, and X
+// colours on the own window: shared colours on the true-colour screen,
+// read-write cells and private colormaps on the 8-bit PseudoColor screen.
 #include "graphics/gks_colr.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "graphics/gks.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_ps.h"
+#include "runtime/mess.h"
 #include "support/child.h"
 #include "support/reference.h"
+#include "graphics/xwin.h"
 
 namespace {
 
@@ -134,6 +140,169 @@ TEST(ColourTable, ModesAndBackgroundName) {
     gopen_gks(nullptr, 0);
     ASSERT_EQ(gopen_ws(1, (dir.file("i.ps") + ",color").c_str(), 4), 0);
     EXPECT_EQ(gget_inverse(), 1);
+    EXPECT_EQ(gclose_ws(1), 0);
+}
+
+// ---- X colours ----------------------------------------------------------------------
+
+using xtest::px;
+
+void hline(float row, int colour) {
+    gset_line_colr_ind(colour);
+    const Gpt pts[2] = {px(10, row), px(100, row)};
+    gpolyline(2, pts);
+}
+
+// On a true-colour screen a slot's pixel is its colour through the visual's
+// masks; giving the slot another colour gives it the new pixel, so lines
+// drawn afterwards take it and earlier ones keep theirs.
+TEST(XColours, SharedColoursOnTrueColor) {
+    if (!xtest::need_tools()) return;
+    testing::internal::CaptureStderr();
+    if (!xtest::open_window()) return;
+    ASSERT_EQ(gget_win_depth(), 24);
+    EXPECT_EQ(gget_red_mask(), 0xff0000u);
+    EXPECT_EQ(gget_grn_mask(), 0xff00u);
+    EXPECT_EQ(gget_blu_mask(), 0xffu);
+    MESS_set(1, 0x40000000);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(gget_color_rgb_Xval(0x1234, 0x5678, 0x9abc), 0x12569au);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "mask: 16-8-255 8-8-255 0-8-255\n");
+    MESS_set(-1, 0x40000000);
+
+    const Gcolr_rep red{1, 0, 0}, blue{0, 0, 1}, odd{0.2f, 0.6f, 0.8f};
+    xtest::pixel_world();
+    gset_colr_rep(1, 2, &red);
+    EXPECT_EQ(gget_color_ind(2), 0xff0000);
+    hline(10, 2);
+    gset_colr_rep(1, 2, &blue);
+    EXPECT_EQ(gget_color_ind(2), 0x0000ff);
+    hline(20, 2);
+    gset_colr_rep(1, 7, &odd);
+    EXPECT_EQ(gget_color_ind(7), static_cast<long>(gget_color_rgb_Xval(13107, 39321, 52428)));
+    hline(30, 7);
+    EXPECT_EQ(gget_color_ind(-1), 0); // black background
+    const xtest::Picture pic = xtest::grab_window();
+    EXPECT_EQ(pic.at(50, 10), (xtest::Rgb{255, 0, 0}));
+    EXPECT_EQ(pic.at(50, 20), (xtest::Rgb{0, 0, 255}));
+    EXPECT_EQ(pic.at(50, 30), (xtest::Rgb{51, 153, 204}));
+    EXPECT_EQ(gclose_ws(1), 0);
+    // Read-write cells are not to be had here: shared colours, without any
+    // X error report.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// On the 8-bit screen a slot owns a read-write cell: a new colour for the
+// slot changes the pixels already drawn in it, with nothing drawn again.
+TEST(XColours, ReadWriteCellsOnPseudoColor) {
+    if (!xtest::need_tools() || !xtest::open_window(xtest::screen_name(1))) return;
+    ASSERT_EQ(gget_win_depth(), 8);
+    EXPECT_TRUE(xtest::xwininfo(gget_root_window()).find("Visual Class: PseudoColor") != std::string::npos);
+    const Gcolr_rep red{1, 0, 0}, green{0, 1, 0};
+    xtest::pixel_world();
+    gset_colr_rep(1, 2, &red);
+    const long pixel = gget_color_ind(2);
+    hline(10, 2);
+    EXPECT_EQ(xtest::grab_window().at(50, 10), (xtest::Rgb{255, 0, 0}));
+    gset_colr_rep(1, 2, &green);
+    EXPECT_EQ(gget_color_ind(2), pixel);
+    EXPECT_EQ(xtest::grab_window().at(50, 10), (xtest::Rgb{0, 255, 0}));
+
+    MESS_set(1, 0x40000000);
+    testing::internal::CaptureStdout();
+    gquery_xcolor(2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Query X Color: 2=" + std::to_string(pixel) + " (0.00 1.00 0.00) (    0 65535     0)\n");
+    EXPECT_EQ(gclose_ws(1), 0);
+}
+
+// LOCAL_CMAP, zeqlocal_cmap or gset_local_colormap give the window a private
+// colormap; the close frees it.
+TEST(XColours, PrivateColormap) {
+    if (!xtest::need_tools()) return;
+    struct Case {
+        const char *what;
+        int screen;
+        std::function<void()> ask;
+    };
+    const std::vector<Case> table = {
+        {"LOCAL_CMAP on the 8-bit screen", 1, [] { setenv("LOCAL_CMAP", "", 1); }},
+        {"zeqlocal_cmap on the true-colour screen", 0, [] { setenv("zeqlocal_cmap", "1", 1); }},
+        {"gset_local_colormap", 1, [] { gset_local_colormap(1); }},
+    };
+    for (const Case &c : table) {
+        SCOPED_TRACE(c.what);
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            c.ask();
+            if (!xtest::open_window(xtest::screen_name(c.screen))) return 2;
+            const Gcolr_rep orange{1, 0.5f, 0};
+            if (gset_colr_rep(1, 2, &orange) != 0) return 3;
+            std::printf("%s\nprivate 0x%lx default 0x%lx\n",
+                        xtest::xwininfo(gget_root_window(), "-all").c_str(), gget_colormap(),
+                        gget_def_cmap());
+            if (gclose_ws(1) != 0) return 4;
+            return gget_user_cmap() == 0 ? 0 : 5;
+        });
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::size_t p = r.out.find("private ");
+        ASSERT_NE(p, std::string::npos) << r.out;
+        unsigned long priv = 0, def = 0;
+        ASSERT_EQ(std::sscanf(r.out.c_str() + p, "private 0x%lx default 0x%lx", &priv, &def), 2);
+        EXPECT_NE(priv, def);
+        EXPECT_NE(r.out.find("Colormap: " + xtest::hex(priv) + " (not installed)"), std::string::npos)
+            << r.out;
+    }
+}
+
+// Shared colours on a private 8-bit colormap: a slot given one colour after
+// another gives each old colour back, so hundreds of colours never fill the
+// colormap; once others hold every cell, the nearest colour serves, with a
+// warning, and draws.
+TEST(XColours, SharedColoursGiveCellsBackAndFallBackToTheNearest) {
+    if (!xtest::need_tools()) return;
+    setenv("LOCAL_CMAP", "", 1);
+    gset_rw_colors(0);
+    if (!xtest::open_window(xtest::screen_name(1))) return;
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 300; ++i) {
+        const Gcolr_rep c{static_cast<float>(i) / 300, 0.5f, static_cast<float>(299 - i) / 300};
+        gset_colr_rep(1, 2, &c);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    // Another client takes every free cell: a ramp of grays and one red.
+    Display *d = gget_display();
+    unsigned long red_pixel = 0;
+    int taken = 0;
+    for (;; ++taken) {
+        unsigned long pixel = 0;
+        GxQuietErrors quiet;
+        const bool ok = XAllocColorCells(d, gget_colormap(), False, nullptr, 0, &pixel, 1) != 0;
+        XSync(d, False);
+        if (!ok || quiet.failed()) break;
+        XColor c{};
+        c.pixel = pixel;
+        c.flags = DoRed | DoGreen | DoBlue;
+        c.red = c.green = c.blue = static_cast<unsigned short>(taken * 256);
+        if (taken == 100) {
+            c.red = 65535;
+            c.green = c.blue = 0;
+            red_pixel = pixel;
+        }
+        XStoreColor(d, gget_colormap(), &c);
+    }
+    ASSERT_GT(taken, 200);
+    const Gcolr_rep almost_red{0.95f, 0.05f, 0};
+    testing::internal::CaptureStderr();
+    xtest::pixel_world();
+    gset_colr_rep(1, 3, &almost_red);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "galloc_colr: no colour cell for (62258  3276     0), pixel " + std::to_string(red_pixel) +
+                  " serves\n");
+    EXPECT_EQ(gget_color_ind(3), static_cast<long>(red_pixel));
+    hline(10, 3);
+    EXPECT_EQ(xtest::grab_window().at(50, 10), (xtest::Rgb{255, 0, 0}));
     EXPECT_EQ(gclose_ws(1), 0);
 }
 

@@ -1,4 +1,5 @@
-// Fill patterns, the print-solid switch and fills on PostScript.
+// Fill patterns, the print-solid switch, fills on PostScript and patterned
+// fills in the own X window read back by xwd.
 #include "graphics/gks_fill.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,9 @@
 
 #include "graphics/gks.h"
 #include "graphics/gks_ps.h"
+#include "graphics/gks_colr.h"
 #include "support/child.h"
+#include "graphics/xwin.h"
 
 namespace {
 
@@ -69,6 +72,57 @@ TEST(Fills, PostScriptFills) {
     const std::string drawn = text.substr(text.find("%%FA:"));
     EXPECT_EQ(drawn.substr(0, drawn.find("%%End")),
               "%%FA:3\n" + shape + "0 setgray\nfill\n%%FA:3\n" + shape + "1.000 setgray\nfill\n");
+}
+
+// A patterned fill sets exactly the pixels of its pattern (the stipple is
+// anchored at the window's corner), inside and on the closed outline; the
+// solid style sets all, and the hollow style leaves the last X style.
+TEST(XFills, PatternsSetTheirPixels) {
+    if (!xtest::need_tools() || !xtest::open_window()) return;
+    const Gcolr_rep white{1, 1, 1};
+    gset_colr_rep(1, 3, &white);
+    gset_fill_colr_ind(3);
+    xtest::pixel_world();
+    using xtest::px;
+    const auto box = [](int x0, int row0) {
+        const float x = static_cast<float>(x0), r = static_cast<float>(row0);
+        const Gpt pts[5] = {px(x, r), px(x + 39, r), px(x + 39, r + 39), px(x, r + 39), px(x, r)};
+        return gfill_area(5, pts);
+    };
+    // Column x0 + 50 i on rows 10-49: the patterns; then solid, then hollow
+    // after pattern 5.
+    const int patterns[] = {1, 2, 3, 6, 9, 13, 17, 10, 0};
+    gset_fill_int_style(GPAT);
+    for (int i = 0; i < 9; ++i) {
+        gset_fill_style_ind(patterns[i]);
+        EXPECT_EQ(box(10 + 50 * i, 10), 0);
+    }
+    gset_fill_int_style(GSOLID);
+    box(10, 60);
+    gset_fill_int_style(GPAT);
+    gset_fill_style_ind(5);
+    gset_fill_int_style(GHOLLOW);
+    box(60, 60);
+
+    const xtest::Picture pic = xtest::grab_window();
+    ASSERT_EQ(pic.width, 640);
+    const xtest::Rgb on{255, 255, 255}, off{0, 0, 0};
+    const auto check = [&](int x0, int row0, auto expect) {
+        int wrong = 0;
+        for (int y = row0; y < row0 + 40; ++y)
+            for (int x = x0; x < x0 + 40; ++x)
+                wrong += pic.at(x, y) != (expect(x, y) ? on : off);
+        return wrong;
+    };
+    for (int i = 0; i < 9; ++i) {
+        const int pat = patterns[i];
+        EXPECT_EQ(check(10 + 50 * i, 10, [pat](int x, int y) { return gfill_test(pat, x, y) != 0; }), 0)
+            << "pattern " << pat;
+        EXPECT_EQ(pic.at(10 + 50 * i + 40, 30), off);
+    }
+    EXPECT_EQ(check(10, 60, [](int, int) { return true; }), 0) << "solid";
+    EXPECT_EQ(check(60, 60, [](int x, int y) { return gfill_test(5, x, y) != 0; }), 0) << "hollow";
+    EXPECT_EQ(gclose_ws(1), 0);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Polylines and the dispatch every primitive and setter follows: validation
-// of every setter and primitive, and a PostScript page of lines and fills
-// that ghostscript renders in the colours, grays, widths and dashes asked for.
+// of every setter and primitive, a PostScript page of lines and fills that
+// ghostscript renders in the colours, grays, widths and dashes asked for, and
+// lines in the own X window read back by xwd.
 #include "graphics/gks_line.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include "graphics/gks_tran.h"
 #include "graphics/render.h"
 #include "support/child.h"
+#include "graphics/xwin.h"
 
 namespace {
 
@@ -298,6 +300,175 @@ TEST(PrimitivePages, ColoursGraysWidthsAndDashes) {
         EXPECT_TRUE(is(at(60, 70), white));
         EXPECT_TRUE(is(at(60, 50), white)); // off every primitive
     }
+}
+
+// ---- The own X window -------------------------------------------------------------
+
+using xtest::px;
+
+// The on and off runs of a row from column x0 up to x1 (exclusive): the
+// lengths of alternating runs of `on` pixels and other pixels.
+std::vector<int> runs(const xtest::Picture &pic, int row, int x0, int x1, xtest::Rgb on) {
+    std::vector<int> out;
+    bool state = true;
+    int n = 0;
+    for (int x = x0; x < x1; ++x) {
+        if ((pic.at(x, row) == on) == state) {
+            ++n;
+        } else {
+            out.push_back(n);
+            state = !state;
+            n = 1;
+        }
+    }
+    out.push_back(n);
+    return out;
+}
+
+// The pixels of a row (or column) in `on`, as the first and last index.
+std::pair<int, int> span(const xtest::Picture &pic, int fixed, bool row, xtest::Rgb on) {
+    int first = -1, last = -1;
+    const int n = row ? pic.width : pic.height;
+    for (int i = 0; i < n; ++i)
+        if ((row ? pic.at(i, fixed) : pic.at(fixed, i)) == on) {
+            if (first < 0) first = i;
+            last = i;
+        }
+    return {first, last};
+}
+
+// Slot colours come out exactly; dashes have their pixel runs; widths are
+// pixels; print colours draw as index 1; lines end at the viewport.
+TEST(XLines, ColoursDashesWidthsAndClip) {
+    if (!xtest::need_tools() || !xtest::open_window()) return;
+    const Gcolr_rep slots[] = {{1, 0.6f, 0}, {0.2f, 0.4f, 0.8f}, {1, 1, 1}, {0, 1, 0.2f}};
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(gset_colr_rep(1, i + 1, &slots[i]), 0);
+    const xtest::Rgb orange{255, 153, 0}, blue{51, 102, 204}, white{255, 255, 255}, green{0, 255, 51};
+    xtest::pixel_world();
+    const auto line = [](float row, float x0 = 10, float x1 = 200) {
+        const Gpt pts[2] = {px(x0, row), px(x1, row)};
+        return gpolyline(2, pts);
+    };
+    gset_line_colr_ind(2);
+    EXPECT_EQ(line(20), 0);
+    gset_line_colr_ind(3);
+    for (int type = 2; type <= 5; ++type) {
+        gset_linetype(type);
+        line(20 + 20 * static_cast<float>(type - 1));
+    }
+    gset_linetype(7); // keeps the dashes of type 5
+    line(120);
+    gset_linetype(1);
+    EXPECT_EQ(gset_line_colr_ind(503), 0);
+    EXPECT_EQ(gget_line_colr(), 1);
+    EXPECT_EQ(gset_line_colr_ind(1), 0);
+    line(140);
+    gset_line_colr_ind(4);
+    gset_linewidth(5);
+    line(170);
+    gset_linewidth(0);
+    // Transformation 2: the unit square on a viewport whose clip rectangle
+    // is columns 160-320 and rows 319-447.
+    const Glim unit{0, 1, 0, 1}, view{0.25f, 0.5f, 0.1f, 0.3f};
+    gset_win(2, &unit);
+    gset_vp(2, &view);
+    gsel_norm_tran(2);
+    Gxrect clip{};
+    gget_xviewport(&clip);
+    EXPECT_EQ((std::array<int, 4>{clip.x, clip.y, clip.width, clip.height}),
+              (std::array<int, 4>{160, 319, 161, 129}));
+    gset_line_colr_ind(2);
+    const Gpt across[2] = {{-1, 0.5f}, {2, 0.5f}}, down[2] = {{0.5f, 2}, {0.5f, -1}};
+    gpolyline(2, across);
+    gpolyline(2, down);
+
+    const xtest::Picture pic = xtest::grab_window();
+    ASSERT_EQ(pic.width, 640);
+    EXPECT_EQ(span(pic, 20, true, blue), std::make_pair(10, 200));
+    EXPECT_EQ(pic.at(9, 20), (xtest::Rgb{0, 0, 0}));
+    const std::vector<std::vector<int>> dashes = {{6, 6}, {3, 6}, {6, 6, 3, 6}, {2, 2}, {2, 2}};
+    const int rows[] = {40, 60, 80, 100, 120};
+    for (std::size_t i = 0; i < dashes.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "dashed line on row " << rows[i]);
+        const std::vector<int> got = runs(pic, rows[i], 10, 190, white);
+        ASSERT_GE(got.size(), 8u);
+        for (std::size_t k = 0; k + 1 < got.size(); ++k)
+            EXPECT_EQ(got[k], dashes[i][k % dashes[i].size()]) << "run " << k;
+    }
+    EXPECT_EQ(span(pic, 140, true, orange), std::make_pair(10, 200));
+    EXPECT_EQ(span(pic, 100, false, green), std::make_pair(168, 172)); // width 5 around row 170
+    // The clipped lines: row 383 and column 240 inside the clip rectangle.
+    EXPECT_EQ(span(pic, 383, true, blue), std::make_pair(160, 320));
+    EXPECT_EQ(span(pic, 240, false, blue), std::make_pair(319, 447));
+    EXPECT_EQ(gclose_ws(1), 0);
+}
+
+// The rubber-band helpers: an outline spanned by two corners in either
+// order, and exclusive-or lines that vanish when drawn twice.
+TEST(XLines, RubberBandFeedback) {
+    if (!xtest::need_tools() || !xtest::open_window()) return;
+    const Gcolr_rep white{1, 1, 1};
+    gset_colr_rep(1, 1, &white);
+    EXPECT_EQ(gxrect(gget_draw_window(), XPoint{50, 40}, XPoint{10, 60}), 0);
+    EXPECT_EQ(gget_line_gc_func(), GXcopy);
+    EXPECT_EQ(gset_line_gc_func(GXxor), 0);
+    EXPECT_EQ(gget_line_gc_func(), GXxor);
+    gxline(gget_draw_window(), XPoint{100, 100}, XPoint{200, 100});
+    gxline(gget_draw_window(), XPoint{100, 100}, XPoint{200, 100});
+    gxline(gget_draw_window(), XPoint{100, 120}, XPoint{200, 120});
+    const xtest::Picture pic = xtest::grab_window();
+    const xtest::Rgb on{255, 255, 255}, off{0, 0, 0};
+    for (int x = 10; x <= 50; ++x) {
+        EXPECT_EQ(pic.at(x, 40), on) << x;
+        EXPECT_EQ(pic.at(x, 60), on) << x;
+    }
+    for (int y = 40; y <= 60; ++y) {
+        EXPECT_EQ(pic.at(10, y), on) << y;
+        EXPECT_EQ(pic.at(50, y), on) << y;
+    }
+    for (const auto &[x, y] : {std::pair{9, 40}, std::pair{51, 40}, std::pair{30, 39}, std::pair{30, 61},
+                               std::pair{11, 41}, std::pair{49, 59}, std::pair{150, 100}})
+        EXPECT_EQ(pic.at(x, y), off) << x << "," << y;
+    EXPECT_EQ(pic.at(150, 120), on);
+    EXPECT_EQ(gclose_ws(1), 0);
+}
+
+// After the window closed no setter or primitive reaches the freed graphics
+// contexts (the sanitizer would see it), and the next window draws again.
+TEST(XLines, NothingTouchesAClosedWindow) {
+    if (!xtest::need_tools() || !xtest::open_window()) return;
+    const Gcolr_rep red{1, 0, 0}, blue{0, 0, 1};
+    gset_colr_rep(1, 2, &red);
+    ASSERT_NE(gget_line_gc(), nullptr);
+    ASSERT_NE(gget_fill_gc(), nullptr);
+    ASSERT_EQ(gclose_ws(1), 0);
+    EXPECT_EQ(gget_line_gc(), nullptr);
+    EXPECT_EQ(gget_fill_gc(), nullptr);
+    const Gpt two_pts[2] = {{0.1f, 0.1f}, {0.9f, 0.9f}};
+    EXPECT_EQ(gset_line_colr_ind(2), -1);
+    EXPECT_EQ(gset_linetype(3), -1);
+    EXPECT_EQ(gpolyline(2, two_pts), -1);
+    EXPECT_EQ(gfill_area(2, two_pts), -1);
+    EXPECT_EQ(gset_colr_rep(1, 2, &blue), -1);
+    galloc_colr(2, 0, 0, 1);
+    gset_fill_print_solid(1);
+    EXPECT_EQ(gset_line_gc_func(GXxor), 0);
+    EXPECT_EQ(gxline(1, XPoint{0, 0}, XPoint{5, 5}), 0);
+    EXPECT_EQ(gxrect(1, XPoint{0, 0}, XPoint{5, 5}), 0);
+    const Glim lim{0, 1, 0, 1};
+    EXPECT_EQ(gclear_region(&lim), 0);
+    EXPECT_EQ(gupdate_window(), -1);
+    EXPECT_EQ(gresize_window(800, 600), 0);
+
+    ASSERT_TRUE(xtest::open_window());
+    gset_colr_rep(1, 2, &red);
+    gset_line_colr_ind(2);
+    xtest::pixel_world();
+    const Gpt row[2] = {px(10, 30), px(50, 30)};
+    gpolyline(2, row);
+    EXPECT_EQ(xtest::grab_window().at(30, 30), (xtest::Rgb{255, 0, 0}));
+    EXPECT_EQ(gclose_ws(1), 0);
 }
 
 } // namespace

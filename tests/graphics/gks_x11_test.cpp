@@ -4,8 +4,10 @@
 #include "graphics/gks_x11.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -16,8 +18,13 @@
 #include "graphics/gks_tran.h"
 #include "graphics/render.h"
 #include "runtime/resrc.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_fill.h"
+#include "graphics/gks_line.h"
+#include "graphics/gks_meta.h"
 #include "support/child.h"
 #include "support/reference.h"
+#include "graphics/xwin.h"
 
 namespace {
 
@@ -97,7 +104,11 @@ TEST(PostScriptOpen, ConnectionsGiveTheDeviceAndFilesGhostscriptReads) {
         {"gray and scale", "FILE,gray,scale=0.8", {}, nullptr, {756, 576, 0, 0}},
         {"base width", "FILE,lwidth=3", {}, nullptr, {756, 576, 0, 0}},
         {"unknown items ignored", "FILE,,bogus,scale,sz=0x0,sz=0.51x8", {}, nullptr, {756, 576, 0, 0}},
-        {"geometry without an area ignored", "FILE", {{"zeqps_geometry", "1x1+5+5"}}, nullptr, {756, 576, 0, 0}},
+        {"geometry without an area ignored",
+         "FILE",
+         {{"zeqps_geometry", "1x1+5+5"}},
+         nullptr,
+         {756, 576, 0, 0}},
         {"zeqps_param", "FILE", {{"zeqps_param", "legal,port"}}, nullptr, {972, 576, 0, 0}},
         {"items after zeqps_param", "FILE,letter", {{"zeqps_param", "legal"}}, nullptr, {756, 576, 0, 0}},
         {"zeqps_print names the output",
@@ -362,17 +373,19 @@ TEST(PostScriptOpen, FailuresAndTheKernelState) {
     EXPECT_EQ(gchk_graphics(), 0);
     EXPECT_EQ(gget_win_type(), 4); // settings made before the failure stay
 
-    // The HP-GL and X devices do not open yet.
+    // The HP-GL device does not open yet.
     setenv("zeqprint", "HPGL", 1);
     testing::internal::CaptureStderr();
     EXPECT_EQ(gopen_ws(1, dir.file("x.hpgl").c_str(), 4), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "gopen_ws: unable to open HPGL file\n\n");
     EXPECT_EQ(gget_win_type(), 5);
     unsetenv("zeqprint");
+    // A display that no server serves.
     for (int type : {1, 6}) {
         testing::internal::CaptureStderr();
-        EXPECT_EQ(gopen_ws(1, nullptr, type), -1);
+        EXPECT_EQ(gopen_ws(1, ":9999", type), -1);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "gopen_ws: unable to connect to display\n");
+        EXPECT_EQ(gchk_graphics(), 0);
     }
 
     // One workstation at a time.
@@ -451,6 +464,347 @@ TEST(Kernel, InitPlotKinds) {
     EXPECT_FLOAT_EQ(t.win.x_min, 0);
     EXPECT_FLOAT_EQ(t.win.x_max, 1);
     EXPECT_FLOAT_EQ(t.win.y_max, 1);
+}
+
+// ---- The own X window -------------------------------------------------------------
+
+bool has(const std::string &text, const std::string &what) {
+    return text.find(what) != std::string::npos;
+}
+
+struct WindowCase {
+    const char *what;
+    std::function<void()> before; // presets, resources and environment of the open
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
+};
+
+// Each open runs in its own process, since presets last; the window's
+// properties are read by xprop and xwininfo.
+TEST(OwnWindow, NamesHintsAndPlacement) {
+    if (!xtest::need_tools()) return;
+    TempDir dir;
+    const std::string xdefaults = dir.file("xdefaults");
+    zeqtest::write_file(xdefaults, "R11_Ezedi.iconic: ON\nR11_Ezedi.geometry: 320x240+30+40\n");
+    const std::vector<WindowCase> table = {
+        {"defaults",
+         [] {},
+         {"WM_NAME(STRING) = \"R11 Ezedi\"", "WM_ICON_NAME(STRING) = \"R11 Ezedi\"",
+          "WM_CLASS(STRING) = \"R11_Ezedi\", \"Zeq\"", "program specified location: 100, 100",
+          "program specified size: 640 by 512", "Initial state is Normal State.",
+          "bitmap id # to use for icon", "Width: 640", "Height: 512", "Border width: 5",
+          "Backing Store State: Always", "Map State: IsViewable"},
+         {"user specified", "minimum size"}},
+        {"lower right corner",
+         [] { RES_put("geometry", "800x600-0-0"); },
+         {"user specified location: 480, 424", "user specified size: 800 by 600",
+          "Absolute upper-left X:  480", "Absolute upper-left Y:  424", "Width: 800", "Height: 600"},
+         {}},
+        {"preset over the resource",
+         [] {
+             RES_put("geometry", "300x200+10+10");
+             gset_geometry("400x300+20+30");
+         },
+         {"user specified location: 20, 30", "user specified size: 400 by 300"},
+         {}},
+        {"position only",
+         [] { gset_geometry("+50+60"); },
+         {"user specified location: 50, 60", "program specified size: 640 by 512"},
+         {"user specified size"}},
+        {"size of zero ignored", [] { gset_geometry("0x0"); }, {"program specified size: 640 by 512"}, {}},
+        {"fixed size",
+         [] {
+             gset_fixed_size();
+             gset_xsize(500, 400);
+         },
+         {"program specified minimum size: 500 by 400", "program specified maximum size: 500 by 400",
+          "Width: 500"},
+         {}},
+        {"icon resource", [] { RES_put("icon", "on"); }, {"Initial state is Iconic State."}, {}},
+        {"icon resource over the preset",
+         [] {
+             gset_iconic(1);
+             RES_put("icon", "off");
+         },
+         {"Initial state is Normal State."},
+         {}},
+        {"iconic preset", [] { gset_iconic(1); }, {"Initial state is Iconic State."}, {}},
+        {"X defaults",
+         [&xdefaults] { setenv("XENVIRONMENT", xdefaults.c_str(), 1); },
+         {"Initial state is Iconic State.", "user specified location: 30, 40",
+          "user specified size: 320 by 240"},
+         {}},
+        {"names",
+         [] {
+             gset_prog_name("loop_view");
+             gset_win_title("Surface_plot_1");
+         },
+         {"WM_NAME(STRING) = \"Surface plot 1\"", "WM_CLASS(STRING) = \"loop_view\", \"Zeq\""},
+         {}},
+    };
+    for (const WindowCase &c : table) {
+        SCOPED_TRACE(c.what);
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            c.before();
+            gopen_gks(nullptr, 0);
+            if (gopen_ws(1, nullptr, 1) != 0) return 2;
+            const Window w = gget_root_window();
+            std::printf("%s%s", xtest::xprop(w).c_str(), xtest::xwininfo(w).c_str());
+            return gclose_ws(1) == 0 ? 0 : 3;
+        });
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const std::string &p : c.present)
+            EXPECT_TRUE(has(r.out, p)) << p << "\n" << r.out;
+        for (const std::string &a : c.absent)
+            EXPECT_FALSE(has(r.out, a)) << a << "\n" << r.out;
+    }
+}
+
+// The title extra follows the window's title (whose underscores became
+// blanks at the open); the part read back fits the caller's buffer.
+TEST(OwnWindow, TitlesAndCursors) {
+    if (!xtest::need_tools()) return;
+    char extra[80] = "x";
+    EXPECT_EQ(gset_win_title_extra("[1]"), -1);
+    EXPECT_EQ(gget_win_title_extra(extra, sizeof extra), -1);
+    EXPECT_STREQ(extra, "");
+    EXPECT_EQ(gset_cursor(3), 0); // no X workstation: nothing stored
+    EXPECT_EQ(gget_cursor_type(), 0);
+
+    if (!xtest::open_window()) return;
+    const Window w = gget_root_window();
+    EXPECT_STREQ(gget_win_title(), "R11 Ezedi");
+    EXPECT_EQ(gget_cursor_type(), 8); // the open ends with the wait cursor
+    EXPECT_EQ(gset_cursor(3), 8);
+    EXPECT_EQ(gset_cursor_type(42), 3);
+    EXPECT_EQ(gget_cursor_type(), 42);
+
+    EXPECT_EQ(gset_win_title_extra("[3]"), 0);
+    EXPECT_TRUE(has(xtest::xprop(w), "WM_NAME(STRING) = \"R11 Ezedi [3]\"\n"));
+    EXPECT_EQ(gget_win_title_extra(extra, sizeof extra), 0);
+    EXPECT_STREQ(extra, "[3]");
+    char small[3];
+    EXPECT_EQ(gget_win_title_extra(small, sizeof small), 0);
+    EXPECT_STREQ(small, "[3");
+    EXPECT_EQ(gset_win_title_extra(""), 0);
+    EXPECT_TRUE(has(xtest::xprop(w), "WM_NAME(STRING) = \"R11 Ezedi\"\n"));
+    EXPECT_EQ(gget_win_title_extra(extra, sizeof extra), 0);
+    EXPECT_STREQ(extra, "");
+    EXPECT_EQ(gset_win_title_extra(std::string(100, 'x').c_str()), 0); // the name is cut at 79
+    EXPECT_EQ(gget_win_title_extra(extra, sizeof extra), 0);
+    EXPECT_EQ(std::string(extra), std::string(79 - 10, 'x'));
+
+    EXPECT_EQ(gset_win_title("Second_title"), 0);
+    const std::string props = xtest::xprop(w);
+    EXPECT_TRUE(has(props, "WM_NAME(STRING) = \"Second_title\"\n")) << props;
+    EXPECT_TRUE(has(props, "WM_ICON_NAME(STRING) = \"Second_title\"\n")) << props;
+    EXPECT_EQ(gclose_ws(1), 0);
+    EXPECT_EQ(gset_win_title_extra("[4]"), -1);
+    EXPECT_EQ(gupdate_window(), -1);
+}
+
+// Resizing keeps the picture and a close forgets the size; every open uses
+// the process's one display connection.
+TEST(OwnWindow, ResizeCloseAndReopen) {
+    if (!xtest::need_tools()) return;
+    gset_background("blue");
+    if (!xtest::open_window()) return;
+    Display *const display = gget_display();
+    const int connection = ConnectionNumber(display);
+    const Gcolr_rep red{1, 0, 0};
+    gset_colr_rep(1, 2, &red);
+    gset_fill_colr_ind(2);
+    const Gpt box[5] = {{0.1f, 0.1f}, {0.9f, 0.1f}, {0.9f, 0.9f}, {0.1f, 0.9f}, {0.1f, 0.1f}};
+    gfill_area(5, box);
+    const xtest::Picture before = xtest::grab_window();
+    ASSERT_EQ(before.width, 640);
+    ASSERT_EQ(before.rgb.size(), 640u * 512u * 3u);
+    const auto kept = [&before](const xtest::Picture &after, int w, int h) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (after.at(x, y) != before.at(x, y)) return false;
+        return true;
+    };
+
+    EXPECT_EQ(gresize_window(-1, -1), 0);
+    EXPECT_EQ(gresize_window(800, 600), 1);
+    Gint w = 0, h = 0;
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w * 10000 + h, 800 * 10000 + 600);
+    const xtest::Picture grown = xtest::grab_window();
+    ASSERT_EQ(grown.width, 800);
+    ASSERT_EQ(grown.height, 600);
+    EXPECT_TRUE(kept(grown, 640, 512));
+    EXPECT_EQ(grown.at(700, 550), (xtest::Rgb{0, 0, 255})); // the new part is background
+
+    // The user made the window smaller: the size is followed, the picture kept.
+    XResizeWindow(display, gget_root_window(), 500, 400);
+    XSync(display, False);
+    EXPECT_EQ(gresize_window(-1, -1), 1);
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w * 10000 + h, 500 * 10000 + 400);
+    const xtest::Picture shrunk = xtest::grab_window();
+    ASSERT_EQ(shrunk.width, 500);
+    EXPECT_TRUE(kept(shrunk, 500, 400));
+    EXPECT_EQ(gresize_window(-1, -1), 0);
+
+    EXPECT_EQ(gset_xsize(300, 200), 0);
+    const std::string info = xtest::xwininfo(gget_root_window());
+    EXPECT_TRUE(has(info, "Width: 300\n") && has(info, "Height: 200\n")) << info;
+
+    ASSERT_EQ(gclose_ws(1), 0);
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w + h, 0);
+    ASSERT_EQ(gopen_ws(1, nullptr, 1), 0);
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w * 10000 + h, 640 * 10000 + 512);
+    const std::string again = xtest::xwininfo(gget_root_window());
+    EXPECT_TRUE(has(again, "Width: 640\n") && has(again, "Height: 512\n")) << again;
+    EXPECT_EQ(gget_display(), display);
+    EXPECT_EQ(ConnectionNumber(gget_display()), connection);
+    EXPECT_EQ(gclose_ws(1), 0);
+}
+
+// The background: a colour name, the default black (white in inverse
+// video) for no name and for the names that keep the default.
+TEST(OwnWindow, BackgroundTable) {
+    if (!xtest::need_tools()) return;
+    struct Case {
+        const char *what;
+        const char *name; // the resource background, or null
+        bool inverse;
+        xtest::Rgb rgb;
+        const char *err;
+    };
+    const std::vector<Case> table = {
+        {"no name", nullptr, false, {0, 0, 0}, ""},
+        {"none", "none", false, {0, 0, 0}, ""},
+        {"def", "DEF", false, {0, 0, 0}, ""},
+        {"over", "over", false, {0, 0, 0}, ""},
+        {"blue", "blue", false, {0, 0, 255}, ""},
+        {"X colour syntax", "rgb:80/ff/00", false, {128, 255, 0}, ""},
+        {"inverse video", nullptr, true, {255, 255, 255}, ""},
+        {"over in inverse video", "over", true, {255, 255, 255}, ""},
+        {"a name in inverse video", "blue", true, {0, 0, 255}, ""},
+        {"unknown name",
+         "no_such_colour",
+         false,
+         {0, 0, 0},
+         "ginit_background: unknown colour no_such_colour, default background used\n"},
+    };
+    for (const Case &c : table) {
+        SCOPED_TRACE(c.what);
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            if (c.inverse) setenv("zeqinverse", "", 1);
+            if (c.name != nullptr) RES_put("background", c.name);
+            gopen_gks(nullptr, 0);
+            if (gopen_ws(1, nullptr, 1) != 0) return 2;
+            int rgb[3] = {-1, -1, -1};
+            gget_color_rgb256(-1, &rgb[0], &rgb[1], &rgb[2]);
+            const xtest::Picture pic = xtest::grab_window();
+            std::printf("\nslot %d %d %d\ninverse %d\n", rgb[0], rgb[1], rgb[2], gget_inverse());
+            for (const auto &[x, y] : {std::pair{0, 0}, std::pair{320, 256}, std::pair{639, 511}}) {
+                const xtest::Rgb p = pic.at(x, y);
+                std::printf("pixel %d %d %d\n", p[0], p[1], p[2]);
+            }
+            return gclose_ws(1) == 0 ? 0 : 3;
+        });
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, c.err);
+        std::vector<std::vector<double>> pixels;
+        for (const std::string &line : text_lines(r.out))
+            if (line.starts_with("pixel ")) pixels.push_back(zeqtest::named_numbers(line)["pixel"]);
+        const std::vector<double> want{static_cast<double>(c.rgb[0]), static_cast<double>(c.rgb[1]),
+                                       static_cast<double>(c.rgb[2])};
+        ASSERT_EQ(pixels.size(), 3u) << r.out;
+        for (const auto &p : pixels)
+            EXPECT_EQ(p, want);
+        auto values = zeqtest::named_numbers(r.out);
+        EXPECT_EQ(values["slot"], want);
+        EXPECT_EQ(values["inverse"], std::vector<double>{c.inverse ? 1.0 : 0.0});
+    }
+}
+
+// gclear_region fills the rectangle's pixels with the background on the
+// window, writes its record on a text metafile and paints the page's
+// background on PostScript.
+TEST(OwnWindow, ClearRegionPaintsTheBackground) {
+    if (!xtest::need_tools()) return;
+    const Gpt all[5] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}};
+    const Glim lim{0.25f, 0.5f, 0.25f, 0.5f};
+    gset_background("blue");
+    if (!xtest::open_window()) return;
+    const Gcolr_rep white{1, 1, 1};
+    gset_colr_rep(1, 2, &white);
+    gset_fill_colr_ind(2);
+    gfill_area(5, all);
+    EXPECT_EQ(gclear_region(&lim), 0);
+    const xtest::Picture pic = xtest::grab_window();
+    ASSERT_EQ(pic.width, 640);
+    // x from truncate(0.5 + 127.75) over truncate(255.5 - 128 + 0.5) pixels,
+    // y from truncate(0.5 + 255.5) over truncate(383.25 - 256 + 0.5).
+    const xtest::Rgb blue{0, 0, 255}, filled{255, 255, 255};
+    for (const auto &[x, y] :
+         {std::pair{128, 256}, std::pair{255, 256}, std::pair{128, 382}, std::pair{255, 382}})
+        EXPECT_EQ(pic.at(x, y), blue) << x << "," << y;
+    for (const auto &[x, y] :
+         {std::pair{127, 300}, std::pair{256, 300}, std::pair{200, 255}, std::pair{200, 383}})
+        EXPECT_EQ(pic.at(x, y), filled) << x << "," << y;
+    ASSERT_EQ(gclose_ws(1), 0);
+    EXPECT_EQ(gclear_region(&lim), 0); // nothing open: nothing happens
+
+    TempDir dir;
+    const std::string meta = dir.file("c.meta");
+    ASSERT_EQ(gopen_ws(1, meta.c_str(), 3), 0);
+    gclear_region(&lim);
+    ASSERT_EQ(gclose_ws(1), 0);
+    EXPECT_TRUE(has(read_file(meta), "CLR_REG 0.250000 0.250000 0.500000 0.500000\n"));
+
+    if (!gkstest::have_gs()) return;
+    const std::string ps = dir.file("c.ps");
+    ASSERT_EQ(gopen_ws(1, (ps + ",port").c_str(), 4), 0);
+    gset_colr_rep(1, 3, &white);
+    const Gcolr_rep black{0, 0, 0};
+    gset_colr_rep(1, 2, &black);
+    gfill_area(5, all);
+    gclear_region(&lim);
+    ASSERT_EQ(gclose_ws(1), 0);
+    // The unit square is 575 points wide, from the page's 18-point margin.
+    const gkstest::Raster page = gkstest::gs_render(ps, gkstest::media(612, 792));
+    EXPECT_TRUE(page.white(18 + 0.375 * 575, 18 + 0.375 * 575));
+    EXPECT_TRUE(page.black(18 + 0.125 * 575, 18 + 0.375 * 575));
+    EXPECT_TRUE(page.black(18 + 0.375 * 575, 18 + 0.6 * 575));
+}
+
+// X protocol errors are reported one by one; the 25th ends the program with
+// status 4, and so does a broken connection.
+TEST(XErrors, TooManyErrorsAndALostConnectionEndTheProgram) {
+    if (!xtest::need_display()) return;
+    const zeqtest::ChildResult many = zeqtest::run_child([] {
+        gopen_gks(nullptr, 0);
+        if (gopen_ws(1, nullptr, 1) != 0) return 2;
+        for (int i = 0; i < 40; ++i) {
+            gxline(0x7ffff00, XPoint{0, 0}, XPoint{10, 10}); // no such drawable
+            gsync();
+        }
+        return 0;
+    });
+    EXPECT_EQ(many.status, 4) << many.err;
+    EXPECT_EQ(
+        count(many.err, "X11 error: BadDrawable (invalid Pixmap or Window parameter) in X_PolySegment\n"),
+        25u)
+        << many.err;
+    EXPECT_TRUE(many.err.ends_with("X11 error: too many errors\n")) << many.err;
+
+    const zeqtest::ChildResult lost = zeqtest::run_child([] {
+        gopen_gks(nullptr, 0);
+        if (gopen_ws(1, nullptr, 1) != 0) return 2;
+        shutdown(ConnectionNumber(gget_display()), SHUT_RDWR);
+        gsync();
+        return 0;
+    });
+    EXPECT_EQ(lost.status, 4) << lost.err;
+    EXPECT_EQ(lost.err, "Fatal X11 Error\n");
 }
 
 } // namespace

@@ -58,6 +58,18 @@ inline std::vector<std::string> text_lines(const std::string &text) {
     return lines;
 }
 
+// A line "name v v v ...\n" of floats written so that they read back exactly,
+// as input for a reference script.
+inline std::string numbers_line(const std::string &name, const std::vector<float> &values) {
+    std::string line = name;
+    char buf[32];
+    for (float v : values) {
+        std::snprintf(buf, sizeof buf, " %.9g", static_cast<double>(v));
+        line += buf;
+    }
+    return line + "\n";
+}
+
 // Lines "name v v v ..." read into a map from name to numbers.
 inline std::map<std::string, std::vector<double>> named_numbers(const std::string &text) {
     std::map<std::string, std::vector<double>> out;

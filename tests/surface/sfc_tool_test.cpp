@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "runtime/mess.h"
 #include "surface/sfc_tool.h"
@@ -266,6 +267,67 @@ TEST(ReportUpdate, FixedFieldsNeverChange) {
     EXPECT_EQ(rep1.rain_per, fresh.rain_per);
     EXPECT_EQ(rep1.cld_low, ' ');
     EXPECT_EQ(rep1.flag, 0);
+}
+
+TEST(CloudSummary, CoverAndCeilingOfTheLayers) {
+    struct Case {
+        const char *what;
+        const char *covers; // one character per layer
+        std::vector<float> heights;
+        char cover;
+        float height;
+        int result;
+    };
+    const Case cases[] = {
+        {"no layer", "", {}, ' ', FMISSING, -1},
+        {"one thin layer stays as it is", "b", {1200}, 'b', 1200, -1},
+        {"one okta layer stays as it is", "4", {3000}, '4', 3000, -1},
+        {"ceiling kept under overcast", "BO", {800, 1500}, 'O', 800, 0},
+        {"scattered then broken", "SB", {2000, 4000}, 'B', 4000, 0},
+        {"clear then obscured oktas", "09", {0, 300}, 'X', 300, 0},
+        {"few then scattered", "FS", {1000, 2000}, 'S', 2000, 0},
+        {"few after scattered keeps the height", "SF", {2000, 5000}, 'F', 2000, 0},
+        {"clear layers", "CC", {FMISSING, FMISSING}, 'C', FMISSING, 0},
+        {"thin layers count as clear", "sb", {1000, 2000}, 'C', FMISSING, 0},
+        {"blank layers count as clear", "  ", {1000, 2000}, 'C', FMISSING, 0},
+        {"clear below scattered", "CS", {FMISSING, 3000}, 'S', 3000, 0},
+        {"obscured always sets both", "OX", {500, 200}, 'X', 200, 0},
+        {"broken over obscured keeps its height", "XB", {100, 3000}, 'B', 100, 0},
+        {"okta digits", "27", {1500, 2500}, 'O', 2500, 0},
+        {"one okta few", "15", {800, 2000}, 'B', 2000, 0},
+        {"few okta then clear", "10", {800, 2000}, 'F', 800, 0},
+        {"thin layer after cloud changes nothing", "Sb", {1500, 900}, 'S', 1500, 0},
+        {"five layers", "FSBOO", {500, 1000, 2000, 3000, 4000}, 'O', 2000, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SFC_report r = empty_report();
+        r.num_cld = int(std::strlen(c.covers));
+        for (int i = 0; i < r.num_cld; ++i)
+            r.cld_cover[i] = c.covers[i], r.cld_height[i] = c.heights[i];
+        char cover = '?';
+        float height = 0;
+        EXPECT_EQ(WX_set_cloud(&r, &cover, &height), c.result);
+        EXPECT_EQ(cover, c.cover);
+        EXPECT_EQ(height, c.height);
+    }
+}
+
+TEST(CloudSummary, LayerCountOutsideTheRecordIsBounded) {
+    SFC_report r = empty_report();
+    for (int i = 0; i < 5; ++i)
+        r.cld_cover[i] = 'S', r.cld_height[i] = 1000.0f * (i + 1);
+    r.cld_cover[4] = 'B';
+    r.num_cld = 40;
+    char cover;
+    float height;
+    EXPECT_EQ(WX_set_cloud(&r, &cover, &height), 0);
+    EXPECT_EQ(cover, 'B');
+    EXPECT_EQ(height, 5000);
+    r.num_cld = -3;
+    EXPECT_EQ(WX_set_cloud(&r, &cover, &height), -1);
+    EXPECT_EQ(cover, ' ');
+    EXPECT_EQ(height, FMISSING);
 }
 
 } // namespace

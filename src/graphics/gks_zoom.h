@@ -1,0 +1,5 @@
+// Window zoom.
+#pragma once
+
+// Forgets the zoom of the window. 0.
+int greset_zoom();

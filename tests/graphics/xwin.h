@@ -1,0 +1,249 @@
+// Test support of the window tests: the X display they run on, the window's
+// picture read back by xwd and ImageMagick, and its properties as xprop and
+// xwininfo report them. Every tool runs as its own process against the
+// server, so what they see is what the server holds.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "graphics/gks.h"
+#include "graphics/gks_tran.h"
+#include "graphics/gks_x11.h"
+#include "graphics/gks_x11_xlib.h"
+#include "support/reference.h"
+
+namespace xtest {
+
+// The display the tests run on; a missing one fails the test.
+inline bool need_display() {
+    const char *d = std::getenv("DISPLAY");
+    if (d != nullptr && *d != '\0') return true;
+    ADD_FAILURE() << "these tests need an X display: DISPLAY is not set (build.sh test starts an Xvfb)";
+    return false;
+}
+
+inline bool need_tool(const char *path, const char *package) {
+    if (access(path, X_OK) == 0) return true;
+    ADD_FAILURE() << "these tests need " << path << " (Debian package " << package << ")";
+    return false;
+}
+
+inline bool need_tools() {
+    return need_display() && need_tool("/usr/bin/xwd", "x11-apps") &&
+           need_tool("/usr/bin/convert", "imagemagick") && need_tool("/usr/bin/xprop", "x11-utils") &&
+           need_tool("/usr/bin/xwininfo", "x11-utils");
+}
+
+// The name of screen n of the test display (":N.n"); screen 1 is the 8-bit
+// PseudoColor screen of the test server.
+inline std::string screen_name(int n) {
+    std::string d = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
+    const std::size_t colon = d.rfind(':');
+    const std::size_t dot = d.find('.', colon == std::string::npos ? 0 : colon);
+    if (dot != std::string::npos) d.erase(dot);
+    return d + "." + std::to_string(n);
+}
+
+using Rgb = std::array<int, 3>;
+
+// The window's picture as 8-bit RGB.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    Rgb at(int x, int y) const {
+        if (x < 0 || y < 0 || x >= width || y >= height) return {-1, -1, -1};
+        const std::size_t i =
+            (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+
+inline std::string hex(unsigned long id) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%lx", id);
+    return buf;
+}
+
+inline std::string display_arg() {
+    Display *d = gget_display();
+    return d != nullptr ? std::string(" -display '") + DisplayString(d) + "'" : "";
+}
+
+// The window as xwd dumps it, decoded by ImageMagick into a PPM image.
+inline Picture grab(Window id) {
+    Picture pic;
+    const zeqtest::TempDir dir;
+    const std::string dump = dir.file("window.xwd"), err = dir.file("xwd.err");
+    const std::string cmd = "/usr/bin/xwd -silent -nobdrs" + display_arg() + " -id " + hex(id) + " -out '" + dump +
+                            "' 2>'" + err + "'";
+    if (std::system(cmd.c_str()) != 0) {
+        ADD_FAILURE() << cmd << ": " << zeqtest::read_file(err);
+        return {};
+    }
+    const std::string ppm = zeqtest::run_command("/usr/bin/convert 'xwd:" + dump + "' -depth 8 ppm:-");
+    std::istringstream in(ppm);
+    // The header: magic, width, height and the largest value, with comment
+    // lines between them.
+    std::string magic;
+    int maxval = 0;
+    const auto next = [&in](auto &v) {
+        while ((in >> std::ws).peek() == '#')
+            in.ignore(1 << 20, '\n');
+        in >> v;
+    };
+    next(magic);
+    next(pic.width);
+    next(pic.height);
+    next(maxval);
+    in.get();
+    if (magic != "P6" || maxval != 255) {
+        ADD_FAILURE() << "xwd and convert gave no picture of window " << hex(id);
+        return {};
+    }
+    pic.rgb.resize(static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height) * 3);
+    in.read(reinterpret_cast<char *>(pic.rgb.data()), static_cast<std::streamsize>(pic.rgb.size()));
+    return pic;
+}
+
+// True when no other viewable window of the screen overlapping ours lies
+// above it. Windows of other tests on the same server may come and go
+// meanwhile; a window that vanished is passed over.
+inline bool on_top(Window w) {
+    Display *d = gget_display();
+    GxQuietErrors quiet;
+    XWindowAttributes me{};
+    if (!XGetWindowAttributes(d, w, &me)) return false;
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, RootWindow(d, gget_screen()), &root, &parent, &kids, &n)) return false;
+    const int bw = me.border_width;
+    bool found = false, covered = false;
+    for (unsigned int i = 0; i < n; ++i) {
+        if (kids[i] == w) {
+            found = true;
+            continue;
+        }
+        XWindowAttributes a{};
+        if (!found || !XGetWindowAttributes(d, kids[i], &a) || a.map_state != IsViewable) continue;
+        const int abw = a.border_width;
+        if (a.x < me.x + me.width + 2 * bw && me.x < a.x + a.width + 2 * abw &&
+            a.y < me.y + me.height + 2 * bw && me.y < a.y + a.height + 2 * abw)
+            covered = true;
+    }
+    if (kids != nullptr) XFree(kids);
+    return found && !covered;
+}
+
+// Takes the window's pending Expose events; true when there was one (the
+// server cleared part of the window).
+inline bool exposed(Window w) {
+    Display *d = gget_display();
+    XSync(d, False);
+    XEvent event;
+    bool any = false;
+    while (XCheckTypedWindowEvent(d, w, Expose, &event))
+        any = true;
+    return any;
+}
+
+// Test processes on the same server read their windows one at a time: an
+// exclusive lock on a file named after the display, held while one raises
+// and reads its window.
+class GrabLock {
+public:
+    GrabLock() {
+        std::string name = "/tmp/zeqtest-xgrab-";
+        for (const char c : std::string(DisplayString(gget_display())))
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        fd_ = open((name + ".lock").c_str(), O_RDWR | O_CREAT, 0666);
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~GrabLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    GrabLock(const GrabLock &) = delete;
+    GrabLock &operator=(const GrabLock &) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// The own window's picture after the backing pixmap was shown. The test
+// server keeps no backing store and other tests' windows come and go on it:
+// the window is raised and shown, and read again until no other window
+// covered it and none uncovered it (an Expose) while xwd read it.
+inline Picture grab_window() {
+    const Window w = gget_root_window();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        {
+            const GrabLock lock;
+            XRaiseWindow(gget_display(), w);
+            gupdate_window();
+            exposed(w);
+            if (on_top(w)) {
+                Picture pic = grab(w);
+                if (!exposed(w) && on_top(w)) return pic;
+            }
+        }
+        usleep(static_cast<useconds_t>(10000 + 10000 * (attempt % 7)));
+    }
+    ADD_FAILURE() << "window " << hex(w) << " stayed covered by other windows";
+    return {};
+}
+
+inline std::string xprop(Window id) {
+    return zeqtest::run_command("/usr/bin/xprop" + display_arg() + " -id " + hex(id));
+}
+
+inline std::string xwininfo(Window id, const std::string &args = "") {
+    return zeqtest::run_command("/usr/bin/xwininfo" + display_arg() + " " + args + " -id " + hex(id));
+}
+
+// The number after "key" in a tool's report, -1 when the key is missing.
+inline long number_after(const std::string &text, const std::string &key) {
+    const std::size_t p = text.find(key);
+    if (p == std::string::npos) return -1;
+    return std::strtol(text.c_str() + p + key.size(), nullptr, 0);
+}
+
+// Opens the kernel and an own window on a display ("" the default), failing
+// the test when it does not open.
+inline bool open_window(const std::string &display = "") {
+    gopen_gks(nullptr, 0);
+    const int rc = gopen_ws(1, display.empty() ? nullptr : display.c_str(), 1);
+    EXPECT_EQ(rc, 0) << "no window on " << (display.empty() ? "the default display" : display);
+    return rc == 0;
+}
+
+// Makes transformation 1 current with world units the pixels of the default
+// 640 x 512 window and y counted upwards from the bottom row, so that world
+// point px(x, row) is pixel (x, row).
+inline void pixel_world() {
+    const Glim ws{0, 1, 0, 511.0f / 639};
+    const Glim win{0, 639, 0, 511};
+    gset_ws_win(1, &ws);
+    gset_win(1, &win);
+    gset_vp(1, &ws);
+    gsel_norm_tran(1);
+}
+
+inline Gpt px(float x, float row) {
+    return {x, 511 - row};
+}
+
+} // namespace xtest
