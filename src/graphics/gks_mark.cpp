@@ -5,7 +5,11 @@
 // and size factor.
 #include "graphics/gks_mark.h"
 
+#include <X11/Xlib.h>
+
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <initializer_list>
 
 #include "graphics/gks_colr.h"
@@ -14,6 +18,7 @@
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gks_x11_xlib.h"
 
 namespace {
 
@@ -21,19 +26,63 @@ namespace {
 constexpr float X_UNITS = 10.0f;
 constexpr float PS_UNITS = 10.0f * 0.72f;
 constexpr float HPGL_UNITS = 10.0f * 10.15f;
+constexpr int MAX_PIECE = 13; // points of the longest piece, the circle
 
 int marker_color = 1;
 int marker_type = GMK_POINT;
 float marker_width = 1.0f;
 float marker_height = 1.0f;
 
-// ---- X branches, built with the X window workstation ----
-void x_mark_draw(int, const Gpt *) {}
-void x_marker_color() {}
-void x_marker_width() {}
-void x_init_marker(int) {}
-void x_shadow_on() {}
-void x_shadow_off() {}
+// ---- X window ----
+
+GC mark_gc = nullptr;
+
+bool x_ready() {
+    return gx_active() && mark_gc != nullptr;
+}
+
+short to_pixel(float v) {
+    return static_cast<short>(std::clamp(v, -32768.0f, 32767.0f));
+}
+
+// A piece of a figure in pixels: a point, or a connected line.
+void x_mark_draw(int npt, const Gpt *pts) {
+    if (!x_ready()) return;
+    std::array<XPoint, MAX_PIECE> xp{};
+    const int n = std::min(npt, MAX_PIECE);
+    for (int i = 0; i < n; ++i)
+        xp[static_cast<std::size_t>(i)] = {to_pixel(pts[i].x), to_pixel(pts[i].y)};
+    if (n == 1)
+        XDrawPoint(gget_display(), gget_draw_window(), mark_gc, xp[0].x, xp[0].y);
+    else
+        XDrawLines(gget_display(), gget_draw_window(), mark_gc, xp.data(), n, CoordModeOrigin);
+}
+
+void x_marker_color() {
+    if (x_ready())
+        XSetForeground(gget_display(), mark_gc, static_cast<unsigned long>(gget_color_ind(marker_color)));
+}
+
+void x_marker_width() {
+    if (!x_ready()) return;
+    XGCValues v{};
+    v.line_width = static_cast<int>(marker_width);
+    XChangeGC(gget_display(), mark_gc, GCLineWidth, &v);
+}
+
+void x_init_marker(int type) {
+    if (type == 0) gx_create_gc(&mark_gc, gget_marker_colr);
+    gx_reset_gc(mark_gc);
+}
+
+// Drop shadows are drawn in the screen's black, the marker in its colour.
+void x_shadow_on() {
+    if (x_ready()) XSetForeground(gget_display(), mark_gc, BlackPixel(gget_display(), gget_screen()));
+}
+
+void x_shadow_off() {
+    x_marker_color();
+}
 
 // ---- HP-GL branches, built with its driver ----
 void hpgl_marker_attr() {}
@@ -105,11 +154,12 @@ Gint gpolymarker(Gint num_pt, const Gpt *array_pt) {
 }
 
 int draw_marker(float x, float y, float size) {
-    const float s = static_cast<float>(static_cast<int>(size / 2));
+    // Half the size, truncated (held to a range an int keeps).
+    const float s = std::trunc(std::clamp(size / 2, -1e6f, 1e6f));
     // The window's rows grow downwards: its figures are turned over.
     const float flip = gtype_is_WIN_PIX() ? -1.0f : 1.0f;
     auto piece = [&](std::initializer_list<Gpt> offsets, float unit) {
-        std::array<Gpt, 13> pts{};
+        std::array<Gpt, MAX_PIECE> pts{};
         int n = 0;
         for (const Gpt &o : offsets)
             pts[static_cast<std::size_t>(n++)] = {x + unit * o.x, y + flip * unit * o.y};
@@ -248,6 +298,10 @@ Gint gset_marker_width(Gfloat width) {
 
 int gget_marker_colr() {
     return marker_color;
+}
+
+GC gget_marker_gc() {
+    return mark_gc;
 }
 
 int ginit_marker(int type) {

@@ -5,6 +5,8 @@
 // list and the loaded font (glyph bytes, glyph offsets and advance widths).
 #include "graphics/gks_text.h"
 
+#include <X11/Xlib.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -21,6 +23,7 @@
 #include "graphics/gks_ps.h"
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
+#include "graphics/gks_x11_xlib.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
@@ -73,22 +76,114 @@ std::array<int, NUM_CHARS> font_index = [] {
 }();
 std::array<unsigned char, NUM_CHARS> font_size{};
 
-// ---- X branches, built with the X window workstation ----
+// ---- X window ----
+
+GC text_gc = nullptr;
+XFontStruct *font_info = nullptr; // the loaded X core font
+// The run of stroke points being collected, in pixels.
+std::array<XPoint, RUN_MAX> run_pts{};
+int run_n = 0;
+
+bool x_ready() {
+    return gx_active() && text_gc != nullptr;
+}
+
 const char *x_font_list_default() {
-    return nullptr;
+    Display *d = gget_display();
+    return d != nullptr ? XGetDefault(d, gget_prog_name(), "font_list") : nullptr;
 }
-bool x_load_font(const char *) {
-    return false;
+
+bool x_load_font(const char *name) {
+    if (!x_ready()) return false;
+    XFontStruct *f = XLoadQueryFont(gget_display(), name);
+    if (f == nullptr) return false;
+    if (font_info != nullptr) XFreeFont(gget_display(), font_info);
+    font_info = f;
+    XSetFont(gget_display(), text_gc, f->fid);
+    return true;
 }
-void x_text_color() {}
-void x_text_width() {}
-void x_init_text(int) {}
-void x_text(float, float, const char *) {}
-void x_shadow_on() {}
-void x_shadow_off() {}
-void x_pen_move(float, float) {}
-void x_pen_line(float, float) {}
-void x_pen_finish() {}
+
+void x_text_color() {
+    if (x_ready())
+        XSetForeground(gget_display(), text_gc, static_cast<unsigned long>(gget_color_ind(text_color)));
+}
+
+void x_text_width() {
+    if (!x_ready()) return;
+    XGCValues v{};
+    v.line_width = static_cast<int>(text_width);
+    XChangeGC(gget_display(), text_gc, GCLineWidth, &v);
+}
+
+void x_init_text(int type) {
+    if (type == 0) gx_create_gc(&text_gc, gget_text_colr);
+    if (text_gc == nullptr) return;
+    gx_reset_gc(text_gc);
+    XGCValues v{};
+    v.line_width = 1;
+    v.line_style = LineSolid;
+    v.cap_style = CapProjecting;
+    v.join_style = JoinBevel;
+    XChangeGC(gget_display(), text_gc, GCLineWidth | GCLineStyle | GCCapStyle | GCJoinStyle, &v);
+    // A core font loaded before this context existed is made its font again.
+    if (font_type == 2 && font_info != nullptr) XSetFont(gget_display(), text_gc, font_info->fid);
+}
+
+// Drop shadows are drawn in the screen's black, the text in its colour.
+void x_shadow_on() {
+    if (x_ready()) XSetForeground(gget_display(), text_gc, BlackPixel(gget_display(), gget_screen()));
+}
+
+void x_shadow_off() {
+    x_text_color();
+}
+
+// A string in the loaded X core font at a world position, aligned on its
+// pixel width, the font's ascent and descent.
+void x_text(float x, float y, const char *s) {
+    if (!x_ready() || font_info == nullptr) return;
+    const int px = static_cast<int>(xW_p(x) + 0.5f);
+    const int py = static_cast<int>(yW_p(y) + 0.5f);
+    const int len = static_cast<int>(std::min<std::size_t>(std::strlen(s), 1 << 20));
+    const int w = XTextWidth(font_info, s, len);
+    const int hoff = horiz_align == GCENTER_HOR ? -(w / 2) : horiz_align == GRIGHT_HOR ? -w : 0;
+    int voff = 0;
+    if (vert_align == GTOP_VERT || vert_align == GCAP_VERT)
+        voff = font_info->ascent;
+    else if (vert_align == GHALF_VERT)
+        voff = font_info->ascent / 2;
+    else if (vert_align == GBOTTOM_VERT)
+        voff = -font_info->descent;
+    Display *d = gget_display();
+    if (drop_shadow > 0) {
+        x_shadow_on();
+        for (int i = 0; i < drop_shadow; ++i)
+            XDrawString(d, gget_draw_window(), text_gc, px + hoff + i, py + voff + i, s, len);
+        x_shadow_off();
+    }
+    XDrawString(d, gget_draw_window(), text_gc, px + hoff, py + voff, s, len);
+}
+
+XPoint pixel(float x, float y) {
+    return {static_cast<short>(static_cast<int>(0.5f + xW_p(x))),
+            static_cast<short>(static_cast<int>(0.5f + yW_p(y)))};
+}
+
+void x_pen_move(float x, float y) {
+    run_n = 0;
+    run_pts[0] = pixel(x, y);
+    run_n = 1;
+}
+
+void x_pen_line(float x, float y) {
+    if (run_n < RUN_MAX) run_pts[static_cast<std::size_t>(run_n++)] = pixel(x, y);
+}
+
+void x_pen_finish() {
+    if (x_ready() && run_n >= 2)
+        XDrawLines(gget_display(), gget_draw_window(), text_gc, run_pts.data(), run_n, CoordModeOrigin);
+    run_n = 0;
+}
 
 // ---- HP-GL and CGM branches, built with their drivers ----
 void hpgl_text_attr() {}
@@ -293,7 +388,7 @@ bool to_int(const std::string &word, int *v) {
     return ec == std::errc() && p == end;
 }
 
-struct Font {
+struct StrokeFont {
     std::vector<unsigned char> db;
     std::array<int, NUM_CHARS> index{};
     std::array<unsigned char, NUM_CHARS> size{};
@@ -306,7 +401,7 @@ std::string printf_text(const char *format, int a, int b = 0) {
 }
 
 // Reads a font file in either layout into font; "" or what is wrong with it.
-std::string parse_font(FILE *f, Font &font) {
+std::string parse_font(FILE *f, StrokeFont &font) {
     Words words(f);
     std::string w;
     int v = 0;
@@ -674,7 +769,7 @@ int read_font(const char *name) {
         return -1;
     }
     font_type = 1;
-    Font font;
+    StrokeFont font;
     const std::string problem = parse_font(f, font);
     FILE_close(f);
     if (!problem.empty()) {
@@ -715,6 +810,10 @@ int gset_font_drop_color(int ind) {
 
 int gget_text_colr() {
     return text_color;
+}
+
+GC gget_text_gc() {
+    return text_gc;
 }
 
 int ginit_text(int type) {

@@ -48,9 +48,6 @@ float offx = 0;
 float offy = 0;
 std::string font_name;
 
-// ---- X branch, built with the X window workstation ----
-void x_update_window() {}
-
 bool set(Gint v) {
     return v != MISSING;
 }
@@ -256,7 +253,7 @@ int gset_aspect(const Glim *vin, Glim *vout, Gaspect asp, Gcenter center) {
 }
 
 int GPH_hold(Gint ws_id) {
-    x_update_window();
+    gupdate_window();
     if (wk_type == GWS_WIN) ghold(ws_id);
     return 0;
 }

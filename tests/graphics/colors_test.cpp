@@ -12,6 +12,7 @@
 #include "graphics/gks_colr.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "graphics/xwin.h"
 
 namespace {
 
@@ -240,6 +241,32 @@ TEST(ColourNames, AddedColoursReachTheKernelUntilTheTableIsFull) {
     EXPECT_EQ(CLR_get_ind("#010203"), -1);
     EXPECT_EQ(CLR_get_num(), 256);
     gclose_ws(1);
+}
+
+// The window's background named by the colour table: a table entry wins
+// over X's own colour of that name; other names go to X.
+TEST(ColourNames, WindowBackgroundFromTheTable) {
+    if (!xtest::need_tools()) return;
+    const struct {
+        const char *name;
+        xtest::Rgb rgb;
+    } cases[] = {
+        {"Navy", {255, 0, 0}}, {"tableGreen", {0, 127, 0}}, {"navy", {255, 0, 0}}, {"blue", {0, 0, 255}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const zeqtest::ChildResult r = zeqtest::run_child([&] {
+            TempDir dir;
+            write_file(dir.file("zeq.clr"), "black 0 0 0\nnavy 1 0 0\ntablegreen 0 0.5 0\n");
+            RES_put("file_path", dir.path().c_str());
+            RES_put("background", c.name);
+            CLR_read_table(nullptr);
+            if (!xtest::open_window()) return 1;
+            const xtest::Rgb p = xtest::grab_window().at(320, 256);
+            gclose_ws(1);
+            return p == c.rgb ? 0 : 2;
+        });
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
 }
 
 // ---- Names of fill patterns and markers ------------------------------------------------

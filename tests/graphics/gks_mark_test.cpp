@@ -5,13 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "graphics/gks.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gks_colr.h"
+#include "graphics/gks_text.h"
 #include "graphics/render.h"
+#include "graphics/xwin.h"
+#include "runtime/resrc.h"
 #include "support/child.h"
 
 namespace {
@@ -187,6 +192,67 @@ TEST(Markers, ZeroWidthOnPostScript) {
     const std::size_t second = ps.find("%%PM:", ps.find("%%PM:") + 1);
     EXPECT_NE(ps.find("3.0 dot lw"), std::string::npos);
     EXPECT_NE(ps.find("1.0 dot lw", second), std::string::npos);
+}
+
+// ---- The X window ------------------------------------------------------------------------
+
+// On the window (white background): size 0.7 is a plus 7 pixels across;
+// triangle 7 points up and 9 down; with a drop shadow of depth 2 every
+// marker has black copies 0 and 1 pixel right and down under it.
+TEST(XMarkers, SizesTrianglesAndShadows) {
+    if (!xtest::need_tools()) return;
+    RES_put("background", "white");
+    ASSERT_TRUE(xtest::open_window());
+    xtest::pixel_world();
+    const Gcolr_rep red{1, 0, 0};
+    gset_colr_rep(1, 2, &red);
+    gset_marker_colr_ind(2);
+    gset_marker_type(GMK_PLUS);
+    gset_marker_size(0.7f);
+    const Gpt plus = xtest::px(100, 100);
+    gpolymarker(1, &plus);
+    gset_marker_size(2); // half size 10
+    gset_marker_type(GMK_TRI);
+    const Gpt tri = xtest::px(200, 100);
+    gpolymarker(1, &tri);
+    gset_marker_type(GMK_ITRI);
+    const Gpt itri = xtest::px(300, 100);
+    gpolymarker(1, &itri);
+    gset_font_drop(2);
+    gset_marker_type(GMK_PLUS);
+    gset_marker_size(0.7f);
+    const Gpt shadowed[3] = {xtest::px(100, 200), xtest::px(150, 200), xtest::px(200, 200)};
+    gpolymarker(3, shadowed);
+    gset_font_drop(0);
+    const xtest::Picture pic = xtest::grab_window();
+    const xtest::Rgb white{255, 255, 255}, r{255, 0, 0}, black{0, 0, 0};
+    // The plus: columns 97-103 of row 100 and rows 97-103 of column 100.
+    for (int d = -4; d <= 4; ++d) {
+        EXPECT_EQ(pic.at(100 + d, 100), std::abs(d) <= 3 ? r : white) << "column " << 100 + d;
+        EXPECT_EQ(pic.at(100, 100 + d), std::abs(d) <= 3 ? r : white) << "row " << 100 + d;
+    }
+    // Triangles: the base 21 pixels wide, the apex a single pixel.
+    EXPECT_EQ(pic.at(190, 110), r);
+    EXPECT_EQ(pic.at(210, 110), r);
+    EXPECT_EQ(pic.at(200, 90), r);
+    EXPECT_EQ(pic.at(195, 90), white);
+    EXPECT_EQ(pic.at(190, 90), white);
+    EXPECT_EQ(pic.at(290, 90), r);
+    EXPECT_EQ(pic.at(310, 90), r);
+    EXPECT_EQ(pic.at(300, 110), r);
+    EXPECT_EQ(pic.at(290, 110), white);
+    // Shadows: the plus's arms again one pixel right and down, in black.
+    for (const int x : {100, 150, 200}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(pic.at(x + 4, 201), black);
+        EXPECT_EQ(pic.at(x + 1, 204), black);
+        EXPECT_EQ(pic.at(x + 4, 200), white);
+        EXPECT_EQ(pic.at(x + 5, 201), white);
+        EXPECT_EQ(pic.at(x, 204), white);
+        EXPECT_EQ(pic.at(x + 3, 200), r);
+        EXPECT_EQ(pic.at(x, 203), r);
+    }
+    gclose_ws(1);
 }
 
 } // namespace

@@ -14,12 +14,15 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "graphics/gks.h"
+#include "graphics/gks_colr.h"
 #include "graphics/gks_tran.h"
 #include "graphics/render.h"
+#include "graphics/xwin.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
 
@@ -752,6 +755,112 @@ TEST(StrokeText, InkBoxesMatchTheMetrics) {
                 EXPECT_NEAR(by0, lo_y, tol);
                 EXPECT_NEAR(by1, hi_y, tol);
             }
+}
+
+// ---- The X window ------------------------------------------------------------------------
+
+// The box of the pixels of a picture that differ from black, within a region.
+struct Ink {
+    int x0 = 1 << 20, x1 = -1, y0 = 1 << 20, y1 = -1;
+    bool any() const { return x1 >= 0; }
+};
+
+Ink ink(const xtest::Picture &pic, int x0, int y0, int x1, int y1) {
+    Ink k;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (pic.at(x, y) != xtest::Rgb{0, 0, 0}) {
+                k.x0 = std::min(k.x0, x), k.x1 = std::max(k.x1, x);
+                k.y0 = std::min(k.y0, y), k.y1 = std::max(k.y1, y);
+            }
+    return k;
+}
+
+// "#fixed" is an X core font: it draws at its own size, placed by its pixel
+// width, ascent and descent as X itself reports them.
+TEST(XText, CoreFontPlacedByItsMetrics) {
+    if (!xtest::need_tools()) return;
+    gset_font_list("#fixed");
+    ASSERT_TRUE(xtest::open_window());
+    xtest::pixel_world();
+    XFontStruct *f = XLoadQueryFont(gget_display(), "fixed");
+    ASSERT_NE(f, nullptr);
+    const int w = XTextWidth(f, "HHHH", 4), ascent = f->ascent, descent = f->descent;
+    XFreeFont(gget_display(), f);
+    const struct {
+        Gtext_hor hor;
+        Gtext_ver vert;
+        int dx, dy; // the string's offset in pixels from its place
+    } cases[] = {{GLEFT_HOR, GBASE_VERT, 0, 0},          {GCENTER_HOR, GNORMAL_VERT, -(w / 2), 0},
+                 {GRIGHT_HOR, GTOP_VERT, -w, ascent},    {GNORMAL_HOR, GHALF_VERT, 0, ascent / 2},
+                 {GLEFT_HOR, GBOTTOM_VERT, 0, -descent}, {GRIGHT_HOR, GCAP_VERT, -w, ascent}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Gtext_align a{cases[i].hor, cases[i].vert};
+        gset_text_align(&a);
+        const Gpt at = xtest::px(200, 40 + 60 * static_cast<float>(i));
+        gtext(&at, "HHHH");
+    }
+    const xtest::Picture pic = xtest::grab_window();
+    Ink base;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const int row = 40 + 60 * static_cast<int>(i);
+        const Ink k = ink(pic, 100, row - 30, 300, row + 29);
+        ASSERT_TRUE(k.any());
+        if (i == 0) {
+            base = k;
+            // The ink lies in the cells: right of the place and above the baseline.
+            EXPECT_GE(k.x0, 200);
+            EXPECT_LT(k.x1, 200 + w);
+            EXPECT_GE(k.y0, row - ascent);
+            EXPECT_LT(k.y1, row + descent);
+            continue;
+        }
+        EXPECT_EQ(k.x0 - base.x0, cases[i].dx);
+        EXPECT_EQ(k.x1 - base.x1, cases[i].dx);
+        EXPECT_EQ(k.y0 - (base.y0 - 40) - row, cases[i].dy);
+    }
+    gclose_ws(1);
+}
+
+// Stroke text on the window, a font unit a pixel: the 35-point zigzag goes
+// out as runs of 30 and 6 points that share the 30th (with an exclusive-or
+// function the shared pixel, drawn twice, keeps the background), and a drop
+// shadow of depth 2 lies one pixel right of and below the text, in black.
+TEST(XText, StrokeTextRunsAndShadow) {
+    if (!xtest::need_tools()) return;
+    TempDir dir;
+    write_file(dir.file("fixture.fnt"), plain_font());
+    gset_font_list(dir.file("fixture.fnt").c_str());
+    RES_put("background", "white");
+    ASSERT_TRUE(xtest::open_window());
+    xtest::pixel_world();
+    const Gcolr_rep red{1, 0, 0};
+    gset_colr_rep(1, 2, &red);
+    gset_text_colr_ind(2);
+    gset_char_ht(105);
+    const Gtext_align base{GLEFT_HOR, GBASE_VERT};
+    gset_text_align(&base);
+    XSetFunction(gget_display(), gget_text_gc(), GXxor);
+    const Gpt zig = xtest::px(100, 300);
+    gtext(&zig, "B");
+    XSetFunction(gget_display(), gget_text_gc(), GXcopy);
+    gset_font_drop(2);
+    const Gpt line = xtest::px(100, 400);
+    gtext(&line, "A");
+    gset_font_drop(0);
+    const xtest::Picture pic = xtest::grab_window();
+    const xtest::Rgb white{255, 255, 255}, once{0, 255, 255}, black{0, 0, 0}, shown{255, 0, 0};
+    // Zigzag vertices (3 i, 35 or 45 font units): pixel (100 + 3 i, row 300 or 290).
+    for (int i = 0; i < 35; ++i)
+        EXPECT_EQ(pic.at(100 + 3 * i, i % 2 == 0 ? 300 : 290), i == 29 ? white : once) << "vertex " << i;
+    // 'A' from 100 to 160 on row 400, its shadow from 101 to 161 on row 401.
+    for (const auto &[x, y, rgb] :
+         {std::tuple{100, 400, shown}, std::tuple{160, 400, shown}, std::tuple{161, 400, white},
+          std::tuple{100, 401, white}, std::tuple{101, 401, black}, std::tuple{161, 401, black},
+          std::tuple{162, 401, white}, std::tuple{130, 402, white}})
+        EXPECT_EQ(pic.at(x, y), rgb) << x << "," << y;
+    gclose_ws(1);
 }
 
 } // namespace

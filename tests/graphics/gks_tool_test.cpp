@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,6 +18,7 @@
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "graphics/xwin.h"
 
 namespace {
 
@@ -68,6 +70,38 @@ TEST(GphOpen, FailedOpenEndsWithStatusFour) {
     });
     EXPECT_EQ(r.status, 4);
     EXPECT_NE(r.err.find("GPH_begin: Error opening workstation\n"), std::string::npos) << r.err;
+}
+
+// In batch mode without a device resource the own window opens unasked;
+// its 640 x 512 pixels are 1 x 511/639 of the display, and the panel of
+// aspect 1 a centred square.
+TEST(GphOpen, BatchModeOpensTheWindow) {
+    if (!xtest::need_display()) return;
+    const zeqtest::ChildResult r = run_child(
+        [] {
+            FLAG_set(19, 1);
+            Gint id = 0;
+            Gws_type type = -1;
+            Glim offset{0, 0, 0, 0};
+            GPH_setup(&id, &type, 1, &offset);
+            if (type != GWS_WIN || !gtype_is_WIN()) return 10;
+            std::printf("%.6f %.6f %.6f %.6f %.6f\n", GPH_get_vert_win_size(), offset.x_min, offset.x_max,
+                        offset.y_min, offset.y_max);
+            GPH_hold(id);
+            GPH_end(id);
+            return FLAG_get(2) == GWS_WIN ? 0 : 11;
+        },
+        {""});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("Display (D)"), std::string::npos);
+    float yvp = 0, x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.rfind('\n', r.out.size() - 2) + 1, "%f %f %f %f %f", &yvp,
+                          &x0, &x1, &y0, &y1),
+              5)
+        << r.out;
+    const float want = 511.0f / 639.0f;
+    EXPECT_FLOAT_EQ(yvp, want);
+    expect_lim({x0, x1, y0, y1}, {(1 - want) / 2, (1 + want) / 2, 0, want});
 }
 
 // GPH_device_prompt asks only when no type is chosen yet.
