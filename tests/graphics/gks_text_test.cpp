@@ -92,22 +92,28 @@ std::vector<std::vector<Cmd>> text_blocks(const std::string &ps) {
     return gkstest::ps_paths(ps, "%%TE:");
 }
 
-// A PostScript page whose transformation 1 makes one world unit one font
-// unit at character height 105, with the text origin at (2000, 2000).
+// Opens a PostScript page whose transformation 1 makes one world unit one
+// font unit at character height 105 (the height set).
+void open_font_unit_page(const std::string &ps) {
+    gopen_gks(nullptr, 0);
+    ASSERT_EQ(gopen_ws(1, (ps + ",port,eps").c_str(), GWS_PS), 0);
+    const Glim win{0, 4000, 0, 4000}, vp{0, 1, 0, 1};
+    gset_win(1, &win);
+    gset_vp(1, &vp);
+    gsel_norm_tran(1);
+    gset_char_ht(105);
+}
+
+// A font-unit page (above) of the font text, with the text origin at
+// (2000, 2000).
 class StrokePage {
 public:
     explicit StrokePage(const std::string &font_text) {
         font_ = dir_.file("fixture.fnt");
         write_file(font_, font_text);
         file_ = dir_.file("text.ps");
-        gopen_gks(nullptr, 0);
-        EXPECT_EQ(gopen_ws(1, (file_ + ",port,eps").c_str(), GWS_PS), 0);
-        const Glim win{0, 4000, 0, 4000}, vp{0, 1, 0, 1};
-        gset_win(1, &win);
-        gset_vp(1, &vp);
-        gsel_norm_tran(1);
+        open_font_unit_page(file_);
         EXPECT_EQ(read_font(font_.c_str()), 0);
-        gset_char_ht(105);
     }
     // Print units of a font-unit offset from the origin.
     Cmd at(float dx, float dy) const { return {'?', xW_ps(2000 + dx), yW_ps(2000 + dy)}; }
@@ -491,13 +497,7 @@ TEST(FontList, SelectingFontsByNumber) {
     const Gpt o{2000, 2000};
     float unit = 0;
     auto open = [&] {
-        gopen_gks(nullptr, 0);
-        ASSERT_EQ(gopen_ws(1, (ps + ",port,eps").c_str(), GWS_PS), 0);
-        const Glim win{0, 4000, 0, 4000}, vp{0, 1, 0, 1};
-        gset_win(1, &win);
-        gset_vp(1, &vp);
-        gsel_norm_tran(1);
-        gset_char_ht(105);
+        open_font_unit_page(ps);
         unit = xW_ps(2001) - xW_ps(2000);
     };
     const Gfontprec one{1, GSTROKE_PREC}, two{2, GSTROKE_PREC}, three{3, GSTROKE_PREC};
