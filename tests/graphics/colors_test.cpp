@@ -250,21 +250,23 @@ TEST(ColourNames, WindowBackgroundFromTheTable) {
     const struct {
         const char *name;
         xtest::Rgb rgb;
-    } cases[] = {
-        {"Navy", {255, 0, 0}}, {"tableGreen", {0, 127, 0}}, {"navy", {255, 0, 0}}, {"blue", {0, 0, 255}}};
+    } cases[] = {{"Navy", {255, 0, 0}}, {"tableGreen", {0, 127, 0}}, {"blue", {0, 0, 255}}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const zeqtest::ChildResult r = zeqtest::run_child([&] {
-            TempDir dir;
-            write_file(dir.file("zeq.clr"), "black 0 0 0\nnavy 1 0 0\ntablegreen 0 0.5 0\n");
-            RES_put("file_path", dir.path().c_str());
-            RES_put("background", c.name);
-            CLR_read_table(nullptr);
-            if (!xtest::open_window()) return 1;
-            const xtest::Rgb p = xtest::grab_window().at(320, 256);
-            gclose_ws(1);
-            return p == c.rgb ? 0 : 2;
-        });
+        const zeqtest::ChildResult r = zeqtest::run_child(
+            [&] {
+                TempDir dir;
+                write_file(dir.file("zeq.clr"), "black 0 0 0\nnavy 1 0 0\ntablegreen 0 0.5 0\n");
+                RES_put("file_path", dir.path().c_str());
+                RES_put("background", c.name);
+                CLR_read_table(nullptr);
+                if (!xtest::open_window()) return 1;
+                const xtest::Rgb p = xtest::grab_window().at(320, 256);
+                gclose_ws(1);
+                return p == c.rgb ? 0 : 2;
+            },
+            {}, std::chrono::seconds(60));
+        EXPECT_FALSE(r.timed_out);
         EXPECT_EQ(r.status, 0) << r.err;
     }
 }

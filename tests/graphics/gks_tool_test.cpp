@@ -91,7 +91,7 @@ TEST(GphOpen, BatchModeOpensTheWindow) {
             GPH_end(id);
             return FLAG_get(2) == GWS_WIN ? 0 : 11;
         },
-        {""});
+        {""}, std::chrono::seconds(60));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("Display (D)"), std::string::npos);
     float yvp = 0, x0 = 0, x1 = 0, y0 = 0, y1 = 0;
