@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/colors.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
@@ -197,14 +198,22 @@ long x_alloc(int s, float r, float g, float b) {
     return color_ind[i];
 }
 
-// The background slot on an X window: the name parsed by X, else the
-// screen's black (white in inverse video).
+// The background slot on an X window: a colour of the colour table, else the
+// name parsed by X, else the screen's black (white in inverse video).
 void x_background(const std::string &name) {
     if (!gx_active()) return;
     Display *d = gget_display();
     XColor c{};
     bool named = false;
-    if (!name.empty()) {
+    const int entry = name.empty() ? -1 : CLR_get_ind(name.c_str());
+    if (entry >= 0) {
+        float r = 0, g = 0, b = 0;
+        CLR_get_rgb(entry, &r, &g, &b);
+        c.red = static_cast<unsigned short>(65535 * r);
+        c.green = static_cast<unsigned short>(65535 * g);
+        c.blue = static_cast<unsigned short>(65535 * b);
+        named = true;
+    } else if (!name.empty()) {
         named = XParseColor(d, def_colormap, name.c_str(), &c) != 0;
         if (!named)
             MESS_print(M_WARN, "ginit_background: unknown colour %s, default background used\n",

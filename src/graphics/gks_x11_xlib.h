@@ -101,6 +101,11 @@ int gxrect(Drawable window, XPoint pt1, XPoint pt2);
 
 GC gget_fill_gc();
 
+// ---- Markers (gks_mark) and text (gks_text) -------------------------------------------
+
+GC gget_marker_gc();
+GC gget_text_gc();
+
 // ---- Colours (gks_colr) -------------------------------------------------------------
 
 // The screen's default colormap, handed over at X open. 0.

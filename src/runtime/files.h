@@ -169,6 +169,11 @@ char *FILE_add_path(const char *path, const char *file, char *filename, std::siz
 // directory is looked for in the system's data directories (the shipped
 // tables, then those generated at build time).
 std::string FILE_table_path(const char *file);
+// Opens a table for reading as FILE_table_path names it (the name tried goes
+// into *path when path is not null); a standard-stream name, a command
+// ("|...") or anything but a regular file is refused. The stream (close with
+// FILE_close), or null.
+FILE *FILE_open_table(const char *file, std::string *path);
 // Appends '/' to a non-empty path that does not end in one (when it fits); 0.
 int FILE_add_path_delim(char *path, std::size_t size = FILE_NAME_SIZE);
 // Expands a leading "~" or "~user" to the home directory; 0.

@@ -131,6 +131,16 @@ std::string FILE_table_path(const char *file) {
     return name;
 }
 
+FILE *FILE_open_table(const char *file, std::string *path) {
+    const std::string name = FILE_table_path(file);
+    if (path != nullptr) *path = name;
+    // A table name may come from a data file: it never reads standard input,
+    // runs a command or reads a device or pipe that may never end.
+    if (file == nullptr || FILE_is_stdio(file) || name.empty() || name[0] == '|') return nullptr;
+    if (!FILE_is_file(name.c_str())) return nullptr;
+    return FILE_open(name.c_str(), "r");
+}
+
 int FILE_add_path_delim(char *path, std::size_t size) {
     if (!path) return 0;
     std::size_t n = std::strlen(path);

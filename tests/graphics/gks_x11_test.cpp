@@ -694,21 +694,23 @@ TEST(OwnWindow, BackgroundTable) {
     };
     for (const Case &c : table) {
         SCOPED_TRACE(c.what);
-        const zeqtest::ChildResult r = zeqtest::run_child([&] {
-            if (c.inverse) setenv("zeqinverse", "", 1);
-            if (c.name != nullptr) RES_put("background", c.name);
-            gopen_gks(nullptr, 0);
-            if (gopen_ws(1, nullptr, 1) != 0) return 2;
-            int rgb[3] = {-1, -1, -1};
-            gget_color_rgb256(-1, &rgb[0], &rgb[1], &rgb[2]);
-            const xtest::Picture pic = xtest::grab_window();
-            std::printf("\nslot %d %d %d\ninverse %d\n", rgb[0], rgb[1], rgb[2], gget_inverse());
-            for (const auto &[x, y] : {std::pair{0, 0}, std::pair{320, 256}, std::pair{639, 511}}) {
-                const xtest::Rgb p = pic.at(x, y);
-                std::printf("pixel %d %d %d\n", p[0], p[1], p[2]);
-            }
-            return gclose_ws(1) == 0 ? 0 : 3;
-        });
+        const zeqtest::ChildResult r = zeqtest::run_child(
+            [&] {
+                if (c.inverse) setenv("zeqinverse", "", 1);
+                if (c.name != nullptr) RES_put("background", c.name);
+                gopen_gks(nullptr, 0);
+                if (gopen_ws(1, nullptr, 1) != 0) return 2;
+                int rgb[3] = {-1, -1, -1};
+                gget_color_rgb256(-1, &rgb[0], &rgb[1], &rgb[2]);
+                const xtest::Picture pic = xtest::grab_window();
+                std::printf("\nslot %d %d %d\ninverse %d\n", rgb[0], rgb[1], rgb[2], gget_inverse());
+                for (const auto &[x, y] : {std::pair{0, 0}, std::pair{320, 256}, std::pair{639, 511}}) {
+                    const xtest::Rgb p = pic.at(x, y);
+                    std::printf("pixel %d %d %d\n", p[0], p[1], p[2]);
+                }
+                return gclose_ws(1) == 0 ? 0 : 3;
+            },
+            {}, std::chrono::seconds(60));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, c.err);
         std::vector<std::vector<double>> pixels;

@@ -144,4 +144,42 @@ inline std::string media(int width, int height) {
            " -dDEVICEHEIGHTPOINTS=" + std::to_string(height) + " -dFIXEDMEDIA";
 }
 
+// One path command of a PostScript drawing, in print units: 'm' move, 'l'
+// line, 's' stroke, 'n' newpath.
+struct PathCmd {
+    char op;
+    float x = 0;
+    float y = 0;
+};
+
+// The path commands after each comment that begins with `comment` (such as
+// "%%TE:"), up to the next comment line: one list per such comment.
+inline std::vector<std::vector<PathCmd>> ps_paths(const std::string &ps, const std::string &comment) {
+    std::vector<std::vector<PathCmd>> blocks;
+    std::size_t pos = 0;
+    bool inside = false;
+    while (pos < ps.size()) {
+        std::size_t end = ps.find('\n', pos);
+        if (end == std::string::npos) end = ps.size();
+        const std::string line = ps.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.starts_with("%%")) {
+            inside = line.starts_with(comment);
+            if (inside) blocks.emplace_back();
+            continue;
+        }
+        if (!inside) continue;
+        float x = 0, y = 0;
+        char op[4] = "";
+        if (std::sscanf(line.c_str(), "%f %f %3s", &x, &y, op) == 3 &&
+            (std::string(op) == "mv" || std::string(op) == "ln"))
+            blocks.back().push_back({op[0] == 'm' ? 'm' : 'l', x, y});
+        else if (line == "stroke")
+            blocks.back().push_back({'s'});
+        else if (line == "np")
+            blocks.back().push_back({'n'});
+    }
+    return blocks;
+}
+
 } // namespace gkstest

@@ -29,15 +29,15 @@ HEX = re.compile(r"^(?:(\d+)\s+)?(\S{1,19})\s+#([0-9A-Fa-f]{2})([0-9A-Fa-f]{2})(
 
 def read_table(path):
     """(entries by index, num_colors, num_fill, problems) for one file read as
-    the table named by color_table."""
+    the table named by color_table: comments and "END" take no index, every
+    other line takes one, and the counts count the indices taken."""
     entries, problems = {}, []
-    index, highest, fill_end = 0, 0, -1
+    index, count, fill_end = 0, 0, -1
     with open(path, encoding="ascii") as f:
         for number, raw in enumerate(f, 1):
             line = raw.rstrip("\n").rstrip("\r").rstrip(" \t")
             if len(line) > 100:
                 problems.append(f"line {number}: over 100 characters")
-            highest = max(highest, index)
             if line.startswith("#"):
                 continue
             if line.upper() == "END":
@@ -51,19 +51,19 @@ def read_table(path):
             if not m:
                 problems.append(f"line {number}: {line!r} is no entry, yet takes index {index}")
                 index += 1
+                count = max(count, index)
                 continue
             if m.group(1):
                 index = int(m.group(1))
-                highest = max(highest, index)
             if index > 255:
                 problems.append(f"line {number}: index {index} past 255")
             if any(not 0 <= v <= 1 for v in rgb):
                 problems.append(f"line {number}: component outside 0-1")
             entries[index] = (m.group(2), tuple(rgb))
             index += 1
-    num_colors = highest + 1
-    num_fill = fill_end if fill_end >= 0 else highest
-    return entries, num_colors, num_fill, problems
+            count = max(count, index)
+    num_fill = fill_end if fill_end >= 0 else count
+    return entries, count, num_fill, problems
 
 
 class ColourTable(unittest.TestCase):
@@ -73,7 +73,7 @@ class ColourTable(unittest.TestCase):
         self.by_name = {name.lower(): (i, rgb) for i, (name, rgb) in sorted(self.entries.items())}
 
     def test_every_index_holds_one_entry(self):
-        # Trailing comments or blank lines would raise the count past the entries.
+        # A blank line would take an index without an entry.
         self.assertEqual(sorted(self.entries), list(range(self.num_colors)))
         self.assertEqual(len(self.by_name), len(self.entries), "a name repeats: only the first is found")
 
