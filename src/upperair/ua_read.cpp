@@ -1,7 +1,8 @@
 // Upper-air file access: type detection, opening, headers, rewinding and
 // closing of the one open upper-air file; the coded groups and the text
 // blocks of types 1 to 5 and the records of the two netCDF conventions,
-// written and read by station number. File-static state: the open stream or
+// written and read by station number; the written-only binary records and
+// XML documents. File-static state: the open stream or
 // netCDF id, its type, access and name, the text reading position with the
 // block last read and the header line, the netCDF variable ids, record count
 // and longitude convention, and the group encoders' buffer.
@@ -13,6 +14,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -1004,7 +1006,7 @@ constexpr std::array<CdfVar, V_COUNT> cdf_vars = {{
 }};
 
 // Type 12 holds speeds in m/s and wind heights in metres.
-constexpr float KNOTS_TO_MS = 0.5144f, MS_TO_KNOTS = 1.944f;
+constexpr float MS_TO_KNOTS = 1.944f;
 constexpr float FEET_TO_M = 0.3048f, M_TO_FEET = 3.2808f;
 constexpr const char *DEFAULT_HISTORY = "Upper air converted file from ZEQ decoders";
 
@@ -1270,7 +1272,7 @@ int cdf_write(const UPA_report &r, int rec) {
     }
     CDF_set_fd(cdf_fd);
     const bool t12 = report_convention();
-    const float spd = t12 ? KNOTS_TO_MS : 1;
+    const float spd = t12 ? UPA_KNOT_TO_MS : 1;
     const float hgt = t12 ? FEET_TO_M : 1;
     const long n_rec = rec;
     bool ok = true;
@@ -1349,6 +1351,266 @@ int cdf_close() {
         return -1;
     }
     return 0;
+}
+
+// ---- Binary records (type 41) --------------------------------------------------------------
+
+constexpr std::size_t BIN_RECORD = 78;
+constexpr int BIN_MISSING = 9999;
+
+// A 16-bit field from an already rounded or truncated value: 9999 for a
+// missing value or one that a signed 16-bit field cannot hold.
+int bin_field(double v) {
+    if (!std::isfinite(v) || v < INT16_MIN || v > INT16_MAX) return BIN_MISSING;
+    return static_cast<int>(v);
+}
+// Rounded half away from zero, or truncated toward zero.
+int bin_round(float v, double scale = 1) {
+    return known(v) ? bin_field(std::round(static_cast<double>(v) * scale)) : BIN_MISSING;
+}
+int bin_trunc(float v, double scale = 1) {
+    return known(v) ? bin_field(std::trunc(static_cast<double>(v) * scale)) : BIN_MISSING;
+}
+
+// Stores a signed 16-bit value little-endian.
+void put16(std::array<unsigned char, BIN_RECORD> &rec, std::size_t offset, int value) {
+    const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
+    rec[offset] = static_cast<unsigned char>(bits & 0xff);
+    rec[offset + 1] = static_cast<unsigned char>(bits >> 8);
+}
+
+// The header line (no line end): time, a fixed "XXX", month, day and year of
+// the file's date; fields out of their range are written as 0 so that the
+// line keeps its 22 characters.
+std::string bin_header(const Date &d) {
+    auto in = [](int v, int lo, int hi) { return v >= lo && v <= hi ? v : 0; };
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%2.2d:%2.2dZ XXX %3s %2d %4d", in(d.hour, 0, 23), in(d.min, 0, 59),
+                  DATE_month(d.month), in(d.day, 1, 31), in(d.year, 0, 9999));
+    return buf;
+}
+
+std::array<unsigned char, BIN_RECORD> bin_record(const UPA_report &r) {
+    std::array<unsigned char, BIN_RECORD> rec{};
+    // Identifier: its first 5 characters when it begins with a letter.
+    if (std::isalpha(static_cast<unsigned char>(r.id[0])))
+        for (std::size_t i = 0; i < 5 && r.id[i] != '\0'; ++i)
+            rec[i] = static_cast<unsigned char>(r.id[i]);
+    char wmo[8];
+    std::snprintf(wmo, sizeof wmo, "%5.5d", r.wmo >= 0 && r.wmo <= 99999 ? r.wmo : 99999);
+    std::memcpy(&rec[5], wmo, 5);
+    put16(rec, 12, bin_round(r.lat, 100));
+    put16(rec, 14, bin_round(r.lon, 100));
+
+    const UPA_level &l850 = r.man[3], &l700 = r.man[4], &l500 = r.man[5], &l1000 = r.man[1];
+    const UPA_level *levels[3] = {&l850, &l700, &l500};
+    put16(rec, 16, bin_round(l850.t));
+    put16(rec, 20, bin_round(l700.t));
+    put16(rec, 22, bin_round(l500.t));
+    for (std::size_t k = 0; k < 3; ++k) {
+        const UPA_level &l = *levels[k];
+        put16(rec, 26 + 2 * k, bin_trunc(l.h));
+        put16(rec, 42 + 2 * k, bin_trunc(l.dir, 0.1));
+        put16(rec, 50 + 2 * k, bin_trunc(l.spd));
+        put16(rec, 58 + 2 * k, known(l.t) && known(l.td) ? bin_round(l.t - l.td) : BIN_MISSING);
+    }
+    put16(rec, 64, bin_trunc(r.man[UPA_SLOT_TROP].h));
+    put16(rec, 66, known(l500.h) && known(l1000.h) ? bin_trunc(l500.h - l1000.h) : BIN_MISSING);
+    put16(rec, 68, static_cast<std::int16_t>(static_cast<std::uint16_t>(r.time & 0xffff)));
+    return rec;
+}
+
+int bin_write(const UPA_report &r, int *statnum) {
+    const std::array<unsigned char, BIN_RECORD> rec = bin_record(r);
+    if (!put_text(std::string(reinterpret_cast<const char *>(rec.data()), rec.size()), "UPA_write"))
+        return -1;
+    ++*statnum;
+    return 0;
+}
+
+// ---- XML documents (type 51) ------------------------------------------------------------------
+
+// Text for an attribute value: the five markup characters escaped, tabs and
+// line ends as character references, other control characters and bytes
+// that are not UTF-8 as '?', so that the document stays well-formed.
+std::string xml_text(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            continue;
+        case '<':
+            out += "&lt;";
+            continue;
+        case '>':
+            out += "&gt;";
+            continue;
+        case '"':
+            out += "&quot;";
+            continue;
+        case '\'':
+            out += "&apos;";
+            continue;
+        case '\t':
+            out += "&#9;";
+            continue;
+        case '\n':
+            out += "&#10;";
+            continue;
+        case '\r':
+            out += "&#13;";
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20 || c == 0x7f) {
+            out += '?';
+            continue;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        // A multi-byte UTF-8 sequence is kept whole when it is valid.
+        const std::size_t len = c >= 0xc2 && c <= 0xdf   ? 2
+                                : c >= 0xe0 && c <= 0xef ? 3
+                                : c >= 0xf0 && c <= 0xf4 ? 4
+                                                         : 0;
+        bool valid = len > 0 && i + len <= text.size();
+        for (std::size_t k = 1; valid && k < len; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
+        if (valid && len == 3) {
+            const auto c1 = static_cast<unsigned char>(text[i + 1]);
+            valid = !(c == 0xe0 && c1 < 0xa0) && !(c == 0xed && c1 >= 0xa0) &&
+                    !(c == 0xef && c1 == 0xbf && static_cast<unsigned char>(text[i + 2]) >= 0xbe);
+        }
+        if (valid && len == 4) {
+            const auto c1 = static_cast<unsigned char>(text[i + 1]);
+            valid = !(c == 0xf0 && c1 < 0x90) && !(c == 0xf4 && c1 >= 0x90);
+        }
+        if (!valid) {
+            out += '?';
+            continue;
+        }
+        out.append(text.substr(i, len));
+        i += len - 1;
+    }
+    return out;
+}
+
+// One attribute with a number, written only when the value is known.
+void xml_attr(std::string &out, const char *name, const char *format, float v) {
+    if (!known(v)) return;
+    char buf[96];
+    std::snprintf(buf, sizeof buf, format, static_cast<double>(v));
+    out += ' ';
+    out += name;
+    out += "=\"";
+    out += buf;
+    out += '"';
+}
+
+// The pressure of a level, with one decimal below 100 mb.
+void xml_pressure(std::string &out, float p) {
+    xml_attr(out, "pres.mb", p < 100 ? "%.1f" : "%.0f", p);
+}
+
+// The attributes of a mandatory-section level after its pressure.
+void xml_man_values(std::string &out, const UPA_level &l, bool temps) {
+    xml_attr(out, "hght.m", "%.0f", l.h);
+    if (temps) {
+        xml_attr(out, "temp.C", "%.1f", l.t);
+        xml_attr(out, "dewp.C", "%.1f", l.td);
+    }
+    xml_attr(out, "wdir.deg", "%.0f", l.dir);
+    xml_attr(out, "wspd.knt", "%.0f", l.spd);
+}
+
+void xml_typed_level(std::string &out, const char *type, const UPA_level &l, bool temps) {
+    if (!known(l.p)) return;
+    out += "    <level type=\"";
+    out += type;
+    out += '"';
+    xml_pressure(out, l.p);
+    xml_man_values(out, l, temps);
+    out += "/>\n";
+}
+
+std::string xml_obs(const UPA_report &report) {
+    // The surface stands in for empty significant and wind lists, as in the
+    // text files; the caller's report is not changed.
+    UPA_report r = report;
+    r.numsig = std::clamp(r.numsig, 0, UPA_MAX_SIG);
+    r.numwnd = std::clamp(r.numwnd, 0, UPA_MAX_WND);
+    const UPA_level &sfc = r.man[UPA_SLOT_SFC];
+    if (r.numsig == 0 && known(sfc.p)) {
+        r.sig[0] = {sfc.p, sfc.t, sfc.td};
+        r.numsig = 1;
+    }
+    if (r.numwnd == 0 && known(sfc.p)) {
+        r.wnd[0] = {0, sfc.dir, sfc.spd};
+        r.numwnd = 1;
+    }
+
+    std::string out;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "<obs wmo=\"%5.5d\"", r.wmo);
+    out += buf;
+    out += " id=\"" + xml_text(report_name(r)) + '"';
+    if (known(r.lat) && known(r.lon)) {
+        xml_attr(out, "lat", "%.2f", r.lat);
+        xml_attr(out, "lon", "%.2f", r.lon);
+    }
+    out += ">\n  <mand_level>\n";
+    xml_typed_level(out, "sfc", sfc, true);
+    for (int slot = UPA_SLOT_1000; slot < UPA_SLOT_TROP; ++slot) {
+        const UPA_level &l = r.man[slot];
+        if (!known(l.p)) continue;
+        out += "    <level";
+        xml_attr(out, "pres.mb", "%.0f", l.p);
+        xml_man_values(out, l, true);
+        out += "/>\n";
+    }
+    xml_typed_level(out, "trop", r.man[UPA_SLOT_TROP], true);
+    xml_typed_level(out, "mwnd", r.man[UPA_SLOT_MAXW], false);
+    out += "  </mand_level>\n  <sig_level>\n";
+    for (int i = 0; i < r.numsig; ++i) {
+        const UPA_sig_level &s = r.sig[i];
+        out += "    <level";
+        xml_pressure(out, s.p);
+        xml_attr(out, "temp.C", "%.1f", s.t);
+        xml_attr(out, "dewp.C", "%.1f", s.td);
+        out += "/>\n";
+    }
+    out += "  </sig_level>\n  <wnd_level>\n";
+    for (int i = 0; i < r.numwnd; ++i) {
+        const UPA_wind_level &w = r.wnd[i];
+        out += "    <level";
+        xml_attr(out, "hght.m", "%.0f", known(w.h) ? w.h * FEET_TO_M : FMISSING);
+        xml_attr(out, "wdir.deg", "%.0f", w.dir);
+        xml_attr(out, "wspd.knt", "%.0f", w.spd);
+        out += "/>\n";
+    }
+    out += "  </wnd_level>\n</obs>\n";
+    return out;
+}
+
+int xml_write(const UPA_report &r, int *statnum) {
+    if (!put_text(xml_obs(r), "UPA_write")) return -1;
+    ++*statnum;
+    return 0;
+}
+
+// The header of the written-only types: the binary header line, or the
+// document's root element with the date label.
+int out_putinfo(const UPA_info &info) {
+    if (file_type == UPA_BINARY) return put_text(bin_header(info.date), "UPA_putinfo") ? 0 : -1;
+    char datim[sizeof info.datim];
+    copy_str(datim, sizeof datim, std::string_view(info.datim, strnlen(info.datim, sizeof info.datim)));
+    wsstrip_string(datim);
+    return put_text("<zequpa date=\"" + xml_text(datim) + "\">\n", "UPA_putinfo") ? 0 : -1;
 }
 
 } // namespace
@@ -1473,6 +1735,7 @@ int UPA_getinfo(int, UPA_info *info) {
 int UPA_putinfo(int, const UPA_info *info) {
     if (info == nullptr || file_type == 0 || file_access != 1) return -1;
     if (is_cdf_type(file_type)) return cdf_putinfo(info);
+    if (file_type == UPA_BINARY || file_type == UPA_XML) return out_putinfo(*info);
     if (!is_text_type(file_type)) return -1;
     char datim[sizeof info->datim];
     copy_str(datim, sizeof datim, std::string_view(info->datim, strnlen(info->datim, sizeof info->datim)));
@@ -1504,8 +1767,8 @@ int UPA_write(int, const UPA_report *report, int, int *statnum) {
     if (report == nullptr || statnum == nullptr || file_access != 1) return -1;
     if (is_text_type(file_type)) return write_text(*report, statnum);
     if (is_cdf_type(file_type)) return cdf_write(*report, *statnum);
-    // The binary and XML records are written by their own writers; until they
-    // exist nothing is written.
+    if (file_type == UPA_BINARY) return bin_write(*report, statnum);
+    if (file_type == UPA_XML) return xml_write(*report, statnum);
     return -1;
 }
 

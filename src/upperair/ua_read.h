@@ -36,7 +36,8 @@ int UPA_open(const char *filename, int f_access, int *f_type);
 // records), 1 without effect otherwise.
 int UPA_getinfo(int cvt_fd, UPA_info *info);
 
-// Writes the header of a file open for writing (the date label; netCDF:
+// Writes the header of a file open for writing (the date label; binary: a
+// 22-character time and date line; XML: the root element; netCDF:
 // dimensions, variables, attributes). 0; -1 for a type that has no header
 // writer or when writing fails (with a warning). The header is not changed.
 int UPA_putinfo(int cvt_fd, const UPA_info *info);
@@ -54,9 +55,10 @@ int UPA_rewind(int cvt_fd);
 // changed. 0; -1 at the end of the file or when nothing readable is open.
 int UPA_read(int cvt_fd, UPA_report *report, int rep_type, const int *statnum);
 
-// Writes one report: a text block (adding 1 to *statnum) or netCDF record
-// *statnum (not changed). The report is not changed; what a file type cannot
-// carry is left out, with a warning where a level is lost. 0; -1 for a type
+// Writes one report: a text block, a 78-byte binary record or an XML "obs"
+// element (each adding 1 to *statnum), or netCDF record *statnum (not
+// changed). The report is not changed; what a file type cannot carry is left
+// out, with a warning where a text file loses a level. 0; -1 for a type
 // without a writer or when writing fails (with a warning).
 int UPA_write(int cvt_fd, const UPA_report *report, int rep_type, int *statnum);
 

@@ -70,6 +70,9 @@ struct UPA_info {
     Date date;           // the date decoded from datim
 };
 
+// Knots to metres per second.
+inline constexpr float UPA_KNOT_TO_MS = 0.5144f;
+
 // A wind: direction (degrees) and speed (knots).
 struct WIND {
     float dir;

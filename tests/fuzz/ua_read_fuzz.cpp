@@ -1,7 +1,7 @@
 // Fuzz target: upper-air coded text files of any bytes through type
 // detection, opening, the header, and station reading in every mode (in
 // order, again, and back), as detected and forced to each text type; every
-// report read is written again as a text file. Bytes that detection would
+// report read is written again as a text file, a binary record and XML. Bytes that detection would
 // hand to the netCDF library are read as text only (the netCDF reader has
 // its own target, ua_cdf_fuzz).
 #include <unistd.h>
@@ -61,7 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             int first = 0;
             const bool have = UPA_read(0, &report, 30, &first) == 0;
             UPA_close(0);
-            if (have) write_back(report, t);
+            if (have) {
+                for (int out : {t, UPA_BINARY, UPA_XML})
+                    write_back(report, out);
+            }
         }
     }
     unlink(name);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/date.h"
 #include "support/child.h"
 #include "support/netcdf.h"
 #include "support/reference.h"
@@ -666,19 +667,21 @@ TEST(UpaOpen, AccessRulesAndClosing) {
     EXPECT_EQ(UPA_rewind(0), -1);
 
     // An XML file being written gets its closing line, also when another
-    // file is opened without closing it. Its records come with their writer.
+    // file is opened without closing it.
     const std::string xml = dir.file("out.xml");
     type = UPA_XML;
     const int fd = UPA_open(xml.c_str(), 1, &type);
     ASSERT_GE(fd, 0);
     const UPA_info info = make_info();
-    EXPECT_EQ(UPA_putinfo(fd, &info), -1);
+    EXPECT_EQ(UPA_putinfo(fd, &info), 0);
     const UPA_report golden = golden_report();
-    EXPECT_EQ(UPA_write(fd, &golden, 30, &n), -1);
+    EXPECT_EQ(UPA_write(fd, &golden, 30, &n), 0);
     type = 0;
     ASSERT_GE(UPA_open(fixture("old4.upa").c_str(), 0, &type), 0);
     EXPECT_EQ(type, 1);
-    EXPECT_EQ(zeqtest::read_file(xml), "</zequpa>\n");
+    const std::string written = zeqtest::read_file(xml);
+    EXPECT_EQ(written.rfind("<zequpa date=\"12Z 08 DEC 26\">\n<obs ", 0), 0u) << written;
+    EXPECT_EQ(written.substr(written.size() - 17), "</obs>\n</zequpa>\n");
     EXPECT_EQ(UPA_close(0), 0);
     // Read access writes nothing and reads nothing.
     type = UPA_XML;
@@ -688,7 +691,7 @@ TEST(UpaOpen, AccessRulesAndClosing) {
     EXPECT_EQ(UPA_read(0, &r, 30, &n), -1);
     EXPECT_EQ(UPA_rewind(0), -1);
     EXPECT_EQ(UPA_close(0), 0);
-    EXPECT_EQ(zeqtest::read_file(xml), "</zequpa>\n");
+    EXPECT_EQ(zeqtest::read_file(xml), written);
 
     const std::string bin = dir.file("out.bin");
     type = UPA_BINARY;
@@ -1368,7 +1371,7 @@ TEST(UpaWrite, WhatAGroupCannotCarryIsLeftOutWithAWarning) {
 // Linux's always-full device: writes and the close fail with a warning.
 TEST(UpaWrite, FullDeviceFailsWithAWarning) {
     ASSERT_EQ(access("/dev/full", W_OK), 0) << "/dev/full is needed";
-    for (int type : {UPA_TEXT, UPA_TEXT_OLD8}) {
+    for (int type : {UPA_TEXT, UPA_TEXT_OLD8, UPA_BINARY, UPA_XML}) {
         const auto result = zeqtest::run_child([type] {
             int t = type;
             const int fd = UPA_open("/dev/full", 1, &t);
@@ -1390,4 +1393,134 @@ TEST(UpaWrite, FullDeviceFailsWithAWarning) {
                   std::string::npos)
             << result.err;
     }
+}
+
+// ---- Binary and XML output --------------------------------------------------------------------
+
+namespace {
+
+// Dodge City: 850, 700 and 500 mb, tropopause without height, no 1000 mb.
+UPA_report kddc_report() {
+    UPA_report r = blank_report();
+    set_id(r, "KDDC", "KS", 72451, 37.77f, -99.97f);
+    r.elev = 790;
+    r.time = 70000; // low 16 bits: 4464
+    r.man[0] = {921, 790, 18.2f, 10.4f, 180, 12};
+    r.man[3] = {850, 1470, -10.3f, -12.8f, 200, 25.9f};
+    r.man[4] = {700, 3110, 2.5f, -5.5f, 239, 30};
+    r.man[5] = {500, 5790, -14.5f, M, 255, 45};
+    r.man[22] = {210, M, -55.1f, M, 260, 60};
+    r.numman = 24;
+    add_sig(r, 921, 18.2f, 10.4f);
+    add_sig(r, 85.5f, -60.2f, M);
+    add_wind(r, 0, 180, 12);
+    add_wind(r, 3000, 200, 20);
+    return r;
+}
+
+// A digit identifier, no WMO number or position, values beyond 16 bits.
+UPA_report digit_report() {
+    UPA_report r = blank_report();
+    set_id(r, "91001", "", M, M, M);
+    r.man[1] = {1000, 100, M, M, M, M};
+    r.man[3] = {850, M, M, M, 365, M};
+    r.man[5] = {500, 40000, M, M, M, M};
+    return r;
+}
+
+void write_out(const std::string &name, int type, const std::vector<UPA_report> &reports) {
+    int t = type;
+    const int fd = UPA_open(name.c_str(), 1, &t);
+    ASSERT_GE(fd, 0);
+    UPA_info info = make_info("12Z 15 JAN 26");
+    DATE_decode_label(info.datim, &info.date); // minutes missing
+    ASSERT_EQ(UPA_putinfo(fd, &info), 0);
+    int n = 0;
+    for (const UPA_report &r : reports)
+        ASSERT_EQ(UPA_write(fd, &r, 30, &n), 0);
+    EXPECT_EQ(n, static_cast<int>(reports.size()));
+    ASSERT_EQ(UPA_close(fd), 0);
+}
+
+} // namespace
+
+// Python's struct reads the header and the 78-byte little-endian records.
+TEST(UpaBinary, RecordsAsStructReadsThem) {
+    TempDir dir;
+    const std::string name = dir.file("out.bin");
+    write_out(name, UPA_BINARY, {kddc_report(), digit_report()});
+    const std::string out = zeqtest::run_python(R"(
+import struct, sys
+data = open(sys.stdin.readline().strip(), 'rb').read()
+print(data[:22].decode('ascii'))
+body = data[22:]
+print(len(body) % 78, len(body) // 78)
+for i in range(0, len(body), 78):
+    f = struct.unpack('<5s7s33h', body[i:i + 78])
+    print(f[0].hex(), f[1].hex(), ' '.join(map(str, f[2:])))
+)",
+                                                name + "\n");
+    // Per record: identifier, WMO number; latitude, longitude; T850, 0, T700,
+    // T500, 0; the three heights; five zeros; three directions / 10, 0; three
+    // speeds, 0; three dewpoint depressions; tropopause height, 1000-500 mb
+    // thickness, time; four zeros.
+    EXPECT_EQ(out, "12:00Z XXX JAN 15 2026\n"
+                   "0 2\n"
+                   "4b44444300 37323435310000 3777 -9997 -10 0 3 -15 0 1470 3110 5790 0 0 0 0 0 20 23 25 0 "
+                   "25 30 45 0 3 8 9999 9999 9999 4464 0 0 0 0\n"
+                   "0000000000 39393939390000 9999 9999 9999 0 9999 9999 0 9999 9999 9999 0 0 0 0 0 36 9999 "
+                   "9999 0 9999 9999 9999 0 9999 9999 9999 9999 9999 -9999 0 0 0 0\n");
+}
+
+// Python's ElementTree parses the document; every attribute as written.
+TEST(UpaXml, DocumentAsElementTreeReadsIt) {
+    TempDir dir;
+    const std::string name = dir.file("out.xml");
+    UPA_report odd = surface_only("A&\"<'b>");
+    odd.wmo = 123;
+    odd.man[0] = {1002.4f, 12, 5.5f, M, M, M};
+    odd.man[17] = {7, 33500, -45, M, M, M};
+    const UPA_report bytes = surface_only("X\x01\xff\xc3\xa9");
+    write_out(name, UPA_XML, {kddc_report(), odd, bytes});
+    EXPECT_EQ(odd.numsig, 0); // the writer completed its own copy
+    EXPECT_EQ(odd.numwnd, 0);
+    const std::string out = zeqtest::run_python(R"(
+import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.stdin.readline().strip()).getroot()
+print(root.tag, root.attrib)
+for obs in root:
+    print(obs.tag, sorted(obs.attrib.items()))
+    for sec in obs:
+        for lev in sec:
+            print(' ', sec.tag, sorted(lev.attrib.items()))
+)",
+                                                name + "\n");
+    EXPECT_EQ(
+        out,
+        "zequpa {'date': '12Z 15 JAN 26'}\n"
+        "obs [('id', 'KDDC'), ('lat', '37.77'), ('lon', '-99.97'), ('wmo', '72451')]\n"
+        "  mand_level [('dewp.C', '10.4'), ('hght.m', '790'), ('pres.mb', '921'), ('temp.C', '18.2'), "
+        "('type', 'sfc'), ('wdir.deg', '180'), ('wspd.knt', '12')]\n"
+        "  mand_level [('dewp.C', '-12.8'), ('hght.m', '1470'), ('pres.mb', '850'), ('temp.C', '-10.3'), "
+        "('wdir.deg', '200'), ('wspd.knt', '26')]\n"
+        "  mand_level [('dewp.C', '-5.5'), ('hght.m', '3110'), ('pres.mb', '700'), ('temp.C', '2.5'), "
+        "('wdir.deg', '239'), ('wspd.knt', '30')]\n"
+        "  mand_level [('hght.m', '5790'), ('pres.mb', '500'), ('temp.C', '-14.5'), ('wdir.deg', '255'), "
+        "('wspd.knt', '45')]\n"
+        "  mand_level [('pres.mb', '210'), ('temp.C', '-55.1'), ('type', 'trop'), ('wdir.deg', '260'), "
+        "('wspd.knt', '60')]\n"
+        "  sig_level [('dewp.C', '10.4'), ('pres.mb', '921'), ('temp.C', '18.2')]\n"
+        "  sig_level [('pres.mb', '85.5'), ('temp.C', '-60.2')]\n"
+        "  wnd_level [('hght.m', '0'), ('wdir.deg', '180'), ('wspd.knt', '12')]\n"
+        "  wnd_level [('hght.m', '914'), ('wdir.deg', '200'), ('wspd.knt', '20')]\n"
+        "obs [('id', 'A&\"<\\'b>'), ('wmo', '00123')]\n"
+        "  mand_level [('hght.m', '12'), ('pres.mb', '1002'), ('temp.C', '5.5'), ('type', 'sfc')]\n"
+        "  mand_level [('hght.m', '33500'), ('pres.mb', '7'), ('temp.C', '-45.0')]\n"
+        "  sig_level [('pres.mb', '1002'), ('temp.C', '5.5')]\n"
+        "  wnd_level [('hght.m', '0')]\n"
+        "obs [('id', 'X??\u00e9'), ('wmo', '12345')]\n"
+        "  mand_level [('dewp.C', '8.1'), ('hght.m', '250'), ('pres.mb', '980'), ('temp.C', '12.4'), "
+        "('type', 'sfc'), ('wdir.deg', '200'), ('wspd.knt', '15')]\n"
+        "  sig_level [('dewp.C', '8.1'), ('pres.mb', '980'), ('temp.C', '12.4')]\n"
+        "  wnd_level [('hght.m', '0'), ('wdir.deg', '200'), ('wspd.knt', '15')]\n");
 }
