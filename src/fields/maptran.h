@@ -87,7 +87,8 @@ int MAP_grid_tran(float gx, float gy, float *x, float *y);
 int MAP_grid_untran(float x, float y, float *gx, float *gy);
 // Converts a plane point of domain1 into the plane of domain2, leaving the
 // current projection as it was; 0, or -1 with -9999 outputs when the point has
-// no place in domain2.
+// no place in domain2 (an outside point used to come back as if it had one,
+// which drew it at a wrong place).
 int MAP_domain_tran(const Domain *domain1, const Domain *domain2, float x1, float y1, float *x2, float *y2);
 
 // --- Projection formulas ---
@@ -102,7 +103,9 @@ int MAP_domain_tran(const Domain *domain1, const Domain *domain2, float x1, floa
 // with no projection current); 0 with -9999 outputs when the point cannot be
 // shown (on a diagram: a pressure without logarithm, a temperature below
 // absolute zero) or the projection has no formulas. The tephigram's limit
-// pass gives its unrotated point with 0.
+// pass gives its unrotated point with 0. Projections without formulas (6,
+// 21, 50, 51, unknown numbers) fail with -9999 outputs instead of falling
+// through to another projection's formulas.
 int MAP_tran(float lat, float lon, float *x, float *y);
 // Plane to latitude and longitude: 1 with the point (outputs unchanged with no
 // projection current); 0 with -9999 outputs when the point lies off the
@@ -129,7 +132,9 @@ float MAP_dir(float x1, float y1, float x2, float y2);
 // The plane point rad km from (xi, yi) along the true bearing dir; the result
 // of the final MAP_tran (0 with -9999 outputs when the start has no position).
 int MAP_offset(float xi, float yi, float dir, float rad, float *xf, float *yf);
-// Map scale factor at a latitude (lon does not enter).
+// Map scale factor at a latitude (lon does not enter). It takes the current
+// domain's true latitude (mirrored on southern maps), not a fixed 60 degrees,
+// so that it is 1 where the map is true to scale.
 float MAP_factor(float lat, float lon);
 
 // --- Declutter grid ---

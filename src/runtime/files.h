@@ -91,7 +91,8 @@ int ZEQ_share(int mode);
 
 // Chooses the input file: the resource filename, the resource current, in
 // batch mode the latest file, else up to four prompts (the answer "list"
-// lists the files and asks again). Copies the name into outfile when not
+// lists the files and asks again rather than reading standard input, which a
+// user typing "list" never means). Copies the name into outfile when not
 // null. 1 found, 0 a file named by resource that does not exist; ends the
 // program with status 10 when the current or latest file or four answers name
 // no existing file.
