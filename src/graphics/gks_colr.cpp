@@ -383,7 +383,13 @@ int gget_max_colr() {
 int ginit_background() {
     const char *res = RES_get("background");
     std::string name = res != nullptr ? res : "";
-    if (!background.empty()) name = background;
+    if (!background.empty()) {
+        name = background;
+    } else if (res == nullptr && gget_display() != nullptr) {
+        // Neither given: the X default of the program's name.
+        const char *def = XGetDefault(gget_display(), gget_prog_name(), "background");
+        if (def != nullptr) name = def;
+    }
     // These names ask for the default background and an uncleared window.
     const bool keep = iequals(name, "none") || iequals(name, "def") || iequals(name, "over");
     if (keep) name.clear();

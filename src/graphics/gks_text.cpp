@@ -125,8 +125,6 @@ void x_init_text(int type) {
     v.cap_style = CapProjecting;
     v.join_style = JoinBevel;
     XChangeGC(gget_display(), text_gc, GCLineWidth | GCLineStyle | GCCapStyle | GCJoinStyle, &v);
-    // A core font loaded before this context existed is made its font again.
-    if (font_type == 2 && font_info != nullptr) XSetFont(gget_display(), text_gc, font_info->fid);
 }
 
 // Drop shadows are drawn in the screen's black, the text in its colour.
@@ -814,6 +812,12 @@ int gget_text_colr() {
 
 GC gget_text_gc() {
     return text_gc;
+}
+
+int gfree_xfont() {
+    if (font_info != nullptr && gget_display() != nullptr) XFreeFont(gget_display(), font_info);
+    font_info = nullptr;
+    return 0;
 }
 
 int ginit_text(int type) {

@@ -362,6 +362,7 @@ void x_close_ws() {
     if (root_gc != nullptr) XFreeGC(display, root_gc);
     root_gc = nullptr;
     free_gcs();
+    gfree_xfont();
     gdel_fill_pat();
     gfree_xcolr();
     XSync(display, False);
@@ -387,8 +388,14 @@ void x_init_plot(int type) {
         if (gtype_is_PIX()) gset_rw_colors(0);
     }
     ginit_event(type);
+    // Width 0, solid and bevel joins; each context keeps its own cap style
+    // (text draws with projecting caps).
+    XGCValues v{};
+    v.line_width = 0;
+    v.line_style = LineSolid;
+    v.join_style = JoinBevel;
     for (const GcEntry &e : gcs)
-        if (*e.owner != nullptr) XSetLineAttributes(display, *e.owner, 0, LineSolid, CapButt, JoinBevel);
+        if (*e.owner != nullptr) XChangeGC(display, *e.owner, GCLineWidth | GCLineStyle | GCJoinStyle, &v);
     XSync(display, False);
 }
 

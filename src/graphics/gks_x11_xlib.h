@@ -105,6 +105,9 @@ GC gget_fill_gc();
 
 GC gget_marker_gc();
 GC gget_text_gc();
+// Gives back the loaded X core font (at the close of an X workstation: the
+// next window, perhaps on another display, loads its own). 0.
+int gfree_xfont();
 
 // ---- Colours (gks_colr) -------------------------------------------------------------
 

@@ -823,6 +823,30 @@ TEST(XText, CoreFontPlacedByItsMetrics) {
     gclose_ws(1);
 }
 
+// A core font is loaded on the display of each window: after a window on
+// another screen (a new connection) it draws there, and no X error comes
+// from the font of the first connection.
+TEST(XText, CoreFontOnASecondDisplay) {
+    if (!xtest::need_tools()) return;
+    const zeqtest::ChildResult r = zeqtest::run_child(
+        [] {
+            gset_font_list("#fixed");
+            const Gpt at = xtest::px(200, 40);
+            for (int screen : {0, 1, 0}) {
+                if (!xtest::open_window(xtest::screen_name(screen))) return 2;
+                xtest::pixel_world();
+                gtext(&at, "HHHH");
+                const Ink k = ink(xtest::grab_window(), 150, 10, 300, 70);
+                if (gclose_ws(1) != 0) return 3;
+                if (!k.any()) return 4;
+            }
+            return 0;
+        },
+        {}, std::chrono::seconds(60));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
 // Stroke text on the window, a font unit a pixel: the 35-point zigzag goes
 // out as runs of 30 and 6 points that share the 30th (with an exclusive-or
 // function the shared pixel, drawn twice, keeps the background), and a drop
@@ -849,6 +873,10 @@ TEST(XText, StrokeTextRunsAndShadow) {
     const Gpt line = xtest::px(100, 400);
     gtext(&line, "A");
     gset_font_drop(0);
+    // A wide stroke has projecting caps: half its width past either end.
+    gset_text_width(5);
+    const Gpt wide = xtest::px(100, 450);
+    gtext(&wide, "A");
     const xtest::Picture pic = xtest::grab_window();
     const xtest::Rgb white{255, 255, 255}, once{0, 255, 255}, black{0, 0, 0}, shown{255, 0, 0};
     // Zigzag vertices (3 i, 35 or 45 font units): pixel (100 + 3 i, row 300 or 290).
@@ -860,6 +888,9 @@ TEST(XText, StrokeTextRunsAndShadow) {
           std::tuple{100, 401, white}, std::tuple{101, 401, black}, std::tuple{161, 401, black},
           std::tuple{162, 401, white}, std::tuple{130, 402, white}})
         EXPECT_EQ(pic.at(x, y), rgb) << x << "," << y;
+    for (const auto &[x, rgb] : {std::pair{96, white}, std::pair{98, shown}, std::pair{130, shown},
+                                 std::pair{162, shown}, std::pair{164, white}})
+        EXPECT_EQ(pic.at(x, 450), rgb) << x;
     gclose_ws(1);
 }
 

@@ -665,16 +665,21 @@ TEST(OwnWindow, ResizeCloseAndReopen) {
     EXPECT_EQ(gclose_ws(1), 0);
 }
 
-// The background: a colour name, the default black (white in inverse
-// video) for no name and for the names that keep the default.
+// The background: a colour name (the resource, else the X default of the
+// program's name), the default black (white in inverse video) for no name
+// and for the names that keep the default.
 TEST(OwnWindow, BackgroundTable) {
     if (!xtest::need_tools()) return;
+    TempDir dir;
+    const std::string xdefaults = dir.file("xdefaults");
+    zeqtest::write_file(xdefaults, "R11_Ezedi.background: green\n");
     struct Case {
         const char *what;
         const char *name; // the resource background, or null
         bool inverse;
         xtest::Rgb rgb;
         const char *err;
+        bool xdefault = false; // the X defaults name a background
     };
     const std::vector<Case> table = {
         {"no name", nullptr, false, {0, 0, 0}, ""},
@@ -691,11 +696,14 @@ TEST(OwnWindow, BackgroundTable) {
          false,
          {0, 0, 0},
          "ginit_background: unknown colour no_such_colour, default background used\n"},
+        {"X default", nullptr, false, {0, 255, 0}, "", true},
+        {"the resource over the X default", "blue", false, {0, 0, 255}, "", true},
     };
     for (const Case &c : table) {
         SCOPED_TRACE(c.what);
         const zeqtest::ChildResult r = zeqtest::run_child(
             [&] {
+                if (c.xdefault) setenv("XENVIRONMENT", xdefaults.c_str(), 1);
                 if (c.inverse) setenv("zeqinverse", "", 1);
                 if (c.name != nullptr) RES_put("background", c.name);
                 gopen_gks(nullptr, 0);
