@@ -16,6 +16,7 @@
 #include "graphics/gks_line.h"
 #include "graphics/gks_ps.h"
 #include "runtime/mess.h"
+#include "runtime/resrc.h"
 #include "support/child.h"
 #include "support/reference.h"
 #include "graphics/xwin.h"
@@ -304,6 +305,55 @@ TEST(XColours, SharedColoursGiveCellsBackAndFallBackToTheNearest) {
     hline(10, 3);
     EXPECT_EQ(xtest::grab_window().at(50, 10), (xtest::Rgb{255, 0, 0}));
     EXPECT_EQ(gclose_ws(1), 0);
+}
+
+// The background on a colormap another client has filled (one handed over
+// before the open, as another program's window does): the nearest colour
+// serves, with a warning, and the window is cleared in it.
+TEST(XColours, BackgroundFallsBackToTheNearestColour) {
+    if (!xtest::need_tools()) return;
+    const zeqtest::ChildResult r = zeqtest::run_child(
+        [] {
+            Display *other = XOpenDisplay(xtest::screen_name(1).c_str());
+            if (other == nullptr) return 2;
+            const int scr = DefaultScreen(other);
+            const Colormap cmap =
+                XCreateColormap(other, RootWindow(other, scr), DefaultVisual(other, scr), AllocNone);
+            unsigned long red_pixel = 0;
+            for (int n = 0;; ++n) {
+                unsigned long pixel = 0;
+                if (XAllocColorCells(other, cmap, False, nullptr, 0, &pixel, 1) == 0) break;
+                XColor c{};
+                c.pixel = pixel;
+                c.flags = DoRed | DoGreen | DoBlue;
+                c.red = c.green = c.blue = static_cast<unsigned short>(n * 256);
+                if (n == 50) {
+                    c.red = 65535;
+                    c.green = c.blue = 0;
+                    red_pixel = pixel;
+                }
+                XStoreColor(other, cmap, &c);
+            }
+            XSync(other, False);
+            gset_user_cmap(cmap);
+            RES_put("background", "rgb:f0/0d/00");
+            if (!xtest::open_window(xtest::screen_name(1))) return 3;
+            const xtest::Rgb p = xtest::grab_window().at(320, 256);
+            std::printf("\nred %lu\nback %ld\npixel %d %d %d\n", red_pixel, gget_back_color(), p[0], p[1],
+                        p[2]);
+            gclose_ws(1);
+            XFreeColormap(other, cmap);
+            XCloseDisplay(other);
+            return 0;
+        },
+        {}, std::chrono::seconds(60));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto values = zeqtest::named_numbers(r.out);
+    ASSERT_EQ(values["red"].size(), 1u) << r.out;
+    EXPECT_EQ(values["back"], values["red"]);
+    EXPECT_EQ(values["pixel"], (std::vector<double>{255, 0, 0}));
+    EXPECT_EQ(r.err, "ginit_background: no colour cell for (61680  3341     0), pixel " +
+                         std::to_string(static_cast<long>(values["red"][0])) + " serves\n");
 }
 
 } // namespace

@@ -401,13 +401,18 @@ TEST(StrokeText, DamagedFontFilesAreRefused) {
     }
 }
 
-// A missing font file warns with the name tried; names that would read
-// standard input or run a command are never opened.
+// A missing font file warns with the name tried, and the font loaded
+// before it is gone: text draws nothing. Names that would read standard
+// input or run a command are never opened.
 TEST(StrokeText, MissingFontFilesAndNamesThatAreNoFiles) {
     TempDir dir;
     const std::string ran = dir.file("ran");
+    write_file(dir.file("fixture.fnt"), plain_font());
     gopen_gks(nullptr, 0);
     ASSERT_EQ(gopen_ws(1, dir.file("out.ps").c_str(), GWS_PS), 0);
+    ASSERT_EQ(read_font(dir.file("fixture.fnt").c_str()), 0);
+    const Gpt o{0.5f, 0.5f};
+    gtext(&o, "A");
     for (const std::string &name :
          {dir.file("none.fnt"), "|touch " + ran, std::string("-"), std::string("stdn")}) {
         SCOPED_TRACE(name);
@@ -417,10 +422,15 @@ TEST(StrokeText, MissingFontFilesAndNamesThatAreNoFiles) {
                   "read_font: unable to load font file: " + name + "\n");
     }
     EXPECT_FALSE(std::filesystem::exists(ran));
+    gtext(&o, "A");
     testing::internal::CaptureStderr();
     EXPECT_EQ(read_font("#fixed"), -1); // no X display on PostScript
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "read_font: unable to load font: fixed\n");
     gclose_ws(1);
+    const auto blocks = text_blocks(read_file(dir.file("out.ps")));
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_FALSE(blocks[0].empty());
+    EXPECT_TRUE(blocks[1].empty());
     EXPECT_EQ(read_font(dir.file("none.fnt").c_str()), -1) << "the kernel is closed";
 }
 
