@@ -78,7 +78,9 @@ configure_build() {
 # Starts a private Xvfb on the first free display and exports DISPLAY;
 # the server is stopped when the script ends. Screen 0 is true colour; screen
 # 1 (DISPLAY=:N.1) is 8 bits deep with a PseudoColor visual, for the tests of
-# read-write colour cells.
+# read-write colour cells. -noreset: by default the server resets whenever its
+# last client disconnects, and connections made meanwhile by parallel tests
+# are refused or dropped.
 start_xvfb() {
     local n
     for n in $(seq 90 140); do
@@ -86,7 +88,7 @@ start_xvfb() {
             break
         fi
     done
-    Xvfb ":$n" -screen 0 1280x1024x24 -screen 1 1280x1024x8 -nolisten tcp >/tmp/xvfb-$n.log 2>&1 &
+    Xvfb ":$n" -screen 0 1280x1024x24 -screen 1 1280x1024x8 -nolisten tcp -noreset >/tmp/xvfb-$n.log 2>&1 &
     xvfb_pid=$!
     trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
     local i

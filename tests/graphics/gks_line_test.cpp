@@ -15,6 +15,7 @@
 #include "graphics/gks.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_fill.h"
+#include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
 #include "graphics/render.h"
 #include "support/child.h"
@@ -453,6 +454,9 @@ TEST(XLines, NothingTouchesAClosedWindow) {
     EXPECT_EQ(gset_colr_rep(1, 2, &blue), -1);
     galloc_colr(2, 0, 0, 1);
     gset_fill_print_solid(1);
+    EXPECT_EQ(gset_text_width(4), 0); // setters without a kernel check
+    const Gpt up{1, 0};
+    EXPECT_EQ(gset_char_up_vec(&up), 0);
     EXPECT_EQ(gset_line_gc_func(GXxor), 0);
     EXPECT_EQ(gxline(1, XPoint{0, 0}, XPoint{5, 5}), 0);
     EXPECT_EQ(gxrect(1, XPoint{0, 0}, XPoint{5, 5}), 0);
