@@ -400,8 +400,9 @@ TEST(PostScriptOpen, FailuresAndTheKernelState) {
     EXPECT_FALSE(zeqtest::read_file(file).empty());
 }
 
-// A named error stream is created empty and closed by gclose_gks; reports go
-// to the message streams, and standard error stays the stream afterwards.
+// A named error stream is created empty; reports go to the message streams
+// while it is open, and after gclose_gks has closed and forgotten it they
+// are silent.
 TEST(Kernel, ErrorStream) {
     TempDir dir;
     const std::string err = dir.file("gks.err");
