@@ -163,8 +163,9 @@ TEST(PostScriptOperators, GrayTableAndFills) {
     EXPECT_EQ(gps_get_gray(-2), 0);
 }
 
-// Moves and lines in world coordinates of the current transformation.
-TEST(PostScriptOperators, MovesAndLinesInPrintUnits) {
+// Moves and lines in world coordinates of the current transformation, and a
+// message as a comment.
+TEST(PostScriptOperators, MovesLinesAndMessages) {
     PsFile ps;
     const Glim win{0, 100, 0, 100};
     gset_win(0, &win);
@@ -173,8 +174,10 @@ TEST(PostScriptOperators, MovesAndLinesInPrintUnits) {
     gps_line(50, 20);
     gps_move_abs(1.234f, 5);
     gps_line_abs(-3, 4.5f);
+    gmessage(1, "a note");
     // NDC [0, 1] spans 575 points of the 756 x 576 page.
-    EXPECT_EQ(ps.close(), "0.00 0.00 mv\n575.00 575.00 ln\n287.50 115.00 ln\n1.23 5.00 mv\n-3.00 4.50 ln\n");
+    EXPECT_EQ(ps.close(), "0.00 0.00 mv\n575.00 575.00 ln\n287.50 115.00 ln\n1.23 5.00 mv\n-3.00 4.50 ln\n"
+                          "%%Message: a note\n");
 }
 
 TEST(PostScriptOperators, NothingWithoutAnOutput) {

@@ -648,6 +648,14 @@ TEST(OwnWindow, ResizeCloseAndReopen) {
     ASSERT_EQ(shrunk.width, 500);
     EXPECT_TRUE(kept(shrunk, 500, 400));
     EXPECT_EQ(gresize_window(-1, -1), 0);
+    // Width 0 follows the size and keeps the backing pixmap as it is.
+    const Pixmap pixmap = gget_base_window();
+    XResizeWindow(display, gget_root_window(), 600, 450);
+    XSync(display, False);
+    EXPECT_EQ(gresize_window(0, 0), 1);
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w * 10000 + h, 600 * 10000 + 450);
+    EXPECT_EQ(gget_base_window(), pixmap);
 
     EXPECT_EQ(gset_xsize(300, 200), 0);
     const std::string info = xtest::xwininfo(gget_root_window());
@@ -761,6 +769,11 @@ TEST(OwnWindow, ClearRegionPaintsTheBackground) {
     for (const auto &[x, y] :
          {std::pair{127, 300}, std::pair{256, 300}, std::pair{200, 255}, std::pair{200, 383}})
         EXPECT_EQ(pic.at(x, y), filled) << x << "," << y;
+    // The whole window: gclear_ws.
+    EXPECT_EQ(gclear_ws(1, GALWAYS), 0);
+    const xtest::Picture cleared = xtest::grab_window();
+    for (const auto &[x, y] : {std::pair{0, 0}, std::pair{127, 300}, std::pair{639, 511}})
+        EXPECT_EQ(cleared.at(x, y), blue) << x << "," << y;
     ASSERT_EQ(gclose_ws(1), 0);
     EXPECT_EQ(gclear_region(&lim), 0); // nothing open: nothing happens
 
