@@ -256,6 +256,32 @@ TEST(XColours, PrivateColormap) {
     }
 }
 
+// Takes every free cell of a colormap as another client would: a ramp of
+// grays with one pure red (the red_at-th cell), whose pixel comes back;
+// *taken counts the cells.
+unsigned long fill_colormap(Display *d, Colormap cmap, int red_at, int *taken) {
+    unsigned long red_pixel = 0;
+    for (*taken = 0;; ++*taken) {
+        unsigned long pixel = 0;
+        GxQuietErrors quiet;
+        const bool ok = XAllocColorCells(d, cmap, False, nullptr, 0, &pixel, 1) != 0;
+        XSync(d, False);
+        if (!ok || quiet.failed()) break;
+        XColor c{};
+        c.pixel = pixel;
+        c.flags = DoRed | DoGreen | DoBlue;
+        c.red = c.green = c.blue = static_cast<unsigned short>(*taken * 256);
+        if (*taken == red_at) {
+            c.red = 65535;
+            c.green = c.blue = 0;
+            red_pixel = pixel;
+        }
+        XStoreColor(d, cmap, &c);
+    }
+    XSync(d, False);
+    return red_pixel;
+}
+
 // Shared colours on a private 8-bit colormap: a slot given one colour after
 // another gives each old colour back, so hundreds of colours never fill the
 // colormap; once others hold every cell, the nearest colour serves, with a
@@ -272,27 +298,9 @@ TEST(XColours, SharedColoursGiveCellsBackAndFallBackToTheNearest) {
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
-    // Another client takes every free cell: a ramp of grays and one red.
-    Display *d = gget_display();
-    unsigned long red_pixel = 0;
+    // Another client takes every free cell.
     int taken = 0;
-    for (;; ++taken) {
-        unsigned long pixel = 0;
-        GxQuietErrors quiet;
-        const bool ok = XAllocColorCells(d, gget_colormap(), False, nullptr, 0, &pixel, 1) != 0;
-        XSync(d, False);
-        if (!ok || quiet.failed()) break;
-        XColor c{};
-        c.pixel = pixel;
-        c.flags = DoRed | DoGreen | DoBlue;
-        c.red = c.green = c.blue = static_cast<unsigned short>(taken * 256);
-        if (taken == 100) {
-            c.red = 65535;
-            c.green = c.blue = 0;
-            red_pixel = pixel;
-        }
-        XStoreColor(d, gget_colormap(), &c);
-    }
+    const unsigned long red_pixel = fill_colormap(gget_display(), gget_colormap(), 100, &taken);
     ASSERT_GT(taken, 200);
     const Gcolr_rep almost_red{0.95f, 0.05f, 0};
     testing::internal::CaptureStderr();
@@ -319,22 +327,8 @@ TEST(XColours, BackgroundFallsBackToTheNearestColour) {
             const int scr = DefaultScreen(other);
             const Colormap cmap =
                 XCreateColormap(other, RootWindow(other, scr), DefaultVisual(other, scr), AllocNone);
-            unsigned long red_pixel = 0;
-            for (int n = 0;; ++n) {
-                unsigned long pixel = 0;
-                if (XAllocColorCells(other, cmap, False, nullptr, 0, &pixel, 1) == 0) break;
-                XColor c{};
-                c.pixel = pixel;
-                c.flags = DoRed | DoGreen | DoBlue;
-                c.red = c.green = c.blue = static_cast<unsigned short>(n * 256);
-                if (n == 50) {
-                    c.red = 65535;
-                    c.green = c.blue = 0;
-                    red_pixel = pixel;
-                }
-                XStoreColor(other, cmap, &c);
-            }
-            XSync(other, False);
+            int taken = 0;
+            const unsigned long red_pixel = fill_colormap(other, cmap, 50, &taken);
             gset_user_cmap(cmap);
             RES_put("background", "rgb:f0/0d/00");
             if (!xtest::open_window(xtest::screen_name(1))) return 3;
