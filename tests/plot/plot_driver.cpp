@@ -55,7 +55,7 @@ int close_plot() {
 // ---- Entry points ------------------------------------------------------------------
 
 // The plot frame with labels: a square plot, six driver labels on the first
-// overlay and two more on the second, then the labels of resource label.
+// overlay and three more on the second, then the labels of resource label.
 // Prints the results of PLT_open, PLT_labels and PLT_close and the view;
 // fails (1) only when graphics were opened and closing them failed.
 int frame() {
@@ -70,6 +70,7 @@ int frame() {
     PLT_label_low_center("LC0");
     PLT_label_low_right("LR0");
     PLT_next_overlay();
+    PLT_label_up_left("UL1");
     PLT_label_up_right("UR1");
     PLT_label_low_right("LR1");
     PLT_next_overlay();
