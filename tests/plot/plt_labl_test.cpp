@@ -25,6 +25,7 @@
 #include "runtime/zeq.h"
 #include "graphics/render.h"
 #include "support/child.h"
+#include "support/plot_driver.h"
 
 namespace {
 
@@ -468,17 +469,7 @@ std::vector<TextComment> text_comments(const std::string &ps) {
 
 // Runs the driver's frame entry point in dir with the given arguments.
 zeqtest::ChildResult run_frame(const TempDir &dir, const std::vector<std::string> &args) {
-    return zeqtest::run_child(
-        [&] {
-            if (chdir(dir.path().c_str()) != 0) return 120;
-            std::vector<char *> argv{const_cast<char *>(PLOT_DRIVER), const_cast<char *>("frame")};
-            for (const std::string &a : args)
-                argv.push_back(const_cast<char *>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(PLOT_DRIVER, argv.data());
-            return 121;
-        },
-        {}, std::chrono::seconds(60));
+    return zeqtest::run_plot_driver(dir.path(), "frame", args);
 }
 
 // The view in the upper-right quarter of the 756 x 576 point page (display

@@ -34,6 +34,7 @@
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/plot_driver.h"
 
 namespace {
 
@@ -407,17 +408,7 @@ TEST(PlotFrame, CallbackAndBarLatch) {
 // ---- The plotting test driver ----------------------------------------------------------------
 
 zeqtest::ChildResult run_driver(const TempDir &dir, const std::vector<std::string> &args) {
-    return run_child(
-        [&] {
-            if (chdir(dir.path().c_str()) != 0) return 120;
-            std::vector<char *> argv{const_cast<char *>(PLOT_DRIVER), const_cast<char *>("frame")};
-            for (const std::string &a : args)
-                argv.push_back(const_cast<char *>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(PLOT_DRIVER, argv.data());
-            return 121;
-        },
-        {}, std::chrono::seconds(60));
+    return zeqtest::run_plot_driver(dir.path(), "frame", args);
 }
 
 // Plot type "none": PLT_open and PLT_close give -1 and nothing opens.
