@@ -6,6 +6,7 @@
 // the image output choice and the table of calls into other modules.
 #include "plot/plt_tool.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -344,6 +345,10 @@ int PLT_panel_decode(const char *str) {
     if (str == nullptr) return 0;
     float sx = 1, sy = 1, ox = 0, oy = 0;
     if (std::sscanf(str, "%fx%f+%f+%f", &sx, &sy, &ox, &oy) != 4) return 0;
+    if (!std::isfinite(sx) || !std::isfinite(sy) || !std::isfinite(ox) || !std::isfinite(oy)) {
+        MESS_print(M_WARN, "PLT_panel_decode: Panel %s has no extent\n", str);
+        return 0;
+    }
     if (sx > 1) {
         sx = sx > 8 ? 8 : sx;
         sy = sy > 8 ? 8 : (sy < 1 ? 1 : sy);

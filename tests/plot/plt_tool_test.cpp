@@ -284,6 +284,7 @@ TEST(PlotOptions, PanelGeometries) {
         {"2x2+-1+0", {0, 1, 0, 1}, true},
         {"0.0x0.5+0+0", {0, 1, 0, 1}, true}, // no width
         {"0.5x0+0+0", {0, 1, 0, 1}, true},   // no height
+        {"nanx1+0+0", {0, 1, 0, 1}, true},
     };
     for (const auto &c : cases) {
         const zeqtest::ChildResult r = run_child([&] {
