@@ -122,11 +122,11 @@ int GPH_begin(Gint *ws_id, Gconn_id conn_id, Gws_type *ws_type) {
 
 int GPH_end(Gint ws_id) {
     gdeactivate_ws(ws_id);
-    gclose_ws(ws_id);
+    const Gint rc = gclose_ws(ws_id);
     gclose_gks();
     ws_open = 0;
     FLAG_set(DEVICE_FLAG, wk_itype);
-    return 0;
+    return rc == 0 ? 0 : -1;
 }
 
 // ---- Layout -----------------------------------------------------------------------

@@ -17,7 +17,8 @@ int GPH_setup(Gint *ws_id, Gws_type *ws_type, float asp_ratio, Glim *offset);
 // when *ws_type is 0. 0; a failed open ends the program with status 4.
 int GPH_begin(Gint *ws_id, Gconn_id conn_id, Gws_type *ws_type);
 // Closes everything and gives the device flag back the type GPH_begin was
-// given. 0.
+// given. 0; -1 when no workstation was open or its output could not be
+// completed (a print file that could not be written to its end).
 int GPH_end(Gint ws_id);
 // Clears the display and lays it out again: the whole display as
 // transformation 1, the panel, the colour table, the default font. 0.
