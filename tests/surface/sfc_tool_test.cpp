@@ -136,6 +136,41 @@ TEST(ReportCompare, FirstDifferingCategoryAndEveryMessage) {
     }
 }
 
+// A report with a value in every category.
+SFC_report full_report();
+
+TEST(ReportCompare, EveryDifferenceInTheOrderOfTheCategories) {
+    SFC_report a = full_report(), b = full_report();
+    b.type = 3, b.time = 1300, b.t = 61, b.td = 51, b.pmb = 1011, b.alt = 30.0f;
+    b.w_dir = 190, b.w_spd = 11, b.w_gust = 21;
+    std::strcpy(b.weather, "SN");
+    b.cld_height[0] = 1600, b.cld_cover[0] = 'O';
+    b.vis = 6, b.ptend_t = 3, b.ptend = 1.6f;
+    b.rain3 = 0.2f, b.rain6 = 0.3f, b.rain12 = 0.4f, b.rain24 = 0.5f;
+    b.max_t = 71, b.min_t = 41, b.max6_t = 66, b.min6_t = 46;
+    b.scover = 2, b.solar = 31, b.sst = 13, b.wav_per = 6, b.wav_hgt = 3;
+    std::memcpy(b.cld_type, "456", 3);
+    std::strcpy(b.comment, "other");
+    int result = -1;
+    EXPECT_EQ(messages([&] { result = SFC_compare(&a, &b); }),
+              "Different types: 2 3\nDifferent times\nDifferent temperatures\nDifferent dewpoints\n"
+              "Different SLP pressures\nDifferent altimeter settings\nDifferent wind direction\n"
+              "Different wind speed\nDifferent wind gusts\nDifferent weather\nDifferent cloud heights\n"
+              "Different cloud covers\nDifferent visibility\nDifferent pressure tendency type\n"
+              "Different pressure tendencies\nDifferent 3 hr precip\nDifferent 6 hr precip\n"
+              "Different 12 hr precip\nDifferent 24 hr precip\nDifferent max temp\nDifferent min temp\n"
+              "Different 6 hr max temp\nDifferent 6 hr min temp\nDifferent snow cover\n"
+              "Different solar duration\nDifferent sea surface temperatures\nDifferent wave period\n"
+              "Different wave height\nDifferent cloud types\nDifferent cloud types\nDifferent cloud types\n"
+              "Different comments\n");
+    EXPECT_EQ(result, 1);
+    // Without the type the first difference is the time, and so on.
+    b.type = 0;
+    EXPECT_EQ(SFC_compare(&a, &b), 2);
+    b.time = MISSING, b.t = FMISSING;
+    EXPECT_EQ(SFC_compare(&a, &b), 3);
+}
+
 TEST(ReportCompare, SilentUnlessTheLevelIsOn) {
     SFC_report a = empty_report(), b = empty_report();
     a.time = 1200, b.time = 1300;
@@ -203,6 +238,20 @@ TEST(ReportUpdate, MessagesOfAMerge) {
     EXPECT_EQ(messages([&] { SFC_update(&rep1, &rep2, 16); }),
               "Updated temp\nUpdated weather\nUpdated cloud height: 1\n");
     EXPECT_STREQ(rep1.weather, "FG");
+
+    // Everything, in the order of the categories.
+    SFC_report empty = empty_report();
+    const SFC_report full = full_report();
+    EXPECT_EQ(messages([&] { SFC_update(&empty, &full, 16); }),
+              "Updated type\nUpdated time\nUpdated temp\nUpdated dewpoint\nUpdated SL pressure\n"
+              "Updated altimeter setting\nUpdated wind direction\nUpdated wind speed\nUpdated wind gust\n"
+              "Updated weather\nUpdated cloud height: 0\nUpdated cloud cover: 0\nUpdated visibility\n"
+              "Updated pressure tendency type\nUpdated pressure tendency\nUpdated 3 hr precip\n"
+              "Updated 6 hr precip\nUpdated 12 hr precip\nUpdated 24 hr precip\nUpdated max temp\n"
+              "Updated min temp\nUpdated 6 hr max temp\nUpdated 6 hr min temp\nUpdated snow cover\n"
+              "Updated solar duration\nUpdated sea surface temperatures\nUpdated wave period\n"
+              "Updated wave height\nUpdated cloud type: 0\nUpdated cloud type: 1\nUpdated cloud type: 2\n"
+              "Updated comments\n");
 }
 
 TEST(ReportUpdate, TemperaturePrecedence) {
