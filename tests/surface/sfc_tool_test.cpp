@@ -136,21 +136,26 @@ TEST(ReportCompare, FirstDifferingCategoryAndEveryMessage) {
     }
 }
 
-// A report with a value in every category.
-SFC_report full_report();
+// A report with a value in every category; another k gives another value
+// in every field of the categories.
+SFC_report full_report(int k = 0) {
+    SFC_report r = empty_report();
+    r.type = 2 + k, r.time = 1200 + 100 * k, r.t = 60.0f + k, r.td = 50.0f + k, r.pmb = 1010.0f + k;
+    r.alt = 29.9f + 0.1f * k;
+    r.w_dir = 180.0f + 10 * k, r.w_spd = 10.0f + k, r.w_gust = 20.0f + k;
+    std::strcpy(r.weather, k ? "SN" : "RA");
+    r.cld_height[0] = 1500.0f + 100 * k, r.cld_cover[0] = k ? 'O' : 'B', r.num_cld = 1;
+    r.vis = 5.0f + k, r.ptend_t = 2 + k, r.ptend = 1.5f + 0.1f * k;
+    r.rain3 = 0.1f * (1 + k), r.rain6 = 0.2f * (1 + k), r.rain12 = 0.3f * (1 + k), r.rain24 = 0.4f * (1 + k);
+    r.max_t = 70.0f + k, r.min_t = 40.0f + k, r.max6_t = 65.0f + k, r.min6_t = 45.0f + k;
+    r.scover = 1.0f + k, r.solar = 30.0f + k, r.sst = 12.0f + k, r.wav_per = 5.0f + k, r.wav_hgt = 2.0f + k;
+    std::memcpy(r.cld_type, k ? "456" : "123", 3);
+    std::strcpy(r.comment, k ? "other" : "new");
+    return r;
+}
 
 TEST(ReportCompare, EveryDifferenceInTheOrderOfTheCategories) {
-    SFC_report a = full_report(), b = full_report();
-    b.type = 3, b.time = 1300, b.t = 61, b.td = 51, b.pmb = 1011, b.alt = 30.0f;
-    b.w_dir = 190, b.w_spd = 11, b.w_gust = 21;
-    std::strcpy(b.weather, "SN");
-    b.cld_height[0] = 1600, b.cld_cover[0] = 'O';
-    b.vis = 6, b.ptend_t = 3, b.ptend = 1.6f;
-    b.rain3 = 0.2f, b.rain6 = 0.3f, b.rain12 = 0.4f, b.rain24 = 0.5f;
-    b.max_t = 71, b.min_t = 41, b.max6_t = 66, b.min6_t = 46;
-    b.scover = 2, b.solar = 31, b.sst = 13, b.wav_per = 6, b.wav_hgt = 3;
-    std::memcpy(b.cld_type, "456", 3);
-    std::strcpy(b.comment, "other");
+    SFC_report a = full_report(), b = full_report(1);
     int result = -1;
     EXPECT_EQ(messages([&] { result = SFC_compare(&a, &b); }),
               "Different types: 2 3\nDifferent times\nDifferent temperatures\nDifferent dewpoints\n"
@@ -178,22 +183,6 @@ TEST(ReportCompare, SilentUnlessTheLevelIsOn) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(SFC_compare(&a, &b), 2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-}
-
-// A report with a value in every category.
-SFC_report full_report() {
-    SFC_report r = empty_report();
-    r.type = 2, r.time = 1200, r.t = 60, r.td = 50, r.pmb = 1010, r.alt = 29.9f;
-    r.w_dir = 180, r.w_spd = 10, r.w_gust = 20;
-    std::strcpy(r.weather, "RA");
-    r.cld_height[0] = 1500, r.cld_cover[0] = 'B', r.num_cld = 1;
-    r.vis = 5, r.ptend_t = 2, r.ptend = 1.5f;
-    r.rain3 = 0.1f, r.rain6 = 0.2f, r.rain12 = 0.3f, r.rain24 = 0.4f;
-    r.max_t = 70, r.min_t = 40, r.max6_t = 65, r.min6_t = 45;
-    r.scover = 1, r.solar = 30, r.sst = 12, r.wav_per = 5, r.wav_hgt = 2;
-    std::memcpy(r.cld_type, "123", 3);
-    std::strcpy(r.comment, "new");
-    return r;
 }
 
 TEST(ReportUpdate, LevelsDecideWhatIsMerged) {
