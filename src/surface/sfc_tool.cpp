@@ -784,24 +784,23 @@ void kind4_line(M_type level, const SFC_report &r) {
 // ---- Print kind 3: the long form
 
 void long_form(M_type level, const SFC_report &r) {
+    // Lines of one piece go straight to the printer, whose format is checked
+    // at each call; the wind and cloud lines are built in pieces.
     std::string s;
-    auto line = [&s, level](auto... args) {
-        s.clear();
-        put(s, args...);
-        print(level, s);
-    };
-    line("Data for: %s\n", text_of(r.id).c_str());
-    if (given(r.wmo)) line("WMO number: %ld\n", static_cast<long>(r.wmo));
+    MESS_print(level, "Data for: %s\n", text_of(r.id).c_str());
+    if (given(r.wmo)) MESS_print(level, "WMO number: %ld\n", static_cast<long>(r.wmo));
     if (given(r.lat))
-        line("LAT: %7.2f N  LON: %7.2f E\n", static_cast<double>(r.lat), static_cast<double>(r.lon));
-    if (given(r.elev)) line("Elevation: %7.0f m\n", static_cast<double>(r.elev));
-    line("-----------------------------------\n");
-    if (given(r.time)) line("Report time:        %4.4d Z\n", r.time);
+        MESS_print(level, "LAT: %7.2f N  LON: %7.2f E\n", static_cast<double>(r.lat),
+                   static_cast<double>(r.lon));
+    if (given(r.elev)) MESS_print(level, "Elevation: %7.0f m\n", static_cast<double>(r.elev));
+    MESS_print(level, "-----------------------------------\n");
+    if (given(r.time)) MESS_print(level, "Report time:        %4.4d Z\n", r.time);
     if (given(r.t))
-        line("Temperature:         %3.0f F = %4.1f C\n", static_cast<double>(r.t), 5.0 * (r.t - 32.0) / 9.0);
+        MESS_print(level, "Temperature:         %3.0f F = %4.1f C\n", static_cast<double>(r.t),
+                   5.0 * (r.t - 32.0) / 9.0);
     if (given(r.td))
-        line("Dewpoint:            %3.0f F = %4.1f C\n", static_cast<double>(r.td),
-             5.0 * (r.td - 32.0) / 9.0);
+        MESS_print(level, "Dewpoint:            %3.0f F = %4.1f C\n", static_cast<double>(r.td),
+                   5.0 * (r.td - 32.0) / 9.0);
     if (given(r.w_dir)) {
         s = "Winds:               ";
         if (r.w_spd == 0)
@@ -816,8 +815,8 @@ void long_form(M_type level, const SFC_report &r) {
             s += '\n';
         print(level, s);
     }
-    if (given(r.alt)) line("Altimeter setting:    %5.2f in Hg\n", static_cast<double>(r.alt));
-    if (given(r.pmb)) line("Sea level pressure: %5.1f mb\n", static_cast<double>(r.pmb));
+    if (given(r.alt)) MESS_print(level, "Altimeter setting:    %5.2f in Hg\n", static_cast<double>(r.alt));
+    if (given(r.pmb)) MESS_print(level, "Sea level pressure: %5.1f mb\n", static_cast<double>(r.pmb));
     for (int i = 0; i < layers(r); ++i) {
         s = i == 0 ? "Clouds:" : "       ";
         if (given(r.cld_height[i]))
@@ -830,35 +829,35 @@ void long_form(M_type level, const SFC_report &r) {
         s += '\n';
         print(level, s);
     }
-    if (given(r.vis)) line("Visibility:           %5.2f miles\n", static_cast<double>(r.vis));
-    if (r.weather[0] != ' ') line("Present weather:     %s\n", weather_words(r).c_str());
-    if (given(r.ptend)) line("Pressure tendency:    %4.1f mb\n", static_cast<double>(r.ptend));
-    if (r.rain6 >= 0) line("3/6 hour precip:       %4.2f in\n", static_cast<double>(r.rain6));
-    if (r.rain24 >= 0) line("24 hour precip:        %4.2f in\n", static_cast<double>(r.rain24));
-    if (given(r.max_t)) line("Max temperature:     %3.0f F\n", static_cast<double>(r.max_t));
-    if (given(r.min_t)) line("Min temperature:     %3.0f F\n", static_cast<double>(r.min_t));
-    if (given(r.max6_t)) line(" 6 hr Max temp:      %3.0f F\n", static_cast<double>(r.max6_t));
-    if (given(r.min6_t)) line(" 6 hr Min temp:      %3.0f F\n", static_cast<double>(r.min6_t));
+    if (given(r.vis)) MESS_print(level, "Visibility:           %5.2f miles\n", static_cast<double>(r.vis));
+    if (r.weather[0] != ' ') MESS_print(level, "Present weather:     %s\n", weather_words(r).c_str());
+    if (given(r.ptend)) MESS_print(level, "Pressure tendency:    %4.1f mb\n", static_cast<double>(r.ptend));
+    if (r.rain6 >= 0) MESS_print(level, "3/6 hour precip:       %4.2f in\n", static_cast<double>(r.rain6));
+    if (r.rain24 >= 0) MESS_print(level, "24 hour precip:        %4.2f in\n", static_cast<double>(r.rain24));
+    if (given(r.max_t)) MESS_print(level, "Max temperature:     %3.0f F\n", static_cast<double>(r.max_t));
+    if (given(r.min_t)) MESS_print(level, "Min temperature:     %3.0f F\n", static_cast<double>(r.min_t));
+    if (given(r.max6_t)) MESS_print(level, " 6 hr Max temp:      %3.0f F\n", static_cast<double>(r.max6_t));
+    if (given(r.min6_t)) MESS_print(level, " 6 hr Min temp:      %3.0f F\n", static_cast<double>(r.min6_t));
     if (r.scover >= 0) {
         if (metric)
-            line("Snow cover:          %3.0f cm\n", r.scover * 2.54);
+            MESS_print(level, "Snow cover:          %3.0f cm\n", r.scover * 2.54);
         else
-            line("Snow cover:          %3.0f in.\n", static_cast<double>(r.scover));
+            MESS_print(level, "Snow cover:          %3.0f in.\n", static_cast<double>(r.scover));
     }
     if (given(r.t) && given(r.w_spd)) {
         const float chill = surface_value(r, "wchill2");
         if (given(chill) && fahrenheit_of_k(chill) < 30)
-            line("Wind chill:           %4.1f F\n", static_cast<double>(fahrenheit_of_k(chill)));
+            MESS_print(level, "Wind chill:           %4.1f F\n", static_cast<double>(fahrenheit_of_k(chill)));
     }
     if (given(r.t) && given(r.td)) {
         const float heat = surface_value(r, "heat");
         if (given(heat) && fahrenheit_of_k(heat) > 75)
-            line("Heat index:           %4.1f F\n", static_cast<double>(fahrenheit_of_k(heat)));
+            MESS_print(level, "Heat index:           %4.1f F\n", static_cast<double>(fahrenheit_of_k(heat)));
     }
     if (r.cld_type[0] != ' ')
-        line("Cloud types- Low:%c Medium:%c High:%c\n", shown(r.cld_type[0]), shown(r.cld_type[1]),
-             shown(r.cld_type[2]));
-    if (r.comment[0] != '\0') line("Remarks: %s\n", text_of(r.comment).c_str());
+        MESS_print(level, "Cloud types- Low:%c Medium:%c High:%c\n", shown(r.cld_type[0]),
+                   shown(r.cld_type[1]), shown(r.cld_type[2]));
+    if (r.comment[0] != '\0') MESS_print(level, "Remarks: %s\n", text_of(r.comment).c_str());
 }
 
 // ---- Print kind 6: one column per variable-list entry

@@ -342,6 +342,52 @@ TEST(SfcReadCompact, ExtremeTemperatureByFileHour) {
     }
 }
 
+TEST(SfcRead, AltimeterAndPressureCodesInEveryRange) {
+    TempDir dir;
+    constexpr float M = -9999;
+    struct Case {
+        const char *record; // after the identifier; a "ZEQSFC" record when it ends in '$'
+        float alt, pmb;
+    };
+    const Case cases[] = {
+        // Compact records: altimeter 501-999, 0-500, above 999; pressure 501-999,
+        // 0-500, 1000 more above 1050 mb (as written), whole tenths beyond.
+        {" 72. 65.2715.992.985.100.250B.RA.", 29.92f, 998.5f},
+        {" 72. 65.2715.501.501.100.250B.RA.", 25.01f, 950.1f},
+        {" 72. 65.2715.500.500.100.250B.RA.", 35.00f, 1050.0f},
+        {" 72. 65.2715.  0.  0.100.250B.RA.", 30.00f, 1000.0f},
+        {" 72. 65.2715.3012.1605.100.250B.RA.", 30.12f, 1060.5f},
+        {" 72. 65.2715. 12.10132.100.250B.RA.", 30.12f, 1013.2f},
+        {" 72. 65.2715.-99.-99.100.250B.RA.", M, M},
+        // "ZEQSFC" records: the 9xx and low codes corrected by the altimeter
+        // setting, or without one by a cold temperature.
+        {" 716 650 2715 992 985 10 -99M - $", 29.92f, 998.5f},
+        {" 716 650 2715 3080 985 10 -99M - $", 30.80f, 1098.5f},
+        {" 716 650 2715 3070 985 10 -99M - $", 30.70f, 998.5f},
+        {" -150 -200 2715 -99 985 10 -99M - $", M, 1098.5f},
+        {" -100 -200 2715 -99 985 10 -99M - $", M, 998.5f},
+        {" -99 -200 2715 -99 985 10 -99M - $", M, 998.5f},
+        {" 716 650 2715 2830 50 10 -99M - $", 28.30f, 905.0f},
+        {" 716 650 2715 2840 50 10 -99M - $", 28.40f, 1005.0f},
+        {" -150 -200 2715 -99 50 10 -99M - $", M, 1005.0f},
+        {" 716 650 2715 12 10605 10 -99M - $", 30.12f, 1060.5f},
+        {" 716 650 2715 501 9400 10 -99M - $", 25.01f, 940.0f},
+        {" 716 650 2715 500 -99 10 -99M - $", 35.00f, M},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.record);
+        const bool text = std::string(c.record).back() == '$';
+        const std::string name = dir.file("codes.sfc");
+        zeqtest::write_file(name,
+                            std::string(text ? "ZEQSFC\n" : "") + "12Z 08 DEC 26\nKCOD" + c.record + "\n");
+        EXPECT_EQ(open_read(name), text ? 3 : 2);
+        const SFC_report r = read_report(0);
+        EXPECT_FLOAT_EQ(r.alt, c.alt);
+        EXPECT_FLOAT_EQ(r.pmb, c.pmb);
+        SFC_close(0);
+    }
+}
+
 TEST(SfcReadText, FieldsAndOptionalGroups) {
     open_read(fixture("text.sfc"));
     SFC_report r = read_report(0);

@@ -136,6 +136,46 @@ TEST(ReportCompare, FirstDifferingCategoryAndEveryMessage) {
     }
 }
 
+// A report with a value in every category; another k gives another value
+// in every field of the categories.
+SFC_report full_report(int k = 0) {
+    SFC_report r = empty_report();
+    r.type = 2 + k, r.time = 1200 + 100 * k, r.t = 60.0f + k, r.td = 50.0f + k, r.pmb = 1010.0f + k;
+    r.alt = 29.9f + 0.1f * k;
+    r.w_dir = 180.0f + 10 * k, r.w_spd = 10.0f + k, r.w_gust = 20.0f + k;
+    std::strcpy(r.weather, k ? "SN" : "RA");
+    r.cld_height[0] = 1500.0f + 100 * k, r.cld_cover[0] = k ? 'O' : 'B', r.num_cld = 1;
+    r.vis = 5.0f + k, r.ptend_t = 2 + k, r.ptend = 1.5f + 0.1f * k;
+    r.rain3 = 0.1f * (1 + k), r.rain6 = 0.2f * (1 + k), r.rain12 = 0.3f * (1 + k), r.rain24 = 0.4f * (1 + k);
+    r.max_t = 70.0f + k, r.min_t = 40.0f + k, r.max6_t = 65.0f + k, r.min6_t = 45.0f + k;
+    r.scover = 1.0f + k, r.solar = 30.0f + k, r.sst = 12.0f + k, r.wav_per = 5.0f + k, r.wav_hgt = 2.0f + k;
+    std::memcpy(r.cld_type, k ? "456" : "123", 3);
+    std::strcpy(r.comment, k ? "other" : "new");
+    return r;
+}
+
+TEST(ReportCompare, EveryDifferenceInTheOrderOfTheCategories) {
+    SFC_report a = full_report(), b = full_report(1);
+    int result = -1;
+    EXPECT_EQ(messages([&] { result = SFC_compare(&a, &b); }),
+              "Different types: 2 3\nDifferent times\nDifferent temperatures\nDifferent dewpoints\n"
+              "Different SLP pressures\nDifferent altimeter settings\nDifferent wind direction\n"
+              "Different wind speed\nDifferent wind gusts\nDifferent weather\nDifferent cloud heights\n"
+              "Different cloud covers\nDifferent visibility\nDifferent pressure tendency type\n"
+              "Different pressure tendencies\nDifferent 3 hr precip\nDifferent 6 hr precip\n"
+              "Different 12 hr precip\nDifferent 24 hr precip\nDifferent max temp\nDifferent min temp\n"
+              "Different 6 hr max temp\nDifferent 6 hr min temp\nDifferent snow cover\n"
+              "Different solar duration\nDifferent sea surface temperatures\nDifferent wave period\n"
+              "Different wave height\nDifferent cloud types\nDifferent cloud types\nDifferent cloud types\n"
+              "Different comments\n");
+    EXPECT_EQ(result, 1);
+    // Without the type the first difference is the time, and so on.
+    b.type = 0;
+    EXPECT_EQ(SFC_compare(&a, &b), 2);
+    b.time = MISSING, b.t = FMISSING;
+    EXPECT_EQ(SFC_compare(&a, &b), 3);
+}
+
 TEST(ReportCompare, SilentUnlessTheLevelIsOn) {
     SFC_report a = empty_report(), b = empty_report();
     a.time = 1200, b.time = 1300;
@@ -143,22 +183,6 @@ TEST(ReportCompare, SilentUnlessTheLevelIsOn) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(SFC_compare(&a, &b), 2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-}
-
-// A report with a value in every category.
-SFC_report full_report() {
-    SFC_report r = empty_report();
-    r.type = 2, r.time = 1200, r.t = 60, r.td = 50, r.pmb = 1010, r.alt = 29.9f;
-    r.w_dir = 180, r.w_spd = 10, r.w_gust = 20;
-    std::strcpy(r.weather, "RA");
-    r.cld_height[0] = 1500, r.cld_cover[0] = 'B', r.num_cld = 1;
-    r.vis = 5, r.ptend_t = 2, r.ptend = 1.5f;
-    r.rain3 = 0.1f, r.rain6 = 0.2f, r.rain12 = 0.3f, r.rain24 = 0.4f;
-    r.max_t = 70, r.min_t = 40, r.max6_t = 65, r.min6_t = 45;
-    r.scover = 1, r.solar = 30, r.sst = 12, r.wav_per = 5, r.wav_hgt = 2;
-    std::memcpy(r.cld_type, "123", 3);
-    std::strcpy(r.comment, "new");
-    return r;
 }
 
 TEST(ReportUpdate, LevelsDecideWhatIsMerged) {
@@ -203,6 +227,20 @@ TEST(ReportUpdate, MessagesOfAMerge) {
     EXPECT_EQ(messages([&] { SFC_update(&rep1, &rep2, 16); }),
               "Updated temp\nUpdated weather\nUpdated cloud height: 1\n");
     EXPECT_STREQ(rep1.weather, "FG");
+
+    // Everything, in the order of the categories.
+    SFC_report empty = empty_report();
+    const SFC_report full = full_report();
+    EXPECT_EQ(messages([&] { SFC_update(&empty, &full, 16); }),
+              "Updated type\nUpdated time\nUpdated temp\nUpdated dewpoint\nUpdated SL pressure\n"
+              "Updated altimeter setting\nUpdated wind direction\nUpdated wind speed\nUpdated wind gust\n"
+              "Updated weather\nUpdated cloud height: 0\nUpdated cloud cover: 0\nUpdated visibility\n"
+              "Updated pressure tendency type\nUpdated pressure tendency\nUpdated 3 hr precip\n"
+              "Updated 6 hr precip\nUpdated 12 hr precip\nUpdated 24 hr precip\nUpdated max temp\n"
+              "Updated min temp\nUpdated 6 hr max temp\nUpdated 6 hr min temp\nUpdated snow cover\n"
+              "Updated solar duration\nUpdated sea surface temperatures\nUpdated wave period\n"
+              "Updated wave height\nUpdated cloud type: 0\nUpdated cloud type: 1\nUpdated cloud type: 2\n"
+              "Updated comments\n");
 }
 
 TEST(ReportUpdate, TemperaturePrecedence) {
