@@ -9,6 +9,44 @@
 #include "runtime/zeq.h"
 #include "upperair/zequpa.h"
 
+// ---- Making a sounding current --------------------------------------------------------
+
+// Makes a report the current sounding: a missing elevation (with WMO number
+// and position) from the station table "upa.cty"; the temperature levels
+// merged and completed hydrostatically, the report given the computed
+// heights of its surface, tropopause and maximum wind (with the latter's
+// temperature and dew point); the wind levels merged with the pressures
+// completed; winds put on the temperature levels; then THERM_set_data with
+// the surface pressure (1000 mb when the merge placed no surface). The lists
+// are the module's own (300 levels each). 1, or 0 (the current sounding
+// unchanged) when the temperature merge gives no level or the lists cannot
+// be allocated (with an error).
+int UPA_merge_report(UPA_report *report);
+// Installs soundings as the current one: the caller's lists (which must stay
+// valid while they are current), the surface interpolated at pressure pr,
+// the plot parameters read, the index record cleared, and the storm motion.
+// 0.
+int THERM_set_data(float pr, UPA_level *smi, int smi_num, UPA_level *wmi, int wmi_num);
+// Reads the resource plot_param: "page" and "nopage" set the paging, an item
+// beginning with "par" the parcel: "par=sfc" (or "par") the surface parcel,
+// "par=maxt" the maximum-temperature parcel, "par=layer:DEPTH" the mean of a
+// layer DEPTH mb deep above the surface, "par=P:T:TD" a parcel from pressure P
+// with temperature T and dew point TD (where not given, the sounding's own at
+// P). Any case. 0.
+int THERM_param();
+// Gives every temperature level without a direction the wind of the wind
+// sounding at its pressure (missing where the winds do not reach); 0.
+int UPA_calc_wind(UPA_level *sm, int sm_num, const UPA_level *wm, int wm_num);
+// The mean wind of the lowest 6000 m above the surface and the storm motion:
+// 30 degrees to its right at 75 % of its speed (both -9999 without a mean
+// direction); 0.
+int THERM_calc_storm();
+// UPA_interp_levels on the current temperature / wind sounding.
+int UPA_sm_interp(int coord, const float *values, UPA_level *result, int num_result);
+int UPA_wm_interp(int coord, const float *values, UPA_level *result, int num_result);
+
+// ---- State and accessors -------------------------------------------------------------------
+
 // Sets every field of an index record, its parameter records included, to
 // -9999; 0.
 int THERM_init_values(THERM_values *values);
