@@ -96,3 +96,113 @@ inline constexpr int UPA_READ_SFC = 0;      // the surface level in slot 0
 inline constexpr int UPA_READ_ALL = 30;     // the whole report
 inline constexpr int UPA_READ_TOKEN = 31;   // station identification only
 inline constexpr int UPA_READ_STATION = 32; // netCDF: the station part only
+
+// ---- The current sounding's index record ------------------------------------------
+// Every float is -9999 when missing.
+
+// The theta-e index: the largest decrease of equivalent potential
+// temperature (K) over a layer (base and top pressures, mb), and the extreme
+// values met with their pressures.
+struct THETAE_params {
+    float index;
+    float base;
+    float top;
+    float max;
+    float maxp;
+    float min;
+    float minp;
+};
+
+// A parcel ascent: the equivalent potential temperature of the parcel's
+// saturated adiabat (K), the lifting condensation level (mb) and its
+// temperature, the cap (Celsius), the levels of free convection, equilibrium
+// and maximum parcel ascent (mb; lfc -1 when the parcel never becomes free),
+// buoyant energies (J/kg) and the maximum vertical velocity (m/s).
+struct PARCEL_params {
+    float Satad;
+    float plcl;
+    float tlcl;
+    float cap;
+    float lfc;
+    float el;
+    float mpl;
+    float Bel;
+    float Bmpl;
+    float Bplus;
+    float Bminus;
+    float wmax;
+};
+
+// Storm-relative helicity: directional shear (degrees), positive, negative
+// and total helicity (m^2/s^2), mean helicity (m/s^2), relative helicity,
+// horizontal and streamwise vorticity (1/s).
+struct HELICITY_params {
+    float dir_shr;
+    float pos_hel;
+    float neg_hel;
+    float tot_hel;
+    float ave_hel;
+    float rel_hel;
+    float hor_vort;
+    float stm_vort;
+};
+
+// Veering and backing shear (1/s).
+struct SHEAR_params {
+    float pos_shr;
+    float neg_shr;
+};
+
+// The indices of the current sounding.
+struct THERM_values {
+    int wmo;   // WMO station number
+    float lat; // station position and height
+    float lon;
+    float elev;
+    float plcl;    // surface-parcel lifting condensation level, mb
+    float tlcl;    // its temperature, K
+    float frz;     // freezing level, mb (-1: the sounding starts below freezing)
+    float wb0;     // wet-bulb zero level, mb (-1 below ground)
+    float lapse57; // 700-500 mb lapse rate, Celsius per km
+    float max_t;   // estimated maximum temperature, Celsius
+    float precip;  // precipitable water, inches
+    float mean_rh; // surface-500 mb mean relative humidity, %
+    float thick;   // 1000-500 mb thickness, m
+    THETAE_params thetae;
+    float ccl;  // convective condensation level, mb (-1 none)
+    float wbar; // mean mixing ratio used for it, g/kg
+    float ct;   // convective temperature, K
+    float li;   // lifted index, Celsius
+    float cap;  // cap strength, Celsius
+    float si;   // Showalter index, Celsius
+    float tt;   // Total Totals index
+    float k;    // K index
+    float sweat;
+    float ei;          // energy index
+    UPA_level par_lev; // parcel level slot (not used)
+    PARCEL_params parcel;
+    HELICITY_params helicity; // 0-3000 m
+    SHEAR_params shear;       // 0-3000 m
+    float brn;                // bulk Richardson number
+    float bshear;             // bulk shear, m/s
+    float ehi;                // energy-helicity index
+};
+
+// Vertical coordinate codes of the sounding tools (level types of the
+// variable language).
+inline constexpr int UPA_COORD_SFC = 1;     // the surface of the current sounding
+inline constexpr int UPA_COORD_PRES = 100;  // pressure, mb
+inline constexpr int UPA_COORD_HGHT = 103;  // height above sea level, m
+inline constexpr int UPA_COORD_THETA = 113; // potential temperature, K
+
+// The three groups of coordinate codes: pressure (1, 100, 101, 102, 115,
+// 116), height (103 to 106) and potential temperature (113, 114).
+inline constexpr bool UPA_is_pres_coord(int coord) {
+    return coord == 1 || coord == 100 || coord == 101 || coord == 102 || coord == 115 || coord == 116;
+}
+inline constexpr bool UPA_is_hght_coord(int coord) {
+    return coord >= 103 && coord <= 106;
+}
+inline constexpr bool UPA_is_theta_coord(int coord) {
+    return coord == 113 || coord == 114;
+}
