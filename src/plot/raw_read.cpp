@@ -30,22 +30,22 @@
 
 namespace {
 
-constexpr std::size_t LINE_SIZE = 400;  // a record line: 399 characters
-constexpr std::size_t TOKEN_SIZE = 80;  // a data token: 79 characters
-constexpr std::size_t VALUE_SIZE = 80;  // the text of a written value
-constexpr int FIELD_CODE_OFF = 7;       // field-table code c is field index c - 7
+constexpr std::size_t LINE_SIZE = 400; // a record line: 399 characters
+constexpr std::size_t TOKEN_SIZE = 80; // a data token: 79 characters
+constexpr std::size_t VALUE_SIZE = 80; // the text of a written value
+constexpr int FIELD_CODE_OFF = 7;      // field-table code c is field index c - 7
 
 struct Slot {
     FILE *file = nullptr;
     std::string name;
-    int fd = -1;        // -1 while being set up, 1 once open
-    int type = 0;       // 1 or 2 with a header, 99 bare records
-    int access = 0;     // 0 read, 1 write, 2 append
+    int fd = -1;             // -1 while being set up, 1 once open
+    int type = 0;            // 1 or 2 with a header, 99 bare records
+    int access = 0;          // 0 read, 1 write, 2 append
     bool sequential = false; // standard input or a pipe: read in sequence
-    long data_pos = -1; // offset of the first record, once known
-    int num = -1;       // record number of the line read last; -1 none since the first record
-    int ind = 0;        // next field's offset in line; 0 no record, -1 an empty one delivered
-    bool ended = false; // the end of the data was read (until a rewind)
+    long data_pos = -1;      // offset of the first record, once known
+    int num = -1;            // record number of the line read last; -1 none since the first record
+    int ind = 0;             // next field's offset in line; 0 no record, -1 an empty one delivered
+    bool ended = false;      // the end of the data was read (until a rewind)
     int cur_field = 0;
     int num_field = 0;
     int field_off = 0;
@@ -128,7 +128,8 @@ int location_columns(int num, std::string_view e1) {
 }
 
 // Splits a list token "name[:info[:format]]".
-void split_entry(std::string_view tok, std::string_view &name, std::string_view &info, std::string_view &fmt) {
+void split_entry(std::string_view tok, std::string_view &name, std::string_view &info,
+                 std::string_view &fmt) {
     name = tok;
     info = fmt = {};
     const std::size_t c1 = tok.find(':');
@@ -233,7 +234,8 @@ bool next_token(const char *line, int pos, int &start, int &end) {
 }
 
 std::string token_text(const char *line, int start, int end) {
-    const int n = end - start < static_cast<int>(TOKEN_SIZE) - 1 ? end - start : static_cast<int>(TOKEN_SIZE) - 1;
+    const int n =
+        end - start < static_cast<int>(TOKEN_SIZE) - 1 ? end - start : static_cast<int>(TOKEN_SIZE) - 1;
     return std::string(line + start, static_cast<std::size_t>(n));
 }
 
@@ -721,7 +723,8 @@ int RAW_dec_line(int slot, int field, RAW_report *report, const char *token) {
     if (report == nullptr) return 0;
     const Slot *s = get_slot(slot);
     std::string fmt;
-    if (s != nullptr && field >= 0 && field < s->num_field) fmt = s->field_fmt[static_cast<std::size_t>(field)].data();
+    if (s != nullptr && field >= 0 && field < s->num_field)
+        fmt = s->field_fmt[static_cast<std::size_t>(field)].data();
     std::string tok = token != nullptr ? token : "";
     const std::size_t colon = tok.find(':');
     if (colon != std::string::npos) {

@@ -165,7 +165,8 @@ int WX_symb(float x, float y, const char *str, float size) {
         int n = 0;
         double px = 0, py = 0;
         while (n < MAX_POINTS && read_pair(pos, px, py))
-            pts[static_cast<std::size_t>(n++)] = {static_cast<float>(x + size * px), static_cast<float>(y + size * py)};
+            pts[static_cast<std::size_t>(n++)] = {static_cast<float>(x + size * px),
+                                                  static_cast<float>(y + size * py)};
         if (n == 0) break;
         const std::string_view word = read_word(pos);
         // A single point draws nothing.
@@ -233,8 +234,8 @@ int WX_cloud(float x_center, float y_center, float rad, char cover) {
         break;
     }
     case '7': {
-        for (const std::array<int, 7> &angles :
-             {std::array<int, 7>{-75, -60, -30, 0, 30, 60, 75}, std::array<int, 7>{105, 120, 150, 180, 210, 240, 255}}) {
+        for (const std::array<int, 7> &angles : {std::array<int, 7>{-75, -60, -30, 0, 30, 60, 75},
+                                                 std::array<int, 7>{105, 120, 150, 180, 210, 240, 255}}) {
             std::vector<Gpt> pts;
             for (int a : angles)
                 pts.push_back(at_angle(x_center, y_center, rad, a));

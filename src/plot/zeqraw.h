@@ -20,15 +20,15 @@ struct RAW_data {
 
 // One station record of a point-data file.
 struct RAW_report {
-    char id[30];    // identifier, the first token of the line
-    int type;       // read in the each-field mode: index of the field delivered; written: plot type code
-    int wmo;        // numeric value of an identifier longer than 4 characters (else left as it was)
-    float lat;      // latitude, or the pressure of a file whose second location column is one
-    float lon;      // longitude
-    float elev;     // elevation (not touched by the reader)
-    int prior;      // priority (not touched by the reader)
-    float value[2]; // the field's value, or the two numbers of a pair "a,b"
-    char data[30];  // the field's text as read
+    char id[30];     // identifier, the first token of the line
+    int type;        // read in the each-field mode: index of the field delivered; written: plot type code
+    int wmo;         // numeric value of an identifier longer than 4 characters (else left as it was)
+    float lat;       // latitude, or the pressure of a file whose second location column is one
+    float lon;       // longitude
+    float elev;      // elevation (not touched by the reader)
+    int prior;       // priority (not touched by the reader)
+    float value[2];  // the field's value, or the two numbers of a pair "a,b"
+    char data[30];   // the field's text as read
     char format[40]; // the field list's format and the token's own, joined by ':'
 };
 

@@ -197,11 +197,10 @@ TEST(RoundTrip, FieldListWrittenReadAndWrittenAgain) {
         int type;
         float v0;
         const char *data, *format;
-    } want[] = {{"KDEN", 3, 12.5f, "12.5", "%.1f"},      {"KDEN", 4, -3.1f, "-3.1", ""},
-                {"KDEN", -1, FMISSING, "", ""},          {"KCOS", 3, FMISSING, "", "%.1f"},
-                {"KCOS", 4, -7, "-7", "co=red"},         {"KCOS", -1, FMISSING, "", ""},
-                {"KPUB", 3, 15, "15.0", "%.1f"},         {"KPUB", 4, FMISSING, "", ""},
-                {"KPUB", -1, FMISSING, "", ""}};
+    } want[] = {
+        {"KDEN", 3, 12.5f, "12.5", "%.1f"}, {"KDEN", 4, -3.1f, "-3.1", ""},  {"KDEN", -1, FMISSING, "", ""},
+        {"KCOS", 3, FMISSING, "", "%.1f"},  {"KCOS", 4, -7, "-7", "co=red"}, {"KCOS", -1, FMISSING, "", ""},
+        {"KPUB", 3, 15, "15.0", "%.1f"},    {"KPUB", 4, FMISSING, "", ""},   {"KPUB", -1, FMISSING, "", ""}};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         EXPECT_EQ(fields[i].id, want[i].id) << i;
         EXPECT_EQ(fields[i].type, want[i].type) << i;
@@ -234,11 +233,11 @@ TEST(RoundTrip, PressureListGivesTwoLocationColumns) {
     EXPECT_EQ(f[0].lon, FMISSING);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(f[static_cast<std::size_t>(i)].type, i + 2);
-    EXPECT_FLOAT_EQ(f[0].v0, 1611);  // H
-    EXPECT_FLOAT_EQ(f[3].v0, 180);   // Dir
+    EXPECT_FLOAT_EQ(f[0].v0, 1611); // H
+    EXPECT_FLOAT_EQ(f[3].v0, 180);  // Dir
     EXPECT_EQ(f[5].type, -1);
     EXPECT_EQ(f[12].id, "WIND");
-    EXPECT_EQ(f[12].v0, FMISSING);   // H "-"
+    EXPECT_EQ(f[12].v0, FMISSING); // H "-"
     EXPECT_FLOAT_EQ(f[15].v0, 190);
     EXPECT_FLOAT_EQ(f[18].lat, 200); // TROP
     EXPECT_FLOAT_EQ(f[19].v0, -56.5f);
@@ -288,7 +287,8 @@ TEST(RoundTrip, BareRecordsFromStandardInput) {
             // The first line is the first record.
             RAW_report r{};
             int n = 0;
-            if (RAW_read(slot, &r, 10, &n) != 0 || std::strcmp(r.id, "KDEN") != 0 || r.value[0] != 12) return 3;
+            if (RAW_read(slot, &r, 10, &n) != 0 || std::strcmp(r.id, "KDEN") != 0 || r.value[0] != 12)
+                return 3;
             if (RAW_close(slot) != 0 || RAW_open(name, 0, &type) != 0) return 4; // the slot is free again
             RAW_close(0);
             return 0;
@@ -332,7 +332,8 @@ TEST(RoundTrip, ThroughPipes) {
     RAW_putinfo(out, &hdr);
     testing::internal::CaptureStderr();
     EXPECT_EQ(RAW_close(out), -1);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("RAW_close: Unable to write file:"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("RAW_close: Unable to write file:"),
+              std::string::npos);
 }
 
 // ---- Records ----------------------------------------------------------------------
@@ -401,8 +402,8 @@ TEST(Records, JumpsAndRewinds) {
     const std::string name = dir.file("six.raw");
     std::string text = "ZEQRAW\n12Z  5 JAN 24\n!six\nid lat lon\nv\n$\n\n";
     for (int i = 0; i < 6; ++i)
-        text += "S" + std::to_string(i) + " 1 2 " + std::to_string(i * 10) + " " + std::to_string(i * 10 + 1) +
-                "\n";
+        text += "S" + std::to_string(i) + " 1 2 " + std::to_string(i * 10) + " " +
+                std::to_string(i * 10 + 1) + "\n";
     write_file(name, text);
     const int in = open_file(name, 0);
     ASSERT_GE(in, 0);
@@ -440,8 +441,8 @@ TEST(Records, JumpsAndRewinds) {
 TEST(Records, CarriageReturnsAndLongLines) {
     TempDir dir;
     const std::string name = dir.file("crlf.raw");
-    write_file(name, "ZEQRAW\r\n12Z  5 JAN 24\r\n!crlf\r\nid lat lon v\r\n$\r\nKDEN 1 2 " + std::string(500, '9') +
-                         "\r\nKCOS 1 2 5\r\n\r\nKPUB 1 2 7\r\n");
+    write_file(name, "ZEQRAW\r\n12Z  5 JAN 24\r\n!crlf\r\nid lat lon v\r\n$\r\nKDEN 1 2 " +
+                         std::string(500, '9') + "\r\nKCOS 1 2 5\r\n\r\nKPUB 1 2 7\r\n");
     const int in = open_file(name, 0);
     RAW_info info{};
     ASSERT_EQ(RAW_getinfo(in, &info), 0);
@@ -589,10 +590,9 @@ TEST(Writing, ValueKindsAndFormats) {
         const char *pf;
         const char *text;
     } cases[] = {
-        {2, "", "12"},           {2, "%.2f", "12.35"},  {1, "%.2f", "12.35"},  {1, "", "RW-"},
-        {36, "", "RW-"},         {22, "", "12,8"},      {22, "%.1f", "12.3"},  {33, "value", "12"},
-        {5, "", "12"},           {37, "", ""},          {2, "text", "RW-"},    {2, "%z.1f", "12.3"},
-        {5, "%5.1f,mark", "RW-"},
+        {2, "", "12"},      {2, "%.2f", "12.35"}, {1, "%.2f", "12.35"},     {1, "", "RW-"}, {36, "", "RW-"},
+        {22, "", "12,8"},   {22, "%.1f", "12.3"}, {33, "value", "12"},      {5, "", "12"},  {37, "", ""},
+        {2, "text", "RW-"}, {2, "%z.1f", "12.3"}, {5, "%5.1f,mark", "RW-"},
     };
     for (const auto &c : cases) {
         r.type = c.type;
