@@ -406,22 +406,21 @@ int RAW_open(char *file, int access, int *type) {
         file[0] = '-';
         t = 99;
     }
-    const bool std_name = FILE_is_stdio(file) != 0;
+    // Type 0 is found from the file when reading.
+    if (!(t == 0 && access == 0) && t != 1 && t != 2 && t != 99) return -1;
     const char *mode = "r";
     if (access == 1) {
         mode = "w";
     } else if (access == 2) {
         // Appending needs a point-data file; a standard stream or a command
         // is not read to find out.
-        if (!std_name && file[0] != '|') {
+        if (FILE_is_stdio(file) == 0 && file[0] != '|') {
             if (RAW_chktype(file) != 1) return -1;
             drop_closing_line(file);
         }
         t = 1;
         mode = "a";
     }
-    if (t != 0 && t != 1 && t != 2 && t != 99) return -1;
-    if (t == 0 && access != 0) return -1;
     FILE *f = FILE_open(file, mode);
     if (f == nullptr) return -1;
     if (t == 0) {

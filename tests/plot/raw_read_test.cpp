@@ -490,7 +490,8 @@ TEST(Slots, FiveOpenFilesAndOpenFailures) {
 
     int type = 0;
     EXPECT_EQ(open_file(dir.file("none"), 0), -1);
-    EXPECT_EQ(open_file(DATA + "bare.txt", 2), -1); // append to a file that is not point data
+    EXPECT_EQ(open_file(DATA + "bare.txt", 2, 1), -1); // append to a file that is not point data
+    EXPECT_EQ(open_file(DATA + "records.raw", 1), -1); // writing needs a type
     EXPECT_EQ(open_file(DATA + "records.raw", 0, 5), -1);
     for (int i = 0; i < 5; ++i) {
         std::string name = DATA + (i % 2 ? "bare.txt" : "records.raw");
@@ -525,7 +526,7 @@ TEST(Slots, FiveOpenFilesAndOpenFailures) {
     // Appending to a point-data file.
     const std::string name = dir.file("app.raw");
     write_file(name, read_file(DATA + "positions.raw"));
-    const int app = open_file(name, 2);
+    const int app = open_file(name, 2, 1);
     ASSERT_EQ(app, 0);
     RAW_report add = make_report("KPUB", 38.29f, -104.5f);
     RAW_write(app, &add, 3, 0);
