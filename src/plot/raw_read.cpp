@@ -198,6 +198,32 @@ int table_index(const Slot &s, RAW_field f) {
     return -1;
 }
 
+// One column of the field table (names, infos or formats).
+template <std::size_t N> using Column = std::array<std::array<char, N>, RAW_NUM_FIELD> Slot::*;
+
+// Stores text in the designated entry of a column; the list grows to hold
+// it. 1 when stored, else 0.
+template <std::size_t N> int set_entry(int slot, RAW_field field, const char *text, Column<N> column) {
+    Slot *s = get_slot(slot);
+    if (s == nullptr) return 0;
+    const int i = table_index(*s, field);
+    if (i < 0) return 0;
+    copy_text(((*s).*column)[static_cast<std::size_t>(i)].data(), N, text);
+    if (i >= s->num_field) s->num_field = i + 1;
+    return 1;
+}
+
+// The designated entry of a column within the list, or null when it is
+// outside or empty.
+template <std::size_t N> const char *get_entry(int slot, RAW_field field, Column<N> column) {
+    const Slot *s = get_slot(slot);
+    if (s == nullptr) return nullptr;
+    const int i = table_index(*s, field);
+    if (i < 0 || i >= s->num_field) return nullptr;
+    const char *t = ((*s).*column)[static_cast<std::size_t>(i)].data();
+    return t[0] != '\0' ? t : nullptr;
+}
+
 // Passes over one record line; false at the end of the data (the end of the
 // stream or an empty line).
 bool skip_line(Slot &s) {
@@ -474,59 +500,27 @@ int RAW_get_field_ind(int slot, RAW_field field) {
 }
 
 void RAW_set_field_name(int slot, RAW_field field, const char *text) {
-    Slot *s = get_slot(slot);
-    if (s == nullptr) return;
-    const int i = table_index(*s, field);
-    if (i < 0) return;
-    copy_text(s->field[static_cast<std::size_t>(i)].data(), 20, text);
-    if (i >= s->num_field) s->num_field = i + 1;
+    set_entry(slot, field, text, &Slot::field);
 }
 
 int RAW_set_field_info(int slot, RAW_field field, const char *text) {
-    Slot *s = get_slot(slot);
-    if (s == nullptr) return 0;
-    const int i = table_index(*s, field);
-    if (i < 0) return 0;
-    copy_text(s->field_info[static_cast<std::size_t>(i)].data(), 60, text);
-    if (i >= s->num_field) s->num_field = i + 1;
-    return 1;
+    return set_entry(slot, field, text, &Slot::field_info);
 }
 
 int RAW_set_field_fmt(int slot, RAW_field field, const char *text) {
-    Slot *s = get_slot(slot);
-    if (s == nullptr) return 0;
-    const int i = table_index(*s, field);
-    if (i < 0) return 0;
-    copy_text(s->field_fmt[static_cast<std::size_t>(i)].data(), 40, text);
-    if (i >= s->num_field) s->num_field = i + 1;
-    return 1;
+    return set_entry(slot, field, text, &Slot::field_fmt);
 }
 
 const char *RAW_get_field_name(int slot, RAW_field field) {
-    const Slot *s = get_slot(slot);
-    if (s == nullptr) return nullptr;
-    const int i = table_index(*s, field);
-    if (i < 0 || i >= s->num_field) return nullptr;
-    const char *t = s->field[static_cast<std::size_t>(i)].data();
-    return t[0] != '\0' ? t : nullptr;
+    return get_entry(slot, field, &Slot::field);
 }
 
 const char *RAW_get_field_info(int slot, RAW_field field) {
-    const Slot *s = get_slot(slot);
-    if (s == nullptr) return nullptr;
-    const int i = table_index(*s, field);
-    if (i < 0 || i >= s->num_field) return nullptr;
-    const char *t = s->field_info[static_cast<std::size_t>(i)].data();
-    return t[0] != '\0' ? t : nullptr;
+    return get_entry(slot, field, &Slot::field_info);
 }
 
 const char *RAW_get_field_fmt(int slot, RAW_field field) {
-    const Slot *s = get_slot(slot);
-    if (s == nullptr) return nullptr;
-    const int i = table_index(*s, field);
-    if (i < 0 || i >= s->num_field) return nullptr;
-    const char *t = s->field_fmt[static_cast<std::size_t>(i)].data();
-    return t[0] != '\0' ? t : nullptr;
+    return get_entry(slot, field, &Slot::field_fmt);
 }
 
 int RAW_putinfo(int slot, const RAW_info *info) {
