@@ -523,14 +523,18 @@ bool istarts_with(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && iequals(text.substr(0, prefix.size()), prefix);
 }
 
-int string_is_float_format(const char *format) {
+namespace {
+
+// 1 when format holds exactly one conversion whose letter is in `letters`,
+// with flags from `flags`, width and precision, and any "%%".
+int is_one_conversion(const char *format, const char *flags, const char *letters) {
     if (format == nullptr) return 0;
     int conversions = 0;
     for (const char *p = format; *p != '\0'; ++p) {
         if (*p != '%') continue;
         ++p;
         if (*p == '%') continue;
-        while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr)
+        while (*p != '\0' && std::strchr(flags, *p) != nullptr)
             ++p;
         while (*p >= '0' && *p <= '9')
             ++p;
@@ -539,8 +543,19 @@ int string_is_float_format(const char *format) {
             while (*p >= '0' && *p <= '9')
                 ++p;
         }
-        if (*p == '\0' || std::strchr("eEfFgGaA", *p) == nullptr) return 0;
+        if (*p == '\0' || std::strchr(letters, *p) == nullptr) return 0;
         ++conversions;
     }
     return conversions == 1 ? 1 : 0;
+}
+
+} // namespace
+
+int string_is_float_format(const char *format) {
+    return is_one_conversion(format, "-+ #0", "eEfFgGaA");
+}
+
+int string_is_int_format(const char *format) {
+    // '#' has no meaning for d and i.
+    return is_one_conversion(format, "-+ 0", "di");
 }

@@ -148,3 +148,6 @@ bool istarts_with(std::string_view text, std::string_view prefix);
 // 1 when format formats exactly one double with printf: a single conversion
 // e, E, f, F, g, G, a or A with flags, width and precision, and any "%%".
 int string_is_float_format(const char *format);
+// 1 when format formats exactly one int with printf: a single conversion d or
+// i with flags (but '#'), width and precision, and any "%%".
+int string_is_int_format(const char *format);

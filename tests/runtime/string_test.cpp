@@ -541,4 +541,18 @@ TEST(Words, FloatFormats) {
     EXPECT_EQ(string_is_float_format(nullptr), 0);
 }
 
+TEST(Words, IntFormats) {
+    struct Case {
+        const char *format;
+        int ok;
+    } cases[] = {
+        {"%d", 1},  {"%-+ 05.3i", 1}, {"n=%d%%", 1}, {"%4d", 1},  {"%#d", 0},
+        {"%ld", 0}, {"%u", 0},        {"%f", 0},     {"%d%d", 0}, {"%s", 0},
+        {"%*d", 0}, {"%%d", 0},       {"", 0},       {"%", 0},    {"%hd", 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(string_is_int_format(c.format), c.ok) << c.format;
+    EXPECT_EQ(string_is_int_format(nullptr), 0);
+}
+
 } // namespace
