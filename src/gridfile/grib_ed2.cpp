@@ -128,8 +128,7 @@ int cone_grid(int grd_fd, unsigned t, const Block &g, const Decoder &dec, Domain
         d.param[0] = micro_degrees(g, 66);
         d.param[1] = micro_degrees(g, 70);
         d.param[2] = 1.0f;
-        MESS_print(M_DEBUG_C, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]),
-                   double(d.param[1]));
+        MESS_print(M_DEBUG_C, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]), double(d.param[1]));
         MESS_print(M_DEBUG_C, "Grid start: %3.2f N, %3.2f E\n", double(la1), double(lo1));
     }
     // Millimetres to units of 100 km.
@@ -617,9 +616,10 @@ int GRIB_GDS(int grd_fd, GRD_report *grd) {
     DOM_print(M_DEBUG, &v);
     d.dv_ok = true;
     d.dv_product = grib_int::product().start;
+    d.dv_type = grid_number(t, g, v.nx);
     if (grd != nullptr) {
         grd->domain = v;
-        grd->type = grid_number(t, g, v.nx);
+        grd->type = d.dv_type;
     }
     return 1;
 }
@@ -639,8 +639,7 @@ GribParam GRIB_get_ver2_param(int src, int disc, int cat, int param) {
     const std::string table = FILE_table_path("grib2_var.lup");
     FILE *f = FILE_open(table.c_str(), "r");
     if (f == nullptr) {
-        MESS_print(M_WARN_C, "GRIB_get_ver2_param: Unable to open the parameter table: %s\n",
-                   table.c_str());
+        MESS_print(M_WARN_C, "GRIB_get_ver2_param: Unable to open the parameter table: %s\n", table.c_str());
         return row;
     }
     MESS_print(M_DEBUG_C, "get_ver2_param %d %d %d %d\n", src, disc, cat, param);
@@ -718,8 +717,8 @@ int GRIB_PDS(int grd_fd, GRD_report *grd) {
     }
     MESS_print(M_DEBUG_C, "Source: %d\n", grd->source);
     MESS_print(M_DEBUG_C, "Model: %d\n", grd->model);
-    MESS_print(M_DEBUG_C, "Init time: %d/%d/%d %2.2d:%2.2d\n", grd->date.month, grd->date.day,
-               grd->date.year, grd->date.hour, grd->date.min);
+    MESS_print(M_DEBUG_C, "Init time: %d/%d/%d %2.2d:%2.2d\n", grd->date.month, grd->date.day, grd->date.year,
+               grd->date.hour, grd->date.min);
     MESS_print(M_DEBUG_C, "Grid type: %d\n", grd->type);
     MESS_print(M_DEBUG_C, "Grid time: %d\n", grd->time);
     MESS_print(M_DEBUG_C, "Level type: %d\n", grd->ltype);

@@ -417,6 +417,19 @@ std::vector<float> run_length_values(Decoder &d, std::uint64_t limit) {
 
 } // namespace
 
+namespace grib_int {
+
+int check_field(int grd_fd) {
+    Decoder &d = decoder();
+    const Decoder::FieldMap map = d.field_map;
+    const bool drs_ok = d.drs_ok;
+    d.field_map = Decoder::FieldMap::none;
+    d.drs_ok = false;
+    return refused_field(grd_fd, d, drs_ok, map);
+}
+
+} // namespace grib_int
+
 float GRIB_ieee_float_conv(const unsigned char *pc) {
     if (pc == nullptr || pc[0] == 0) return 0.0f;
     const std::uint32_t w =

@@ -145,6 +145,7 @@ struct Decoder {
     Date date{};            // reference time (section 1)
     Domain dv{};            // the grid of the last grid definition (section 3)
     bool dv_ok = false;     // dv is a grid that values can be placed on
+    int dv_type = 0;        // its grid number
     long dv_product = -1;   // start of the product dv belongs to
     // Data representation (section 5) of the current field.
     bool drs_ok = false;
@@ -168,6 +169,12 @@ struct Decoder {
     long bm_product = -1; // start of the product whose bit map bmb holds; -1 none
 };
 Decoder &decoder();
+
+// Whether the field whose sections 5 and 6 were just read can be unpacked,
+// as GRIB_DS would find (for reads of the header only, which pass over the
+// data section): 1, or 0 refused with a warning. The field's packing and bit
+// map are consumed as GRIB_DS consumes them.
+int check_field(int grd_fd);
 
 // Starts the bit reader on octets [first, end) of dec.data.
 void bits_start(std::size_t first, std::size_t end);

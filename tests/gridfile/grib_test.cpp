@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -1298,9 +1299,9 @@ std::vector<FieldRef> eccodes_fields(const std::string &path) {
 // Decodes every field of a file and compares it with ecCodes: values by
 // position, the places of the grid's points (see expect_places), reference
 // date, time code, level type and level.
-void expect_fields_match(const std::string &path, double per_degree, bool anchor_south_west) {
+void expect_match(const std::string &path, const std::vector<Field> &got, double per_degree,
+                  bool anchor_south_west) {
     const std::vector<FieldRef> refs = eccodes_fields(path);
-    const std::vector<Field> got = decode_fields(path);
     ASSERT_FALSE(refs.empty()) << path;
     ASSERT_EQ(got.size(), refs.size()) << path;
     for (std::size_t k = 0; k < got.size(); ++k) {
@@ -1324,6 +1325,10 @@ void expect_fields_match(const std::string &path, double per_degree, bool anchor
         EXPECT_EQ(f.rec.version, 2) << what;
         if (::testing::Test::HasFailure()) return;
     }
+}
+
+void expect_fields_match(const std::string &path, double per_degree, bool anchor_south_west) {
+    expect_match(path, decode_fields(path), per_degree, anchor_south_west);
 }
 
 TEST(GribEdition2Decode, LatitudeLongitudeFilesMatchEccodes) {
@@ -1989,3 +1994,323 @@ TEST(GribEdition2Data, RefusedPackings) {
 }
 
 } // namespace
+
+// ---- Grid reading through the grid file table ---------------------------------------------------
+
+// One grid as GRD_read gave it.
+struct GridRead {
+    int rc = -1;
+    int num = -1;
+    GRD_report rec{};
+    std::vector<float> values;
+};
+
+// A GRIB file opened through the grid file table (with an index file when
+// one is named) and its header read.
+struct GribFile {
+    int fd = -1;
+    GRD_info info{};
+    explicit GribFile(const std::string &path, const std::string &index = "") {
+        int type = 0;
+        fd = GRD_open(path.c_str(), 0, &type);
+        EXPECT_GE(fd, 0) << path;
+        EXPECT_EQ(type, 21) << path;
+        if (fd < 0) return;
+        if (!index.empty()) {
+            EXPECT_EQ(GRD_hdr_open(fd, index.c_str()), 0) << index;
+        }
+        EXPECT_EQ(GRD_getinfo(fd, &info), 0) << path;
+    }
+    ~GribFile() {
+        if (fd >= 0) GRD_close(fd);
+    }
+    GribFile(const GribFile &) = delete;
+    GribFile &operator=(const GribFile &) = delete;
+
+    GridRead read(int n, int rep_type = 0) const {
+        GridRead g;
+        g.rec.grid = nullptr;
+        g.num = n;
+        g.rc = GRD_read(fd, &g.rec, rep_type, &g.num);
+        if (g.rc == 0 && g.rec.grid != nullptr)
+            g.values.assign(g.rec.grid,
+                            g.rec.grid + std::size_t(g.rec.domain.nx) * std::size_t(g.rec.domain.ny));
+        if (g.rc != 0) {
+            EXPECT_EQ(g.rec.grid, nullptr) << "grid " << n;
+        }
+        std::free(g.rec.grid);
+        g.rec.grid = nullptr;
+        return g;
+    }
+    // Grids 0, 1, ... up to the first -1.
+    std::vector<GridRead> all(int rep_type = 0) const {
+        std::vector<GridRead> out;
+        for (int n = 0; n < 2000; ++n) {
+            GridRead g = read(n, rep_type);
+            if (g.rc < 0) break;
+            EXPECT_EQ(g.num, n);
+            out.push_back(std::move(g));
+        }
+        return out;
+    }
+};
+
+std::vector<Field> as_fields(const std::vector<GridRead> &grids) {
+    std::vector<Field> out;
+    for (const GridRead &g : grids) {
+        Field f;
+        f.ds = g.rc == 0 ? 1 : 0;
+        f.rec = g.rec;
+        f.values = g.values;
+        out.push_back(f);
+    }
+    return out;
+}
+
+// Every grid of an edition 2 file through GRD_read equals ecCodes' field of
+// the same number.
+void expect_grids_match(const std::string &path, double per_degree, bool anchor_south_west) {
+    GribFile f(path);
+    expect_match(path, as_fields(f.all()), per_degree, anchor_south_west);
+}
+
+bool same_header(const GRD_report &a, const GRD_report &b) {
+    return a.source == b.source && a.model == b.model && a.type == b.type && a.time == b.time &&
+           a.ltype == b.ltype && a.level == b.level && a.var == b.var;
+}
+
+std::string keys(const GRD_report &r) {
+    return std::to_string(r.source) + " " + std::to_string(r.model) + " " + std::to_string(r.type) + " " +
+           std::to_string(r.time) + " " + std::to_string(r.ltype) + " " + std::to_string(r.level) + " " +
+           std::to_string(r.var);
+}
+
+TEST(GribGridReading, EveryGridOfEveryEditionMatchesEccodes) {
+    // Multi-field products are numbered field by field, as ecCodes counts.
+    expect_grids_match(EXAMPLES + "gfs.grb", 0.0, false);
+    expect_grids_match(EXAMPLES + "eta.grb", 1e-5, true);
+    expect_grids_match(EXAMPLES + "ds.maxt.bin", 1e-5, true);
+
+    TempDir dir;
+    make_fixtures(dir, "eta_pl.grb1");
+    const std::string ed1 = dir.file("eta_pl.grb1");
+    const std::vector<Reference> refs = eccodes_reference(ed1);
+    GribFile f(ed1);
+    const std::vector<GridRead> got = f.all();
+    ASSERT_EQ(got.size(), refs.size());
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        ASSERT_EQ(got[k].rc, 0) << k;
+        EXPECT_EQ(got[k].rec.version, 1);
+        expect_values(refs[k], got[k].values, "edition 1 grid " + std::to_string(k));
+    }
+    expect_places(refs[0], got[0].rec.domain, std::size_t(refs[0].ny - 1) * std::size_t(refs[0].nx), 1e-3,
+                  "edition 1 grid 0");
+    EXPECT_EQ(std::vector<int>({f.info.date.year, f.info.date.month, f.info.date.day, f.info.date.hour}),
+              std::vector<int>({2004, 12, 8, 12}));
+    EXPECT_EQ(GRD_get_gfile(f.fd)->grid, 1);
+    EXPECT_NE(std::string(f.info.datim).find("DEC"), std::string::npos) << f.info.datim;
+}
+
+TEST(GribGridReading, RequestsInAnyOrderReadTheGridAskedFor) {
+    // gfs.grb: u and v share a product; eta.grb: edition 2, one field each.
+    for (const std::string &path : {EXAMPLES + "gfs.grb", EXAMPLES + "eta.grb"}) {
+        GribFile seq(path);
+        const std::vector<GridRead> all = seq.all();
+        ASSERT_GT(all.size(), 20u);
+        GribFile f(path);
+        for (int n : {4, 3, 3, 17, 0, 5, 4, 19, 2}) {
+            const GridRead h = f.read(n, 1);
+            const GridRead g = f.read(n, 0);
+            ASSERT_EQ(h.rc, 0) << path << " " << n;
+            ASSERT_EQ(g.rc, 0) << path << " " << n;
+            EXPECT_TRUE(same_header(h.rec, g.rec)) << n << ": " << keys(h.rec) << " / " << keys(g.rec);
+            EXPECT_TRUE(same_header(g.rec, all[std::size_t(n)].rec)) << n;
+            EXPECT_EQ(h.rec.domain.nx, g.rec.domain.nx);
+            EXPECT_EQ(g.values, all[std::size_t(n)].values) << path << " grid " << n;
+        }
+        // Past the last grid, and back.
+        EXPECT_EQ(f.read(int(all.size())).rc, -1);
+        EXPECT_EQ(f.read(1).values, all[1].values);
+    }
+}
+
+// An index line per grid: the offset ecCodes gives and the keys in one of
+// the two forms (letter items or model, grid, time, level type, level and
+// parameter after '/', the first form with the source before a colon).
+std::string make_index(const std::string &path, bool letters, std::vector<long> *offsets = nullptr) {
+    // Keys an edition 2 product lacks are 0.
+    const std::string out = zeqtest::run_command(
+        "grib_get -f -p offset,centre:i,generatingProcessIdentifier:i,gridDefinition:i,P1:i,"
+        "indicatorOfTypeOfLevel:i,level:i,indicatorOfParameter:i " +
+        path);
+    std::string index;
+    for (const std::string &line : zeqtest::text_lines(out)) {
+        std::istringstream in(line);
+        std::vector<long> v;
+        std::string word;
+        while (in >> word)
+            v.push_back(std::atol(word.c_str()));
+        if (v.size() != 8) continue;
+        char buf[200];
+        if (letters)
+            std::snprintf(buf, sizeof buf, "%ld KWBC 081200 / GRIB1 S%ld M%ld G%ld T%ld L%ld H%ld V%ld end\n",
+                          v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+        else
+            std::snprintf(buf, sizeof buf, "%ld KWBC 081200 /%ld:%ld %ld %ld %ld %ld %ld\n", v[0], v[1], v[2],
+                          v[3], v[4], v[5], v[6], v[7]);
+        index += buf;
+        if (offsets != nullptr) offsets->push_back(v[0]);
+    }
+    return index;
+}
+
+TEST(GribGridReading, IndexFilesGiveKeysAndOffsets) {
+    TempDir dir;
+    make_fixtures(dir, "eta_pl.grb1");
+    const std::string grb = dir.file("eta_pl.grb1");
+    std::vector<GridRead> plain_headers, plain;
+    {
+        GribFile f(grb);
+        plain_headers = f.all(1);
+        plain = f.all(0);
+    }
+    ASSERT_GT(plain.size(), 40u);
+    for (bool letters : {true, false}) {
+        const std::string index = dir.file(letters ? "letters.idx" : "numbers.idx");
+        write_file(index, make_index(grb, letters));
+        GribFile f(grb, index);
+        const std::vector<GridRead> h = f.all(1);
+        ASSERT_EQ(h.size(), plain.size()) << index;
+        for (std::size_t k = 0; k < h.size(); ++k) {
+            EXPECT_TRUE(same_header(h[k].rec, plain_headers[k].rec))
+                << index << " " << k << ": " << keys(h[k].rec) << " / " << keys(plain_headers[k].rec);
+            EXPECT_EQ(h[k].rec.domain.proj, MISSING); // grid 255 is not a predefined grid
+        }
+        // Forward, backward and repeated full reads.
+        for (int n : {7, 8, 8, 2, 30, 0, 41}) {
+            const GridRead g = f.read(n);
+            ASSERT_EQ(g.rc, 0) << n;
+            EXPECT_EQ(g.num, n);
+            EXPECT_EQ(g.values, plain[std::size_t(n)].values) << index << " grid " << n;
+        }
+    }
+    // Header-only reads never touch the GRIB bytes.
+    const std::string index = dir.file("letters.idx");
+    write_file(grb, std::string(read_file(grb).size(), '\0'));
+    {
+        int type = 21;
+        const int fd = GRD_open(grb.c_str(), 0, &type);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(GRD_hdr_open(fd, index.c_str()), 0);
+        for (int n : {3, 1, 12}) {
+            GRD_report r{};
+            r.grid = nullptr;
+            int num = n;
+            ASSERT_EQ(GRD_read(fd, &r, 1, &num), 0) << n;
+            EXPECT_TRUE(same_header(r, plain_headers[std::size_t(n)].rec)) << n;
+        }
+        GRD_close(fd);
+    }
+
+    // The keys of both forms, and a predefined grid number.
+    const std::string one = dir.file("one.grb");
+    write_file(one, read_file(EXAMPLES + "regular_latlon_surface.grib1"));
+    // Without a source key it is 7 (98 only for edition 0 files of centre 98).
+    struct Case {
+        const char *line;
+        const char *keys;
+    };
+    for (const Case &c :
+         {Case{"0 xxx / GRIB1 S9 M80 G211 T12 L100 H500 V7 Q9 tail Z1\n", "9 80 211 12 100 500 7"},
+          Case{"0 xxx / GRIB1 M80 G211 T12 L100 H500 V7 (S9)\n", "7 80 211 12 100 500 7"},
+          Case{"0 xxx /80 211 12 100 500 7\n", "7 80 211 12 100 500 7"},
+          Case{"0 xxx /9:80 211 12 100 500 7\n", "9 80 211 12 100 500 7"}}) {
+        write_file(dir.file("one.idx"), c.line);
+        GribFile f(one, dir.file("one.idx"));
+        GridRead g = f.read(0, 1);
+        ASSERT_EQ(g.rc, 0) << c.line;
+        EXPECT_EQ(keys(g.rec), c.keys) << c.line;
+        EXPECT_EQ(g.rec.domain.proj, 4) << c.line;
+        EXPECT_EQ(g.rec.domain.nx, 93) << c.line;
+        EXPECT_EQ(f.read(1, 1).rc, -1);
+    }
+}
+
+TEST(GribGridReading, IndexLinesOfMultiFieldProducts) {
+    // gfs.grb's u and v wind share a product, and so an index offset.
+    TempDir dir;
+    const std::string grb = EXAMPLES + "gfs.grb";
+    std::vector<long> offsets;
+    write_file(dir.file("gfs.idx"), make_index(grb, false, &offsets));
+    ASSERT_GT(offsets.size(), 10u);
+    ASSERT_EQ(offsets[3], offsets[4]);
+    std::vector<GridRead> plain;
+    {
+        GribFile f(grb);
+        plain = f.all();
+    }
+    ASSERT_EQ(plain.size(), offsets.size());
+    GribFile f(grb, dir.file("gfs.idx"));
+    for (int n : {4, 3, 4, 10, 9, 0}) {
+        const GridRead g = f.read(n);
+        ASSERT_EQ(g.rc, 0) << n;
+        EXPECT_EQ(g.values, plain[std::size_t(n)].values) << "grid " << n;
+        EXPECT_EQ(g.rec.var, plain[std::size_t(n)].rec.var) << "grid " << n;
+    }
+
+    // An offset outside the file is refused, naming the file and line.
+    Messages m;
+    write_file(dir.file("bad.idx"), "0 a /1 2 3 4 5 6\n99999999 b /1 2 3 4 5 6\n16759 c /1 2 3 4 5 6\n");
+    GribFile b(grb, dir.file("bad.idx"));
+    EXPECT_EQ(b.read(1).rc, 1);
+    EXPECT_EQ(b.read(1, 1).rc, 1);
+    EXPECT_NE(m.text().find("gfs.grb line 2"), std::string::npos) << m.text();
+    const GridRead g = b.read(2);
+    ASSERT_EQ(g.rc, 0);
+    EXPECT_EQ(g.values, plain[1].values);
+    EXPECT_EQ(b.read(3).rc, -1);
+}
+
+TEST(GribGridReading, UndecodableGridsGiveOneAndTheNextIsRead) {
+    TempDir dir;
+    Messages m;
+    // flux.grb's Gaussian grids are refused one by one.
+    {
+        GribFile f(EXAMPLES + "flux.grb");
+        const std::vector<GridRead> all = f.all();
+        ASSERT_GT(all.size(), 1u);
+        for (const GridRead &g : all)
+            EXPECT_EQ(g.rc, 1);
+        EXPECT_EQ(f.read(0, 1).rc, 1);
+    }
+    EXPECT_NE(m.text().find("Grid template 3.40 is not supported"), std::string::npos) << m.text();
+    EXPECT_NE(m.text().find("GRD_read: Grid 1 cannot be read: " + EXAMPLES + "flux.grb"), std::string::npos)
+        << m.text();
+
+    // A refused product, a good one, a spherical-harmonic one, a good one
+    // cut short at the end of the file.
+    const std::string flux = read_file(EXAMPLES + "flux.grb");
+    const std::string flux1 = flux.substr(0, flux.find("7777") + 4);
+    const std::string good = read_file(EXAMPLES + "regular_latlon_surface.grib2");
+    const std::string sph = read_file(EXAMPLES + "spherical_pressure_level.grib1");
+    write_file(dir.file("mixed.grb"), flux1 + good + sph + good.substr(0, good.size() - 100));
+    GribFile f(dir.file("mixed.grb"));
+    const std::vector<int> want = {1, 0, 1, 1};
+    const std::vector<GridRead> all = f.all();
+    ASSERT_EQ(all.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k)
+        EXPECT_EQ(all[k].rc, want[k]) << k;
+    EXPECT_EQ(all[1].rec.domain.nx, 16);
+    EXPECT_EQ(f.read(2, 1).rc, 1);
+    EXPECT_EQ(f.read(1, 1).rc, 0);
+    EXPECT_EQ(f.read(4).rc, -1);
+
+    // A file whose first product cannot be read has no header.
+    write_file(dir.file("cut.grb"), good.substr(0, 30));
+    int type = 21;
+    const int fd = GRD_open(dir.file("cut.grb").c_str(), 0, &type);
+    ASSERT_GE(fd, 0);
+    GRD_info info{};
+    EXPECT_EQ(GRD_getinfo(fd, &info), -1);
+    GRD_close(fd);
+}
