@@ -2314,3 +2314,131 @@ TEST(GribGridReading, UndecodableGridsGiveOneAndTheNextIsRead) {
     EXPECT_EQ(GRD_getinfo(fd, &info), -1);
     GRD_close(fd);
 }
+
+// ---- JPEG 2000 and run-length data ------------------------------------------------------------
+
+// A lossless JPEG 2000 code stream of a grey image (8 bits, row by row),
+// written by OpenJPEG's opj_compress.
+Bytes j2k_stream(int w, int h, const std::vector<int> &px) {
+    if (access("/usr/bin/opj_compress", X_OK) != 0) {
+        ADD_FAILURE()
+            << "the JPEG 2000 streams need opj_compress: install the Debian package libopenjp2-tools";
+        return {};
+    }
+    TempDir dir;
+    std::string pgm = "P5\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int v : px)
+        pgm.push_back(char(v));
+    write_file(dir.file("in.pgm"), pgm);
+    zeqtest::run_command("opj_compress -i " + dir.file("in.pgm") + " -o " + dir.file("out.j2k") +
+                         " -n 1 >/dev/null");
+    const std::string out = read_file(dir.file("out.j2k"));
+    return Bytes(out.begin(), out.end());
+}
+
+// JPEG 2000 packing of n values, reference 0, no scaling.
+Sec jpeg5(std::uint32_t n) {
+    return Sec(5, 23).set(6, n, 4).set(10, 40, 2).set(20, 8);
+}
+
+// Run-length packing: n points, `bits` per value, the largest level and the
+// levels' values (scaled by 10^-dec).
+Sec rle5(std::uint32_t n, int bits, int max_val, const std::vector<int> &levels, int dec) {
+    Sec s(5, 17 + 2 * levels.size());
+    s.set(6, n, 4).set(10, 200, 2).set(12, std::uint64_t(bits)).set(13, std::uint64_t(max_val), 2);
+    s.set(15, levels.size(), 2).set(17, std::uint64_t(dec));
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        s.set(18 + 2 * i, std::uint64_t(levels[i]), 2);
+    return s;
+}
+
+GridRead read_product(const Bytes &bytes) {
+    TempDir dir;
+    write_file(dir.file("p.grb2"), text(bytes));
+    GribFile f(dir.file("p.grb2"));
+    return f.read(0);
+}
+
+const float M = FMISSING;
+
+TEST(GribJpeg2000, ImagesArePlacedOnTheGrid) {
+    const Bytes img = j2k_stream(3, 2, {1, 2, 3, 4, 5, 6});
+    const Bytes row = j2k_stream(4, 1, {10, 20, 30, 40});
+    struct Case {
+        const char *what;
+        Sec grid, drs, bms;
+        Bytes stream;
+        std::vector<float> want;
+    };
+    const Case cases[] = {
+        {"rows from the north", small3(0x00), jpeg5(6), bms6(255), img, {1, 2, 3, 4, 5, 6}},
+        {"rows from the south", small3(0x40), jpeg5(6), bms6(255), img, {4, 5, 6, 1, 2, 3}},
+        {"one row over a bit map", small3(0x00), jpeg5(4), bms6(0, {0xB4}), row, {10, M, 20, 30, M, 40}},
+        {"one row over a one-row grid",
+         latlon3(4, 1, 40000000, 0, 40000000, 30000000),
+         jpeg5(4),
+         bms6(255),
+         row,
+         {10, 20, 30, 40}},
+    };
+    for (const Case &c : cases) {
+        const GridRead g = read_product(field2(c.grid, pds2(0, 34), c.drs, c.bms, ds7(c.stream)));
+        ASSERT_EQ(g.rc, 0) << c.what;
+        EXPECT_EQ(g.values, c.want) << c.what;
+    }
+
+    // An image larger than the grid, and a stream that does not decode,
+    // leave no grid.
+    Messages m;
+    const Bytes big = j2k_stream(4, 3, std::vector<int>(12, 7));
+    EXPECT_EQ(read_product(field2(small3(), pds2(0, 34), jpeg5(6), bms6(255), ds7(big))).rc, 1);
+    EXPECT_NE(m.text().find("does not fit the grid"), std::string::npos) << m.text();
+    Bytes bad = img;
+    for (std::size_t k = 2; k < bad.size(); ++k)
+        bad[k] = static_cast<unsigned char>(k * 37);
+    EXPECT_EQ(read_product(field2(small3(), pds2(0, 34), jpeg5(6), bms6(255), ds7(bad))).rc, 1);
+    EXPECT_NE(m.text().find("GRIB_DS: jpc_decode error"), std::string::npos) << m.text();
+    EXPECT_EQ(m.text().find("OpenJPEG"), std::string::npos) << m.text();
+}
+
+TEST(GribJpeg2000, RepackedFilesMatchEccodes) {
+    // Bit maps (gfs.grb) give one-row images; thinned rows are spread.
+    TempDir dir;
+    make_fixtures(dir, "eta_jpeg.grb2 gfs_jpeg.grb2 reduced_jpeg.grb2");
+    expect_grids_match(dir.file("eta_jpeg.grb2"), 1e-5, true);
+    expect_grids_match(dir.file("gfs_jpeg.grb2"), 0.0, false);
+    expect_grids_match(dir.file("reduced_jpeg.grb2"), 0.0, false);
+}
+
+TEST(GribRunLength, LevelsAndRunsFillTheGrid) {
+    // 4 bits, largest level 3 (digits in base 12), levels 0.5 1.5 2.5 3.5.
+    const std::vector<int> table = {5, 15, 25, 35};
+    struct Case {
+        const char *what;
+        std::uint32_t nx;
+        std::vector<int> levels;
+        Bytes data;
+        std::vector<float> want;
+    };
+    const Case cases[] = {
+        // Values 1 5 2 3 0 0: the last run is written from the last octet.
+        {"runs", 5, table, {0x15, 0x23, 0x00}, {1.5f, 1.5f, 2.5f, 3.5f, 0.5f}},
+        {"digit 6: a run of 3", 5, table, {0x16, 0x23, 0x00}, {1.5f, 1.5f, 1.5f, 2.5f, 3.5f}},
+        {"digits 4 then 5: a run of 13",
+         14,
+         table,
+         {0x14, 0x52},
+         {1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 2.5f}},
+        {"the grid fills before the data end", 3, table, {0x15, 0x23, 0x00}, {1.5f, 1.5f, 2.5f}},
+        {"a level beyond the table", 4, {5, 15}, {0x12, 0x00}, {1.5f, M, 0.5f, 0.5f}},
+    };
+    for (const Case &c : cases) {
+        const Sec grid = latlon3(c.nx, 1, 40000000, 0, 40000000, 1000000 * c.nx);
+        const GridRead g =
+            read_product(field2(grid, pds2(0, 34), rle5(c.nx, 4, 3, c.levels, 1), bms6(255), ds7(c.data)));
+        ASSERT_EQ(g.rc, 0) << c.what;
+        ASSERT_EQ(g.values.size(), c.want.size()) << c.what;
+        for (std::size_t k = 0; k < c.want.size(); ++k)
+            EXPECT_NEAR(g.values[k], c.want[k], 1e-6) << c.what << " point " << k;
+    }
+}
