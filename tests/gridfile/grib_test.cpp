@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "fields/calc.h"
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grd_read_int.h"
+#include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
@@ -2441,4 +2445,195 @@ TEST(GribRunLength, LevelsAndRunsFillTheGrid) {
         for (std::size_t k = 0; k < c.want.size(); ++k)
             EXPECT_NEAR(g.values[k], c.want[k], 1e-6) << c.what << " point " << k;
     }
+}
+
+// ---- GRIB input of the grid calculator and the grid-file searches --------------------------------
+
+// A grid read by GRD_read_file (a spec after the name), printed on a line.
+void print_read_file(const std::string &name) {
+    GRD_report r{};
+    r.grid = nullptr;
+    GRD_info info{};
+    int type = 0;
+    const int rc = GRD_read_file(name.c_str(), &r, &info, &type);
+    std::printf("%d", rc);
+    if (rc == 1 && r.grid != nullptr)
+        for (int k = 0; k < r.domain.nx * r.domain.ny; ++k)
+            std::printf(" %.9g", double(r.grid[k]));
+    std::printf("\n");
+    std::free(r.grid);
+}
+
+std::vector<double> numbers(const std::string &line) {
+    std::istringstream in(line);
+    std::vector<double> v;
+    double x;
+    while (in >> x)
+        v.push_back(x);
+    return v;
+}
+
+void expect_near_all(const std::vector<double> &got, const std::vector<double> &want, double tol,
+                     const std::string &what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    int bad = 0;
+    for (std::size_t k = 0; k < got.size(); ++k)
+        if (std::fabs(got[k] - want[k]) > tol * (1.0 + std::fabs(want[k])) && bad++ < 5)
+            ADD_FAILURE() << what << " point " << k << ": " << got[k] << " want " << want[k];
+}
+
+TEST(GribGridInput, CalculatorTakesGribFields) {
+    TempDir dir;
+    // Names without the characters that start a grid spec.
+    write_file(dir.file("eta.grb"), read_file(EXAMPLES + "eta.grb"));
+    const std::string eta = dir.file("eta.grb");
+    auto r = run_child([&] {
+        auto run = [](std::vector<std::string> words) {
+            std::vector<const char *> w;
+            for (const std::string &x : words)
+                w.push_back(x.c_str());
+            return GRD_math_command(int(w.size()), w.data());
+        };
+        int rc = run({"spd", eta + "+24:10m_ag:uwnd", eta + "+24:10m_ag:vwnd", "=", dir.file("spd.grd")});
+        rc = rc * 10 + run({"unit", eta + "+24:2m_ag:temp", "C", "=", dir.file("t.grd")});
+        rc = rc * 10 +
+             run({"thick", eta + "+24:500mb:hght", eta + "+24:1000mb:hght", "=", dir.file("th.grd")});
+        std::printf("RC %d\n", rc);
+        for (const char *f : {"spd.grd", "t.grd", "th.grd"})
+            print_read_file(dir.file(f));
+        return 0;
+    });
+    std::vector<std::string> lines;
+    for (const std::string &l : zeqtest::text_lines(r.out))
+        if (l.rfind("RC ", 0) == 0 || (!l.empty() && std::isdigit(static_cast<unsigned char>(l[0]))))
+            lines.push_back(l);
+    ASSERT_EQ(lines.size(), 4u) << r.out << r.err;
+    ASSERT_EQ(lines[0], "RC 111") << r.out << r.err;
+    // NumPy on ecCodes' values, rows from the north.
+    const auto ref = zeqtest::named_numbers(zeqtest::run_python(R"(
+import eccodes as ec, numpy as np, sys
+ec.codes_grib_multi_support_on()
+g = {}
+with open(sys.stdin.read().strip(), "rb") as f:
+    while True:
+        h = ec.codes_grib_new_from_file(f)
+        if h is None:
+            break
+        v = ec.codes_get_values(h).reshape(ec.codes_get(h, "Nj"), ec.codes_get(h, "Ni"))
+        if ec.codes_get(h, "jScansPositively") == 1:
+            v = v[::-1]
+        g.setdefault((ec.codes_get(h, "shortName"), ec.codes_get(h, "level")), v)
+        ec.codes_release(h)
+out = {"spd": np.hypot(g[("10u", 10)], g[("10v", 10)]), "t": g[("2t", 2)] - 273.15,
+       "th": g[("gh", 500)] - g[("gh", 1000)]}
+for k in ("spd", "t", "th"):
+    print(k, " ".join("%.9g" % x for x in out[k].ravel()))
+)",
+                                                                eta, "python3-eccodes and python3-numpy"));
+    const char *names[] = {"spd", "t", "th"};
+    for (int k = 0; k < 3; ++k) {
+        std::vector<double> got = numbers(lines[lines.size() - 3 + std::size_t(k)]);
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got[0], 1.0) << names[k];
+        got.erase(got.begin());
+        expect_near_all(got, ref.at(names[k]), 1e-5, names[k]);
+    }
+}
+
+TEST(GribGridInput, SearchesFindGridsBySpecAndNumber) {
+    TempDir dir;
+    make_fixtures(dir, "eta_pl.grb1");
+    write_file(dir.file("gfs.grb"), read_file(EXAMPLES + "gfs.grb"));
+    // A Gaussian grid the searches pass over before eta.grb's fields.
+    const std::string flux = read_file(EXAMPLES + "flux.grb");
+    write_file(dir.file("mixed.grb"),
+               flux.substr(0, flux.find("7777") + 4) + read_file(EXAMPLES + "eta.grb"));
+    struct Case {
+        std::string file;
+        int number;       // the grid "#N" reads
+        std::string spec; // a search for the same grid
+    };
+    const Case cases[] = {
+        {"eta_pl.grb1", 17, ""}, {"gfs.grb", 4, "+:10mb:vwnd"}, {"mixed.grb", -1, "+24:500mb:hght"}};
+    for (Case c : cases) {
+        const std::string path = dir.file(c.file);
+        if (c.number < 0) {
+            // The number of the 500 mb height, as the headers give it.
+            GribFile f(path);
+            const std::vector<GridRead> h = f.all(1);
+            for (std::size_t k = 0; k < h.size() && c.number < 0; ++k)
+                if (h[k].rc == 0 && h[k].rec.var == 7 && h[k].rec.ltype == 100 && h[k].rec.level == 500)
+                    c.number = int(k);
+            ASSERT_GT(c.number, 0);
+        }
+        std::vector<std::vector<double>> refs;
+        if (c.file.find(".grb1") != std::string::npos) {
+            for (const Reference &x : eccodes_reference(path))
+                refs.push_back(x.v);
+        } else {
+            for (const FieldRef &x : eccodes_fields(path))
+                refs.push_back(x.ref.v);
+        }
+        auto r = run_child([&] {
+            print_read_file(path + "#" + std::to_string(c.number));
+            if (!c.spec.empty()) print_read_file(path + c.spec);
+            return 0;
+        });
+        std::vector<std::string> lines;
+        for (const std::string &l : zeqtest::text_lines(r.out))
+            if (!l.empty() && std::isdigit(static_cast<unsigned char>(l[0]))) lines.push_back(l);
+        ASSERT_EQ(lines.size(), c.spec.empty() ? 1u : 2u) << r.out << r.err;
+        // ecCodes counts the Gaussian grid's product as a field too.
+        const std::size_t k = std::size_t(c.number);
+        ASSERT_LT(k, refs.size());
+        for (const std::string &l : lines) {
+            std::vector<double> got = numbers(l);
+            ASSERT_EQ(got[0], 1.0) << c.file << ": " << r.err;
+            got.erase(got.begin());
+            expect_near_all(got, refs[k], 1e-6, c.file);
+        }
+    }
+}
+
+TEST(GribGridInput, DateSearchOpensTheIndexFile) {
+    // The index names the offsets of grids 1 and 0 of the file, so that
+    // "#0" through the index reads the file's grid 1.
+    TempDir dir;
+    write_file(dir.file("24010512.grb"), read_file(EXAMPLES + "regular_latlon_surface.grib2") +
+                                             read_file(EXAMPLES + "gfs.grb").substr(0, 16759));
+    write_file(dir.file("24010512.idx"), "1188 a /96 0 0 100 10 7\n0 b /98 0 0 1 0 11\n");
+    write_file(dir.file("name_conv"),
+               "pg " + dir.path() + "/%y%m%d%h.grb " + dir.path() + "/%y%m%d%h.idx 0\n");
+    std::vector<GridRead> plain;
+    {
+        GribFile f(dir.file("24010512.grb"));
+        plain = f.all();
+    }
+    ASSERT_EQ(plain.size(), 2u);
+    auto r = run_child([&] {
+        RES_put("file_path", dir.path().c_str());
+        char pg[] = "pg";
+        FILE_set_name(pg);
+        const Date d{2024, 1, 5, 0, 0, 12, 0, 0};
+        GRD_report g{};
+        g.grid = nullptr;
+        GRD_info info{};
+        int type = 21;
+        const int rc = GRD_read_file_date(&d, "#0", &g, &info, &type);
+        std::printf("%d", rc);
+        if (rc == 1 && g.grid != nullptr)
+            for (int k = 0; k < g.domain.nx * g.domain.ny; ++k)
+                std::printf(" %.9g", double(g.grid[k]));
+        std::printf("\n");
+        return 0;
+    });
+    std::vector<double> got;
+    for (const std::string &l : zeqtest::text_lines(r.out))
+        if (!l.empty() && std::isdigit(static_cast<unsigned char>(l[0]))) got = numbers(l);
+    ASSERT_FALSE(got.empty()) << r.out << r.err;
+    EXPECT_EQ(got[0], 1.0) << r.err;
+    got.erase(got.begin());
+    ASSERT_EQ(got.size(), plain[1].values.size()) << r.err;
+    for (std::size_t k = 0; k < got.size(); ++k)
+        EXPECT_FLOAT_EQ(float(got[k]), plain[1].values[k]) << k;
 }
