@@ -181,6 +181,8 @@ int GRIB_PDS(int grd_fd, GRD_report *grd);
 // with ind the variable code of its name. Without such a row, or when its
 // name is not a known variable, ind is disc * 1000000 + cat * 1000 + param
 // (with empty units when no row matched); without the table, ind is -9999.
+// The table is read once and again only when its path, size or modification
+// time changes.
 GribParam GRIB_get_ver2_param(int src, int disc, int cat, int param);
 // Sets ind, src, disc, cat and param to -9999 and the texts empty. 1.
 int GribParam_init(GribParam *param);
