@@ -22,6 +22,7 @@ build_pkgs=(
     iso-codes                 # country and subdivision codes for the station file
     hershey-fonts-data        # stroke fonts the font files are built from
     libeccodes-data           # WMO and NCEP GRIB edition 2 parameters the table grib2_var.lup is built from
+    libeccodes-dev            # only bench/ links it: GRIB decoding speed against ecCodes' C API
     python3                   # data converters in tools/
     gmt-gshhg-low             # shorelines and borders the map files are built from
     gmt-dcw                   # country polygons the land map is built from
@@ -35,6 +36,7 @@ test_pkgs=(
     ghostscript                 # renders our PostScript
     imagemagick                 # reads our PNG, GIF and XWD images
     libeccodes-tools            # writes GRIB files for the decoder tests
+    libopenjp2-tools            # opj_compress writes JPEG 2000 streams for the GRIB tests
     proj-bin                    # cs2cs and geod check projections and distances
     python3-numpy python3-scipy # reference computations for grids and formulas
     python3-netcdf4             # reference netCDF reader

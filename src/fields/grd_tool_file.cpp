@@ -432,7 +432,10 @@ int GRD_search(int grd_fd, GRD_report *grids, VAR_data *params, int type, int nu
     Scratch hdr;
     for (int g = 0; found < n; ++g) {
         int gnum = g;
-        if (GRD_read(grd_fd, &hdr.r, 1, &gnum) != 0) break;
+        // A grid that cannot be decoded (1) is passed over; -1 is the end.
+        const int r = GRD_read(grd_fd, &hdr.r, 1, &gnum);
+        if (r < 0) break;
+        if (r != 0) continue;
         for (int i = 0; i < n; ++i) {
             if (!searched[std::size_t(i)] || !GRD_test(&hdr.r, &params[i], type)) continue;
             int rnum = g;
@@ -462,7 +465,10 @@ int GRD_search_piece(int grd_fd, int ind, GRD_report *grids, VAR_data *params, i
     Scratch hdr, full;
     for (int g = 0; found < total; ++g) {
         int gnum = g;
-        if (GRD_read(grd_fd, &hdr.r, 1, &gnum) != 0) break;
+        // A grid that cannot be decoded (1) is passed over; -1 is the end.
+        const int r = GRD_read(grd_fd, &hdr.r, 1, &gnum);
+        if (r < 0) break;
+        if (r != 0) continue;
         bool read = false;
         for (int i = 0; i < n; ++i) {
             if (!searched[std::size_t(i)] || received[std::size_t(i)] ||
@@ -629,7 +635,9 @@ namespace {
 bool find_typed_grid(int fd, int want, GRD_report *grid, bool values) {
     for (int g = 0;; ++g) {
         int gnum = g;
-        if (GRD_read(fd, grid, 1, &gnum) != 0) return false;
+        const int r = GRD_read(fd, grid, 1, &gnum);
+        if (r < 0) return false;
+        if (r != 0) continue;
         if (want == MISSING || grid->type == want) {
             if (!values) return true;
             gnum = g;

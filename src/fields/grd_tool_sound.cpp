@@ -140,7 +140,10 @@ int GRD_get_sound(int grd_fd, float lat, float lon, UPA_level *sm, int *num, flo
     bool dated = false;
     for (int g = 0;; ++g) {
         int gnum = g;
-        if (GRD_read(grd_fd, &hdr.r, 1, &gnum) != 0) break;
+        // A grid that cannot be decoded (1) is passed over; -1 is the end.
+        const int r = GRD_read(grd_fd, &hdr.r, 1, &gnum);
+        if (r < 0) break;
+        if (r != 0) continue;
         bool have = false;
         float value = FMISSING;
         for (int k = 0; k < NUM_SPECS; ++k) {

@@ -21,6 +21,7 @@
 
 #include "fields/region.h"
 #include "gridfile/grd_read_int.h"
+#include "gridfile/grib.h"
 #include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
@@ -41,6 +42,7 @@ struct SlotState {
     long new_pos = -1;          // just past the grid last read; -1 unknown
     bool label_pending = false; // an unseekable stream whose first label GRD_getinfo took
     int next = 0;               // unseekable streams: the number of the next record
+    grd_file::GribSlot grib;    // GRIB slots: continuation and index state
 };
 
 std::array<std::unique_ptr<GRD_file>, GRD_MAX_FILES> gfile;
@@ -754,6 +756,7 @@ int GRD_rewind(int grd_fd) {
         g->num = 0;
         s.cur_pos = std::ftell(g->file);
         s.new_pos = -1;
+        s.grib.restart();
     } else if (g->type == 11) {
         g->cur_var = -1;
         g->num = 0;
@@ -775,11 +778,7 @@ int GRD_close(int grd_fd) {
 
 int GRD_getinfo(int grd_fd, GRD_info *info) {
     GRD_file *g = open_slot(grd_fd);
-    if (g != nullptr && g->type == 21) {
-        MESS_print(M_WARN, "GRD_getinfo: Grids of GRIB files cannot be read yet: %s\n",
-                   state[std::size_t(grd_fd)].name.c_str());
-        return -1;
-    }
+    if (g != nullptr && g->type == 21) return info != nullptr ? GRIB_file_info(grd_fd, info) : -1;
     if (g == nullptr || info == nullptr || !is_native(g->type)) return -1;
     SlotState &s = state[std::size_t(grd_fd)];
     std::string line;
@@ -812,6 +811,7 @@ int GRD_putinfo(int grd_fd, const GRD_info *) {
 int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr || grd == nullptr || grdnum == nullptr) return -1;
+    if (g->type == 21) return GRIB_read_grid(grd_fd, grd, rep_type, grdnum);
     if (!is_native(g->type)) return -1;
     return native_read(grd_fd, g, state[std::size_t(grd_fd)], grd, rep_type, grdnum);
 }
@@ -838,6 +838,7 @@ int GRD_setpos(int grd_fd, long offset, int grdnum) {
     if (g != nullptr && g->type == 21) {
         std::fseek(g->file, offset, SEEK_SET);
         state[std::size_t(grd_fd)].new_pos = offset;
+        state[std::size_t(grd_fd)].grib.cont = false;
         g->num = grdnum;
     }
     return 1;
@@ -884,6 +885,12 @@ const char *name(int grd_fd) {
 
 void set_cur_pos(int grd_fd, long pos) {
     if (open_slot(grd_fd) != nullptr) state[std::size_t(grd_fd)].cur_pos = pos;
+}
+
+GribPositions grib_positions(int grd_fd) {
+    if (open_slot(grd_fd) == nullptr) return {nullptr, nullptr, nullptr};
+    SlotState &s = state[std::size_t(grd_fd)];
+    return {&s.cur_pos, &s.new_pos, &s.grib};
 }
 
 } // namespace grd_file

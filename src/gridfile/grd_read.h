@@ -73,7 +73,8 @@ int GRD_rewind(int grd_fd);
 int GRD_close(int grd_fd);
 
 // Reads the file header: the date label and date of the first record (native
-// files) into info; 0, or -1 for a bad slot or a type without a reader.
+// files) or product (GRIB files) into info; 0, or -1 for a bad slot, a type
+// without a reader or a GRIB file whose first product cannot be read.
 int GRD_getinfo(int grd_fd, GRD_info *info);
 // Writes the file header of a new file (the magic line for types 2 and 3,
 // nothing for type 1); 0, or -1 for a bad slot or a type that is not written.
@@ -81,7 +82,10 @@ int GRD_putinfo(int grd_fd, const GRD_info *info);
 // Reads grid *grdnum (0 the first) into grd: rep_type 0 header and values,
 // 1 (and 2) the header only. Any array grd holds is freed first; the values
 // go into a new array that the record owns. *grdnum receives the number of the
-// grid read. 0, or -1 past the last grid or on an error: then grd holds no
+// grid read. 0; 1 when the grid is there but cannot be decoded (a GRIB grid
+// or packing that is refused, a cut product, a code stream that fails to
+// decode; warned with the file and grid number), the next number reading the
+// next grid; -1 past the last grid or on an error. After 1 or -1 grd holds no
 // array and its source is 0.
 int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum);
 // Appends one record (header and values) for grd; a GRIB slot takes the

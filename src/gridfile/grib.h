@@ -65,6 +65,29 @@ int GRIB_get_WMO_header(int grd_fd, char *header);
 // -1 (no product, a length that does not fit the file, too small a buffer).
 int GRIB_get_raw(int grd_fd, char **data, int *size);
 
+// ---- Grid reading -------------------------------------------------------------------
+//
+// The GRIB path of GRD_getinfo and GRD_read. Grids are numbered from 0 in file
+// order: an edition 0 or 1 product is one grid, an edition 2 product one grid
+// per data section. With an index file (GRD_hdr_open) grid n is line n of the
+// index: header-only reads take their keys from the line and never read the
+// GRIB file.
+
+// The first product's edition into the slot's `grid` (10 for an edition 0
+// product of centre 98) and its reference date into info (date and label);
+// the stream stands past the product's indicator. 0, or -1 when the product
+// is too short.
+int GRIB_get_info(int grd_fd, GRD_info *info);
+// GRD_getinfo of a GRIB slot: info.grid_type 0, the first product's date into
+// info and the slot, the slot rewound. 0, or -1 when no product can be read.
+int GRIB_file_info(int grd_fd, GRD_info *info);
+// GRD_read of a GRIB slot: reads grid *grdnum (rep_type 0 header and values,
+// else the header only) and sets *grdnum to it. 0 read; 1 the grid is there
+// but cannot be decoded (warned with the file and grid number; the record
+// holds no array and source 0; the next number reads the next grid); -1 no
+// such grid (the end of the file or of the index).
+int GRIB_read_grid(int grd_fd, GRD_report *grd, int rep_type, int *grdnum);
+
 // ---- Editions 0 and 1 --------------------------------------------------------------
 
 // Reads and decodes the product definition block of the current product into
@@ -158,6 +181,8 @@ int GRIB_PDS(int grd_fd, GRD_report *grd);
 // with ind the variable code of its name. Without such a row, or when its
 // name is not a known variable, ind is disc * 1000000 + cat * 1000 + param
 // (with empty units when no row matched); without the table, ind is -9999.
+// The table is read once and again only when its path, size or modification
+// time changes.
 GribParam GRIB_get_ver2_param(int src, int disc, int cat, int param);
 // Sets ind, src, disc, cat and param to -9999 and the texts empty. 1.
 int GribParam_init(GribParam *param);

@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include "fields/region.h"
 #include "fields/var_tool.h"
@@ -128,8 +131,7 @@ int cone_grid(int grd_fd, unsigned t, const Block &g, const Decoder &dec, Domain
         d.param[0] = micro_degrees(g, 66);
         d.param[1] = micro_degrees(g, 70);
         d.param[2] = 1.0f;
-        MESS_print(M_DEBUG_C, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]),
-                   double(d.param[1]));
+        MESS_print(M_DEBUG_C, "Grid parallels: %3.2f N, %3.2f N\n", double(d.param[0]), double(d.param[1]));
         MESS_print(M_DEBUG_C, "Grid start: %3.2f N, %3.2f E\n", double(la1), double(lo1));
     }
     // Millimetres to units of 100 km.
@@ -435,6 +437,47 @@ void ensemble_state(const Block &b, unsigned t, Decoder &d) {
     }
 }
 
+// The rows of the parameter table, read once for each path, size and
+// modification time (the table is looked up for every field). Null when the
+// table cannot be opened.
+const std::vector<GribParam> *param_table(const std::string &path) {
+    static std::string cached_path;
+    static long long cached_size = -1, cached_time = -1;
+    static std::vector<GribParam> rows;
+    static bool ok = false;
+    struct stat st {};
+    const bool exists = stat(path.c_str(), &st) == 0;
+    const long long size = exists ? (long long)st.st_size : -1, mtime = exists ? (long long)st.st_mtime : -1;
+    if (ok && path == cached_path && size == cached_size && mtime == cached_time) return &rows;
+    ok = false;
+    rows.clear();
+    FILE *f = FILE_open(path.c_str(), "r");
+    if (f == nullptr) return nullptr;
+    std::string line;
+    // The table ends at its first empty line.
+    while (fget_anyline(f, line) && !line.empty()) {
+        if (line.size() > TABLE_LINE) line.resize(TABLE_LINE);
+        if (line[0] == '#') continue;
+        GribParam r{};
+        GribParam_init(&r);
+        if (std::sscanf(line.c_str(), "%d %d %d %d %19s %29s %79[^\n]", &r.src, &r.disc, &r.cat, &r.param,
+                        r.name, r.units, r.lname) < 6)
+            continue;
+        rows.push_back(r);
+    }
+    FILE_close(f);
+    cached_path = path;
+    cached_size = size;
+    cached_time = mtime;
+    ok = true;
+    return &rows;
+}
+
+// The variable code of a table row's name (0 when it names no known variable).
+int r_ind(const GribParam &r) {
+    return VAR_search_var_num(r.name);
+}
+
 void clear_ensemble(Decoder &d) {
     d.ens = d.ens_type = d.ens_id = d.ens_prod = d.ens_smooth = 0;
     d.prob = false;
@@ -617,9 +660,10 @@ int GRIB_GDS(int grd_fd, GRD_report *grd) {
     DOM_print(M_DEBUG, &v);
     d.dv_ok = true;
     d.dv_product = grib_int::product().start;
+    d.dv_type = grid_number(t, g, v.nx);
     if (grd != nullptr) {
         grd->domain = v;
-        grd->type = grid_number(t, g, v.nx);
+        grd->type = d.dv_type;
     }
     return 1;
 }
@@ -637,31 +681,21 @@ GribParam GRIB_get_ver2_param(int src, int disc, int cat, int param) {
     GribParam row{};
     GribParam_init(&row);
     const std::string table = FILE_table_path("grib2_var.lup");
-    FILE *f = FILE_open(table.c_str(), "r");
-    if (f == nullptr) {
-        MESS_print(M_WARN_C, "GRIB_get_ver2_param: Unable to open the parameter table: %s\n",
-                   table.c_str());
+    const std::vector<GribParam> *rows = param_table(table);
+    if (rows == nullptr) {
+        MESS_print(M_WARN_C, "GRIB_get_ver2_param: Unable to open the parameter table: %s\n", table.c_str());
         return row;
     }
     MESS_print(M_DEBUG_C, "get_ver2_param %d %d %d %d\n", src, disc, cat, param);
     bool found = false;
-    std::string line;
-    // The table ends at its first empty line.
-    while (!found && fget_anyline(f, line) && !line.empty()) {
-        if (line.size() > TABLE_LINE) line.resize(TABLE_LINE);
-        if (line[0] == '#') continue;
-        GribParam r{};
-        GribParam_init(&r);
-        if (std::sscanf(line.c_str(), "%d %d %d %d %19s %29s %79[^\n]", &r.src, &r.disc, &r.cat, &r.param,
-                        r.name, r.units, r.lname) < 6)
-            continue;
+    for (const GribParam &r : *rows) {
         if ((r.src == 0 || r.src == src) && r.disc == disc && r.cat == cat && r.param == param) {
             row = r;
             found = true;
+            break;
         }
     }
-    FILE_close(f);
-    row.ind = found ? VAR_search_var_num(row.name) : 0;
+    row.ind = found ? r_ind(row) : 0;
     if (row.ind == 0) {
         MESS_print(M_DEBUG_C, "VER2: %d %d %d %d\n", src, disc, cat, param);
         row.ind = disc * 1000000 + cat * 1000 + param;
@@ -718,8 +752,8 @@ int GRIB_PDS(int grd_fd, GRD_report *grd) {
     }
     MESS_print(M_DEBUG_C, "Source: %d\n", grd->source);
     MESS_print(M_DEBUG_C, "Model: %d\n", grd->model);
-    MESS_print(M_DEBUG_C, "Init time: %d/%d/%d %2.2d:%2.2d\n", grd->date.month, grd->date.day,
-               grd->date.year, grd->date.hour, grd->date.min);
+    MESS_print(M_DEBUG_C, "Init time: %d/%d/%d %2.2d:%2.2d\n", grd->date.month, grd->date.day, grd->date.year,
+               grd->date.hour, grd->date.min);
     MESS_print(M_DEBUG_C, "Grid type: %d\n", grd->type);
     MESS_print(M_DEBUG_C, "Grid time: %d\n", grd->time);
     MESS_print(M_DEBUG_C, "Level type: %d\n", grd->ltype);

@@ -32,6 +32,11 @@ std::size_t data_template_length(int t) {
         return 47;
     case 3:
         return 49;
+    case 40:
+    case 40000:
+        return 23;
+    case 200:
+        return 17;
     default:
         return 11;
     }
@@ -279,8 +284,12 @@ int refused_field(int grd_fd, const Decoder &d, bool drs_ok, Decoder::FieldMap m
     if (!drs_ok) return grib_int::refuse(grd_fd, "GRIB_DS", "Field without its data representation");
     if (map == Decoder::FieldMap::refused) return 0;
     const int t = d.drs_temp;
-    if (t == 40 || t == 40000 || t == 200)
-        return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d cannot be unpacked yet", t);
+    if (t == 40 || t == 40000) return 1;
+    if (t == 200) {
+        if (d.num_bits < 1 || d.num_bits > MAX_BITS)
+            return grib_int::refuse(grd_fd, "GRIB_DS", "%d bits per run-length value", d.num_bits);
+        return 1;
+    }
     if (t != 0 && t != 2 && t != 3)
         return grib_int::refuse(grd_fd, "GRIB_DS", "Data template 5.%d is not supported", t);
     // Order 0 (as ecCodes writes it) means no differencing.
@@ -297,7 +306,129 @@ int refused_field(int grd_fd, const Decoder &d, bool drs_ok, Decoder::FieldMap m
     return 1;
 }
 
+// ---- JPEG 2000 and run-length packing -------------------------------------------
+
+// The values of a JPEG 2000 code stream: an image of the grid's rows (the
+// bit map not consulted), or a single row holding the values of the points
+// present, row after row (thinned rows too). Images that do not fit the grid
+// are refused. 1, or 0 refused with a warning.
+int unpack_jpeg(int grd_fd, Decoder &d, Placer &place, float *values, int nx, int ny, std::uint64_t &missed) {
+    missed = 0;
+    const std::size_t octets = d.data.length() - 5;
+    if (octets == 0) {
+        // A constant field has no code stream: every value is the reference.
+        missed = unpack_points(d, place, [&](float &v) {
+            v = float(d.dscale * d.ref);
+            return true;
+        });
+        return 1;
+    }
+    grib_int::J2kImage img;
+    if (!grib_int::jpeg2000_decode(&d.data.oct[6], octets, img))
+        return grib_int::refuse(grd_fd, "GRIB_DS", "jpc_decode error");
+    MESS_print(M_DEBUG_C, "JAS %d %d = %d %d = %d %d = %d\n", nx, ny, img.tlx, img.tly, img.width, img.height,
+               img.width * img.height);
+    auto value = [&](std::size_t i) { return float(d.dscale * (double(img.values[i]) * d.sfac + d.ref)); };
+    // Array offset of point c of scan row r.
+    auto at = [&](int r, int c) {
+        const std::size_t row = std::size_t(d.ydir < 1 ? r : ny - 1 - r);
+        return row * std::size_t(nx) + std::size_t(d.xrev ? nx - 1 - c : c);
+    };
+    const std::size_t n = img.values.size();
+    if (img.height > 1) {
+        if (d.thin == 1 || img.tlx != 0 || img.tly != 0 || img.width > nx || img.height > ny)
+            return grib_int::refuse(grd_fd, "GRIB_DS",
+                                    "JPEG 2000 image of %dx%d at (%d, %d) does not fit the grid", img.width,
+                                    img.height, img.tlx, img.tly);
+        if (img.width == nx && img.height == ny) {
+            // The image holds the points in the grid's scanning order.
+            for (std::size_t i = 0; i < n; ++i)
+                place.put(value(i));
+        } else {
+            for (int r = 0; r < img.height; ++r)
+                for (int c = 0; c < img.width; ++c)
+                    values[at(r, c)] = value(std::size_t(r) * std::size_t(img.width) + std::size_t(c));
+        }
+        return 1;
+    }
+    std::size_t next = 0;
+    if (img.tlx == 0 && img.tly == 0) {
+        missed = unpack_points(d, place, [&](float &v) {
+            if (next >= n) return false;
+            v = value(next++);
+            return true;
+        });
+        return 1;
+    }
+    // A row image cornered off (0, 0) starts there and goes on row by row
+    // from that column, to the grid's end.
+    if (d.thin == 1 || img.tlx >= nx || img.tly >= ny)
+        return grib_int::refuse(grd_fd, "GRIB_DS", "JPEG 2000 image at (%d, %d) does not fit the grid",
+                                img.tlx, img.tly);
+    for (int r = img.tly; r < ny; ++r)
+        for (int c = img.tlx; c < nx; ++c) {
+            if (GRIB_BMB_read() == 0) continue;
+            if (next >= n) {
+                ++missed;
+                continue;
+            }
+            values[at(r, c)] = value(next++);
+        }
+    return 1;
+}
+
+// Run-length packing: level numbers, each followed by the digits of its run
+// (values above max_val, least significant first, base 2^bits - 1 - max_val).
+// Values still in the last octet are used and the last run is written;
+// bits too few for a value are fill. Levels beyond the table are -9999. At
+// most `limit` values.
+std::vector<float> run_length_values(Decoder &d, std::uint64_t limit) {
+    std::vector<float> out;
+    d.bpval = d.num_bits;
+    grib_int::bits_start(6, d.data.oct.size());
+    const std::int64_t max_val = d.max_val;
+    const std::int64_t base = (std::int64_t(1) << d.num_bits) - 1 - max_val;
+    const std::int64_t cap = std::int64_t(std::min<std::uint64_t>(limit, 1ull << 40)) + 1;
+    std::int64_t level = -1, run = 1, mult = 1;
+    auto write_run = [&] {
+        const float v = level < std::int64_t(d.level_map.size()) ? d.level_map[std::size_t(level)] : FMISSING;
+        for (std::int64_t i = 0; i < run && out.size() < limit; ++i)
+            out.push_back(v);
+    };
+    while (out.size() < limit) {
+        const long x = GRIB_bit_read(0);
+        if (x < 0) break;
+        const std::int64_t v = x;
+        if (v > max_val) {
+            run = std::min(cap, run + (v - (max_val + 1)) * mult);
+            mult = std::min(cap, mult * std::max<std::int64_t>(base, 0));
+            MESS_print(M_DEBUG_D, "num = %lld mult = %lld new_val = %lld\n", (long long)run, (long long)mult,
+                       (long long)v);
+        } else {
+            if (level >= 0) write_run();
+            level = v;
+            run = 1;
+            mult = 1;
+        }
+    }
+    if (level >= 0) write_run();
+    return out;
+}
+
 } // namespace
+
+namespace grib_int {
+
+int check_field(int grd_fd) {
+    Decoder &d = decoder();
+    const Decoder::FieldMap map = d.field_map;
+    const bool drs_ok = d.drs_ok;
+    d.field_map = Decoder::FieldMap::none;
+    d.drs_ok = false;
+    return refused_field(grd_fd, d, drs_ok, map);
+}
+
+} // namespace grib_int
 
 float GRIB_ieee_float_conv(const unsigned char *pc) {
     if (pc == nullptr || pc[0] == 0) return 0.0f;
@@ -322,7 +453,7 @@ int GRIB_DRS(int grd_fd, GRD_report *) {
         return grib_int::refuse(grd_fd, "GRIB_DRS",
                                 "Data representation section of %zu octets is too short for template 5.%d",
                                 b.length(), t);
-    if (t == 0 || t == 2 || t == 3) {
+    if (t == 0 || t == 2 || t == 3 || t == 40 || t == 40000) {
         d.ref = GRIB_ieee_float_conv(&b.oct[12]);
         d.sfac = GRIB_scl_conv(&b.oct[16]);
         d.dscale = std::pow(10.0, -b.s16(18));
@@ -331,9 +462,28 @@ int GRIB_DRS(int grd_fd, GRD_report *) {
     }
     if (t == 0) {
         MESS_print(M_DEBUG_C, "Grid point - simple packing\n");
+    } else if (t == 40 || t == 40000) {
+        MESS_print(M_DEBUG_C, "JPEG2000 data compression\n");
+    } else if (t == 200) {
+        // Level numbers, their runs and the value of each level.
+        d.num_bits = int(b.at(12));
+        d.max_val = int(b.u16(13));
+        const std::size_t num_map = b.u16(15);
+        d.dscale = std::pow(10.0, -int(b.at(17)));
+        if (b.length() < 17 + 2 * num_map)
+            return grib_int::refuse(grd_fd, "GRIB_DRS",
+                                    "Data representation section of %zu octets is too short for %zu levels",
+                                    b.length(), num_map);
+        MESS_print(M_DEBUG_C, "Bits: %d\n", d.num_bits);
+        MESS_print(M_DEBUG_C, "Scale: %d %f\n", int(b.at(17)), d.dscale);
+        d.level_map.resize(num_map);
+        for (std::size_t i = 0; i < num_map; ++i) {
+            d.level_map[i] = float(d.dscale * double(b.u16(18 + 2 * i)));
+            MESS_print(M_DEBUG_C, "  Level: %f\n", double(d.level_map[i]));
+        }
     } else if (t == 2 || t == 3) {
         MESS_print(M_DEBUG_C, t == 2 ? "Grid point - complex packing\n"
-                                        : "Grid point - complex packing and spatial differencing\n");
+                                     : "Grid point - complex packing and spatial differencing\n");
         MESS_print(M_DEBUG_C, "DRS-PTS: %u REF: %f SFAC: %f DSCL: %f NGREF: %d DTYPE: %d\n", d.data_pnts,
                    d.ref, d.sfac, d.dscale, d.num_bits_gref, d.data_type);
         d.split_method = int(b.at(22));
@@ -353,8 +503,8 @@ int GRIB_DRS(int grd_fd, GRD_report *) {
         }
         MESS_print(M_DEBUG_C, "SPLIT: %d NGRP: %u - MTYPE: %d MISS: %f\n", d.split_method, d.num_group,
                    d.miss_type, double(d.miss1));
-        MESS_print(M_DEBUG_C, "NWDTH: %d NLEN: %d - ORD: %d SPAT: %d\n", d.num_bits_gwidth,
-                   d.num_bits_glen, d.order, d.spat_bytes);
+        MESS_print(M_DEBUG_C, "NWDTH: %d NLEN: %d - ORD: %d SPAT: %d\n", d.num_bits_gwidth, d.num_bits_glen,
+                   d.order, d.spat_bytes);
     }
     d.drs_ok = true;
     return 1;
@@ -443,7 +593,19 @@ int GRIB_DS(int grd_fd, GRD_report *grd) {
     Placer place(d, values, nx, ny);
     std::uint64_t missed;
     int bad_width = 0;
-    if (t == 0) {
+    if (t == 40 || t == 40000) {
+        if (unpack_jpeg(grd_fd, d, place, values, nx, ny, missed) != 1) return 0;
+    } else if (t == 200) {
+        MESS_print(M_DEBUG_C, "Template 7.200\n");
+        const std::vector<float> runs =
+            run_length_values(d, std::min<std::uint64_t>(d.data_pnts, place.total()));
+        std::size_t next = 0;
+        missed = unpack_points(d, place, [&](float &v) {
+            if (next >= runs.size()) return false;
+            v = runs[next++];
+            return true;
+        });
+    } else if (t == 0) {
         d.bpval = d.num_bits;
         grib_int::bits_start(6, d.data.oct.size());
         missed = unpack_points(d, place, [&](float &v) {

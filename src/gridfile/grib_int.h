@@ -145,6 +145,7 @@ struct Decoder {
     Date date{};            // reference time (section 1)
     Domain dv{};            // the grid of the last grid definition (section 3)
     bool dv_ok = false;     // dv is a grid that values can be placed on
+    int dv_type = 0;        // its grid number
     long dv_product = -1;   // start of the product dv belongs to
     // Data representation (section 5) of the current field.
     bool drs_ok = false;
@@ -160,11 +161,20 @@ struct Decoder {
     std::uint32_t last_glen = 0;
     int num_bits_glen = 0;
     int order = -1, spat_bytes = -1;
+    // Run-length packing: the largest level number and the value of each level.
+    int max_val = 0;
+    std::vector<float> level_map;
     // Bit map of the current field (section 6).
     enum class FieldMap { none, map, refused } field_map = FieldMap::none;
     long bm_product = -1; // start of the product whose bit map bmb holds; -1 none
 };
 Decoder &decoder();
+
+// Whether the field whose sections 5 and 6 were just read can be unpacked,
+// as GRIB_DS would find (for reads of the header only, which pass over the
+// data section): 1, or 0 refused with a warning. The field's packing and bit
+// map are consumed as GRIB_DS consumes them.
+int check_field(int grd_fd);
 
 // Starts the bit reader on octets [first, end) of dec.data.
 void bits_start(std::size_t first, std::size_t end);
@@ -191,5 +201,16 @@ void spread_row(const float *row, int k, float *out, int nx, bool xrev, bool wra
 // Whether thinned rows whose longest row has nx points over span degrees
 // (first to last column) go round the earth.
 bool rows_wrap(double span, int nx);
+
+// A decoded JPEG 2000 image: its corners as the code stream gives them and
+// component 0, row by row.
+struct J2kImage {
+    int tlx = 0, tly = 0, brx = 0, bry = 0;
+    int width = 0, height = 0;
+    std::vector<std::int32_t> values; // width * height
+};
+// Decodes a JPEG 2000 code stream (or JP2 file) held in memory; false when it
+// cannot be decoded (the library's messages are debug messages).
+bool jpeg2000_decode(const unsigned char *data, std::size_t size, J2kImage &out);
 
 } // namespace grib_int

@@ -23,6 +23,9 @@ import eccodes as ec
 import numpy as np
 
 EXAMPLES = "/usr/share/doc/python-grib-doc/examples"
+# Example files repacked as JPEG 2000 code streams.
+JPEG = {"eta_jpeg.grb2": "eta.grb", "gfs_jpeg.grb2": "gfs.grb", "reduced_jpeg.grb2": "reduced_latlon_surface.grib2",
+        "maxt_jpeg.grb2": "ds.maxt.bin"}
 R_GRIB1 = 6367470.0  # ecCodes' earth radius of GRIB edition 1
 
 
@@ -236,6 +239,15 @@ def make(d, name):
                         EXAMPLES + "/eta.grb", tmp], check=True)
         subprocess.run(["grib_set", "-s", "edition=1", tmp, path], check=True)
         os.remove(tmp)
+    elif name == "eta_pl.grb1":
+        # eta.grb's pressure-level fields as edition 1 products.
+        tmp = path + ".grb2"
+        subprocess.run(["grib_copy", "-w", "typeOfLevel=isobaricInhPa", EXAMPLES + "/eta.grb", tmp], check=True)
+        subprocess.run(["grib_set", "-s", "edition=1", tmp, path], check=True)
+        os.remove(tmp)
+    elif name in JPEG:
+        subprocess.run(["grib_set", "-r", "-s", "packingType=grid_jpeg", EXAMPLES + "/" + JPEG[name], path],
+                       check=True)
     elif name == "thin.grb1":
         h = ec.codes_grib_new_from_samples("reduced_ll_sfc_grib1")
         sets(h, [("Nj", 6)])

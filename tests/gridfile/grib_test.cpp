@@ -4,18 +4,23 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "fields/calc.h"
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grd_read_int.h"
+#include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
@@ -1298,9 +1303,9 @@ std::vector<FieldRef> eccodes_fields(const std::string &path) {
 // Decodes every field of a file and compares it with ecCodes: values by
 // position, the places of the grid's points (see expect_places), reference
 // date, time code, level type and level.
-void expect_fields_match(const std::string &path, double per_degree, bool anchor_south_west) {
+void expect_match(const std::string &path, const std::vector<Field> &got, double per_degree,
+                  bool anchor_south_west) {
     const std::vector<FieldRef> refs = eccodes_fields(path);
-    const std::vector<Field> got = decode_fields(path);
     ASSERT_FALSE(refs.empty()) << path;
     ASSERT_EQ(got.size(), refs.size()) << path;
     for (std::size_t k = 0; k < got.size(); ++k) {
@@ -1324,6 +1329,10 @@ void expect_fields_match(const std::string &path, double per_degree, bool anchor
         EXPECT_EQ(f.rec.version, 2) << what;
         if (::testing::Test::HasFailure()) return;
     }
+}
+
+void expect_fields_match(const std::string &path, double per_degree, bool anchor_south_west) {
+    expect_match(path, decode_fields(path), per_degree, anchor_south_west);
 }
 
 TEST(GribEdition2Decode, LatitudeLongitudeFilesMatchEccodes) {
@@ -1968,8 +1977,8 @@ TEST(GribEdition2Data, RefusedPackings) {
     const Case cases[] = {
         {complex5(6, 1, 0, 0, 2, 0, 0, 0, 6, 1, 4), "Extra descriptors of 4 octets are not supported"},
         {complex5(6, 1, 0, 0, 2, 0, 0, 0, 6, 3, 2), "Spatial differencing of order 3 is not supported"},
-        {Sec(5, 23).set(6, 6, 4).set(10, 40, 2), "Data template 5.40 cannot be unpacked yet"},
-        {Sec(5, 17).set(6, 6, 4).set(10, 200, 2), "Data template 5.200 cannot be unpacked yet"},
+        {Sec(5, 23).set(6, 6, 4).set(10, 40, 2), "jpc_decode error"},
+        {Sec(5, 17).set(6, 6, 4).set(10, 200, 2), "0 bits per run-length value"},
         {Sec(5, 21).set(6, 6, 4).set(10, 4, 2), "Data template 5.4 is not supported"},
         {simple5(6, 0, 33), "33 bits per value"},
         {complex5(6, 7, 0, 0, 2, 0, 0, 0, 6), "7 groups for 6 values"},
@@ -1989,3 +1998,642 @@ TEST(GribEdition2Data, RefusedPackings) {
 }
 
 } // namespace
+
+// ---- Grid reading through the grid file table ---------------------------------------------------
+
+// One grid as GRD_read gave it.
+struct GridRead {
+    int rc = -1;
+    int num = -1;
+    GRD_report rec{};
+    std::vector<float> values;
+};
+
+// A GRIB file opened through the grid file table (with an index file when
+// one is named) and its header read.
+struct GribFile {
+    int fd = -1;
+    GRD_info info{};
+    explicit GribFile(const std::string &path, const std::string &index = "") {
+        int type = 0;
+        fd = GRD_open(path.c_str(), 0, &type);
+        EXPECT_GE(fd, 0) << path;
+        EXPECT_EQ(type, 21) << path;
+        if (fd < 0) return;
+        if (!index.empty()) {
+            EXPECT_EQ(GRD_hdr_open(fd, index.c_str()), 0) << index;
+        }
+        EXPECT_EQ(GRD_getinfo(fd, &info), 0) << path;
+    }
+    ~GribFile() {
+        if (fd >= 0) GRD_close(fd);
+    }
+    GribFile(const GribFile &) = delete;
+    GribFile &operator=(const GribFile &) = delete;
+
+    GridRead read(int n, int rep_type = 0) const {
+        GridRead g;
+        g.rec.grid = nullptr;
+        g.num = n;
+        g.rc = GRD_read(fd, &g.rec, rep_type, &g.num);
+        if (g.rc == 0 && g.rec.grid != nullptr)
+            g.values.assign(g.rec.grid,
+                            g.rec.grid + std::size_t(g.rec.domain.nx) * std::size_t(g.rec.domain.ny));
+        if (g.rc != 0) {
+            EXPECT_EQ(g.rec.grid, nullptr) << "grid " << n;
+        }
+        std::free(g.rec.grid);
+        g.rec.grid = nullptr;
+        return g;
+    }
+    // Grids 0, 1, ... up to the first -1.
+    std::vector<GridRead> all(int rep_type = 0) const {
+        std::vector<GridRead> out;
+        for (int n = 0; n < 2000; ++n) {
+            GridRead g = read(n, rep_type);
+            if (g.rc < 0) break;
+            EXPECT_EQ(g.num, n);
+            out.push_back(std::move(g));
+        }
+        return out;
+    }
+};
+
+std::vector<Field> as_fields(const std::vector<GridRead> &grids) {
+    std::vector<Field> out;
+    for (const GridRead &g : grids) {
+        Field f;
+        f.ds = g.rc == 0 ? 1 : 0;
+        f.rec = g.rec;
+        f.values = g.values;
+        out.push_back(f);
+    }
+    return out;
+}
+
+// Every grid of an edition 2 file through GRD_read equals ecCodes' field of
+// the same number.
+void expect_grids_match(const std::string &path, double per_degree, bool anchor_south_west) {
+    GribFile f(path);
+    expect_match(path, as_fields(f.all()), per_degree, anchor_south_west);
+}
+
+bool same_header(const GRD_report &a, const GRD_report &b) {
+    return a.source == b.source && a.model == b.model && a.type == b.type && a.time == b.time &&
+           a.ltype == b.ltype && a.level == b.level && a.var == b.var;
+}
+
+std::string keys(const GRD_report &r) {
+    return std::to_string(r.source) + " " + std::to_string(r.model) + " " + std::to_string(r.type) + " " +
+           std::to_string(r.time) + " " + std::to_string(r.ltype) + " " + std::to_string(r.level) + " " +
+           std::to_string(r.var);
+}
+
+TEST(GribGridReading, EveryGridOfEveryEditionMatchesEccodes) {
+    // Multi-field products are numbered field by field, as ecCodes counts.
+    expect_grids_match(EXAMPLES + "gfs.grb", 0.0, false);
+    expect_grids_match(EXAMPLES + "eta.grb", 1e-5, true);
+    expect_grids_match(EXAMPLES + "ds.maxt.bin", 1e-5, true);
+
+    TempDir dir;
+    make_fixtures(dir, "eta_pl.grb1");
+    const std::string ed1 = dir.file("eta_pl.grb1");
+    const std::vector<Reference> refs = eccodes_reference(ed1);
+    GribFile f(ed1);
+    const std::vector<GridRead> got = f.all();
+    ASSERT_EQ(got.size(), refs.size());
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        ASSERT_EQ(got[k].rc, 0) << k;
+        EXPECT_EQ(got[k].rec.version, 1);
+        expect_values(refs[k], got[k].values, "edition 1 grid " + std::to_string(k));
+    }
+    expect_places(refs[0], got[0].rec.domain, std::size_t(refs[0].ny - 1) * std::size_t(refs[0].nx), 1e-3,
+                  "edition 1 grid 0");
+    EXPECT_EQ(std::vector<int>({f.info.date.year, f.info.date.month, f.info.date.day, f.info.date.hour}),
+              std::vector<int>({2004, 12, 8, 12}));
+    EXPECT_EQ(GRD_get_gfile(f.fd)->grid, 1);
+    EXPECT_NE(std::string(f.info.datim).find("DEC"), std::string::npos) << f.info.datim;
+}
+
+TEST(GribGridReading, RequestsInAnyOrderReadTheGridAskedFor) {
+    // gfs.grb: u and v share a product; eta.grb: edition 2, one field each.
+    for (const std::string &path : {EXAMPLES + "gfs.grb", EXAMPLES + "eta.grb"}) {
+        GribFile seq(path);
+        const std::vector<GridRead> all = seq.all();
+        ASSERT_GT(all.size(), 20u);
+        GribFile f(path);
+        for (int n : {4, 3, 3, 17, 0, 5, 4, 19, 2}) {
+            const GridRead h = f.read(n, 1);
+            const GridRead g = f.read(n, 0);
+            ASSERT_EQ(h.rc, 0) << path << " " << n;
+            ASSERT_EQ(g.rc, 0) << path << " " << n;
+            EXPECT_TRUE(same_header(h.rec, g.rec)) << n << ": " << keys(h.rec) << " / " << keys(g.rec);
+            EXPECT_TRUE(same_header(g.rec, all[std::size_t(n)].rec)) << n;
+            EXPECT_EQ(h.rec.domain.nx, g.rec.domain.nx);
+            EXPECT_EQ(g.values, all[std::size_t(n)].values) << path << " grid " << n;
+        }
+        // Past the last grid, and back.
+        EXPECT_EQ(f.read(int(all.size())).rc, -1);
+        EXPECT_EQ(f.read(1).values, all[1].values);
+    }
+}
+
+// An index line per grid: the offset ecCodes gives and the keys in one of
+// the two forms (letter items or model, grid, time, level type, level and
+// parameter after '/', the first form with the source before a colon).
+std::string make_index(const std::string &path, bool letters, std::vector<long> *offsets = nullptr) {
+    // Keys an edition 2 product lacks are 0.
+    const std::string out = zeqtest::run_command(
+        "grib_get -f -p offset,centre:i,generatingProcessIdentifier:i,gridDefinition:i,P1:i,"
+        "indicatorOfTypeOfLevel:i,level:i,indicatorOfParameter:i " +
+        path);
+    std::string index;
+    for (const std::string &line : zeqtest::text_lines(out)) {
+        std::istringstream in(line);
+        std::vector<long> v;
+        std::string word;
+        while (in >> word)
+            v.push_back(std::atol(word.c_str()));
+        if (v.size() != 8) continue;
+        char buf[200];
+        if (letters)
+            std::snprintf(buf, sizeof buf, "%ld KWBC 081200 / GRIB1 S%ld M%ld G%ld T%ld L%ld H%ld V%ld end\n",
+                          v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+        else
+            std::snprintf(buf, sizeof buf, "%ld KWBC 081200 /%ld:%ld %ld %ld %ld %ld %ld\n", v[0], v[1], v[2],
+                          v[3], v[4], v[5], v[6], v[7]);
+        index += buf;
+        if (offsets != nullptr) offsets->push_back(v[0]);
+    }
+    return index;
+}
+
+TEST(GribGridReading, IndexFilesGiveKeysAndOffsets) {
+    TempDir dir;
+    make_fixtures(dir, "eta_pl.grb1");
+    const std::string grb = dir.file("eta_pl.grb1");
+    std::vector<GridRead> plain_headers, plain;
+    {
+        GribFile f(grb);
+        plain_headers = f.all(1);
+        plain = f.all(0);
+    }
+    ASSERT_GT(plain.size(), 40u);
+    for (bool letters : {true, false}) {
+        const std::string index = dir.file(letters ? "letters.idx" : "numbers.idx");
+        write_file(index, make_index(grb, letters));
+        GribFile f(grb, index);
+        const std::vector<GridRead> h = f.all(1);
+        ASSERT_EQ(h.size(), plain.size()) << index;
+        for (std::size_t k = 0; k < h.size(); ++k) {
+            EXPECT_TRUE(same_header(h[k].rec, plain_headers[k].rec))
+                << index << " " << k << ": " << keys(h[k].rec) << " / " << keys(plain_headers[k].rec);
+            EXPECT_EQ(h[k].rec.domain.proj, MISSING); // grid 255 is not a predefined grid
+        }
+        // Forward, backward and repeated full reads.
+        for (int n : {7, 8, 8, 2, 30, 0, 41}) {
+            const GridRead g = f.read(n);
+            ASSERT_EQ(g.rc, 0) << n;
+            EXPECT_EQ(g.num, n);
+            EXPECT_EQ(g.values, plain[std::size_t(n)].values) << index << " grid " << n;
+        }
+    }
+    // Header-only reads never touch the GRIB bytes.
+    const std::string index = dir.file("letters.idx");
+    write_file(grb, std::string(read_file(grb).size(), '\0'));
+    {
+        int type = 21;
+        const int fd = GRD_open(grb.c_str(), 0, &type);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(GRD_hdr_open(fd, index.c_str()), 0);
+        for (int n : {3, 1, 12}) {
+            GRD_report r{};
+            r.grid = nullptr;
+            int num = n;
+            ASSERT_EQ(GRD_read(fd, &r, 1, &num), 0) << n;
+            EXPECT_TRUE(same_header(r, plain_headers[std::size_t(n)].rec)) << n;
+        }
+        GRD_close(fd);
+    }
+
+    // The keys of both forms, and a predefined grid number.
+    const std::string one = dir.file("one.grb");
+    write_file(one, read_file(EXAMPLES + "regular_latlon_surface.grib1"));
+    // Without a source key it is 7 (98 only for edition 0 files of centre 98).
+    struct Case {
+        const char *line;
+        const char *keys;
+    };
+    for (const Case &c :
+         {Case{"0 xxx / GRIB1 S9 M80 G211 T12 L100 H500 V7 Q9 tail Z1\n", "9 80 211 12 100 500 7"},
+          Case{"0 xxx / GRIB1 M80 G211 T12 L100 H500 V7 (S9)\n", "7 80 211 12 100 500 7"},
+          Case{"0 xxx /80 211 12 100 500 7\n", "7 80 211 12 100 500 7"},
+          Case{"0 xxx /9:80 211 12 100 500 7\n", "9 80 211 12 100 500 7"}}) {
+        write_file(dir.file("one.idx"), c.line);
+        GribFile f(one, dir.file("one.idx"));
+        GridRead g = f.read(0, 1);
+        ASSERT_EQ(g.rc, 0) << c.line;
+        EXPECT_EQ(keys(g.rec), c.keys) << c.line;
+        EXPECT_EQ(g.rec.domain.proj, 4) << c.line;
+        EXPECT_EQ(g.rec.domain.nx, 93) << c.line;
+        EXPECT_EQ(f.read(1, 1).rc, -1);
+    }
+}
+
+TEST(GribGridReading, IndexLinesOfMultiFieldProducts) {
+    // gfs.grb's u and v wind share a product, and so an index offset.
+    TempDir dir;
+    const std::string grb = EXAMPLES + "gfs.grb";
+    std::vector<long> offsets;
+    write_file(dir.file("gfs.idx"), make_index(grb, false, &offsets));
+    ASSERT_GT(offsets.size(), 10u);
+    ASSERT_EQ(offsets[3], offsets[4]);
+    std::vector<GridRead> plain;
+    {
+        GribFile f(grb);
+        plain = f.all();
+    }
+    ASSERT_EQ(plain.size(), offsets.size());
+    GribFile f(grb, dir.file("gfs.idx"));
+    for (int n : {4, 3, 4, 10, 9, 0}) {
+        const GridRead g = f.read(n);
+        ASSERT_EQ(g.rc, 0) << n;
+        EXPECT_EQ(g.values, plain[std::size_t(n)].values) << "grid " << n;
+        EXPECT_EQ(g.rec.var, plain[std::size_t(n)].rec.var) << "grid " << n;
+    }
+
+    // An offset outside the file is refused, naming the file and line.
+    Messages m;
+    write_file(dir.file("bad.idx"), "0 a /1 2 3 4 5 6\n99999999 b /1 2 3 4 5 6\n16759 c /1 2 3 4 5 6\n");
+    GribFile b(grb, dir.file("bad.idx"));
+    EXPECT_EQ(b.read(1).rc, 1);
+    EXPECT_EQ(b.read(1, 1).rc, 1);
+    EXPECT_NE(m.text().find("gfs.grb line 2"), std::string::npos) << m.text();
+    const GridRead g = b.read(2);
+    ASSERT_EQ(g.rc, 0);
+    EXPECT_EQ(g.values, plain[1].values);
+    EXPECT_EQ(b.read(3).rc, -1);
+}
+
+TEST(GribGridReading, UndecodableGridsGiveOneAndTheNextIsRead) {
+    TempDir dir;
+    Messages m;
+    // flux.grb's Gaussian grids are refused one by one.
+    {
+        GribFile f(EXAMPLES + "flux.grb");
+        const std::vector<GridRead> all = f.all();
+        ASSERT_GT(all.size(), 1u);
+        for (const GridRead &g : all)
+            EXPECT_EQ(g.rc, 1);
+        EXPECT_EQ(f.read(0, 1).rc, 1);
+    }
+    EXPECT_NE(m.text().find("Grid template 3.40 is not supported"), std::string::npos) << m.text();
+    EXPECT_NE(m.text().find("GRD_read: Grid 1 cannot be read: " + EXAMPLES + "flux.grb"), std::string::npos)
+        << m.text();
+
+    // A refused product, a good one, a spherical-harmonic one, a good one
+    // cut short at the end of the file.
+    const std::string flux = read_file(EXAMPLES + "flux.grb");
+    const std::string flux1 = flux.substr(0, flux.find("7777") + 4);
+    const std::string good = read_file(EXAMPLES + "regular_latlon_surface.grib2");
+    const std::string sph = read_file(EXAMPLES + "spherical_pressure_level.grib1");
+    write_file(dir.file("mixed.grb"), flux1 + good + sph + good.substr(0, good.size() - 100));
+    GribFile f(dir.file("mixed.grb"));
+    const std::vector<int> want = {1, 0, 1, 1};
+    const std::vector<GridRead> all = f.all();
+    ASSERT_EQ(all.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k)
+        EXPECT_EQ(all[k].rc, want[k]) << k;
+    EXPECT_EQ(all[1].rec.domain.nx, 16);
+    EXPECT_EQ(f.read(2, 1).rc, 1);
+    EXPECT_EQ(f.read(1, 1).rc, 0);
+    EXPECT_EQ(f.read(4).rc, -1);
+
+    // A file whose first product cannot be read has no header.
+    write_file(dir.file("cut.grb"), good.substr(0, 30));
+    int type = 21;
+    const int fd = GRD_open(dir.file("cut.grb").c_str(), 0, &type);
+    ASSERT_GE(fd, 0);
+    GRD_info info{};
+    EXPECT_EQ(GRD_getinfo(fd, &info), -1);
+    GRD_close(fd);
+}
+
+// ---- JPEG 2000 and run-length data ------------------------------------------------------------
+
+// A lossless JPEG 2000 code stream of a grey image (8 bits, row by row),
+// written by OpenJPEG's opj_compress.
+Bytes j2k_stream(int w, int h, const std::vector<int> &px) {
+    if (access("/usr/bin/opj_compress", X_OK) != 0) {
+        ADD_FAILURE()
+            << "the JPEG 2000 streams need opj_compress: install the Debian package libopenjp2-tools";
+        return {};
+    }
+    TempDir dir;
+    std::string pgm = "P5\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int v : px)
+        pgm.push_back(char(v));
+    write_file(dir.file("in.pgm"), pgm);
+    zeqtest::run_command("opj_compress -i " + dir.file("in.pgm") + " -o " + dir.file("out.j2k") +
+                         " -n 1 >/dev/null");
+    const std::string out = read_file(dir.file("out.j2k"));
+    return Bytes(out.begin(), out.end());
+}
+
+// JPEG 2000 packing of n values, reference 0, no scaling.
+Sec jpeg5(std::uint32_t n) {
+    return Sec(5, 23).set(6, n, 4).set(10, 40, 2).set(20, 8);
+}
+
+// Run-length packing: n points, `bits` per value, the largest level and the
+// levels' values (scaled by 10^-dec).
+Sec rle5(std::uint32_t n, int bits, int max_val, const std::vector<int> &levels, int dec) {
+    Sec s(5, 17 + 2 * levels.size());
+    s.set(6, n, 4).set(10, 200, 2).set(12, std::uint64_t(bits)).set(13, std::uint64_t(max_val), 2);
+    s.set(15, levels.size(), 2).set(17, std::uint64_t(dec));
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        s.set(18 + 2 * i, std::uint64_t(levels[i]), 2);
+    return s;
+}
+
+GridRead read_product(const Bytes &bytes) {
+    TempDir dir;
+    write_file(dir.file("p.grb2"), text(bytes));
+    GribFile f(dir.file("p.grb2"));
+    return f.read(0);
+}
+
+const float M = FMISSING;
+
+TEST(GribJpeg2000, ImagesArePlacedOnTheGrid) {
+    const Bytes img = j2k_stream(3, 2, {1, 2, 3, 4, 5, 6});
+    const Bytes row = j2k_stream(4, 1, {10, 20, 30, 40});
+    struct Case {
+        const char *what;
+        Sec grid, drs, bms;
+        Bytes stream;
+        std::vector<float> want;
+    };
+    const Case cases[] = {
+        {"rows from the north", small3(0x00), jpeg5(6), bms6(255), img, {1, 2, 3, 4, 5, 6}},
+        {"rows from the south", small3(0x40), jpeg5(6), bms6(255), img, {4, 5, 6, 1, 2, 3}},
+        {"one row over a bit map", small3(0x00), jpeg5(4), bms6(0, {0xB4}), row, {10, M, 20, 30, M, 40}},
+        {"one row over a one-row grid",
+         latlon3(4, 1, 40000000, 0, 40000000, 30000000),
+         jpeg5(4),
+         bms6(255),
+         row,
+         {10, 20, 30, 40}},
+    };
+    for (const Case &c : cases) {
+        const GridRead g = read_product(field2(c.grid, pds2(0, 34), c.drs, c.bms, ds7(c.stream)));
+        ASSERT_EQ(g.rc, 0) << c.what;
+        EXPECT_EQ(g.values, c.want) << c.what;
+    }
+
+    // An image larger than the grid, and a stream that does not decode,
+    // leave no grid.
+    Messages m;
+    const Bytes big = j2k_stream(4, 3, std::vector<int>(12, 7));
+    EXPECT_EQ(read_product(field2(small3(), pds2(0, 34), jpeg5(6), bms6(255), ds7(big))).rc, 1);
+    EXPECT_NE(m.text().find("does not fit the grid"), std::string::npos) << m.text();
+    Bytes bad = img;
+    for (std::size_t k = 2; k < bad.size(); ++k)
+        bad[k] = static_cast<unsigned char>(k * 37);
+    EXPECT_EQ(read_product(field2(small3(), pds2(0, 34), jpeg5(6), bms6(255), ds7(bad))).rc, 1);
+    EXPECT_NE(m.text().find("GRIB_DS: jpc_decode error"), std::string::npos) << m.text();
+    EXPECT_EQ(m.text().find("OpenJPEG"), std::string::npos) << m.text();
+}
+
+TEST(GribJpeg2000, RepackedFilesMatchEccodes) {
+    // Bit maps (gfs.grb) give one-row images; thinned rows are spread.
+    TempDir dir;
+    make_fixtures(dir, "eta_jpeg.grb2 gfs_jpeg.grb2 reduced_jpeg.grb2");
+    expect_grids_match(dir.file("eta_jpeg.grb2"), 1e-5, true);
+    expect_grids_match(dir.file("gfs_jpeg.grb2"), 0.0, false);
+    expect_grids_match(dir.file("reduced_jpeg.grb2"), 0.0, false);
+}
+
+TEST(GribRunLength, LevelsAndRunsFillTheGrid) {
+    // 4 bits, largest level 3 (digits in base 12), levels 0.5 1.5 2.5 3.5.
+    const std::vector<int> table = {5, 15, 25, 35};
+    struct Case {
+        const char *what;
+        std::uint32_t nx;
+        std::vector<int> levels;
+        Bytes data;
+        std::vector<float> want;
+    };
+    const Case cases[] = {
+        // Values 1 5 2 3 0 0: the last run is written from the last octet.
+        {"runs", 5, table, {0x15, 0x23, 0x00}, {1.5f, 1.5f, 2.5f, 3.5f, 0.5f}},
+        {"digit 6: a run of 3", 5, table, {0x16, 0x23, 0x00}, {1.5f, 1.5f, 1.5f, 2.5f, 3.5f}},
+        {"digits 4 then 5: a run of 13",
+         14,
+         table,
+         {0x14, 0x52},
+         {1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 2.5f}},
+        {"the grid fills before the data end", 3, table, {0x15, 0x23, 0x00}, {1.5f, 1.5f, 2.5f}},
+        {"a level beyond the table", 4, {5, 15}, {0x12, 0x00}, {1.5f, M, 0.5f, 0.5f}},
+    };
+    for (const Case &c : cases) {
+        const Sec grid = latlon3(c.nx, 1, 40000000, 0, 40000000, 1000000 * c.nx);
+        const GridRead g =
+            read_product(field2(grid, pds2(0, 34), rle5(c.nx, 4, 3, c.levels, 1), bms6(255), ds7(c.data)));
+        ASSERT_EQ(g.rc, 0) << c.what;
+        ASSERT_EQ(g.values.size(), c.want.size()) << c.what;
+        for (std::size_t k = 0; k < c.want.size(); ++k)
+            EXPECT_NEAR(g.values[k], c.want[k], 1e-6) << c.what << " point " << k;
+    }
+}
+
+// ---- GRIB input of the grid calculator and the grid-file searches --------------------------------
+
+// A grid read by GRD_read_file (a spec after the name), printed on a line.
+void print_read_file(const std::string &name) {
+    GRD_report r{};
+    r.grid = nullptr;
+    GRD_info info{};
+    int type = 0;
+    const int rc = GRD_read_file(name.c_str(), &r, &info, &type);
+    std::printf("%d", rc);
+    if (rc == 1 && r.grid != nullptr)
+        for (int k = 0; k < r.domain.nx * r.domain.ny; ++k)
+            std::printf(" %.9g", double(r.grid[k]));
+    std::printf("\n");
+    std::free(r.grid);
+}
+
+std::vector<double> numbers(const std::string &line) {
+    std::istringstream in(line);
+    std::vector<double> v;
+    double x;
+    while (in >> x)
+        v.push_back(x);
+    return v;
+}
+
+void expect_near_all(const std::vector<double> &got, const std::vector<double> &want, double tol,
+                     const std::string &what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    int bad = 0;
+    for (std::size_t k = 0; k < got.size(); ++k)
+        if (std::fabs(got[k] - want[k]) > tol * (1.0 + std::fabs(want[k])) && bad++ < 5)
+            ADD_FAILURE() << what << " point " << k << ": " << got[k] << " want " << want[k];
+}
+
+TEST(GribGridInput, CalculatorTakesGribFields) {
+    TempDir dir;
+    // Names without the characters that start a grid spec.
+    write_file(dir.file("eta.grb"), read_file(EXAMPLES + "eta.grb"));
+    const std::string eta = dir.file("eta.grb");
+    auto r = run_child([&] {
+        auto run = [](std::vector<std::string> words) {
+            std::vector<const char *> w;
+            for (const std::string &x : words)
+                w.push_back(x.c_str());
+            return GRD_math_command(int(w.size()), w.data());
+        };
+        int rc = run({"spd", eta + "+24:10m_ag:uwnd", eta + "+24:10m_ag:vwnd", "=", dir.file("spd.grd")});
+        rc = rc * 10 + run({"unit", eta + "+24:2m_ag:temp", "C", "=", dir.file("t.grd")});
+        rc = rc * 10 +
+             run({"thick", eta + "+24:500mb:hght", eta + "+24:1000mb:hght", "=", dir.file("th.grd")});
+        std::printf("RC %d\n", rc);
+        for (const char *f : {"spd.grd", "t.grd", "th.grd"})
+            print_read_file(dir.file(f));
+        return 0;
+    });
+    std::vector<std::string> lines;
+    for (const std::string &l : zeqtest::text_lines(r.out))
+        if (l.rfind("RC ", 0) == 0 || (!l.empty() && std::isdigit(static_cast<unsigned char>(l[0]))))
+            lines.push_back(l);
+    ASSERT_EQ(lines.size(), 4u) << r.out << r.err;
+    ASSERT_EQ(lines[0], "RC 111") << r.out << r.err;
+    // NumPy on ecCodes' values, rows from the north.
+    const auto ref = zeqtest::named_numbers(zeqtest::run_python(R"(
+import eccodes as ec, numpy as np, sys
+ec.codes_grib_multi_support_on()
+g = {}
+with open(sys.stdin.read().strip(), "rb") as f:
+    while True:
+        h = ec.codes_grib_new_from_file(f)
+        if h is None:
+            break
+        v = ec.codes_get_values(h).reshape(ec.codes_get(h, "Nj"), ec.codes_get(h, "Ni"))
+        if ec.codes_get(h, "jScansPositively") == 1:
+            v = v[::-1]
+        g.setdefault((ec.codes_get(h, "shortName"), ec.codes_get(h, "level")), v)
+        ec.codes_release(h)
+out = {"spd": np.hypot(g[("10u", 10)], g[("10v", 10)]), "t": g[("2t", 2)] - 273.15,
+       "th": g[("gh", 500)] - g[("gh", 1000)]}
+for k in ("spd", "t", "th"):
+    print(k, " ".join("%.9g" % x for x in out[k].ravel()))
+)",
+                                                                eta, "python3-eccodes and python3-numpy"));
+    const char *names[] = {"spd", "t", "th"};
+    for (int k = 0; k < 3; ++k) {
+        std::vector<double> got = numbers(lines[lines.size() - 3 + std::size_t(k)]);
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got[0], 1.0) << names[k];
+        got.erase(got.begin());
+        expect_near_all(got, ref.at(names[k]), 1e-5, names[k]);
+    }
+}
+
+TEST(GribGridInput, SearchesFindGridsBySpecAndNumber) {
+    TempDir dir;
+    make_fixtures(dir, "eta_pl.grb1");
+    write_file(dir.file("gfs.grb"), read_file(EXAMPLES + "gfs.grb"));
+    // A Gaussian grid the searches pass over before eta.grb's fields.
+    const std::string flux = read_file(EXAMPLES + "flux.grb");
+    write_file(dir.file("mixed.grb"),
+               flux.substr(0, flux.find("7777") + 4) + read_file(EXAMPLES + "eta.grb"));
+    struct Case {
+        std::string file;
+        int number;       // the grid "#N" reads
+        std::string spec; // a search for the same grid
+    };
+    const Case cases[] = {
+        {"eta_pl.grb1", 17, ""}, {"gfs.grb", 4, "+:10mb:vwnd"}, {"mixed.grb", -1, "+24:500mb:hght"}};
+    for (Case c : cases) {
+        const std::string path = dir.file(c.file);
+        if (c.number < 0) {
+            // The number of the 500 mb height, as the headers give it.
+            GribFile f(path);
+            const std::vector<GridRead> h = f.all(1);
+            for (std::size_t k = 0; k < h.size() && c.number < 0; ++k)
+                if (h[k].rc == 0 && h[k].rec.var == 7 && h[k].rec.ltype == 100 && h[k].rec.level == 500)
+                    c.number = int(k);
+            ASSERT_GT(c.number, 0);
+        }
+        std::vector<std::vector<double>> refs;
+        if (c.file.find(".grb1") != std::string::npos) {
+            for (const Reference &x : eccodes_reference(path))
+                refs.push_back(x.v);
+        } else {
+            for (const FieldRef &x : eccodes_fields(path))
+                refs.push_back(x.ref.v);
+        }
+        auto r = run_child([&] {
+            print_read_file(path + "#" + std::to_string(c.number));
+            if (!c.spec.empty()) print_read_file(path + c.spec);
+            return 0;
+        });
+        std::vector<std::string> lines;
+        for (const std::string &l : zeqtest::text_lines(r.out))
+            if (!l.empty() && std::isdigit(static_cast<unsigned char>(l[0]))) lines.push_back(l);
+        ASSERT_EQ(lines.size(), c.spec.empty() ? 1u : 2u) << r.out << r.err;
+        // ecCodes counts the Gaussian grid's product as a field too.
+        const std::size_t k = std::size_t(c.number);
+        ASSERT_LT(k, refs.size());
+        for (const std::string &l : lines) {
+            std::vector<double> got = numbers(l);
+            ASSERT_EQ(got[0], 1.0) << c.file << ": " << r.err;
+            got.erase(got.begin());
+            expect_near_all(got, refs[k], 1e-6, c.file);
+        }
+    }
+}
+
+TEST(GribGridInput, DateSearchOpensTheIndexFile) {
+    // The index names the offsets of grids 1 and 0 of the file, so that
+    // "#0" through the index reads the file's grid 1.
+    TempDir dir;
+    write_file(dir.file("24010512.grb"), read_file(EXAMPLES + "regular_latlon_surface.grib2") +
+                                             read_file(EXAMPLES + "gfs.grb").substr(0, 16759));
+    write_file(dir.file("24010512.idx"), "1188 a /96 0 0 100 10 7\n0 b /98 0 0 1 0 11\n");
+    write_file(dir.file("name_conv"),
+               "pg " + dir.path() + "/%y%m%d%h.grb " + dir.path() + "/%y%m%d%h.idx 0\n");
+    std::vector<GridRead> plain;
+    {
+        GribFile f(dir.file("24010512.grb"));
+        plain = f.all();
+    }
+    ASSERT_EQ(plain.size(), 2u);
+    auto r = run_child([&] {
+        RES_put("file_path", dir.path().c_str());
+        char pg[] = "pg";
+        FILE_set_name(pg);
+        const Date d{2024, 1, 5, 0, 0, 12, 0, 0};
+        GRD_report g{};
+        g.grid = nullptr;
+        GRD_info info{};
+        int type = 21;
+        const int rc = GRD_read_file_date(&d, "#0", &g, &info, &type);
+        std::printf("%d", rc);
+        if (rc == 1 && g.grid != nullptr)
+            for (int k = 0; k < g.domain.nx * g.domain.ny; ++k)
+                std::printf(" %.9g", double(g.grid[k]));
+        std::printf("\n");
+        return 0;
+    });
+    std::vector<double> got;
+    for (const std::string &l : zeqtest::text_lines(r.out))
+        if (!l.empty() && std::isdigit(static_cast<unsigned char>(l[0]))) got = numbers(l);
+    ASSERT_FALSE(got.empty()) << r.out << r.err;
+    EXPECT_EQ(got[0], 1.0) << r.err;
+    got.erase(got.begin());
+    ASSERT_EQ(got.size(), plain[1].values.size()) << r.err;
+    for (std::size_t k = 0; k < got.size(); ++k)
+        EXPECT_FLOAT_EQ(float(got[k]), plain[1].values[k]) << k;
+}
