@@ -3,13 +3,15 @@
 // polygons) for every level band that reaches it; segments and polygons that
 // cross the seam of a world map are split before they reach the kernel.
 // File-static state: the current cell (corners, the crossing states of the
-// band's lower and upper level, the trace switch); the band entry being drawn
-// and the seam limits live in the module settings (cont_detail).
+// band's lower and upper level, the trace switch) and the pending run of
+// whole cells; the band entry being drawn and the seam limits live in the
+// module settings (cont_detail).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
 #include "fields/maptran.h"
 #include "graphics/colors.h"
@@ -312,12 +314,29 @@ void fill_band(const Cross *lower, double lo, const Cross *upper, double hi) {
     // on which side it leaves it (1 above, 0 below).
     bool inside[MAX_EVENTS];
     int beyond[MAX_EVENTS];
+    bool on_level[MAX_EVENTS]; // a whole side lying flat on lo or hi
     for (int g = 0; g < ng; ++g) {
         const double t0 = pos[g], t1 = g + 1 < ng ? pos[g + 1] : pos[0] + 4.0;
         const double v = boundary_value(0.5 * (t0 + t1));
         inside[g] = v >= lo && v < hi;
         beyond[g] = v >= hi ? 1 : 0;
+        constexpr int BOUNDARY_SIDE[4] = {0, 3, 2, 1};
+        const int side = BOUNDARY_SIDE[std::clamp(int(0.5 * (t0 + t1)) % 4, 0, 3)];
+        const float za = cell.z[SIDE_FROM[side]], zb = cell.z[SIDE_TO[side]];
+        on_level[g] = za == zb && (double(za) == lo || double(za) == hi);
     }
+    // A side lying on a level belongs to the band as the boundary before it
+    // does: the corner where it starts is never a crossing of that level (the
+    // side itself counts that corner), so the band cannot begin or end there.
+    bool resolved[MAX_EVENTS];
+    for (int g = 0; g < ng; ++g) {
+        int h = g;
+        for (int n = 0; n < ng && on_level[h]; ++n)
+            h = (h + ng - 1) % ng;
+        resolved[g] = on_level[h] ? inside[g] : inside[h];
+    }
+    for (int g = 0; g < ng; ++g)
+        inside[g] = resolved[g];
 
     bool used[MAX_EVENTS] = {};
     for (int g0 = 0; g0 < ng; ++g0) {
@@ -383,24 +402,26 @@ void compute_lines() {
     if (cell.type != 15) draw_level_lines();
 }
 
+// The fill attributes of the band of entry e.
+void fill_attributes(const Settings &s, const Gattribs &bundle, int e) {
+    const Gattribs &fe = s.fill_attrib[static_cast<std::size_t>(e)];
+    if (fe.color >= 0) gset_fill_colr_ind(fe.color);
+    const int pat = fe.fill_pat >= 0 ? fe.fill_pat : bundle.fill_pat;
+    if (pat == 0) {
+        gset_fill_int_style(GSOLID);
+    } else if (pat > 0) {
+        gset_fill_int_style(GPAT);
+        gset_fill_style_ind(pat);
+    }
+}
+
 // The kernel attributes of the band of entry e with upper bound top.
 void band_attributes(const Settings &s, const Gattribs &bundle, int e, float top) {
-    const int count = cont_detail::band_count(s);
-    const Gattribs &fe = s.fill_attrib[static_cast<std::size_t>(e)];
-    if (cell.type != 12) {
-        if (fe.color >= 0) gset_fill_colr_ind(fe.color);
-        const int pat = fe.fill_pat >= 0 ? fe.fill_pat : bundle.fill_pat;
-        if (pat == 0) {
-            gset_fill_int_style(GSOLID);
-        } else if (pat > 0) {
-            gset_fill_int_style(GPAT);
-            gset_fill_style_ind(pat);
-        }
-    }
+    if (cell.type != 12) fill_attributes(s, bundle, e);
     if (cell.type == 15) return;
     // The line at the top of a band of a filled plot takes the attributes of
     // the band above it.
-    const int l = cell.type == 16 ? (e + 1) % count : e;
+    const int l = cell.type == 16 ? (e + 1) % cont_detail::band_count(s) : e;
     const Gattribs &le = s.fill_attrib[static_cast<std::size_t>(l)];
     if (bundle.color == -1 && le.color >= -1) gset_line_colr_ind(le.color);
     if (le.style >= 0) {
@@ -414,6 +435,41 @@ void band_attributes(const Settings &s, const Gattribs &bundle, int e, float top
             gset_linetype(s.dash == 0 && bundle.style >= 0 ? bundle.style : 1);
     }
     gset_linewidth(le.width >= 0 ? le.width : bundle.width >= 0 ? bundle.width : 0.0f);
+}
+
+// Cells lying wholly inside one band, one after the other along a row in
+// grid coordinates, are filled as one rectangle: the same area in far fewer
+// polygons. A run is drawn before anything else is drawn, and at the end of
+// its row.
+struct Run {
+    bool active = false;
+    int entry = 0;
+    int i0 = 0, i1 = 0; // columns of its first and past its last cell
+    int j = 0;
+};
+
+Run run;
+
+void flush_run(Settings &s, const Gattribs &bundle) {
+    if (!run.active) return;
+    run.active = false;
+    const int saved = s.con_off;
+    s.con_off = run.entry;
+    fill_attributes(s, bundle, run.entry);
+    const float x0 = float(run.i0), x1 = float(run.i1), y0 = float(run.j), y1 = float(run.j + 1);
+    const Gpt r[5] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
+    CONT_draw_lines(15, 5, r);
+    s.con_off = saved;
+}
+
+// Adds cell (i, j) of band entry e to the run, or starts a new one.
+void extend_run(Settings &s, const Gattribs &bundle, int e, int i, int j) {
+    if (run.active && run.entry == e && run.i1 == i && run.j == j) {
+        run.i1 = i + 1;
+        return;
+    }
+    flush_run(s, bundle);
+    run = {true, e, i, i + 1, j};
 }
 
 // The most levels a cell may span without an explicit list.
@@ -540,6 +596,7 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
     }
     cell.proj = MAP_get_proj();
     cell.type = type;
+    run.active = false;
     int trace_i = -1, trace_j = -1;
     if (const char *loc = std::getenv("gridloc"); loc != nullptr)
         if (std::sscanf(loc, "%d,%d", &trace_i, &trace_j) != 2) trace_i = trace_j = -1;
@@ -547,6 +604,17 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
     const int count = cont_detail::band_count(s);
     const float limit = line_limit(s);
     const bool min_cut = !is_missing(s.min_cut), max_cut = !is_missing(s.max_cut);
+    const float lo_cut = s.min_cut, hi_cut = s.max_cut;
+    const float step = s.intrvl, conlo = s.conlo;
+    // The interval levels as the level loop forms them (by repeated
+    // addition), for passing over the levels below a cell.
+    std::vector<float> levels;
+    if (!list && num <= 65536) {
+        levels.resize(std::size_t(num));
+        float lev = conlo;
+        for (int k = 0; k < num; lev += step, ++k)
+            levels[std::size_t(k)] = lev;
+    }
     int first_off = 0;
     if (!list) {
         const double b = std::floor((s.conlo - cont_detail::colour_base(s)) / s.intrvl + 0.01);
@@ -584,13 +652,29 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
             const float zmin = std::min(std::min(z[0], z[1]), std::min(z[2], z[3]));
             const float zmax = std::max(std::max(z[0], z[1]), std::max(z[2], z[3]));
             // A cell crossed by more contours than the limit is noise.
-            if (!list && (zmax - zmin) / s.intrvl > limit) continue;
-            if (min_cut && s.min_cut > zmax) continue;
+            if (!list && (zmax - zmin) / step > limit) continue;
+            if (min_cut && lo_cut > zmax) continue;
             cell.cur.set = cell.prev.set = false;
-            s.con_off = list ? 0 : first_off;
+            int e = list ? 0 : first_off;
+            // Interval levels below the cell are passed over at once (the
+            // traced cell goes through them all).
+            int k_start = 0;
+            if (!levels.empty() && !cell.trace && zmin > levels[0]) {
+                const double guess = std::floor((double(zmin) - conlo) / step) - 1;
+                int k = guess > 0 ? int(std::min(guess, double(num - 1))) : 0;
+                const auto top_of = [&](int n) {
+                    return type == 12 ? levels[std::size_t(n)] : levels[std::size_t(n)] + step;
+                };
+                while (k > 0 && !(zmin > top_of(k - 1)))
+                    --k;
+                while (k < num - 1 && zmin > top_of(k))
+                    ++k;
+                k_start = k;
+                e = (first_off + k) % count;
+            }
 
-            float lev = 0.0f, width = s.intrvl;
-            for (int k = 0; k < num; ++k) {
+            float lev = 0.0f, width = step;
+            for (int k = k_start; k < num; ++k) {
                 if (cell.trace) std::printf("Loop %d\n", k);
                 if (list) {
                     // An entry without a value goes on from the previous
@@ -604,26 +688,32 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
                     s.intrvl = width;
                     if (k == 0) compute_dz(lev, "AA");
                 } else {
-                    lev = k == 0 ? s.conlo : lev + s.intrvl;
+                    lev = k == k_start ? (k == 0 ? conlo : levels[std::size_t(k)]) : lev + step;
                 }
                 float top = type == 12 ? lev : lev + width;
-                if (k > 0) s.con_off = (s.con_off + 1) % count;
+                if (k > k_start && ++e == count) e = 0;
                 if (zmin > top) continue;
                 // Lines above the cell cross nothing (the traced cell goes
                 // through every level).
                 if (type == 12 && lev > zmax && !cell.trace) break;
                 float lo = lev;
-                if (min_cut && lev < s.min_cut) {
-                    if (top < s.min_cut) continue;
-                    lo = s.min_cut;
-                    compute_dz(s.min_cut, "BB");
+                if (min_cut && lev < lo_cut) {
+                    if (top < lo_cut) continue;
+                    lo = lo_cut;
+                    compute_dz(lo_cut, "BB");
                 }
-                if (max_cut && top > s.max_cut) {
-                    if (lev >= s.max_cut) continue;
-                    top = s.max_cut;
+                if (max_cut && top > hi_cut) {
+                    if (lev >= hi_cut) continue;
+                    top = hi_cut;
+                }
+                if (type != 12 && zmax <= top && zmin >= lo && !positions) {
+                    extend_run(s, bundle, e, i, j);
+                    break;
                 }
                 cell.prev = cell.cur;
-                band_attributes(s, bundle, s.con_off, top);
+                flush_run(s, bundle);
+                s.con_off = e;
+                band_attributes(s, bundle, e, top);
                 if (type != 12 && zmax <= top) {
                     if (zmin >= lo)
                         fill_cell();
@@ -638,6 +728,7 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
                 compute_lines();
             }
         }
+        flush_run(s, bundle);
     }
     return 0;
 }

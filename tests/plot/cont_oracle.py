@@ -138,14 +138,17 @@ for (k, (i, j)), segs in reference.items():
 print("lines", checked, bad, unmatched, skipped)
 
 # ---- Band areas --------------------------------------------------------------------
-ours = {}  # (band, cell) -> area
+ours = {}  # (band, cell) -> area; a polygon may cover a run of cells
 band_of_colour = level_of_colour
 for colour, pts in polygons:
     k = band_of_colour[colour]
-    cx = sum(p[0] for p in pts[:-1]) / (len(pts) - 1)
-    cy = sum(p[1] for p in pts[:-1]) / (len(pts) - 1)
-    cell = (int(math.floor(cx)), int(math.floor(cy)))
-    ours[(k, cell)] = ours.get((k, cell), 0.0) + Polygon(pts).area
+    poly = Polygon(pts)
+    x0, y0, x1, y1 = poly.bounds
+    for j in range(int(math.floor(y0)), int(math.ceil(y1))):
+        for i in range(int(math.floor(x0)), int(math.ceil(x1))):
+            a = poly.intersection(box(i, j, i + 1, j + 1)).area
+            if a > 0:
+                ours[(k, (i, j))] = ours.get((k, (i, j)), 0.0) + a
 
 
 def rings(points, codes):

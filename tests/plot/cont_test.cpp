@@ -1249,6 +1249,82 @@ TEST(ContourCells, TraceOfOneCell) {
                          "Loop 1\n");
 }
 
+// Whole numbers and levels on whole numbers: corner hits, flat sides and
+// saddles everywhere. The bands of every cell still cover it exactly once,
+// and every segment runs between points of its cell's boundary that lie on
+// a level; with interval levels and with a list.
+TEST(ContourCells, BandsPartitionEveryCell) {
+    const int nx = 25, ny = 20;
+    std::mt19937 gen(3);
+    std::uniform_int_distribution<int> pick(0, 8);
+    std::vector<float> z(std::size_t(nx * ny));
+    for (float &v : z)
+        v = float(pick(gen));
+    Grid g(nx, ny, z);
+    const auto value = [&](double x, double y) { // along the cell sides
+        const int i = std::min(int(std::floor(x)), nx - 2), j = std::min(int(std::floor(y)), ny - 2);
+        const double fx = x - i, fy = y - j;
+        const auto at = [&](int a, int b) { return double(z[std::size_t(b * nx + a)]); };
+        return (1 - fx) * (1 - fy) * at(i, j) + fx * (1 - fy) * at(i + 1, j) + (1 - fx) * fy * at(i, j + 1) +
+               fx * fy * at(i + 1, j + 1);
+    };
+    const std::vector<float> list = {0, 1, 2, 4, 5, 6, 8};
+    for (const bool with_list : {false, true}) {
+        if (with_list)
+            settings_for(16, "", 0, 0, 0, list);
+        else
+            settings_for(16, "", 2, 8, 0);
+        MetaPlot plot({0, float(nx - 1), 0, float(ny - 1)});
+        Gattribs bundle;
+        ATTRIB_init(&bundle);
+        ASSERT_EQ(CONT_draw_cells(&g.rec, &bundle), 0);
+        const auto recs = plot.close();
+
+        std::vector<double> covered(std::size_t((nx - 1) * (ny - 1)), 0.0);
+        int segments = 0;
+        for (const Rec &r : recs) {
+            double x0 = 1e9, x1 = -1e9, y0 = 1e9, y1 = -1e9;
+            for (Gpt p : r.pts) {
+                x0 = std::min(x0, double(p.x)), x1 = std::max(x1, double(p.x));
+                y0 = std::min(y0, double(p.y)), y1 = std::max(y1, double(p.y));
+            }
+            const int i = int(std::floor(x0 + 1e-6)), j = int(std::floor(y0 + 1e-6));
+            ASSERT_LE(y1 - j, 1 + 1e-6) << "a record spans rows";
+            if (r.key == "PL") {
+                ++segments;
+                EXPECT_LE(x1 - i, 1 + 1e-6);
+                for (Gpt p : r.pts) {
+                    const bool on_side = std::fabs(p.x - i) < 1e-6 || std::fabs(p.x - i - 1) < 1e-6 ||
+                                         std::fabs(p.y - j) < 1e-6 || std::fabs(p.y - j - 1) < 1e-6;
+                    EXPECT_TRUE(on_side) << p.x << "," << p.y;
+                    const double v = value(p.x, p.y);
+                    double nearest = 1e9;
+                    for (float l : list)
+                        nearest = std::min(nearest, std::fabs(v - l));
+                    EXPECT_LT(nearest, 1e-5) << p.x << "," << p.y << " at " << v;
+                }
+                continue;
+            }
+            if (x1 - i > 1 + 1e-6) {
+                // A run of whole cells: one rectangle along a row.
+                EXPECT_EQ(r.pts.size(), 5u);
+                EXPECT_NEAR(area(r.pts), (x1 - x0) * (y1 - y0), 1e-9);
+                for (int c = i; c < int(std::lround(x1)); ++c)
+                    covered[std::size_t(j * (nx - 1) + c)] += 1;
+            } else {
+                covered[std::size_t(j * (nx - 1) + i)] += area(r.pts);
+            }
+        }
+        EXPECT_GT(segments, 100);
+        for (int j = 0; j < ny - 1; ++j)
+            for (int i = 0; i < nx - 1; ++i)
+                EXPECT_NEAR(covered[std::size_t(j * (nx - 1) + i)], 1.0, 1e-5)
+                    << (with_list ? "list" : "interval") << " cell " << i << "," << j << ": "
+                    << z[std::size_t(j * nx + i)] << " " << z[std::size_t(j * nx + i + 1)] << " "
+                    << z[std::size_t((j + 1) * nx + i)] << " " << z[std::size_t((j + 1) * nx + i + 1)];
+    }
+}
+
 // ---- Seams of world maps ---------------------------------------------------------------------
 
 TEST(ContourSeams, SegmentsAndPolygons) {
