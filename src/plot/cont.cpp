@@ -102,26 +102,9 @@ int CONT_get_type() {
 }
 
 int CONT_set_format(int type, const char *form) {
-    Settings &s = settings();
-    copy_text(s.format, form);
-    switch (type) {
-    case 12:
-    case 15:
-    case 16:
-    case 17:
-        s.cont_type = type;
-        break;
-    case 13:
-        s.cont_type = 12;
-        s.dash = 1;
-        break;
-    case 14:
-        s.cont_type = 12;
-        s.dash = -1;
-        break;
-    default:
-        break;
-    }
+    copy_text(settings().format, form);
+    // The contour types of the variable language; others leave the type.
+    if (type >= 12 && type <= 17) CONT_set_type(type);
     return 0;
 }
 

@@ -83,32 +83,6 @@ float moll_row_width(float y) {
     return static_cast<float>(MOLL_WIDTH * std::sqrt(r > 0 ? r : 0.0));
 }
 
-// The point at fraction d from (x1, y1) to (x2, y2), with the first (or on
-// Mollweide maps the western) corner moved across the seam when the two lie
-// on its two sides.
-Gpt int_xy(float x1, float y1, float x2, float y2, float d) {
-    switch (cell.proj) {
-    case PROJ_LL:
-    case PROJ_MERC: {
-        const float w = cell.proj == PROJ_LL ? LL_WIDTH : MERC_WIDTH;
-        if (x1 - x2 < -50.0f)
-            x1 += w;
-        else if (x1 - x2 > 50.0f)
-            x1 -= w;
-        break;
-    }
-    case PROJ_MOLL:
-        if (x1 < 0 && x2 > 0 && x2 - x1 > 10.0f)
-            x1 += moll_row_width(y1);
-        else if (x1 > 0 && x2 < 0 && x1 - x2 > 10.0f)
-            x2 += moll_row_width(y2);
-        break;
-    default:
-        break;
-    }
-    return {x1 + d * (x2 - x1), y1 + d * (y2 - y1)};
-}
-
 // Side states, crossing list, count and total of one level; the trace line
 // of the traced cell carries tag.
 void compute_dz(float level, const char *tag) {
@@ -155,7 +129,7 @@ void compute_dz(float level, const char *tag) {
     for (int k = 0; k < n; ++k) {
         const int s = c.list[k];
         const int a = SIDE_FROM[s], b = SIDE_TO[s];
-        c.pt[s] = int_xy(cell.x[a], cell.y[a], cell.x[b], cell.y[b], c.side[s]);
+        c.pt[s] = cont_detail::int_xy(cell.proj, cell.x[a], cell.y[a], cell.x[b], cell.y[b], c.side[s]);
     }
     if (cell.trace)
         std::printf("%s-val: %f side: %.2f %.2f %.2f %.2f nside: %d cross: %d %d %d %d tside: %.2f\n", tag,
@@ -480,6 +454,29 @@ float line_limit(const Settings &s) {
 }
 
 } // namespace
+
+Gpt cont_detail::int_xy(int proj, float x1, float y1, float x2, float y2, float d) {
+    switch (proj) {
+    case PROJ_LL:
+    case PROJ_MERC: {
+        const float w = proj == PROJ_LL ? LL_WIDTH : MERC_WIDTH;
+        if (x1 - x2 < -50.0f)
+            x1 += w;
+        else if (x1 - x2 > 50.0f)
+            x1 -= w;
+        break;
+    }
+    case PROJ_MOLL:
+        if (x1 < 0 && x2 > 0 && x2 - x1 > 10.0f)
+            x1 += moll_row_width(y1);
+        else if (x1 > 0 && x2 < 0 && x1 - x2 > 10.0f)
+            x2 += moll_row_width(y2);
+        break;
+    default:
+        break;
+    }
+    return {x1 + d * (x2 - x1), y1 + d * (y2 - y1)};
+}
 
 int CONT_draw_lines(int kind, int num_pt, const Gpt *pts) {
     Settings &s = settings();

@@ -88,4 +88,10 @@ inline bool has_list(const Settings &s) {
 // neither is set).
 float colour_base(const Settings &s);
 
+// The point at fraction d of the way from (x1, y1) to (x2, y2) on a map of
+// projection proj; on latitude-longitude, Mercator and Mollweide maps a
+// corner on the other side of the seam is first moved across it (the point
+// may then lie beyond the map's edge).
+Gpt int_xy(int proj, float x1, float y1, float x2, float y2, float d);
+
 } // namespace cont_detail

@@ -318,6 +318,11 @@ TEST(ContourLevels, RangeAndIntervalSources) {
     EXPECT_EQ(CONT_set_cont_ext(nullptr), 0);
     EXPECT_TRUE(is_missing(CONT_get_intrvl()));
 
+    // A range that gives no usable interval: no levels.
+    CONT_init();
+    CONT_set_range(INFINITY, 0);
+    EXPECT_EQ(CONT_set_cont_ext(nullptr), -1);
+
     // An explicit list: the lowest level is its first value.
     CONT_init();
     const float list[] = {3, 5, 9, -9999};
@@ -1127,6 +1132,13 @@ TEST(ContourCells, LineLimit) {
         CONT_draw_cells(&g.rec, nullptr);
         EXPECT_EQ(!plot.close().empty(), c.drawn) << c.fact;
     }
+    // An interval of 0 means no levels: nothing is drawn.
+    settings_for(16, "", 1, 40, 0);
+    CONT_set_intrvl(0);
+    MetaPlot plot({0, 1, 0, 1});
+    Grid g = Grid::cell(4, 4, 4, 4);
+    EXPECT_EQ(CONT_draw_cells(&g.rec, nullptr), 0);
+    EXPECT_TRUE(plot.close().empty());
 }
 
 // Band attributes: band colours, a band not drawn, fill patterns, line types
