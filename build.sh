@@ -39,6 +39,8 @@ test_pkgs=(
     libopenjp2-tools            # opj_compress writes JPEG 2000 streams for the GRIB tests
     proj-bin                    # cs2cs and geod check projections and distances
     python3-numpy python3-scipy # reference computations for grids and formulas
+    python3-contourpy python3-shapely # reference contour lines and band areas of the contour cells
+    python3-matplotlib          # contour and contourf timed beside ours in bench/cont_bench
     python3-netcdf4             # reference netCDF reader
     python3-eccodes             # reference GRIB writer; reads the model behind the sample observations
     python-grib-doc             # eta.grb and the other example GRIB files: sample observations and decoder tests

@@ -1,0 +1,1567 @@
+// Contouring: the level and band rules, colour lists and level files, the
+// contour options and prompts, and the cell drawing checked cell by cell on a
+// text metafile, against contourpy (lines) and shapely (band areas) on an
+// analytic grid, and rendered by ghostscript.
+#include "plot/cont.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fields/grd_tool.h"
+#include "fields/maptran.h"
+#include "fields/region.h"
+#include "fields/var_tool.h"
+#include "graphics/colors.h"
+#include "graphics/gks.h"
+#include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
+#include "graphics/render.h"
+#include "plot/cont_int.h"
+#include "runtime/flag.h"
+#include "runtime/resrc.h"
+#include "support/child.h"
+#include "support/reference.h"
+
+namespace {
+
+using cont_detail::settings;
+using zeqtest::read_file;
+using zeqtest::run_child;
+using zeqtest::TempDir;
+using zeqtest::write_file;
+
+// ---- Helpers ------------------------------------------------------------------------
+
+// A grid of nx x ny values given row by row from the south (height 0 first),
+// stored as the grid records keep them (row 0 northernmost).
+struct Grid {
+    std::vector<float> values;
+    GRD_report rec{};
+    Grid(int nx, int ny, const std::vector<float> &south_first) : values(south_first.size()) {
+        GRD_init(&rec);
+        DOM_init(&rec.domain);
+        rec.domain.nx = nx;
+        rec.domain.ny = ny;
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i)
+                values[std::size_t((ny - 1 - j) * nx + i)] = south_first[std::size_t(j * nx + i)];
+        rec.grid = values.data();
+    }
+    // One cell: corners c0 (south-west), c1, c2, c3 (north-east).
+    static Grid cell(float z0, float z1, float z2, float z3) { return Grid(2, 2, {z0, z1, z2, z3}); }
+};
+
+// Loads the shipped colour table onto the open workstation.
+void load_colours() {
+    CLR_read_table(nullptr);
+    for (int i = 0; i < CLR_get_num(); ++i) {
+        float r = 0, g = 0, b = 0;
+        CLR_get_rgb(i, &r, &g, &b);
+        GPH_set_color(i, r, g, b);
+    }
+}
+
+// One drawing record of a text metafile with the attributes in force.
+struct Rec {
+    std::string key; // "PL" or "FA"
+    std::vector<Gpt> pts;
+    // The kernel's attributes at workstation open until a record changes them.
+    int line_colour = 1;
+    int line_type = 1;
+    float line_width = 1;
+    int fill_colour = 1;
+    int fill_int = 1;
+    int fill_style = 1;
+};
+
+std::vector<Rec> parse_meta(const std::string &text) {
+    std::vector<Rec> recs;
+    Rec state;
+    std::istringstream lines(text);
+    std::string line, all;
+    while (std::getline(lines, line))
+        if (!line.starts_with('#')) all += line + "\n";
+    std::istringstream in(all);
+    std::string tok;
+    while (in >> tok) {
+        if (tok == "PL" || tok == "FA") {
+            int n = 0;
+            in >> n;
+            Rec r = state;
+            r.key = tok;
+            for (int k = 0; k < n; ++k) {
+                std::string p;
+                in >> p;
+                Gpt q{};
+                std::sscanf(p.c_str(), "%f,%f", &q.x, &q.y);
+                r.pts.push_back(q);
+            }
+            recs.push_back(r);
+        } else if (tok == "PL_CLR") {
+            in >> state.line_colour;
+        } else if (tok == "PL_TYPE") {
+            in >> state.line_type;
+        } else if (tok == "PL_LW") {
+            in >> state.line_width;
+        } else if (tok == "FA_CLR") {
+            in >> state.fill_colour;
+        } else if (tok == "FA_INT") {
+            in >> state.fill_int;
+        } else if (tok == "FA_ST") {
+            in >> state.fill_style;
+        }
+    }
+    return recs;
+}
+
+// A text metafile workstation whose transformation 3 shows the window win.
+class MetaPlot {
+public:
+    explicit MetaPlot(Glim win) {
+        gopen_gks(nullptr, 0);
+        testing::internal::CaptureStdout(); // "Creating metafile: ..."
+        EXPECT_EQ(gopen_ws(1, file_.c_str(), GWS_META), 0);
+        testing::internal::GetCapturedStdout();
+        load_colours();
+        const Glim vp{0.1f, 0.9f, 0.1f, 0.9f};
+        gset_win(3, &win);
+        gset_vp(3, &vp);
+        gsel_norm_tran(3);
+    }
+    std::vector<Rec> close() {
+        gclose_ws(1);
+        return parse_meta(read_file(file_));
+    }
+    std::string file() const { return file_; }
+
+private:
+    TempDir dir_;
+    std::string file_ = dir_.file("plot.meta");
+};
+
+double area(const std::vector<Gpt> &p) {
+    double a = 0;
+    for (std::size_t k = 0; k + 1 < p.size(); ++k)
+        a += double(p[k].x) * p[k + 1].y - double(p[k + 1].x) * p[k].y;
+    if (!p.empty()) a += double(p.back().x) * p.front().y - double(p.front().x) * p.back().y;
+    return std::fabs(a) / 2;
+}
+
+int colour(const char *name) {
+    return CLR_get_ind(name);
+}
+
+// Settings for a plot of one type from a colour list, an interval and a
+// range (or an explicit list given as values).
+void settings_for(int type, const char *colours, float interval, float max, float min,
+                  const std::vector<float> &list = {}) {
+    CONT_init();
+    CONT_set_type(type);
+    CLR_read_table(nullptr);
+    ASSERT_EQ(CONT_set_fill_colors(colours, 1), 0);
+    if (!list.empty()) {
+        CONT_reset_fill_set();
+        std::vector<float> v = list;
+        v.push_back(FMISSING);
+        ASSERT_EQ(CONT_set_values(v.data(), int(v.size())), 0);
+    } else {
+        CONT_set_intrvl(interval);
+        CONT_set_range(max, min);
+    }
+    ASSERT_EQ(CONT_set_cont_ext(nullptr), 0);
+}
+
+struct Seg {
+    Gpt a, b;
+};
+
+bool same_point(Gpt p, Gpt q, double tol = 1e-5) {
+    return std::fabs(p.x - q.x) <= tol && std::fabs(p.y - q.y) <= tol;
+}
+
+// The segments of the records match the expected ones, in any order and
+// direction.
+void expect_segments(const std::vector<Rec> &recs, std::vector<Seg> want, const std::string &what) {
+    std::vector<Seg> got;
+    for (const Rec &r : recs)
+        if (r.key == "PL") {
+            EXPECT_EQ(r.pts.size(), 2u) << what;
+            if (r.pts.size() == 2) got.push_back({r.pts[0], r.pts[1]});
+        }
+    EXPECT_EQ(got.size(), want.size()) << what;
+    for (const Seg &s : got) {
+        bool found = false;
+        for (auto it = want.begin(); it != want.end() && !found; ++it)
+            if ((same_point(s.a, it->a) && same_point(s.b, it->b)) ||
+                (same_point(s.a, it->b) && same_point(s.b, it->a))) {
+                want.erase(it);
+                found = true;
+            }
+        EXPECT_TRUE(found) << what << ": unexpected segment " << s.a.x << "," << s.a.y << " " << s.b.x << ","
+                           << s.b.y;
+    }
+}
+
+// Filled area by fill colour.
+std::map<int, double> areas(const std::vector<Rec> &recs) {
+    std::map<int, double> a;
+    for (const Rec &r : recs)
+        if (r.key == "FA") a[r.fill_colour] += area(r.pts);
+    return a;
+}
+
+// ---- Levels and settings ----------------------------------------------------------
+
+TEST(ContourLevels, IntervalRule) {
+    struct Case {
+        float max, min;
+        int num;
+        float want;
+    };
+    const Case cases[] = {
+        {1030, 990, 14, 3},        // 2.857 up to a whole number
+        {1000, 0, 14, 80},         // 71.4 up to tens
+        {0.5f, 0, 14, 0.04f},      // 0.0357 up to hundredths
+        {30000, 0, 14, 3000},      // 2142.9 up to thousands
+        {400, 0, 3, 200},          // 133.3 up to hundreds
+        {1.3f, 0, 1, 2},           // whole numbers from 1 on
+        {0.25f, 0, 1, 0.3f},       // tenths
+        {0.0025f, 0, 1, 0.003f},   // thousandths
+        {0.00025f, 0, 1, 0.0003f}, // ten-thousandths
+        {1, 0, 0, 1},              // a count of 0 counts as 1
+        {10, 0, -3, 10},           // so does a negative count
+        {7, 7, 14, 1},             // no range: 1
+        {0.00005f, 0, 1, 0.00005f} // too small a step comes back as it is
+    };
+    for (const Case &c : cases)
+        EXPECT_NEAR(CONT_calc_intrvl(c.max, c.min, c.num), c.want, 1e-7)
+            << c.max << " " << c.min << " " << c.num;
+}
+
+// The level range from range, interval and base, and the colour base.
+TEST(ContourLevels, LevelRange) {
+    struct Case {
+        const char *what;
+        float max, min, interval, base;
+        int colours;
+        float intrvl, conlo, conhi, cbase;
+        int num;
+    };
+    const Case cases[] = {
+        {"990..1030 derived", 1030, 990, 0, FMISSING, 15, 3, 990, 1032, 990, 14},
+        {"990..1030 base 1 (1030 on a level)", 1030, 990, 0, 1, 15, 3, 988, 1033, 1, 15},
+        {"maximum on a level", 20, 0, 5, FMISSING, 15, 5, 0, 25, 0, 5},
+        {"constant grid", 7, 7, 0, FMISSING, 15, 1, 7, 8, 7, 1},
+        {"reversed range", 0, 10, 2, FMISSING, 15, 2, 0, 10, 0, 5},
+        {"one colour: one step", 10, 0, 0, FMISSING, 1, 10, 0, 20, 0, 2},
+    };
+    for (const Case &c : cases) {
+        CONT_init();
+        std::vector<Gattribs> a(std::size_t(c.colours) + 1);
+        for (int i = 0; i < c.colours; ++i) {
+            ATTRIB_init(&a[std::size_t(i)]);
+            a[std::size_t(i)].color = i;
+        }
+        a.back().color = -2;
+        CONT_set_fill_attribs(a.data());
+        CONT_set_range(c.max, c.min);
+        CONT_set_intrvl(c.interval);
+        CONT_set_base(c.base);
+        ASSERT_EQ(CONT_set_cont_ext(nullptr), 0) << c.what;
+        const auto &s = settings();
+        EXPECT_FLOAT_EQ(s.intrvl, c.intrvl) << c.what;
+        EXPECT_FLOAT_EQ(s.conlo, c.conlo) << c.what;
+        EXPECT_FLOAT_EQ(s.conhi, c.conhi) << c.what;
+        EXPECT_FLOAT_EQ(s.cbase, c.cbase) << c.what;
+        EXPECT_EQ(CONT_get_num_cont(), c.num) << c.what;
+    }
+}
+
+// Where the range and the interval come from, and when there are no levels.
+TEST(ContourLevels, RangeAndIntervalSources) {
+    // No range and no grid: -1, nothing changed.
+    CONT_init();
+    settings().conlo = 12;
+    EXPECT_EQ(CONT_set_cont_ext(nullptr), -1);
+    EXPECT_EQ(settings().conlo, 12);
+
+    // The range of a grid, skipping missing values; the interval from
+    // con_interval.
+    Grid g(3, 2, {-9999, 2, 4, 6, 9, -9999});
+    RES_put("con_interval", "2");
+    ASSERT_EQ(CONT_set_cont_ext(&g.rec), 0);
+    EXPECT_EQ(settings().grid_min, 2);
+    EXPECT_EQ(settings().grid_max, 9);
+    EXPECT_EQ(CONT_get_intrvl(), 2);
+    EXPECT_EQ(settings().conlo, 2);
+    EXPECT_EQ(settings().conhi, 10);
+    EXPECT_EQ(CONT_get_num_cont(), 4);
+
+    // A grid of missing values only gives no range.
+    CONT_init();
+    Grid empty(2, 1, {-9999, -9999});
+    EXPECT_EQ(CONT_set_cont_ext(&empty.rec), -1);
+
+    // Grid values keep an unset interval.
+    CONT_init();
+    RES_put("con_interval", nullptr);
+    CONT_set_type(17);
+    CONT_set_range(10, 0);
+    EXPECT_EQ(CONT_set_cont_ext(nullptr), 0);
+    EXPECT_TRUE(is_missing(CONT_get_intrvl()));
+
+    // A range that gives no usable interval: no levels.
+    CONT_init();
+    CONT_set_range(INFINITY, 0);
+    EXPECT_EQ(CONT_set_cont_ext(nullptr), -1);
+
+    // An explicit list: the lowest level is its first value.
+    CONT_init();
+    const float list[] = {3, 5, 9, -9999};
+    ASSERT_EQ(CONT_set_values(list, 4), 0);
+    CONT_set_base(4);
+    EXPECT_EQ(CONT_set_cont_ext(nullptr), 0);
+    EXPECT_EQ(settings().conlo, 3);
+    EXPECT_EQ(settings().cbase, 4);
+    EXPECT_EQ(CONT_get_num_cont(), 3);
+}
+
+// The band of a value: the 0.01 slack, cyclic colours, lists, cut-offs,
+// missing values and the cases with no levels.
+TEST(ContourLevels, BandOfAValue) {
+    CONT_init();
+    Gattribs four[5];
+    for (int i = 0; i < 4; ++i) {
+        ATTRIB_init(&four[i]);
+        four[i].color = 10 + i;
+    }
+    four[4].color = -2;
+    CONT_set_fill_attribs(four);
+    CONT_set_intrvl(5);
+    settings().cbase = 0;
+    struct Case {
+        float value;
+        int colour;
+    };
+    const Case interval_cases[] = {{-0.04f, 10}, {-1, 13}, {20, 10}, {4.9f, 10}, {5, 11}, {-9999, -1}};
+    Gattribs a;
+    for (const Case &c : interval_cases) {
+        EXPECT_EQ(CONT_get_fill_attrib(c.value, &a), 0);
+        EXPECT_EQ(a.color, c.colour) << c.value;
+    }
+    // Cut-offs: below min_cut nothing even though the band exists.
+    CONT_set_cutoff(12, 0);
+    CONT_get_fill_attrib(-0.5f, &a);
+    EXPECT_EQ(a.color, -1);
+    CONT_get_fill_attrib(12.5f, &a);
+    EXPECT_EQ(a.color, -1);
+    CONT_get_fill_attrib(11, &a);
+    EXPECT_EQ(a.color, 12);
+
+    // Without a colour base, the base colours.
+    CONT_init();
+    CONT_set_fill_attribs(four);
+    CONT_set_intrvl(5);
+    CONT_set_base(2);
+    settings().cbase = FMISSING;
+    CONT_get_fill_attrib(6, &a);
+    EXPECT_EQ(a.color, 10);
+    EXPECT_EQ(settings().cbase, 2);
+
+    // An explicit list: the last band is open above, below the list nothing.
+    CONT_init();
+    const float list[] = {0, 10, 20};
+    ASSERT_EQ(CONT_set_values(list, 3), 0);
+    const Case list_cases[] = {{25, 12}, {-1, -1}, {10, 11}, {0, 10}, {19.99f, 11}};
+    for (const Case &c : list_cases) {
+        CONT_get_fill_attrib(c.value, &a);
+        EXPECT_EQ(a.color, c.colour) << c.value;
+    }
+
+    // No interval means no levels: no band, no division by zero; a band
+    // count that was never set counts as 1.
+    CONT_init();
+    CONT_set_intrvl(0);
+    CONT_get_fill_attrib(3, &a);
+    EXPECT_EQ(a.color, -1);
+    CONT_set_intrvl(FMISSING);
+    CONT_get_fill_attrib(3, &a);
+    EXPECT_EQ(a.color, -1);
+    settings().color_num = MISSING;
+    CONT_set_intrvl(2);
+    settings().cbase = 0;
+    EXPECT_EQ(CONT_get_fill_attrib(7, &a), 0);
+    EXPECT_EQ(a.color, 10); // entry 0
+}
+
+TEST(ContourLevels, TypesAndFormats) {
+    struct Case {
+        int type;
+        int start_type;
+        int want_type, want_dash;
+    };
+    const Case set_format[] = {{12, -9999, 12, 0}, {15, 12, 15, 0},      {16, -9999, 16, 0},
+                               {17, -9999, 17, 0}, {13, -9999, 12, 1},   {14, -9999, 12, -1},
+                               {10, 15, 15, 0},    {11, -9999, -9999, 0}};
+    for (const Case &c : set_format) {
+        CONT_init();
+        settings().cont_type = c.start_type;
+        CONT_set_format(c.type, "cf:in=2");
+        EXPECT_EQ(CONT_get_type(), c.want_type) << c.type;
+        EXPECT_EQ(settings().dash, c.want_dash) << c.type;
+        EXPECT_STREQ(settings().format, "cf:in=2");
+    }
+    CONT_set_format(12, nullptr);
+    EXPECT_STREQ(settings().format, "");
+    const std::string long_format(150, 'x');
+    CONT_set_format(12, long_format.c_str());
+    EXPECT_EQ(std::string(settings().format), long_format.substr(0, 100));
+
+    CONT_init();
+    CONT_set_type(52);
+    EXPECT_EQ(CONT_get_type(), 15);
+    CONT_set_type(13);
+    EXPECT_EQ(CONT_get_type(), 12);
+    EXPECT_EQ(settings().dash, 1);
+}
+
+// CONT_init resets the per-plot settings and leaves the rest.
+TEST(ContourLevels, InitResetsAndKeeps) {
+    CONT_set_fill_colors("red,blue", 1);
+    CONT_set_type(15);
+    CONT_set_intrvl(3);
+    CONT_set_base(1);
+    CONT_set_cutoff(10, 0);
+    CONT_set_range(9, 1);
+    CONT_set_label_space(3, 4);
+    CONT_set_fill_pat(5);
+    CONT_set_dash(1);
+    CONT_set_over(2);
+    CONT_set_scale(2);
+    CONT_set_label_type(4, 5);
+    CONT_set_skip(3, 3);
+    CONT_set_bar(3);
+    CONT_set_bar_range(8, 2);
+    CONT_set_plot_offset(0.1f, 0.2f);
+    CONT_draw_grid(1);
+    CONT_set_cont_ext(nullptr);
+    CONT_format_decode_type("%5.2f:lab=2:3:4:5:rlab");
+    auto &s = settings();
+    s.mapcon = 1;
+    s.max_line_fact = 7;
+    strcpy(s.cont_label[3], "x");
+    ASSERT_EQ(CONT_init(), 0);
+    EXPECT_EQ(s.cont_type, -9999);
+    EXPECT_TRUE(is_missing(s.intrvl) && is_missing(s.base) && is_missing(s.min_cut) && is_missing(s.max_cut));
+    EXPECT_TRUE(is_missing(s.grid_min) && is_missing(s.grid_max));
+    EXPECT_EQ(s.x_label_space, -9999);
+    EXPECT_EQ(s.y_label_space, -9999);
+    EXPECT_EQ(CONT_get_fill_pat(), -9999);
+    EXPECT_EQ(CONT_get_values(nullptr, 0), 0);
+    EXPECT_STREQ(s.num_form, "");
+    EXPECT_STREQ(s.cont_label[3], "");
+    EXPECT_EQ(s.color_fill_set, 0);
+    EXPECT_EQ(s.dash, 0);
+    EXPECT_EQ(s.over, 0);
+    EXPECT_EQ(s.scale, 1);
+    EXPECT_EQ(s.label_skip, 2);
+    EXPECT_EQ(s.ext_radius, 2);
+    EXPECT_EQ(s.x_skip, 1);
+    EXPECT_EQ(s.y_skip, 1);
+    // Carried over.
+    EXPECT_EQ(s.cbase, 1);
+    EXPECT_EQ(s.conlo, 1);
+    EXPECT_EQ(s.color_num, 2);
+    EXPECT_EQ(s.fill_attrib[1].color, colour("blue"));
+    EXPECT_EQ(CONT_get_bar(), 3);
+    EXPECT_EQ(s.bar_min, 2);
+    EXPECT_EQ(s.bar_max, 8);
+    EXPECT_EQ(s.x_off, 0.1f);
+    EXPECT_EQ(s.rot_label, 1);
+    EXPECT_EQ(s.max_line_fact, 7);
+    EXPECT_EQ(s.mapcon, 1);
+    EXPECT_EQ(s.draw_grid, 1);
+}
+
+TEST(ContourLevels, ExplicitLists) {
+    CONT_init();
+    // Ended early by -9999: the range ends at the last value copied.
+    const float early[] = {2, 4, 8, -9999, 50};
+    ASSERT_EQ(CONT_set_values(early, 5), 0);
+    EXPECT_EQ(CONT_get_num_cont(), 3);
+    EXPECT_EQ(settings().grid_max, 8);
+    EXPECT_EQ(settings().grid_min, 2);
+    EXPECT_EQ(CONT_get_intrvl(), 2);
+    float out[4] = {0, 0, 0, 0};
+    EXPECT_EQ(CONT_get_values(out, 2), 3); // only two fit
+    EXPECT_EQ(out[0], 2);
+    EXPECT_EQ(out[1], 4);
+    EXPECT_EQ(out[2], 0);
+
+    // One value: no interval. More than 256: cut.
+    const float one[] = {5};
+    CONT_set_values(one, 1);
+    EXPECT_TRUE(is_missing(CONT_get_intrvl()));
+    std::vector<float> many(300);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        many[i] = float(i);
+    CONT_set_values(many.data(), int(many.size()));
+    EXPECT_EQ(CONT_get_num_cont(), 256);
+    EXPECT_EQ(settings().grid_max, 255);
+
+    CONT_reset_values();
+    EXPECT_EQ(CONT_get_values(out, 4), 0);
+    EXPECT_TRUE(is_missing(settings().grid_max) && is_missing(CONT_get_intrvl()));
+
+    // A band table built for this plot wins over a later list.
+    CONT_set_fill_colors("0:red,10:blue", 1);
+    EXPECT_EQ(CONT_set_values(early, 3), -1);
+    EXPECT_EQ(CONT_get_num_cont(), 2);
+    CONT_get_values(out, 4);
+    EXPECT_EQ(out[1], 10);
+}
+
+TEST(ContourLevels, BandTableCopies) {
+    CONT_init();
+    Gattribs a[3];
+    ATTRIB_init(&a[0]);
+    a[0].color = 4;
+    a[0].width = 2;
+    ATTRIB_init(&a[1]);
+    a[1].color = -1; // a band not drawn still counts
+    a[2].color = -2;
+    CONT_set_fill_attribs(a);
+    EXPECT_EQ(settings().color_num, 2);
+    Gattribs got;
+    ASSERT_EQ(CONT_get_fill_attrib_ind(0, &got), 0);
+    EXPECT_EQ(got.width, 2);
+    CONT_get_fill_attrib_ind(2, &got);
+    EXPECT_EQ(got.color, -2);
+    EXPECT_EQ(CONT_get_fill_attrib_ind(257, &got), -1);
+    EXPECT_EQ(CONT_get_fill_attrib_ind(-1, &got), -1);
+    // An empty table: one entry of colour 1.
+    Gattribs end;
+    end.color = -2;
+    CONT_set_fill_attribs(&end);
+    EXPECT_EQ(settings().color_num, 1);
+    EXPECT_EQ(settings().fill_attrib[0].color, 1);
+    CONT_set_fill_attribs(nullptr);
+    EXPECT_EQ(settings().color_num, 1);
+}
+
+// ---- Colour lists and level files -------------------------------------------------------
+
+TEST(ContourColourLists, Lists) {
+    CLR_read_table(nullptr);
+    struct Case {
+        const char *list;
+        std::vector<const char *> colours;
+        std::vector<float> values; // empty: no explicit list
+        float intrvl;
+    };
+    const Case cases[] = {
+        {"0:Blue,Cyan,Green,30:Red", {"blue", "cyan", "green", "red"}, {0, 10, 20, 30}, 10},
+        {"1-5", {"1", "2", "3", "4", "5"}, {}, FMISSING},
+        {"5-1", {"5", "4", "3", "2", "1"}, {}, FMISSING},
+        {"red-blue:w3,white", {"red", "green", "blue", "white"}, {}, FMISSING},
+        // Entries after the last value go on by the last band width.
+        {"0:red,5:blue,green,yellow", {"red", "blue", "green", "yellow"}, {0, 5, 10, 15}, 5},
+        {"2:red,white,black", {"red", "white", "black"}, {2, 3, 4}, 1},
+        // A number alone is its value and its colour; blanks are skipped.
+        {" 3, 5", {"3", "5"}, {3, 5}, 2},
+    };
+    for (const Case &c : cases) {
+        CONT_init();
+        ASSERT_EQ(CONT_set_fill_colors(c.list, 1), 0) << c.list;
+        const auto &s = settings();
+        ASSERT_EQ(s.color_num, int(c.colours.size())) << c.list;
+        EXPECT_EQ(s.num_cont, int(c.colours.size())) << c.list;
+        for (std::size_t i = 0; i < c.colours.size(); ++i)
+            EXPECT_EQ(s.fill_attrib[i].color, colour(c.colours[i])) << c.list << " entry " << i;
+        EXPECT_EQ(s.fill_attrib[c.colours.size()].color, -2) << c.list;
+        float v[8] = {};
+        const int n = CONT_get_values(v, 8);
+        ASSERT_EQ(n, int(c.values.size())) << c.list;
+        for (int i = 0; i < n; ++i)
+            EXPECT_FLOAT_EQ(v[i], c.values[std::size_t(i)]) << c.list;
+        if (!c.values.empty()) {
+            EXPECT_EQ(s.grid_min, c.values.front()) << c.list;
+            EXPECT_EQ(s.grid_max, c.values.back()) << c.list;
+        }
+        EXPECT_EQ(s.intrvl, c.intrvl) << c.list;
+        // Once built, the table is kept until the next plot.
+        EXPECT_EQ(CONT_set_fill_colors("red,blue", 1), -1);
+    }
+    // The range takes A's other attributes; labels are the numbers as written.
+    CONT_init();
+    CONT_set_fill_colors("red:w3-blue,10.50:white:la=warm,20:black", 1);
+    const auto &s = settings();
+    EXPECT_EQ(s.fill_attrib[1].width, 3);
+    EXPECT_EQ(s.fill_attrib[2].width, 3);
+    EXPECT_STREQ(s.cont_label[3], "warm");
+    EXPECT_STREQ(s.cont_label[4], "20");
+    EXPECT_TRUE(is_missing(s.fill_attrib[3].width));
+}
+
+// Warnings of the lists: a level file that is not there, a range without an
+// end colour; and what the table holds afterwards.
+TEST(ContourColourLists, MissingFileAndBadRange) {
+    const auto r = run_child([] {
+        CLR_read_table(nullptr);
+        CONT_set_fill_colors("red,blue", 1);
+        CONT_init();
+        if (CONT_set_fill_colors("red", 1) != 0) return 1;
+        // The old entries stay and the table counts as built.
+        if (settings().color_num != 2 || settings().fill_attrib[1].color != colour("blue")) return 2;
+        if (CONT_set_fill_colors("green,white", 1) != -1) return 3;
+        CONT_init();
+        CONT_set_fill_colors("red-nocolour,blue", 1);
+        if (settings().color_num != 2 || settings().fill_attrib[0].color != colour("red")) return 4;
+        return 0;
+    });
+    EXPECT_EQ(r.status, 0);
+    const std::string all = r.out + r.err;
+    EXPECT_NE(all.find("CONT_set_fill_colors: Unable to read contour level file: red\n"), std::string::npos)
+        << all;
+    EXPECT_NE(all.find("CONT_decode_fill_color: No colour at the end of the range: red-nocolour\n"),
+              std::string::npos)
+        << all;
+}
+
+TEST(ContourColourLists, LevelFiles) {
+    TempDir dir;
+    std::string text = "# precipitation\n@ header line\n\n   \n10:Red:la=ten\n20:blue  \r\n";
+    text += "30:" + std::string(100, 'x') + "\n"; // cut at 80 characters
+    text += "40:green";                           // no line end
+    write_file(dir.file("rain.lev"), text);
+    RES_put("file_path", dir.path().c_str());
+    CLR_read_table(nullptr);
+    CONT_init();
+    ASSERT_EQ(CONT_set_fill_colors("rain.lev", 1), 0);
+    const auto &s = settings();
+    ASSERT_EQ(s.color_num, 4);
+    EXPECT_EQ(s.cont_value[0], 10);
+    EXPECT_EQ(s.fill_attrib[0].color, colour("red"));
+    EXPECT_STREQ(s.cont_label[0], "ten");
+    EXPECT_EQ(s.fill_attrib[1].color, colour("blue"));
+    EXPECT_STREQ(s.cont_label[1], "20");
+    EXPECT_EQ(s.fill_attrib[3].color, colour("green"));
+    EXPECT_EQ(s.cont_value[3], 40);
+
+    // More than 256 lines: the rest are ignored.
+    std::string big;
+    for (int i = 0; i < 300; ++i)
+        big += std::to_string(i) + ":red\n";
+    write_file(dir.file("big.lev"), big);
+    CONT_init();
+    CONT_set_fill_colors("big.lev", 1);
+    EXPECT_EQ(s.color_num, 256);
+    EXPECT_EQ(s.cont_value[255], 255);
+    EXPECT_EQ(s.fill_attrib[256].color, -2);
+}
+
+// The shipped level files are found without file_path and give rising
+// levels with their labels.
+TEST(ContourColourLists, ShippedLevelFiles) {
+    CLR_read_table(nullptr);
+    for (const char *name : {"temp.lev", "precip.lev"}) {
+        CONT_init();
+        ASSERT_EQ(CONT_set_fill_colors(name, 1), 0);
+        const auto &s = settings();
+        ASSERT_GE(s.color_num, 8) << name;
+        for (int i = 0; i < s.color_num; ++i) {
+            EXPECT_GE(s.fill_attrib[std::size_t(i)].color, -1) << name << " " << i;
+            if (i > 0) {
+                EXPECT_GT(s.cont_value[std::size_t(i)], s.cont_value[std::size_t(i) - 1]) << name;
+            }
+        }
+    }
+    EXPECT_STREQ(settings().cont_label[0], "0.01");
+    CONT_init();
+    CONT_set_fill_colors("temp.lev", 1);
+    bool labelled = false;
+    for (int i = 0; i < settings().color_num; ++i)
+        labelled = labelled || std::string(settings().cont_label[i]).find_first_not_of("-0123456789.") !=
+                                   std::string::npos;
+    EXPECT_TRUE(labelled);
+}
+
+// Where the list comes from: the resource color_fill unless it is "miss" or
+// "def...", then the string, then the colour table's fill colours, then the
+// 15 default colours.
+TEST(ContourColourLists, SourcesAndFallbacks) {
+    TempDir dir;
+    write_file(dir.file("fill.clr"), "red 1 0 0\nblue 0 0 1\ngreen 0 1 0\nEND\nwhite 1 1 1\n");
+    struct Case {
+        const char *resource;
+        const char *string;
+        int flag;
+        bool fill_table;
+        int rc;
+        std::vector<const char *> colours;
+    };
+    const std::vector<const char *> defaults = {"Magenta", "LMagenta", "Blue",   "LBlue", "Cyan",
+                                                "LCyan",   "Green",    "LGreen", "Brown", "Yellow",
+                                                "Red",     "LRed",     "DGray",  "LGray", "White"};
+    const Case cases[] = {
+        {"green,white", "red,blue", 0, false, 0, {"green", "white"}},
+        {"green,white", "red,blue", 1, false, 0, {"red", "blue"}},
+        {"def", "red,blue", 0, false, 0, {"red", "blue"}},
+        {"default", nullptr, 0, false, 0, defaults},
+        {"miss", "", 0, false, 0, defaults},
+        {"", nullptr, 0, false, 0, defaults},
+        {nullptr, nullptr, 0, true, -1, {"0", "1", "2"}},
+    };
+    for (const Case &c : cases) {
+        RES_put("color_table", c.fill_table ? "fill.clr" : "zeq.clr");
+        RES_put("file_path", c.fill_table ? dir.path().c_str() : nullptr);
+        CLR_clear_table();
+        CLR_read_table(nullptr);
+        RES_put("color_fill", c.resource);
+        CONT_init();
+        EXPECT_EQ(CONT_set_fill_colors(c.string, c.flag), c.rc) << (c.resource ? c.resource : "(none)");
+        const auto &s = settings();
+        ASSERT_EQ(s.color_num, int(c.colours.size()));
+        EXPECT_EQ(s.num_cont, int(c.colours.size()));
+        for (std::size_t i = 0; i < c.colours.size(); ++i)
+            EXPECT_EQ(s.fill_attrib[i].color, colour(c.colours[i])) << i;
+        EXPECT_EQ(CONT_get_values(nullptr, 0), 0);
+        EXPECT_EQ(s.color_fill_set, 1);
+    }
+}
+
+// ---- Options and keywords ---------------------------------------------------------------
+
+TEST(ContourOptions, FormatText) {
+    CONT_init();
+    FLAG_setplot(12, 1);
+    PLT_set_label_type(0);
+    ASSERT_EQ(CONT_format_decode_type("cf:in=2:cb=1:nobar:%4.1f"), 0);
+    const auto &s = settings();
+    EXPECT_EQ(CONT_get_type(), 15);
+    EXPECT_EQ(s.intrvl, 2);
+    EXPECT_EQ(s.base, 1);
+    EXPECT_EQ(s.plt_bar, -2);
+    EXPECT_STREQ(s.num_form, "%4.1f");
+    EXPECT_EQ(CONT_format_decode_type(nullptr), -1);
+
+    CONT_init();
+    CONT_format_decode_type("LN:Value:mn=-5:mx=40.5:sc=1.5:xy=1 -2:sk=3:fi=9:RLAB:lab=31:nolr:labs:bar");
+    EXPECT_EQ(CONT_get_type(), 17); // the last type word wins
+    EXPECT_EQ(s.min_cut, -5);
+    EXPECT_EQ(s.max_cut, 40.5f);
+    EXPECT_EQ(s.scale, 1.5f);
+    EXPECT_FLOAT_EQ(s.x_off, 0.012f);
+    EXPECT_FLOAT_EQ(s.y_off, -0.04f);
+    EXPECT_EQ(s.x_skip, 3);
+    EXPECT_EQ(s.y_skip, 3);
+    EXPECT_EQ(s.fill_pat, 9);
+    EXPECT_EQ(s.rot_label, 1);
+    EXPECT_EQ(s.label_skip, 3);
+    EXPECT_EQ(s.ext_radius, 1);
+    EXPECT_EQ(FLAG_getplot(6), 0);
+    EXPECT_EQ(PLT_get_label_type(), -1);
+    EXPECT_EQ(s.plt_bar, 3);
+
+    struct Case {
+        const char *format;
+        int type, dash;
+    };
+    const Case types[] = {
+        {"dln", 12, 1}, {"ndln", 12, -1}, {"lcf", 16, 0}, {"gvalue", 17, 0}, {"in=3", -9999, 0}};
+    for (const Case &c : types) {
+        CONT_init();
+        CONT_format_decode_type(c.format);
+        EXPECT_EQ(CONT_get_type(), c.type) << c.format;
+        EXPECT_EQ(s.dash, c.dash) << c.format;
+    }
+
+    // A keyword without its value, and lab= with four numbers.
+    CONT_init();
+    CONT_set_intrvl(4);
+    CONT_format_decode_type("in=:cb=:hlab:lab=2.3.4.5:sk=2");
+    EXPECT_EQ(s.intrvl, 4);
+    EXPECT_TRUE(is_missing(s.base));
+    EXPECT_EQ(s.rot_label, 0);
+    EXPECT_EQ(s.label_skip, 2);
+    EXPECT_EQ(s.ext_radius, 3);
+    EXPECT_EQ(s.x_label_space, 4);
+    EXPECT_EQ(s.y_label_space, 5);
+
+    // cof= takes the rest of the text as its colour list.
+    CLR_read_table(nullptr);
+    CONT_init();
+    CONT_format_decode_type("lcf:cof=0:red,10:blue:la=ten,green");
+    EXPECT_EQ(CONT_get_type(), 16);
+    EXPECT_EQ(s.color_num, 3);
+    EXPECT_EQ(s.fill_attrib[1].color, colour("blue"));
+    EXPECT_STREQ(s.cont_label[1], "ten");
+    EXPECT_EQ(s.cont_value[2], 20);
+}
+
+// A "%" item becomes the number format only when it formats exactly one
+// float and fits; otherwise the default stays with a warning.
+TEST(ContourOptions, NumberFormats) {
+    struct Case {
+        const char *item;
+        const char *kept;
+    };
+    const Case cases[] = {{"%4.1f", "%4.1f"},  {"%-9.3e", "%-9.3e"}, {"%d", ""},
+                          {"%s", ""},          {"%f%f", ""},         {"%10.4fxxxx", ""},
+                          {"%123456789f", ""}, {"%.0f%%", "%.0f%%"}};
+    for (const Case &c : cases) {
+        const auto r = run_child([&] {
+            CONT_init();
+            CONT_format_decode_type(c.item);
+            return std::string(settings().num_form) == c.kept ? 0 : 1;
+        });
+        EXPECT_EQ(r.status, 0) << c.item;
+        const bool warned =
+            (r.out + r.err).find("CONT_format_decode_type: Invalid number format: " + std::string(c.item)) !=
+            std::string::npos;
+        EXPECT_EQ(warned, std::string(c.kept).empty()) << c.item << ": " << r.out << r.err;
+    }
+}
+
+TEST(ContourOptions, PlotParamKeywords) {
+    const auto &s = settings();
+    RES_put("plot_param", "size=3,fill=hat,LAB=21,maxl=7,conmin=-2.5,conmax=40,grid,mapcon,rlab,other");
+    CONT_init();
+    ASSERT_EQ(CONT_param_decode(), 0);
+    EXPECT_EQ(s.fill_pat, 9);
+    EXPECT_EQ(s.label_skip, 2);
+    EXPECT_EQ(s.ext_radius, 1);
+    EXPECT_EQ(s.max_line_fact, 7);
+    EXPECT_EQ(s.min_cut, -2.5f);
+    EXPECT_EQ(s.max_cut, 40);
+    EXPECT_EQ(s.draw_grid, 1);
+    EXPECT_EQ(s.mapcon, 1);
+    EXPECT_EQ(s.rot_label, 1);
+
+    RES_put("plot_param", "lab=1:2:3:4,conmap,hlab,fill=3");
+    CONT_param_decode();
+    EXPECT_EQ(s.label_skip, 1);
+    EXPECT_EQ(s.ext_radius, 2);
+    EXPECT_EQ(s.x_label_space, 3);
+    EXPECT_EQ(s.y_label_space, 4);
+    EXPECT_EQ(s.mapcon, 0);
+    EXPECT_EQ(s.rot_label, 0);
+    EXPECT_EQ(s.fill_pat, 3);
+
+    // Keywords without their value change nothing.
+    RES_put("plot_param", "fill,lab,maxl=,conmin,conmax=x,labs");
+    CONT_param_decode();
+    EXPECT_EQ(s.fill_pat, 3);
+    EXPECT_EQ(s.label_skip, 1);
+    EXPECT_EQ(s.max_line_fact, 7);
+    EXPECT_EQ(s.min_cut, -2.5f);
+    EXPECT_EQ(s.max_cut, 40);
+}
+
+TEST(ContourOptions, LineAttributesOfTheFormat) {
+    CLR_read_table(nullptr);
+    CONT_init();
+    CONT_set_format(12, "ln:co=red:wi=2.5:st=3:fp=hat:CO=");
+    Gattribs a;
+    ATTRIB_init(&a);
+    a.height = 4;
+    ASSERT_EQ(CONT_format_decode_attrib(&a), 0);
+    EXPECT_EQ(a.color, colour("red"));
+    EXPECT_EQ(a.width, 2.5f);
+    EXPECT_EQ(a.style, 3);
+    EXPECT_EQ(a.fill_pat, 9);
+    EXPECT_EQ(a.height, 4);
+}
+
+// ---- Prompts ------------------------------------------------------------------------------
+
+TEST(ContourPrompts, Interval) {
+    struct Case {
+        const char *resource;
+        bool batch;
+        const char *answer;
+        float want;
+        bool asked;
+    };
+    const Case cases[] = {
+        {nullptr, false, "2.5\n", 2.5f, true}, {nullptr, false, "-4\n", 0, true},
+        {nullptr, false, "\n", 0, true},       {nullptr, true, "7\n", 0, false},
+        {"6", false, "7\n", 6, false},         {"-3", false, "7\n", 0, false},
+    };
+    for (const Case &c : cases) {
+        const auto r = run_child(
+            [&] {
+                RES_put("con_interval", c.resource);
+                FLAG_set_batch(c.batch ? 1 : 0);
+                CONT_init();
+                CONT_prompt_intrvl();
+                return CONT_get_intrvl() == c.want ? 0 : 1;
+            },
+            {c.answer});
+        EXPECT_EQ(r.status, 0) << c.answer;
+        EXPECT_EQ(r.out.find("Enter the contour interval: ") != std::string::npos, c.asked) << r.out;
+    }
+}
+
+TEST(ContourPrompts, Type) {
+    struct Case {
+        int flag;
+        bool batch;
+        int preset;
+        const char *answer;
+        int want, dash;
+        bool asked;
+    };
+    const Case cases[] = {
+        {-9999, false, -9999, "Yes\n", 15, 0, true},   {-9999, false, -9999, "line\n", 12, 0, true},
+        {-9999, false, -9999, "c\n", 15, 0, true},     {-9999, false, -9999, "lcf\n", 16, 0, true},
+        {-9999, false, -9999, "ndln\n", 12, -1, true}, {-9999, false, -9999, "dln\n", 12, 1, true},
+        {-9999, false, -9999, "none\n", 99, 0, true},  {-9999, false, -9999, "VALUE\n", 17, 0, true},
+        {-9999, false, -9999, "\n", 12, 0, true},      {-9999, true, -9999, "line\n", 15, 0, false},
+        {13, false, -9999, "c\n", 12, 1, false},       {14, true, -9999, "", 12, -1, false},
+        {16, false, -9999, "", 16, 0, false},          {0, false, 16, "c\n", 16, 0, false},
+    };
+    for (const Case &c : cases) {
+        const auto r = run_child(
+            [&] {
+                FLAG_set(FLAG_PLOT_TYPE, c.flag);
+                FLAG_set_batch(c.batch ? 1 : 0);
+                CONT_init();
+                settings().cont_type = c.preset;
+                const int t = CONT_prompt_type();
+                return t == c.want && CONT_get_type() == c.want && settings().dash == c.dash ? 0 : 1;
+            },
+            {c.answer});
+        EXPECT_EQ(r.status, 0) << c.answer << " flag " << c.flag;
+        EXPECT_EQ(r.out.find("Color fill (C) or Line (L) contours: ") != std::string::npos, c.asked)
+            << c.answer;
+    }
+}
+
+// ---- Cells --------------------------------------------------------------------------------
+
+// The cells of the walk's description, each one cell in grid coordinates.
+TEST(ContourCells, CellCases) {
+    const Gpt c0{0, 0}, c1{1, 0}, c2{0, 1}, c3{1, 1};
+    struct Case {
+        const char *what;
+        float z[4];
+        int type;
+        float interval, max, min;
+        std::vector<float> list;
+        std::vector<Seg> segments;
+        std::vector<std::pair<int, double>> areas; // band entry, area
+    };
+    const std::vector<Case> cases = {
+        {"0,10,0,10 lines at 0, 5, 10 (flat sides at 0 and 10)",
+         {0, 10, 0, 10},
+         12,
+         5,
+         10,
+         0,
+         {},
+         {{c0, c2}, {{0.5f, 0}, {0.5f, 1}}, {c1, c3}},
+         {}},
+        {"0,10,0,10 fills: the left half, then the right half",
+         {0, 10, 0, 10},
+         15,
+         5,
+         10,
+         0,
+         {},
+         {},
+         {{0, 0.5}, {1, 0.5}}},
+        {"corner hit: the crossing at c0 is dropped",
+         {5, 8, 9, 1},
+         12,
+         0,
+         0,
+         0,
+         {5},
+         {{{0.5f, 1}, {1, 3.0f / 7}}},
+         {}},
+        {"saddle with total 2 cuts off c1 and c2",
+         {0, 10, 10, 0},
+         12,
+         0,
+         0,
+         0,
+         {5},
+         {{{1, 0.5f}, {0.5f, 0}}, {{0.5f, 1}, {0, 0.5f}}},
+         {}},
+        {"saddle with total 2, filled", {0, 10, 10, 0}, 15, 0, 0, 0, {0, 5}, {}, {{0, 0.75}, {1, 0.25}}},
+        {"saddle with total 1.75 cuts off c0 and c3",
+         {0, 10, 10, 2},
+         12,
+         0,
+         0,
+         0,
+         {5},
+         {{{0.625f, 1}, {1, 0.625f}}, {{0.5f, 0}, {0, 0.5f}}},
+         {}},
+        {"saddle with total 1.75, filled",
+         {0, 10, 10, 2},
+         15,
+         0,
+         0,
+         0,
+         {0, 5},
+         {},
+         {{0, 0.1953125}, {1, 0.8046875}}},
+        {"two saddles paired the opposite way: one octagon",
+         {0, 10, 10, 0},
+         15,
+         0,
+         0,
+         0,
+         {4, 6},
+         {},
+         {{0, 0.68}, {1, 0.16}}},
+        {"flat cell with lines: skipped", {4, 4, 4, 4}, 12, 5, 10, 0, {}, {}, {}},
+        {"flat cell filled whole by its band", {4, 4, 4, 4}, 15, 5, 10, 0, {}, {}, {{0, 1.0}}},
+        {"missing corner: blank", {0, 10, -9999, 10}, 16, 5, 10, 0, {}, {}, {}},
+        {"line limit (15 colours, interval 1): blank", {0, 40, 0, 40}, 16, 1, 40, 0, {}, {}, {}},
+        {"line limit does not hold for a list",
+         {0, 40, 0, 40},
+         12,
+         0,
+         0,
+         0,
+         {10, 20, 30},
+         {{{0.25f, 0}, {0.25f, 1}}, {{0.5f, 0}, {0.5f, 1}}, {{0.75f, 0}, {0.75f, 1}}},
+         {}},
+        {"values below the first list level are not filled",
+         {0, 10, 0, 10},
+         15,
+         0,
+         0,
+         0,
+         {4, 7},
+         {},
+         {{0, 0.3}, {1, 0.3}}},
+    };
+    for (const Case &c : cases) {
+        settings_for(c.type, "", c.interval, c.max, c.min, c.list);
+        // 15 distinct colours of the default table.
+        MetaPlot plot({0, 1, 0, 1});
+        Grid g = Grid::cell(c.z[0], c.z[1], c.z[2], c.z[3]);
+        ASSERT_EQ(CONT_draw_cells(&g.rec, nullptr), 0) << c.what;
+        const std::vector<Rec> recs = plot.close();
+        expect_segments(recs, c.segments, c.what);
+        std::map<int, double> want;
+        for (const auto &[entry, a] : c.areas)
+            want[settings().fill_attrib[std::size_t(entry)].color] += a;
+        const std::map<int, double> got = areas(recs);
+        EXPECT_EQ(got.size(), want.size()) << c.what;
+        for (const auto &[col, a] : want) {
+            ASSERT_TRUE(got.count(col)) << c.what << " colour " << col;
+            EXPECT_NEAR(got.at(col), a, 1e-6) << c.what << " colour " << col;
+        }
+    }
+}
+
+// The polygons themselves: the left half of the 0,10,0,10 cell, closed by
+// its first point; the octagon of two opposite saddles.
+TEST(ContourCells, PolygonOutlines) {
+    settings_for(15, "", 5, 10, 0);
+    MetaPlot plot({0, 1, 0, 1});
+    Grid g = Grid::cell(0, 10, 0, 10);
+    CONT_draw_cells(&g.rec, nullptr);
+    const std::vector<Rec> recs = plot.close();
+    ASSERT_EQ(recs.size(), 2u);
+    const std::vector<Gpt> &left = recs[0].pts;
+    ASSERT_EQ(left.size(), 5u);
+    EXPECT_TRUE(same_point(left.front(), left.back()));
+    for (Gpt p : {Gpt{0.5f, 0}, Gpt{0.5f, 1}, Gpt{0, 1}, Gpt{0, 0}}) {
+        bool found = false;
+        for (std::size_t k = 0; k + 1 < left.size(); ++k)
+            found = found || same_point(p, left[k]);
+        EXPECT_TRUE(found) << p.x << "," << p.y;
+    }
+    EXPECT_EQ(recs[0].fill_int, 1); // solid
+
+    settings_for(15, "", 0, 0, 0, {4, 6});
+    MetaPlot plot2({0, 1, 0, 1});
+    Grid s = Grid::cell(0, 10, 10, 0);
+    CONT_draw_cells(&s.rec, nullptr);
+    const std::vector<Rec> oct = plot2.close();
+    ASSERT_GE(oct.size(), 1u);
+    EXPECT_EQ(oct[0].pts.size(), 9u);
+    EXPECT_EQ(oct[0].fill_colour, settings().fill_attrib[0].color);
+}
+
+// Cut-offs shorten the bands of a cell.
+TEST(ContourCells, CutOffs) {
+    settings_for(15, "", 5, 10, 0);
+    CONT_set_cutoff(7, 3);
+    MetaPlot plot({0, 1, 0, 1});
+    Grid g = Grid::cell(0, 10, 0, 10);
+    CONT_draw_cells(&g.rec, nullptr);
+    const auto a = areas(plot.close());
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_NEAR(a.at(settings().fill_attrib[0].color), 0.2, 1e-6);
+    EXPECT_NEAR(a.at(settings().fill_attrib[1].color), 0.2, 1e-6);
+
+    // A lower cut-off above the cell leaves it blank.
+    settings_for(16, "", 5, 10, 0);
+    CONT_set_cutoff(FMISSING, 11);
+    MetaPlot blank({0, 1, 0, 1});
+    CONT_draw_cells(&g.rec, nullptr);
+    EXPECT_TRUE(blank.close().empty());
+}
+
+// The line limit: twice the colours by default, 10000 for 0, else the value.
+TEST(ContourCells, LineLimit) {
+    struct Case {
+        int fact;
+        bool drawn;
+    };
+    for (const Case &c : {Case{-2, false}, Case{-3, true}, Case{0, true}, Case{50, true}, Case{39, false}}) {
+        settings_for(12, "", 1, 40, 0);
+        settings().max_line_fact = c.fact;
+        MetaPlot plot({0, 1, 0, 1});
+        Grid g = Grid::cell(0, 40, 0, 40);
+        CONT_draw_cells(&g.rec, nullptr);
+        EXPECT_EQ(!plot.close().empty(), c.drawn) << c.fact;
+    }
+    // An interval of 0 means no levels: nothing is drawn.
+    settings_for(16, "", 1, 40, 0);
+    CONT_set_intrvl(0);
+    MetaPlot plot({0, 1, 0, 1});
+    Grid g = Grid::cell(4, 4, 4, 4);
+    EXPECT_EQ(CONT_draw_cells(&g.rec, nullptr), 0);
+    EXPECT_TRUE(plot.close().empty());
+}
+
+// Band attributes: band colours, a band not drawn, fill patterns, line types
+// by dash mode and base, widths, and the line of a filled band taking the
+// band above.
+TEST(ContourCells, BandAttributes) {
+    // Lines at 0, 5, 10; the band at 5 has no colour and draws nothing.
+    settings_for(12, "red,none,blue:s4:w2", 5, 10, 0);
+    {
+        MetaPlot plot({0, 1, 0, 1});
+        Grid g = Grid::cell(0, 10, 0, 10);
+        Gattribs bundle;
+        ATTRIB_init(&bundle);
+        bundle.color = -1;
+        bundle.width = 3;
+        CONT_draw_cells(&g.rec, &bundle);
+        const auto recs = plot.close();
+        ASSERT_EQ(recs.size(), 2u);
+        EXPECT_EQ(recs[0].line_colour, colour("red"));
+        EXPECT_EQ(recs[0].line_type, 1);
+        EXPECT_EQ(recs[0].line_width, 3);
+        EXPECT_EQ(recs[1].line_colour, colour("blue"));
+        EXPECT_EQ(recs[1].line_type, 4);
+        EXPECT_EQ(recs[1].line_width, 2);
+        EXPECT_EQ(recs[1].pts[0].x, 1); // the flat side at 10
+    }
+    // Dash modes: -1 dashes lines below 0 and below a set base.
+    struct Case {
+        int dash;
+        float base;
+        int bundle_style;
+        std::vector<int> types; // of the lines at -5, 0, 5, 10
+    };
+    const Case dash_cases[] = {
+        {-1, FMISSING, MISSING, {2, 1, 1, 1}}, {-1, 5, MISSING, {2, 2, 1, 1}},
+        {1, FMISSING, MISSING, {2, 2, 2, 2}},  {1, FMISSING, 3, {3, 3, 3, 3}},
+        {0, FMISSING, 3, {3, 3, 3, 3}},        {-1, FMISSING, 3, {3, 1, 1, 1}},
+    };
+    for (const Case &c : dash_cases) {
+        settings_for(12, "red,green", 5, 12, -7);
+        CONT_set_dash(c.dash);
+        CONT_set_base(c.base);
+        MetaPlot plot({0, 1, 0, 1});
+        Grid g = Grid::cell(-7, 12, -7, 12);
+        Gattribs bundle;
+        ATTRIB_init(&bundle);
+        bundle.style = c.bundle_style;
+        bundle.color = 5; // the bundle's colour is kept
+        CONT_draw_cells(&g.rec, &bundle);
+        const auto recs = plot.close();
+        ASSERT_EQ(recs.size(), c.types.size()) << c.dash;
+        for (std::size_t k = 0; k < recs.size(); ++k) {
+            EXPECT_EQ(recs[k].line_type, c.types[k]) << "dash " << c.dash << " line " << k;
+            EXPECT_NE(recs[k].line_colour, colour("red"));
+            EXPECT_EQ(recs[k].line_width, 0);
+        }
+    }
+    // Fill with lines: the fill pattern of the band or of the bundle, and the
+    // line at a band's top in the next band's colour.
+    settings_for(16, "red:f9,green,blue", 5, 10, 0);
+    {
+        MetaPlot plot({0, 1, 0, 1});
+        Grid g = Grid::cell(0, 10, 0, 10);
+        Gattribs bundle;
+        ATTRIB_init(&bundle);
+        bundle.color = -1;
+        bundle.fill_pat = 0;
+        CONT_draw_cells(&g.rec, &bundle);
+        const auto recs = plot.close();
+        ASSERT_EQ(recs.size(), 3u);
+        EXPECT_EQ(recs[0].key, "FA");
+        EXPECT_EQ(recs[0].fill_colour, colour("red"));
+        EXPECT_EQ(recs[0].fill_int, 2);
+        EXPECT_EQ(recs[0].fill_style, 9);
+        EXPECT_EQ(recs[1].key, "PL");
+        EXPECT_EQ(recs[1].line_colour, colour("green"));
+        EXPECT_EQ(recs[2].key, "FA");
+        EXPECT_EQ(recs[2].fill_colour, colour("green"));
+        EXPECT_EQ(recs[2].fill_int, 1);
+    }
+}
+
+// Row order and cell numbering: height j counts up from the southern row,
+// and the gridloc trace of one cell is exact.
+TEST(ContourCells, TraceOfOneCell) {
+    const auto trace = [](const char *loc, int type, const std::vector<float> &list, float min_cut) {
+        return run_child([&] {
+            setenv("gridloc", loc, 1);
+            settings_for(type, "", 5, 10, 0, list);
+            CONT_set_cutoff(FMISSING, min_cut);
+            MetaPlot plot({0, 2, 0, 2});
+            // Heights 0, 1, 2 from the south.
+            Grid g(3, 3, {0, 10, 9, 10, 10, 2, 1, 1, 1});
+            CONT_draw_cells(&g.rec, nullptr);
+            return 0; // left open: closing reports on standard output
+        });
+    };
+    // Cell (1, 0): a list level, set up first, then drawn.
+    const auto listed = trace("1,0", 12, {5}, FMISSING);
+    EXPECT_EQ(listed.out, "GRIDPOINT: 10.000000 9.000000 10.000000 2.000000\n"
+                          "Loop 0\n"
+                          "AA-val: 5.000000 side: 0.62 0.57 -2.00 -3.00 nside: 2 cross: 2 3 -1 -1 "
+                          "tside: -4.20\n"
+                          "CC-val: 5.000000 side: 0.62 0.57 -2.00 -3.00 nside: 2 cross: 2 3 -1 -1 "
+                          "tside: -4.20\n");
+    // Cell (0, 0): the lower cut-off starts the first band, the second band
+    // reaches above the cell and ends it.
+    const auto cut = trace("0,0", 15, {}, 3);
+    EXPECT_EQ(cut.out, "GRIDPOINT: 0.000000 10.000000 10.000000 10.000000\n"
+                       "Loop 0\n"
+                       "BB-val: 3.000000 side: -3.00 -3.00 0.30 0.30 nside: 2 cross: 0 1 -1 -1 tside: 8.60\n"
+                       "CC-val: 5.000000 side: -3.00 -3.00 0.50 0.50 nside: 2 cross: 0 1 -1 -1 tside: 9.00\n"
+                       "Loop 1\n");
+    // Cell (0, 1) of the upper row.
+    const auto upper = trace("0,1", 16, {}, FMISSING);
+    EXPECT_EQ(upper.out, "GRIDPOINT: 10.000000 10.000000 1.000000 1.000000\n"
+                         "Loop 0\n"
+                         "CC-val: 5.000000 side: -3.00 0.56 -3.00 0.56 nside: 2 cross: 1 3 -1 -1 "
+                         "tside: 2.00\n"
+                         "Loop 1\n");
+}
+
+// Whole numbers and levels on whole numbers: corner hits, flat sides and
+// saddles everywhere. The bands of every cell still cover it exactly once,
+// and every segment runs between points of its cell's boundary that lie on
+// a level; with interval levels and with a list.
+TEST(ContourCells, BandsPartitionEveryCell) {
+    const int nx = 25, ny = 20;
+    std::mt19937 gen(3);
+    std::uniform_int_distribution<int> pick(0, 8);
+    std::vector<float> z(std::size_t(nx * ny));
+    for (float &v : z)
+        v = float(pick(gen));
+    Grid g(nx, ny, z);
+    const auto value = [&](double x, double y) { // along the cell sides
+        const int i = std::min(int(std::floor(x)), nx - 2), j = std::min(int(std::floor(y)), ny - 2);
+        const double fx = x - i, fy = y - j;
+        const auto at = [&](int a, int b) { return double(z[std::size_t(b * nx + a)]); };
+        return (1 - fx) * (1 - fy) * at(i, j) + fx * (1 - fy) * at(i + 1, j) + (1 - fx) * fy * at(i, j + 1) +
+               fx * fy * at(i + 1, j + 1);
+    };
+    const std::vector<float> list = {0, 1, 2, 4, 5, 6, 8};
+    for (const bool with_list : {false, true}) {
+        if (with_list)
+            settings_for(16, "", 0, 0, 0, list);
+        else
+            settings_for(16, "", 2, 8, 0);
+        MetaPlot plot({0, float(nx - 1), 0, float(ny - 1)});
+        Gattribs bundle;
+        ATTRIB_init(&bundle);
+        ASSERT_EQ(CONT_draw_cells(&g.rec, &bundle), 0);
+        const auto recs = plot.close();
+
+        std::vector<double> covered(std::size_t((nx - 1) * (ny - 1)), 0.0);
+        int segments = 0;
+        for (const Rec &r : recs) {
+            double x0 = 1e9, x1 = -1e9, y0 = 1e9, y1 = -1e9;
+            for (Gpt p : r.pts) {
+                x0 = std::min(x0, double(p.x)), x1 = std::max(x1, double(p.x));
+                y0 = std::min(y0, double(p.y)), y1 = std::max(y1, double(p.y));
+            }
+            const int i = int(std::floor(x0 + 1e-6)), j = int(std::floor(y0 + 1e-6));
+            ASSERT_LE(y1 - j, 1 + 1e-6) << "a record spans rows";
+            if (r.key == "PL") {
+                ++segments;
+                EXPECT_LE(x1 - i, 1 + 1e-6);
+                for (Gpt p : r.pts) {
+                    const bool on_side = std::fabs(p.x - i) < 1e-6 || std::fabs(p.x - i - 1) < 1e-6 ||
+                                         std::fabs(p.y - j) < 1e-6 || std::fabs(p.y - j - 1) < 1e-6;
+                    EXPECT_TRUE(on_side) << p.x << "," << p.y;
+                    const double v = value(p.x, p.y);
+                    double nearest = 1e9;
+                    for (float l : list)
+                        nearest = std::min(nearest, std::fabs(v - l));
+                    EXPECT_LT(nearest, 1e-5) << p.x << "," << p.y << " at " << v;
+                }
+                continue;
+            }
+            if (x1 - i > 1 + 1e-6) {
+                // A run of whole cells: one rectangle along a row.
+                EXPECT_EQ(r.pts.size(), 5u);
+                EXPECT_NEAR(area(r.pts), (x1 - x0) * (y1 - y0), 1e-9);
+                for (int c = i; c < int(std::lround(x1)); ++c)
+                    covered[std::size_t(j * (nx - 1) + c)] += 1;
+            } else {
+                covered[std::size_t(j * (nx - 1) + i)] += area(r.pts);
+            }
+        }
+        EXPECT_GT(segments, 100);
+        for (int j = 0; j < ny - 1; ++j)
+            for (int i = 0; i < nx - 1; ++i)
+                EXPECT_NEAR(covered[std::size_t(j * (nx - 1) + i)], 1.0, 1e-5)
+                    << (with_list ? "list" : "interval") << " cell " << i << "," << j << ": "
+                    << z[std::size_t(j * nx + i)] << " " << z[std::size_t(j * nx + i + 1)] << " "
+                    << z[std::size_t((j + 1) * nx + i)] << " " << z[std::size_t((j + 1) * nx + i + 1)];
+    }
+}
+
+// ---- Seams of world maps ---------------------------------------------------------------------
+
+TEST(ContourSeams, SegmentsAndPolygons) {
+    struct Case {
+        const char *what;
+        int proj;
+        int kind;
+        std::vector<Gpt> pts;
+        std::vector<std::vector<Gpt>> drawn; // records in order
+    };
+    const float w = 400.31555892808814f;
+    const float m = 254.852f; // the Mollweide row width at y = 0
+    const std::vector<Case> cases = {
+        {"ll 179 to -179", 2, 12, {{179, 0}, {-179, 0}}, {{{179, 0}, {181, 0}}, {{-181, 0}, {-179, 0}}}},
+        {"ll -179 to 179", 2, 12, {{-179, 5}, {179, 6}}, {{{-179, 5}, {-181, 6}}, {{181, 5}, {179, 6}}}},
+        {"ll near: as it is", 2, 12, {{10, 0}, {40, 0}}, {{{10, 0}, {40, 0}}}},
+        {"mercator", 3, 12, {{199, 0}, {-199, 0}}, {{{199, 0}, {-199 + w, 0}}, {{199 - w, 0}, {-199, 0}}}},
+        {"lambert: a long jump is dropped", 4, 12, {{-30, 0}, {30, 0}}, {}},
+        {"lambert: a short one drawn", 4, 12, {{-20, 0}, {20, 0}}, {{{-20, 0}, {20, 0}}}},
+        {"mollweide west to east",
+         7,
+         12,
+         {{-100, 0}, {100, 0}},
+         {{{-100 + m, 0}, {100, 0}}, {{-100, 0}, {100 - m, 0}}}},
+        {"mollweide east to west",
+         7,
+         12,
+         {{100, 0}, {-100, 0}},
+         {{{100, 0}, {-100 + m, 0}}, {{100 - m, 0}, {-100, 0}}}},
+        {"polar stereographic: as it is", 1, 12, {{-100, 0}, {100, 0}}, {{{-100, 0}, {100, 0}}}},
+        {"ll polygon across the seam",
+         2,
+         15,
+         {{179, 0}, {-179, 0}, {-179, 1}, {179, 1}, {179, 0}},
+         {{{179, 0}, {181, 0}, {181, 1}, {179, 1}, {179, 0}},
+          {{-181, 0}, {-179, 0}, {-179, 1}, {-181, 1}, {-181, 0}}}},
+        {"ll polygon beyond 180",
+         2,
+         15,
+         {{170, 0}, {190, 0}, {190, 1}, {170, 0}},
+         {{{170, 0}, {190, 0}, {190, 1}, {170, 0}}, {{-190, 0}, {-170, 0}, {-170, 1}, {-190, 0}}}},
+        {"lambert polygon across: dropped", 4, 15, {{-40, 0}, {40, 0}, {40, 1}}, {}},
+        {"mollweide polygon",
+         7,
+         15,
+         {{100, 0}, {-100, 0}, {-100, 1}},
+         {{{100, 0}, {-100 + m, 0}, {-100 + 254.852f * std::sqrt(1 - (1 / 63.713f) * (1 / 63.713f)), 1}},
+          {{100 - m, 0}, {-100, 0}, {-100, 1}}}},
+        {"polygon inside: as it is", 2, 15, {{0, 0}, {1, 0}, {1, 1}}, {{{0, 0}, {1, 0}, {1, 1}}}},
+    };
+    for (const Case &c : cases) {
+        CONT_init();
+        CLR_read_table(nullptr);
+        CONT_set_fill_colors("red,blue", 1);
+        settings().con_off = 0;
+        settings().seam_min = settings().seam_max = FMISSING;
+        MAP_proj(c.proj);
+        MetaPlot plot({-300, 300, -10, 10});
+        EXPECT_EQ(CONT_draw_lines(c.kind, int(c.pts.size()), c.pts.data()), 0) << c.what;
+        const auto recs = plot.close();
+        ASSERT_EQ(recs.size(), c.drawn.size()) << c.what;
+        for (std::size_t r = 0; r < recs.size(); ++r) {
+            EXPECT_EQ(recs[r].key, c.kind == 12 ? "PL" : "FA");
+            ASSERT_EQ(recs[r].pts.size(), c.drawn[r].size()) << c.what;
+            for (std::size_t k = 0; k < recs[r].pts.size(); ++k)
+                EXPECT_TRUE(same_point(recs[r].pts[k], c.drawn[r][k], 2e-4))
+                    << c.what << " record " << r << " point " << k << ": " << recs[r].pts[k].x << ","
+                    << recs[r].pts[k].y;
+        }
+    }
+    // A band entry without colour draws nothing.
+    CONT_init();
+    CONT_set_fill_colors("none,red", 1);
+    settings().con_off = 0;
+    MAP_proj(2);
+    MetaPlot plot({-300, 300, -10, 10});
+    const Gpt seg[2] = {{0, 0}, {1, 1}};
+    EXPECT_EQ(CONT_draw_lines(12, 2, seg), -1);
+    EXPECT_TRUE(plot.close().empty());
+}
+
+// A cell whose corners lie on both sides of the seam, drawn at plot
+// positions: the crossings are placed beyond the edge and the band is drawn
+// on both sides.
+TEST(ContourSeams, CellAcrossTheSeam) {
+    settings_for(16, "", 0, 0, 0, {0, 5});
+    // Plot positions in the grid's row order (northern row first).
+    float *x = static_cast<float *>(std::malloc(4 * sizeof(float)));
+    float *y = static_cast<float *>(std::malloc(4 * sizeof(float)));
+    const float xs[4] = {179, -179, 179, -179}, ys[4] = {1, 1, 0, 0};
+    std::copy(xs, xs + 4, x);
+    std::copy(ys, ys + 4, y);
+    CONT_grid(x, y);
+    MAP_proj(2);
+    MetaPlot plot({-300, 300, -10, 10});
+    Grid g = Grid::cell(0, 10, 0, 10);
+    CONT_draw_cells(&g.rec, nullptr);
+    const auto recs = plot.close();
+    std::vector<Rec> fills, lines;
+    for (const Rec &r : recs)
+        (r.key == "FA" ? fills : lines).push_back(r);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(same_point(lines[0].pts[0], {-180, 0}) && same_point(lines[0].pts[1], {-180, 1}));
+    // The left half (c0, c2 at 179 and the crossings at -180) on both sides
+    // of the seam; the right half lies west of it.
+    ASSERT_EQ(fills.size(), 3u);
+    for (const Rec &r : fills)
+        EXPECT_NEAR(area(r.pts), 1.0, 1e-4);
+    CONT_grid(nullptr, nullptr);
+}
+
+// ---- The oracle: contourpy and shapely on an analytic grid ------------------------------
+
+// Sums of Gaussians with a little noise, so that no level meets a corner.
+std::vector<float> analytic_grid(int nx, int ny, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<float> noise(-0.02f, 0.02f);
+    std::vector<float> z(std::size_t(nx * ny));
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            const double x = double(i) / (nx - 1), y = double(j) / (ny - 1);
+            const double v = 6.0 * std::exp(-((x - 0.3) * (x - 0.3) + (y - 0.4) * (y - 0.4)) / 0.02) +
+                             4.0 * std::exp(-((x - 0.7) * (x - 0.7) + (y - 0.65) * (y - 0.65)) / 0.03) -
+                             3.0 * std::exp(-((x - 0.65) * (x - 0.65) + (y - 0.2) * (y - 0.2)) / 0.015) +
+                             2.0 * std::exp(-((x - 0.2) * (x - 0.2) + (y - 0.85) * (y - 0.85)) / 0.01);
+            z[std::size_t(j * nx + i)] = float(v) + noise(gen);
+        }
+    return z;
+}
+
+// Lines and filled bands with 14 levels of the default colours, on a text
+// metafile, against contourpy's lines and shapely's areas of contourpy's
+// filled bands clipped to every cell that is no saddle.
+TEST(ContourOracle, LinesAndBandAreasAgainstContourpy) {
+    const int nx = 41, ny = 31;
+    const std::vector<float> z = analytic_grid(nx, ny, 7);
+    Grid g(nx, ny, z);
+    CONT_init();
+    CONT_set_type(16);
+    CLR_read_table(nullptr);
+    ASSERT_EQ(CONT_set_fill_colors(nullptr, 0), 0);
+    float max = 0, min = 0;
+    GRD_maxmin(&g.rec, &max, &min);
+    CONT_set_range(max, min);
+    ASSERT_EQ(CONT_set_cont_ext(&g.rec), 0);
+    ASSERT_EQ(CONT_get_num_cont(), 14);
+
+    MetaPlot plot({0, float(nx - 1), 0, float(ny - 1)});
+    Gattribs bundle;
+    ATTRIB_init(&bundle);
+    bundle.color = -1; // lines in their level's colour
+    ASSERT_EQ(CONT_draw_cells(&g.rec, &bundle), 0);
+    const std::string meta = plot.file();
+    plot.close();
+
+    // The levels as the walk forms them, and each entry's colour.
+    std::vector<float> levels, colours;
+    float lev = settings().conlo;
+    for (int k = 0; k <= 14; ++k, lev += settings().intrvl)
+        levels.push_back(lev);
+    for (int k = 0; k < 15; ++k)
+        colours.push_back(float(settings().fill_attrib[std::size_t(k)].color));
+    const std::string input =
+        zeqtest::numbers_line("size", {float(nx), float(ny)}) + zeqtest::numbers_line("levels", levels) +
+        zeqtest::numbers_line("colours", colours) + zeqtest::numbers_line("z", z) + "meta " + meta + "\n";
+    const std::string script = read_file(std::string(ZEQ_SOURCE_DIR) + "/tests/plot/cont_oracle.py");
+    const auto result = zeqtest::named_numbers(
+        zeqtest::run_python(script, input, "python3-numpy, python3-contourpy, python3-shapely"));
+    ASSERT_TRUE(result.count("lines") && result.count("areas")) << "no result from the reference";
+    const auto &lines = result.at("lines"); // checked, bad, unmatched reference, saddle skipped
+    const auto &bands = result.at("areas"); // checked, bad, largest difference
+    EXPECT_EQ(lines[1], 0) << "segments not on a contourpy line";
+    EXPECT_EQ(lines[2], 0) << "contourpy segments we did not draw";
+    EXPECT_GT(lines[0], 300);
+    EXPECT_GT(bands[0], 1500);
+    EXPECT_EQ(bands[1], 0) << "largest area difference " << bands[2];
+    EXPECT_EQ(result.at("corner_hits")[0], 0);
+}
+
+// The same plot on PostScript: ghostscript renders it, and every band colour
+// shows on the page.
+TEST(ContourOracle, PostScriptRenders) {
+    if (!gkstest::have_gs()) return;
+    const int nx = 41, ny = 31;
+    const std::vector<float> z = analytic_grid(nx, ny, 7);
+    Grid g(nx, ny, z);
+    setenv("PSCOLOR", "1", 1);
+    CONT_init();
+    CONT_set_type(16);
+    TempDir dir;
+    const std::string file = dir.file("cont.ps");
+    gopen_gks(nullptr, 0);
+    ASSERT_EQ(gopen_ws(1, file.c_str(), GWS_PS), 0);
+    load_colours();
+    const Glim win{0, float(nx - 1), 0, float(ny - 1)}, vp{0.05f, 0.95f, 0.05f, 0.7f};
+    gset_win(3, &win);
+    gset_vp(3, &vp);
+    gsel_norm_tran(3);
+    CONT_set_fill_colors(nullptr, 0);
+    CONT_set_cont_ext(&g.rec);
+    ASSERT_EQ(CONT_get_num_cont(), 14);
+    ASSERT_EQ(CONT_draw_cells(&g.rec, nullptr), 0);
+    ASSERT_EQ(gclose_ws(1), 0);
+    const gkstest::GsRun check = gkstest::gs_check(file);
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_EQ(check.out, "");
+    const gkstest::Raster page = gkstest::gs_render(file, "", 36);
+    ASSERT_GT(page.width, 0);
+    std::set<std::array<int, 3>> seen;
+    for (int r = 0; r < page.height; ++r)
+        for (int c = 0; c < page.width; ++c)
+            seen.insert(page.at(c, r));
+    int found = 0;
+    for (int k = 0; k < 14; ++k) {
+        float cr = 0, cg = 0, cb = 0;
+        CLR_get_rgb(settings().fill_attrib[std::size_t(k)].color, &cr, &cg, &cb);
+        const std::array<int, 3> want{int(std::lround(cr * 255)), int(std::lround(cg * 255)),
+                                      int(std::lround(cb * 255))};
+        bool near = false;
+        for (const auto &p : seen)
+            near = near || (std::abs(p[0] - want[0]) <= 3 && std::abs(p[1] - want[1]) <= 3 &&
+                            std::abs(p[2] - want[2]) <= 3);
+        found += near;
+    }
+    EXPECT_EQ(found, 14);
+}
+
+} // namespace
