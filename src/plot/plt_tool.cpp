@@ -25,6 +25,7 @@
 #include "graphics/gks_tool.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grib.h"
+#include "plot/cont.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
 #include "runtime/date.h"
@@ -79,11 +80,11 @@ int keep_loop_title(int val) {
 // plot options reach (see PLT_hooks).
 PLT_hooks hooks{
     nullptr,              // map_latlon: MAP_latlon (map backgrounds)
-    nullptr,              // cont_set_skip: CONT_set_skip (contours)
-    nullptr,              // cont_set_plot_offset: CONT_set_plot_offset
-    nullptr,              // cont_set_bar: CONT_set_bar
-    nullptr,              // cont_set_bar_range: CONT_set_bar_range
-    nullptr,              // cont_get_bar: CONT_get_bar
+    CONT_set_skip,        // cont_set_skip (contours)
+    CONT_set_plot_offset, // cont_set_plot_offset
+    CONT_set_bar,         // cont_set_bar
+    CONT_set_bar_range,   // cont_set_bar_range
+    CONT_get_bar,         // cont_get_bar
     nullptr,              // vect_get_vect: VECT_get_vect (winds)
     keep_gif_interlace,   // gif_interlace: GIF_interlace (GIF files)
     keep_gif_transparent, // gif_transparent: GIF_transparent

@@ -4,6 +4,7 @@
 // type "none", the message and the end of the program; batch runs of the
 // plotting test driver on PostScript (status and complete file) and with the
 // own window under Xvfb (the background process holds it).
+#include "plot/cont.h"
 #include "plot/plt_tool.h"
 
 #include <gtest/gtest.h>
@@ -203,9 +204,12 @@ TEST(PlotOptions, DefaultLinks) {
     EXPECT_EQ(PLT_pending_options().gif_interlace, 1);
     EXPECT_EQ(PLT_pending_options().gif_transparent, 1);
     EXPECT_EQ(PLT_pending_options().loop_title, 0);
-    EXPECT_EQ(PLT_cont_get_bar(), 0);
+    // The contour settings are linked: "bar:1:2" turns the bar on.
+    EXPECT_EQ(PLT_cont_get_bar(), 2);
+    EXPECT_EQ(CONT_get_bar(), 2);
     EXPECT_EQ(PLT_vect_get_vect(), 0);
-    EXPECT_EQ(PLT_bar(), 0);
+    EXPECT_EQ(PLT_bar(), 1);
+    EXPECT_EQ(PLT_bar(), 0); // drawn once per plot
 }
 
 // The frame's own options: margins, labels inside the view, overlays, the
