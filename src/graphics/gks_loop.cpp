@@ -227,8 +227,7 @@ int gcopy_frame(int dest, int src) {
 
 int gdisplay_frame(int ind) {
     if (!x_ready() || num_images == 0) return 0;
-    if (cur_image < 0) cur_image = 0;
-    if (ind < 0) ind = cur_image;
+    if (ind < 0) ind = std::max(cur_image, 0);
     if (ind >= num_images) return 0;
     if (gget_zoom() < 2)
         gcopy_frame(BASE, ind);
