@@ -533,7 +533,7 @@ int frame_in(const std::string &title) {
 bool shows(unsigned long id, xtest::Rgb want, xtest::Picture *pic = nullptr) {
     xtest::Picture p;
     for (int i = 0; i < 50; ++i) {
-        p = xtest::grab(id);
+        p = xtest::grab(id, true);
         if (p.at(60, 60) == want) {
             if (pic != nullptr) *pic = p;
             return true;
@@ -698,7 +698,7 @@ TEST(HeldWindow, AFeedingPeerAddsFramesAndEndsInput) {
     bool seen[2] = {false, false};
     for (int i = 0; i < 300 && !(seen[0] && seen[1]); ++i) {
         const std::string before = wm_name(id);
-        const xtest::Picture p = xtest::grab(id);
+        const xtest::Picture p = xtest::grab(id, true);
         const std::string after = wm_name(id);
         if (before == after && (before == "Feed [0]" || before == "Feed [1]")) {
             const int n = before == "Feed [0]" ? 0 : 1;
