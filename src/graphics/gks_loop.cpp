@@ -111,6 +111,12 @@ void release(Pixmap pix) {
     XFreePixmap(gget_display(), pix);
 }
 
+// The loop or the stop cursor, and the message.
+void show_looping(bool on) {
+    gset_cursor(on ? 3 : 4);
+    MESS_print(M_OUT4, on ? "Looping initiated\n" : "Looping stopped\n");
+}
+
 // Every frame but the last gets delay.
 void set_leading_delays(float delay) {
     for (int i = 0; i < num_images - 1; ++i)
@@ -288,13 +294,7 @@ int gdelete_frame(int ind) {
 
 int gset_looping(int ind) {
     looping = ind;
-    if (looping == 1) {
-        gset_cursor(3);
-        MESS_print(M_OUT4, "Looping initiated\n");
-    } else {
-        gset_cursor(4);
-        MESS_print(M_OUT4, "Looping stopped\n");
-    }
+    show_looping(looping == 1);
     return 0;
 }
 
@@ -307,13 +307,7 @@ int gtoggle_loop(int val) {
         looping = val;
     else
         looping = looping ? 0 : 1;
-    if (looping) {
-        gset_cursor(3);
-        MESS_print(M_OUT4, "Looping initiated\n");
-    } else {
-        gset_cursor(4);
-        MESS_print(M_OUT4, "Looping stopped\n");
-    }
+    show_looping(looping != 0);
     gsync();
     return 0;
 }

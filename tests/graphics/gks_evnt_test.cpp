@@ -11,7 +11,6 @@
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -484,25 +483,11 @@ private:
 };
 
 // The driver's window takes one place of the screen: the tests that hold
-// it run one at a time on a server (an exclusive lock on a file named after
-// the display).
-class ScreenPlace {
+// it run one at a time on a server.
+class ScreenPlace : public xtest::DisplayLock {
 public:
-    ScreenPlace() {
-        std::string name = "/tmp/zeqtest-heldwindow-";
-        for (const char *c = std::getenv("DISPLAY"); c != nullptr && *c != '\0'; ++c)
-            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-        fd_ = open((name + ".lock").c_str(), O_RDWR | O_CREAT, 0666);
-        if (fd_ >= 0) flock(fd_, LOCK_EX);
-    }
-    ~ScreenPlace() {
-        if (fd_ >= 0) close(fd_);
-    }
-    ScreenPlace(const ScreenPlace &) = delete;
-    ScreenPlace &operator=(const ScreenPlace &) = delete;
-
-private:
-    int fd_ = -1;
+    ScreenPlace()
+        : DisplayLock("heldwindow", std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "") {}
 };
 
 bool need_xdotool() {
@@ -639,15 +624,7 @@ TEST(HeldWindow, AFeedingPeerAddsFramesAndEndsInput) {
     XSelectInput(peer, win, PropertyChangeMask);
     XSync(peer, False);
     const auto send = [&](Atom type, int format, int request) {
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = win;
-        e.xclient.message_type = type;
-        e.xclient.format = format;
-        if (format == 32)
-            e.xclient.data.l[0] = request;
-        else
-            e.xclient.data.b[0] = static_cast<char>(request);
+        XEvent e = xev::client_message_event(win, type, format, request);
         XSendEvent(peer, win, True, 0, &e);
         XSync(peer, False);
     };

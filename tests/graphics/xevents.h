@@ -60,18 +60,24 @@ inline void motion(int x, int y, unsigned int state = Button1Mask) {
     send(pointer_event(MotionNotify, x, y, state));
 }
 
-// A client message with the first data byte; format 32 carries it in the
-// first long.
-inline void client_message(Atom type, int format, int request) {
+// A client message to a window with the first data byte; format 32 carries
+// it in the first long.
+inline XEvent client_message_event(Window window, Atom type, int format, int request) {
     XEvent e{};
     e.type = ClientMessage;
+    e.xclient.window = window;
     e.xclient.message_type = type;
     e.xclient.format = format;
     if (format == 32)
         e.xclient.data.l[0] = request;
     else
         e.xclient.data.b[0] = static_cast<char>(request);
-    send(e);
+    return e;
+}
+
+// Sends that message to the own window.
+inline void client_message(Atom type, int format, int request) {
+    send(client_message_event(gget_root_window(), type, format, request));
 }
 
 // The end of input a program feeding frames sends (request 9).
