@@ -1,6 +1,7 @@
 // The graphics kernel and its one workstation: opening, closing and clearing (connection strings, print
 // options, page sizes, device geometry), messages, segments, error reports, the per-device initialisation
-// of the primitive modules, and the system's own X window (creation, X errors, resizing, cursors, titles).
+// of the primitive modules, and the system's own X window (creation, X errors, resizing, cursors, titles, and
+// the hold loop that keeps it interactive at the end of a plot).
 // File-static state: the kernel state with the presets for the next open, the X handles of the window,
 // the registered graphics contexts of the primitives and the count of X errors.
 #include "graphics/gks_x11.h"
@@ -30,6 +31,7 @@
 #include "graphics/gks_hpgl.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
+#include "graphics/gks_loop_int.h"
 #include "graphics/gks_mark.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
@@ -104,6 +106,13 @@ constexpr int DEFAULT_HEIGHT = 512;
 constexpr std::size_t TITLE_EXTRA_MAX = 79;
 // X errors reported before the program gives up.
 constexpr int MAX_X_ERRORS = 25;
+// Cursor shapes of the hold loop: frames looping, several frames stopped,
+// waiting for input on one picture.
+constexpr int CURSOR_LOOP = 3;
+constexpr int CURSOR_STOP = 4;
+constexpr int CURSOR_RECT = 6;
+// Idle polls of the hold loop at 0.1 s before it polls at 0.5 s.
+constexpr int QUIET_POLLS = 50;
 
 // The nine cursor shapes by code: default, pointer, move, loop, stop, draw,
 // rectangle, text, wait.
@@ -224,12 +233,17 @@ XSizeHints window_hints() {
     return hints;
 }
 
-// Waits for the window's first Expose or structure event; a window manager
-// that keeps an iconic window unmapped sends neither, so the wait is bounded.
+// Waits for the window's first Expose or structure event, which stays
+// queued for the event processing (its MapNotify marks the window mapped);
+// a window manager that keeps an iconic window unmapped sends neither, so
+// the wait is bounded.
 void wait_for_map() {
     XEvent event;
     for (int i = 0; i < 200; ++i) {
-        if (XCheckWindowEvent(display, root_window, ExposureMask | StructureNotifyMask, &event)) return;
+        if (XCheckWindowEvent(display, root_window, ExposureMask | StructureNotifyMask, &event)) {
+            XPutBackEvent(display, &event);
+            return;
+        }
         usleep(10000);
     }
 }
@@ -1040,9 +1054,12 @@ int gresize_window(int width, int height) {
 }
 
 int gset_xsize(int x, int y) {
-    win_width = x;
-    win_height = y;
-    if (x_have_window() && x > 0 && y > 0) {
+    // The device size of an open window stays that of its backing pixmap
+    // until the resize event makes both follow the window.
+    if (!(gtype_is_WIN() && x_have_window())) {
+        win_width = x;
+        win_height = y;
+    } else if (x > 0 && y > 0) {
         XResizeWindow(display, root_window, static_cast<unsigned>(x), static_cast<unsigned>(y));
         XSync(display, False);
     }
@@ -1104,6 +1121,54 @@ int gset_icon_bitmap(const unsigned char *bits) {
 int gset_refresh_callback(int val, Grefresh_func func) {
     refresh = val;
     refresh_CB = func;
+    return 0;
+}
+
+Gint ghold(Gint) {
+    if (!gtype_is_WIN() || !x_have_window()) return 0;
+    const gks_clock::Clock &clock = gks_clock::get();
+    gcheck_event();
+    gsync();
+    if (gget_looping()) clock.init_time();
+    gset_input_mode(1);
+    double next = clock.now() + refresh;
+    int quiet = 0;
+    // A callback that closes the window ends the hold as well.
+    while (gget_input_mode() && x_have_window()) {
+        if (gget_num_images() >= 2 && gget_looping()) {
+            gset_cursor(CURSOR_LOOP);
+            gloop_sleep();
+            // Events during the wait may have stopped looping or deleted
+            // frames: the next frame is shown only while frames still loop.
+            if (gis_mapped() && gget_looping() && gget_num_images() >= 2) gdisplay_frame(ginc_frame(0));
+            clock.init_time();
+            gcheck_event();
+            quiet = 0;
+        } else {
+            gset_cursor(gget_num_images() >= 2 ? CURSOR_STOP : CURSOR_RECT);
+            if (refresh > 0) {
+                // Ten polls a second for a while after the last user event,
+                // then two.
+                if (quiet < QUIET_POLLS) {
+                    clock.sleep(0.1f);
+                    ++quiet;
+                } else {
+                    clock.sleep(0.5f);
+                }
+                if (gcheck_event() > 0) quiet = 0;
+            } else {
+                gwait_event();
+            }
+        }
+        if (refresh > 0 && refresh_CB != nullptr && clock.now() > next) {
+            refresh_CB();
+            next += refresh;
+        }
+    }
+    gset_input_mode(0);
+    gbell(50);
+    gset_cursor(0);
+    gsync();
     return 0;
 }
 
