@@ -25,6 +25,7 @@
 #include "graphics/gks_tool.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grib.h"
+#include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
 #include "runtime/date.h"
@@ -78,7 +79,7 @@ int keep_loop_title(int val) {
 // The one place where the frame is linked to the modules whose settings the
 // plot options reach (see PLT_hooks).
 PLT_hooks hooks{
-    nullptr,              // map_latlon: MAP_latlon (map backgrounds)
+    MAP_latlon,           // map_latlon
     nullptr,              // cont_set_skip: CONT_set_skip (contours)
     nullptr,              // cont_set_plot_offset: CONT_set_plot_offset
     nullptr,              // cont_set_bar: CONT_set_bar
