@@ -43,7 +43,7 @@ constexpr std::size_t COLOUR_MAX = 9;     // characters of an image's transparen
 constexpr unsigned FIXED_POINTS = 1000;   // records below this use the fixed buffers
 constexpr float RECORD_SEAM = 20;         // x jump of a record crossing the seam
 constexpr float NET_SEAM = 50;            // x jump of a net segment crossing the seam
-constexpr double MAX_LINES = 10000;       // lines of one family of the net
+constexpr double MAX_LINES = 3600;        // lines of one family of the net
 constexpr int PLOT_MAP = 8;               // plot component switch of the map
 
 std::string map_name; // the map list in use
@@ -192,12 +192,14 @@ void draw_piece(const Gpt *pts, int n) {
 // Draws n points (latitude, longitude pairs) as line pieces: points that
 // cannot be seen break the line; a jump in x across the projection's seam
 // ends the piece at the point moved by the seam's period, and the next piece
-// starts at the point itself. piece holds n + 1 points.
+// starts with the previous point moved back by the period, then the point
+// itself (without a period the jump is drawn and the next piece starts at
+// the point). piece holds n + 1 points.
 void draw_line_record(const float *ll, unsigned n, Gpt *piece) {
     const int proj = MAP_get_proj();
     int len = 0;
     bool prev_seen = false;
-    float prev_x = 0;
+    float prev_x = 0, prev_y = 0;
     for (unsigned i = 0; i < n; ++i) {
         float x = FMISSING, y = FMISSING;
         MAP_tran(ll[2 * i], ll[2 * i + 1], &x, &y);
@@ -208,13 +210,19 @@ void draw_line_record(const float *ll, unsigned n, Gpt *piece) {
             continue;
         }
         if (prev_seen && std::fabs(x - prev_x) > RECORD_SEAM) {
+            const float step = prev_x > x ? 1.0f : -1.0f;
             const float p = seam_period(proj, y);
-            piece[len++] = {prev_x > x ? x + p : x - p, y};
+            piece[len++] = {x + step * p, y};
             draw_piece(piece, len);
             len = 0;
+            // The crossing segment again from the other side, so that both
+            // pieces reach the edges.
+            const float prev_p = seam_period(proj, prev_y);
+            if (prev_p != 0) piece[len++] = {prev_x - step * prev_p, prev_y};
         }
         piece[len++] = {x, y};
         prev_x = x;
+        prev_y = y;
         prev_seen = true;
     }
     draw_piece(piece, len);

@@ -62,7 +62,7 @@ int MAP_get_latlon(float *lat, float *lon);
 // grid with numeric labels on a diagram (-1), with the current line and text
 // attributes. -1 with nothing drawn for a missing spacing (-9999), a spacing
 // of 0 (or below 0 on a map), or one so small that a family of lines would
-// pass 10000.
+// pass 3600 (latitude spacings below 0.05, longitude spacings below 0.1 degrees).
 int MAP_lines(float dlat, float dlon);
 // A circle of rad km around the plane point (x, y): one closed 49-point
 // polyline through the points at bearings 0, 7.5, ..., 360 degrees (points
