@@ -609,6 +609,24 @@ void circle_segment(const Net &n, float x1, float y1, float x2, float y2, const 
     if (n.lim.y_min < y && y < n.lim.y_max) label_at(x, y, label);
 }
 
+// Extra labels inside the map every `extra` degrees along a latitude circle
+// (longitudes up to 180) or a meridian (latitudes below 90), starting
+// halfway between two lines of the other family (spacing `other`). The
+// centred alignment stays for the edge labels of the following lines.
+void extra_labels(bool along_circle, float fixed, float other, const char *label) {
+    GPH_text_align(GCENTER_HOR, GHALF_VERT);
+    const int limit = along_circle ? 179 : 89;
+    const int first = (-limit / extra) * extra - extra / 2;
+    const double l0 = std::trunc(first / static_cast<double>(other)) * other - other / 2.0;
+    const long count = count_steps(l0, along_circle ? 180.0 : 90.0, extra, along_circle);
+    for (long i = 0; i < count; ++i) {
+        const auto v = static_cast<float>(l0 + static_cast<double>(i) * extra);
+        float x = FMISSING, y = FMISSING;
+        const int seen = along_circle ? MAP_tran(fixed, v, &x, &y) : MAP_tran(v, fixed, &x, &y);
+        if (seen == 1) label_at(x, y, label);
+    }
+}
+
 void latitude_circle(const Net &n, float lat, float dlon, const char *label) {
     float x1 = FMISSING, y1 = FMISSING;
     MAP_tran(lat, -180.0f, &x1, &y1);
@@ -620,17 +638,7 @@ void latitude_circle(const Net &n, float lat, float dlon, const char *label) {
         x1 = x2;
         y1 = y2;
     }
-    if (extra <= 0) return;
-    // Extra labels between the meridians.
-    GPH_text_align(GCENTER_HOR, GHALF_VERT);
-    const int first = (-179 / extra) * extra - extra / 2;
-    const double l0 = std::trunc(first / static_cast<double>(dlon)) * dlon - dlon / 2.0;
-    const long count = count_steps(l0, 180.0, extra, true);
-    for (long i = 0; i < count; ++i) {
-        float x = FMISSING, y = FMISSING;
-        if (MAP_tran(lat, static_cast<float>(l0 + static_cast<double>(i) * extra), &x, &y) == 1)
-            label_at(x, y, label);
-    }
+    if (extra > 0) extra_labels(true, lat, dlon, label);
 }
 
 void meridian(const Net &n, float lon, float dlat, float top, const char *label) {
@@ -651,16 +659,7 @@ void meridian(const Net &n, float lon, float dlat, float top, const char *label)
         x1 = x2;
         y1 = y2;
     }
-    if (extra <= 0) return;
-    GPH_text_align(GCENTER_HOR, GHALF_VERT);
-    const int first = (-89 / extra) * extra - extra / 2;
-    const double l0 = std::trunc(first / static_cast<double>(dlat)) * dlat - dlat / 2.0;
-    const long count = count_steps(l0, 90.0, extra, false);
-    for (long i = 0; i < count; ++i) {
-        float x = FMISSING, y = FMISSING;
-        if (MAP_tran(static_cast<float>(l0 + static_cast<double>(i) * extra), lon, &x, &y) == 1)
-            label_at(x, y, label);
-    }
+    if (extra > 0) extra_labels(false, lon, dlat, label);
 }
 
 // A segment between two points of the net drawn when both are seen and

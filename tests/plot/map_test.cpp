@@ -568,32 +568,38 @@ TEST(MapFile, PiecesAtTheSeam) {
         {"lambert", make_domain(4, 60, -100, 101, 101, 2, 2), 60, -100, [](float) { return 1000.0f; }},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        MapPlot plot(c.domain);
-        const float seam = c.plon + 180;
-        plot.write(
-            "cross.map",
-            binary_map({{{c.lat, seam - 3}, {c.lat, seam - 1}, {c.lat, seam + 1}, {c.lat, seam + 3}}}));
-        float x[4], y[4];
-        for (int i = 0; i < 4; ++i)
-            MAP_tran(c.lat, seam - 3 + 2 * i, &x[i], &y[i]);
-        Glim win{};
-        MAP_get_window(&win);
-        EXPECT_EQ(MAP_process("cross.map"), 0);
-        const auto lines = of_kind(plot.close(), 'L');
-        ASSERT_EQ(lines.size(), 2u);
-        ASSERT_EQ(lines[0]->pts.size(), 3u);
-        ASSERT_EQ(lines[1]->pts.size(), 3u);
-        const float step = x[1] > x[2] ? 1.0f : -1.0f; // x falls across the seam going east
-        EXPECT_FLOAT_EQ(lines[0]->pts[1].x, x[1]);
-        EXPECT_NEAR(lines[0]->pts[2].x, x[2] + step * c.period(y[2]), 1e-3);
-        EXPECT_NEAR(lines[1]->pts[0].x, x[1] - step * c.period(y[1]), 1e-3);
-        EXPECT_FLOAT_EQ(lines[1]->pts[1].x, x[2]);
-        if (std::string(c.name) == "latlon") {
-            EXPECT_FLOAT_EQ(lines[0]->pts[2].x, 181);
-            EXPECT_FLOAT_EQ(lines[1]->pts[0].x, -181);
-            EXPECT_GT(lines[0]->pts[2].x, win.x_max);
-            EXPECT_LT(lines[1]->pts[0].x, win.x_min);
+        for (const int east : {1, -1}) { // eastward, then westward across the seam
+            SCOPED_TRACE(std::string(c.name) + (east == 1 ? " east" : " west"));
+            MapPlot plot(c.domain);
+            const float seam = c.plon + 180;
+            Record line;
+            float x[4], y[4];
+            for (int i = 0; i < 4; ++i) {
+                const float lon = seam - static_cast<float>(east) * static_cast<float>(3 - 2 * i);
+                line.push_back({c.lat, lon});
+                MAP_tran(c.lat, lon, &x[i], &y[i]);
+            }
+            plot.write("cross.map", binary_map({line}));
+            Glim win{};
+            MAP_get_window(&win);
+            EXPECT_EQ(MAP_process("cross.map"), 0);
+            const auto lines = of_kind(plot.close(), 'L');
+            ASSERT_EQ(lines.size(), 2u);
+            ASSERT_EQ(lines[0]->pts.size(), 3u);
+            ASSERT_EQ(lines[1]->pts.size(), 3u);
+            const float step = x[1] > x[2] ? 1.0f : -1.0f; // x falls across the seam: moved right
+            EXPECT_FLOAT_EQ(lines[0]->pts[1].x, x[1]);
+            EXPECT_NEAR(lines[0]->pts[2].x, x[2] + step * c.period(y[2]), 1e-3);
+            EXPECT_NEAR(lines[1]->pts[0].x, x[1] - step * c.period(y[1]), 1e-3);
+            EXPECT_FLOAT_EQ(lines[1]->pts[1].x, x[2]);
+            if (std::string(c.name) == "latlon") {
+                // 179 E is x 179: the first piece leaves the map at its
+                // right edge going east, at its left edge going west.
+                EXPECT_FLOAT_EQ(lines[0]->pts[2].x, east == 1 ? 181 : -181);
+                EXPECT_FLOAT_EQ(lines[1]->pts[0].x, east == 1 ? -181 : 181);
+                EXPECT_GT(std::max(lines[0]->pts[2].x, lines[1]->pts[0].x), win.x_max);
+                EXPECT_LT(std::min(lines[0]->pts[2].x, lines[1]->pts[0].x), win.x_min);
+            }
         }
     }
 
@@ -926,8 +932,9 @@ TEST(Circle, FortyNinePoints) {
         const Gpt &p = lines[1]->pts[i];
         float lat = 0, lon = 0;
         MAP_untran(p.x, p.y, &lat, &lon);
-        const double a = std::pow(std::sin((lat - 39.74) * d2r / 2), 2) +
-                         std::cos(lat * d2r) * std::cos(39.74 * d2r) * std::pow(std::sin((lon + 104.99) * d2r / 2), 2);
+        const double a =
+            std::pow(std::sin((lat - 39.74) * d2r / 2), 2) +
+            std::cos(lat * d2r) * std::cos(39.74 * d2r) * std::pow(std::sin((lon + 104.99) * d2r / 2), 2);
         const double km = 2 * r * std::asin(std::sqrt(a));
         EXPECT_NEAR(km, 500.0, i % 24 == 0 ? 0.5 : 10.0) << "bearing " << 7.5 * static_cast<double>(i);
     }
@@ -954,8 +961,9 @@ TEST(MapDriver, LambertNorthAmericaOnPostScript) {
     int w = 0, h = 0, x0 = 0, y0 = 0;
     Glim win{}, view{};
     ASSERT_NE(r.out.find("device "), std::string::npos) << r.out;
-    ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.find("device "), "device %d %d %d %d\nwindow %f %f %f %f\nview %f %f %f %f", &w, &h,
-                          &x0, &y0, &win.x_min, &win.x_max, &win.y_min, &win.y_max, &view.x_min, &view.x_max,
+    ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.find("device "),
+                          "device %d %d %d %d\nwindow %f %f %f %f\nview %f %f %f %f", &w, &h, &x0, &y0,
+                          &win.x_min, &win.x_max, &win.y_min, &win.y_max, &view.x_min, &view.x_max,
                           &view.y_min, &view.y_max),
               12)
         << r.out;
