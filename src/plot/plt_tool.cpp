@@ -28,6 +28,7 @@
 #include "gridfile/grd_read.h"
 #include "gridfile/grib.h"
 #include "plot/cont.h"
+#include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
 #include "runtime/date.h"
@@ -77,7 +78,7 @@ int keep_gif_transparent(int val) {
 // The one place where the frame is linked to the modules whose settings the
 // plot options reach (see PLT_hooks).
 PLT_hooks hooks{
-    nullptr,              // map_latlon: MAP_latlon (map backgrounds)
+    MAP_latlon,           // map_latlon (map backgrounds)
     CONT_set_skip,        // cont_set_skip (contours)
     CONT_set_plot_offset, // cont_set_plot_offset
     CONT_set_bar,         // cont_set_bar

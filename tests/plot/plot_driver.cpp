@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "fields/region.h"
+#include "graphics/gks.h"
+#include "graphics/gks_tool.h"
+#include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
 #include "runtime/mess.h"
@@ -85,12 +88,40 @@ int frame() {
     return open == 0 && close != 0 ? 1 : 0;
 }
 
+// A map background: the domain of resource plot_domain on a plot of its
+// aspect, the map list drawn as an underlay (flag 5), then the labels (the
+// border of the view). Prints the device's size and offset in points, the
+// map window and its view, so that a test can place plane points on the
+// page; fails (1) without a domain or open graphics, or when closing fails.
+int map() {
+    Domain domain;
+    if (DOM_get_region(&domain, 1) != 1) {
+        std::fprintf(stderr, "map: no plot_domain\n");
+        return 1;
+    }
+    if (PLT_open(DOM_aspect(&domain)) != 0) return 1;
+    MAP_setup(&domain);
+    MAP_draw(5);
+    PLT_labels();
+    Glim win{}, view{};
+    MAP_get_window(&win);
+    GPH_get_view(2, &view);
+    Gint w = 0, h = 0, x = 0, y = 0;
+    gget_win_size(&w, &h);
+    gget_win_offset(&x, &y);
+    std::printf("device %d %d %d %d\nwindow %.6f %.6f %.6f %.6f\nview %.6f %.6f %.6f %.6f\n", w, h, x, y,
+                win.x_min, win.x_max, win.y_min, win.y_max, view.x_min, view.x_max, view.y_min, view.y_max);
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
 struct Entry {
     const char *name;
     int (*run)();
 };
 const Entry entries[] = {
     {"frame", frame},
+    {"map", map},
 };
 
 // ---- Background process ----------------------------------------------------------------
