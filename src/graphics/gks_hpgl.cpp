@@ -15,8 +15,6 @@
 #include "graphics/gks_line.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_tran.h"
-#include "runtime/files.h"
-#include "runtime/mess.h"
 
 namespace {
 
@@ -58,19 +56,7 @@ float print_level(int color) {
 
 FILE *ghpgl_open_file(const char *filename) {
     if (filename == nullptr || out_file != nullptr) return nullptr;
-    append = 0;
-    FILE *f = nullptr;
-    if (filename[0] == '|') {
-        MESS_print(M_MESS, "Spooling to: %s\n", filename + 1);
-        f = FILE_open(filename, "w");
-    } else if (filename[0] == '+') {
-        MESS_print(M_MESS, "Appending to: %s\n", filename + 1);
-        f = FILE_open(filename + 1, "a");
-        if (f != nullptr) append = 1;
-    } else {
-        MESS_print(M_MESS, "Creating: %s\n", filename);
-        f = FILE_open(filename, "w");
-    }
+    FILE *f = gprint_open(filename, &append);
     if (f == nullptr) return nullptr;
     if (std::getenv("PSCOLOR") != nullptr) pr_color = 1;
     out_file = f;
@@ -234,12 +220,7 @@ int ghpgl_close_file() {
         ghpgl_printf("SP;PG;\n");
         if (pcl != 0) ghpgl_printf("\33%%0A\33E");
     }
-    const int rc = FILE_close_output(out_file);
+    FILE *f = out_file;
     out_file = nullptr;
-    if (rc != 0) {
-        MESS_print(M_WARN, "ghpgl_close_file: unable to complete %s\n", out_name.c_str());
-        return -1;
-    }
-    MESS_print(M_MESS, "Created HPGL file\n");
-    return 0;
+    return gprint_close(f, out_name, "ghpgl_close_file", "Created HPGL file\n");
 }

@@ -22,6 +22,7 @@
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_mark.h"
+#include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
@@ -385,14 +386,9 @@ int gmeta_close_file() {
         gcgm_control(0, 5, 0, 0); // END PICTURE
         gcgm_control(0, 2, 0, 0); // END METAFILE
     }
-    const int rc = FILE_close_output(out_file);
+    FILE *f = out_file;
     out_file = nullptr;
-    if (rc != 0) {
-        MESS_print(M_WARN, "gmeta_close_file: unable to complete %s\n", out_name.c_str());
-        return -1;
-    }
-    MESS_print(M_MESS, "Created metafile\n");
-    return 0;
+    return gprint_close(f, out_name, "gmeta_close_file", "Created metafile\n");
 }
 
 // ---- CGM elements ------------------------------------------------------------------
