@@ -46,6 +46,7 @@ test_pkgs=(
     python-grib-doc             # eta.grb and the other example GRIB files: sample observations and decoder tests
     python3-sysv-ipc socat      # independent peers of the loop-window link
     units                       # GNU units checks every conversion of data/units.lup
+    hp2xx                       # renders our HP-GL/2 plot files
 )
 
 missing() {
