@@ -214,7 +214,7 @@ int FILE_make_dir(char *dir, int flag);
 int FILE_overwrite(const char *filename, int flag);
 // Opens a file by name: standard streams, "|command" pipes, "~" names, and
 // the missing directories made when writing. Null on failure. Close what it
-// returns with FILE_close. A command, or an existing file that is not a
+// returns with FILE_close. A command, or for reading a file that is not a
 // regular file (a device, a FIFO, a directory), is opened only for a name the
 // user gave (see below); any other such name is refused with a warning that
 // names it and where it came from, and nothing is run or opened.

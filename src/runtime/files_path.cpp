@@ -181,8 +181,11 @@ FILE *open_regular(const std::string &name, const char *access, bool &special) {
     return f;
 }
 
+// Remembers a regular file opened for reading as the last data read.
 void note_read(const char *file, const char *access, FILE *f) {
-    if (f != nullptr && access[0] == 'r') last_read = file;
+    struct stat st;
+    if (f != nullptr && access[0] == 'r' && ::fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode))
+        last_read = file;
 }
 
 } // namespace
@@ -428,7 +431,9 @@ FILE *FILE_open(const char *file, const char *access) {
         std::string dir = name;
         FILE_make_dir(dir.data(), 1);
     }
-    if (users) {
+    // Writing goes where it is told; reading a name from data takes only a
+    // regular file.
+    if (users || access[0] != 'r') {
         FILE *f = std::fopen(name.c_str(), access);
         note_read(file, access, f);
         return f;
