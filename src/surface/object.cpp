@@ -230,7 +230,8 @@ std::vector<Reach> station_order(const Geometry &geo, const float *gx, const flo
     }
     for (int j = 0; j < geo.ny; ++j)
         start[std::size_t(j) + 1] += start[std::size_t(j)];
-    std::vector<Reach> order(std::size_t(start[std::size_t(geo.ny)]));
+    const auto reaching = std::size_t(start[std::size_t(geo.ny)]);
+    std::vector<Reach> order(reaching);
     for (int s = 0; s < numdata; ++s) {
         if (band[std::size_t(s)] < 0) continue;
         r.s = s;
