@@ -2,18 +2,16 @@
 // file_path, each file type chosen from them, typed names expanded and names
 // built from dates, a short latest-file search; the bytes themselves also
 // serve as a template.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
+#include "support/fuzz_files.h"
 
 namespace {
 
@@ -36,20 +34,13 @@ void exercise() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static char dir[] = "/tmp/name_conv_fuzz.XXXXXX";
     static const bool ready = [] {
         MESS_set(0, 0);
-        if (mkdtemp(dir) == nullptr) return false;
-        RES_put("file_path", dir);
-        RES_put("data_path", dir);
+        RES_put("data_path", fuzzfiles::table_dir().c_str());
         return true;
     }();
-    if (!ready) return 0;
-    const std::string file = std::string(dir) + "/name_conv";
-    FILE *f = std::fopen(file.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    (void)ready;
+    if (!fuzzfiles::write_table("name_conv", data, size)) return 0;
 
     for (const char *type : {"sfc_cvt", "upa_cvt", "grid_eta_211", "sfc_cvt:v=temp:r=ne"}) {
         std::string t = type;

@@ -3,36 +3,26 @@
 // listing, and domain texts that name the file's regions ("fi:", "FILE:NAME",
 // "FILE:" and plain abbreviations, nested texts included). Batch mode: "var"
 // asks nobody.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "fields/region.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
-#include "runtime/resrc.h"
 #include "runtime/string.h"
+#include "support/fuzz_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static char dir[] = "/tmp/region_fuzz.XXXXXX";
     static const bool ready = [] {
         MESS_set(0, 0);
         FLAG_set_batch(1);
-        if (mkdtemp(dir) == nullptr) return false;
-        RES_put("file_path", dir);
         return true;
     }();
-    if (!ready) return 0;
-    const std::string file = std::string(dir) + "/zeq.reg";
-    FILE *f = std::fopen(file.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    (void)ready;
+    if (!fuzzfiles::write_table("zeq.reg", data, size)) return 0;
 
     DOM_read_menu("zeq.reg");
     for (int row = -1; row <= 21; ++row)

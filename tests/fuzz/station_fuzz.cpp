@@ -1,33 +1,20 @@
 // Fuzz target: station files of any bytes as sao.cty along file_path: single
 // look-ups by identifier, name and WMO number, and the station table loaded
 // for a domain in every mode, searched by identifier and position.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "fields/cty_tool.h"
 #include "fields/region.h"
 #include "runtime/mess.h"
-#include "runtime/resrc.h"
+#include "support/fuzz_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static char dir[] = "/tmp/station_fuzz.XXXXXX";
-    static const bool ready = [] {
-        MESS_set(0, 0);
-        if (mkdtemp(dir) == nullptr) return false;
-        RES_put("file_path", dir);
-        return true;
-    }();
-    if (!ready) return 0;
-    const std::string file = std::string(dir) + "/sao.cty";
-    FILE *f = std::fopen(file.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    static const bool quiet = (MESS_set(0, 0), true);
+    (void)quiet;
+    if (!fuzzfiles::write_table("sao.cty", data, size)) return 0;
 
     float lat = 0, lon = 0;
     for (const char *id : {"KDEN", "72565", "Denver", "K2565", ""})
