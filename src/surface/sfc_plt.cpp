@@ -4,6 +4,7 @@
 // prompt switch, the last variable specification and the file date.
 #include "surface/sfc_plt.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -310,9 +311,13 @@ std::string format_text(const char *format, double v) {
     return buf;
 }
 
-std::string format_code(int v) {
+// The last three digits of the integer part of x as "%3.3d" (a negative value
+// keeps its sign); no text for a value too large to have digits.
+std::string format_code(double x) {
+    const double d = std::fmod(std::trunc(x), 1000.0);
+    if (!std::isfinite(d)) return {};
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%3.3d", v);
+    std::snprintf(buf, sizeof buf, "%3.3d", static_cast<int>(d));
     return buf;
 }
 
@@ -454,11 +459,11 @@ SfcValue sfc_value(SfcVar which, const SFC_report &r, const VAR_data &var, const
     case SfcVar::alt:
         v = r.alt;
         // The last three digits of the setting in hundredths of an inch.
-        if (have(v)) out.text = format_code(static_cast<int>(100.0f * v) % 1000);
+        if (have(v)) out.text = format_code(100.0f * v);
         break;
     case SfcVar::pralt:
         v = have(r.pmb) ? r.pmb : have(r.alt) ? static_cast<float>(INHG_TO_MB * r.alt) : FMISSING;
-        if (have(v)) out.text = format_code(static_cast<int>(0.1f + 10.0f * v) % 1000);
+        if (have(v)) out.text = format_code(0.1f + 10.0f * v);
         break;
     case SfcVar::pres:
         if (var.ltype == LEVEL_SURFACE) {
@@ -473,7 +478,7 @@ SfcValue sfc_value(SfcVar which, const SFC_report &r, const VAR_data &var, const
             }
         } else {
             v = r.pmb;
-            if (have(v)) out.text = format_code(static_cast<int>(0.1f + 10.0f * v) % 1000);
+            if (have(v)) out.text = format_code(0.1f + 10.0f * v);
         }
         break;
     case SfcVar::elev:
@@ -499,8 +504,11 @@ SfcValue sfc_value(SfcVar which, const SFC_report &r, const VAR_data &var, const
         }
         break;
     case SfcVar::cldclc:
-        if (cover != 'C' && cover != '0' && have(height))
-            v = static_cast<float>(SYN_ceiling_to_code(static_cast<int>(height)));
+        if (cover != 'C' && cover != '0' && have(height)) {
+            // Every height above the classes has the top class.
+            const float h = height >= 0.0f ? std::min(height, 1e6f) : -1.0f;
+            v = static_cast<float>(SYN_ceiling_to_code(static_cast<int>(h)));
+        }
         break;
     case SfcVar::cldcv:
         v = cover_percent(cover);

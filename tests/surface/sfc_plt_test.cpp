@@ -718,6 +718,12 @@ TEST_F(SurfaceVariables, Texts) {
         {"vis", 0, ".0"},
         // Nearly a mile is a mile, not a tenth.
         {"vis", 0.96f, "1.0"},
+        // Values beyond any integer: the last digits of a large one, none
+        // when the scaled value leaves the float range.
+        {"alt", 1e30f, "264"},
+        {"alt", 1e37f, ""},
+        {"pralt", 3e38f, ""},
+        {"pralt", -1e38f, ""},
     };
     for (const Case &c : cases) {
         SFC_report r = blank_report("TEXT");
@@ -726,6 +732,10 @@ TEST_F(SurfaceVariables, Texts) {
         if (std::strcmp(c.name, "vis") == 0) r.vis = c.value;
         EXPECT_EQ(get(r, c.name).text, c.text) << c.name << " " << c.value;
     }
+    // A ceiling beyond any integer is in the top class.
+    SFC_report high = blank_report("HIGH");
+    set_layers(high, "B", {2e10f});
+    EXPECT_EQ(get(high, "cldclc").v0, 9);
 }
 
 TEST_F(SurfaceVariables, HighWindsOnly) {
