@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
@@ -723,18 +724,37 @@ time_t floor_multiple(time_t t, long step) {
     return q * step;
 }
 
-// Reads "H:M", or ":M", into seconds; a negative hour, or "-0", makes the
-// minutes negative.
-long read_hours(const char *text) {
-    int h = 0, m = 0;
-    int n = std::sscanf(text, "%d:%d", &h, &m);
-    if (n < 1) {
-        h = 0;
-        m = 0;
-        if (std::sscanf(text, ":%d", &m) < 1) m = 0;
+// Reads "H[:M]", or ":M", into seconds (a number may have blanks and a sign
+// before it, as "%d" reads); with `signed_minutes` a negative hour, or "-0",
+// makes the minutes negative. False, with a warning naming the resource, for
+// a number beyond a hundred years.
+bool read_hours(const char *text, bool signed_minutes, long &secs) {
+    constexpr long max_hours = 876600;
+    bool ok = true;
+    auto number = [&ok](const char *&p, long limit, long &v) {
+        char *end = nullptr;
+        errno = 0;
+        const long x = std::strtol(p, &end, 10);
+        if (end == p) return false;
+        if (errno == ERANGE || x > limit || x < -limit) ok = false;
+        v = x;
+        p = end;
+        return true;
+    };
+    long h = 0, m = 0;
+    const char *p = text;
+    if (!number(p, max_hours, h)) h = 0;
+    if (*p == ':') {
+        ++p;
+        if (!number(p, max_hours * 60, m)) m = 0;
     }
-    if ((h == 0 && text[0] == '-') || h < 0) m = -std::abs(m);
-    return h * 3600L + m * 60L;
+    if (!ok) {
+        MESS_print(M_WARN, "FILE_num_hour: num_hour: value out of range, not used: %s\n", text);
+        return false;
+    }
+    if (signed_minutes && ((h == 0 && text[0] == '-') || h < 0)) m = -std::labs(m);
+    secs = h * 3600L + m * 60L;
+    return true;
 }
 
 bool list_mode() {
@@ -1452,21 +1472,17 @@ int FILE_set_def_hours(int hour) {
 
 long FILE_num_hour() {
     const char *v = RES_get("num_hour");
-    if (!v) return def_hours;
-    return read_hours(v);
+    long secs = 0;
+    if (!v || !read_hours(v, true, secs)) return def_hours;
+    return secs;
 }
 
 long FILE_get_skip() {
     const char *v = RES_get("num_hour");
     const char *comma = v ? std::strchr(v, ',') : nullptr;
-    if (!comma) return late_off;
-    int h = 0, m = 0;
-    if (std::sscanf(comma, ",%d:%d", &h, &m) < 1) {
-        h = 0;
-        m = 0;
-        std::sscanf(comma, ",:%d", &m);
-    }
-    return h * 3600L + m * 60L;
+    long secs = 0;
+    if (!comma || !read_hours(comma + 1, false, secs)) return late_off;
+    return secs;
 }
 
 long FILE_get_nsecs() {

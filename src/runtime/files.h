@@ -151,10 +151,10 @@ long FILE_get_offset();
 // Default range of a sequence in hours; 0.
 int FILE_set_def_hours(int hour);
 // The range in seconds from resource num_hour ("H[:M][,H[:M]]"), or the
-// default range.
+// default range (also, with a warning, for a number beyond a hundred years).
 long FILE_num_hour();
 // The skip in seconds from resource num_hour (after the comma), or the late
-// offset.
+// offset (also, with a warning, for a number beyond a hundred years).
 long FILE_get_skip();
 long FILE_get_nsecs();
 int FILE_set_nsecs(long val);

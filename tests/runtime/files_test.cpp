@@ -1254,9 +1254,22 @@ TEST(FileSequence, RangeAndSkipForms) {
         long skip;
     };
     const Case cases[] = {
-        {"6", 21600, 3600},     {"-6", -21600, 3600}, {"6:30", 23400, 3600}, {"-6:30", -23400, 3600},
-        {"-0:30", -1800, 3600}, {":45", 2700, 3600},  {"6,3", 21600, 10800}, {"6,1:30", 21600, 5400},
-        {"6,:20", 21600, 1200}, {"6,x", 21600, 0},
+        {"6", 21600, 3600},
+        {"-6", -21600, 3600},
+        {"6:30", 23400, 3600},
+        {"-6:30", -23400, 3600},
+        {"-0:30", -1800, 3600},
+        {":45", 2700, 3600},
+        {"6,3", 21600, 10800},
+        {"6,1:30", 21600, 5400},
+        {"6,:20", 21600, 1200},
+        {"6,x", 21600, 0},
+        // Beyond a hundred years: the default range, the late offset.
+        {"-2147483648", 7200, 3600},
+        {"6:-2147483648", 7200, 3600},
+        {"99999999999", 7200, 3600},
+        {"6,2147483647", 21600, 3600},
+        {"876600", 876600L * 3600, 3600},
     };
     FILE_set_late_off(3600);
     FILE_set_def_hours(2);
@@ -1264,8 +1277,14 @@ TEST(FileSequence, RangeAndSkipForms) {
     EXPECT_EQ(FILE_get_skip(), 3600);
     for (const Case &c : cases) {
         RES_put("num_hour", c.text);
+        testing::internal::CaptureStderr();
         EXPECT_EQ(FILE_num_hour(), c.range) << c.text;
         EXPECT_EQ(FILE_get_skip(), c.skip) << c.text;
+        const std::string err = testing::internal::GetCapturedStderr();
+        const bool beyond = c.range == 7200 || (c.skip == 3600 && std::strchr(c.text, ','));
+        EXPECT_EQ(err.find("FILE_num_hour: num_hour: value out of range, not used: ") != std::string::npos,
+                  beyond)
+            << c.text << ": " << err;
     }
 }
 
