@@ -146,27 +146,16 @@ void refuse(const char *caller, const char *what, const char *file) {
     saying = false;
 }
 
-// The open(2) flags of an fopen access text.
-int open_flags(const char *access) {
-    const bool both = std::strchr(access, '+') != nullptr;
-    switch (access[0]) {
-    case 'w':
-        return (both ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-    case 'a':
-        return (both ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
-    default:
-        return both ? O_RDWR : O_RDONLY;
-    }
-}
-
-// Opens the expanded `name` only when it is a regular file. The test is made
+// Opens the expanded `name` for reading (access "r" or "r+", with or without
+// "b") only when it is a regular file. The test is made
 // on the open descriptor, opened without blocking, so that a FIFO put in
 // place of a file can neither block the open nor slip in after a test by
 // name. Null (errno set) when it cannot be opened; `special` tells that it
 // opened but is no regular file.
 FILE *open_regular(const std::string &name, const char *access, bool &special) {
     special = false;
-    const int fd = ::open(name.c_str(), open_flags(access) | O_NONBLOCK, 0666);
+    const int flags = std::strchr(access, '+') != nullptr ? O_RDWR : O_RDONLY;
+    const int fd = ::open(name.c_str(), flags | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
