@@ -31,9 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (int type : {1, 2, 3}) {
         CTY_data_size(type == 2 ? 16 : 0);
         CTY_store("sao.cty", type, &domain, -9999);
-        char buf[64];
-        CTY_search("KDEN", buf);
-        CTY_search("72565", buf);
+        // Mode 1 copies out the whole station, modes 2 and 3 its placing.
+        CTY_data station;
+        CTY_locate placed;
+        void *out = type == 1 ? static_cast<void *>(&station) : static_cast<void *>(&placed);
+        CTY_search("KDEN", out);
+        CTY_search("72565", out);
         if (type == 3) {
             CTY_locate loc;
             CTY_search_loc(39.85f, -104.65f, &loc);
