@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -93,7 +94,7 @@ bool lead_float(std::string_view text, float *out, std::size_t *used = nullptr) 
     const std::string_view s = skip_blanks(text);
     double v = 0;
     const std::size_t n = scan_decimal(s, &v);
-    if (n == 0 || !std::isfinite(static_cast<float>(v))) return false;
+    if (n == 0 || !(std::fabs(v) <= std::numeric_limits<float>::max())) return false;
     *out = static_cast<float>(v);
     if (used != nullptr) *used = text.size() - s.size() + n;
     return true;

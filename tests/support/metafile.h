@@ -27,7 +27,7 @@ struct MetaPoint {
 struct MetaRecord {
     std::string key;
     std::vector<MetaPoint> pts;
-    std::string text; // of a "TE" record
+    std::string text = {}; // of a "TE" record
 };
 
 // The records after the four header lines. Point lists run over several
