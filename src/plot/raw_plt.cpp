@@ -1,9 +1,7 @@
-// Point plotting: the attribute layers of a point plot (base attributes from
-// the resources, the item's attributes, its format tokens), colour by value
-// through the contour bands, and the drawing of each item kind. File-static
-// state: the base attributes of the current plot, the attributes of the item
-// being drawn, the last two item positions and the request for a line to the
-// next item.
+// Point plotting: base, item and format attributes, colour by value through
+// the contour bands, and the drawing of each item kind. File-static state:
+// the base attributes of the plot, the attributes of the item being drawn,
+// the last two item positions and the request for a line to the next item.
 #include "plot/raw_plt.h"
 
 #include <charconv>
