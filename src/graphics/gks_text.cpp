@@ -241,7 +241,7 @@ int advance(unsigned char c) {
 // The string's length in font units: every drawn character but the last
 // with its spacing, the last without, then expanded.
 int text_length(const unsigned char *s) {
-    int length = 0;
+    double length = 0; // summed in double: a long text of wide spacing passes any int
     int last = -1;
     for (const unsigned char *p = s; *p != '\0'; ++p) {
         if (!drawn(*p)) continue;
@@ -590,7 +590,7 @@ int text(float ox, float oy, const char *string) {
     for (const unsigned char *p = s; *p != '\0'; ++p) {
         const int at = font_index[*p];
         if (at < 0) {
-            if (*p == ' ') h += advance(*p);
+            if (*p == ' ') h = units(static_cast<double>(h) + advance(*p));
             continue;
         }
         pen.begin_glyph();
@@ -607,7 +607,7 @@ int text(float ox, float oy, const char *string) {
             else
                 pen.line(x, y);
         }
-        h += advance(*p);
+        h = units(static_cast<double>(h) + advance(*p));
         pen.end_glyph();
     }
     return 0;
