@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fields/calc.h"
+#include "plot/raw_read.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
@@ -25,6 +26,7 @@
 #include "upperair/thm_tool_int.h"
 #include "upperair/ua_merge.h"
 #include "upperair/ua_read.h"
+#include "upperair/ua_tool.h"
 
 namespace {
 
@@ -831,4 +833,278 @@ TEST(ThermTables, PagingWithFedInput) {
         for (std::size_t i = 0; i < before.size(); ++i)
             EXPECT_EQ(before[i].substr(0, c.paused_after[i].size()), c.paused_after[i]) << i;
     }
+}
+
+// ---- Point-data soundings ----------------------------------------------------------------------
+
+namespace {
+
+const Date kDate = {2026, 1, 15, 15, 4, 12, 0, 0};
+
+// A small current sounding: the 850 mb level without dew point and wind,
+// a wind level without speed, a tropopause and a maximum wind.
+struct SmallSounding {
+    std::vector<UPA_level> sm = {{900, 1000, 20.4f, 12.5f, 180, 10},
+                                 {850, 1480, 16.0f, M, M, M},
+                                 {700, 3050, 5.5f, -2.5f, 230, 25},
+                                 {500, 5700, -12.3f, -25.0f, 250, 40}};
+    std::vector<UPA_level> wm = {
+        {900, 1000, M, M, 180, 10}, {800, 2000, M, M, 210, 20}, {600, 4300, M, M, 240, M}};
+    SmallSounding() {
+        THERM_set_data(900, sm.data(), int(sm.size()), wm.data(), int(wm.size()));
+        const UPA_level trop = {215, 11200, -55.1f, M, 270, 60}, mwnd = {250, 10300, M, M, 275, 95};
+        THERM_set_trop(&trop);
+        THERM_set_mwnd(&mwnd);
+        THERM_set_id("QAMB", 91001);
+        THERM_set_date(&kDate);
+    }
+};
+
+const char *const kSmallFile = "ZEQRAW\n"
+                               "1200Z 15 JAN 26\n"
+                               "!QAMB Sounding\n"
+                               " Lev   P     H     T     Td    Dir Spd $\n"
+                               " SFC  900  1000   20.4  12.5  180  10\n"
+                               "   1  850  1480   16.0     -  195  15\n"
+                               "   2  700  3050    5.5  -2.5  230  25\n"
+                               "   3  500  5700  -12.3 -25.0  250  40\n"
+                               "WIND  900  1000      -     -  180  10\n"
+                               "   1  800  2000      -     -  210  20\n"
+                               "   2  600  4300      -     -  240   - \n"
+                               "TROP  215 11200  -55.1     -  270  60\n"
+                               "MWND  250 10300      -     -  275  95\n"
+                               "\n";
+
+// Output into dir by the shipped name conventions.
+void output_into(const zeqtest::TempDir &dir, const char *out_file) {
+    RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+    RES_put("raw_path", dir.path().c_str());
+    RES_put("out_file", out_file);
+}
+
+void expect_levels(const UPA_level *got, int num, const std::vector<UPA_level> &want, const char *what) {
+    ASSERT_EQ(num, int(want.size())) << what;
+    for (int i = 0; i < num; ++i) {
+        const UPA_level &g = got[i], &w = want[std::size_t(i)];
+        EXPECT_TRUE(g.p == w.p && g.h == w.h && g.t == w.t && g.td == w.td && g.dir == w.dir &&
+                    g.spd == w.spd)
+            << what << " level " << i << ": " << g.p << " " << g.h << " " << g.t << " " << g.td << " "
+            << g.dir << " " << g.spd;
+    }
+}
+
+} // namespace
+
+// The file of the current sounding, byte for byte; the point-data reader
+// reads it as a pressure list with five value fields.
+TEST(ThermRaw, WrittenFileAndItsReading) {
+    zeqtest::TempDir dir;
+    output_into(dir, "gif,raw");
+    SmallSounding snd;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(THERM_out_raw(), 1);
+    const std::string name = dir.file("26011512_upa.raw");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Written raw file to: " + name + "\n");
+    EXPECT_EQ(zeqtest::read_file(name), kSmallFile);
+    // The temperature level without a wind got the wind sounding's.
+    EXPECT_NEAR(snd.sm[1].dir, 194.56f, 0.01f);
+
+    char file[FILE_NAME_SIZE];
+    std::snprintf(file, sizeof file, "%s", name.c_str());
+    int type = 0;
+    const int slot = RAW_open(file, 0, &type);
+    ASSERT_GE(slot, 0);
+    RAW_info info{};
+    ASSERT_EQ(RAW_getinfo(slot, &info), 0);
+    EXPECT_STREQ(info.info, "QAMB Sounding");
+    EXPECT_EQ(info.date.year, 2026);
+    EXPECT_EQ(info.date.hour, 12);
+    ASSERT_EQ(RAW_get_num_field(slot), 7);
+    RAW_report r{};
+    std::vector<float> row;
+    for (int n = 0; RAW_read(slot, &r, RAW_EACH_FIELD, &n) == 1; ++n) {
+        EXPECT_EQ(r.type, int(row.size()) + 2);
+        row.push_back(r.value[0]);
+    }
+    EXPECT_STREQ(r.id, "SFC");
+    EXPECT_EQ(r.lat, 900);
+    EXPECT_EQ(row, (std::vector<float>{1000, 20.4f, 12.5f, 180, 10}));
+    RAW_close(slot);
+}
+
+// Read back, the sounding has its levels at the written precision, its
+// tropopause, maximum wind, surface pressure, identifier and date: written
+// again, it is the same file.
+TEST(ThermRaw, ReadBack) {
+    zeqtest::TempDir dir;
+    const std::string name = dir.file("snd.raw");
+    zeqtest::write_file(name, kSmallFile);
+    EXPECT_EQ(THERM_read_raw(name.c_str()), 0);
+    expect_levels(THERM_get_SM(), THERM_get_SM_num(),
+                  {{900, 1000, 20.4f, 12.5f, 180, 10},
+                   {850, 1480, 16.0f, M, 195, 15},
+                   {700, 3050, 5.5f, -2.5f, 230, 25},
+                   {500, 5700, -12.3f, -25.0f, 250, 40}},
+                  "temperature");
+    expect_levels(THERM_get_WM(), THERM_get_WM_num(),
+                  {{900, 1000, M, M, 180, 10}, {800, 2000, M, M, 210, 20}, {600, 4300, M, M, 240, M}},
+                  "wind");
+    expect_levels(THERM_get_trop(), 1, {{215, 11200, -55.1f, M, 270, 60}}, "tropopause");
+    expect_levels(THERM_get_mwnd(), 1, {{250, 10300, M, M, 275, 95}}, "maximum wind");
+    EXPECT_EQ(THERM_get_sfc()->p, 900);
+    EXPECT_EQ(THERM_get_sfc()->t, 20.4f);
+    EXPECT_STREQ(THERM_get_id(), "QAMB");
+    EXPECT_STREQ(UPA_get_datim(), "1200Z 15 JAN 26");
+    // Written again, the same file under the sounding's date.
+    output_into(dir, "raw");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(THERM_out_raw(), 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(zeqtest::read_file(dir.file("26011512_upa.raw")), kSmallFile);
+}
+
+// A sounding already at the written precision prints the same tables after
+// it went out and came back.
+TEST(ThermRaw, SameTablesAfterTheRoundTrip) {
+    zeqtest::TempDir dir;
+    output_into(dir, "raw");
+    MESS_set_str("out3");
+    RES_put("plot_param", "nopage");
+    std::vector<UPA_level> sm, wm;
+    for (int i = 0; i < 12; ++i) {
+        const float p = 1000.0f - 75.0f * i;
+        sm.push_back({p, std::round(100.0f + 8000.0f * std::log(1000.0f / p)),
+                      std::round(10.0f * (28.0f - 0.7f * i * i)) / 10,
+                      std::round(10.0f * (20.0f - 3.0f * i)) / 10, 180.0f + 8.0f * i, 10.0f + 4.0f * i});
+    }
+    for (int i = 0; i < 15; ++i)
+        wm.push_back({std::round(1000.0f * std::exp(-500.0f * i / 8000.0f)), 100.0f + 500.0f * i, M, M,
+                      170.0f + 6.0f * i, 8.0f + 3.0f * i});
+    THERM_set_data(1000, sm.data(), int(sm.size()), wm.data(), int(wm.size()));
+    const UPA_level trop = {250, 10500, -52.3f, M, 265, 50}, mwnd = {300, 9100, M, M, 260, 60};
+    THERM_set_trop(&trop);
+    THERM_set_mwnd(&mwnd);
+    THERM_set_date(&kDate);
+    auto tables = [] {
+        testing::internal::CaptureStdout();
+        THERM_calc();
+        print_tables();
+        return testing::internal::GetCapturedStdout();
+    };
+    const std::string before = tables();
+    ASSERT_NE(before.find("CAPE"), std::string::npos);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(THERM_out_raw(), 1);
+    EXPECT_EQ(THERM_read_raw(dir.file("26011512_upa.raw").c_str()), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_NE(THERM_get_SM(), sm.data());
+    EXPECT_EQ(tables(), before);
+}
+
+// Files written by hand: labels in any case, a file without wind rows or
+// without a surface row, special rows among the numbered ones, a row without
+// values, a long identifier.
+TEST(ThermRaw, FileVariants) {
+    const std::string head =
+        "ZEQRAW\n00Z  2 FEB 26\n!QWERTYUIOPASDFGHJKLZXCV Sounding\n Lev P H T Td Dir Spd $\n";
+    struct Case {
+        const char *what;
+        std::string rows;
+        int sm_num, wm_num; // wm_num -1: the temperature list serves
+        float sfc_p, trop_p, mwnd_p;
+    };
+    const Case cases[] = {
+        {"lower-case labels",
+         "sfc 950 500 20 10 180 5\n1 850 1400 14 6 200 10\nwind 950 500 - - 180 5\n"
+         "1 900 1000 - - 190 8\ntrop 200 11800 -56 - 270 40\nmwnd 250 10300 - - 260 60\n",
+         2, 2, 950, 200, 250},
+        {"no wind rows", " SFC 950 500 20 10 180 5\n 1 850 1400 14 6 200 10\n 2 700 3000 4 -6 230 20\n", 3,
+         -1, 950, M, M},
+        {"no surface row", " 0 960 400 21 11 170 5\n 1 850 1400 14 6 200 10\n", 2, -1, 960, M, M},
+        {"special rows between the levels",
+         " SFC 950 500 20 10 180 5\nTROP 200 11800 -56 - 270 40\n 1 850 1400 14 6 200 10\nMWND 250 10300 - - "
+         "260 60\n"
+         " 2 700 3000 4 -6 230 20\n",
+         3, -1, 950, 200, 250},
+        {"a row without values", " SFC 950 500 20 10 180 5\n 1 900\n 2 850 1400 14 6 200 10\n", 2, -1, 950, M,
+         M},
+    };
+    for (const Case &c : cases) {
+        zeqtest::TempDir dir;
+        const std::string name = dir.file("in.raw");
+        zeqtest::write_file(name, head + c.rows + "\n");
+        // The sounding before has a tropopause and maximum wind of its own.
+        const UPA_level old = {300, 9000, -40, M, 250, 50};
+        THERM_set_trop(&old);
+        THERM_set_mwnd(&old);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(THERM_read_raw(name.c_str()), 0) << c.what;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "ID: QWERTYUIOPASDFGHJKLZXCV Sounding\nDate: 00Z  2 FEB 26\n")
+            << c.what;
+        EXPECT_EQ(THERM_get_SM_num(), c.sm_num) << c.what;
+        if (c.wm_num < 0) {
+            EXPECT_EQ(THERM_get_WM(), THERM_get_SM()) << c.what;
+            EXPECT_EQ(THERM_get_WM_num(), c.sm_num) << c.what;
+        } else {
+            EXPECT_EQ(THERM_get_WM_num(), c.wm_num) << c.what;
+            EXPECT_EQ(THERM_get_WM()[c.wm_num - 1].dir, c.wm_num == 2 ? 190 : M) << c.what;
+        }
+        EXPECT_EQ(THERM_get_sfc()->p, c.sfc_p) << c.what;
+        EXPECT_EQ(THERM_get_trop()->p, c.trop_p) << c.what;
+        EXPECT_EQ(THERM_get_mwnd()->p, c.mwnd_p) << c.what;
+        EXPECT_EQ(THERM_get_SM()[c.sm_num - 1].p, c.sm_num == 2 ? 850 : 700) << c.what;
+        EXPECT_STREQ(THERM_get_id(), "QWERTYUIOPASDFGHJKL") << c.what;
+    }
+}
+
+// More rows than the lists hold: the first 300 of each list are kept and
+// one warning names the file.
+TEST(ThermRaw, RowsBeyondTheLists) {
+    zeqtest::TempDir dir;
+    const std::string name = dir.file("long.raw");
+    std::string text = "ZEQRAW\n00Z  2 FEB 26\n!QLNG Sounding\n Lev P H T Td Dir Spd $\n";
+    for (int i = 0; i < 320; ++i)
+        text += std::to_string(i) + " " + std::to_string(1000 - 3 * i) + " " + std::to_string(100 + 30 * i) +
+                " 20 10 180 5\n";
+    text += "WIND 1000 100 - - 180 5\n";
+    for (int i = 1; i < 310; ++i)
+        text += std::to_string(i) + " - " + std::to_string(100 + 30 * i) + " - - 200 9\n";
+    zeqtest::write_file(name, text + "\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(THERM_read_raw(name.c_str()), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(THERM_get_SM_num(), 300);
+    EXPECT_EQ(THERM_get_SM()[299].p, 1000 - 3 * 299);
+    EXPECT_EQ(THERM_get_WM_num(), 300);
+    EXPECT_EQ(THERM_get_WM()[299].h, 100 + 30 * 299);
+    EXPECT_EQ(err, "THERM_read_raw: More than 300 levels, the rows after them left out: " + name + "\n");
+}
+
+// An output that cannot be opened or written gives 0 with a warning naming
+// it, and an input that cannot be opened ends the program with status 10.
+TEST(ThermRaw, Failures) {
+    zeqtest::TempDir dir;
+    zeqtest::write_file(dir.file("plain"), "");
+    struct Case {
+        std::string out_file, warning;
+    };
+    const Case cases[] = {
+        {"raw=@" + dir.file("plain") + "/snd.raw",
+         "THERM_out_raw: Unable to open output file: " + dir.file("plain") + "/snd.raw\n"},
+        {"gif,raw=@/dev/full", "THERM_out_raw: Unable to write output file: /dev/full\n"},
+    };
+    for (const Case &c : cases) {
+        output_into(dir, c.out_file.c_str());
+        SmallSounding snd;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(THERM_out_raw(), 0) << c.out_file;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.warning);
+    }
+    const auto missing = zeqtest::run_child([&] {
+        THERM_read_raw(dir.file("none.raw").c_str());
+        return 0;
+    });
+    EXPECT_EQ(missing.status, 10);
+    EXPECT_EQ(missing.err, "Unable to open file:" + dir.file("none.raw") + "\n");
 }
