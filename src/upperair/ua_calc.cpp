@@ -868,6 +868,16 @@ bool top_height(const WindLayer &wl, int coord, float bottom, float top, float &
     return true;
 }
 
+// The number of steps of a layer walk from bottom_h up to top_h (the steps
+// at bottom_h + k * step up to top_h); -1 for a layer deeper than any
+// atmosphere (heights of a damaged sounding), whose walk would not end.
+int layer_steps(float bottom_h, float top_h, float step) {
+    constexpr double MAX_DEPTH = 100000.0;
+    const double depth = static_cast<double>(top_h) - bottom_h;
+    if (!(depth <= MAX_DEPTH)) return -1;
+    return depth < step ? 0 : static_cast<int>(depth / step);
+}
+
 } // namespace
 
 int helicity(const UPA_level *lev, int num, int coord, float bottom, float top, const WIND *storm,
@@ -909,11 +919,14 @@ int helicity(const UPA_level *lev, int num, int coord, float bottom, float top, 
     if (!known(wl.b.h)) return -1;
     float top_h = M;
     if (!top_height(wl, coord, bottom, top, top_h, result)) return -1;
+    const int count = layer_steps(wl.b.h, top_h, 100.0f);
+    if (count < 0) return -1;
 
     hp.pos_hel = hp.neg_hel = hp.tot_hel = hp.ave_hel = hp.rel_hel = hp.hor_vort = hp.stm_vort = 0.0f;
     int steps = 0;
     float sum_s = 0.0f, sum_v = 0.0f, depth = 0.0f;
-    for (float h = wl.b.h + 100.0f; h <= top_h; h += 100.0f) {
+    for (int n = 1; n <= count; ++n) {
+        const float h = wl.b.h + 100.0f * static_cast<float>(n);
         UPA_level l;
         UPA_interp(lev, num, UPA_COORD_HGHT, h, &l);
         float ub, vb;
@@ -969,8 +982,11 @@ int shear_layer(const UPA_level *lev, int num, int coord, float bottom, float to
     int result = 1;
     float top_h = M;
     if (!top_height(wl, coord, bottom, top, top_h, result)) return -1;
+    const int count = layer_steps(wl.b.h, top_h, 500.0f);
+    if (count < 0) return -1;
     float pu = 0, pv = 0, nu = 0, nv = 0, depth = 0;
-    for (float h = wl.b.h + 500.0f; h <= top_h; h += 500.0f) {
+    for (int n = 1; n <= count; ++n) {
+        const float h = wl.b.h + 500.0f * static_cast<float>(n);
         UPA_level l;
         UPA_interp(lev, num, UPA_COORD_HGHT, h, &l);
         float ub, vb;

@@ -130,8 +130,9 @@ float energy_index(const UPA_level *lev, int num);
 // Storm-relative helicity of the layer from bottom to top in 100 m steps. 1
 // over the whole layer; 0 over a layer cut at the top of the data, or with
 // every field -9999 for fewer than 2 levels, a first level above 5000 m or
-// no storm direction; -1 without a bottom height or (outside coordinate 103)
-// a top height.
+// no storm direction; -1 without a bottom height, (outside coordinate 103)
+// without a top height, or for a layer more than 100 km deep (heights out
+// of order).
 int helicity(const UPA_level *lev, int num, int coord, float bottom, float top, const WIND *storm,
              HELICITY_params *windp);
 // Veering and backing shear of the layer in 500 m steps; results as helicity

@@ -1093,3 +1093,27 @@ TEST(UpaCalcLayer, MeanOverTheDecodedLayer) {
         EXPECT_EQ(got.spd, want.spd) << c.ltype << " " << c.level;
     }
 }
+
+// Heights out of order can make a layer of any depth: beyond 100 km the
+// walks refuse it instead of stepping for ever.
+TEST(UpaHelicity, LayerDeeperThanAnyAtmosphere) {
+    const std::vector<UPA_level> snd = {{900, 1000, 20, 10, 180, 10},
+                                        {850, 1480, 16, 6, 200, 20},
+                                        {800, 2000, 12, 2, 220, 25},
+                                        {700, 1e11f, 5, -5, 240, 30}};
+    const WIND storm = {240, 20};
+    HELICITY_params hp;
+    SHEAR_params sp;
+    EXPECT_EQ(helicity(snd.data(), 4, 100, 900, 700, &storm, &hp), -1);
+    EXPECT_EQ(hp.pos_hel, M);
+    EXPECT_EQ(shear_layer(snd.data(), 4, 100, 900, 700, nullptr, &sp), -1);
+    EXPECT_EQ(sp.pos_shr, M);
+    // A layer just within the limit is walked.
+    std::vector<UPA_level> tall;
+    for (int i = 0; i <= 100; ++i) {
+        const float h = 999.0f * i;
+        tall.push_back({1000 * std::exp(-h / 7000), h, 20.0f - i, 10.0f - i, 180.0f + i % 50, 10.0f + i % 7});
+    }
+    EXPECT_EQ(shear_layer(tall.data(), 101, 103, 0, 99900, nullptr, &sp), 1);
+    EXPECT_NE(sp.pos_shr, M);
+}
