@@ -23,6 +23,7 @@
 #include "runtime/resrc.h"
 #include "support/child.h"
 #include "support/reference.h"
+#include "upperair/parcel_port.h"
 #include "upperair/thm_tool_int.h"
 #include "upperair/ua_merge.h"
 #include "upperair/ua_read.h"
@@ -525,21 +526,17 @@ TEST(ThermDriver, NothingOfAnEarlierSounding) {
 // Showalter index and the cap strength, on both fixture soundings.
 TEST(ThermDriver, ParcelIndicesAgainstNumpyPort) {
     std::string input;
-    std::map<std::string, std::map<std::string, double>> got;
+    upatest::PortValues got;
     for (const auto &[report, name] :
          {std::pair{warm_report(), std::string("warm")}, std::pair{cold_report(), std::string("cold")}}) {
         UPA_report r = report;
         ASSERT_EQ(UPA_merge_report(&r), 1);
         THERM_calc();
         const UPA_level *sm = THERM_get_SM();
-        input += "SND " + std::to_string(THERM_get_SM_num()) + "\n";
-        char line[160];
-        for (int i = 0; i < THERM_get_SM_num(); ++i) {
+        for (int i = 0; i < THERM_get_SM_num(); ++i)
             ASSERT_NE(sm[i].td, M) << name << ": the port needs every dew point";
-            std::snprintf(line, sizeof line, "%.9g %.9g %.9g %.9g\n", double(sm[i].p), double(sm[i].h),
-                          double(sm[i].t), double(sm[i].td));
-            input += line;
-        }
+        input += upatest::sounding_block(sm, THERM_get_SM_num());
+        char line[160];
         const float p = THERM_get_sfc()->p;
         std::snprintf(line, sizeof line,
                       "CASE %s level %.9g 100\nLI %s.li %.9g 100 500\nLI %s.si 850 0 500\n"
@@ -548,34 +545,12 @@ TEST(ThermDriver, ParcelIndicesAgainstNumpyPort) {
                       double(p));
         input += line;
         const THERM_values &v = *THERM_get_values();
-        const PARCEL_params &pp = v.parcel;
-        got[name] = {{"Satad", pp.Satad}, {"plcl", pp.plcl},   {"tlcl", pp.tlcl},     {"cap", pp.cap},
-                     {"lfc", pp.lfc},     {"el", pp.el},       {"mpl", pp.mpl},       {"Bel", pp.Bel},
-                     {"Bmpl", pp.Bmpl},   {"Bplus", pp.Bplus}, {"Bminus", pp.Bminus}, {"wmax", pp.wmax}};
+        got[name] = upatest::parcel_values(v.parcel);
         got[name + ".li"]["li"] = v.li;
         got[name + ".si"]["li"] = v.si;
         got[name + ".cap"]["cap"] = v.cap;
     }
-    const std::string script =
-        zeqtest::read_file(std::string(ZEQ_SOURCE_DIR) + "/tests/upperair/parcel_port.py");
-    const std::string out = zeqtest::run_python(script, input);
-    std::size_t compared = 0;
-    for (const std::string &line : zeqtest::text_lines(out)) {
-        std::istringstream in(line);
-        std::string name, key;
-        double want = 0;
-        ASSERT_TRUE(in >> name >> key >> want) << line;
-        ASSERT_EQ(got[name].count(key), 1u) << line;
-        const double value = got[name][key];
-        const bool level = key == "plcl" || key == "lfc" || key == "el" || key == "mpl";
-        if (want == M || want == -1)
-            EXPECT_EQ(value, want) << name << " " << key;
-        else
-            EXPECT_NEAR(value, want, level ? 0.1 : 1e-3 * std::max(1.0, std::fabs(want)))
-                << name << " " << key;
-        ++compared;
-    }
-    EXPECT_EQ(compared, 2u * (12 + 3)) << out;
+    EXPECT_EQ(upatest::compare_with_port(input, got), 2u * (12 + 3));
     // What the two soundings are meant to be.
     EXPECT_GT(got["warm"]["Bplus"], 1000);
     EXPECT_GT(got["warm"]["Bminus"], 50);
