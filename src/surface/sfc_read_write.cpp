@@ -817,7 +817,8 @@ bool cdf_write(const SFC_report &r, long rec) {
     put(RV_PRECIP, cdf_value(day ? r.rain24 : r.rain6, 25.4f));
 
     CDF_set_pos(2, rec, 0L);
-    check(CDF_put_byte(v[RV_WX], static_cast<unsigned char>(WX_weather_wmo(r.weather))));
+    const std::string weather(field(r.weather)); // terminated whatever the caller's array holds
+    check(CDF_put_byte(v[RV_WX], static_cast<unsigned char>(WX_weather_wmo(weather.c_str()))));
     const int layers = std::clamp(r.num_cld, 0, 5);
     for (int i = 0; i < CDF_LAYERS; ++i) {
         CDF_set_pos(2, rec, static_cast<long>(i));

@@ -10,6 +10,7 @@
 
 #include "support/child.h"
 #include "support/netcdf.h"
+#include "support/surface_files.h"
 #include "surface/cdf.h"
 #include "surface/sfc_read.h"
 #include "surface/sfc_read_int.h"
@@ -798,24 +799,9 @@ TEST(SfcReadCdf, TwinOfTheSampleFile) {
                                                  " 2>&1 || echo 'needs python3-netcdf4 and python3-numpy'");
     ASSERT_NE(out.find("make_sfc_twin: "), std::string::npos) << out;
 
-    auto read_all = [](const std::string &file, int type, std::string &datim) {
-        std::vector<SFC_report> reports;
-        int t = 0;
-        EXPECT_GE(SFC_open(file.c_str(), 0, &t), 0) << file;
-        EXPECT_EQ(t, type);
-        SFC_info info;
-        EXPECT_EQ(SFC_getinfo(0, &info), 0);
-        datim = info.datim;
-        SFC_rewind(0);
-        SFC_report r;
-        for (int n = 0; SFC_read(0, &r, 0, &n) == 0; ++n)
-            reports.push_back(r);
-        SFC_close(0);
-        return reports;
-    };
     std::string text_datim, cdf_datim;
-    const std::vector<SFC_report> text = read_all(sample, 2, text_datim);
-    const std::vector<SFC_report> cdf = read_all(twin, 12, cdf_datim);
+    const std::vector<SFC_report> text = zeqtest::read_surface_file(sample, 0, 2, &text_datim);
+    const std::vector<SFC_report> cdf = zeqtest::read_surface_file(twin, 0, 12, &cdf_datim);
     EXPECT_EQ(text_datim, cdf_datim);
     ASSERT_GT(text.size(), 2000u);
     ASSERT_EQ(text.size(), cdf.size());

@@ -18,6 +18,7 @@
 #include "support/child.h"
 #include "support/netcdf.h"
 #include "support/reference.h"
+#include "support/surface_files.h"
 #include "surface/sfc_read.h"
 #include "surface/sfc_tool.h"
 #include "surface/wx_tool.h"
@@ -108,20 +109,7 @@ bool write_reports(const std::string &name, int type, const char *datim,
 }
 
 std::vector<SFC_report> read_reports(const std::string &name, int type) {
-    std::vector<SFC_report> out;
-    int t = type;
-    if (SFC_open(name.c_str(), 0, &t) < 0) {
-        ADD_FAILURE() << "cannot open " << name;
-        return out;
-    }
-    SFC_info info;
-    EXPECT_EQ(SFC_getinfo(0, &info), 0);
-    SFC_rewind(0);
-    SFC_report r;
-    for (int n = 0; SFC_read(0, &r, 0, &n) == 0; ++n)
-        out.push_back(r);
-    SFC_close(0);
-    return out;
+    return zeqtest::read_surface_file(name, type);
 }
 
 // One report written alone: the file's text.
