@@ -42,6 +42,7 @@ struct SlotState {
     long new_pos = -1;          // just past the grid last read; -1 unknown
     bool label_pending = false; // an unseekable stream whose first label GRD_getinfo took
     int next = 0;               // unseekable streams: the number of the next record
+    long record_end = -1;       // where the record that could not be read ends; -1 unknown
     grd_file::GribSlot grib;    // GRIB slots: continuation and index state
 };
 
@@ -209,9 +210,15 @@ int read_failed(GRD_report *grd) {
     return -1;
 }
 
+// A record that is there but cannot be read: the record holds no array; 1.
+int unreadable_record(GRD_report *grd) {
+    read_failed(grd);
+    return 1;
+}
+
 int values_cut_short(GRD_report *grd, const std::string &name) {
     MESS_print(M_WARN, "GRD_read: Grid values cut short in file: %s\n", name.c_str());
-    return read_failed(grd);
+    return unreadable_record(grd);
 }
 
 // ---- Record header -------------------------------------------------------------
@@ -433,11 +440,14 @@ int read_external_values(const DataRef &ref, GRD_report *grd) {
 // ---- Native record reading -------------------------------------------------------
 
 // Reads one record from the current position of the stream; rep_type 0
-// also reads the values. 0, or -1 (the record then holds no array).
+// also reads the values. 0; 1 when the record is there but cannot be read
+// (record_end then tells where it ends, when that is known); -1 at the end
+// or on an error. After 1 or -1 the record holds no array.
 int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
     FILE *f = g->file;
     std::free(grd->grid);
     grd->grid = nullptr;
+    s.record_end = -1;
 
     std::string label;
     if (s.label_pending) {
@@ -482,7 +492,7 @@ int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
     if (count == 0) {
         MESS_print(M_WARN, "GRD_read: Bad grid size %d x %d in file: %s\n", grd->domain.nx, grd->domain.ny,
                    s.name.c_str());
-        return read_failed(grd);
+        return unreadable_record(grd);
     }
     const int version = grd->version;
     DataRef ref;
@@ -508,7 +518,10 @@ int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
             return read_failed(grd);
         }
         if (version == 4) {
-            if (read_external_values(ref, grd) != 0) return read_failed(grd);
+            if (read_external_values(ref, grd) != 0) {
+                s.record_end = std::ftell(f);
+                return unreadable_record(grd);
+            }
         } else if (version == 3) {
             if (!read_binary_values(f, grd->grid, count)) return values_cut_short(grd, s.name);
             end_binary_block(f);
@@ -549,17 +562,30 @@ int native_read(int grd_fd, GRD_file *g, SlotState &s, GRD_report *grd, int rep_
         }
         return read_failed(grd);
     };
+    // Records passed over: one that cannot be read is passed over too when
+    // its end is known; otherwise nothing after it can be found.
     while (g->num < n) {
         GRD_report skip{};
         skip.grid = nullptr;
-        if (read_record(g, s, &skip, 1) != 0) return failed();
+        const int r = read_record(g, s, &skip, 1);
+        if (r != 0 &&
+            !(r == 1 && s.seekable && s.record_end >= 0 && std::fseek(f, s.record_end, SEEK_SET) == 0))
+            return failed();
         ++g->num;
         ++s.next;
     }
     if (s.seekable) s.cur_pos = std::ftell(f);
-    if (read_record(g, s, grd, rep_type) != 0) return failed();
+    const int r = read_record(g, s, grd, rep_type);
+    if (r < 0) return failed();
     ++s.next;
     *grdnum = g->num;
+    if (r == 1) {
+        MESS_print(M_WARN, "GRD_read: Grid %d cannot be read: %s\n", n, s.name.c_str());
+        // The next number reads the next record when this one's end is
+        // known; else it finds this record again and ends there.
+        if (s.seekable) s.new_pos = s.record_end;
+        return 1;
+    }
     if (s.seekable) s.new_pos = std::ftell(f);
     return 0;
 }

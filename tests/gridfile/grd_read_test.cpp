@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fields/grd_tool.h"
 #include "fields/region.h"
 #include "support/child.h"
 #include "support/grids.h"
@@ -692,7 +693,7 @@ TEST(NativeFiles, ValuesInASeparateDataFile) {
         }
         int n = 2;
         const int rc = GRD_read(f, &g.r, 0, &n);
-        return rc == -1 && g.r.grid == nullptr && g.r.source == 0 ? 0 : 1;
+        return rc == 1 && g.r.grid == nullptr && g.r.source == 0 ? 0 : 1;
     });
     EXPECT_EQ(c.status, 0);
     EXPECT_NE(c.err.find("GRD_read: Unable to open grid file: " + dir.file("gone.txt")), std::string::npos)
@@ -741,7 +742,7 @@ TEST(NativeFiles, Zeqgrid4TextAndBinary) {
     }
 }
 
-TEST(NativeFiles, ValuesCutShortAreAnErrorNamingTheFile) {
+TEST(NativeFiles, ValuesCutShortCannotBeReadNamingTheFile) {
     TempDir dir;
     Source s(make_domain(2, 0.0f, 0.0f, 4, 3, 1.0f, 1.0f), ramp(12));
     for (int type : {2, 3}) {
@@ -759,7 +760,7 @@ TEST(NativeFiles, ValuesCutShortAreAnErrorNamingTheFile) {
             std::printf("%d %d %d\n", rc, g.r.grid == nullptr, g.r.source);
             return 0;
         });
-        EXPECT_EQ(r.out, "-1 1 0\n") << type;
+        EXPECT_EQ(r.out, "1 1 0\n") << type;
         EXPECT_NE(r.err.find("GRD_read: Grid values cut short in file: " + cut), std::string::npos) << r.err;
     }
     // A value that is not a number is reported the same way.
@@ -769,10 +770,73 @@ TEST(NativeFiles, ValuesCutShortAreAnErrorNamingTheFile) {
         const int fd = open_read(bad);
         Read g;
         int num = 0;
-        return GRD_read(fd, &g.r, 0, &num) == -1 && g.r.grid == nullptr ? 0 : 1;
+        return GRD_read(fd, &g.r, 0, &num) == 1 && g.r.grid == nullptr ? 0 : 1;
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("cut short in file: " + bad), std::string::npos);
+}
+
+// A record that is there but cannot be read gives 1 naming the grid and the
+// file; when its end is known the next number reads the next record, else
+// nothing after it is found and the next number is the end.
+TEST(NativeFiles, RecordsThatCannotBeReadGiveOne) {
+    TempDir dir;
+    write_file(dir.file("vals.txt"), "1 2 3 4 5 6\n");
+    const std::string rec = "1 4 1 0 100 500 0 11\nLL 0 0 1 1 3 2\n";
+    const std::string name = dir.file("gone.grd");
+    write_file(name, "ZEQGRID\nL0\n4-Gone\n" + rec + "A " + dir.file("gone.txt") + " 0 1 1\n" +
+                         "L1\n4-Here\n" + rec + "A " + dir.file("vals.txt") + " 0 1 1\n");
+    auto r = run_child([&] {
+        const int fd = open_read(name);
+        Read g;
+        // Header and values of 0, 1, 0 again, 2; then 1 again and 0 with values.
+        const int order[][2] = {{0, 1}, {0, 0}, {1, 0}, {0, 0}, {2, 0}, {1, 0}};
+        for (const auto &o : order) {
+            int n = o[0];
+            const int rc = GRD_read(fd, &g.r, o[1], &n);
+            std::printf("%d:%d:%s:%d ", o[0], rc, rc < 0 ? "" : g.r.datim,
+                        g.r.grid != nullptr ? int(g.r.grid[5]) : -1);
+        }
+        return 0;
+    });
+    EXPECT_EQ(r.out, "0:0:L0:-1 0:1:L0:-1 1:0:L1:6 0:1:L0:-1 2:-1::-1 1:0:L1:6 ") << r.err;
+    EXPECT_NE(r.err.find("GRD_read: Grid 0 cannot be read: " + name), std::string::npos) << r.err;
+
+    // Values cut short in the middle of the file: the next record cannot be
+    // found, so the grid after it is the end.
+    Source a(make_domain(2, 0.0f, 0.0f, 3, 2, 1.0f, 1.0f), ramp(6));
+    const std::string whole = dir.file("whole.grd");
+    write_grids(whole, 2, {&a, &a, &a});
+    std::string bytes = read_file(whole);
+    const std::size_t second = bytes.find("12Z", bytes.find("12Z") + 1);
+    const std::size_t values = bytes.find("LL", second);
+    const std::size_t cut = bytes.find('\n', bytes.find('\n', values) + 1);
+    const std::string cut_name = dir.file("cut.grd");
+    write_file(cut_name, bytes.substr(0, cut + 1) + bytes.substr(bytes.find("12Z", cut)));
+    auto c = run_child([&] {
+        const int fd = open_read(cut_name);
+        Read g;
+        for (int n0 : {0, 1, 2, 1, 0}) {
+            int n = n0;
+            std::printf("%d ", GRD_read(fd, &g.r, 1, &n));
+        }
+        return 0;
+    });
+    EXPECT_EQ(c.out, "0 1 -1 1 0 ") << c.err;
+    EXPECT_NE(c.err.find("GRD_read: Grid 1 cannot be read: " + cut_name), std::string::npos) << c.err;
+
+    // The grid-file search passes over the record that cannot be read.
+    auto s = run_child([&] {
+        GRD_report g{};
+        g.grid = nullptr;
+        GRD_info info{};
+        int type = 0;
+        const int rc = GRD_read_file((name + "+0:500mb:11").c_str(), &g, &info, &type);
+        std::printf("%d %s %d\n", rc, g.datim, g.grid != nullptr ? int(g.grid[0]) : -1);
+        std::free(g.grid);
+        return 0;
+    });
+    EXPECT_NE(s.out.find("\n1 L1 1\n"), std::string::npos) << s.out << s.err;
 }
 
 TEST(NativeFiles, HugeSizesInACorruptHeaderAllocateNothing) {
@@ -783,7 +847,7 @@ TEST(NativeFiles, HugeSizesInACorruptHeaderAllocateNothing) {
         const int fd = open_read(name);
         Read g;
         int num = 0;
-        return GRD_read(fd, &g.r, 0, &num) == -1 && g.r.grid == nullptr ? 0 : 1;
+        return GRD_read(fd, &g.r, 0, &num) == 1 && g.r.grid == nullptr ? 0 : 1;
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("cut short"), std::string::npos) << r.err;
