@@ -1,6 +1,7 @@
 // The table of open grid files (type detection, opening, rewinding, closing,
 // the read positions) and the native grid file format; GRIB slots are framed
-// and decoded by the grib module.
+// and decoded by the grib module, netCDF and GRID-code slots read by the
+// module's other files.
 // File-static state: the 15 slots with their names and read positions, the
 // index-file switch and the value format of native text files.
 #include "gridfile/grd_read.h"
@@ -725,17 +726,30 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
         *f_type = detected;
     }
     const int type = *f_type;
-    if (type == 11 || type == 22) {
-        MESS_print(M_WARN, "GRD_open: %s: %s grid files cannot be %s yet\n", name, type_name(type),
-                   f_access == 0 ? "read" : "written");
+    if (type == 11) {
+        const int nc = grd_cdf::open(slot, name, f_access);
+        if (nc < 0) return -1;
+        auto rec = std::make_unique<GRD_file>();
+        std::memset(rec.get(), 0, sizeof(GRD_file));
+        rec->fd = nc;
+        rec->type = 11;
+        rec->cur_var = -1;
+        gfile[std::size_t(slot)] = std::move(rec);
+        state[std::size_t(slot)] = SlotState{};
+        state[std::size_t(slot)].name = name;
+        return slot;
+    }
+    if (type == 22 && f_access != 0) {
+        MESS_print(M_WARN, "GRD_open: %s: %s grid files cannot be written\n", name, type_name(type));
         return -1;
     }
-    if (!is_native(type) && type != 21) return -1;
+    if (!is_native(type) && type != 21 && type != 22) return -1;
 
     FILE *f = FILE_open(name, f_access == 0 ? "r" : "w");
     if (f == nullptr) return -1;
-    if (type == 21 && f_access == 0 && !can_seek(f, name)) {
-        // GRIB products are found by moving back and forth in the stream.
+    if ((type == 21 || type == 22) && f_access == 0 && !can_seek(f, name)) {
+        // GRIB products and GRID-code messages are found by moving back and
+        // forth in the stream.
         f = spool(f, name);
         if (f == nullptr) return -1;
     }
@@ -751,7 +765,8 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
     SlotState &s = state[std::size_t(slot)];
     s = SlotState{};
     s.name = name;
-    s.seekable = can_seek(f, name) || (type == 21 && f_access == 0);
+    s.seekable = can_seek(f, name) || ((type == 21 || type == 22) && f_access == 0);
+    if (type == 22) grd_code::reset(slot);
     return slot;
 }
 
@@ -794,7 +809,14 @@ int GRD_close(int grd_fd) {
     if (grd_fd < 0 || grd_fd >= GRD_MAX_FILES) return -1;
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr) return 0;
+    if (g->type == 11) {
+        grd_cdf::close(grd_fd, g->fd);
+        gfile[std::size_t(grd_fd)].reset();
+        state[std::size_t(grd_fd)] = SlotState{};
+        return 0;
+    }
     if (!is_stdio_type(g->type)) return -1;
+    if (g->type == 22) grd_code::reset(grd_fd);
     if (g->file != nullptr) FILE_close(g->file);
     if (g->hfile != nullptr) FILE_close(g->hfile);
     gfile[std::size_t(grd_fd)].reset();
@@ -805,6 +827,8 @@ int GRD_close(int grd_fd) {
 int GRD_getinfo(int grd_fd, GRD_info *info) {
     GRD_file *g = open_slot(grd_fd);
     if (g != nullptr && g->type == 21) return info != nullptr ? GRIB_file_info(grd_fd, info) : -1;
+    if (g != nullptr && g->type == 11) return info != nullptr ? grd_cdf::getinfo(grd_fd, g, info) : -1;
+    if (g != nullptr && g->type == 22) return info != nullptr ? grd_code::getinfo(grd_fd, g, info) : -1;
     if (g == nullptr || info == nullptr || !is_native(g->type)) return -1;
     SlotState &s = state[std::size_t(grd_fd)];
     std::string line;
@@ -825,9 +849,10 @@ int GRD_getinfo(int grd_fd, GRD_info *info) {
     return 0;
 }
 
-int GRD_putinfo(int grd_fd, const GRD_info *) {
+int GRD_putinfo(int grd_fd, const GRD_info *info) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr) return -1;
+    if (g->type == 11) return grd_cdf::putinfo(grd_fd, g, info);
     if (g->type == 1) return 0;
     if (g->type != 2 && g->type != 3) return -1;
     std::fputs("ZEQGRID\n", g->file);
@@ -838,14 +863,17 @@ int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr || grd == nullptr || grdnum == nullptr) return -1;
     if (g->type == 21) return GRIB_read_grid(grd_fd, grd, rep_type, grdnum);
+    if (g->type == 11) return grd_cdf::read(grd_fd, g, grd, rep_type, grdnum);
+    if (g->type == 22) return grd_code::read(grd_fd, g, grd, rep_type, grdnum);
     if (!is_native(g->type)) return -1;
     return native_read(grd_fd, g, state[std::size_t(grd_fd)], grd, rep_type, grdnum);
 }
 
-int GRD_write(int grd_fd, GRD_report *grd, int, int *) {
+int GRD_write(int grd_fd, GRD_report *grd, int, int *grd_num) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr) return -1;
     if (g->type == 21) return grib_write(g, state[std::size_t(grd_fd)], grd);
+    if (g->type == 11) return grd_cdf::write(grd_fd, g, grd, grd_num);
     if (g->type < 1 || g->type > 3) return -1;
     return native_write(g, state[std::size_t(grd_fd)], grd);
 }
