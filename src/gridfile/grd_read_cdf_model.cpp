@@ -273,13 +273,15 @@ bool add_var(int nc, Model &m, int id, int code, const char *name) {
 // ---- The Domain --------------------------------------------------------------------------
 
 // The grid's Domain; `north_first` tells whether the file's first row is the
-// northernmost (else its rows are turned over on reading).
+// northernmost (else its rows are turned over on reading): so when latitudes
+// run southwards; files without latitudes are stored from the south, as the
+// producers of the built-in grids write them.
 void make_domain(int nc, const Model &m, GRD_report *grd, bool *north_first) {
     Domain &d = grd->domain;
     DOM_init(&d);
     d.nx = int(std::min<std::size_t>(m.x_len, INT_MAX));
     d.ny = int(std::min<std::size_t>(m.y_len, INT_MAX));
-    *north_first = true;
+    *north_first = false;
     double lat0 = 0, lat1 = 0;
     if (m.lat >= 0 && coord_at(nc, m.lat, m.y_dim, 0, &lat0)) {
         d.proj = 2;

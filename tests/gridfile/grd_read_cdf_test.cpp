@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fields/calc.h"
 #include "fields/grd_tool.h"
 #include "fields/region.h"
 #include "gridfile/grd_read.h"
@@ -394,6 +395,473 @@ TEST(CdfOwnLayout, ReuseOfASavedGridKeepsTheAnalysisDomain) {
         },
         {"n\n"});
     EXPECT_EQ(r.out.substr(r.out.size() - 7), "1 11 1\n") << r.out << r.err;
+}
+
+// ---- Model-output layouts ------------------------------------------------------------------
+
+// Compiles CDL text into a classic netCDF file with ncgen.
+bool compile(const TempDir &dir, const std::string &cdl, const std::string &out) {
+    write_file(out + ".cdl", cdl);
+    if (!zeqtest::have_netcdf_tool("ncgen")) return false;
+    const std::string cmd = "/usr/bin/ncgen -k classic -o '" + out + "' '" + out + ".cdl' 2>&1";
+    const int rc = std::system(cmd.c_str());
+    EXPECT_EQ(rc, 0) << cmd << "\n" << cdl;
+    (void)dir;
+    return rc == 0;
+}
+
+// "a, b, c" of n numbers made by f.
+template <class F> std::string list(int n, F f) {
+    std::string s;
+    char buf[32];
+    for (int k = 0; k < n; ++k) {
+        std::snprintf(buf, sizeof buf, "%s%.9g", k > 0 ? ", " : "", double(f(k)));
+        s += buf;
+    }
+    return s;
+}
+
+// temp (degK) and u_wind over a reference time, forecast time 3 x level 5 x
+// latitude 4 (south to north) x longitude 6, with a text reference time.
+std::string model_cdl() {
+    const int n = 3 * 5 * 4 * 6;
+    return "netcdf m {\ndimensions:\n rtime = 1 ;\n frtime = 3 ;\n level = 5 ;\n lat = 4 ;\n lon = 6 ;\n"
+           " len = 16 ;\nvariables:\n float lat(lat) ;\n float lon(lon) ;\n float frtime(frtime) ;\n"
+           " float level(level) ;\n int grib_center(rtime, frtime) ;\n int grib_model(rtime, frtime) ;\n"
+           " char reftime(rtime, len) ;\n"
+           " float temp(rtime, frtime, level, lat, lon) ;\n  temp:units = \"degK\" ;\n"
+           " float u_wind(rtime, frtime, level, lat, lon) ;\n  u_wind:units = \"m/s\" ;\n"
+           " float other(lat, lon) ;\n"
+           ":title = \"Sample model output\" ;\n"
+           "data:\n lat = 30, 32, 34, 36 ;\n lon = -100, -98, -96, -94, -92, -90 ;\n"
+           " frtime = 0, 12, 24 ;\n level = 1000, 850.5, 700, 500, 250 ;\n"
+           " grib_center = 7, 7, 7 ;\n grib_model = 39, 39, 39 ;\n reftime = \"2005 03 07 12\" ;\n"
+           " temp = " +
+           list(n, [](int k) { return 200 + k * 0.25; }) +
+           " ;\n u_wind = " + list(n, [](int k) { return -30 + k * 0.125; }) +
+           " ;\n other = " + list(24, [](int k) { return k; }) + " ;\n}\n";
+}
+
+TEST(CdfModelLayout, VariablesAreNumberedIntoGridsByTimeAndLevel) {
+    TempDir dir;
+    const std::string name = dir.file("model.nc");
+    ASSERT_TRUE(compile(dir, model_cdl(), name));
+    GRD_info info{};
+    const int fd = open_read(name, &info);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(info.date.year, 2005);
+    EXPECT_EQ(info.date.month, 3);
+    EXPECT_EQ(info.date.day, 7);
+    EXPECT_EQ(info.date.hour, 12);
+    const float frtime[] = {0, 12, 24};
+    const int level[] = {1000, 850, 700, 500, 250};
+    for (int n = 0; n < 30; ++n) {
+        Read r;
+        int num = n;
+        ASSERT_EQ(GRD_read(fd, &r.r, 1, &num), 0) << n;
+        const int k = n % 15;
+        EXPECT_EQ(r.r.var, n < 15 ? 104 : 23) << n;
+        EXPECT_EQ(r.r.time, int(frtime[k / 5])) << n;
+        EXPECT_EQ(r.r.level, level[k % 5]) << n;
+        EXPECT_EQ(r.r.ltype, 10) << n;
+        EXPECT_EQ(r.r.source, 7);
+        EXPECT_EQ(r.r.model, 39);
+        EXPECT_EQ(r.r.type, 50);
+        EXPECT_EQ(r.r.date.year, 2005);
+    }
+    Read r;
+    int num = 30;
+    EXPECT_EQ(GRD_read(fd, &r.r, 0, &num), -1);
+
+    // Grid 7: forecast-time index 1, level index 2, as NumPy slices it (rows
+    // from the north).
+    num = 7;
+    ASSERT_EQ(GRD_read(fd, &r.r, 0, &num), 0);
+    EXPECT_EQ(num, 7);
+    EXPECT_EQ(r.r.time, 12);
+    EXPECT_EQ(r.r.level, 700);
+    const Domain &d = r.r.domain;
+    EXPECT_EQ(d.proj, 2);
+    EXPECT_EQ(d.nx, 6);
+    EXPECT_EQ(d.ny, 4);
+    EXPECT_EQ(d.dx, 2.0f);
+    EXPECT_EQ(d.dy, 2.0f) << "spacing stays positive";
+    EXPECT_EQ(d.clat, 33.0f);
+    EXPECT_EQ(d.clon, -95.0f);
+    EXPECT_NE(r.r.info[0], '\0');
+    EXPECT_NE(std::string(r.r.datim).find("MAR 05"), std::string::npos) << r.r.datim;
+    const auto ref = zeqtest::named_numbers(zeqtest::run_python(R"(
+import sys, numpy as np, netCDF4
+d = netCDF4.Dataset(sys.stdin.read().strip())
+lat = d.variables["lat"][:]
+for name, n in (("temp", 7), ("u_wind", 22)):
+    v = np.asarray(d.variables[name][0, n % 15 // 5, n % 5])
+    if lat[1] > lat[0]:
+        v = v[::-1]
+    print(name, " ".join("%.9g" % x for x in v.ravel()))
+)",
+                                                                name, "python3-netcdf4 and python3-numpy"));
+    zeqtest::expect_grid_values(ref.at("temp"), r.r.grid, 24, "temp", 0, 0);
+    num = 22;
+    ASSERT_EQ(GRD_read(fd, &r.r, 0, &num), 0);
+    zeqtest::expect_grid_values(ref.at("u_wind"), r.r.grid, 24, "u_wind", 0, 0);
+    // Backwards and again.
+    num = 7;
+    ASSERT_EQ(GRD_read(fd, &r.r, 0, &num), 0);
+    zeqtest::expect_grid_values(ref.at("temp"), r.r.grid, 24, "temp again", 0, 0);
+    GRD_close(fd);
+}
+
+// A file of two-dimensional fields named and with units as given.
+std::string fields_cdl(const std::vector<std::pair<std::string, std::string>> &vars) {
+    std::string cdl = "netcdf f {\ndimensions:\n lat = 2 ;\n lon = 3 ;\nvariables:\n float lat(lat) ;\n"
+                      " float lon(lon) ;\n";
+    std::string data = "data:\n lat = 50, 40 ;\n lon = 10, 12, 14 ;\n";
+    for (const auto &[n, u] : vars) {
+        cdl += " float " + n + "(lat, lon) ;\n";
+        if (!u.empty()) cdl += "  " + n + ":units = \"" + u + "\" ;\n";
+        data += " " + n + " = 1, 2, 3, 4, 5, 6 ;\n";
+    }
+    return cdl + data + "}\n";
+}
+
+std::vector<int> codes_of(const std::string &name) {
+    std::vector<int> codes;
+    const int fd = open_read(name);
+    for (int n = 0;; ++n) {
+        Read r;
+        int num = n;
+        if (GRD_read(fd, &r.r, 1, &num) != 0) break;
+        codes.push_back(r.r.var);
+    }
+    GRD_close(fd);
+    return codes;
+}
+
+TEST(CdfModelLayout, ParameterCodesByNameAndUnits) {
+    TempDir dir;
+    struct Case {
+        const char *name, *units;
+        int code;
+    };
+    const std::vector<std::vector<Case>> files = {{{"Psl", "pascals", 101},
+                                                   {"P", "hectopascals", 1},
+                                                   {"pressure", "Pa", 101},
+                                                   {"H", "gp m", 102},
+                                                   {"Z", "geopotential dekameters", 2},
+                                                   {"T", "kelvin", 104},
+                                                   {"Ttrop", "degC", 4},
+                                                   {"other", "", -1},
+                                                   {"RH", "", 13},
+                                                   {"LI", "", 15},
+                                                   {"Usfc", "", 23},
+                                                   {"V", "", 24},
+                                                   {"omega", "Pa/s", 140},
+                                                   {"vert_vel", "millibars/second", 40},
+                                                   {"precip", "", 50},
+                                                   {"snow", "inches", 51}},
+                                                  {{"SST", "degC", 62},
+                                                   {"sea_temp", "degK", 161},
+                                                   {"sst", "0.5 degC", 61},
+                                                   {"wave_hgt", "meters", 164},
+                                                   {"WAVE_HGT", "0.5 meters", 64},
+                                                   {"wave_per", "", 76},
+                                                   {"wave_dir", "degrees_true", 175},
+                                                   {"Wave_Dir", "10 degrees", 75},
+                                                   {"gpt_hgt", "geopotential meters", 102},
+                                                   {"Temp", "degK", 104},
+                                                   {"u_wind", "", 23},
+                                                   {"Vmaxwind", "", 24},
+                                                   {"lift_indx", "", 15},
+                                                   {"rel_hum", "", 13},
+                                                   {"Zwind", "", 2},
+                                                   // A sixteenth field is not kept.
+                                                   {"Ptrop", "Pa", -1}}};
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        std::vector<std::pair<std::string, std::string>> vars;
+        std::vector<int> want;
+        for (const Case &c : files[f]) {
+            vars.emplace_back(c.name, c.units);
+            if (c.code >= 0) want.push_back(c.code);
+        }
+        const std::string name = dir.file("f" + std::to_string(f) + ".nc");
+        ASSERT_TRUE(compile(dir, fields_cdl(vars), name));
+        EXPECT_EQ(codes_of(name), want) << f;
+    }
+}
+
+// A file of one field "T" (or as named) over forecast time or not, with the
+// title given; with or without a reference-time dimension.
+std::string titled_cdl(const std::string &title, bool rtime, bool over_time, const std::string &var = "T") {
+    std::string cdl = "netcdf t {\ndimensions:\n";
+    if (rtime) cdl += " rtime = 1 ;\n";
+    cdl += " frtime = 2 ;\n lat = 2 ;\n lon = 3 ;\nvariables:\n float lat(lat) ;\n float lon(lon) ;\n"
+           " int frtime(frtime) ;\n int grib_model(frtime) ;\n";
+    std::string dims = rtime ? "rtime, " : "";
+    if (over_time) dims += "frtime, ";
+    cdl += " float " + var + "(" + dims + "lat, lon) ;\n";
+    cdl += ":title = \"" + title +
+           "\" ;\ndata:\n lat = 50, 40 ;\n lon = 10, 12, 14 ;\n frtime = 6, 30 ;\n"
+           " grib_model = 1, 1 ;\n " +
+           var + " = " + list(over_time ? 12 : 6, [](int k) { return k; }) + " ;\n}\n";
+    return cdl;
+}
+
+TEST(CdfModelLayout, TitleCodesGiveLevelsAndTimes) {
+    TempDir dir;
+    const std::string long_title = std::string(300, '.') + " 72 hours";
+    struct Case {
+        std::string title;
+        bool rtime, over_time;
+        const char *var;
+        int ltype, level, time; // of grid 1 over time, grid 0 otherwise
+    };
+    const Case cases[] = {
+        {"NMC Early run 72 hours", true, false, "T", 10, 500, 72},
+        {"NMC Early run 72 hours", false, false, "T", 10, 500, 72},
+        {"Other producer", true, false, "T", 1, 0, 0},
+        {long_title, true, false, "T", 1, 0, 0}, // base code 1 + 3: not 13
+        {"NMC Early" + long_title, true, false, "T", 10, 500, 72},
+        {"NMC Global Trop fields", true, true, "Ptrop", 7, 0, 30},
+        {"NMC Global Trop fields", true, true, "Pmaxwind", 6, 0, 30},
+        {"NMC Global", true, true, "Psfc", 9, 0, 30}, // not a known name: no grid
+        {"NMC Global", true, true, "P", 12, 0, 30},
+        {"NMC Extended Maximum wind", true, true, "U", 6, 0, 30},
+        {"ECMWF: Trop", true, true, "T", 7, 0, 30},
+        {"Other", true, true, "H", 1, 0, 30},
+        {"Other", true, true, "U", 9, 0, 30},
+    };
+    int k = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.title.substr(0, 30) + " " + c.var);
+        const std::string name = dir.file("t" + std::to_string(k++) + ".nc");
+        ASSERT_TRUE(compile(dir, titled_cdl(c.title, c.rtime, c.over_time, c.var), name));
+        const int fd = open_read(name);
+        Read r;
+        int num = c.over_time ? 1 : 0;
+        const int rc = GRD_read(fd, &r.r, 1, &num);
+        GRD_close(fd);
+        if (std::string(c.var) == "Psfc") {
+            EXPECT_EQ(rc, -1);
+            continue;
+        }
+        ASSERT_EQ(rc, 0);
+        EXPECT_EQ(r.r.ltype, c.ltype);
+        EXPECT_EQ(r.r.level, c.level);
+        EXPECT_EQ(r.r.time, c.time);
+    }
+}
+
+TEST(CdfModelLayout, ExtraVariablePrecipitationHoursAndEmptyGrids) {
+    TempDir dir;
+    const std::string name = dir.file("x.nc");
+    const std::string cdl =
+        "netcdf x {\ndimensions:\n frtime = 2 ;\n lat = 2 ;\n lon = 3 ;\nvariables:\n float lat(lat) ;\n"
+        " float lon(lon) ;\n int frtime(frtime) ;\n float cape(frtime, lat, lon) ;\n"
+        "  cape:long_name = \"Convective energy\" ;\n  cape:units = \"J/kg\" ;\n"
+        " float precip(frtime, lat, lon) ;\n float temp(lat, lon) ;\n"
+        "data:\n lat = 50, 40 ;\n lon = 10, 12, 14 ;\n frtime = 6, 12 ;\n"
+        " cape = 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 ;\n"
+        " precip = 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 ;\n temp = 1e30, 2, 3, 4, 5, 2e30 ;\n}\n";
+    ASSERT_TRUE(compile(dir, cdl, name));
+    auto r = run_child([&] {
+        setenv("GRIDVAR", "cape", 1);
+        setenv("GRIBQP", "6", 1);
+        const int fd = open_read(name);
+        for (int n = 0; n < 6; ++n) {
+            Read g;
+            int num = n;
+            const int rc = GRD_read(fd, &g.r, 0, &num);
+            std::printf("%d %d %d %d %d [%s]", rc, g.r.var, g.r.source, g.r.ltype, g.r.time,
+                        n < 2 ? g.r.info : "");
+            if (rc == 0) std::printf(" %g %g", double(g.r.grid[0]), double(g.r.grid[5]));
+            std::printf("\n");
+        }
+        return 0;
+    });
+    // Latitudes run southwards: rows as stored.
+    EXPECT_EQ(r.out, "0 0 1 9 6 [Convective energy (J/kg)] 1 6\n"
+                     "0 0 1 9 12 [Convective energy (J/kg)] 7 12\n"
+                     "0 50 1 1 12 [] 1 6\n"
+                     "0 50 1 1 18 [] 7 12\n"
+                     "0 0 0 0 0 [] -9999 -9999\n"
+                     "-1 0 0 0 0 []\n")
+        << r.err;
+}
+
+TEST(CdfModelLayout, BuiltInGridsOfModels) {
+    TempDir dir;
+    // No coordinates: the grid comes from the column count or the model.
+    auto file = [&](const std::string &tag, int nx, int ny, int model, int hours) {
+        const std::string name = dir.file(tag + ".nc");
+        const std::string cdl = "netcdf b {\ndimensions:\n frtime = 1 ;\n y = " + std::to_string(ny) +
+                                " ;\n x = " + std::to_string(nx) +
+                                " ;\nvariables:\n int frtime(frtime) ;\n int grib_model(frtime) ;\n"
+                                " float T(frtime, y, x) ;\n  T:units = \"degK\" ;\n"
+                                "data:\n frtime = " +
+                                std::to_string(hours) + " ;\n grib_model = " + std::to_string(model) +
+                                " ;\n T = " + list(nx * ny, [](int k) { return k; }) + " ;\n}\n";
+        EXPECT_TRUE(compile(dir, cdl, name));
+        return name;
+    };
+    struct Case {
+        std::string tag;
+        int nx, ny, model, hours;
+        int proj, type, out_nx, out_ny;
+        float clat, clon;
+    };
+    const Case cases[] = {
+        {"ps83", 83, 83, 7, 0, 1, 1, 83, 83, 50.8936f, -103.1524f},
+        {"m83", 93, 65, 83, 0, 4, 211, 93, 65, 40.62f, -100.51f},
+        {"m69", 72, 3, 69, 96, MISSING, 11, 73, 3, FMISSING, FMISSING},
+        {"m69short", 72, 3, 69, 48, MISSING, 11, 72, 3, FMISSING, FMISSING},
+        {"m64", 4, 3, 64, 0, MISSING, 50, 4, 3, FMISSING, FMISSING},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.tag);
+        const std::string name = file(c.tag, c.nx, c.ny, c.model, c.hours);
+        const int fd = open_read(name);
+        Read r;
+        int num = 0;
+        ASSERT_EQ(GRD_read(fd, &r.r, 0, &num), 0);
+        GRD_close(fd);
+        const Domain &d = r.r.domain;
+        EXPECT_EQ(d.proj, c.proj);
+        EXPECT_EQ(r.r.type, c.type);
+        EXPECT_EQ(d.nx, c.out_nx);
+        EXPECT_EQ(d.ny, c.out_ny);
+        EXPECT_EQ(d.clat, c.clat);
+        EXPECT_EQ(d.clon, c.clon);
+        ASSERT_NE(r.r.grid, nullptr);
+        if (c.tag == "ps83") {
+            EXPECT_EQ(d.plon, -105.0f);
+            EXPECT_EQ(d.dx, 0.9075464f);
+        }
+        if (c.tag == "m83") {
+            EXPECT_EQ(d.plon, -95.0f);
+            EXPECT_EQ(d.param[0], 25.0f);
+            EXPECT_EQ(d.param[2], 1.277f);
+        }
+        if (c.tag == "m69") {
+            // The wrap-around column repeats each row's first value.
+            for (int j = 0; j < 3; ++j)
+                EXPECT_EQ(r.r.grid[j * 73 + 72], r.r.grid[j * 73]) << j;
+            EXPECT_EQ(r.r.grid[72], float(2 * 72)) << "rows of the file's last row first";
+        }
+    }
+}
+
+TEST(CdfModelLayout, DatesLevelOnlyVariablesAndNorthFirstRows) {
+    TempDir dir;
+    struct Case {
+        std::string date_vars, date_data;
+        int year, month, day, hour;
+    };
+    const Case cases[] = {
+        {" int year ;\n int month ;\n int day ;\n int hour ;\n",
+         " year = 2012 ;\n month = 2 ;\n day = 29 ;\n"
+         " hour = 6 ;\n",
+         2012, 2, 29, 6},
+        {" int year ;\n int month ;\n int day ;\n int hour ;\n",
+         " year = 96 ;\n month = 13 ;\n day = 0 ;\n"
+         " hour = 30 ;\n",
+         1996, 1, 1, 0},
+        {" char reftime(len) ;\n", " reftime = \"2031 12 31 18\" ;\n", 2031, 12, 31, 18},
+        {" char reftime(len) ;\n", " reftime = \"05 7 4 0\" ;\n", 2005, 7, 4, 0},
+        {" int year ;\n", " year = 123 ;\n", 1980, 1, 1, 0},
+    };
+    int k = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(k);
+        const std::string name = dir.file("d" + std::to_string(k++) + ".nc");
+        // Latitudes run north to south: the rows stay as they are. The level-only
+        // variable reads at its level, time 0.
+        const std::string cdl =
+            "netcdf d {\ndimensions:\n level = 2 ;\n lat = 2 ;\n lon = 3 ;\n len = 16 ;\n"
+            "variables:\n float lat(lat) ;\n float lon(lon) ;\n float level(level) ;\n" +
+            c.date_vars +
+            " float temp(level, lat, lon) ;\ndata:\n lat = 50, 45 ;\n lon = 10, 12, 14 ;\n"
+            " level = 850, 500 ;\n" +
+            c.date_data + " temp = 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 ;\n}\n";
+        ASSERT_TRUE(compile(dir, cdl, name));
+        GRD_info info{};
+        const int fd = open_read(name, &info);
+        EXPECT_EQ(info.date.year, c.year);
+        EXPECT_EQ(info.date.month, c.month);
+        EXPECT_EQ(info.date.day, c.day);
+        EXPECT_EQ(info.date.hour, c.hour);
+        Read r;
+        int num = 1;
+        ASSERT_EQ(GRD_read(fd, &r.r, 0, &num), 0);
+        GRD_close(fd);
+        EXPECT_EQ(r.r.date.year, c.year);
+        EXPECT_EQ(r.r.ltype, 10);
+        EXPECT_EQ(r.r.level, 500);
+        EXPECT_EQ(r.r.time, 0);
+        EXPECT_EQ(r.r.domain.dy, 5.0f);
+        EXPECT_EQ(r.r.domain.clat, 47.5f);
+        EXPECT_EQ(r.r.grid[0], 7.0f) << "the file's first row is the northernmost";
+        EXPECT_EQ(r.r.grid[5], 12.0f);
+    }
+}
+
+TEST(CdfModelLayout, TwoFilesReadInTurnKeepTheirOwnPlace) {
+    TempDir dir;
+    const std::string name = dir.file("model.nc");
+    ASSERT_TRUE(compile(dir, model_cdl(), name));
+    const std::string other = dir.file("f.nc");
+    ASSERT_TRUE(compile(dir, fields_cdl({{"RH", ""}, {"LI", ""}, {"V", ""}}), other));
+    const int a = open_read(name);
+    const int b = open_read(other);
+    const int want_a[] = {104, 104, 23, 23};
+    const int want_b[] = {13, 15, 24};
+    for (int n = 0; n < 4; ++n) {
+        Read r;
+        int num = 13 + n;
+        ASSERT_EQ(GRD_read(a, &r.r, 1, &num), 0);
+        EXPECT_EQ(r.r.var, want_a[n]) << n;
+        if (n < 3) {
+            num = n;
+            ASSERT_EQ(GRD_read(b, &r.r, 1, &num), 0);
+            EXPECT_EQ(r.r.var, want_b[n]) << n;
+        }
+    }
+    GRD_close(a);
+    GRD_close(b);
+}
+
+TEST(CdfModelLayout, SearchesAndTheCalculatorReadTheRightGrid) {
+    TempDir dir;
+    const std::string name = dir.file("model.nc");
+    ASSERT_TRUE(compile(dir, model_cdl(), name));
+    auto r = run_child([&] {
+        GRD_report g{};
+        g.grid = nullptr;
+        GRD_info info{};
+        int type = 0;
+        int rc = GRD_read_file((name + "+12::23").c_str(), &g, &info, &type);
+        std::printf("\nspec %d %d %d %d %g\n", rc, g.var, g.time, g.level,
+                    g.grid != nullptr ? double(g.grid[0]) : -1.0);
+        std::free(g.grid);
+        g.grid = nullptr;
+        rc = GRD_read_file((name + "+12:500:13").c_str(), &g, &info, &type);
+        std::printf("\nnone %d\n", rc);
+        std::free(g.grid);
+        const char *cmd[] = {"val", nullptr, "ll", "34,-96"};
+        const std::string word = name + "+12::104";
+        cmd[1] = word.c_str();
+        return GRD_math_command(4, cmd) == 1 ? 0 : 1;
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    // u-wind at 12 hours, 1000 mb: the variable's grid 5 (time index 1, level
+    // index 0), row 0 the file's last row.
+    char want[64];
+    std::snprintf(want, sizeof want, "spec 1 23 12 1000 %g", -30 + (5 * 24 + 18) * 0.125);
+    EXPECT_NE(r.out.find(want), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("none 0"), std::string::npos) << r.out;
+    // Temperature at 12 hours (grid 5) at 34 N 96 W: the file's row 2, column 2.
+    std::snprintf(want, sizeof want, "\n%f\n", 200 + (5 * 24 + 2 * 6 + 2) * 0.25);
+    EXPECT_NE(r.out.find(want), std::string::npos) << r.out << r.err;
 }
 
 } // namespace
