@@ -76,11 +76,17 @@ int GRD_rewind(int grd_fd);
 int GRD_close(int grd_fd);
 
 // Reads the file header: the date label and date of the first record (native
-// files) or product (GRIB files) into info; 0, or -1 for a bad slot, a type
-// without a reader or a GRIB file whose first product cannot be read.
+// files), product (GRIB files) or message (GRID code), or the file's date
+// (netCDF: its global attributes, or the reference date of a model-output
+// file; a four-digit year of the own layout counts from 1900 in info.date)
+// into info; 0, or -1 for a bad slot, a type without a reader, a GRIB file
+// whose first product cannot be read or a netCDF file opened for writing.
 int GRD_getinfo(int grd_fd, GRD_info *info);
 // Writes the file header of a new file (the magic line for types 2 and 3,
-// nothing for type 1); 0, or -1 for a bad slot or a type that is not written.
+// nothing for type 1; netCDF: the dimensions, variables and attributes of the
+// own layout for grids of info->max_x x info->max_y points, or of the first
+// grid written when those are not positive); 0, or -1 for a bad slot, a type
+// that is not written or a header the netCDF library refuses.
 int GRD_putinfo(int grd_fd, const GRD_info *info);
 // Reads grid *grdnum (0 the first) into grd: rep_type 0 header and values,
 // 1 (and 2) the header only. Any array grd holds is freed first; the values
@@ -96,9 +102,11 @@ int GRD_putinfo(int grd_fd, const GRD_info *info);
 // and ellipse flag (the layout does not store them).
 int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum);
 // Appends one record (header and values) for grd; a GRIB slot takes the
-// grd->source raw bytes of grd->grid (a product as GRIB_get_raw reads it).
-// 0, or -1 without values, for a type that is not written, a projection the
-// format cannot hold, or a failed write.
+// grd->source raw bytes of grd->grid (a product as GRIB_get_raw reads it); a
+// netCDF slot writes record *grd_num (labels cut to 49 characters). 0, or -1
+// without values, for a type that is not written, a projection the format
+// cannot hold, a grid of another size than the netCDF file's, or a failed or
+// refused write.
 int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num);
 
 // The record of slot ind, null for an empty slot or a number out of range.
