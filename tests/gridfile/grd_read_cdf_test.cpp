@@ -16,6 +16,7 @@
 #include "gridfile/grd_read.h"
 #include "runtime/date.h"
 #include "support/child.h"
+#include "support/grid_records.h"
 #include "support/grids.h"
 #include "support/netcdf.h"
 #include "support/reference.h"
@@ -27,40 +28,22 @@ using zeqtest::run_child;
 using zeqtest::TempDir;
 using zeqtest::write_file;
 
-// A grid to write: the values live in the test.
-struct Source {
-    GRD_report r{};
-    std::vector<float> v;
-    Source(const Domain &d, std::vector<float> values) : v(std::move(values)) {
-        r.domain = d;
-        r.grid = v.data();
-        r.source = 7;
+using Read = zeqtest::GridRead;
+using zeqtest::expect_same_values;
+
+// A grid to write with header fields that need more than 16 bits.
+struct Source : zeqtest::GridSource {
+    Source(const Domain &d, std::vector<float> values) : zeqtest::GridSource(d, std::move(values)) {
         r.version = 2;
-        r.model = 83;
-        r.type = 211;
-        r.ltype = 100;
-        r.level = 50030;  // a layer: more than 16 bits
+        r.level = 50030;  // a layer
         r.time = 4006012; // a statistic and a period
         r.var = 19344011; // a folded probability code
-        std::snprintf(r.datim, sizeof r.datim, "12Z  5 JAN 24");
-        std::snprintf(r.info, sizeof r.info, "12 hour 500 mb Height (m)");
-        std::snprintf(r.units, sizeof r.units, "m");
     }
 };
 
-// A record that the reader fills; its array is released at the end.
-struct Read {
-    GRD_report r{};
-    Read() { r.grid = nullptr; }
-    ~Read() { std::free(r.grid); }
-    Read(const Read &) = delete;
-    Read &operator=(const Read &) = delete;
-};
-
+// Values with a missing one.
 std::vector<float> ramp(std::size_t n) {
-    std::vector<float> v(n);
-    for (std::size_t k = 0; k < n; ++k)
-        v[k] = 5000.0f + 1.234567f * float(k) - 0.001f * float(k * k);
+    std::vector<float> v = zeqtest::ramp(n);
     v[7] = -9999.0f;
     return v;
 }
@@ -106,13 +89,6 @@ int open_read(const std::string &name, GRD_info *info = nullptr) {
     GRD_info local{};
     if (fd >= 0) GRD_getinfo(fd, info != nullptr ? info : &local);
     return fd;
-}
-
-void expect_same_values(const GRD_report &got, const std::vector<float> &want) {
-    ASSERT_NE(got.grid, nullptr);
-    ASSERT_EQ(std::size_t(got.domain.nx) * std::size_t(got.domain.ny), want.size());
-    for (std::size_t k = 0; k < want.size(); ++k)
-        ASSERT_EQ(std::bit_cast<std::uint32_t>(got.grid[k]), std::bit_cast<std::uint32_t>(want[k])) << k;
 }
 
 // ---- The own layout ----------------------------------------------------------------------

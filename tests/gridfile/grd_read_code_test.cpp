@@ -15,6 +15,7 @@
 #include "fields/region.h"
 #include "gridfile/grd_read.h"
 #include "support/child.h"
+#include "support/grid_records.h"
 #include "support/grids.h"
 #include "support/reference.h"
 
@@ -135,13 +136,7 @@ std::vector<Expected> encode(const std::string &spec) {
     return grids;
 }
 
-struct Read {
-    GRD_report r{};
-    Read() { r.grid = nullptr; }
-    ~Read() { std::free(r.grid); }
-    Read(const Read &) = delete;
-    Read &operator=(const Read &) = delete;
-};
+using Read = zeqtest::GridRead;
 
 int open_code(const std::string &name, GRD_info *info = nullptr) {
     int type = 0;

@@ -13,6 +13,7 @@
 #include "fields/grd_tool.h"
 #include "fields/region.h"
 #include "support/child.h"
+#include "support/grid_records.h"
 #include "support/grids.h"
 #include "support/reference.h"
 
@@ -25,42 +26,10 @@ using zeqtest::write_file;
 
 using zeqtest::make_domain;
 
-// A grid to write: the values live in the test.
-struct Source {
-    GRD_report r{};
-    std::vector<float> v;
-    Source(const Domain &d, std::vector<float> values) : v(std::move(values)) {
-        r.domain = d;
-        r.grid = v.data();
-        r.source = 7;
-        r.version = 0;
-        r.model = 83;
-        r.type = 211;
-        r.ltype = 100;
-        r.level = 500;
-        r.time = 12;
-        r.var = 7;
-        std::snprintf(r.datim, sizeof r.datim, "12Z  5 JAN 24");
-        std::snprintf(r.info, sizeof r.info, "12 hour 500 mb Height (m)");
-        std::snprintf(r.units, sizeof r.units, "m");
-    }
-};
-
-// A record that the reader fills; its array is released at the end.
-struct Read {
-    GRD_report r{};
-    Read() { r.grid = nullptr; }
-    ~Read() { std::free(r.grid); }
-    Read(const Read &) = delete;
-    Read &operator=(const Read &) = delete;
-};
-
-std::vector<float> ramp(std::size_t n) {
-    std::vector<float> v(n);
-    for (std::size_t k = 0; k < n; ++k)
-        v[k] = 5000.0f + 1.234567f * float(k) - 0.001f * float(k * k);
-    return v;
-}
+using Source = zeqtest::GridSource;
+using Read = zeqtest::GridRead;
+using zeqtest::expect_same_values;
+using zeqtest::ramp;
 
 // Values that a text or binary encoding might lose: missing, signed zero,
 // tiny and huge, a subnormal, and floats whose first big-endian byte is a
@@ -78,14 +47,6 @@ std::vector<float> awkward_values() {
             1.0f / 3.0f,
             -273.15f,
             123456.789f};
-}
-
-void expect_same_values(const GRD_report &got, const std::vector<float> &want) {
-    ASSERT_NE(got.grid, nullptr);
-    ASSERT_EQ(std::size_t(got.domain.nx) * std::size_t(got.domain.ny), want.size());
-    for (std::size_t k = 0; k < want.size(); ++k)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(got.grid[k]), std::bit_cast<std::uint32_t>(want[k]))
-            << "value " << k << ": " << got.grid[k] << " != " << want[k];
 }
 
 void write_grids(const std::string &name, int type, std::vector<Source *> grids) {
