@@ -1,6 +1,7 @@
 // The display list's switches and object requests: recording and event
 // switches, and a request count that polls the window events every 500th
-// request. No object is stored yet, so replays find an empty list.
+// request. No object is stored yet, so replays find an empty list and there
+// is no metafile to write.
 // File-static state: the two switches and the request count.
 #include "graphics/gks_obj.h"
 
@@ -66,4 +67,8 @@ int gclear_objs() {
 
 int gdel_seg_objs(int) {
     return redraw ? 0 : -1;
+}
+
+int gobj_print_meta() {
+    return -1;
 }

@@ -20,3 +20,6 @@ void *gnew_obj(int type, int values, int size, const void *data);
 int gclear_objs();
 // Removes the objects of a segment; -1 when recording is off, else 0.
 int gdel_seg_objs(int seg_name);
+// Writes the stored drawing as a metafile: 0, or -1 when it cannot be
+// written (the list stores nothing yet, so there is never a file).
+int gobj_print_meta();

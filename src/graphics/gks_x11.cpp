@@ -1,6 +1,7 @@
 // The graphics kernel and its one workstation: opening, closing and clearing (connection strings, print
 // options, page sizes, device geometry), messages, segments, error reports, the per-device initialisation
-// of the primitive modules, and the system's own X window (creation, X errors, resizing, cursors, titles).
+// of the primitive modules, and the system's own X window (creation, X errors, resizing, cursors, titles, and
+// the hold loop that keeps it interactive at the end of a plot).
 // File-static state: the kernel state with the presets for the next open, the X handles of the window,
 // the registered graphics contexts of the primitives and the count of X errors.
 #include "graphics/gks_x11.h"
@@ -30,6 +31,7 @@
 #include "graphics/gks_hpgl.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
+#include "graphics/gks_loop_int.h"
 #include "graphics/gks_mark.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
@@ -104,6 +106,13 @@ constexpr int DEFAULT_HEIGHT = 512;
 constexpr std::size_t TITLE_EXTRA_MAX = 79;
 // X errors reported before the program gives up.
 constexpr int MAX_X_ERRORS = 25;
+// Cursor shapes of the hold loop: frames looping, several frames stopped,
+// waiting for input on one picture.
+constexpr int CURSOR_LOOP = 3;
+constexpr int CURSOR_STOP = 4;
+constexpr int CURSOR_RECT = 6;
+// Idle polls of the hold loop at 0.1 s before it polls at 0.5 s.
+constexpr int QUIET_POLLS = 50;
 
 // The nine cursor shapes by code: default, pointer, move, loop, stop, draw,
 // rectangle, text, wait.
@@ -224,12 +233,17 @@ XSizeHints window_hints() {
     return hints;
 }
 
-// Waits for the window's first Expose or structure event; a window manager
-// that keeps an iconic window unmapped sends neither, so the wait is bounded.
+// Waits for the window's first Expose or structure event, which stays
+// queued for the event processing (its MapNotify marks the window mapped);
+// a window manager that keeps an iconic window unmapped sends neither, so
+// the wait is bounded.
 void wait_for_map() {
     XEvent event;
     for (int i = 0; i < 200; ++i) {
-        if (XCheckWindowEvent(display, root_window, ExposureMask | StructureNotifyMask, &event)) return;
+        if (XCheckWindowEvent(display, root_window, ExposureMask | StructureNotifyMask, &event)) {
+            XPutBackEvent(display, &event);
+            return;
+        }
         usleep(10000);
     }
 }
@@ -514,6 +528,39 @@ void ps_option(const char *item, Page *page) {
     }
 }
 
+// One HP-GL print option, read like those of PostScript; a roll page
+// ("roll=36": 36 x 23.5 inches) only from the environment's list.
+void hpgl_option(const char *item, Page *page, bool from_env) {
+    double value = 0;
+    if (stricmp(item, "port") == 0) {
+        ghpgl_set_rotate(90);
+    } else if (stricmp(item, "land") == 0) {
+        ghpgl_set_rotate(0);
+    } else if (stricmp(item, "pcl") == 0) {
+        ghpgl_set_pcl(1);
+    } else if (stricmp(item, "nopcl") == 0) {
+        ghpgl_set_pcl(0);
+    } else if (stricmp(item, "lj") == 0) {
+        ghpgl_set_pcl(2);
+    } else if (strnicmp(item, "scale", 5) == 0) {
+        if (option_value(item, 6, &value)) ghpgl_set_scale(static_cast<float>(value));
+    } else if (strnicmp(item, "lwidth", 6) == 0) {
+        if (option_value(item, 7, &value)) ghpgl_set_base_width(static_cast<float>(value));
+    } else if (strnicmp(item, "rot", 3) == 0) {
+        if (option_value(item, 4, &value) && value > -1e6 && value < 1e6)
+            ghpgl_set_rotate(static_cast<int>(value));
+    } else if (strnicmp(item, "roll", 4) == 0) {
+        // A roll narrower than its margin, or one whose plotter units no int
+        // holds, is ignored.
+        if (from_env && option_value(item, 5, &value) && value >= 0.51 && value < 2e6) *page = {value, 23.5};
+    } else if (strnicmp(item, "sz", 2) == 0) {
+        if (std::strlen(item) > 3) page_size(item + 3, page);
+    } else {
+        for (const PageName &p : page_names)
+            if (stricmp(item, p.name) == 0) *page = p.size;
+    }
+}
+
 // Device geometry of the print devices and metafiles: a panel "PnxxNy+ix+iy"
 // or sizes and offsets in hundredths of an inch, in device units of the type.
 void set_geometry(int type, const char *geom) {
@@ -615,6 +662,18 @@ int open_hpgl(const Items &items) {
         gerr_printf("gopen_ws", "unable to open HPGL file\n");
         return -1;
     }
+    Page page{10.5, 8};
+    ghpgl_init();
+    const Items env_items(env("zeqhp_param"));
+    for (int i = 0; i < env_items.size(); ++i)
+        hpgl_option(env_items[i], &page, true);
+    for (int i = 1; i < items.size(); ++i)
+        hpgl_option(items[i], &page, false);
+    win_width = static_cast<int>(1015 * (page.w - 0.5));
+    win_height = static_cast<int>(1015 * (page.h - 0.5));
+    win_x = win_y = 10;
+    set_geometry(GWS_HPGL, first_set({RES_get("geometry"), env("zeqhp_geometry")}, nullptr));
+    ghpgl_init_file();
     return 0;
 }
 
@@ -1040,9 +1099,12 @@ int gresize_window(int width, int height) {
 }
 
 int gset_xsize(int x, int y) {
-    win_width = x;
-    win_height = y;
-    if (x_have_window() && x > 0 && y > 0) {
+    // The device size of an open window stays that of its backing pixmap
+    // until the resize event makes both follow the window.
+    if (!(gtype_is_WIN() && x_have_window())) {
+        win_width = x;
+        win_height = y;
+    } else if (x > 0 && y > 0) {
         XResizeWindow(display, root_window, static_cast<unsigned>(x), static_cast<unsigned>(y));
         XSync(display, False);
     }
@@ -1104,6 +1166,54 @@ int gset_icon_bitmap(const unsigned char *bits) {
 int gset_refresh_callback(int val, Grefresh_func func) {
     refresh = val;
     refresh_CB = func;
+    return 0;
+}
+
+Gint ghold(Gint) {
+    if (!gtype_is_WIN() || !x_have_window()) return 0;
+    const gks_clock::Clock &clock = gks_clock::get();
+    gcheck_event();
+    gsync();
+    if (gget_looping()) clock.init_time();
+    gset_input_mode(1);
+    double next = clock.now() + refresh;
+    int quiet = 0;
+    // A callback that closes the window ends the hold as well.
+    while (gget_input_mode() && x_have_window()) {
+        if (gget_num_images() >= 2 && gget_looping()) {
+            gset_cursor(CURSOR_LOOP);
+            gloop_sleep();
+            // Events during the wait may have stopped looping or deleted
+            // frames: the next frame is shown only while frames still loop.
+            if (gis_mapped() && gget_looping() && gget_num_images() >= 2) gdisplay_frame(ginc_frame(0));
+            clock.init_time();
+            gcheck_event();
+            quiet = 0;
+        } else {
+            gset_cursor(gget_num_images() >= 2 ? CURSOR_STOP : CURSOR_RECT);
+            if (refresh > 0) {
+                // Ten polls a second for a while after the last user event,
+                // then two.
+                if (quiet < QUIET_POLLS) {
+                    clock.sleep(0.1f);
+                    ++quiet;
+                } else {
+                    clock.sleep(0.5f);
+                }
+                if (gcheck_event() > 0) quiet = 0;
+            } else {
+                gwait_event();
+            }
+        }
+        if (refresh > 0 && refresh_CB != nullptr && clock.now() > next) {
+            refresh_CB();
+            next += refresh;
+        }
+    }
+    gset_input_mode(0);
+    gbell(50);
+    gset_cursor(0);
+    gsync();
     return 0;
 }
 

@@ -37,7 +37,9 @@ int gbell(int len);
 // or follows the size the window was given (width 0 or less; -1 also keeps
 // the picture). 1, or 0 when the size did not change.
 int gresize_window(int width, int height);
-// Sets the device size and resizes an existing window to it. 0.
+// Sets the device size for the next open; an open window is asked to take
+// that size, and its device size follows when the window reports the
+// change (the resize event). 0.
 int gset_xsize(int x, int y);
 // Shows the backing pixmap in the window. 0, or -1 without a window.
 int gupdate_window();
@@ -63,3 +65,7 @@ int gset_icon_bitmap(const unsigned char *bits);
 // The refresh period (seconds, 0 none) and function of the hold loop. 0.
 using Grefresh_func = int (*)();
 int gset_refresh_callback(int val, Grefresh_func func);
+// Holds the own window for interaction until the user (or a program feeding
+// frames) ends input: frames loop, events are answered and the refresh
+// function runs once a period. Other devices return at once. 0.
+Gint ghold(Gint ws_id);

@@ -85,6 +85,12 @@ private:
     std::unique_ptr<XPoint[]> heap_;
 };
 
+// ---- Events (gks_evnt) --------------------------------------------------------------
+
+// Processes one event of the own window (nothing on other devices, with the
+// event switch off or for another window's event). 0.
+int gprocess_x11_event(XEvent *event);
+
 // ---- Lines (gks_line) ---------------------------------------------------------------
 
 GC gget_line_gc();

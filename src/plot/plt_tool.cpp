@@ -22,10 +22,13 @@
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
+#include "graphics/gks_evnt.h"
+#include "graphics/gks_loop.h"
 #include "graphics/gks_tool.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grib.h"
 #include "plot/cont.h"
+#include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
 #include "runtime/date.h"
@@ -61,7 +64,7 @@ PLT_redraw_func resize_func = nullptr;
 int dump = 0;
 char dump_file[DUMP_NAME_SIZE] = "";
 
-PLT_pending pending{MISSING, MISSING, MISSING};
+PLT_pending pending{MISSING, MISSING};
 
 int keep_gif_interlace(int val) {
     pending.gif_interlace = val;
@@ -71,15 +74,11 @@ int keep_gif_transparent(int val) {
     pending.gif_transparent = val;
     return 0;
 }
-int keep_loop_title(int val) {
-    pending.loop_title = val;
-    return 1;
-}
 
 // The one place where the frame is linked to the modules whose settings the
 // plot options reach (see PLT_hooks).
 PLT_hooks hooks{
-    nullptr,              // map_latlon: MAP_latlon (map backgrounds)
+    MAP_latlon,           // map_latlon (map backgrounds)
     CONT_set_skip,        // cont_set_skip (contours)
     CONT_set_plot_offset, // cont_set_plot_offset
     CONT_set_bar,         // cont_set_bar
@@ -88,8 +87,8 @@ PLT_hooks hooks{
     nullptr,              // vect_get_vect: VECT_get_vect (winds)
     keep_gif_interlace,   // gif_interlace: GIF_interlace (GIF files)
     keep_gif_transparent, // gif_transparent: GIF_transparent
-    keep_loop_title,      // gset_loop_title: gset_loop_title (animation frames)
-    nullptr,              // gset_mouse_callback: gset_mouse_callback (window events)
+    gset_loop_title,      // gset_loop_title (animation frames)
+    gset_mouse_callback,  // gset_mouse_callback (window events)
     MESS_set_page,
     gset_redraw,
     CTY_set_id_type,

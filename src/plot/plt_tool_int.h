@@ -53,7 +53,6 @@ PLT_hooks &PLT_get_hooks();
 struct PLT_pending {
     int gif_interlace;
     int gif_transparent;
-    int loop_title;
 };
 const PLT_pending &PLT_pending_options();
 

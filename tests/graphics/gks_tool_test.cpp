@@ -18,6 +18,7 @@
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "graphics/xevents.h"
 #include "graphics/xwin.h"
 
 namespace {
@@ -87,6 +88,11 @@ TEST(GphOpen, BatchModeOpensTheWindow) {
             if (type != GWS_WIN || !gtype_is_WIN()) return 10;
             std::printf("%.6f %.6f %.6f %.6f %.6f\n", GPH_get_vert_win_size(), offset.x_min, offset.x_max,
                         offset.y_min, offset.y_max);
+            // The hold loop polls on a test clock; its first wait brings the
+            // end of input.
+            xev::use_test_clock();
+            xev::test_clock().on_sleep = [] { xev::end_input(); };
+            gset_refresh_callback(60, nullptr);
             GPH_hold(id);
             GPH_end(id);
             return FLAG_get(2) == GWS_WIN ? 0 : 11;

@@ -1,11 +1,14 @@
 // The kernel and its workstation: connection strings, print options, page
-// sizes, device geometry and panels, the files ghostscript reads, and opens
-// and closes that fail.
+// sizes, device geometry and panels, the files ghostscript reads, opens and
+// closes that fail, and the hold loop of the own window on a test clock.
 #include "graphics/gks_x11.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <X11/keysym.h>
+
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
@@ -21,9 +24,11 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
+#include "graphics/gks_loop.h"
 #include "graphics/gks_meta.h"
 #include "support/child.h"
 #include "support/reference.h"
+#include "graphics/xevents.h"
 #include "graphics/xwin.h"
 
 namespace {
@@ -373,10 +378,10 @@ TEST(PostScriptOpen, FailuresAndTheKernelState) {
     EXPECT_EQ(gchk_graphics(), 0);
     EXPECT_EQ(gget_win_type(), 4); // settings made before the failure stay
 
-    // The HP-GL device does not open yet.
+    // zeqprint turns PostScript into HP-GL, whose output cannot be created either.
     setenv("zeqprint", "HPGL", 1);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(gopen_ws(1, dir.file("x.hpgl").c_str(), 4), -1);
+    EXPECT_EQ(gopen_ws(1, (blocker + "/x.hpgl").c_str(), 4), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "gopen_ws: unable to open HPGL file\n\n");
     EXPECT_EQ(gget_win_type(), 5);
     unsetenv("zeqprint");
@@ -829,6 +834,69 @@ TEST(XErrors, TooManyErrorsAndALostConnectionEndTheProgram) {
     });
     EXPECT_EQ(lost.status, 4) << lost.err;
     EXPECT_EQ(lost.err, "Fatal X11 Error\n");
+}
+
+// ---- The hold loop, on a test clock ----------------------------------------------------
+
+std::vector<double> refreshed;
+
+// An idle window with one picture and a refresh period of 60 s is polled
+// every 0.1 s for 5 s after the last user event, then every 0.5 s; the
+// refresh function runs once a period; a feeding program's end of input
+// ends the hold. Other devices return at once.
+TEST(HoldLoop, IdlePollsAndRefresh) {
+    if (!xtest::need_display()) return;
+    EXPECT_EQ(ghold(1), 0); // nothing open
+    xev::use_test_clock();
+    if (!xtest::open_window()) return;
+    gset_refresh_callback(60, [] {
+        refreshed.push_back(xev::test_clock().now() - 1000);
+        return 0;
+    });
+    xev::test_clock().on_sleep = [] {
+        const long long t = xev::test_clock().now_us - 1000000000LL;
+        if (t == 10000000) xev::key(XK_a); // a user event after 10 s
+        if (t == 130000000) xev::end_input();
+    };
+    EXPECT_EQ(ghold(1), 0);
+    EXPECT_EQ(xev::sleep_runs(xev::test_clock().sleeps), "0.10x50 0.50x10 0.10x50 0.50x230");
+    EXPECT_EQ(refreshed, (std::vector<double>{60.5, 120.5}));
+    EXPECT_EQ(gget_input_mode(), 1); // keys are ignored again
+    EXPECT_EQ(gget_cursor_type(), 0);
+    gclose_ws(1);
+
+    gopen_ws(1, "/dev/null", GWS_PS);
+    EXPECT_EQ(ghold(1), 0);
+    gclose_ws(1);
+}
+
+// While frames loop the hold shows each in turn for its delay (the last
+// frame for the pause) and goes on until input ends.
+TEST(HoldLoop, LoopingFramesTakeTheirDelays) {
+    if (!xtest::need_display()) return;
+    xev::use_test_clock();
+    if (!xtest::open_window()) return;
+    for (int i = 0; i < 3; ++i) {
+        gcreate_frame(i);
+        gdisplay_frame(i);
+    }
+    gset_looping(1);
+    // Time spent on each frame shown, in order.
+    static std::vector<std::pair<int, long long>> shown;
+    xev::test_clock().on_sleep = [] {
+        const int cur = gget_cur_frame();
+        const long long step = std::llround(static_cast<double>(xev::test_clock().sleeps.back()) * 1e6);
+        if (shown.empty() || shown.back().first != cur) shown.push_back({cur, 0});
+        shown.back().second += step;
+        if (xev::test_clock().now_us - 1000000000LL == 4000000) xev::end_input();
+    };
+    EXPECT_EQ(ghold(1), 0);
+    std::string visits;
+    for (const auto &[frame, us] : shown)
+        visits += std::to_string(frame) + ":" + std::to_string(us / 1000) + " ";
+    EXPECT_EQ(visits, "2:1000 0:500 1:500 2:1000 0:500 1:500 ");
+    EXPECT_EQ(gget_cur_frame(), 2);
+    gclose_ws(1);
 }
 
 } // namespace

@@ -84,15 +84,17 @@ inline std::string display_arg() {
     return d != nullptr ? std::string(" -display '") + DisplayString(d) + "'" : "";
 }
 
-// The window as xwd dumps it, decoded by ImageMagick into a PPM image.
-inline Picture grab(Window id) {
+// The window as xwd dumps it, decoded by ImageMagick into a PPM image. With
+// `quiet` a failed dump (a window of another test vanished while xwd read
+// the screen's windows) gives an empty picture without failing the test.
+inline Picture grab(Window id, bool quiet = false) {
     Picture pic;
     const zeqtest::TempDir dir;
     const std::string dump = dir.file("window.xwd"), err = dir.file("xwd.err");
-    const std::string cmd = "/usr/bin/xwd -silent -nobdrs" + display_arg() + " -id " + hex(id) + " -out '" + dump +
-                            "' 2>'" + err + "'";
+    const std::string cmd = "/usr/bin/xwd -silent -nobdrs" + display_arg() + " -id " + hex(id) + " -out '" +
+                            dump + "' 2>'" + err + "'";
     if (std::system(cmd.c_str()) != 0) {
-        ADD_FAILURE() << cmd << ": " << zeqtest::read_file(err);
+        if (!quiet) ADD_FAILURE() << cmd << ": " << zeqtest::read_file(err);
         return {};
     }
     const std::string ppm = zeqtest::run_command("/usr/bin/convert 'xwd:" + dump + "' -depth 8 ppm:-");
@@ -161,26 +163,32 @@ inline bool exposed(Window w) {
     return any;
 }
 
-// Test processes on the same server read their windows one at a time: an
-// exclusive lock on a file named after the display, held while one raises
-// and reads its window.
-class GrabLock {
+// An exclusive lock, held for the object's lifetime, on a file named after
+// what it guards and the display: test processes on the same server take
+// turns with it.
+class DisplayLock {
 public:
-    GrabLock() {
-        std::string name = "/tmp/zeqtest-xgrab-";
-        for (const char c : std::string(DisplayString(gget_display())))
+    DisplayLock(const std::string &what, const std::string &display) {
+        std::string name = "/tmp/zeqtest-" + what + "-";
+        for (const char c : display)
             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         fd_ = open((name + ".lock").c_str(), O_RDWR | O_CREAT, 0666);
         if (fd_ >= 0) flock(fd_, LOCK_EX);
     }
-    ~GrabLock() {
+    ~DisplayLock() {
         if (fd_ >= 0) close(fd_);
     }
-    GrabLock(const GrabLock &) = delete;
-    GrabLock &operator=(const GrabLock &) = delete;
+    DisplayLock(const DisplayLock &) = delete;
+    DisplayLock &operator=(const DisplayLock &) = delete;
 
 private:
     int fd_ = -1;
+};
+
+// Test processes on the same server read their windows one at a time.
+class GrabLock : public DisplayLock {
+public:
+    GrabLock() : DisplayLock("xgrab", DisplayString(gget_display())) {}
 };
 
 // The own window's picture after the backing pixmap was shown. The test

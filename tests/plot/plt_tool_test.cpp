@@ -203,7 +203,6 @@ TEST(PlotOptions, DefaultLinks) {
     EXPECT_NE(std::string(DATE_get_tz_str()).find("EST"), std::string::npos) << DATE_get_tz_str();
     EXPECT_EQ(PLT_pending_options().gif_interlace, 1);
     EXPECT_EQ(PLT_pending_options().gif_transparent, 1);
-    EXPECT_EQ(PLT_pending_options().loop_title, 0);
     // The contour settings are linked: "bar:1:2" turns the bar on.
     EXPECT_EQ(PLT_cont_get_bar(), 2);
     EXPECT_EQ(CONT_get_bar(), 2);
