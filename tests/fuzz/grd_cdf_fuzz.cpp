@@ -21,31 +21,11 @@
 
 #include "gridfile/grd_read.h"
 #include "runtime/mess.h"
+#include "support/fuzz_files.h"
 
 namespace {
 
-// The bytes read in order; zeros once they run out.
-class Bytes {
-public:
-    Bytes(const uint8_t *data, size_t size) : d_(data), n_(size) {}
-    uint8_t byte() { return i_ < n_ ? d_[i_++] : 0; }
-    uint32_t u32() {
-        uint32_t v = 0;
-        for (int k = 0; k < 4; ++k)
-            v = v << 8 | byte();
-        return v;
-    }
-    float f32() {
-        const uint32_t u = u32();
-        float f;
-        std::memcpy(&f, &u, sizeof f);
-        return f;
-    }
-
-private:
-    const uint8_t *d_;
-    size_t n_, i_ = 0;
-};
+using fuzzfiles::Bytes;
 
 constexpr nc_type types[] = {NC_CHAR, NC_BYTE, NC_SHORT, NC_INT, NC_FLOAT, NC_DOUBLE};
 
