@@ -276,7 +276,8 @@ int GRD_save_grid(int grd_fd, GRD_report *grid, const GRD_info *info);
 // *type receiving the detected type) has `domain`. 0 when the grid is to be
 // made anew: no name, no such file, a standard stream, file parameter 1, the
 // user answering Y, a file that cannot be read or a grid of another domain
-// (then `grid` holds no array and source 0).
+// (then `grid` holds no array and source 0). Formats that store no
+// projection parameters (netCDF) take those of `domain`.
 int GRD_read_check(const char *filename, GRD_report *grid, GRD_info *info, int *type, const Domain *domain);
 
 // ---- Model soundings ---------------------------------------------------------------

@@ -5,9 +5,11 @@
 // chosen, the header of the last file opened and the open model table.
 #include "fields/grd_tool.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -796,6 +798,13 @@ int GRD_read_check(const char *filename, GRD_report *grid, GRD_info *ginfo, int 
     }
     GRD_getinfo(fd, ginfo);
     grid->source = 0;
+    // netCDF grid files store no projection parameters nor ellipse flag: the
+    // record keeps its own, so it starts with those of the domain the file
+    // is checked against (other formats read their own over them).
+    if (domain != nullptr) {
+        std::copy(std::begin(domain->param), std::end(domain->param), std::begin(grid->domain.param));
+        grid->domain.ellipse = domain->ellipse;
+    }
     int num = 0;
     const int read = read_values(fd, grid, &num);
     GRD_close(fd);

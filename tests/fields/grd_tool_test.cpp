@@ -11,6 +11,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -1525,9 +1526,10 @@ TEST(GridFileSaving, TheOverwriteAnswerDecides) {
 
 TEST(GridFileSaving, FormatsThatCannotBeWrittenFail) {
     SaveFixture f;
-    auto r = run_child([&] { return GRD_save_file("x.nc", &f.g.r, &f.info, 11); });
+    // GRID code is read only.
+    auto r = run_child([&] { return GRD_save_file("x.grid", &f.g.r, &f.info, 22); });
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + f.dir.file("x.nc")),
+    EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + f.dir.file("x.grid")),
               std::string::npos)
         << r.err;
     GRD_report none{};
@@ -1610,6 +1612,71 @@ TEST(GridFileSaving, ReadCheckReusesOnlyTheSameDomain) {
     EXPECT_EQ(GRD_read_check("", &g, &info, &type, &d), 0);
     EXPECT_EQ(GRD_read_check(f.dir.file("none.grd").c_str(), &g, &info, &type, &d), 0);
     EXPECT_EQ(GRD_read_check("-", &g, &info, &type, &d), 0);
+}
+
+// Analysed surface grids of one frame: each variable gets its own file by the
+// shipped conventions, in every output format, and a later run over the same
+// Lambert region reuses each file for its own variable. netCDF files keep no
+// projection parameters: the reuse check supplies the region's.
+TEST(GridFileSaving, SurfaceGridsOneFilePerVariableReusedInEveryFormat) {
+    struct Case {
+        const char *conv;
+        int type;
+        const char *suffix;
+    };
+    const Case cases[] = {{"sfc_grd_zeq", 2, ".grd"}, {"sfc_grd_zeq", 3, ".grd"}, {"sfc_grd_cdf", 11, ".nc"}};
+    Domain lambert = make_domain(4, 40.0f, -100.0f, 5, 4, 0.8f, 0.75f);
+    lambert.plat = 25.0f;
+    lambert.plon = -95.0f;
+    lambert.param[0] = lambert.param[1] = 25.0f;
+    lambert.param[2] = 1.0f;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.type);
+        TempDir dir;
+        RES_put("file_path", ZEQ_SOURCE_DIR "/data");
+        RES_put("grid_path", dir.path().c_str());
+        GRD_info info{};
+        DATE_init(&info.date);
+        info.date.year = 1996;
+        info.date.month = 1;
+        info.date.day = 1;
+        info.date.hour = 12;
+        const char *vars[] = {"temp", "dewp"};
+        std::vector<std::string> names;
+        std::vector<std::unique_ptr<Grid>> grids;
+        for (int k = 0; k < 2; ++k) {
+            auto g = std::make_unique<Grid>(lambert);
+            g->fill([k](int i, int j) { return 100 * k + 10 * j + i + 0.25; });
+            g->r.var = 11 + k;
+            grids.push_back(std::move(g));
+            char conv[32];
+            std::snprintf(conv, sizeof conv, "%s", c.conv);
+            ASSERT_EQ(FILE_set_name(conv), 1);
+            FILE_set_key('v', vars[k]);
+            FILE_set_key('l', "0");
+            FILE_set_key('f', "0");
+            char name[FILE_NAME_SIZE] = "";
+            FILE_set_date(&info.date, name, sizeof name);
+            names.emplace_back(name);
+            EXPECT_EQ(names.back(), dir.file(std::string("96010112_sfc_") + vars[k] + "_0_0" + c.suffix));
+            ASSERT_EQ(GRD_save_file(name, &grids.back()->r, &info, c.type), 1);
+        }
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_EQ(GRD_chktype(names[std::size_t(k)].c_str()), c.type == 11 ? 11 : 2);
+            // A grid record as the analysis starts it: no domain of its own.
+            Domain none;
+            DOM_init(&none);
+            Out back(none);
+            GRD_info got{};
+            int type = 0;
+            ASSERT_EQ(GRD_read_check(names[std::size_t(k)].c_str(), &back.r, &got, &type, &lambert), 1);
+            EXPECT_EQ(type, c.type == 11 ? 11 : 2);
+            EXPECT_EQ(back.r.var, 11 + k);
+            EXPECT_TRUE(DOM_comp(&back.r.domain, &lambert));
+            const std::vector<float> &want = grids[std::size_t(k)]->v;
+            EXPECT_EQ(std::vector<float>(back.r.grid, back.r.grid + want.size()), want);
+        }
+    }
 }
 
 // ---- Reading single grids and domains ------------------------------------------------

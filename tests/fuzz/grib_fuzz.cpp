@@ -7,26 +7,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "gridfile/grd_read.h"
 #include "gridfile/grd_read_int.h"
 #include "gridfile/grib.h"
 #include "runtime/mess.h"
+#include "support/fuzz_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const bool quiet = (MESS_set(0, 0), true);
     (void)quiet;
-    char name[] = "/tmp/grib_fuzz.XXXXXX";
-    const int tmp = mkstemp(name);
-    if (tmp < 0) return 0;
-    FILE *f = fdopen(tmp, "wb");
-    if (f == nullptr) {
-        close(tmp);
-        unlink(name);
-        return 0;
-    }
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    const std::string file = fuzzfiles::write_temp("grib_fuzz", data, size);
+    if (file.empty()) return 0;
+    const char *name = file.c_str();
 
     int type = 21;
     const int fd = GRD_open(name, 0, &type);

@@ -19,25 +19,11 @@
 
 #include "surface/sfc_read.h"
 #include "surface/sfc_read_int.h"
+#include "support/fuzz_files.h"
 
 namespace {
 
-// The bytes read in order; zeros once they run out.
-class Bytes {
-public:
-    Bytes(const uint8_t *data, size_t size) : d_(data), n_(size) {}
-    uint8_t byte() { return i_ < n_ ? d_[i_++] : 0; }
-    uint32_t u32() {
-        uint32_t v = 0;
-        for (int k = 0; k < 4; ++k)
-            v = v << 8 | byte();
-        return v;
-    }
-
-private:
-    const uint8_t *d_;
-    size_t n_, i_ = 0;
-};
+using fuzzfiles::Bytes;
 
 constexpr nc_type types[] = {NC_CHAR, NC_BYTE, NC_SHORT, NC_INT, NC_FLOAT, NC_DOUBLE};
 

@@ -18,38 +18,11 @@
 #include <vector>
 
 #include "upperair/ua_read.h"
+#include "support/fuzz_files.h"
 
 namespace {
 
-// The bytes read in order; zeros once they run out.
-class Bytes {
-public:
-    Bytes(const uint8_t *data, size_t size) : d_(data), n_(size) {}
-    uint8_t byte() { return i_ < n_ ? d_[i_++] : 0; }
-    uint32_t u32() {
-        uint32_t v = 0;
-        for (int k = 0; k < 4; ++k)
-            v = v << 8 | byte();
-        return v;
-    }
-    float f32() {
-        const uint32_t bits = u32();
-        float v;
-        std::memcpy(&v, &bits, sizeof v);
-        return v;
-    }
-    std::string text(size_t max) {
-        std::string s;
-        const size_t len = byte() % (max + 1);
-        for (size_t k = 0; k < len; ++k)
-            s += static_cast<char>(byte());
-        return s;
-    }
-
-private:
-    const uint8_t *d_;
-    size_t n_, i_ = 0;
-};
+using fuzzfiles::Bytes;
 
 struct Var {
     const char *lower, *upper;
