@@ -265,8 +265,12 @@ struct Entry {
     int (*run)();
 };
 const Entry entries[] = {
-    {"frame", frame}, {"front", front},   {"front_loop", front_loop},
-    {"map", map},     {"points", points}, {"stations", stations},
+    {"frame", frame},
+    {"front", front},
+    {"front_loop", front_loop},
+    {"map", map},
+    {"points", points},
+    {"stations", stations},
 };
 
 // ---- Background process ----------------------------------------------------------------
