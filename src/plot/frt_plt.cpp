@@ -750,7 +750,7 @@ int decode_latlon(const char *text, float *lat, float *lon) {
 
 int FRT_plot_file(const char *filename) {
     FRT_plot_param();
-    FILE *file = FILE_open(filename, "r");
+    FILE *file = filename != nullptr ? FILE_open(filename, "r") : nullptr;
     if (file == nullptr) {
         MESS_print(M_WARN, "FRT_plot_file: Unable to open front file: %s\n",
                    filename != nullptr ? filename : "");

@@ -487,6 +487,45 @@ TEST(FrontDriver, LimitsAndEnds) {
     }
     EXPECT_TRUE(ends);
     EXPECT_TRUE(dash) << "the last record was lost";
+    const TracePoint warm = run.fronts[1].pts[0];
+    for (const MetaPrimitive &m : pl)
+        for (const MetaPoint &p : m.rec.pts)
+            EXPECT_FALSE(std::fabs(p.x - warm.x) < 1e-3 && std::fabs(p.y - warm.y) < 1e-3)
+                << "a one-point front";
+}
+
+// Thinning in table order: a high goes when a centre of equal or higher
+// pressure lies within the box, a low when one of equal or lower pressure
+// does, whatever that centre's kind; of two equal centres the later stays.
+TEST(FrontDriver, Thinning) {
+    const struct {
+        const char *records;
+        std::vector<std::string> left; // the pressures drawn, in table order
+        const char *kept_at;           // the coded position of the first one drawn
+    } cases[] = {
+        {"HIGHS 1030 45090 1030 43092", {"1030"}, "43092"},
+        {"HIGHS 1030 45090 1025 41087", {"1030"}, "45090"},
+        {"HIGHS 1030 45090 1025 39090", {"1030", "1025"}, "45090"}, // 6 degrees apart
+        {"LOWS 1000 45090 996 44089", {"996"}, "44089"},
+        {"HIGHS 1010 45090\nLOWS 1020 44089", {"1020"}, "44089"}, // the low is higher
+    };
+    for (const auto &c : cases) {
+        const std::string records = c.records;
+        const std::string position = c.kept_at;
+        // The kept centre's projection, from a one-point front at it.
+        const FrontRun run =
+            run_front("04120812.frt", "VALID 081200Z\n" + records + "\nTROF " + position + "\n", {});
+        ASSERT_EQ(run.child.status, 0) << run.child.err;
+        std::vector<std::string> pressures;
+        for (const std::string &t : texts(run.drawn))
+            if (t != "H" && t != "L" && t.find(' ') == std::string::npos) pressures.push_back(t);
+        EXPECT_EQ(pressures, c.left) << c.records;
+        ASSERT_EQ(run.fronts.size(), 1u);
+        const std::vector<MetaPrimitive> te = of_kind(run.drawn, "TE");
+        ASSERT_FALSE(te.empty());
+        EXPECT_NEAR(te[0].rec.pts[0].x, run.fronts[0].pts[0].x, 1e-3) << c.records;
+        EXPECT_NEAR(te[0].rec.pts[0].y, run.fronts[0].pts[0].y, 1e-3) << c.records;
+    }
 }
 
 // Spelled positions of storms: a southern storm is not drawn (with a
