@@ -457,6 +457,11 @@ int PLT_bar() {
     return 1;
 }
 
+// The position read-out is not built yet.
+int PLT_print_location(const char *, float, float) {
+    return 0;
+}
+
 // ---- Driver functions and image output -------------------------------------------------
 
 int PLT_set_callback(PLT_event_func func) {
@@ -486,6 +491,23 @@ int PLT_set_dump(int type, const char *filename) {
     const char *name = type == 2 ? "zeq.gif" : type == 4 ? "zeq.png" : type == 3 ? "zeq.img" : "zeq.xwd";
     copy_text(dump_file, name);
     return 0;
+}
+
+// The interaction handlers and the image dump are not built yet.
+int PLT_print_values(const char *, float, float) {
+    return 0;
+}
+
+int PLT_plot_zoom(const char *, float, float) {
+    return 0;
+}
+
+int PLT_plot_resize(const char *, float, float) {
+    return 0;
+}
+
+int PLT_dump(int) {
+    return -1;
 }
 
 int PLT_get_dump() {
