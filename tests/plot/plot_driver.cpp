@@ -13,10 +13,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
 #include "fields/var_tool.h"
@@ -30,6 +32,7 @@
 #include "plot/plt_tool.h"
 #include "plot/raw_plt.h"
 #include "plot/raw_tool.h"
+#include "plot/vect_plt.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/system.h"
@@ -201,6 +204,95 @@ int stations() {
     return close_plot() == 0 ? 0 : 1;
 }
 
+// Wind grids (formatted by resource plot_format) of resource variable on the domain of resource grid_domain
+// (else plot_domain), in grid slots 0 (u) and 1 (v): "westerly" 10 m/s
+// toward the east (true components), "rotation" a solid-body turn
+// anticlockwise about the grid's centre (grid components, 30 m/s at the
+// corners), "jet" a westerly band of 40 m/s at 50 N (true components).
+// Prints the grid's domain; false when it cannot be made.
+bool wind_grids(Domain *map) {
+    Domain grid;
+    if (DOM_get_region(map, 1) != 1) {
+        std::fprintf(stderr, "winds: no plot_domain\n");
+        return false;
+    }
+    grid = *map;
+    if (const char *g = RES_get("grid_domain"); g != nullptr && DOM_decode(g, &grid) != 1) return false;
+    const char *kind = RES_get("variable");
+    const std::string field = kind != nullptr ? kind : "westerly";
+    GRD_report *u = GRD_get_grid(0), *v = GRD_get_grid(1);
+    for (GRD_report *g : {u, v}) {
+        g->domain = grid;
+        g->time = 0;
+        g->ltype = 100;
+        g->level = 500;
+        if (GRD_alloc(g) != 0) return false;
+    }
+    MapScope scope(&grid);
+    const int nx = grid.nx, ny = grid.ny;
+    const float xc = 0.5f * float(nx - 1), yc = 0.5f * float(ny - 1);
+    const float rmax = std::hypot(xc, yc);
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            const std::size_t k = std::size_t(j) * std::size_t(nx) + std::size_t(i);
+            float x = 0, y = 0, lat = 0, lon = 0;
+            MAP_grid_tran(float(i), float(j), &x, &y);
+            MAP_untran(x, y, &lat, &lon);
+            float uu = 10.0f, vv = 0.0f;
+            if (field == "rotation") {
+                // Grid rows run south: the grid's own y is yc - j.
+                uu = -30.0f * (yc - float(j)) / rmax;
+                vv = 30.0f * (float(i) - xc) / rmax;
+            } else if (field == "jet") {
+                uu = 40.0f * std::exp(-std::pow((lat - 50.0f) / 8.0f, 2.0f));
+            }
+            u->grid[k] = uu;
+            v->grid[k] = vv;
+        }
+    std::printf("grid %d %d\n", nx, ny);
+    return true;
+}
+
+// A sum of the grid values that changes with any of them.
+double grid_sum(const GRD_report *g) {
+    double s = 0;
+    const std::size_t n = std::size_t(g->domain.nx) * std::size_t(g->domain.ny);
+    for (std::size_t k = 0; k < n; ++k)
+        s += double(g->grid[k]) * double(k % 97 + 1);
+    return s;
+}
+
+// The stand-alone wind plot of the wind grids on plot_domain (VECT_plot_grid
+// opens and closes the plot itself). Prints the grid sums before and after.
+int winds() {
+    Domain map;
+    if (!wind_grids(&map)) return 1;
+    GRD_report *u = GRD_get_grid(0), *v = GRD_get_grid(1);
+    std::printf("before %.9e %.9e\n", grid_sum(u), grid_sum(v));
+    VECT_set_format(20, RES_get("plot_format"));
+    const int rc = VECT_plot_grid(u, v, &map, nullptr);
+    std::printf("VECT_plot_grid %d\nafter %.9e %.9e\n", rc, grid_sum(u), grid_sum(v));
+    return rc;
+}
+
+// The same plot drawn twice on one open plot, as a zoom redraws it; each
+// draw follows a message record "draw N". Prints the grid sums after each.
+int winds_twice() {
+    Domain map;
+    if (!wind_grids(&map)) return 1;
+    GRD_report *u = GRD_get_grid(0), *v = GRD_get_grid(1);
+    if (PLT_open(DOM_aspect(&map)) != 0) return 1;
+    std::printf("before %.9e %.9e\n", grid_sum(u), grid_sum(v));
+    for (int n = 1; n <= 2; ++n) {
+        gmessage(1, n == 1 ? "draw 1" : "draw 2");
+        VECT_set_format(20, RES_get("plot_format"));
+        VECT_plot_grid(u, v, &map, nullptr);
+        std::printf("after %.9e %.9e\n", grid_sum(u), grid_sum(v));
+    }
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
 struct Entry {
     const char *name;
     int (*run)();
@@ -210,6 +302,8 @@ const Entry entries[] = {
     {"map", map},
     {"points", points},
     {"stations", stations},
+    {"winds", winds},
+    {"winds_twice", winds_twice},
 };
 
 // ---- Background process ----------------------------------------------------------------
