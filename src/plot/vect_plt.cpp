@@ -395,7 +395,8 @@ int cell_of(int nx, float gx, float gy) {
     const int size = int(strm.num.size());
     if (is_missing(gx) || is_missing(gy) || !std::isfinite(gx) || !std::isfinite(gy)) return size - 1;
     const double cx = 2.0 * double(gx) / st.xskip + 0.0001, cy = 2.0 * double(gy) / st.yskip + 0.0001;
-    const double c = double(int(std::clamp(cx, -1e9, 1e9))) + double(int(std::clamp(cy, -1e9, 1e9))) * 2.0 * nx;
+    const double c =
+        double(int(std::clamp(cx, -1e9, 1e9))) + double(int(std::clamp(cy, -1e9, 1e9))) * 2.0 * nx;
     if (c < 0 || c >= double(size - 2)) return size - 1;
     return int(c);
 }
@@ -426,10 +427,18 @@ int draw_streamlines(GRD_report *u, GRD_report *v, int color) {
         const bool east = uu >= 0.0f, north = vv >= 0.0f;
         bool match = false;
         switch (sweep) {
-        case 1: match = east && north && !(uu == 0.0f && vv == 0.0f); break;
-        case 2: match = east && !north; break;
-        case 3: match = !east && north; break;
-        default: match = !east && !north; break;
+        case 1:
+            match = east && north && !(uu == 0.0f && vv == 0.0f);
+            break;
+        case 2:
+            match = east && !north;
+            break;
+        case 3:
+            match = !east && north;
+            break;
+        default:
+            match = !east && !north;
+            break;
         }
         if (match) VECT_stream(u, v, i, j, length);
     };

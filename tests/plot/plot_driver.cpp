@@ -217,16 +217,19 @@ bool wind_grids(Domain *map) {
         return false;
     }
     grid = *map;
-    if (const char *g = RES_get("grid_domain"); g != nullptr && DOM_decode(g, &grid) != 1) return false;
+    if (const char *g = RES_get("grid_domain"); g != nullptr && g[0] != '\0' && DOM_decode(g, &grid) != 1)
+        return false;
     const char *kind = RES_get("variable");
     const std::string field = kind != nullptr ? kind : "westerly";
     GRD_report *u = GRD_get_grid(0), *v = GRD_get_grid(1);
-    for (GRD_report *g : {u, v}) {
+    for (int slot : {0, 1}) {
+        GRD_report *g = GRD_get_grid(slot);
         g->domain = grid;
+        GRD_alloc_grid(slot);
+        if (g->grid == nullptr) return false;
         g->time = 0;
         g->ltype = 100;
         g->level = 500;
-        if (GRD_alloc(g) != 0) return false;
     }
     MapScope scope(&grid);
     const int nx = grid.nx, ny = grid.ny;
@@ -298,12 +301,8 @@ struct Entry {
     int (*run)();
 };
 const Entry entries[] = {
-    {"frame", frame},
-    {"map", map},
-    {"points", points},
-    {"stations", stations},
-    {"winds", winds},
-    {"winds_twice", winds_twice},
+    {"frame", frame},       {"map", map},     {"points", points},
+    {"stations", stations}, {"winds", winds}, {"winds_twice", winds_twice},
 };
 
 // ---- Background process ----------------------------------------------------------------
