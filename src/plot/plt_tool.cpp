@@ -90,10 +90,25 @@ PLT_hooks hooks{
     keep_gif_transparent, // gif_transparent: GIF_transparent
     gset_loop_title,      // gset_loop_title (animation frames)
     gset_mouse_callback,  // gset_mouse_callback (window events)
-    MESS_set_page,        gset_redraw,       CTY_set_id_type,   DATE_set_TZ,    GRD_set_grid_factor,
-    MAP_set_plot_limit,   DOM_set_loc_prior, GPH_set_def_font,  gset_inverse,   gset_local_colormap,
-    gset_rw_colors,       gps_set_colorPS,   gps_set_reverse,   gset_pix_mode,  GRD_use_hdr_file,
-    gset_font_drop,       GRIB_set_max_bad,  FILE_set_min_size, GRD_set_format,
+    MESS_set_page,
+    gset_redraw,
+    CTY_set_id_type,
+    DATE_set_TZ,
+    GRD_set_grid_factor,
+    MAP_set_plot_limit,
+    DOM_set_loc_prior,
+    GPH_set_def_font,
+    gset_inverse,
+    gset_local_colormap,
+    gset_rw_colors,
+    gps_set_colorPS,
+    gps_set_reverse,
+    gset_pix_mode,
+    GRD_use_hdr_file,
+    gset_font_drop,
+    GRIB_set_max_bad,
+    FILE_set_min_size,
+    GRD_set_format,
 };
 
 // Calls an entry of the table; an empty one is skipped.
