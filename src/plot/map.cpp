@@ -21,6 +21,7 @@
 
 #include "fields/maptran.h"
 #include "graphics/colors.h"
+#include "graphics/gks_meta.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_text.h"
@@ -460,10 +461,11 @@ int image_item(const char *rest, bool display) {
     return -1;
 }
 
+// "mf:FILE": a text metafile replayed onto the plot (the reader warns itself
+// about a file it cannot use).
 int metafile_item(const char *name) {
     PLT_mess("Map-metafile: %s", name);
-    MESS_print(M_WARN, "MAP_process: Metafile overlays cannot be drawn yet: %s\n", name);
-    return -1;
+    return gread_metafile(name);
 }
 
 int rawfile_item(const char *file) {

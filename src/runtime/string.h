@@ -130,6 +130,23 @@ int parse_command_line(const char *command, const char *string, int *argc, char 
 // Releases a parsed list when argc is not 0 and argv is not null; returns 0.
 int free_parsed_array(int argc, char **argv);
 
+// A text split by parse_string whose items are released with it.
+class ParsedList {
+public:
+    explicit ParsedList(const char *text, char delim = ',') { parse_string(text, delim, &n_, &v_); }
+    ~ParsedList() { free_parsed_array(n_, v_); }
+    ParsedList(const ParsedList &) = delete;
+    ParsedList &operator=(const ParsedList &) = delete;
+    int size() const { return n_; }
+    const char *operator[](int i) const { return v_[i]; }
+    // The first item; "" when there is none.
+    const char *first() const { return n_ > 0 ? v_[0] : ""; }
+
+private:
+    int n_ = 0;
+    char **v_ = nullptr;
+};
+
 // ---- Words --------------------------------------------------------------------
 
 // The words of a text separated by runs of white space (as "%s" reads them).

@@ -426,9 +426,9 @@ TEST(MapList, ColoursNoneAndMissingFiles) {
     EXPECT_EQ(drawn_items(plot.close()), "a.map:L");
 }
 
-// Image, metafile and point-data overlays are read and marked in the output,
-// then reported as not drawable yet; the latitude-longitude item draws the
-// net at its own spacings (5 degrees without numbers).
+// Image and point-data overlays are read and marked in the output, then
+// reported as not drawable yet; a missing metafile is reported by its reader; the latitude-longitude item
+// draws the net at its own spacings (5 degrees without numbers).
 TEST(MapList, OverlayItemsAndLatLonItems) {
     const struct {
         const char *item;
@@ -439,7 +439,7 @@ TEST(MapList, OverlayItemsAndLatLonItems) {
         {"im:radar.gif:black:10:-10", -1, "Map-image: /images/radar.gif",
          "Image overlays cannot be drawn yet"},
         {"IF:radar.gif", -1, "Map-image: /images/radar.gif", "Image overlays cannot be drawn yet"},
-        {"mf:old.meta", -1, "Map-metafile: old.meta", "Metafile overlays cannot be drawn yet"},
+        {"mf:old.meta", -1, "Map-metafile: old.meta", "gread_metafile: Unable to open image file: old.meta"},
         {"rf:obs.raw", -1, "Map-rawfile: obs.raw", "Point-data overlays cannot be drawn yet"},
         {"lalo:30:45", 0, "Map-lalo: 30.0,45.0", nullptr},
         {"lalo:30:blue", 0, "Map-lalo: 30.0,30.0", nullptr},
@@ -460,6 +460,21 @@ TEST(MapList, OverlayItemsAndLatLonItems) {
         EXPECT_NE(meta.find(std::string("ME ") + c.mark + "\n"), std::string::npos) << meta.substr(0, 2000);
         EXPECT_EQ(of_kind(prims, 'L').empty(), c.want != 0);
     }
+}
+
+// An "mf:" item replays its text metafile onto the map: the polyline it
+// holds is drawn in the map window.
+TEST(MapList, MetafileItemReplaysItsFile) {
+    MapPlot plot(WORLD);
+    plot.write("lines.meta", "ZEQMETA\n"
+                             "PL 3 -100.000000,40.000000 -90.000000,45.000000 -80.000000,40.000000 \n");
+    EXPECT_EQ(MAP_process("mf:lines.meta"), 0);
+    const std::vector<Prim> prims = plot.close();
+    const std::string meta = read_file(plot.file("plot.meta"));
+    EXPECT_NE(meta.find("ME Map-metafile: lines.meta\n"), std::string::npos);
+    EXPECT_NE(meta.find("PL 3 -100.000000,40.000000 -90.000000,45.000000 -80.000000,40.000000"),
+              std::string::npos)
+        << meta.substr(0, 2000);
 }
 
 // ---- The map database reader ---------------------------------------------------------------
