@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,7 @@
 #include "runtime/resrc.h"
 #include "runtime/system.h"
 #include "runtime/zeq.h"
+#include "support/analytic_field.h"
 
 namespace {
 
@@ -126,22 +128,6 @@ int map() {
     return close_plot() == 0 ? 0 : 1;
 }
 
-// The analytic field of the contour tests at a latitude and longitude:
-// 1000 with highs of 12 at 47 N 110 W and of 10 at 36 N 86 W and a low of
-// -14 at 40 N 98 W.
-double analytic_field(double lat, double lon) {
-    struct Bump {
-        double lat, lon, amp, width;
-    };
-    constexpr Bump bumps[] = {{47, -110, 12, 5}, {36, -86, 10, 5}, {40, -98, -14, 4}};
-    double v = 1000;
-    for (const Bump &b : bumps) {
-        const double dlat = lat - b.lat, dlon = (lon - b.lon) * std::cos(b.lat * M_PI / 180);
-        v += b.amp * std::exp(-(dlat * dlat + dlon * dlon) / (b.width * b.width));
-    }
-    return v;
-}
-
 // Grid slot 0 on the domain of resource grid_domain (else plot_domain)
 // holding the analytic field at its points; false without a domain.
 bool analytic_slot(Domain *map) {
@@ -155,19 +141,8 @@ bool analytic_slot(Domain *map) {
     GRD_alloc_grid(0);
     GRD_report *grid = GRD_get_grid(0);
     if (grid->grid == nullptr) return false;
-    gd = grid->domain;
-    MapScope scope(&gd);
-    float xc = 0, yc = 0;
-    MAP_tran(gd.clat, gd.clon, &xc, &yc);
-    for (int r = 0; r < gd.ny; ++r)
-        for (int i = 0; i < gd.nx; ++i) {
-            const float x = xc + (float(i) - float(gd.nx - 1) / 2) * gd.dx;
-            const float y = yc + (float(gd.ny - 1 - r) - float(gd.ny - 1) / 2) * gd.dy;
-            float lat = 0, lon = 0;
-            MAP_untran(x, y, &lat, &lon);
-            grid->grid[std::size_t(r) * std::size_t(gd.nx) + std::size_t(i)] =
-                float(analytic_field(lat, lon));
-        }
+    const std::vector<float> values = zeqtest::analytic_values(grid->domain);
+    std::copy(values.begin(), values.end(), grid->grid);
     GRD_set_grid_info(0, "Analytic field");
     const Date date{2024, 1, 5, 5, 5, 12, 0, 0};
     GRD_set_grid_date(0, &date, "12Z 5 JAN 24");
@@ -181,13 +156,21 @@ int cont() {
     Domain map;
     if (!analytic_slot(&map)) return 1;
     const int rc = CONT_plot(&map);
-    Glim view{};
+    Glim view{}, win{};
+    MAP_get_window(&win);
     PLT_get_view(&view);
     Gint w = 0, h = 0, x = 0, y = 0;
     gget_win_size(&w, &h);
     gget_win_offset(&x, &y);
     std::printf("CONT_plot %d\ndevice %d %d %d %d\nview %.6f %.6f %.6f %.6f\ntype %d\n", rc, w, h, x, y,
                 view.x_min, view.x_max, view.y_min, view.y_max, CONT_get_type());
+    float values[CONT_MAX_LEVELS] = {};
+    const int n = CONT_get_values(values, CONT_MAX_LEVELS);
+    std::printf("window %.6f %.6f %.6f %.6f\n", win.x_min, win.x_max, win.y_min, win.y_max);
+    std::printf("levels %d interval %g:", CONT_get_num_cont(), double(CONT_get_intrvl()));
+    for (int k = 0; k < n; ++k)
+        std::printf(" %g", double(values[k]));
+    std::printf("\n");
     return rc == 0 ? 0 : 1;
 }
 
