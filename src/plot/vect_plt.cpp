@@ -889,9 +889,11 @@ int VECT_plot(Domain *domain) {
     GPH_line_attr(nullptr);
     gsel_norm_tran(1);
     if (FLAG_get(FLAG_PLOT_TYPE) != TYPE_STREAM && VECT_get_vect() != 0) VECT_draw_vect();
+    if (CONT_get_bar() > 0) CONT_draw_bar(1, "");
     MAP_draw(2);
     PLT_labels();
     MAP_domain(domain);
+    PLT_dump(0);
     if (!open) PLT_close();
     VECT_grid(nullptr, nullptr);
     std::free(grx);

@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "graphics/gks.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "plot/cont.h"
 #include "plot/cty_plt.h"
 #include "plot/map.h"
 #include "plot/plt_labl.h"
@@ -37,6 +39,7 @@
 #include "runtime/resrc.h"
 #include "runtime/system.h"
 #include "runtime/zeq.h"
+#include "support/analytic_field.h"
 
 namespace {
 
@@ -124,6 +127,61 @@ int map() {
                 win.x_min, win.x_max, win.y_min, win.y_max, view.x_min, view.x_max, view.y_min, view.y_max);
     std::fflush(stdout);
     return close_plot() == 0 ? 0 : 1;
+}
+
+// Grid slot 0 on the domain of resource grid_domain (else plot_domain)
+// holding the analytic field at its points; false without a domain.
+bool analytic_slot(Domain *map) {
+    if (DOM_get_region(map, 1) != 1) {
+        std::fprintf(stderr, "no plot_domain\n");
+        return false;
+    }
+    Domain gd = *map;
+    if (RES_get("grid_domain") != nullptr) RES_getval("grid_domain", &gd, CV_domain);
+    GRD_set_grid_domain(0, &gd);
+    GRD_alloc_grid(0);
+    GRD_report *grid = GRD_get_grid(0);
+    if (grid->grid == nullptr) return false;
+    const std::vector<float> values = zeqtest::analytic_values(grid->domain);
+    std::copy(values.begin(), values.end(), grid->grid);
+    GRD_set_grid_info(0, "Analytic field");
+    const Date date{2024, 1, 5, 5, 5, 12, 0, 0};
+    GRD_set_grid_date(0, &date, "12Z 5 JAN 24");
+    return true;
+}
+
+// The stand-alone contour plot of the analytic field in slot 0 on the
+// domain of plot_domain. Prints the device, the plot view and the
+// contour levels, so that a test can place grid points on the page.
+int cont() {
+    Domain map;
+    if (!analytic_slot(&map)) return 1;
+    const int rc = CONT_plot(&map);
+    Glim view{}, win{};
+    MAP_get_window(&win);
+    PLT_get_view(&view);
+    Gint w = 0, h = 0, x = 0, y = 0;
+    gget_win_size(&w, &h);
+    gget_win_offset(&x, &y);
+    std::printf("CONT_plot %d\ndevice %d %d %d %d\nview %.6f %.6f %.6f %.6f\ntype %d\n", rc, w, h, x, y,
+                view.x_min, view.x_max, view.y_min, view.y_max, CONT_get_type());
+    float values[CONT_MAX_LEVELS] = {};
+    const int n = CONT_get_values(values, CONT_MAX_LEVELS);
+    std::printf("window %.6f %.6f %.6f %.6f\n", win.x_min, win.x_max, win.y_min, win.y_max);
+    std::printf("levels %d interval %g:", CONT_get_num_cont(), double(CONT_get_intrvl()));
+    for (int k = 0; k < n; ++k)
+        std::printf(" %g", double(values[k]));
+    std::printf("\n");
+    return rc == 0 ? 0 : 1;
+}
+
+// The analytic field in slot 0 and the event "s-Alt" sent to the contour
+// driver's callback.
+int cont_save() {
+    Domain map;
+    if (!analytic_slot(&map)) return 1;
+    CONT_callback(2, "s-Alt", 0, 0);
+    return 0;
 }
 
 // Opens a plot for the domain of resource plot_domain and makes its plane
@@ -301,8 +359,8 @@ struct Entry {
     int (*run)();
 };
 const Entry entries[] = {
-    {"frame", frame},       {"map", map},     {"points", points},
-    {"stations", stations}, {"winds", winds}, {"winds_twice", winds_twice},
+    {"frame", frame},   {"map", map},           {"cont", cont},   {"cont_save", cont_save},
+    {"points", points}, {"stations", stations}, {"winds", winds}, {"winds_twice", winds_twice},
 };
 
 // ---- Background process ----------------------------------------------------------------

@@ -526,6 +526,34 @@ TEST(WindDriver, RedrawIsIdentical) {
     }
 }
 
+// Speed bands of con_interval colour the arrows of the jet band by band;
+// plot_param "bar" draws the colour bar (filled boxes and level labels
+// below the view) in place of the INTERVAL label; without a bar keyword the
+// label stands; "nobar" leaves out both.
+TEST(WindDriver, SpeedBandsAndBar) {
+    for (const std::string bar : {"bar", "", "nobar"}) {
+        TempDir dir;
+        const zeqtest::ChildResult r =
+            driver(dir, "winds", "meta", "jet", {"-pp", "uvew," + bar, "-in", "10", "-fm", "vect"});
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        const std::vector<MetaRecord> recs = zeqtest::meta_records(read_file(dir.file("out")));
+        std::set<int> colours;
+        int tran = 0, bar_boxes = 0;
+        bool interval = false, zero = false;
+        for (const MetaRecord &rec : recs) {
+            if (rec.key.rfind("TR ", 0) == 0) tran = std::stoi(rec.key.substr(3));
+            if (tran == 3 && rec.key.rfind("PL_CLR ", 0) == 0) colours.insert(std::stoi(rec.key.substr(7)));
+            if (tran == 1 && rec.key == "FA") ++bar_boxes;
+            interval = interval || rec.text.rfind("INTERVAL:", 0) == 0;
+            zero = zero || rec.text == " 0";
+        }
+        EXPECT_GE(colours.size(), 3u) << bar;
+        EXPECT_EQ(bar_boxes >= 3, bar == "bar") << bar;
+        EXPECT_EQ(zero, bar == "bar") << bar;
+        EXPECT_EQ(interval, bar.empty()) << bar;
+    }
+}
+
 // Each field and kind on PostScript: ghostscript renders a page with ink.
 TEST(WindDriver, PostScriptRenders) {
     if (!gkstest::have_gs()) return;
