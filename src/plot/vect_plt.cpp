@@ -29,6 +29,7 @@
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 #include "plot/cont.h"
+#include "plot/cont_int.h"
 #include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
@@ -176,29 +177,17 @@ void set_skip(int x, int y) {
     st.yskip = std::max(y, 1);
 }
 
-// The items of resource con_base: '>' the lower cut-off, '<' the upper, a
-// plain number the base.
+// The items of resource con_base (read as the contour set-up reads them):
+// '>' the lower cut-off, '<' the upper, a plain number the base.
 void apply_con_base() {
-    int n = 0;
-    char **v = nullptr;
-    RES_getvals("con_base", &n, &v);
-    for (int i = 0; i < n; ++i) {
-        std::string_view item = skip_blanks(v[i] != nullptr ? v[i] : "");
-        char op = ' ';
-        if (!item.empty() && (item.front() == '>' || item.front() == '<')) {
-            op = item.front();
-            item.remove_prefix(1);
-        }
-        float f = 0;
-        if (!read_float(item, &f)) continue;
+    for (const auto &[op, v] : cont_detail::con_base_items()) {
         if (op == '>')
-            st.min_cut = f;
+            st.min_cut = v;
         else if (op == '<')
-            st.max_cut = f;
+            st.max_cut = v;
         else
-            st.base = f;
+            st.base = v;
     }
-    free_parsed_array(n, v);
 }
 
 // Applies band entry attributes to lines and fills; the colour they draw in.

@@ -80,7 +80,7 @@ struct Plot {
 };
 
 Plot plot(const Domain &map, Winds &w, const std::vector<std::pair<std::string, std::string>> &res,
-          const char *format = nullptr, int type = 21) {
+          const char *format = nullptr, int type = 21, int draw_type = MISSING) {
     Plot p;
     TempDir dir;
     EXPECT_EQ(chdir(dir.path().c_str()), 0);
@@ -94,6 +94,7 @@ Plot plot(const Domain &map, Winds &w, const std::vector<std::pair<std::string, 
     VECT_set_type(type);
     VECT_set_format(type, format);
     EXPECT_EQ(VECT_plot_setup(0, 0, &w.u, &w.v, &m, nullptr), 0);
+    if (!is_missing(draw_type)) VECT_set_type(draw_type);
     gmessage(1, "draw");
     p.draw_rc = VECT_draw(&w.u, &w.v);
     PLT_close();
@@ -155,20 +156,22 @@ TEST(WindPlot, ConBaseCutsAndScalesArrows) {
 }
 
 // Nothing is drawn for color_cont "none", an all-calm pair (no maximum to
-// measure arrows by) or an all-missing pair; each draw still succeeds.
+// measure arrows by), a wind type of none (99) or an all-missing pair; each
+// draw still succeeds.
 TEST(WindPlot, NothingToDraw) {
+    // The same winds draw when nothing stops them.
     Winds a = uniform(flat(5, 4), 3, 4);
-    Plot p = plot(flat(5, 4), a, {{"color_cont", "none"}}, "vect");
-    EXPECT_EQ(p.draw_rc, 0);
-    EXPECT_TRUE(p.recs.empty()) << zeqtest::show(p.recs);
+    EXPECT_FALSE(plot(flat(5, 4), a, {}, "vect").recs.empty());
     Winds calm = uniform(flat(5, 4), 0, 0);
-    p = plot(flat(5, 4), calm, {}, "vect");
-    EXPECT_EQ(p.draw_rc, 0);
-    EXPECT_TRUE(p.recs.empty()) << zeqtest::show(p.recs);
+    Winds none = uniform(flat(5, 4), 3, 4);
     Winds missing = uniform(flat(5, 4), M, M);
-    p = plot(flat(5, 4), missing, {}, "barb", 22);
-    EXPECT_EQ(p.draw_rc, 0);
-    EXPECT_TRUE(p.recs.empty()) << zeqtest::show(p.recs);
+    Winds off = uniform(flat(5, 4), 3, 4);
+    for (Plot p : {plot(flat(5, 4), calm, {}, "vect"), plot(flat(5, 4), none, {}, "vect", 21, 99),
+                   plot(flat(5, 4), missing, {}, "barb", 22),
+                   plot(flat(5, 4), off, {{"color_cont", "none"}}, "vect")}) {
+        EXPECT_EQ(p.draw_rc, 0);
+        EXPECT_TRUE(p.recs.empty()) << zeqtest::show(p.recs);
+    }
 }
 
 TEST(WindPlot, InvalidGrids) {
