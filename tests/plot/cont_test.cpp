@@ -5,6 +5,7 @@
 #include "plot/cont.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -29,11 +30,15 @@
 #include "graphics/render.h"
 #include "gridfile/grd_read.h"
 #include "plot/cont_int.h"
+#include "plot/plt_tool.h"
+#include "plot/map.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
 #include "support/analytic_field.h"
 #include "support/plot_driver.h"
+#include "support/metafile.h"
+#include "support/grids.h"
 #include "support/reference.h"
 
 namespace {
@@ -1876,6 +1881,290 @@ TEST(ContourDriver, SaveEvent) {
     for (std::size_t k = 0; k < z.size(); ++k)
         ASSERT_NEAR(back.grid[k], z[k], 1e-3) << k;
     std::free(back.grid);
+}
+
+// ---- Plots on a metafile -------------------------------------------------------------------
+
+// A plot frame on a text metafile in a fresh working directory, with the
+// map of `domain` current; close() gives the primitives drawn.
+class FramePlot {
+public:
+    explicit FramePlot(const Domain &domain = zeqtest::make_domain(4, 40, -100, 41, 31, 1.2f, 1.2f))
+        : domain_(domain) {
+        EXPECT_EQ(chdir(dir_.path().c_str()), 0);
+        RES_put("device", ("meta," + dir_.file("plot.meta")).c_str());
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(PLT_open(DOM_aspect(&domain_)), 0);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(MAP_setup(&domain_), 0);
+        load_colours();
+        // Colour 0 is no band's: the first fill after the mark records its colour.
+        gset_fill_colr_ind(0);
+        gmessage(1, "begin");
+    }
+    std::vector<zeqtest::MetaRecord> close() {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(PLT_close(), 0);
+        testing::internal::GetCapturedStdout();
+        std::vector<zeqtest::MetaRecord> recs = zeqtest::meta_records(read_file(dir_.file("plot.meta")));
+        std::size_t k = 0;
+        while (k < recs.size() && recs[k].key != "ME begin")
+            ++k;
+        return {recs.begin() + std::ptrdiff_t(std::min(k + 1, recs.size())), recs.end()};
+    }
+    std::string file(const std::string &name) const { return dir_.file(name); }
+
+private:
+    TempDir dir_;
+    Domain domain_;
+};
+
+std::vector<zeqtest::MetaPrimitive> of_kind(const std::vector<zeqtest::MetaRecord> &recs,
+                                            const std::string &key) {
+    std::vector<zeqtest::MetaPrimitive> out;
+    for (const zeqtest::MetaPrimitive &p : zeqtest::meta_primitives(recs))
+        if (p.rec.key == key) out.push_back(p);
+    return out;
+}
+
+std::vector<std::string> texts_of(const std::vector<zeqtest::MetaRecord> &recs) {
+    std::vector<std::string> out;
+    for (const zeqtest::MetaPrimitive &p : of_kind(recs, "TE"))
+        out.push_back(p.rec.text);
+    return out;
+}
+
+// ---- The colour bar ------------------------------------------------------------------------------
+
+// The bar's boxes and labels: one box per level in the margin under the
+// view, a label under every s-th box (s = levels / 15 + 1) and the top level
+// at the right end; list labels instead of values; refusals.
+TEST(ContourBar, BoxesAndLabels) {
+    struct Case {
+        const char *what;
+        const char *colours;
+        float interval, max, min;
+        int rc;
+        std::vector<std::string> labels;
+        int boxes;
+    };
+    const Case cases[] = {
+        {"14 levels",
+         "1-15",
+         3,
+         1030,
+         990,
+         0,
+         {"990", "993", "996", "999", "1002", "1005", "1008", "1011", "1014", "1017", "1020", "1023", "1026",
+          "1029", "1032"},
+         14},
+        {"30 levels",
+         "1-15",
+         1,
+         29.5f,
+         0,
+         0,
+         {" 0", "3.0", "6.0", "9.0", "12", "15", "18", "21", "24", "27", "30"},
+         30},
+        {"201 levels", "1-15", 1, 200.5f, 0, -1, {}, 0},
+        {"list labels",
+         "0:red:la=cold,10:green:la=mild,20:blue:la=hot",
+         0,
+         0,
+         0,
+         0,
+         {"cold", "mild", "hot"},
+         3},
+        {"no bands", "", 3, 1030, 990, -1, {}, 0},
+    };
+    // Every case runs before any result is checked, so that no case starts
+    // with the failures of another.
+    std::vector<zeqtest::ChildResult> results;
+    for (const Case &c : cases) {
+        results.push_back(run_child([&] {
+            FramePlot plot;
+            CONT_init();
+            CONT_set_type(15);
+            if (c.colours[0] != '\0') {
+                CONT_set_fill_colors(c.colours, 1);
+            } else {
+                // A band table that holds no entry.
+                Gattribs end{};
+                ATTRIB_init(&end);
+                end.color = -2;
+                CONT_set_fill_attribs(&end);
+                settings().color_num = 0;
+            }
+            if (c.interval > 0) {
+                CONT_set_intrvl(c.interval);
+                CONT_set_range(c.max, c.min);
+                CONT_set_cont_ext(nullptr);
+            } else {
+                CONT_set_cont_ext(nullptr);
+            }
+            GPH_trans(1);
+            const int rc = CONT_draw_bar(1, "");
+            const auto recs = plot.close();
+            EXPECT_EQ(rc, c.rc) << c.what;
+            EXPECT_EQ(texts_of(recs), c.labels) << c.what;
+            Glim view{};
+            PLT_get_view(&view);
+            const auto fills = of_kind(recs, "FA");
+            EXPECT_EQ(int(fills.size()), c.boxes) << c.what;
+            if (rc != 0 || fills.empty()) return ::testing::Test::HasFailure() ? 1 : 0;
+            // Boxes side by side in the upper half, under the view.
+            const double left = view.x_min + 0.03 * (view.x_max - view.x_min),
+                         right = (view.x_min + view.x_max) / 2;
+            const double inc = (right - left) / c.boxes;
+            Glim area{};
+            GPH_get_view_size(&area);
+            const double m = std::min(view.y_min - area.y_min, 0.035f);
+            const double top = view.y_min - 0.15 * m, bottom = view.y_min - m, mid = (top + bottom) / 2;
+            for (std::size_t k = 0; k < fills.size(); ++k) {
+                double x0 = 1e9, x1 = -1e9, y0 = 1e9, y1 = -1e9;
+                for (const auto &p : fills[k].rec.pts) {
+                    x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y),
+                    y1 = std::max(y1, p.y);
+                }
+                EXPECT_NEAR(x0, left + double(k) * inc, 1e-5) << c.what << " box " << k;
+                EXPECT_NEAR(x1, left + double(k + 1) * inc, 1e-5) << c.what << " box " << k;
+                EXPECT_NEAR(y0, mid, 1e-5) << c.what;
+                EXPECT_NEAR(y1, top, 1e-5) << c.what;
+                EXPECT_EQ(fills[k].color, settings().fill_attrib[k % std::size_t(settings().color_num)].color)
+                    << c.what << " box " << k;
+            }
+            // Labels at the bottom, under the boxes' left edges.
+            const auto te = of_kind(recs, "TE");
+            const int every = c.boxes / 15 + 1;
+            for (std::size_t k = 0; k < te.size(); ++k) {
+                EXPECT_NEAR(te[k].rec.pts[0].y, bottom, 1e-5) << c.what;
+                EXPECT_NEAR(te[k].rec.pts[0].x, left + double(k) * every * inc, 1e-5) << c.what << " " << k;
+            }
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        }));
+    }
+    for (std::size_t k = 0; k < results.size(); ++k)
+        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+}
+
+// With "fullab" the bar lies inside the view along its bottom; without it a
+// margin of 0.005 under the view leaves no room (-1, nothing drawn). The
+// read-out gives the box under a point, also in the labels' lower half,
+// and -9999 outside the bar or before any bar.
+TEST(ContourBar, PlaceAndReadOut) {
+    const auto r = run_child([] {
+        RES_put("plot_param", "fullab");
+        FramePlot plot;
+        EXPECT_EQ(CONT_get_bar_value(0.1f, 0.05f), FMISSING);
+        CONT_init();
+        CONT_set_type(15);
+        CONT_set_fill_colors("1-15", 1);
+        CONT_set_intrvl(3);
+        CONT_set_range(1030, 990);
+        CONT_set_cont_ext(nullptr);
+        GPH_trans(1);
+        EXPECT_EQ(CONT_draw_bar(1, "caption"), 0);
+        const auto recs = plot.close();
+        Glim view{};
+        PLT_get_view(&view);
+        const float left = view.x_min + 0.03f * (view.x_max - view.x_min),
+                    right = (view.x_min + view.x_max) / 2;
+        const float inc = (right - left) / 14, bottom = view.y_min + 0.15f * 0.035f,
+                    top = view.y_min + 0.035f;
+        for (const auto &f : of_kind(recs, "FA"))
+            for (const auto &p : f.rec.pts) {
+                EXPECT_GE(p.y, bottom - 1e-5);
+                EXPECT_LE(p.y, top + 1e-5);
+            }
+        // Box 3 (996), upper and lower half; the ends; outside.
+        const float lower = bottom + 0.1f * (top - bottom), upper = top - 0.1f * (top - bottom);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(left + 3.5f * inc, upper), 999);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(left + 3.5f * inc, lower), 999);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(left + 0.01f * inc, upper), 990);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(right - 0.01f * inc, upper), 1029);
+        EXPECT_EQ(CONT_get_bar_value(right + inc, upper), FMISSING);
+        EXPECT_EQ(CONT_get_bar_value(left + 3.5f * inc, top + 0.01f), FMISSING);
+        // The caption: left-aligned, cap line at the view's right end.
+        const auto te = of_kind(recs, "TE");
+        EXPECT_EQ(te.back().rec.text, "caption");
+        EXPECT_EQ(te.back().hor, 1);
+        EXPECT_EQ(te.back().vert, 2);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    const auto narrow = run_child([] {
+        PLT_set_view_offsets(0, 0, 0.005f, 0.04f);
+        // A tall map fills the plot area's height.
+        FramePlot plot(zeqtest::make_domain(4, 40, -100, 11, 31, 1.2f, 1.2f));
+        CONT_init();
+        CONT_set_type(15);
+        CONT_set_fill_colors("1-15", 1);
+        CONT_set_intrvl(3);
+        CONT_set_range(1030, 990);
+        CONT_set_cont_ext(nullptr);
+        GPH_trans(1);
+        Glim view{}, area{};
+        PLT_get_view(&view);
+        GPH_get_view_size(&area);
+        EXPECT_NEAR(view.y_min - area.y_min, 0.005 * (area.y_max - area.y_min), 1e-4);
+        EXPECT_EQ(CONT_draw_bar(1, ""), -1);
+        const auto recs = plot.close();
+        EXPECT_TRUE(of_kind(recs, "FA").empty());
+        EXPECT_TRUE(texts_of(recs).empty());
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(narrow.status, 0) << narrow.out << narrow.err;
+}
+
+// "f-Alt" over a box blinks that band's colour four times: black, then its
+// own colour again, with a wait before each change; other events and points
+// outside the bar do nothing.
+TEST(ContourBar, Flash) {
+    const auto r = run_child([] {
+        FramePlot plot;
+        CONT_init();
+        CONT_set_type(15);
+        CONT_set_fill_colors("red,green,blue", 1);
+        CONT_set_intrvl(10);
+        CONT_set_range(25, 0);
+        CONT_set_cont_ext(nullptr);
+        GPH_trans(1);
+        EXPECT_EQ(CONT_draw_bar(1, ""), 0);
+        static int waits = 0;
+        cont_detail::flash_sleep = [](float secs) {
+            EXPECT_EQ(secs, 0.5f);
+            ++waits;
+            return 0;
+        };
+        Glim view{};
+        PLT_get_view(&view);
+        const float left = view.x_min + 0.03f * (view.x_max - view.x_min),
+                    right = (view.x_min + view.x_max) / 2;
+        // The middle box (10..20, green), given in map coordinates.
+        const float bx = left + 1.5f * (right - left) / 3, by = view.y_min - 0.02f;
+        const float mx = xW_trans(bx, 1, 2), my = yW_trans(by, 1, 2);
+        gmessage(1, "flash");
+        CONT_flash_value("v-Alt", mx, my);
+        CONT_flash_value("f-Alt", xW_trans(right + 0.05f, 1, 2), my);
+        EXPECT_EQ(waits, 0);
+        EXPECT_EQ(CONT_flash_value("f-Alt", mx, my), 0);
+        EXPECT_EQ(waits, 8);
+        const auto recs = plot.close();
+        std::vector<std::string> colours;
+        bool after = false;
+        for (const auto &rec : recs) {
+            after = after || rec.key == "ME flash";
+            if (after && rec.key.starts_with("CLR ")) colours.push_back(rec.key);
+        }
+        const int g = colour("green");
+        const std::string black = "CLR 1 " + std::to_string(g) + " 0.000000 0.000000 0.000000",
+                          green = "CLR 1 " + std::to_string(g) + " 0.000000 1.000000 0.000000";
+        EXPECT_EQ(colours,
+                  (std::vector<std::string>{black, green, black, green, black, green, black, green}));
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
 
 } // namespace
