@@ -34,6 +34,7 @@
 #include "plot/map.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
+#include "runtime/string.h"
 #include "support/child.h"
 #include "support/analytic_field.h"
 #include "support/plot_driver.h"
@@ -2165,6 +2166,247 @@ TEST(ContourBar, Flash) {
         return ::testing::Test::HasFailure() ? 1 : 0;
     });
     EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// ---- Drawing a grid ------------------------------------------------------------------------------
+
+const Domain MAP41 = zeqtest::make_domain(4, 40, -100, 41, 31, 1.2f, 1.2f);
+
+// A grid on domain d with values f(i, j) (j counted from the south).
+template <typename F> Grid grid_on(const Domain &d, F f) {
+    std::vector<float> v;
+    for (int j = 0; j < d.ny; ++j)
+        for (int i = 0; i < d.nx; ++i)
+            v.push_back(float(f(i, j)));
+    Grid g(d.nx, d.ny, v);
+    g.rec.domain = d;
+    return g;
+}
+
+// Whether the records select transformation 3 with the grid's window.
+bool grid_window(const std::vector<zeqtest::MetaRecord> &recs, int nx, int ny) {
+    bool win = false, tr = false;
+    for (const auto &r : recs) {
+        float a = 0, b = 0, c = 0, d = 0;
+        int n = 0;
+        if (std::sscanf(r.key.c_str(), "WIN %d %f %f %f %f", &n, &a, &b, &c, &d) == 5 && n == 3)
+            win =
+                a == 0 && b == 0 && c == float(nx - 1) && d == float(ny - 1); // x, y lower left, upper right
+        if (r.key == "TR 3") tr = true;
+    }
+    return win && tr;
+}
+
+// A grid on the map's own domain is drawn in grid coordinates on
+// transformation 3 (window 0..nx-1 by 0..ny-1); a grid on any other domain
+// through the plot positions of its points on the map's transformation.
+TEST(ContourDraw, GridOrPlotPositions) {
+    const auto own = run_child([] {
+        FramePlot plot(MAP41);
+        Grid g = grid_on(MAP41, [](int i, int j) { return i + 0.5 * j; });
+        CONT_init();
+        CONT_set_type(12);
+        CONT_set_intrvl(5);
+        EXPECT_EQ(CONT_draw(&g.rec), 0);
+        const auto recs = plot.close();
+        EXPECT_TRUE(grid_window(recs, 41, 31)) << zeqtest::show(recs);
+        for (const auto &p : of_kind(recs, "PL"))
+            for (const auto &q : p.rec.pts) {
+                EXPECT_GE(q.x, -1e-4);
+                EXPECT_LE(q.x, 40 + 1e-4);
+            }
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(own.status, 0) << own.out << own.err;
+
+    const auto other = run_child([] {
+        FramePlot plot(MAP41);
+        Glim win{};
+        MAP_get_window(&win);
+        // A latitude-longitude grid inside the map.
+        const Domain ll = zeqtest::make_domain(2, 40, -100, 21, 11, 1, 1);
+        Grid g = grid_on(ll, [](int i, int j) { return i + 0.5 * j; });
+        CONT_init();
+        CONT_set_type(12);
+        CONT_set_intrvl(5);
+        EXPECT_EQ(CONT_draw(&g.rec), 0);
+        const auto recs = plot.close();
+        EXPECT_FALSE(grid_window(recs, 21, 11));
+        int lines = 0;
+        for (const auto &p : of_kind(recs, "PL"))
+            for (const auto &q : p.rec.pts) {
+                ++lines;
+                // Plane coordinates of the map, near its centre.
+                EXPECT_GT(q.x, win.x_min);
+                EXPECT_LT(q.x, win.x_max);
+                EXPECT_GT(q.y, win.y_min);
+                EXPECT_LT(q.y, win.y_max);
+            }
+        EXPECT_GT(lines, 0);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(other.status, 0) << other.out << other.err;
+}
+
+// Grid values (type 17): every x_skip-th column and y_skip-th row counted
+// from the south, none at missing values, aligned by the sign of the x
+// offset and moved by the offsets in units of the drawing's height; with
+// color_label "none" nothing is printed and CONT_draw gives -1.
+TEST(ContourDraw, GridValues) {
+    struct Case {
+        const char *what;
+        const char *color_label;
+        float x_off;
+        int hor;
+        int count;
+    };
+    const Case cases[] = {
+        {"right of the offset", nullptr, -0.01f, 3, 5},
+        {"centred", nullptr, 0, 2, 5},
+        {"left", nullptr, 0.02f, 1, 5},
+        {"no colour", "none", 0, 0, 0},
+    };
+    std::vector<zeqtest::ChildResult> results;
+    for (const Case &c : cases)
+        results.push_back(run_child([&] {
+            const Domain d = zeqtest::make_domain(4, 40, -100, 5, 4, 1.2f, 1.2f);
+            if (c.color_label != nullptr) RES_put("color_label", c.color_label);
+            FramePlot plot(d);
+            // Row 1 from the south is skipped (y step 2); one missing value.
+            Grid g = grid_on(d, [](int i, int j) { return i == 2 && j == 2 ? FMISSING : 10 * j + i + 0.25; });
+            CONT_init();
+            CONT_set_type(17);
+            CONT_set_skip(2, 2);
+            CONT_set_plot_offset(c.x_off, 0.1f);
+            EXPECT_EQ(CONT_draw(&g.rec), -1);
+            const auto te = of_kind(plot.close(), "TE");
+            EXPECT_EQ(int(te.size()), c.count) << c.what;
+            // Northernmost printed row (2) first, then row 0; west to east.
+            const std::vector<std::pair<int, int>> at = {{0, 2}, {4, 2}, {0, 0}, {2, 0}, {4, 0}};
+            for (std::size_t k = 0; k < te.size() && k < at.size(); ++k) {
+                const auto [i, j] = at[k];
+                char want[16];
+                set_num(want, sizeof want, "1.1.0", float(10 * j + i) + 0.25f);
+                EXPECT_EQ(te[k].rec.text, want) << c.what;
+                EXPECT_NEAR(te[k].rec.pts[0].x, i + 3 * c.x_off, 1e-5) << c.what;
+                EXPECT_NEAR(te[k].rec.pts[0].y, j + 3 * 0.1, 1e-5) << c.what;
+                EXPECT_EQ(te[k].hor, c.hor) << c.what;
+                EXPECT_EQ(te[k].vert, 3) << c.what;
+            }
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        }));
+    for (std::size_t k = 0; k < results.size(); ++k)
+        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+}
+
+// On a 41 x 31 grid the label spacing defaults to 8 columns and 6 rows:
+// labels stand at the midpoints of segments crossing the cells of columns
+// 0, 8, 16, ... (left to right) and rows 0, 6, 12, ... (bottom to top), and
+// every second level is labelled.
+TEST(ContourDraw, LabelSpacing) {
+    const auto r = run_child([] {
+        FramePlot plot(MAP41);
+        const auto f = [](int i, int j) { return 10 * std::sin(i / 7.0) + 10 * std::cos(j / 5.0); };
+        Grid g = grid_on(MAP41, f);
+        CONT_init();
+        CONT_set_type(12);
+        CONT_set_intrvl(2);
+        CONT_set_base(0);
+        CONT_set_label_type(2, 0);
+        EXPECT_EQ(CONT_draw(&g.rec), 0);
+        EXPECT_EQ(settings().x_label_space, 8);
+        EXPECT_EQ(settings().y_label_space, 6);
+        const auto te = of_kind(plot.close(), "TE");
+        int across = 0, up = 0;
+        for (const auto &t : te) {
+            const double x = t.rec.pts[0].x, y = t.rec.pts[0].y;
+            const int i = int(std::floor(x)), j = int(std::floor(y));
+            const float level = std::stof(t.rec.text);
+            const auto cross = [&](float za, float zb) { return (level - za) / (zb - za); };
+            EXPECT_EQ(std::fmod(level, 4.0f), 0.0f) << t.rec.text;
+            if (std::fabs(y - j - 0.5) < 1e-4 && j % 6 == 0) {
+                ++up; // from the bottom side to the top side
+                const float f0 = cross(float(f(i, j)), float(f(i + 1, j)));
+                const float f2 = cross(float(f(i, j + 1)), float(f(i + 1, j + 1)));
+                EXPECT_NEAR(x, i + (f0 + f2) / 2, 1e-3);
+            } else {
+                ++across; // from the left side to the right side
+                EXPECT_NEAR(x - i, 0.5, 1e-4) << x << "," << y;
+                EXPECT_EQ(i % 8, 0) << x << "," << y;
+                const float f1 = cross(float(f(i, j)), float(f(i, j + 1)));
+                const float f3 = cross(float(f(i + 1, j)), float(f(i + 1, j + 1)));
+                EXPECT_NEAR(y, j + (f1 + f3) / 2, 1e-3);
+            }
+        }
+        EXPECT_GT(across, 0);
+        EXPECT_GT(up, 0);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// Highs and lows: a point higher (lower) than every neighbour within the
+// radius, with fewer than two missing neighbours and inside the cut-offs,
+// is marked with its value below the mark.
+TEST(ContourDraw, Extrema) {
+    struct Case {
+        const char *what;
+        std::vector<std::pair<int, int>> tens; // points of 10 in a field of 5
+        std::vector<std::pair<int, int>> missing;
+        float low; // value at 6,4 (5: none)
+        float min_cut;
+        std::vector<std::string> marks; // mark and value, in drawing order
+    };
+    const Case cases[] = {
+        {"peak", {{3, 3}}, {}, 5, FMISSING, {"H", "10"}},
+        {"plateau", {{3, 3}, {4, 3}}, {}, 5, FMISSING, {}},
+        {"one missing", {{3, 3}}, {{2, 2}}, 5, FMISSING, {"H", "10"}},
+        {"two missing", {{3, 3}}, {{2, 2}, {4, 4}}, 5, FMISSING, {}},
+        {"low", {}, {}, -3, FMISSING, {"L", "-3"}},
+        {"low under min_cut 0", {}, {}, -3, 0, {}},
+    };
+    std::vector<zeqtest::ChildResult> results;
+    for (const Case &c : cases)
+        results.push_back(run_child([&] {
+            const Domain d = zeqtest::make_domain(4, 40, -100, 9, 7, 1.2f, 1.2f);
+            FramePlot plot(d);
+            Grid g = grid_on(d, [&](int i, int j) {
+                for (auto [a, b] : c.missing)
+                    if (a == i && b == j) return float(FMISSING);
+                for (auto [a, b] : c.tens)
+                    if (a == i && b == j) return 10.0f;
+                return i == 6 && j == 4 ? c.low : 5.0f;
+            });
+            CONT_init();
+            CONT_set_type(12);
+            CONT_set_intrvl(100); // no lines, no labels
+            if (!is_missing(c.min_cut)) CONT_set_cutoff(FMISSING, c.min_cut);
+            EXPECT_EQ(CONT_draw(&g.rec), 0);
+            const auto te = of_kind(plot.close(), "TE");
+            std::vector<std::string> got;
+            for (const auto &t : te)
+                got.push_back(t.rec.text);
+            std::vector<std::string> want;
+            for (const std::string &m : c.marks) {
+                char v[16] = "";
+                if (m == "H" || m == "L")
+                    want.push_back(m);
+                else {
+                    set_num(v, sizeof v, "3.3.0", std::stof(m));
+                    want.push_back(v);
+                }
+            }
+            EXPECT_EQ(got, want) << c.what;
+            if (te.size() == 2) {
+                // The value under the mark, 0.02 of the height (6) lower.
+                EXPECT_NEAR(te[1].rec.pts[0].y, te[0].rec.pts[0].y - 6 * 0.02, 1e-5);
+                EXPECT_NEAR(te[0].height, 6 * 0.02, 1e-5);
+                EXPECT_NEAR(te[1].height, 6 * 0.015, 1e-5);
+            }
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        }));
+    for (std::size_t k = 0; k < results.size(); ++k)
+        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
 }
 
 } // namespace
