@@ -12,6 +12,7 @@
 #include <cmath>
 #include <filesystem>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -32,6 +33,7 @@
 #include "plot/cont_int.h"
 #include "plot/plt_tool.h"
 #include "plot/map.h"
+#include "plot/plt_labl.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
@@ -2403,6 +2405,136 @@ TEST(ContourDraw, Extrema) {
                 EXPECT_NEAR(te[0].height, 6 * 0.02, 1e-5);
                 EXPECT_NEAR(te[1].height, 6 * 0.015, 1e-5);
             }
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        }));
+    for (std::size_t k = 0; k < results.size(); ++k)
+        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+}
+
+// ---- Plot setup ------------------------------------------------------------------------------------
+
+// A grid of 5 x 4 values from min to max with its labels.
+Grid ranged(float min, float max) {
+    std::vector<float> v(20);
+    for (std::size_t k = 0; k < v.size(); ++k)
+        v[k] = min + (max - min) * float(k) / 19;
+    Grid g(5, 4, v);
+    copy_text(g.rec.info, "Pressure (mb)");
+    copy_text(g.rec.datim, "12Z 5 JAN 24");
+    return g;
+}
+
+// Frame 0 keeps its type, interval and colour base for the frames after
+// it, which ask nothing; a later frame of a variable whose frame 0 never
+// ran uses its own settings. The labels name the grid, its date, its range
+// and the interval.
+TEST(ContourSetup, FramesShareLevels) {
+    const auto r = run_child(
+        [] {
+            CLR_read_table(nullptr);
+            FLAG_set_batch(1);
+            Grid first = ranged(990, 1030);
+            CONT_plot_setup(0, 3, &first.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_type(), 15);
+            EXPECT_EQ(CONT_get_intrvl(), 3);
+            EXPECT_STREQ(PLT_get_label(0, 0), "Pressure (mb)");
+            EXPECT_STREQ(PLT_get_label(2, 0), "12Z 5 JAN 24");
+            EXPECT_STREQ(PLT_get_label(5, 0), "LO: 990.0  HI: 1030.0");
+            EXPECT_STREQ(PLT_get_label(3, 0), "INTERVAL:   3.0");
+            // Later frames are not in batch mode and nobody answers.
+            FLAG_set_batch(0);
+            Grid second = ranged(0, 100);
+            CONT_plot_setup(1, 3, &second.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_type(), 15);
+            EXPECT_EQ(CONT_get_intrvl(), 3);
+            EXPECT_EQ(CONT_get_base(), 990);
+            EXPECT_EQ(settings().conlo, 0);
+            // Entry 4 had no frame 0: batch mode settles its own type and
+            // interval (no type 0 that would draw nothing).
+            FLAG_set_batch(1);
+            CONT_plot_setup(2, 4, &second.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_type(), 15);
+            EXPECT_EQ(CONT_get_intrvl(), 8); // 100 over 14 bands
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        },
+        {"", false});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("Enter the contour interval"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Maximum value"), std::string::npos) << r.out;
+}
+
+// con_base items: '>' v the base and the lower cut-off, '<' v the upper
+// cut-off alone, a plain number the base.
+TEST(ContourSetup, ConBase) {
+    struct Case {
+        const char *con_base;
+        float base, min_cut, max_cut;
+    };
+    const Case cases[] = {
+        {">0", 0, 0, FMISSING},
+        {"<100", FMISSING, FMISSING, 100},
+        {"5", 5, FMISSING, FMISSING},
+        {">2,<50", 2, 2, 50},
+    };
+    std::vector<zeqtest::ChildResult> results;
+    for (const Case &c : cases)
+        results.push_back(run_child([&] {
+            CLR_read_table(nullptr);
+            FLAG_set_batch(1);
+            RES_put("con_base", c.con_base);
+            Grid g = ranged(-20, 120);
+            CONT_plot_setup(0, 0, &g.rec, nullptr, nullptr);
+            EXPECT_EQ(settings().base, c.base) << c.con_base;
+            EXPECT_EQ(settings().min_cut, c.min_cut) << c.con_base;
+            EXPECT_EQ(settings().max_cut, c.max_cut) << c.con_base;
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        }));
+    for (std::size_t k = 0; k < results.size(); ++k)
+        EXPECT_EQ(results[k].status, 0) << cases[k].con_base << "\n" << results[k].out << results[k].err;
+}
+
+// A level list: the lower-left label lists as many whole values as a label
+// holds; the bar is on unless "nobar" (or a wind plot's "nobar") switched it
+// off.
+TEST(ContourSetup, LevelListLabelAndBar) {
+    std::string list;
+    for (int k = 0; k < 20; ++k)
+        list += (k > 0 ? "," : "") + std::to_string(1000 + 5 * k) + ".5:" + std::to_string(k % 15 + 1);
+    struct Case {
+        const char *what;
+        const char *plot_param;
+        int bar_before;
+        int bar;
+    };
+    const Case cases[] = {
+        {"list", nullptr, 0, 1},
+        {"nobar", "nobar", 0, 0},
+        {"switched off by a wind plot", nullptr, -1, 0},
+    };
+    std::vector<zeqtest::ChildResult> results;
+    for (const Case &c : cases)
+        results.push_back(run_child([&] {
+            CLR_read_table(nullptr);
+            FLAG_set_batch(1);
+            RES_put("color_fill", list.c_str());
+            CONT_set_bar(c.bar_before);
+            // The plot options of plot_param, as opening the plot decodes them.
+            if (c.plot_param != nullptr) RES_put("plot_param", c.plot_param);
+            PLT_param_decode();
+            Grid g = ranged(1000, 1100);
+            CONT_plot_setup(0, 0, &g.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_bar(), c.bar) << c.what;
+            const std::string label = PLT_get_label(3, 0);
+            EXPECT_TRUE(label.starts_with("LEVELS: 1000.5,1005.5,1010.5,")) << label;
+            // Whole values only, as many as fit.
+            std::string next = label.substr(label.rfind(',') + 1);
+            const float last = std::stof(next);
+            const int shown = int(std::lround((last - 1000.5f) / 5)) + 1;
+            EXPECT_EQ(std::count(label.begin(), label.end(), ','), shown - 1) << label;
+            char more[16];
+            set_num(more, sizeof more, "1.1.1", last + 5);
+            EXPECT_GT(label.size() + 1 + std::strlen(more), 68u) << label;
+            EXPECT_LE(label.size(), 68u) << label;
             return ::testing::Test::HasFailure() ? 1 : 0;
         }));
     for (std::size_t k = 0; k < results.size(); ++k)
