@@ -1,18 +1,21 @@
 // Contouring: the level and band rules, colour lists and level files, the
 // contour options and prompts, and the cell drawing checked cell by cell on a
 // text metafile, against contourpy (lines) and shapely (band areas) on an
-// analytic grid, and rendered by ghostscript.
+// analytic grid, and rendered by ghostscript; grid values, line labels and
+// extrema, the colour bar, the plot setup and the stand-alone driver run as
+// a program of its own (band colours of its PostScript read back from the
+// page ghostscript renders).
 #include "plot/cont.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <set>
@@ -31,17 +34,17 @@
 #include "graphics/render.h"
 #include "gridfile/grd_read.h"
 #include "plot/cont_int.h"
-#include "plot/plt_tool.h"
 #include "plot/map.h"
 #include "plot/plt_labl.h"
+#include "plot/plt_tool.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
-#include "support/child.h"
 #include "support/analytic_field.h"
-#include "support/plot_driver.h"
-#include "support/metafile.h"
+#include "support/child.h"
 #include "support/grids.h"
+#include "support/metafile.h"
+#include "support/plot_driver.h"
 #include "support/reference.h"
 
 namespace {
@@ -1979,6 +1982,10 @@ TEST(ContourBar, BoxesAndLabels) {
          {"cold", "mild", "hot"},
          3},
         {"no bands", "", 3, 1030, 990, -1, {}, 0},
+        // A bar range without an interval spreads it over the bands less
+        // one (40 a band here): a single band leaves none.
+        {"one band, bar range", "red", -1, 1030, 990, -1, {}, 0},
+        {"two bands, bar range", "red,blue", -1, 1030, 990, 0, {"960", "1000", "1040"}, 2},
     };
     // Every case runs before any result is checked, so that no case starts
     // with the failures of another.
@@ -2002,6 +2009,8 @@ TEST(ContourBar, BoxesAndLabels) {
                 CONT_set_intrvl(c.interval);
                 CONT_set_range(c.max, c.min);
                 CONT_set_cont_ext(nullptr);
+            } else if (c.interval < 0) {
+                CONT_set_bar_range(c.max, c.min);
             } else {
                 CONT_set_cont_ext(nullptr);
             }
@@ -2539,6 +2548,42 @@ TEST(ContourSetup, LevelListLabelAndBar) {
         }));
     for (std::size_t k = 0; k < results.size(); ++k)
         EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+}
+
+// CONT_plot_grid sets up the grid it is given and plots slot 0 on the
+// grid's own domain when the domain handed in has no centre; the contour
+// type is unset afterwards.
+TEST(ContourSetup, PlotGridOnItsOwnDomain) {
+    const auto r = run_child([] {
+        TempDir dir;
+        EXPECT_EQ(chdir(dir.path().c_str()), 0);
+        RES_put("device", ("meta," + dir.file("plot.meta")).c_str());
+        FLAG_set_batch(1);
+        Domain d = zeqtest::make_domain(4, 40, -100, 21, 15, 1.2f, 1.2f);
+        GRD_set_grid_domain(0, &d);
+        GRD_alloc_grid(0);
+        GRD_report *slot = GRD_get_grid(0);
+        d = slot->domain;
+        const std::vector<float> z = zeqtest::analytic_values(d);
+        std::copy(z.begin(), z.end(), slot->grid);
+        Domain none;
+        DOM_init(&none);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(CONT_plot_grid(slot, &none, nullptr), 0);
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(is_missing(CONT_get_type()));
+        Domain map;
+        MAP_get_domain(&map);
+        EXPECT_EQ(DOM_comp(&map, &d), 1);
+        const auto recs = zeqtest::meta_records(read_file(dir.file("plot.meta")));
+        EXPECT_TRUE(grid_window(recs, 21, 15));
+        int fills = 0;
+        for (const auto &rec : recs)
+            fills += rec.key == "FA";
+        EXPECT_GT(fills, 0);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
 
 } // namespace
