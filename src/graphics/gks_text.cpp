@@ -214,6 +214,7 @@ void cgm_text_attr() {
 // A truncation towards zero of a length in font units; absurd expansions
 // and spacings are held to a range an int keeps.
 int units(double v) {
+    if (std::isnan(v)) return 0; // a zero expansion times an infinite spacing
     return static_cast<int>(std::clamp(v, -1e9, 1e9));
 }
 

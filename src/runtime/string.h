@@ -162,6 +162,11 @@ std::size_t scan_decimal(std::string_view text, double *value);
 bool iequals(std::string_view a, std::string_view b);
 bool istarts_with(std::string_view text, std::string_view prefix);
 
+// Text for an XML attribute value: the five markup characters escaped, tabs
+// and line ends as character references, other control characters and bytes
+// that are not UTF-8 as '?', so that the document stays well-formed.
+std::string xml_attr_text(std::string_view text);
+
 // 1 when format formats exactly one double with printf: a single conversion
 // e, E, f, F, g, G, a or A with flags, width and precision, and any "%%".
 int string_is_float_format(const char *format);

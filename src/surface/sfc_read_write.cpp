@@ -495,46 +495,8 @@ std::array<unsigned char, BIN_RECORD> bin_record(const SFC_report &r) {
 
 // ---- XML documents (type 51) ------------------------------------------------------------
 
-// Text for an attribute value: the five markup characters escaped, tabs and
-// line ends as character references, other control characters and bytes
-// above 0x7E as '?', so that the document stays well-formed.
-std::string xml_text(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        case '\t':
-            out += "&#9;";
-            break;
-        case '\n':
-            out += "&#10;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        default:
-            out += static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e ? '?' : c;
-        }
-    }
-    return out;
-}
-
 std::string xml_char(char c) {
-    return xml_text(std::string_view(&c, 1));
+    return xml_attr_text(std::string_view(&c, 1));
 }
 
 void xml_number(std::string &out, const char *name, const char *format, float v) {
@@ -546,7 +508,7 @@ void xml_number(std::string &out, const char *name, const char *format, float v)
 }
 
 std::string xml_record(const SFC_report &r) {
-    std::string out = "<obs id=\"" + xml_text(field(r.id)) + "\" ";
+    std::string out = "<obs id=\"" + xml_attr_text(field(r.id)) + "\" ";
     if (r.time != MISSING) add(out, "time.hhmm=\"%4.4d\" ", r.time);
     if (given(r.lat))
         add(out, "lat=\"%.2f\" lon=\"%.2f\" ", static_cast<double>(r.lat), static_cast<double>(r.lon));
@@ -567,7 +529,7 @@ std::string xml_record(const SFC_report &r) {
         const char cover = r.cld_cover[i];
         add(out, "cld_cov_%d=\"%s\" ", i + 1, cover == ' ' ? "M" : xml_char(cover).c_str());
     }
-    if (r.weather[0] != ' ') out += "wx=\"" + xml_text(field(r.weather)) + "\" ";
+    if (r.weather[0] != ' ') out += "wx=\"" + xml_attr_text(field(r.weather)) + "\" ";
     if (given(r.ptend)) add(out, "ptype=\"%d\" ptend.mb=\"%.1f\" ", r.ptend_t, static_cast<double>(r.ptend));
     const std::pair<const char *, float> amounts[] = {
         {"prec1.in", r.rain1},   {"prec3.in", r.rain3},   {"prec6.in", r.rain6},
@@ -587,7 +549,7 @@ std::string xml_record(const SFC_report &r) {
     xml_number(out, "sst.C", "%.1f", r.sst);
     xml_number(out, "wave_per.sec", "%.0f", r.wav_per);
     xml_number(out, "wave_hgt.m", "%.1f", r.wav_hgt);
-    if (r.comment[0] != '\0') out += "comment=\"" + xml_text(field(r.comment)) + "\" ";
+    if (r.comment[0] != '\0') out += "comment=\"" + xml_attr_text(field(r.comment)) + "\" ";
     out += "/>\n";
     return out;
 }
@@ -858,7 +820,7 @@ int SFC_putinfo(int, SFC_info *info) {
         return append || put_bytes("ZEQSFC\n" + line_text(datim, sizeof datim) + "\n", "SFC_putinfo") ? 0
                                                                                                       : -1;
     case SFC_XML:
-        return put_bytes("<zeqsfc date=\"" + xml_text(datim) + "\">\n", "SFC_putinfo") ? 0 : -1;
+        return put_bytes("<zeqsfc date=\"" + xml_attr_text(datim) + "\">\n", "SFC_putinfo") ? 0 : -1;
     case SFC_BINARY:
         return put_bytes(bin_header(info->date), "SFC_putinfo") ? 0 : -1;
     case SFC_CDF_REPORT:
