@@ -2131,7 +2131,7 @@ TEST(ContourBar, PlaceAndReadOut) {
 
 // "f-Alt" over a box blinks that band's colour four times: black, then its
 // own colour again, with a wait before each change; other events and points
-// outside the bar do nothing.
+// outside the bar do nothing. The contour driver's callback passes it on.
 TEST(ContourBar, Flash) {
     const auto r = run_child([] {
         FramePlot plot;
@@ -2160,7 +2160,8 @@ TEST(ContourBar, Flash) {
         CONT_flash_value("v-Alt", mx, my);
         CONT_flash_value("f-Alt", xW_trans(right + 0.05f, 1, 2), my);
         EXPECT_EQ(waits, 0);
-        EXPECT_EQ(CONT_flash_value("f-Alt", mx, my), 0);
+        // Through the contour driver's event callback, which passes it on.
+        CONT_callback(2, "f-Alt", mx, my);
         EXPECT_EQ(waits, 8);
         const auto recs = plot.close();
         std::vector<std::string> colours;
