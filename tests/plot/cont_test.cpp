@@ -1889,6 +1889,18 @@ TEST(ContourDriver, SaveEvent) {
     std::free(back.grid);
 }
 
+// Runs body(c) for every case in a child process of its own, all before any
+// result is checked (a child inherits the failures already recorded), then
+// expects each child to succeed, naming the case by name(c).
+template <typename Case, std::size_t N, typename Name, typename Body>
+void each_case_in_child(const Case (&cases)[N], Name name, Body body) {
+    std::vector<zeqtest::ChildResult> results;
+    for (const Case &c : cases)
+        results.push_back(run_child([&] { return body(c); }));
+    for (std::size_t k = 0; k < N; ++k)
+        EXPECT_EQ(results[k].status, 0) << name(cases[k]) << "\n" << results[k].out << results[k].err;
+}
+
 // ---- Plots on a metafile -------------------------------------------------------------------
 
 // A plot frame on a text metafile in a fresh working directory, with the
@@ -1987,11 +1999,9 @@ TEST(ContourBar, BoxesAndLabels) {
         {"one band, bar range", "red", -1, 1030, 990, -1, {}, 0},
         {"two bands, bar range", "red,blue", -1, 1030, 990, 0, {"960", "1000", "1040"}, 2},
     };
-    // Every case runs before any result is checked, so that no case starts
-    // with the failures of another.
-    std::vector<zeqtest::ChildResult> results;
-    for (const Case &c : cases) {
-        results.push_back(run_child([&] {
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
             FramePlot plot;
             CONT_init();
             CONT_set_type(15);
@@ -2053,10 +2063,7 @@ TEST(ContourBar, BoxesAndLabels) {
                 EXPECT_NEAR(te[k].rec.pts[0].x, left + double(k) * every * inc, 1e-5) << c.what << " " << k;
             }
             return ::testing::Test::HasFailure() ? 1 : 0;
-        }));
-    }
-    for (std::size_t k = 0; k < results.size(); ++k)
-        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+        });
 }
 
 // With "fullab" the bar lies inside the view along its bottom; without it a
@@ -2278,9 +2285,9 @@ TEST(ContourDraw, GridValues) {
         {"left", nullptr, 0.02f, 1, 5},
         {"no colour", "none", 0, 0, 0},
     };
-    std::vector<zeqtest::ChildResult> results;
-    for (const Case &c : cases)
-        results.push_back(run_child([&] {
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
             const Domain d = zeqtest::make_domain(4, 40, -100, 5, 4, 1.2f, 1.2f);
             if (c.color_label != nullptr) RES_put("color_label", c.color_label);
             FramePlot plot(d);
@@ -2306,9 +2313,7 @@ TEST(ContourDraw, GridValues) {
                 EXPECT_EQ(te[k].vert, 3) << c.what;
             }
             return ::testing::Test::HasFailure() ? 1 : 0;
-        }));
-    for (std::size_t k = 0; k < results.size(); ++k)
-        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+        });
 }
 
 // On a 41 x 31 grid the label spacing defaults to 8 columns and 6 rows:
@@ -2377,9 +2382,9 @@ TEST(ContourDraw, Extrema) {
         {"low", {}, {}, -3, FMISSING, {"L", "-3"}},
         {"low under min_cut 0", {}, {}, -3, 0, {}},
     };
-    std::vector<zeqtest::ChildResult> results;
-    for (const Case &c : cases)
-        results.push_back(run_child([&] {
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
             const Domain d = zeqtest::make_domain(4, 40, -100, 9, 7, 1.2f, 1.2f);
             FramePlot plot(d);
             Grid g = grid_on(d, [&](int i, int j) {
@@ -2416,9 +2421,7 @@ TEST(ContourDraw, Extrema) {
                 EXPECT_NEAR(te[1].height, 6 * 0.015, 1e-5);
             }
             return ::testing::Test::HasFailure() ? 1 : 0;
-        }));
-    for (std::size_t k = 0; k < results.size(); ++k)
-        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+        });
 }
 
 // ---- Plot setup ------------------------------------------------------------------------------------
@@ -2486,9 +2489,9 @@ TEST(ContourSetup, ConBase) {
         {"5", 5, FMISSING, FMISSING},
         {">2,<50", 2, 2, 50},
     };
-    std::vector<zeqtest::ChildResult> results;
-    for (const Case &c : cases)
-        results.push_back(run_child([&] {
+    each_case_in_child(
+        cases, [](const Case &c) { return c.con_base; },
+        [&](const Case &c) {
             CLR_read_table(nullptr);
             FLAG_set_batch(1);
             RES_put("con_base", c.con_base);
@@ -2498,9 +2501,7 @@ TEST(ContourSetup, ConBase) {
             EXPECT_EQ(settings().min_cut, c.min_cut) << c.con_base;
             EXPECT_EQ(settings().max_cut, c.max_cut) << c.con_base;
             return ::testing::Test::HasFailure() ? 1 : 0;
-        }));
-    for (std::size_t k = 0; k < results.size(); ++k)
-        EXPECT_EQ(results[k].status, 0) << cases[k].con_base << "\n" << results[k].out << results[k].err;
+        });
 }
 
 // A level list: the lower-left label lists as many whole values as a label
@@ -2521,9 +2522,9 @@ TEST(ContourSetup, LevelListLabelAndBar) {
         {"nobar", "nobar", 0, 0},
         {"switched off by a wind plot", nullptr, -1, 0},
     };
-    std::vector<zeqtest::ChildResult> results;
-    for (const Case &c : cases)
-        results.push_back(run_child([&] {
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
             CLR_read_table(nullptr);
             FLAG_set_batch(1);
             RES_put("color_fill", list.c_str());
@@ -2546,9 +2547,7 @@ TEST(ContourSetup, LevelListLabelAndBar) {
             EXPECT_GT(label.size() + 1 + std::strlen(more), 68u) << label;
             EXPECT_LE(label.size(), 68u) << label;
             return ::testing::Test::HasFailure() ? 1 : 0;
-        }));
-    for (std::size_t k = 0; k < results.size(); ++k)
-        EXPECT_EQ(results[k].status, 0) << cases[k].what << "\n" << results[k].out << results[k].err;
+        });
 }
 
 // CONT_plot_grid sets up the grid it is given and plots slot 0 on the
