@@ -32,7 +32,6 @@ constexpr float BAR_MARGIN = 0.035f;
 constexpr float MIN_MARGIN = 0.01f;
 // Boxes get a label every num_cont / LABEL_EVERY + 1 boxes.
 constexpr int LABEL_EVERY = 15;
-constexpr float OPEN_WIDTH = 1000000.0f;
 
 Glim bar_lim{0, 0, 0, 0};
 float bar_inc = 0.0f;
@@ -69,6 +68,9 @@ bool bar_levels(Settings &s) {
         } else {
             if (is_missing(max)) return false;
             if (is_missing(s.intrvl) || s.intrvl <= 0.0f) {
+                // The interval spreads the range over the bands less one:
+                // a single band leaves no levels to lay.
+                if (s.color_num - 1 < 1) return false;
                 s.num_cont = s.color_num - 1;
                 s.intrvl = CONT_calc_intrvl(max, min, s.num_cont);
             }
@@ -80,18 +82,11 @@ bool bar_levels(Settings &s) {
     return s.num_cont >= 1 && s.num_cont <= MAX_BAR_LEVELS && usable_interval(s.intrvl);
 }
 
-void put_text(float x, float y, const char *text) {
-    const Gpt p{x, y};
-    gtext(&p, text);
-}
-
 void level_label(const Settings &s, int k, float level, float x, float y) {
     char text[32];
-    if (k < CONT_MAX_LEVELS && s.cont_label[std::size_t(k)][0] != '\0')
-        copy_text(text, s.cont_label[std::size_t(k)]);
-    else
-        set_num(text, sizeof text, "2.2.0", level);
-    put_text(x, y, text);
+    cont_detail::level_text(s, k, level, "2.2.0", text, sizeof text);
+    const Gpt p{x, y};
+    GPH_pprint(&p, text);
 }
 
 } // namespace
@@ -153,7 +148,7 @@ int CONT_draw_bar(int, const char *label) {
         float width = step;
         if (list) {
             level = s.cont_value[std::size_t(k)];
-            width = k + 1 < num ? s.cont_value[std::size_t(k) + 1] - level : OPEN_WIDTH;
+            width = k + 1 < num ? s.cont_value[std::size_t(k) + 1] - level : cont_detail::OPEN_WIDTH;
             s.intrvl = width;
         } else if (k > 0) {
             level += step;
@@ -180,7 +175,8 @@ int CONT_draw_bar(int, const char *label) {
     GPH_rect(x_min, y_max, x_max, y_mid);
     if (label != nullptr && label[0] != '\0') {
         GPH_text_align(1, 2);
-        put_text(view.x_max, view.y_min - 0.01f, label);
+        const Gpt at{view.x_max, view.y_min - 0.01f};
+        GPH_pprint(&at, label);
     }
     return 0;
 }

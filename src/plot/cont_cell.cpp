@@ -43,9 +43,6 @@ using cont_detail::SIDE_FROM;
 using cont_detail::SIDE_TO;
 constexpr float NOT_CROSSED = cont_detail::SIDE_NOT_CROSSED;
 
-// Width of the open band above the last list level.
-constexpr float OPEN_WIDTH = 1000000.0f;
-
 // Crossings of one level in the current cell.
 struct Cross {
     bool set = false; // computed for this cell
@@ -677,7 +674,7 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
                     const float v = s.cont_value[std::size_t(k)];
                     lev = k > 0 && is_missing(v) ? lev + width : v;
                     if (k + 1 >= num)
-                        width = OPEN_WIDTH;
+                        width = cont_detail::OPEN_WIDTH;
                     else if (const float next = s.cont_value[std::size_t(k) + 1]; !is_missing(next))
                         width = next - lev;
                     s.intrvl = width;

@@ -83,20 +83,6 @@ bool point_at(const Settings &s, int nx, int ny, int i, int j, Gpt *p) {
     return !is_missing(p->x) && !is_missing(p->y);
 }
 
-void put_text(float x, float y, const char *text) {
-    const Gpt p{x, y};
-    gtext(&p, text);
-}
-
-// The text of a level: its band entry's label when it has one, else the
-// value by the number format fmt.
-void level_text(const Settings &s, int k, float level, const char *fmt, char *text, std::size_t size) {
-    if (k >= 0 && k < CONT_MAX_LEVELS && s.cont_label[std::size_t(k)][0] != '\0')
-        copy_text(text, size, s.cont_label[std::size_t(k)]);
-    else
-        set_num(text, size, fmt, level);
-}
-
 bool has_levels(const Settings &s) {
     return cont_detail::has_list(s) ||
            (!is_missing(s.intrvl) && s.intrvl > 0.0f && std::isfinite(s.intrvl) && !is_missing(s.conlo));
@@ -132,7 +118,8 @@ void draw_values(const GRD_report *grid, float base) {
                 set_num(text, sizeof text, "1.1.0", v);
             else
                 std::snprintf(text, sizeof text, s.num_form, double(v));
-            put_text(p.x + dx, p.y + dy, text);
+            const Gpt at{p.x + dx, p.y + dy};
+            GPH_pprint(&at, text);
         }
     }
 }
@@ -153,6 +140,14 @@ int label_crossings(const float z[4], float level, float side[4], int list[2]) {
 }
 
 } // namespace
+
+void cont_detail::level_text(const Settings &s, int k, float level, const char *fmt, char *text,
+                             std::size_t size) {
+    if (k >= 0 && k < CONT_MAX_LEVELS && s.cont_label[std::size_t(k)][0] != '\0')
+        copy_text(text, size, s.cont_label[std::size_t(k)]);
+    else
+        set_num(text, size, fmt, level);
+}
 
 int CONT_draw(const GRD_report *grid) {
     if (FLAG_getplot(SWITCH_DATA) == 0) return -1;
@@ -331,13 +326,14 @@ int CONT_draw_labels(const GRD_report *grid) {
                 }
                 const Gpt mid = cont_detail::int_xy(proj, p[0].x, p[0].y, p[1].x, p[1].y, 0.5f);
                 gset_char_up_vec(&up);
-                level_text(s, k, level, "1.2.0", text, sizeof text);
-                put_text(mid.x, mid.y, text);
+                cont_detail::level_text(s, k, level, "1.2.0", text, sizeof text);
+                GPH_pprint(&mid, text);
             };
             if (list) {
                 for (int k = first_index; k < num; k += s.label_skip) {
                     const float level = s.cont_value[std::size_t(k)];
-                    s.intrvl = k + 1 < num ? s.cont_value[std::size_t(k) + 1] - level : 1000000.0f;
+                    s.intrvl =
+                        k + 1 < num ? s.cont_value[std::size_t(k) + 1] - level : cont_detail::OPEN_WIDTH;
                     if (level > zmax) break;
                     if (level >= zmin) label_level(level, k);
                 }
@@ -398,10 +394,11 @@ int CONT_draw_maxmin(const GRD_report *grid) {
             Gpt p{};
             if (!point_at(s, nx, ny, i, ny - 1 - r, &p)) continue;
             gset_char_ht(H * 0.02f);
-            put_text(p.x, p.y, score > 0 ? "H" : "L");
+            GPH_pprint(&p, score > 0 ? "H" : "L");
             gset_char_ht(H * 0.015f);
             set_num(text, sizeof text, "3.3.0", v);
-            put_text(p.x, p.y - H * 0.02f, text);
+            const Gpt below{p.x, p.y - H * 0.02f};
+            GPH_pprint(&below, text);
         }
     }
     return 0;

@@ -1,8 +1,11 @@
-// The contour module's one set of settings, shared by its files (levels and
-// options in cont.cpp, the cell drawing in cont_cell.cpp).
+// The contour module's one set of settings, shared by its files (levels in
+// cont.cpp, options in cont_opts.cpp, the cell drawing in cont_cell.cpp, the
+// grid drawing, labels and extrema in cont_draw.cpp, the colour bar in
+// cont_bar.cpp, the plot setup and driver in cont_plot.cpp).
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -89,6 +92,13 @@ inline bool has_list(const Settings &s) {
 // The colour base: the level whose band takes entry 0 (the base, or 0 when
 // neither is set).
 float colour_base(const Settings &s);
+
+// Width of the open band above the last list level.
+inline constexpr float OPEN_WIDTH = 1000000.0f;
+
+// The text of level k: its band entry's label when it has one, else the
+// value by the number format fmt (set_num).
+void level_text(const Settings &s, int k, float level, const char *fmt, char *text, std::size_t size);
 
 // Lays the interval levels over the range min..max from the base (0 when
 // unset) and the interval: conlo at or below min, conhi the first level

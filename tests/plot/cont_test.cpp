@@ -1,16 +1,21 @@
 // Contouring: the level and band rules, colour lists and level files, the
 // contour options and prompts, and the cell drawing checked cell by cell on a
 // text metafile, against contourpy (lines) and shapely (band areas) on an
-// analytic grid, and rendered by ghostscript.
+// analytic grid, and rendered by ghostscript; grid values, line labels and
+// extrema, the colour bar, the plot setup and the stand-alone driver run as
+// a program of its own (band colours of its PostScript read back from the
+// page ghostscript renders).
 #include "plot/cont.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <set>
@@ -29,10 +34,16 @@
 #include "graphics/render.h"
 #include "gridfile/grd_read.h"
 #include "plot/cont_int.h"
+#include "plot/map.h"
+#include "plot/plt_labl.h"
+#include "plot/plt_tool.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
-#include "support/child.h"
+#include "runtime/string.h"
 #include "support/analytic_field.h"
+#include "support/child.h"
+#include "support/grids.h"
+#include "support/metafile.h"
 #include "support/plot_driver.h"
 #include "support/reference.h"
 
@@ -1876,6 +1887,703 @@ TEST(ContourDriver, SaveEvent) {
     for (std::size_t k = 0; k < z.size(); ++k)
         ASSERT_NEAR(back.grid[k], z[k], 1e-3) << k;
     std::free(back.grid);
+}
+
+// Runs body(c) for every case in a child process of its own, all before any
+// result is checked (a child inherits the failures already recorded), then
+// expects each child to succeed, naming the case by name(c).
+template <typename Case, std::size_t N, typename Name, typename Body>
+void each_case_in_child(const Case (&cases)[N], Name name, Body body) {
+    std::vector<zeqtest::ChildResult> results;
+    for (const Case &c : cases)
+        results.push_back(run_child([&] { return body(c); }));
+    for (std::size_t k = 0; k < N; ++k)
+        EXPECT_EQ(results[k].status, 0) << name(cases[k]) << "\n" << results[k].out << results[k].err;
+}
+
+// ---- Plots on a metafile -------------------------------------------------------------------
+
+// A plot frame on a text metafile in a fresh working directory, with the
+// map of `domain` current; close() gives the primitives drawn.
+class FramePlot {
+public:
+    explicit FramePlot(const Domain &domain = zeqtest::make_domain(4, 40, -100, 41, 31, 1.2f, 1.2f))
+        : domain_(domain) {
+        EXPECT_EQ(chdir(dir_.path().c_str()), 0);
+        RES_put("device", ("meta," + dir_.file("plot.meta")).c_str());
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(PLT_open(DOM_aspect(&domain_)), 0);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(MAP_setup(&domain_), 0);
+        load_colours();
+        // Colour 0 is no band's: the first fill after the mark records its colour.
+        gset_fill_colr_ind(0);
+        gmessage(1, "begin");
+    }
+    std::vector<zeqtest::MetaRecord> close() {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(PLT_close(), 0);
+        testing::internal::GetCapturedStdout();
+        std::vector<zeqtest::MetaRecord> recs = zeqtest::meta_records(read_file(dir_.file("plot.meta")));
+        std::size_t k = 0;
+        while (k < recs.size() && recs[k].key != "ME begin")
+            ++k;
+        return {recs.begin() + std::ptrdiff_t(std::min(k + 1, recs.size())), recs.end()};
+    }
+    std::string file(const std::string &name) const { return dir_.file(name); }
+
+private:
+    TempDir dir_;
+    Domain domain_;
+};
+
+std::vector<zeqtest::MetaPrimitive> of_kind(const std::vector<zeqtest::MetaRecord> &recs,
+                                            const std::string &key) {
+    std::vector<zeqtest::MetaPrimitive> out;
+    for (const zeqtest::MetaPrimitive &p : zeqtest::meta_primitives(recs))
+        if (p.rec.key == key) out.push_back(p);
+    return out;
+}
+
+std::vector<std::string> texts_of(const std::vector<zeqtest::MetaRecord> &recs) {
+    std::vector<std::string> out;
+    for (const zeqtest::MetaPrimitive &p : of_kind(recs, "TE"))
+        out.push_back(p.rec.text);
+    return out;
+}
+
+// ---- The colour bar ------------------------------------------------------------------------------
+
+// The bar's boxes and labels: one box per level in the margin under the
+// view, a label under every s-th box (s = levels / 15 + 1) and the top level
+// at the right end; list labels instead of values; refusals.
+TEST(ContourBar, BoxesAndLabels) {
+    struct Case {
+        const char *what;
+        const char *colours;
+        float interval, max, min;
+        int rc;
+        std::vector<std::string> labels;
+        int boxes;
+    };
+    const Case cases[] = {
+        {"14 levels",
+         "1-15",
+         3,
+         1030,
+         990,
+         0,
+         {"990", "993", "996", "999", "1002", "1005", "1008", "1011", "1014", "1017", "1020", "1023", "1026",
+          "1029", "1032"},
+         14},
+        {"30 levels",
+         "1-15",
+         1,
+         29.5f,
+         0,
+         0,
+         {" 0", "3.0", "6.0", "9.0", "12", "15", "18", "21", "24", "27", "30"},
+         30},
+        {"201 levels", "1-15", 1, 200.5f, 0, -1, {}, 0},
+        {"list labels",
+         "0:red:la=cold,10:green:la=mild,20:blue:la=hot",
+         0,
+         0,
+         0,
+         0,
+         {"cold", "mild", "hot"},
+         3},
+        {"no bands", "", 3, 1030, 990, -1, {}, 0},
+        // A bar range without an interval spreads it over the bands less
+        // one (40 a band here): a single band leaves none.
+        {"one band, bar range", "red", -1, 1030, 990, -1, {}, 0},
+        {"two bands, bar range", "red,blue", -1, 1030, 990, 0, {"960", "1000", "1040"}, 2},
+    };
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
+            FramePlot plot;
+            CONT_init();
+            CONT_set_type(15);
+            if (c.colours[0] != '\0') {
+                CONT_set_fill_colors(c.colours, 1);
+            } else {
+                // A band table that holds no entry.
+                Gattribs end{};
+                ATTRIB_init(&end);
+                end.color = -2;
+                CONT_set_fill_attribs(&end);
+                settings().color_num = 0;
+            }
+            if (c.interval > 0) {
+                CONT_set_intrvl(c.interval);
+                CONT_set_range(c.max, c.min);
+                CONT_set_cont_ext(nullptr);
+            } else if (c.interval < 0) {
+                CONT_set_bar_range(c.max, c.min);
+            } else {
+                CONT_set_cont_ext(nullptr);
+            }
+            GPH_trans(1);
+            const int rc = CONT_draw_bar(1, "");
+            const auto recs = plot.close();
+            EXPECT_EQ(rc, c.rc) << c.what;
+            EXPECT_EQ(texts_of(recs), c.labels) << c.what;
+            Glim view{};
+            PLT_get_view(&view);
+            const auto fills = of_kind(recs, "FA");
+            EXPECT_EQ(int(fills.size()), c.boxes) << c.what;
+            if (rc != 0 || fills.empty()) return ::testing::Test::HasFailure() ? 1 : 0;
+            // Boxes side by side in the upper half, under the view.
+            const double left = view.x_min + 0.03 * (view.x_max - view.x_min),
+                         right = (view.x_min + view.x_max) / 2;
+            const double inc = (right - left) / c.boxes;
+            Glim area{};
+            GPH_get_view_size(&area);
+            const double m = std::min(view.y_min - area.y_min, 0.035f);
+            const double top = view.y_min - 0.15 * m, bottom = view.y_min - m, mid = (top + bottom) / 2;
+            for (std::size_t k = 0; k < fills.size(); ++k) {
+                double x0 = 1e9, x1 = -1e9, y0 = 1e9, y1 = -1e9;
+                for (const auto &p : fills[k].rec.pts) {
+                    x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y),
+                    y1 = std::max(y1, p.y);
+                }
+                EXPECT_NEAR(x0, left + double(k) * inc, 1e-5) << c.what << " box " << k;
+                EXPECT_NEAR(x1, left + double(k + 1) * inc, 1e-5) << c.what << " box " << k;
+                EXPECT_NEAR(y0, mid, 1e-5) << c.what;
+                EXPECT_NEAR(y1, top, 1e-5) << c.what;
+                EXPECT_EQ(fills[k].color, settings().fill_attrib[k % std::size_t(settings().color_num)].color)
+                    << c.what << " box " << k;
+            }
+            // Labels at the bottom, under the boxes' left edges.
+            const auto te = of_kind(recs, "TE");
+            const int every = c.boxes / 15 + 1;
+            for (std::size_t k = 0; k < te.size(); ++k) {
+                EXPECT_NEAR(te[k].rec.pts[0].y, bottom, 1e-5) << c.what;
+                EXPECT_NEAR(te[k].rec.pts[0].x, left + double(k) * every * inc, 1e-5) << c.what << " " << k;
+            }
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        });
+}
+
+// With "fullab" the bar lies inside the view along its bottom; without it a
+// margin of 0.005 under the view leaves no room (-1, nothing drawn). The
+// read-out gives the box under a point, also in the labels' lower half,
+// and -9999 outside the bar or before any bar.
+TEST(ContourBar, PlaceAndReadOut) {
+    const auto r = run_child([] {
+        RES_put("plot_param", "fullab");
+        FramePlot plot;
+        EXPECT_EQ(CONT_get_bar_value(0.1f, 0.05f), FMISSING);
+        CONT_init();
+        CONT_set_type(15);
+        CONT_set_fill_colors("1-15", 1);
+        CONT_set_intrvl(3);
+        CONT_set_range(1030, 990);
+        CONT_set_cont_ext(nullptr);
+        GPH_trans(1);
+        EXPECT_EQ(CONT_draw_bar(1, "caption"), 0);
+        const auto recs = plot.close();
+        Glim view{};
+        PLT_get_view(&view);
+        const float left = view.x_min + 0.03f * (view.x_max - view.x_min),
+                    right = (view.x_min + view.x_max) / 2;
+        const float inc = (right - left) / 14, bottom = view.y_min + 0.15f * 0.035f,
+                    top = view.y_min + 0.035f;
+        for (const auto &f : of_kind(recs, "FA"))
+            for (const auto &p : f.rec.pts) {
+                EXPECT_GE(p.y, bottom - 1e-5);
+                EXPECT_LE(p.y, top + 1e-5);
+            }
+        // Box 3 (996), upper and lower half; the ends; outside.
+        const float lower = bottom + 0.1f * (top - bottom), upper = top - 0.1f * (top - bottom);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(left + 3.5f * inc, upper), 999);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(left + 3.5f * inc, lower), 999);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(left + 0.01f * inc, upper), 990);
+        EXPECT_FLOAT_EQ(CONT_get_bar_value(right - 0.01f * inc, upper), 1029);
+        EXPECT_EQ(CONT_get_bar_value(right + inc, upper), FMISSING);
+        EXPECT_EQ(CONT_get_bar_value(left + 3.5f * inc, top + 0.01f), FMISSING);
+        // The caption: left-aligned, cap line at the view's right end.
+        const auto te = of_kind(recs, "TE");
+        EXPECT_EQ(te.back().rec.text, "caption");
+        EXPECT_EQ(te.back().hor, 1);
+        EXPECT_EQ(te.back().vert, 2);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    const auto narrow = run_child([] {
+        PLT_set_view_offsets(0, 0, 0.005f, 0.04f);
+        // A tall map fills the plot area's height.
+        FramePlot plot(zeqtest::make_domain(4, 40, -100, 11, 31, 1.2f, 1.2f));
+        CONT_init();
+        CONT_set_type(15);
+        CONT_set_fill_colors("1-15", 1);
+        CONT_set_intrvl(3);
+        CONT_set_range(1030, 990);
+        CONT_set_cont_ext(nullptr);
+        GPH_trans(1);
+        Glim view{}, area{};
+        PLT_get_view(&view);
+        GPH_get_view_size(&area);
+        EXPECT_NEAR(view.y_min - area.y_min, 0.005 * (area.y_max - area.y_min), 1e-4);
+        EXPECT_EQ(CONT_draw_bar(1, ""), -1);
+        const auto recs = plot.close();
+        EXPECT_TRUE(of_kind(recs, "FA").empty());
+        EXPECT_TRUE(texts_of(recs).empty());
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(narrow.status, 0) << narrow.out << narrow.err;
+}
+
+// "f-Alt" over a box blinks that band's colour four times: black, then its
+// own colour again, with a wait before each change; other events and points
+// outside the bar do nothing. The contour driver's callback passes it on.
+TEST(ContourBar, Flash) {
+    const auto r = run_child([] {
+        FramePlot plot;
+        CONT_init();
+        CONT_set_type(15);
+        CONT_set_fill_colors("red,green,blue", 1);
+        CONT_set_intrvl(10);
+        CONT_set_range(25, 0);
+        CONT_set_cont_ext(nullptr);
+        GPH_trans(1);
+        EXPECT_EQ(CONT_draw_bar(1, ""), 0);
+        static int waits = 0;
+        cont_detail::flash_sleep = [](float secs) {
+            EXPECT_EQ(secs, 0.5f);
+            ++waits;
+            return 0;
+        };
+        Glim view{};
+        PLT_get_view(&view);
+        const float left = view.x_min + 0.03f * (view.x_max - view.x_min),
+                    right = (view.x_min + view.x_max) / 2;
+        // The middle box (10..20, green), given in map coordinates.
+        const float bx = left + 1.5f * (right - left) / 3, by = view.y_min - 0.02f;
+        const float mx = xW_trans(bx, 1, 2), my = yW_trans(by, 1, 2);
+        gmessage(1, "flash");
+        CONT_flash_value("v-Alt", mx, my);
+        CONT_flash_value("f-Alt", xW_trans(right + 0.05f, 1, 2), my);
+        EXPECT_EQ(waits, 0);
+        // Through the contour driver's event callback, which passes it on.
+        CONT_callback(2, "f-Alt", mx, my);
+        EXPECT_EQ(waits, 8);
+        const auto recs = plot.close();
+        std::vector<std::string> colours;
+        bool after = false;
+        for (const auto &rec : recs) {
+            after = after || rec.key == "ME flash";
+            if (after && rec.key.starts_with("CLR ")) colours.push_back(rec.key);
+        }
+        const int g = colour("green");
+        const std::string black = "CLR 1 " + std::to_string(g) + " 0.000000 0.000000 0.000000",
+                          green = "CLR 1 " + std::to_string(g) + " 0.000000 1.000000 0.000000";
+        EXPECT_EQ(colours,
+                  (std::vector<std::string>{black, green, black, green, black, green, black, green}));
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// ---- Drawing a grid ------------------------------------------------------------------------------
+
+const Domain MAP41 = zeqtest::make_domain(4, 40, -100, 41, 31, 1.2f, 1.2f);
+
+// A grid on domain d with values f(i, j) (j counted from the south).
+template <typename F> Grid grid_on(const Domain &d, F f) {
+    std::vector<float> v;
+    for (int j = 0; j < d.ny; ++j)
+        for (int i = 0; i < d.nx; ++i)
+            v.push_back(float(f(i, j)));
+    Grid g(d.nx, d.ny, v);
+    g.rec.domain = d;
+    return g;
+}
+
+// Whether the records select transformation 3 with the grid's window.
+bool grid_window(const std::vector<zeqtest::MetaRecord> &recs, int nx, int ny) {
+    bool win = false, tr = false;
+    for (const auto &r : recs) {
+        float a = 0, b = 0, c = 0, d = 0;
+        int n = 0;
+        if (std::sscanf(r.key.c_str(), "WIN %d %f %f %f %f", &n, &a, &b, &c, &d) == 5 && n == 3)
+            win =
+                a == 0 && b == 0 && c == float(nx - 1) && d == float(ny - 1); // x, y lower left, upper right
+        if (r.key == "TR 3") tr = true;
+    }
+    return win && tr;
+}
+
+// A grid on the map's own domain is drawn in grid coordinates on
+// transformation 3 (window 0..nx-1 by 0..ny-1); a grid on any other domain
+// through the plot positions of its points on the map's transformation.
+TEST(ContourDraw, GridOrPlotPositions) {
+    const auto own = run_child([] {
+        FramePlot plot(MAP41);
+        Grid g = grid_on(MAP41, [](int i, int j) { return i + 0.5 * j; });
+        CONT_init();
+        CONT_set_type(12);
+        CONT_set_intrvl(5);
+        EXPECT_EQ(CONT_draw(&g.rec), 0);
+        const auto recs = plot.close();
+        EXPECT_TRUE(grid_window(recs, 41, 31)) << zeqtest::show(recs);
+        for (const auto &p : of_kind(recs, "PL"))
+            for (const auto &q : p.rec.pts) {
+                EXPECT_GE(q.x, -1e-4);
+                EXPECT_LE(q.x, 40 + 1e-4);
+            }
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(own.status, 0) << own.out << own.err;
+
+    const auto other = run_child([] {
+        FramePlot plot(MAP41);
+        Glim win{};
+        MAP_get_window(&win);
+        // A latitude-longitude grid inside the map.
+        const Domain ll = zeqtest::make_domain(2, 40, -100, 21, 11, 1, 1);
+        Grid g = grid_on(ll, [](int i, int j) { return i + 0.5 * j; });
+        CONT_init();
+        CONT_set_type(12);
+        CONT_set_intrvl(5);
+        EXPECT_EQ(CONT_draw(&g.rec), 0);
+        const auto recs = plot.close();
+        EXPECT_FALSE(grid_window(recs, 21, 11));
+        int lines = 0;
+        for (const auto &p : of_kind(recs, "PL"))
+            for (const auto &q : p.rec.pts) {
+                ++lines;
+                // Plane coordinates of the map, near its centre.
+                EXPECT_GT(q.x, win.x_min);
+                EXPECT_LT(q.x, win.x_max);
+                EXPECT_GT(q.y, win.y_min);
+                EXPECT_LT(q.y, win.y_max);
+            }
+        EXPECT_GT(lines, 0);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(other.status, 0) << other.out << other.err;
+}
+
+// Grid values (type 17): every x_skip-th column and y_skip-th row counted
+// from the south, none at missing values, aligned by the sign of the x
+// offset and moved by the offsets in units of the drawing's height; with
+// color_label "none" nothing is printed and CONT_draw gives -1.
+TEST(ContourDraw, GridValues) {
+    struct Case {
+        const char *what;
+        const char *color_label;
+        float x_off;
+        int hor;
+        int count;
+    };
+    const Case cases[] = {
+        {"right of the offset", nullptr, -0.01f, 3, 5},
+        {"centred", nullptr, 0, 2, 5},
+        {"left", nullptr, 0.02f, 1, 5},
+        {"no colour", "none", 0, 0, 0},
+    };
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
+            const Domain d = zeqtest::make_domain(4, 40, -100, 5, 4, 1.2f, 1.2f);
+            if (c.color_label != nullptr) RES_put("color_label", c.color_label);
+            FramePlot plot(d);
+            // Row 1 from the south is skipped (y step 2); one missing value.
+            Grid g = grid_on(d, [](int i, int j) { return i == 2 && j == 2 ? FMISSING : 10 * j + i + 0.25; });
+            CONT_init();
+            CONT_set_type(17);
+            CONT_set_skip(2, 2);
+            CONT_set_plot_offset(c.x_off, 0.1f);
+            EXPECT_EQ(CONT_draw(&g.rec), -1);
+            const auto te = of_kind(plot.close(), "TE");
+            EXPECT_EQ(int(te.size()), c.count) << c.what;
+            // Northernmost printed row (2) first, then row 0; west to east.
+            const std::vector<std::pair<int, int>> at = {{0, 2}, {4, 2}, {0, 0}, {2, 0}, {4, 0}};
+            for (std::size_t k = 0; k < te.size() && k < at.size(); ++k) {
+                const auto [i, j] = at[k];
+                char want[16];
+                set_num(want, sizeof want, "1.1.0", float(10 * j + i) + 0.25f);
+                EXPECT_EQ(te[k].rec.text, want) << c.what;
+                EXPECT_NEAR(te[k].rec.pts[0].x, i + 3 * c.x_off, 1e-5) << c.what;
+                EXPECT_NEAR(te[k].rec.pts[0].y, j + 3 * 0.1, 1e-5) << c.what;
+                EXPECT_EQ(te[k].hor, c.hor) << c.what;
+                EXPECT_EQ(te[k].vert, 3) << c.what;
+            }
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        });
+}
+
+// On a 41 x 31 grid the label spacing defaults to 8 columns and 6 rows:
+// labels stand at the midpoints of segments crossing the cells of columns
+// 0, 8, 16, ... (left to right) and rows 0, 6, 12, ... (bottom to top), and
+// every second level is labelled.
+TEST(ContourDraw, LabelSpacing) {
+    const auto r = run_child([] {
+        FramePlot plot(MAP41);
+        const auto f = [](int i, int j) { return 10 * std::sin(i / 7.0) + 10 * std::cos(j / 5.0); };
+        Grid g = grid_on(MAP41, f);
+        CONT_init();
+        CONT_set_type(12);
+        CONT_set_intrvl(2);
+        CONT_set_base(0);
+        CONT_set_label_type(2, 0);
+        EXPECT_EQ(CONT_draw(&g.rec), 0);
+        EXPECT_EQ(settings().x_label_space, 8);
+        EXPECT_EQ(settings().y_label_space, 6);
+        const auto te = of_kind(plot.close(), "TE");
+        int across = 0, up = 0;
+        for (const auto &t : te) {
+            const double x = t.rec.pts[0].x, y = t.rec.pts[0].y;
+            const int i = int(std::floor(x)), j = int(std::floor(y));
+            const float level = std::stof(t.rec.text);
+            const auto cross = [&](float za, float zb) { return (level - za) / (zb - za); };
+            EXPECT_EQ(std::fmod(level, 4.0f), 0.0f) << t.rec.text;
+            if (std::fabs(y - j - 0.5) < 1e-4 && j % 6 == 0) {
+                ++up; // from the bottom side to the top side
+                const float f0 = cross(float(f(i, j)), float(f(i + 1, j)));
+                const float f2 = cross(float(f(i, j + 1)), float(f(i + 1, j + 1)));
+                EXPECT_NEAR(x, i + (f0 + f2) / 2, 1e-3);
+            } else {
+                ++across; // from the left side to the right side
+                EXPECT_NEAR(x - i, 0.5, 1e-4) << x << "," << y;
+                EXPECT_EQ(i % 8, 0) << x << "," << y;
+                const float f1 = cross(float(f(i, j)), float(f(i, j + 1)));
+                const float f3 = cross(float(f(i + 1, j)), float(f(i + 1, j + 1)));
+                EXPECT_NEAR(y, j + (f1 + f3) / 2, 1e-3);
+            }
+        }
+        EXPECT_GT(across, 0);
+        EXPECT_GT(up, 0);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// Highs and lows: a point higher (lower) than every neighbour within the
+// radius, with fewer than two missing neighbours and inside the cut-offs,
+// is marked with its value below the mark.
+TEST(ContourDraw, Extrema) {
+    struct Case {
+        const char *what;
+        std::vector<std::pair<int, int>> tens; // points of 10 in a field of 5
+        std::vector<std::pair<int, int>> missing;
+        float low; // value at 6,4 (5: none)
+        float min_cut;
+        std::vector<std::string> marks; // mark and value, in drawing order
+    };
+    const Case cases[] = {
+        {"peak", {{3, 3}}, {}, 5, FMISSING, {"H", "10"}},
+        {"plateau", {{3, 3}, {4, 3}}, {}, 5, FMISSING, {}},
+        {"one missing", {{3, 3}}, {{2, 2}}, 5, FMISSING, {"H", "10"}},
+        {"two missing", {{3, 3}}, {{2, 2}, {4, 4}}, 5, FMISSING, {}},
+        {"low", {}, {}, -3, FMISSING, {"L", "-3"}},
+        {"low under min_cut 0", {}, {}, -3, 0, {}},
+    };
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
+            const Domain d = zeqtest::make_domain(4, 40, -100, 9, 7, 1.2f, 1.2f);
+            FramePlot plot(d);
+            Grid g = grid_on(d, [&](int i, int j) {
+                for (auto [a, b] : c.missing)
+                    if (a == i && b == j) return float(FMISSING);
+                for (auto [a, b] : c.tens)
+                    if (a == i && b == j) return 10.0f;
+                return i == 6 && j == 4 ? c.low : 5.0f;
+            });
+            CONT_init();
+            CONT_set_type(12);
+            CONT_set_intrvl(100); // no lines, no labels
+            if (!is_missing(c.min_cut)) CONT_set_cutoff(FMISSING, c.min_cut);
+            EXPECT_EQ(CONT_draw(&g.rec), 0);
+            const auto te = of_kind(plot.close(), "TE");
+            std::vector<std::string> got;
+            for (const auto &t : te)
+                got.push_back(t.rec.text);
+            std::vector<std::string> want;
+            for (const std::string &m : c.marks) {
+                char v[16] = "";
+                if (m == "H" || m == "L")
+                    want.push_back(m);
+                else {
+                    set_num(v, sizeof v, "3.3.0", std::stof(m));
+                    want.push_back(v);
+                }
+            }
+            EXPECT_EQ(got, want) << c.what;
+            if (te.size() == 2) {
+                // The value under the mark, 0.02 of the height (6) lower.
+                EXPECT_NEAR(te[1].rec.pts[0].y, te[0].rec.pts[0].y - 6 * 0.02, 1e-5);
+                EXPECT_NEAR(te[0].height, 6 * 0.02, 1e-5);
+                EXPECT_NEAR(te[1].height, 6 * 0.015, 1e-5);
+            }
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        });
+}
+
+// ---- Plot setup ------------------------------------------------------------------------------------
+
+// A grid of 5 x 4 values from min to max with its labels.
+Grid ranged(float min, float max) {
+    std::vector<float> v(20);
+    for (std::size_t k = 0; k < v.size(); ++k)
+        v[k] = min + (max - min) * float(k) / 19;
+    Grid g(5, 4, v);
+    copy_text(g.rec.info, "Pressure (mb)");
+    copy_text(g.rec.datim, "12Z 5 JAN 24");
+    return g;
+}
+
+// Frame 0 keeps its type, interval and colour base for the frames after
+// it, which ask nothing; a later frame of a variable whose frame 0 never
+// ran uses its own settings. The labels name the grid, its date, its range
+// and the interval.
+TEST(ContourSetup, FramesShareLevels) {
+    const auto r = run_child(
+        [] {
+            CLR_read_table(nullptr);
+            FLAG_set_batch(1);
+            Grid first = ranged(990, 1030);
+            CONT_plot_setup(0, 3, &first.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_type(), 15);
+            EXPECT_EQ(CONT_get_intrvl(), 3);
+            EXPECT_STREQ(PLT_get_label(0, 0), "Pressure (mb)");
+            EXPECT_STREQ(PLT_get_label(2, 0), "12Z 5 JAN 24");
+            EXPECT_STREQ(PLT_get_label(5, 0), "LO: 990.0  HI: 1030.0");
+            EXPECT_STREQ(PLT_get_label(3, 0), "INTERVAL:   3.0");
+            // Later frames are not in batch mode and nobody answers.
+            FLAG_set_batch(0);
+            Grid second = ranged(0, 100);
+            CONT_plot_setup(1, 3, &second.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_type(), 15);
+            EXPECT_EQ(CONT_get_intrvl(), 3);
+            EXPECT_EQ(CONT_get_base(), 990);
+            EXPECT_EQ(settings().conlo, 0);
+            // Entry 4 had no frame 0: batch mode settles its own type and
+            // interval (no type 0 that would draw nothing).
+            FLAG_set_batch(1);
+            CONT_plot_setup(2, 4, &second.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_type(), 15);
+            EXPECT_EQ(CONT_get_intrvl(), 8); // 100 over 14 bands
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        },
+        {"", false});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("Enter the contour interval"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Maximum value"), std::string::npos) << r.out;
+}
+
+// con_base items: '>' v the base and the lower cut-off, '<' v the upper
+// cut-off alone, a plain number the base.
+TEST(ContourSetup, ConBase) {
+    struct Case {
+        const char *con_base;
+        float base, min_cut, max_cut;
+    };
+    const Case cases[] = {
+        {">0", 0, 0, FMISSING},
+        {"<100", FMISSING, FMISSING, 100},
+        {"5", 5, FMISSING, FMISSING},
+        {">2,<50", 2, 2, 50},
+    };
+    each_case_in_child(
+        cases, [](const Case &c) { return c.con_base; },
+        [&](const Case &c) {
+            CLR_read_table(nullptr);
+            FLAG_set_batch(1);
+            RES_put("con_base", c.con_base);
+            Grid g = ranged(-20, 120);
+            CONT_plot_setup(0, 0, &g.rec, nullptr, nullptr);
+            EXPECT_EQ(settings().base, c.base) << c.con_base;
+            EXPECT_EQ(settings().min_cut, c.min_cut) << c.con_base;
+            EXPECT_EQ(settings().max_cut, c.max_cut) << c.con_base;
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        });
+}
+
+// A level list: the lower-left label lists as many whole values as a label
+// holds; the bar is on unless "nobar" (or a wind plot's "nobar") switched it
+// off.
+TEST(ContourSetup, LevelListLabelAndBar) {
+    std::string list;
+    for (int k = 0; k < 20; ++k)
+        list += (k > 0 ? "," : "") + std::to_string(1000 + 5 * k) + ".5:" + std::to_string(k % 15 + 1);
+    struct Case {
+        const char *what;
+        const char *plot_param;
+        int bar_before;
+        int bar;
+    };
+    const Case cases[] = {
+        {"list", nullptr, 0, 1},
+        {"nobar", "nobar", 0, 0},
+        {"switched off by a wind plot", nullptr, -1, 0},
+    };
+    each_case_in_child(
+        cases, [](const Case &c) { return c.what; },
+        [&](const Case &c) {
+            CLR_read_table(nullptr);
+            FLAG_set_batch(1);
+            RES_put("color_fill", list.c_str());
+            CONT_set_bar(c.bar_before);
+            // The plot options of plot_param, as opening the plot decodes them.
+            if (c.plot_param != nullptr) RES_put("plot_param", c.plot_param);
+            PLT_param_decode();
+            Grid g = ranged(1000, 1100);
+            CONT_plot_setup(0, 0, &g.rec, nullptr, nullptr);
+            EXPECT_EQ(CONT_get_bar(), c.bar) << c.what;
+            const std::string label = PLT_get_label(3, 0);
+            EXPECT_TRUE(label.starts_with("LEVELS: 1000.5,1005.5,1010.5,")) << label;
+            // Whole values only, as many as fit.
+            std::string next = label.substr(label.rfind(',') + 1);
+            const float last = std::stof(next);
+            const int shown = int(std::lround((last - 1000.5f) / 5)) + 1;
+            EXPECT_EQ(std::count(label.begin(), label.end(), ','), shown - 1) << label;
+            char more[16];
+            set_num(more, sizeof more, "1.1.1", last + 5);
+            EXPECT_GT(label.size() + 1 + std::strlen(more), 68u) << label;
+            EXPECT_LE(label.size(), 68u) << label;
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        });
+}
+
+// CONT_plot_grid sets up the grid it is given and plots slot 0 on the
+// grid's own domain when the domain handed in has no centre; the contour
+// type is unset afterwards.
+TEST(ContourSetup, PlotGridOnItsOwnDomain) {
+    const auto r = run_child([] {
+        TempDir dir;
+        EXPECT_EQ(chdir(dir.path().c_str()), 0);
+        RES_put("device", ("meta," + dir.file("plot.meta")).c_str());
+        FLAG_set_batch(1);
+        Domain d = zeqtest::make_domain(4, 40, -100, 21, 15, 1.2f, 1.2f);
+        GRD_set_grid_domain(0, &d);
+        GRD_alloc_grid(0);
+        GRD_report *slot = GRD_get_grid(0);
+        d = slot->domain;
+        const std::vector<float> z = zeqtest::analytic_values(d);
+        std::copy(z.begin(), z.end(), slot->grid);
+        Domain none;
+        DOM_init(&none);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(CONT_plot_grid(slot, &none, nullptr), 0);
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(is_missing(CONT_get_type()));
+        Domain map;
+        MAP_get_domain(&map);
+        EXPECT_EQ(DOM_comp(&map, &d), 1);
+        const auto recs = zeqtest::meta_records(read_file(dir.file("plot.meta")));
+        EXPECT_TRUE(grid_window(recs, 21, 15));
+        int fills = 0;
+        for (const auto &rec : recs)
+            fills += rec.key == "FA";
+        EXPECT_GT(fills, 0);
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
 
 } // namespace
