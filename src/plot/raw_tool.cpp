@@ -10,10 +10,7 @@
 #include <string>
 
 #include "graphics/colors.h"
-#include "plot/raw_read.h"
-#include "runtime/files.h"
 #include "runtime/mess.h"
-#include "runtime/resrc.h"
 #include "runtime/string.h"
 #include "runtime/zeq.h"
 
@@ -104,47 +101,4 @@ int RAW_format_int(char *str, std::size_t size, const char *format, int value, c
     }
     fits(str, size, "%d", value);
     return 0;
-}
-
-int RAW_file_open(char *file, RAW_field *ind, char **fmt, int mode) {
-    if (ind != nullptr) *ind = RAW_field(RAW_EACH_FIELD);
-    if (fmt != nullptr) *fmt = nullptr;
-    if (file == nullptr) return -1;
-    const std::size_t len = std::strlen(file);
-    char *sep = len > 2 ? std::strpbrk(file + 2, "-:") : nullptr;
-    char *format = nullptr;
-    RAW_field field(RAW_EACH_FIELD);
-    if (sep != nullptr && *sep == '-') {
-        *sep = '\0';
-        char *text = sep + 1;
-        if (char *colon = std::strchr(text, ':'); colon != nullptr) {
-            *colon = '\0';
-            format = colon + 1;
-        }
-        if (*text >= '0' && *text <= '9') {
-            int n = 0;
-            const auto [end, ec] = std::from_chars(text, text + std::strlen(text), n);
-            // Data columns end with the field list: codes 10 to 75.
-            if (ec != std::errc() || n > RAW_NUM_FIELD - RAW_COLUMN) {
-                MESS_print(M_WARN, "RAW_file_open: Field number out of range: %s\n", text);
-                return -1;
-            }
-            (void)end;
-            field = RAW_field(n + RAW_COLUMN);
-        } else {
-            field = RAW_field(static_cast<const char *>(text));
-        }
-    } else if (sep != nullptr) {
-        *sep = '\0';
-        format = sep + 1;
-    }
-    if (ind != nullptr) *ind = field;
-    if (fmt != nullptr) *fmt = format;
-
-    char full[FILE_NAME_SIZE];
-    FILE_add_path(RES_get("raw_path"), file, full, sizeof full);
-    int type = mode == 0 ? 0 : 1;
-    const int slot = RAW_open(full, mode, &type);
-    if (slot < 0) MESS_print(M_WARN, "RAW_file_open: Unable to open file:%s\n", full);
-    return slot;
 }

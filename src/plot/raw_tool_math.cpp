@@ -1,9 +1,9 @@
-// The point-data calculator: commands that combine one field of point-data
-// files station by station through a station table, apply an operation with
-// a constant, extract a field or collect a field of many files into a series.
-// File-static state: the parameters (missing-value replacement, outmiss,
-// noattr), the identifier selection, the result header and the pass counter.
+// Point-data files opened by name, and the point-data calculator: commands that combine one field of
+// point-data files station by station through a station table, apply an operation with a constant, extract a
+// field or collect a field of many files into a series. File-static state: the parameters (missing-value
+// replacement, outmiss, noattr), the identifier selection, the result header and the pass counter.
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -238,6 +238,49 @@ int two_operand(char **words, int num) {
 }
 
 } // namespace
+
+int RAW_file_open(char *file, RAW_field *ind, char **fmt, int mode) {
+    if (ind != nullptr) *ind = RAW_field(RAW_EACH_FIELD);
+    if (fmt != nullptr) *fmt = nullptr;
+    if (file == nullptr) return -1;
+    const std::size_t len = std::strlen(file);
+    char *sep = len > 2 ? std::strpbrk(file + 2, "-:") : nullptr;
+    char *format = nullptr;
+    RAW_field field(RAW_EACH_FIELD);
+    if (sep != nullptr && *sep == '-') {
+        *sep = '\0';
+        char *text = sep + 1;
+        if (char *colon = std::strchr(text, ':'); colon != nullptr) {
+            *colon = '\0';
+            format = colon + 1;
+        }
+        if (*text >= '0' && *text <= '9') {
+            int n = 0;
+            const auto [end, ec] = std::from_chars(text, text + std::strlen(text), n);
+            // Data columns end with the field list: codes 10 to 75.
+            if (ec != std::errc() || n > RAW_NUM_FIELD - RAW_COLUMN) {
+                MESS_print(M_WARN, "RAW_file_open: Field number out of range: %s\n", text);
+                return -1;
+            }
+            (void)end;
+            field = RAW_field(n + RAW_COLUMN);
+        } else {
+            field = RAW_field(static_cast<const char *>(text));
+        }
+    } else if (sep != nullptr) {
+        *sep = '\0';
+        format = sep + 1;
+    }
+    if (ind != nullptr) *ind = field;
+    if (fmt != nullptr) *fmt = format;
+
+    char full[FILE_NAME_SIZE];
+    FILE_add_path(RES_get("raw_path"), file, full, sizeof full);
+    int type = mode == 0 ? 0 : 1;
+    const int slot = RAW_open(full, mode, &type);
+    if (slot < 0) MESS_print(M_WARN, "RAW_file_open: Unable to open file:%s\n", full);
+    return slot;
+}
 
 int RAW_parameter() {
     int count = 0;
