@@ -1,6 +1,7 @@
 // The table of open grid files (type detection, opening, rewinding, closing,
 // the read positions) and the native grid file format; GRIB slots are framed
-// and decoded by the grib module.
+// and decoded by the grib module, netCDF and GRID-code slots read by the
+// module's other files.
 // File-static state: the 15 slots with their names and read positions, the
 // index-file switch and the value format of native text files.
 #include "gridfile/grd_read.h"
@@ -42,6 +43,7 @@ struct SlotState {
     long new_pos = -1;          // just past the grid last read; -1 unknown
     bool label_pending = false; // an unseekable stream whose first label GRD_getinfo took
     int next = 0;               // unseekable streams: the number of the next record
+    long record_end = -1;       // where the record that could not be read ends; -1 unknown
     grd_file::GribSlot grib;    // GRIB slots: continuation and index state
 };
 
@@ -209,9 +211,15 @@ int read_failed(GRD_report *grd) {
     return -1;
 }
 
+// A record that is there but cannot be read: the record holds no array; 1.
+int unreadable_record(GRD_report *grd) {
+    read_failed(grd);
+    return 1;
+}
+
 int values_cut_short(GRD_report *grd, const std::string &name) {
     MESS_print(M_WARN, "GRD_read: Grid values cut short in file: %s\n", name.c_str());
-    return read_failed(grd);
+    return unreadable_record(grd);
 }
 
 // ---- Record header -------------------------------------------------------------
@@ -448,11 +456,14 @@ int read_external_values(const DataRef &ref, GRD_report *grd, std::size_t count)
 // ---- Native record reading -------------------------------------------------------
 
 // Reads one record from the current position of the stream; rep_type 0
-// also reads the values. 0, or -1 (the record then holds no array).
+// also reads the values. 0; 1 when the record is there but cannot be read
+// (record_end then tells where it ends, when that is known); -1 at the end
+// or on an error. After 1 or -1 the record holds no array.
 int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
     FILE *f = g->file;
     std::free(grd->grid);
     grd->grid = nullptr;
+    s.record_end = -1;
 
     std::string label;
     if (s.label_pending) {
@@ -497,7 +508,7 @@ int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
     if (count == 0) {
         MESS_print(M_WARN, "GRD_read: Bad grid size %d x %d in file: %s\n", grd->domain.nx, grd->domain.ny,
                    s.name.c_str());
-        return read_failed(grd);
+        return unreadable_record(grd);
     }
     const int version = grd->version;
     DataRef ref;
@@ -514,7 +525,13 @@ int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
                 return values_cut_short(grd, s.name);
         }
     } else {
-        if (version == 4) return read_external_values(ref, grd, count) != 0 ? read_failed(grd) : 0;
+        if (version == 4) {
+            if (read_external_values(ref, grd, count) != 0) {
+                s.record_end = std::ftell(f);
+                return unreadable_record(grd);
+            }
+            return 0;
+        }
         if (version == 3 && !room_for(f, s.seekable, count, 4)) return values_cut_short(grd, s.name);
         if (version != 3 && !room_for(f, s.seekable, count, 2)) return values_cut_short(grd, s.name);
         grd->grid = static_cast<float *>(std::malloc(count * sizeof(float)));
@@ -562,17 +579,30 @@ int native_read(int grd_fd, GRD_file *g, SlotState &s, GRD_report *grd, int rep_
         }
         return read_failed(grd);
     };
+    // Records passed over: one that cannot be read is passed over too when
+    // its end is known; otherwise nothing after it can be found.
     while (g->num < n) {
         GRD_report skip{};
         skip.grid = nullptr;
-        if (read_record(g, s, &skip, 1) != 0) return failed();
+        const int r = read_record(g, s, &skip, 1);
+        if (r != 0 &&
+            !(r == 1 && s.seekable && s.record_end >= 0 && std::fseek(f, s.record_end, SEEK_SET) == 0))
+            return failed();
         ++g->num;
         ++s.next;
     }
     if (s.seekable) s.cur_pos = std::ftell(f);
-    if (read_record(g, s, grd, rep_type) != 0) return failed();
+    const int r = read_record(g, s, grd, rep_type);
+    if (r < 0) return failed();
     ++s.next;
     *grdnum = g->num;
+    if (r == 1) {
+        MESS_print(M_WARN, "GRD_read: Grid %d cannot be read: %s\n", n, s.name.c_str());
+        // The next number reads the next record when this one's end is
+        // known; else it finds this record again and ends there.
+        if (s.seekable) s.new_pos = s.record_end;
+        return 1;
+    }
     if (s.seekable) s.new_pos = std::ftell(f);
     return 0;
 }
@@ -712,17 +742,30 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
         *f_type = detected;
     }
     const int type = *f_type;
-    if (type == 11 || type == 22) {
-        MESS_print(M_WARN, "GRD_open: %s: %s grid files cannot be %s yet\n", name, type_name(type),
-                   f_access == 0 ? "read" : "written");
+    if (type == 11) {
+        const int nc = grd_cdf::open(slot, name, f_access);
+        if (nc < 0) return -1;
+        auto rec = std::make_unique<GRD_file>();
+        std::memset(rec.get(), 0, sizeof(GRD_file));
+        rec->fd = nc;
+        rec->type = 11;
+        rec->cur_var = -1;
+        gfile[std::size_t(slot)] = std::move(rec);
+        state[std::size_t(slot)] = SlotState{};
+        state[std::size_t(slot)].name = name;
+        return slot;
+    }
+    if (type == 22 && f_access != 0) {
+        MESS_print(M_WARN, "GRD_open: %s: %s grid files cannot be written\n", name, type_name(type));
         return -1;
     }
-    if (!is_native(type) && type != 21) return -1;
+    if (!is_native(type) && type != 21 && type != 22) return -1;
 
     FILE *f = FILE_open(name, f_access == 0 ? "r" : "w");
     if (f == nullptr) return -1;
-    if (type == 21 && f_access == 0 && !can_seek(f, name)) {
-        // GRIB products are found by moving back and forth in the stream.
+    if ((type == 21 || type == 22) && f_access == 0 && !can_seek(f, name)) {
+        // GRIB products and GRID-code messages are found by moving back and
+        // forth in the stream.
         f = spool(f, name);
         if (f == nullptr) return -1;
     }
@@ -738,7 +781,8 @@ int GRD_open(const char *filename, int f_access, int *f_type) {
     SlotState &s = state[std::size_t(slot)];
     s = SlotState{};
     s.name = name;
-    s.seekable = can_seek(f, name) || (type == 21 && f_access == 0);
+    s.seekable = can_seek(f, name) || ((type == 21 || type == 22) && f_access == 0);
+    if (type == 22) grd_code::reset(slot);
     return slot;
 }
 
@@ -781,7 +825,14 @@ int GRD_close(int grd_fd) {
     if (grd_fd < 0 || grd_fd >= GRD_MAX_FILES) return -1;
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr) return 0;
+    if (g->type == 11) {
+        grd_cdf::close(grd_fd, g->fd);
+        gfile[std::size_t(grd_fd)].reset();
+        state[std::size_t(grd_fd)] = SlotState{};
+        return 0;
+    }
     if (!is_stdio_type(g->type)) return -1;
+    if (g->type == 22) grd_code::reset(grd_fd);
     if (g->file != nullptr) FILE_close(g->file);
     if (g->hfile != nullptr) FILE_close(g->hfile);
     gfile[std::size_t(grd_fd)].reset();
@@ -792,6 +843,8 @@ int GRD_close(int grd_fd) {
 int GRD_getinfo(int grd_fd, GRD_info *info) {
     GRD_file *g = open_slot(grd_fd);
     if (g != nullptr && g->type == 21) return info != nullptr ? GRIB_file_info(grd_fd, info) : -1;
+    if (g != nullptr && g->type == 11) return info != nullptr ? grd_cdf::getinfo(grd_fd, g, info) : -1;
+    if (g != nullptr && g->type == 22) return info != nullptr ? grd_code::getinfo(grd_fd, g, info) : -1;
     if (g == nullptr || info == nullptr || !is_native(g->type)) return -1;
     SlotState &s = state[std::size_t(grd_fd)];
     std::string line;
@@ -812,9 +865,10 @@ int GRD_getinfo(int grd_fd, GRD_info *info) {
     return 0;
 }
 
-int GRD_putinfo(int grd_fd, const GRD_info *) {
+int GRD_putinfo(int grd_fd, const GRD_info *info) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr) return -1;
+    if (g->type == 11) return grd_cdf::putinfo(grd_fd, g, info);
     if (g->type == 1) return 0;
     if (g->type != 2 && g->type != 3) return -1;
     std::fputs("ZEQGRID\n", g->file);
@@ -825,14 +879,17 @@ int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr || grd == nullptr || grdnum == nullptr) return -1;
     if (g->type == 21) return GRIB_read_grid(grd_fd, grd, rep_type, grdnum);
+    if (g->type == 11) return grd_cdf::read(grd_fd, g, grd, rep_type, grdnum);
+    if (g->type == 22) return grd_code::read(grd_fd, g, grd, rep_type, grdnum);
     if (!is_native(g->type)) return -1;
     return native_read(grd_fd, g, state[std::size_t(grd_fd)], grd, rep_type, grdnum);
 }
 
-int GRD_write(int grd_fd, GRD_report *grd, int, int *) {
+int GRD_write(int grd_fd, GRD_report *grd, int, int *grd_num) {
     GRD_file *g = open_slot(grd_fd);
     if (g == nullptr) return -1;
     if (g->type == 21) return grib_write(g, state[std::size_t(grd_fd)], grd);
+    if (g->type == 11) return grd_cdf::write(grd_fd, g, grd, grd_num);
     if (g->type < 1 || g->type > 3) return -1;
     return native_write(g, state[std::size_t(grd_fd)], grd);
 }

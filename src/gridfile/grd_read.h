@@ -9,9 +9,12 @@
 // big-endian values, 4 the "ZEQGRID4" variant (read only), 11 netCDF, 21
 // GRIB, 22 the character GRID code; 0 asks GRD_open to detect the type.
 // GRIB files (read, or written as raw products) are framed and decoded by the
-// grib module; reading GRIB standard input or a pipe copies it into a
-// temporary file first. netCDF and GRID-code files are recognised but cannot
-// be opened yet: GRD_open says so, naming the file and its type, and fails.
+// grib module; reading GRIB or GRID-code standard input or a pipe copies it
+// into a temporary file first. netCDF grid files (type 11) are read in the
+// system's own layout (one record per grid along the dimension "grid") and
+// in model-output layouts, and written in the own layout; character GRID
+// code bulletins (type 22) are only read, each message a grid (a wind
+// message two: u, then v).
 //
 // Native records are read in sequence: reading goes on from the grid last
 // read, passing over the records before the number asked for; asking again
@@ -73,25 +76,37 @@ int GRD_rewind(int grd_fd);
 int GRD_close(int grd_fd);
 
 // Reads the file header: the date label and date of the first record (native
-// files) or product (GRIB files) into info; 0, or -1 for a bad slot, a type
-// without a reader or a GRIB file whose first product cannot be read.
+// files), product (GRIB files) or message (GRID code), or the file's date
+// (netCDF: its global attributes, or the reference date of a model-output
+// file; a four-digit year of the own layout counts from 1900 in info.date)
+// into info; 0, or -1 for a bad slot, a type without a reader, a GRIB file
+// whose first product cannot be read or a netCDF file opened for writing.
 int GRD_getinfo(int grd_fd, GRD_info *info);
 // Writes the file header of a new file (the magic line for types 2 and 3,
-// nothing for type 1); 0, or -1 for a bad slot or a type that is not written.
+// nothing for type 1; netCDF: the dimensions, variables and attributes of the
+// own layout for grids of info->max_x x info->max_y points, or of the first
+// grid written when those are not positive); 0, or -1 for a bad slot, a type
+// that is not written or a header the netCDF library refuses.
 int GRD_putinfo(int grd_fd, const GRD_info *info);
 // Reads grid *grdnum (0 the first) into grd: rep_type 0 header and values,
 // 1 (and 2) the header only. Any array grd holds is freed first; the values
 // go into a new array that the record owns. *grdnum receives the number of the
-// grid read. 0; 1 when the grid is there but cannot be decoded (a GRIB grid
-// or packing that is refused, a cut product, a code stream that fails to
-// decode; warned with the file and grid number), the next number reading the
-// next grid; -1 past the last grid or on an error. After 1 or -1 grd holds no
-// array and its source is 0.
+// grid read (netCDF files: -1 asks for the grid last read). 0; 1 when the
+// grid is there but cannot be read (a GRIB grid or packing that is refused, a
+// cut product, a code stream that fails to decode, a native record whose
+// values are cut short, a netCDF record whose size is not the file's, a GRID
+// code message without a usable packing; warned with the file and grid
+// number), the next number reading the next grid; -1 past the last grid or on
+// an error. After 1 or -1 grd holds no array and its source is 0. netCDF
+// records of the system's own layout keep the caller's projection parameters
+// and ellipse flag (the layout does not store them).
 int GRD_read(int grd_fd, GRD_report *grd, int rep_type, int *grdnum);
 // Appends one record (header and values) for grd; a GRIB slot takes the
-// grd->source raw bytes of grd->grid (a product as GRIB_get_raw reads it).
-// 0, or -1 without values, for a type that is not written, a projection the
-// format cannot hold, or a failed write.
+// grd->source raw bytes of grd->grid (a product as GRIB_get_raw reads it); a
+// netCDF slot writes record *grd_num (labels cut to 49 characters). 0, or -1
+// without values, for a type that is not written, a projection the format
+// cannot hold, a grid of another size than the netCDF file's, or a failed or
+// refused write.
 int GRD_write(int grd_fd, GRD_report *grd, int rep_type, int *grd_num);
 
 // The record of slot ind, null for an empty slot or a number out of range.

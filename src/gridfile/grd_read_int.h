@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "gridfile/grd_read.h"
+
 namespace grd_file {
 
 // What a GRIB slot keeps between reads besides its offsets: the grid at the
@@ -39,3 +41,33 @@ const char *name(int grd_fd);
 void set_cur_pos(int grd_fd, long pos);
 
 } // namespace grd_file
+
+// netCDF grid files (type 11): the system's own layout with one record per
+// grid along the dimension "grid", and model-output files without it. The
+// table calls these for its type-11 slots; each slot keeps its own layout
+// and reading state here.
+namespace grd_cdf {
+
+// Opens (access 0) or creates (access 1) the file of slot `slot`: the netCDF
+// id, or -1. No message.
+int open(int slot, const char *name, int access);
+// Closes the file and forgets the slot's state; 0.
+int close(int slot, int ncid);
+int getinfo(int slot, GRD_file *g, GRD_info *info);
+int putinfo(int slot, GRD_file *g, const GRD_info *info);
+int read(int slot, GRD_file *g, GRD_report *grd, int rep_type, int *grdnum);
+int write(int slot, GRD_file *g, const GRD_report *grd, int *grd_num);
+
+} // namespace grd_cdf
+
+// Character GRID code bulletins (type 22): messages numbered into grids in
+// file order, a wind message giving two grids. Each slot keeps its own table
+// of the messages seen.
+namespace grd_code {
+
+// Forgets what was learnt of the slot's file (on open and close).
+void reset(int slot);
+int getinfo(int slot, GRD_file *g, GRD_info *info);
+int read(int slot, GRD_file *g, GRD_report *grd, int rep_type, int *grdnum);
+
+} // namespace grd_code

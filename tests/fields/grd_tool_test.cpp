@@ -1525,9 +1525,10 @@ TEST(GridFileSaving, TheOverwriteAnswerDecides) {
 
 TEST(GridFileSaving, FormatsThatCannotBeWrittenFail) {
     SaveFixture f;
-    auto r = run_child([&] { return GRD_save_file("x.nc", &f.g.r, &f.info, 11); });
+    // GRID code is read only.
+    auto r = run_child([&] { return GRD_save_file("x.grid", &f.g.r, &f.info, 22); });
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + f.dir.file("x.nc")),
+    EXPECT_NE(r.err.find("GRD_save_file: Unable to create grid file: " + f.dir.file("x.grid")),
               std::string::npos)
         << r.err;
     GRD_report none{};

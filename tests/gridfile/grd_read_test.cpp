@@ -8,12 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "fields/grd_tool.h"
 #include "fields/region.h"
 #include "runtime/files.h"
 #include "support/child.h"
+#include "support/grid_records.h"
 #include "support/grids.h"
 #include "support/reference.h"
 
@@ -26,42 +29,10 @@ using zeqtest::write_file;
 
 using zeqtest::make_domain;
 
-// A grid to write: the values live in the test.
-struct Source {
-    GRD_report r{};
-    std::vector<float> v;
-    Source(const Domain &d, std::vector<float> values) : v(std::move(values)) {
-        r.domain = d;
-        r.grid = v.data();
-        r.source = 7;
-        r.version = 0;
-        r.model = 83;
-        r.type = 211;
-        r.ltype = 100;
-        r.level = 500;
-        r.time = 12;
-        r.var = 7;
-        std::snprintf(r.datim, sizeof r.datim, "12Z  5 JAN 24");
-        std::snprintf(r.info, sizeof r.info, "12 hour 500 mb Height (m)");
-        std::snprintf(r.units, sizeof r.units, "m");
-    }
-};
-
-// A record that the reader fills; its array is released at the end.
-struct Read {
-    GRD_report r{};
-    Read() { r.grid = nullptr; }
-    ~Read() { std::free(r.grid); }
-    Read(const Read &) = delete;
-    Read &operator=(const Read &) = delete;
-};
-
-std::vector<float> ramp(std::size_t n) {
-    std::vector<float> v(n);
-    for (std::size_t k = 0; k < n; ++k)
-        v[k] = 5000.0f + 1.234567f * float(k) - 0.001f * float(k * k);
-    return v;
-}
+using Source = zeqtest::GridSource;
+using Read = zeqtest::GridRead;
+using zeqtest::expect_same_values;
+using zeqtest::ramp;
 
 // Values that a text or binary encoding might lose: missing, signed zero,
 // tiny and huge, a subnormal, and floats whose first big-endian byte is a
@@ -79,14 +50,6 @@ std::vector<float> awkward_values() {
             1.0f / 3.0f,
             -273.15f,
             123456.789f};
-}
-
-void expect_same_values(const GRD_report &got, const std::vector<float> &want) {
-    ASSERT_NE(got.grid, nullptr);
-    ASSERT_EQ(std::size_t(got.domain.nx) * std::size_t(got.domain.ny), want.size());
-    for (std::size_t k = 0; k < want.size(); ++k)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(got.grid[k]), std::bit_cast<std::uint32_t>(want[k]))
-            << "value " << k << ": " << got.grid[k] << " != " << want[k];
 }
 
 void write_grids(const std::string &name, int type, std::vector<Source *> grids) {
@@ -203,35 +166,37 @@ TEST(GridFileTable, TypeDetection) {
     EXPECT_EQ(GRD_chktype(dir.file("none").c_str()), -1);
 }
 
-TEST(GridFileTable, FormatsNotYetReadableSaySoAndFail) {
+TEST(GridFileTable, NetcdfAndGridCodeSlots) {
     TempDir dir;
-    struct Case {
-        const char *file;
-        std::string bytes;
-        const char *name;
-    };
-    const std::vector<Case> cases = {{"a.nc", std::string("CDF\x01", 4), "netCDF"},
-                                     {"a.grid", "GRID 1", "GRID code"}};
-    for (const Case &c : cases) {
-        const std::string name = dir.file(c.file);
-        write_file(name, c.bytes);
-        auto r = run_child([&] {
-            int type = 0;
-            const int fd = GRD_open(name.c_str(), 0, &type);
-            std::printf("%d %d\n", fd, type);
-            return GRD_get_gfile(0) == nullptr ? 0 : 1;
-        });
-        EXPECT_EQ(r.status, 0);
-        EXPECT_NE(r.out.find("-1 "), std::string::npos) << r.out;
-        EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find(c.name), std::string::npos) << r.err;
-    }
+    // Bytes that begin like netCDF but are not: the library refuses them and
+    // the slot stays free.
+    const std::string bad = dir.file("a.nc");
+    write_file(bad, std::string("CDF\x01", 4));
+    EXPECT_EQ(GRD_chktype(bad.c_str()), 11);
+    int type = 0;
+    EXPECT_EQ(GRD_open(bad.c_str(), 0, &type), -1);
+    EXPECT_EQ(GRD_get_gfile(0), nullptr);
+    // A netCDF file is made, closed and its slot freed; netCDF names are
+    // files, never commands.
+    type = 11;
+    const int fd = GRD_open(dir.file("out.nc").c_str(), 1, &type);
+    EXPECT_EQ(fd, 0);
+    ASSERT_NE(GRD_get_gfile(0), nullptr);
+    EXPECT_EQ(GRD_get_gfile(0)->file, nullptr);
+    EXPECT_EQ(GRD_rewind(fd), 0);
+    EXPECT_EQ(GRD_close(fd), 0);
+    EXPECT_EQ(GRD_get_gfile(0), nullptr);
+    EXPECT_EQ(GRD_chktype(dir.file("out.nc").c_str()), 11);
+    type = 11;
+    EXPECT_EQ(GRD_open(("|touch " + dir.file("ran")).c_str(), 1, &type), -1);
+    EXPECT_FALSE(std::ifstream(dir.file("ran")).good());
+    // GRID code is read only.
     auto r = run_child([&] {
-        int type = 11;
-        return GRD_open(dir.file("out.nc").c_str(), 1, &type) == -1 ? 0 : 1;
+        int t = 22;
+        return GRD_open(dir.file("out.grid").c_str(), 1, &t) == -1 ? 0 : 1;
     });
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("netCDF grid files cannot be written yet"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("GRID code grid files cannot be written"), std::string::npos) << r.err;
 }
 
 TEST(GridFileTable, IndexFilesOnlyForGribSlots) {
@@ -694,7 +659,7 @@ TEST(NativeFiles, ValuesInASeparateDataFile) {
         }
         int n = 2;
         const int rc = GRD_read(f, &g.r, 0, &n);
-        return rc == -1 && g.r.grid == nullptr && g.r.source == 0 ? 0 : 1;
+        return rc == 1 && g.r.grid == nullptr && g.r.source == 0 ? 0 : 1;
     });
     EXPECT_EQ(c.status, 0);
     EXPECT_NE(c.err.find("GRD_read: Unable to open grid file: " + dir.file("gone.txt")), std::string::npos)
@@ -743,7 +708,7 @@ TEST(NativeFiles, Zeqgrid4TextAndBinary) {
     }
 }
 
-TEST(NativeFiles, ValuesCutShortAreAnErrorNamingTheFile) {
+TEST(NativeFiles, ValuesCutShortCannotBeReadNamingTheFile) {
     TempDir dir;
     Source s(make_domain(2, 0.0f, 0.0f, 4, 3, 1.0f, 1.0f), ramp(12));
     for (int type : {2, 3}) {
@@ -761,7 +726,7 @@ TEST(NativeFiles, ValuesCutShortAreAnErrorNamingTheFile) {
             std::printf("%d %d %d\n", rc, g.r.grid == nullptr, g.r.source);
             return 0;
         });
-        EXPECT_EQ(r.out, "-1 1 0\n") << type;
+        EXPECT_EQ(r.out, "1 1 0\n") << type;
         EXPECT_NE(r.err.find("GRD_read: Grid values cut short in file: " + cut), std::string::npos) << r.err;
     }
     // A value that is not a number is reported the same way.
@@ -771,10 +736,73 @@ TEST(NativeFiles, ValuesCutShortAreAnErrorNamingTheFile) {
         const int fd = open_read(bad);
         Read g;
         int num = 0;
-        return GRD_read(fd, &g.r, 0, &num) == -1 && g.r.grid == nullptr ? 0 : 1;
+        return GRD_read(fd, &g.r, 0, &num) == 1 && g.r.grid == nullptr ? 0 : 1;
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("cut short in file: " + bad), std::string::npos);
+}
+
+// A record that is there but cannot be read gives 1 naming the grid and the
+// file; when its end is known the next number reads the next record, else
+// nothing after it is found and the next number is the end.
+TEST(NativeFiles, RecordsThatCannotBeReadGiveOne) {
+    TempDir dir;
+    write_file(dir.file("vals.txt"), "1 2 3 4 5 6\n");
+    const std::string rec = "1 4 1 0 100 500 0 11\nLL 0 0 1 1 3 2\n";
+    const std::string name = dir.file("gone.grd");
+    write_file(name, "ZEQGRID\nL0\n4-Gone\n" + rec + "A " + dir.file("gone.txt") + " 0 1 1\n" +
+                         "L1\n4-Here\n" + rec + "A " + dir.file("vals.txt") + " 0 1 1\n");
+    auto r = run_child([&] {
+        const int fd = open_read(name);
+        Read g;
+        // Header and values of 0, 1, 0 again, 2; then 1 again and 0 with values.
+        const int order[][2] = {{0, 1}, {0, 0}, {1, 0}, {0, 0}, {2, 0}, {1, 0}};
+        for (const auto &o : order) {
+            int n = o[0];
+            const int rc = GRD_read(fd, &g.r, o[1], &n);
+            std::printf("%d:%d:%s:%d ", o[0], rc, rc < 0 ? "" : g.r.datim,
+                        g.r.grid != nullptr ? int(g.r.grid[5]) : -1);
+        }
+        return 0;
+    });
+    EXPECT_EQ(r.out, "0:0:L0:-1 0:1:L0:-1 1:0:L1:6 0:1:L0:-1 2:-1::-1 1:0:L1:6 ") << r.err;
+    EXPECT_NE(r.err.find("GRD_read: Grid 0 cannot be read: " + name), std::string::npos) << r.err;
+
+    // Values cut short in the middle of the file: the next record cannot be
+    // found, so the grid after it is the end.
+    Source a(make_domain(2, 0.0f, 0.0f, 3, 2, 1.0f, 1.0f), ramp(6));
+    const std::string whole = dir.file("whole.grd");
+    write_grids(whole, 2, {&a, &a, &a});
+    std::string bytes = read_file(whole);
+    const std::size_t second = bytes.find("12Z", bytes.find("12Z") + 1);
+    const std::size_t values = bytes.find("LL", second);
+    const std::size_t cut = bytes.find('\n', bytes.find('\n', values) + 1);
+    const std::string cut_name = dir.file("cut.grd");
+    write_file(cut_name, bytes.substr(0, cut + 1) + bytes.substr(bytes.find("12Z", cut)));
+    auto c = run_child([&] {
+        const int fd = open_read(cut_name);
+        Read g;
+        for (int n0 : {0, 1, 2, 1, 0}) {
+            int n = n0;
+            std::printf("%d ", GRD_read(fd, &g.r, 1, &n));
+        }
+        return 0;
+    });
+    EXPECT_EQ(c.out, "0 1 -1 1 0 ") << c.err;
+    EXPECT_NE(c.err.find("GRD_read: Grid 1 cannot be read: " + cut_name), std::string::npos) << c.err;
+
+    // The grid-file search passes over the record that cannot be read.
+    auto s = run_child([&] {
+        GRD_report g{};
+        g.grid = nullptr;
+        GRD_info info{};
+        int type = 0;
+        const int rc = GRD_read_file((name + "+0:500mb:11").c_str(), &g, &info, &type);
+        std::printf("%d %s %d\n", rc, g.datim, g.grid != nullptr ? int(g.grid[0]) : -1);
+        std::free(g.grid);
+        return 0;
+    });
+    EXPECT_NE(s.out.find("\n1 L1 1\n"), std::string::npos) << s.out << s.err;
 }
 
 TEST(NativeFiles, HugeSizesInACorruptHeaderAllocateNothing) {
@@ -785,7 +813,7 @@ TEST(NativeFiles, HugeSizesInACorruptHeaderAllocateNothing) {
         const int fd = open_read(name);
         Read g;
         int num = 0;
-        return GRD_read(fd, &g.r, 0, &num) == -1 && g.r.grid == nullptr ? 0 : 1;
+        return GRD_read(fd, &g.r, 0, &num) == 1 && g.r.grid == nullptr ? 0 : 1;
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("cut short"), std::string::npos) << r.err;
@@ -826,7 +854,7 @@ TEST(NativeFiles, ExternalDataIsCheckedBeforeAllocating) {
 #ifdef __SANITIZE_ADDRESS__
             if (largest_malloc > (std::size_t{64} << 20)) return 2;
 #endif
-            return rc == -1 && g.r.grid == nullptr ? 0 : 1;
+            return rc == 1 && g.r.grid == nullptr ? 0 : 1;
         });
         EXPECT_EQ(r.status, 0) << num;
         EXPECT_NE(r.err.find("GRD_read: Grid values cut short in file: " +
@@ -851,7 +879,7 @@ TEST(NativeFiles, ExternalDataNamedByTheFileRunsNoCommand) {
         int bad = 0;
         for (int num : {0, 1}) {
             int n = num;
-            if (GRD_read(fd, &g.r, 0, &n) != -1) bad |= 1 << num;
+            if (GRD_read(fd, &g.r, 0, &n) != 1) bad |= 1 << num;
         }
         return bad;
     });
