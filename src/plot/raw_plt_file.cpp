@@ -85,6 +85,26 @@ struct NamedFile {
     NamedFile(const NamedFile &) = delete;
     NamedFile &operator=(const NamedFile &) = delete;
     bool each() const { return field.name == nullptr && field.code == RAW_EACH_FIELD; }
+
+    // Calls fn(report, record number) for every record of the file (every
+    // delivered field in the each-field mode) whose number is a multiple of
+    // skip (every one for a skip below 2).
+    template <typename Fn> void for_records(int skip, Fn fn) {
+        RAW_report r{};
+        int num = 0;
+        for (;;) {
+            const int rc = RAW_read(slot, &r, field, &num);
+            if (rc < 0) break;
+            if (each() && rc == 0) {
+                ++num;
+                continue;
+            }
+            const int rec = num;
+            if (!each()) ++num;
+            if (skip > 1 && rec % skip != 0) continue;
+            fn(r, rec);
+        }
+    }
 };
 
 // The upper labels of a file: the file's info joined with the field's info
@@ -292,31 +312,20 @@ int RAW_plot_file(const char *file, int label) {
     RAW_getinfo(f.slot, &info);
     file_labels(f, label);
 
-    RAW_report r{};
-    int num = 0;
-    for (;;) {
-        const int rc = RAW_read(f.slot, &r, f.field, &num);
-        if (rc < 0) break;
-        if (f.each() && rc == 0) {
-            ++num;
-            continue;
-        }
-        const bool skipped = (skip > 1 && num % skip != 0) || (label != 0 && !ids.pass(r.id));
-        const int rec = num;
-        if (!f.each()) ++num;
-        if (skipped) continue;
+    f.for_records(skip, [&](RAW_report &r, int rec) {
+        if (label != 0 && !ids.pass(r.id)) return;
         RAW_data item;
         RAW_data_init(&item);
         diagram_position(r, rec);
         float x = FMISSING, y = FMISSING, elev = FMISSING;
-        if (!place(r, label, plot_table, x, y, elev)) continue;
+        if (!place(r, label, plot_table, x, y, elev)) return;
         if (MAP_get_proj() == 24) axis_label(r, rec, x, y);
         std::string format(r.format, strnlen(r.format, sizeof r.format));
         if (f.fmt != nullptr) format += std::string(":") + f.fmt;
         RAW_set(&item, x, y, type, format.c_str(), underscores_to_blanks(r.data).c_str(), r.value[0],
                 r.value[1]);
         RAW_plot_data(&item);
-    }
+    });
     return 0;
 }
 
@@ -399,30 +408,21 @@ int RAW_grid_file(const char *file, int label) {
     // Stations are placed in the analysis domain.
     {
         MapScope scope(&dom);
-        const int skip = RAW_get_skip();
-        RAW_report r{};
-        int num = 0, j = 0;
-        for (;;) {
-            const int rc = RAW_read(f.slot, &r, f.field, &num);
-            if (rc < 0) break;
-            if (f.each() && rc == 0) {
-                ++num;
-                continue;
-            }
-            const int rec = num;
-            if (!f.each()) ++num;
-            if (skip > 1 && rec % skip != 0) continue;
-            if (!ids.pass(r.id)) continue;
+        int j = 0;
+        bool full = false;
+        f.for_records(RAW_get_skip(), [&](RAW_report &r, int rec) {
+            if (full || !ids.pass(r.id)) return;
             diagram_position(r, rec);
             float x = FMISSING, y = FMISSING, elev = FMISSING;
-            if (!place(r, 1, grid_table, x, y, elev) || MAP_in_grid_domain(x, y) != 1) continue;
+            if (!place(r, 1, grid_table, x, y, elev) || MAP_in_grid_domain(x, y) != 1) return;
             if (RAW_add_oa_loc(j, x, y) != 0) {
                 MESS_print(M_WARN, "RAW_grid_file: Station arrays cannot grow: %d stations used\n", j);
-                break;
+                full = true;
+                return;
             }
             RAW_add_oa_data(0, j, r.value[0]);
             ++j;
-        }
+        });
         RAW_run_oa(GRD_get_grids());
     }
     if (grd_file_type != 0) {

@@ -130,6 +130,41 @@ TEST(RawPlotFile, ValuesAtStations) {
     EXPECT_TRUE(at_stations(none).empty());
 }
 
+// A format from the file name that is no number format is replaced by the
+// plain one with a warning.
+TEST(RawPlotFile, BadFormatFromName) {
+    TempDir dir;
+    write_file(dir.file("obs.raw"), OBS);
+    const Drawn d = run(dir, "raw_file", {"obs.raw-temp:%s%n"});
+    ASSERT_EQ(d.child.status, 0) << d.child.out << d.child.err;
+    EXPECT_EQ(at_stations(d), (std::vector<std::string>{"KDEN=71", "KGJT=80", "KCYS=60"}));
+    EXPECT_NE(d.child.err.find("Bad number format"), std::string::npos) << d.child.err;
+}
+
+// On a category diagram (projection 24) the record number is the abscissa
+// and the value the ordinate; the identifiers of the points inside the view
+// are written under it, every record when the diagram's spacing is below 10.
+TEST(RawPlotFile, CategoryDiagramLabels) {
+    TempDir dir;
+    write_file(dir.file("p.raw"),
+               "ZEQRAW\n12Z  5 JAN 24\nCats\nAAA 40 -100 0.3\nBBB 41 -101 0.5\nCCC 42 -102 0.7\n");
+    const zeqtest::ChildResult r = zeqtest::run_plot_driver(
+        dir.path(), "raw_file",
+        {"-de", "meta,out.meta", "-pd", "cat,0,0,10,10,1,1", "-rp", dir.path(), "-cf", "none", "p.raw"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    std::vector<std::string> labels, values;
+    for (const MetaPrimitive &m :
+         zeqtest::meta_primitives(zeqtest::meta_records(read_file(dir.file("out.meta"))))) {
+        if (m.rec.key != "TE") continue;
+        if (m.height == 0.015) labels.push_back(m.rec.text);
+        if (m.rec.text == "0.3") {
+            EXPECT_NEAR(m.rec.pts[0].x, 0.0, 1e-5);
+            EXPECT_NEAR(m.rec.pts[0].y, 3.0, 1e-5);
+        }
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"AAA", "BBB"}));
+}
+
 // On PostScript: each value's text comment at its station's page point, and
 // a page that ghostscript renders without complaint.
 TEST(RawPlotFile, PostScriptRendered) {
