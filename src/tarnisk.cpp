@@ -5,11 +5,13 @@
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "fields/zeqgrd.h"
+#include "plot/raw_plt.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/system.h"
+#include "surface/object.h"
 #include "surface/sfc_plt.h"
 
 namespace {
@@ -37,6 +39,12 @@ const res_type res_pos[] = {RES_filenames, RES_null};
 int main(int argc, char **argv) {
     // Functions of higher layers that lower ones call back.
     RES_set_domain_decoder(DOM_decode);
+    RAW_analysis oa;
+    oa.initialize = OBJ_initialize;
+    oa.set_filter = OBJ_set_filter;
+    oa.set_rad_inf = OBJ_set_rad_inf;
+    oa.analyze = OBJ_analyze;
+    RAW_set_analysis(&oa);
     RES_init(argc, argv, res_key, res_pos);
 
     if (FLAG_help()) {

@@ -28,6 +28,7 @@
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 #include "plot/plt_tool.h"
+#include "plot/raw_plt.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
@@ -471,8 +472,7 @@ int metafile_item(const char *name) {
 int rawfile_item(const char *file) {
     const std::string name = FILE_table_path(file);
     PLT_mess("Map-rawfile: %s", name.c_str());
-    MESS_print(M_WARN, "MAP_process: Point-data overlays cannot be drawn yet: %s\n", name.c_str());
-    return -1;
+    return RAW_plot_file(name.c_str(), 0);
 }
 
 // "lalo[:DLAT[:DLON]][:ATTRIBUTES]": the net at its own spacings.

@@ -68,3 +68,17 @@ int MAP_lines(float dlat, float dlon);
 // polyline through the points at bearings 0, 7.5, ..., 360 degrees (points
 // that cannot be placed break it). 0.
 int MAP_draw_circle(float x, float y, float rad);
+
+// ---- The stand-alone map plot -------------------------------------------------------
+
+// Plots the map of domain with the items of resource filename over it: label
+// formats "ul:".."lr:", texts "xy:X:Y:TEXT" and "text:LAT:LON:TEXT", markers
+// "mark:LAT:LON:TYPE", range circles "range:LAT:LON:NM", "map" (the unsigned
+// map items) and data files (point data, metafiles; gridded and contoured
+// for the contour plot types); the station database when only labels are
+// given and resource stat_prior or identifier is set; labels, colour bar and
+// image output. Opens the plot when none is open (and closes it after),
+// else resets it; registers itself for zoom and resize. 0.
+int MAP_plot(Domain *domain);
+// Its event callback: value read-out, zoom and resize.
+void MAP_callback(int type, const char *str, float x, float y);

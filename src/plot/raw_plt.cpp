@@ -623,6 +623,23 @@ int RAW_print(M_type kind, const RAW_data *data) {
 
 // ---- Setters and getters ------------------------------------------------------------------
 
+int RAW_base_format(const char *format) {
+    if (format != nullptr && format[0] != '\0') {
+        const int t = RAW_parse_format(&base(), format);
+        if (t != 0) base().type = t;
+    }
+    return base().type;
+}
+
+int RAW_get_skip() {
+    return base().skip;
+}
+
+int RAW_reset_line() {
+    pts[0] = pts[1] = {FMISSING, FMISSING};
+    return 0;
+}
+
 int RAW_set_intrvl(float value) {
     base().intrvl = value;
     return 0;

@@ -81,6 +81,15 @@ RAW_data *RAW_set(RAW_data *data, float x, float y, int type, const char *format
 // Prints position, type, format, text and value through MESS_print. 0.
 int RAW_print(M_type kind, const RAW_data *data);
 
+// Applies a plot format (null: none) to the base attributes; a plot type it
+// names becomes the base type. The base type.
+int RAW_base_format(const char *format);
+// The record skip of the base attributes (file plots draw every skip-th record).
+int RAW_get_skip();
+// Forgets the positions of the last items, so that no line joins the next
+// item to them. 0.
+int RAW_reset_line();
+
 // The base interval, range and marker of the plot.
 int RAW_set_intrvl(float value);
 float RAW_get_intrvl();
@@ -94,3 +103,57 @@ float RAW_get_scale();
 int RAW_set_off(float xoff, float yoff);
 int RAW_set_format(const char *text);
 const char *RAW_get_format();
+
+// ---- Point-data files as pictures ----------------------------------------------
+
+struct Domain;
+struct GRD_report;
+
+// The objective analysis the gridding runs, a service of a higher layer that
+// the program registers at start-up (without it nothing is analysed).
+struct RAW_analysis {
+    int (*initialize)() = nullptr;
+    int (*set_filter)(float filter) = nullptr;
+    int (*set_rad_inf)(float rad) = nullptr;
+    int (*analyze)(float *x, float *y, float **z, int num, int num_fields, GRD_report *grid) = nullptr;
+};
+// Registers the analysis (null: none). 0.
+int RAW_set_analysis(const RAW_analysis *analysis);
+
+// Plots the records of a point-data file "NAME[-FIELD][:FORMAT]" (under
+// resource raw_path) on the current map, each at its station (the station
+// table's place when the table is loaded), with the file's labels when
+// label is not 0. 0, also when the file cannot be opened (with the warning
+// of RAW_file_open).
+int RAW_plot_file(const char *file, int label);
+// Analyses one field of a point-data file onto grid 0 over the domain of
+// resource region (else the current map's), reusing a grid file of that
+// domain named by the grid output's convention when the user keeps it, and
+// saving the analysed grid to it. 0; -1 (nothing gridded) when the file
+// cannot be opened.
+int RAW_grid_file(const char *file, int label);
+// The grid output of resource out_file: 0 none, 2 native text, 3 native
+// binary, 11 netCDF, also stored in flag slot 17; selects the grid file's
+// name convention ("raw_grd", "raw_grd_zeq", "raw_grd_cdf" or the one named).
+int RAW_grd_out_file();
+// The stand-alone driver's event callback: value read-out, zoom, resize and
+// bar flash; "s-Alt" saves grid 0 to the last gridding's grid file.
+void RAW_callback(int kind, const char *event, float x, float y);
+// Contours the gridded field of each file named by resource filename (else
+// the current file name) over the map of domain, "map" drawing the plain
+// map items; one colour bar. 0.
+int RAW_plot(Domain *domain);
+
+// Station arrays of one gridding: positions and up to 20 value arrays,
+// 800 stations at first, grown by 400 ("Increasing arrays to N"). Indices
+// past the next growth and fields outside 0-19 are refused (-1).
+int RAW_init_oa_data();
+int RAW_add_oa_field(int ind);
+int RAW_add_oa_loc(int ind, float x, float y);
+// 1 when the field's array exists, else 0.
+int RAW_chk_oa_data(int ind);
+int RAW_add_oa_data(int ind, int sta, float value);
+int RAW_free_oa_data();
+// Runs the registered analysis over the collected stations onto the grids;
+// its result, or -1 (with a warning) when none is registered.
+int RAW_run_oa(GRD_report *grids);

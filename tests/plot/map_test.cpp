@@ -426,8 +426,8 @@ TEST(MapList, ColoursNoneAndMissingFiles) {
     EXPECT_EQ(drawn_items(plot.close()), "a.map:L");
 }
 
-// Image and point-data overlays are read and marked in the output, then
-// reported as not drawable yet; a missing metafile is reported by its reader; the latitude-longitude item
+// Image overlays are read and marked in the output, then reported as not
+// drawable yet; a missing metafile is reported by its reader; the latitude-longitude item
 // draws the net at its own spacings (5 degrees without numbers).
 TEST(MapList, OverlayItemsAndLatLonItems) {
     const struct {
@@ -440,7 +440,6 @@ TEST(MapList, OverlayItemsAndLatLonItems) {
          "Image overlays cannot be drawn yet"},
         {"IF:radar.gif", -1, "Map-image: /images/radar.gif", "Image overlays cannot be drawn yet"},
         {"mf:old.meta", -1, "Map-metafile: old.meta", "gread_metafile: Unable to open image file: old.meta"},
-        {"rf:obs.raw", -1, "Map-rawfile: obs.raw", "Point-data overlays cannot be drawn yet"},
         {"lalo:30:45", 0, "Map-lalo: 30.0,45.0", nullptr},
         {"lalo:30:blue", 0, "Map-lalo: 30.0,30.0", nullptr},
         {"LALO", 0, "Map-lalo: 5.0,5.0", nullptr},
