@@ -43,8 +43,8 @@
 #include "runtime/string.h"
 #include "runtime/system.h"
 #include "runtime/zeq.h"
-#include "support/analytic_field.h"
 #include "surface/object.h"
+#include "support/analytic_field.h"
 
 namespace {
 
@@ -411,123 +411,126 @@ int winds_twice() {
         VECT_plot_grid(u, v, &map, nullptr);
         std::printf("after %.9e %.9e\n", grid_sum(u), grid_sum(v));
     }
-    // The stand-alone map plot on the domain of resource plot_domain; prints the
-    // device, the plot view and the map window, so that a test can place plane
-    // points on the page.
-    int map_plot() {
-        Domain domain;
-        if (DOM_get_region(&domain, 1) != 1) {
-            std::fprintf(stderr, "map_plot: no plot_domain\n");
-            return 1;
-        }
-        const int rc = MAP_plot(&domain);
-        Glim view{}, win{};
-        PLT_get_view(&view);
-        MAP_get_window(&win);
-        Gint w = 0, h = 0, x = 0, y = 0;
-        gget_win_size(&w, &h);
-        gget_win_offset(&x, &y);
-        std::printf("MAP_plot %d\ndevice %d %d %d %d\nview %.6f %.6f %.6f %.6f\nwindow %.6f %.6f %.6f %.6f\n",
-                    rc, w, h, x, y, view.x_min, view.x_max, view.y_min, view.y_max, win.x_min, win.x_max,
-                    win.y_min, win.y_max);
-        return rc == 0 ? 0 : 1;
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
+// The stand-alone map plot on the domain of resource plot_domain; prints the
+// device, the plot view and the map window, so that a test can place plane
+// points on the page.
+int map_plot() {
+    Domain domain;
+    if (DOM_get_region(&domain, 1) != 1) {
+        std::fprintf(stderr, "map_plot: no plot_domain\n");
+        return 1;
     }
+    const int rc = MAP_plot(&domain);
+    Glim view{}, win{};
+    PLT_get_view(&view);
+    MAP_get_window(&win);
+    Gint w = 0, h = 0, x = 0, y = 0;
+    gget_win_size(&w, &h);
+    gget_win_offset(&x, &y);
+    std::printf("MAP_plot %d\ndevice %d %d %d %d\nview %.6f %.6f %.6f %.6f\nwindow %.6f %.6f %.6f %.6f\n", rc,
+                w, h, x, y, view.x_min, view.x_max, view.y_min, view.y_max, win.x_min, win.x_max, win.y_min,
+                win.y_max);
+    return rc == 0 ? 0 : 1;
+}
 
-    // The stand-alone point-data contour driver on the domain of plot_domain.
-    int raw_plot() {
-        Domain domain;
-        if (DOM_get_region(&domain, 1) != 1) {
-            std::fprintf(stderr, "raw_plot: no plot_domain\n");
-            return 1;
-        }
-        const int rc = RAW_plot(&domain);
-        std::printf("RAW_plot %d\n", rc);
-        return rc == 0 ? 0 : 1;
+// The stand-alone point-data contour driver on the domain of plot_domain.
+int raw_plot() {
+    Domain domain;
+    if (DOM_get_region(&domain, 1) != 1) {
+        std::fprintf(stderr, "raw_plot: no plot_domain\n");
+        return 1;
     }
+    const int rc = RAW_plot(&domain);
+    std::printf("RAW_plot %d\n", rc);
+    return rc == 0 ? 0 : 1;
+}
 
-    // Each item of resource filename plotted with RAW_plot_file (labels on) on
-    // the map of plot_domain; the map list drawn over it.
-    int raw_file() {
-        if (!open_map()) return 1;
-        int count = 0;
-        char **items = nullptr;
-        RES_getvals("filename", &count, &items);
-        for (int i = 0; i < count; ++i)
-            std::printf("RAW_plot_file %d\n", RAW_plot_file(items[i], 1));
-        free_parsed_array(count, items);
-        MAP_draw(2);
-        PLT_labels();
-        std::fflush(stdout);
-        return close_plot() == 0 ? 0 : 1;
+// Each item of resource filename plotted with RAW_plot_file (labels on) on
+// the map of plot_domain; the map list drawn over it.
+int raw_file() {
+    if (!open_map()) return 1;
+    int count = 0;
+    char **items = nullptr;
+    RES_getvals("filename", &count, &items);
+    for (int i = 0; i < count; ++i)
+        std::printf("RAW_plot_file %d\n", RAW_plot_file(items[i], 1));
+    free_parsed_array(count, items);
+    MAP_draw(2);
+    PLT_labels();
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
+// Each item of resource filename gridded (RAW_grid_file) on the domain of
+// plot_domain without graphics; prints the result, the grid's size and every
+// value of grid 0 ("grid NX NY" then one line of values per row).
+int raw_grid() {
+    Domain domain;
+    if (DOM_get_region(&domain, 1) != 1) {
+        std::fprintf(stderr, "raw_grid: no plot_domain\n");
+        return 1;
     }
-
-    // Each item of resource filename gridded (RAW_grid_file) on the domain of
-    // plot_domain without graphics; prints the result, the grid's size and every
-    // value of grid 0 ("grid NX NY" then one line of values per row).
-    int raw_grid() {
-        Domain domain;
-        if (DOM_get_region(&domain, 1) != 1) {
-            std::fprintf(stderr, "raw_grid: no plot_domain\n");
-            return 1;
-        }
-        MAP_domain(&domain);
-        int count = 0;
-        char **items = nullptr;
-        RES_getvals("filename", &count, &items);
-        int rc = 0;
-        for (int i = 0; i < count; ++i) {
-            rc = RAW_grid_file(items[i], 0);
-            std::printf("RAW_grid_file %d\n", rc);
-        }
-        free_parsed_array(count, items);
-        const GRD_report *g = GRD_get_grid(0);
-        if (g->grid == nullptr) return rc == 0 ? 0 : 1;
-        std::printf("grid %d %d\n", g->domain.nx, g->domain.ny);
-        for (int r = 0; r < g->domain.ny; ++r) {
-            for (int c = 0; c < g->domain.nx; ++c)
-                std::printf(" %.9g",
-                            static_cast<double>(
-                                g->grid[std::size_t(r) * std::size_t(g->domain.nx) + std::size_t(c)]));
-            std::printf("\n");
-        }
-        return rc == 0 ? 0 : 1;
+    MAP_domain(&domain);
+    int count = 0;
+    char **items = nullptr;
+    RES_getvals("filename", &count, &items);
+    int rc = 0;
+    for (int i = 0; i < count; ++i) {
+        rc = RAW_grid_file(items[i], 0);
+        std::printf("RAW_grid_file %d\n", rc);
     }
-
-    struct Entry {
-        const char *name;
-        int (*run)();
-    };
-    const Entry entries[] = {
-        {"frame", frame},           {"front", front},
-        {"front_loop", front_loop}, {"map", map},
-        {"map_plot", map_plot},     {"cont", cont},
-        {"cont_save", cont_save},   {"points", points},
-        {"stations", stations},     {"raw_plot", raw_plot},
-        {"raw_file", raw_file},     {"raw_grid", raw_grid},
-        {"winds", winds},           {"winds_twice", winds_twice},
-    };
-
-    // ---- Background process ----------------------------------------------------------------
-
-    // Runs in the child of every fork; acts on the move to the background in
-    // PLT_close. The window's hold loop is not built yet, so the background
-    // process waits here, holding the window, until the test ends it (at most
-    // two minutes).
-    void in_background() {
-        if (!closing) return;
-        const std::string pid = std::to_string(getpid()) + "\n";
-        const int fd = open("plot_driver.pid.tmp", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) {
-            if (write(fd, pid.data(), pid.size()) < 0) {
-                // the test then finds no process id and fails
-            }
-            close(fd);
-            rename("plot_driver.pid.tmp", "plot_driver.pid");
-        }
-        alarm(120);
-        for (;;)
-            pause();
+    free_parsed_array(count, items);
+    const GRD_report *g = GRD_get_grid(0);
+    if (g->grid == nullptr) return rc == 0 ? 0 : 1;
+    std::printf("grid %d %d\n", g->domain.nx, g->domain.ny);
+    for (int r = 0; r < g->domain.ny; ++r) {
+        for (int c = 0; c < g->domain.nx; ++c)
+            std::printf(" %.9g", static_cast<double>(
+                                     g->grid[std::size_t(r) * std::size_t(g->domain.nx) + std::size_t(c)]));
+        std::printf("\n");
     }
+    return rc == 0 ? 0 : 1;
+}
+
+struct Entry {
+    const char *name;
+    int (*run)();
+};
+const Entry entries[] = {
+    {"frame", frame},           {"front", front},
+    {"front_loop", front_loop}, {"map", map},
+    {"map_plot", map_plot},     {"cont", cont},
+    {"cont_save", cont_save},   {"points", points},
+    {"stations", stations},     {"raw_plot", raw_plot},
+    {"raw_file", raw_file},     {"raw_grid", raw_grid},
+    {"winds", winds},           {"winds_twice", winds_twice},
+};
+
+// ---- Background process ----------------------------------------------------------------
+
+// Runs in the child of every fork; acts on the move to the background in
+// PLT_close. The window's hold loop is not built yet, so the background
+// process waits here, holding the window, until the test ends it (at most
+// two minutes).
+void in_background() {
+    if (!closing) return;
+    const std::string pid = std::to_string(getpid()) + "\n";
+    const int fd = open("plot_driver.pid.tmp", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        if (write(fd, pid.data(), pid.size()) < 0) {
+            // the test then finds no process id and fails
+        }
+        close(fd);
+        rename("plot_driver.pid.tmp", "plot_driver.pid");
+    }
+    alarm(120);
+    for (;;)
+        pause();
+}
 
 } // namespace
 
