@@ -29,11 +29,6 @@ float colour_base(const Settings &s) {
     return is_missing(s.base) ? 0.0f : s.base;
 }
 
-} // namespace cont_detail
-
-using cont_detail::Settings;
-using cont_detail::settings;
-
 namespace {
 
 // A float level count as an int, saturated (a count beyond the int range is
@@ -45,6 +40,25 @@ int to_count(double v) {
 }
 
 } // namespace
+
+void lay_levels(Settings &s, float max, float min) {
+    if (max >= min) {
+        const float b = is_missing(s.base) ? 0.0f : s.base;
+        const float qlo = (min - b) / s.intrvl;
+        const float qhi = (max - b) / s.intrvl;
+        s.conlo = static_cast<float>(double(b) + double(s.intrvl) * std::floor(double(qlo)));
+        s.conhi = static_cast<float>(double(b) + double(s.intrvl) * std::floor(1.0 + double(qhi)));
+    } else {
+        s.conlo = max;
+        s.conhi = min;
+    }
+    s.num_cont = to_count((s.conhi - s.conlo + 0.01f) / s.intrvl);
+}
+
+} // namespace cont_detail
+
+using cont_detail::Settings;
+using cont_detail::settings;
 
 // ---- Settings -------------------------------------------------------------------
 
@@ -360,17 +374,7 @@ int CONT_set_cont_ext(const GRD_report *grid) {
         }
         // No levels can be laid with a zero (or unusable) interval.
         if (s.intrvl == 0.0f || !std::isfinite(s.intrvl)) return -1;
-        if (s.grid_max >= s.grid_min) {
-            const float b = is_missing(s.base) ? 0.0f : s.base;
-            const float qlo = (s.grid_min - b) / s.intrvl;
-            const float qhi = (s.grid_max - b) / s.intrvl;
-            s.conlo = static_cast<float>(double(b) + double(s.intrvl) * std::floor(double(qlo)));
-            s.conhi = static_cast<float>(double(b) + double(s.intrvl) * std::floor(1.0 + double(qhi)));
-        } else {
-            s.conlo = s.grid_max;
-            s.conhi = s.grid_min;
-        }
-        s.num_cont = to_count((s.conhi - s.conlo + 0.01f) / s.intrvl);
+        cont_detail::lay_levels(s, s.grid_max, s.grid_min);
     }
     s.cbase = is_missing(s.base) ? s.conlo : s.base;
     return 0;

@@ -2,7 +2,10 @@
 // attribute table, cut-offs, label and grid-value options), the level rules,
 // the colour lists and level files that fill the band table, the contour
 // options of plot_param and of format texts, the interval and type prompts,
-// and the cell-by-cell drawing of contour lines and colour-filled bands.
+// the cell-by-cell drawing of contour lines and colour-filled bands, grid
+// values, line labels and the H and L marks of extrema, the colour bar with
+// its value read-out and flash, the plot setup of one grid variable and the
+// stand-alone contour driver of grid slot 0.
 //
 // The settings are reset by CONT_init at the start of every contour, vector
 // and point plot; the vector, point and station plots colour a value by the
@@ -11,6 +14,7 @@
 
 #include "fields/zeqgrd.h"
 #include "graphics/zeqgks.h"
+#include "plot/plt_tool.h"
 
 // Entries of the level list and of the band table (the table has one more,
 // the end mark).
@@ -150,3 +154,61 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr);
 // both (16), split at the seam of a world map. -1 without drawing when the
 // current band entry has no colour, else 0.
 int CONT_draw_lines(int kind, int num_pt, const Gpt *pts);
+
+// ---- Drawing a grid -------------------------------------------------------------------
+
+// Draws grid onto the current map: the contours (or the grid values of type
+// 17), then the line labels and the H and L marks. -1 without drawing when
+// data drawing is switched off, with a warning for a null grid or one without
+// values, or when the contours cannot be drawn; -1 after the grid values of
+// type 17; else 0.
+int CONT_draw(const GRD_report *grid);
+// The contours or grid values alone: in grid coordinates on transformation
+// 3 when the grid's domain is the current map's, else at the plot positions
+// of its points on the map's transformation. 0; -1 (with a warning) when the
+// positions cannot be allocated.
+int CONT_draw_contour(const GRD_report *grid);
+// The labels of the contour lines, at the midpoints of their segments in the
+// cells of the labelled rows and columns. 0.
+int CONT_draw_labels(const GRD_report *grid);
+// "H" and "L" with the value under it at every point that is higher (lower)
+// than all its neighbours within the extrema radius. 0.
+int CONT_draw_maxmin(const GRD_report *grid);
+
+// ---- Colour bar -------------------------------------------------------------------------
+
+// Draws the colour bar (orient 1: horizontal, the only one) in the margin
+// under the plot view on transformation 1: one box per level with its value
+// under it, and the caption label when not empty. 0; -1 without drawing when
+// no value range is known, the band table is empty, there are no levels or
+// more than 200, the interval is 0 or unset, or the margin under the view is
+// below 0.01.
+int CONT_draw_bar(int orient, const char *label);
+// The lower level of the bar box under a point of transformation 1; -9999
+// outside the last bar drawn or before any.
+float CONT_get_bar_value(float x, float y);
+// On the event "f-Alt" over a box of the bar (x, y on the map's
+// transformation 2) makes the box's band colour blink four times. 0.
+int CONT_flash_value(const char *event, float x, float y);
+
+// ---- Plot setup and the stand-alone driver ----------------------------------------------------
+
+// Readies the settings for variable-list entry ind of frame plot (0 the
+// first): the variable's type and format, the options, the band table, the
+// range and interval (asked for when needed), con_base, plot_scale,
+// plot_format, the type and the levels, and the plot labels. Frame 0 keeps
+// the entry's type, interval, dash mode and colour base; later frames use
+// them. Nothing for plot type "none" (99). 0.
+int CONT_plot_setup(int plot, int ind, GRD_report *grid, Domain *domain, PLT_event_func callback);
+// The stand-alone contour plot of grid slot 0 on domain: opens the plot
+// (or resets an open one), map, contours, labels, colour bar and image
+// output, and closes what it opened. 0.
+int CONT_plot(Domain *domain);
+// The setup for grid as frame 0 of entry 0, then CONT_plot on domain, or on
+// the grid's own domain when domain has no centre latitude; the contour type
+// is unset afterwards. 0.
+int CONT_plot_grid(GRD_report *grid, Domain *domain, PLT_event_func callback);
+// The event callback of CONT_plot: the value read-out, zoom, resize and bar
+// flash handlers in turn; "s-Alt" also writes grid slot 0 to "output.grd"
+// under grid_path.
+void CONT_callback(int kind, const char *event, float x, float y);

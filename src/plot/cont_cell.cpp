@@ -39,17 +39,9 @@ constexpr int PROJ_MERC = 3;
 constexpr int PROJ_LAMBERT = 4;
 constexpr int PROJ_MOLL = 7;
 
-// Sides, each directed from its first to its second corner: 0 bottom
-// (c0 -> c1), 1 left (c0 -> c2), 2 top (c2 -> c3), 3 right (c1 -> c3). A level
-// through a corner is counted once: each side leaves out one of its corners.
-constexpr int SIDE_FROM[4] = {0, 0, 2, 1};
-constexpr int SIDE_TO[4] = {1, 2, 3, 3};
-constexpr int SIDE_EXCLUDED[4] = {1, 0, 2, 3};
-
-// Side states besides a crossing fraction 0..1.
-constexpr float EXCLUDED = -1.0f; // the level is this side's excluded corner
-constexpr float NOT_CROSSED = -2.0f;
-constexpr float FLAT = -3.0f; // both corners equal
+using cont_detail::SIDE_FROM;
+using cont_detail::SIDE_TO;
+constexpr float NOT_CROSSED = cont_detail::SIDE_NOT_CROSSED;
 
 // Width of the open band above the last list level.
 constexpr float OPEN_WIDTH = 1000000.0f;
@@ -89,21 +81,7 @@ void compute_dz(float level, const char *tag) {
     Cross &c = cell.cur;
     c.set = true;
     c.level = level;
-    const float *z = cell.z;
-    for (int s = 0; s < 4; ++s) {
-        const float za = z[SIDE_FROM[s]], zb = z[SIDE_TO[s]];
-        if (za == zb) {
-            c.side[s] = FLAT;
-            continue;
-        }
-        const float f = (level - za) / (zb - za);
-        if (level == z[SIDE_EXCLUDED[s]])
-            c.side[s] = EXCLUDED;
-        else if (f < 0 || f > 1)
-            c.side[s] = NOT_CROSSED;
-        else
-            c.side[s] = f;
-    }
+    cont_detail::side_states(cell.z, level, c.side);
     int n = 0;
     for (int s = 0; s < 4; ++s)
         if (c.side[s] >= 0) c.list[n++] = s;
@@ -389,28 +367,6 @@ void fill_attributes(const Settings &s, const Gattribs &bundle, int e) {
     }
 }
 
-// The kernel attributes of the band of entry e with upper bound top.
-void band_attributes(const Settings &s, const Gattribs &bundle, int e, float top) {
-    if (cell.type != 12) fill_attributes(s, bundle, e);
-    if (cell.type == 15) return;
-    // The line at the top of a band of a filled plot takes the attributes of
-    // the band above it.
-    const int l = cell.type == 16 ? (e + 1) % cont_detail::band_count(s) : e;
-    const Gattribs &le = s.fill_attrib[static_cast<std::size_t>(l)];
-    if (bundle.color == -1 && le.color >= -1) gset_line_colr_ind(le.color);
-    if (le.style >= 0) {
-        gset_linetype(le.style);
-    } else {
-        bool dashed = s.dash == 1;
-        if (s.dash == -1) dashed = !(top >= 0 && (is_missing(s.base) || top >= s.base));
-        if (dashed)
-            gset_linetype(bundle.style >= 0 ? bundle.style : 2);
-        else
-            gset_linetype(s.dash == 0 && bundle.style >= 0 ? bundle.style : 1);
-    }
-    gset_linewidth(le.width >= 0 ? le.width : bundle.width >= 0 ? bundle.width : 0.0f);
-}
-
 // Cells lying wholly inside one band, one after the other along a row in
 // grid coordinates, are filled as one rectangle: the same area in far fewer
 // polygons. A run is drawn before anything else is drawn, and at the end of
@@ -454,6 +410,48 @@ float line_limit(const Settings &s) {
 }
 
 } // namespace
+
+void cont_detail::band_attributes(const Settings &s, const Gattribs &bundle, int type, int e, float top,
+                                  bool bar) {
+    if (type != 12) fill_attributes(s, bundle, e);
+    if (type != 12 && type != 16) return;
+    // The line at the top of a band of a filled plot takes the attributes of
+    // the band above it; in the bar every line is the top of its box.
+    const int l = type == 16 || bar ? (e + 1) % cont_detail::band_count(s) : e;
+    const Gattribs &le = s.fill_attrib[static_cast<std::size_t>(l)];
+    if (bundle.color == -1 && le.color >= -1) gset_line_colr_ind(le.color);
+    if (le.style >= 0) {
+        gset_linetype(le.style);
+    } else {
+        bool dashed = s.dash == 1;
+        if (s.dash == -1) dashed = !(top >= 0 && (is_missing(s.base) || top >= s.base));
+        if (dashed)
+            gset_linetype(bundle.style >= 0 && !bar ? bundle.style : 2);
+        else
+            gset_linetype(s.dash == 0 && bundle.style >= 0 ? bundle.style : 1);
+    }
+    const float unset = bar ? 1.0f : 0.0f;
+    gset_linewidth(le.width >= 0 ? le.width : bundle.width >= 0 ? bundle.width : unset);
+}
+
+void cont_detail::side_states(const float z[4], float level, float side[4]) {
+    // The corner each side leaves out.
+    constexpr int EXCLUDED[4] = {1, 0, 2, 3};
+    for (int s = 0; s < 4; ++s) {
+        const float za = z[SIDE_FROM[s]], zb = z[SIDE_TO[s]];
+        if (za == zb) {
+            side[s] = SIDE_FLAT;
+            continue;
+        }
+        const float f = (level - za) / (zb - za);
+        if (level == z[EXCLUDED[s]])
+            side[s] = SIDE_EXCLUDED;
+        else if (f < 0 || f > 1)
+            side[s] = SIDE_NOT_CROSSED;
+        else
+            side[s] = f;
+    }
+}
 
 Gpt cont_detail::int_xy(int proj, float x1, float y1, float x2, float y2, float d) {
     switch (proj) {
@@ -710,7 +708,7 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
                 cell.prev = cell.cur;
                 flush_run(s, bundle);
                 s.con_off = e;
-                band_attributes(s, bundle, e, top);
+                cont_detail::band_attributes(s, bundle, type, e, top, false);
                 if (type != 12 && zmax <= top) {
                     if (zmin >= lo)
                         fill_cell();

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "graphics/zeqgks.h"
 #include "plot/cont.h"
@@ -87,6 +89,39 @@ inline bool has_list(const Settings &s) {
 // The colour base: the level whose band takes entry 0 (the base, or 0 when
 // neither is set).
 float colour_base(const Settings &s);
+
+// Lays the interval levels over the range min..max from the base (0 when
+// unset) and the interval: conlo at or below min, conhi the first level
+// above max, and their count; a reversed range is taken as it is.
+void lay_levels(Settings &s, float max, float min);
+
+// The crossing state of a level on the four sides of a cell with corner
+// values z (c0 south-west, c1, c2, c3 north-east): a fraction 0..1 of the
+// way along the side, or one of the states below. A level through a corner
+// counts on one side only: each side leaves out one of its corners.
+inline constexpr float SIDE_EXCLUDED = -1.0f; // the level is the side's left-out corner
+inline constexpr float SIDE_NOT_CROSSED = -2.0f;
+inline constexpr float SIDE_FLAT = -3.0f; // both corners equal
+void side_states(const float z[4], float level, float side[4]);
+// First and second corner of each side: 0 bottom (c0 -> c1), 1 left
+// (c0 -> c2), 2 top (c2 -> c3), 3 right (c1 -> c3).
+inline constexpr int SIDE_FROM[4] = {0, 0, 2, 1};
+inline constexpr int SIDE_TO[4] = {1, 2, 3, 3};
+
+// Sets the fill and line attributes of band entry e with upper bound top
+// for contour type `type` (fills for all but 12, lines for 12 and 16) over
+// the contour line bundle. In the colour bar (bar) the line is the box's
+// right edge and takes the next entry for types 12 and 16 alike, dashed
+// lines are type 2 and an unset width is 1.
+void band_attributes(const Settings &s, const Gattribs &bundle, int type, int e, float top, bool bar);
+
+// The items of resource con_base: '>' or '<' with its number, or ' ' for a
+// plain number; items that hold no number are left out.
+std::vector<std::pair<char, float>> con_base_items();
+
+// The wait between the blinks of a band colour (ZEQ_sleep; tests put a
+// clock of their own).
+extern int (*flash_sleep)(float secs);
 
 // The point at fraction d of the way from (x1, y1) to (x2, y2) on a map of
 // projection proj; on latitude-longitude, Mercator and Mollweide maps a

@@ -488,6 +488,23 @@ int PLT_set_dump(int type, const char *filename) {
     return 0;
 }
 
+// The interaction handlers and the image dump are not built yet.
+int PLT_print_values(const char *, float, float) {
+    return 0;
+}
+
+int PLT_plot_zoom(const char *, float, float) {
+    return 0;
+}
+
+int PLT_plot_resize(const char *, float, float) {
+    return 0;
+}
+
+int PLT_dump(int) {
+    return -1;
+}
+
 int PLT_get_dump() {
     return dump;
 }

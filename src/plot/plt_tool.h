@@ -75,6 +75,19 @@ int PLT_set_callback(PLT_event_func func);
 int PLT_set_zoom_func(PLT_redraw_func func);
 int PLT_set_resize_func(PLT_redraw_func func);
 
+// The handlers a driver's event callback passes every event to, in this
+// order; each ignores the events that are not its own. The value read-out
+// at the pointer ("v-Alt", "e-Alt"), the rubber-band zoom ("B1-P-Shft",
+// "B1-R", "u-Alt", "r-Alt") and the redraw after a resize ("size") are not
+// built yet: for now every event is ignored. 0.
+int PLT_print_values(const char *event, float x, float y);
+int PLT_plot_zoom(const char *event, float x, float y);
+int PLT_plot_resize(const char *event, float x, float y);
+
+// Writes the image file of a drawn frame when image output is chosen. Image
+// files are not written yet: -1 (nothing written).
+int PLT_dump(int frame);
+
 // Chooses image output of each drawn plot: 1 XWD, 2 GIF, 3 native image, 4
 // PNG. A non-empty filename (at most 159 characters) is the name convention,
 // else "zeq.xwd", "zeq.gif", "zeq.img" or "zeq.png". 0.

@@ -11,12 +11,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
 #include "fields/var_tool.h"
@@ -24,6 +26,7 @@
 #include "graphics/gks.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "plot/cont.h"
 #include "plot/cty_plt.h"
 #include "plot/map.h"
 #include "plot/plt_labl.h"
@@ -201,6 +204,80 @@ int stations() {
     return close_plot() == 0 ? 0 : 1;
 }
 
+// The analytic field of the contour tests at a latitude and longitude:
+// 1000 with highs of 12 at 47 N 110 W and of 10 at 36 N 86 W and a low of
+// -14 at 40 N 98 W.
+double analytic_field(double lat, double lon) {
+    struct Bump {
+        double lat, lon, amp, width;
+    };
+    constexpr Bump bumps[] = {{47, -110, 12, 5}, {36, -86, 10, 5}, {40, -98, -14, 4}};
+    double v = 1000;
+    for (const Bump &b : bumps) {
+        const double dlat = lat - b.lat, dlon = (lon - b.lon) * std::cos(b.lat * M_PI / 180);
+        v += b.amp * std::exp(-(dlat * dlat + dlon * dlon) / (b.width * b.width));
+    }
+    return v;
+}
+
+// Grid slot 0 on the domain of resource grid_domain (else plot_domain)
+// holding the analytic field at its points; false without a domain.
+bool analytic_slot(Domain *map) {
+    if (DOM_get_region(map, 1) != 1) {
+        std::fprintf(stderr, "no plot_domain\n");
+        return false;
+    }
+    Domain gd = *map;
+    if (RES_get("grid_domain") != nullptr) RES_getval("grid_domain", &gd, CV_domain);
+    GRD_set_grid_domain(0, &gd);
+    GRD_alloc_grid(0);
+    GRD_report *grid = GRD_get_grid(0);
+    if (grid->grid == nullptr) return false;
+    gd = grid->domain;
+    MapScope scope(&gd);
+    float xc = 0, yc = 0;
+    MAP_tran(gd.clat, gd.clon, &xc, &yc);
+    for (int r = 0; r < gd.ny; ++r)
+        for (int i = 0; i < gd.nx; ++i) {
+            const float x = xc + (float(i) - float(gd.nx - 1) / 2) * gd.dx;
+            const float y = yc + (float(gd.ny - 1 - r) - float(gd.ny - 1) / 2) * gd.dy;
+            float lat = 0, lon = 0;
+            MAP_untran(x, y, &lat, &lon);
+            grid->grid[std::size_t(r) * std::size_t(gd.nx) + std::size_t(i)] =
+                float(analytic_field(lat, lon));
+        }
+    GRD_set_grid_info(0, "Analytic field");
+    const Date date{2024, 1, 5, 5, 5, 12, 0, 0};
+    GRD_set_grid_date(0, &date, "12Z 5 JAN 24");
+    return true;
+}
+
+// The stand-alone contour plot of the analytic field in slot 0 on the
+// domain of plot_domain. Prints the device, the plot view and the
+// contour levels, so that a test can place grid points on the page.
+int cont() {
+    Domain map;
+    if (!analytic_slot(&map)) return 1;
+    const int rc = CONT_plot(&map);
+    Glim view{};
+    PLT_get_view(&view);
+    Gint w = 0, h = 0, x = 0, y = 0;
+    gget_win_size(&w, &h);
+    gget_win_offset(&x, &y);
+    std::printf("CONT_plot %d\ndevice %d %d %d %d\nview %.6f %.6f %.6f %.6f\ntype %d\n", rc, w, h, x, y,
+                view.x_min, view.x_max, view.y_min, view.y_max, CONT_get_type());
+    return rc == 0 ? 0 : 1;
+}
+
+// The analytic field in slot 0 and the event "s-Alt" sent to the contour
+// driver's callback.
+int cont_save() {
+    Domain map;
+    if (!analytic_slot(&map)) return 1;
+    CONT_callback(2, "s-Alt", 0, 0);
+    return 0;
+}
+
 struct Entry {
     const char *name;
     int (*run)();
@@ -210,6 +287,8 @@ const Entry entries[] = {
     {"map", map},
     {"points", points},
     {"stations", stations},
+    {"cont", cont},
+    {"cont_save", cont_save},
 };
 
 // ---- Background process ----------------------------------------------------------------
