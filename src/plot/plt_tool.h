@@ -74,6 +74,9 @@ int PLT_set_callback(PLT_event_func func);
 // Store the redraw functions of zoom and resize. 0.
 int PLT_set_zoom_func(PLT_redraw_func func);
 int PLT_set_resize_func(PLT_redraw_func func);
+// A driver's timed redraw, run by the held window every period seconds. 0.
+using PLT_refresh_func = int (*)();
+int PLT_set_refresh_func(int period, PLT_refresh_func func);
 
 // The handlers a driver's event callback passes every event to, in this
 // order; each ignores the events that are not its own. The value read-out
