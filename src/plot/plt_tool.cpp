@@ -32,6 +32,7 @@
 #include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
+#include "plot/vect_plt.h"
 #include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
@@ -85,7 +86,7 @@ PLT_hooks hooks{
     CONT_set_bar,         // cont_set_bar
     CONT_set_bar_range,   // cont_set_bar_range
     CONT_get_bar,         // cont_get_bar
-    nullptr,              // vect_get_vect: VECT_get_vect (winds)
+    VECT_get_vect,        // vect_get_vect (winds)
     keep_gif_interlace,   // gif_interlace: GIF_interlace (GIF files)
     keep_gif_transparent, // gif_transparent: GIF_transparent
     gset_loop_title,      // gset_loop_title (animation frames)

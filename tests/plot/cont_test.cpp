@@ -5,8 +5,11 @@
 #include "plot/cont.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -24,10 +27,13 @@
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 #include "graphics/render.h"
+#include "gridfile/grd_read.h"
 #include "plot/cont_int.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/analytic_field.h"
+#include "support/plot_driver.h"
 #include "support/reference.h"
 
 namespace {
@@ -1562,6 +1568,314 @@ TEST(ContourOracle, PostScriptRenders) {
         found += near;
     }
     EXPECT_EQ(found, 14);
+}
+
+// ---- The stand-alone contour driver -------------------------------------------------------
+
+namespace driver {
+
+// What the plotting test driver's contour entry reports.
+struct Report {
+    Glim view{}, win{};
+    int type = 0;
+    float interval = 0;
+    std::vector<float> levels;
+};
+
+Report report(const std::string &out) {
+    Report r;
+    const std::size_t v = out.find("view "), w = out.find("window "), t = out.find("type "),
+                      l = out.find("levels ");
+    EXPECT_TRUE(v != std::string::npos && w != std::string::npos && t != std::string::npos &&
+                l != std::string::npos)
+        << out;
+    if (v == std::string::npos || w == std::string::npos || t == std::string::npos || l == std::string::npos)
+        return r;
+    std::sscanf(out.c_str() + v, "view %f %f %f %f", &r.view.x_min, &r.view.x_max, &r.view.y_min,
+                &r.view.y_max);
+    std::sscanf(out.c_str() + w, "window %f %f %f %f", &r.win.x_min, &r.win.x_max, &r.win.y_min,
+                &r.win.y_max);
+    std::sscanf(out.c_str() + t, "type %d", &r.type);
+    int n = 0;
+    std::sscanf(out.c_str() + l, "levels %d interval %f:", &n, &r.interval);
+    std::istringstream rest(out.substr(out.find(':', l) + 1, out.find('\n', l) - out.find(':', l) - 1));
+    float x = 0;
+    while (rest >> x)
+        r.levels.push_back(x);
+    return r;
+}
+
+// The texts of a PostScript file's "%%TE:x y text" comments.
+struct Text {
+    float x, y;
+    std::string text;
+};
+
+std::vector<Text> texts(const std::string &ps) {
+    std::vector<Text> out;
+    std::istringstream in(ps);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.starts_with("%%TE:")) continue;
+        Text t{};
+        int used = 0;
+        if (std::sscanf(line.c_str() + 5, "%f %f %n", &t.x, &t.y, &used) < 2) continue;
+        t.text = line.substr(5 + std::size_t(used));
+        out.push_back(t);
+    }
+    return out;
+}
+
+const char *const LAMBERT = "lc,40,-100,51,31,1.2";
+const char *const LIST = "985:blue,990:cyan,995:green,1000:yellow,1005:magenta,1010:red";
+const char *const LIST_COLOURS[] = {"blue", "cyan", "green", "yellow", "magenta", "red"};
+
+// The page point (landscape PostScript, 756 by 576 device points) of a
+// point of the map window drawn in the plot view.
+std::pair<double, double> page(const Report &r, double x, double y) {
+    const double s = 755;
+    const double nx =
+        r.view.x_min + (x - r.win.x_min) / (r.win.x_max - r.win.x_min) * (r.view.x_max - r.view.x_min);
+    const double ny =
+        r.view.y_min + (y - r.win.y_min) / (r.win.y_max - r.win.y_min) * (r.view.y_max - r.view.y_min);
+    return {72 * (8.5 - 0.25) - ny * s, nx * s + 18};
+}
+
+// Renders a plot of the driver and compares the pixel at every inner
+// point of the Lambert grid dom with the colour of the band of the
+// analytic value there. Points within `margin` of a level or within 2.5
+// grid lengths of a text (in grid coordinates) are passed over. The
+// number of points compared.
+int check_bands(const std::string &file, const Report &rep, const Domain &dom, const std::vector<Text> &near,
+                float margin) {
+    CLR_read_table(nullptr);
+    const int nx = dom.nx, ny = dom.ny;
+    const std::vector<float> z = zeqtest::analytic_values(dom);
+    const gkstest::Raster img = gkstest::gs_render(file, gkstest::media(1000, 1000), 72);
+    int checked = 0, wrong = 0;
+    for (int j = 1; j < ny - 1; ++j)
+        for (int i = 1; i < nx - 1; ++i) {
+            const float v = z[std::size_t(ny - 1 - j) * std::size_t(nx) + std::size_t(i)];
+            bool clear = true;
+            for (float level : rep.levels)
+                clear = clear && std::fabs(v - level) > margin;
+            for (const Text &t : near)
+                clear = clear && std::hypot(t.x - float(i), t.y - float(j)) > 2.5f;
+            if (!clear) continue;
+            const auto band =
+                std::size_t(std::upper_bound(rep.levels.begin(), rep.levels.end(), v) - rep.levels.begin()) -
+                1;
+            EXPECT_LT(band, std::size(LIST_COLOURS));
+            if (band >= std::size(LIST_COLOURS)) return checked;
+            const int c = colour(LIST_COLOURS[band]);
+            EXPECT_GE(c, 0) << LIST_COLOURS[band];
+            float r = 0, g = 0, b = 0;
+            CLR_get_rgb(c, &r, &g, &b);
+            const float wx = rep.win.x_min + float(i) / float(nx - 1) * (rep.win.x_max - rep.win.x_min);
+            const float wy = rep.win.y_min + float(j) / float(ny - 1) * (rep.win.y_max - rep.win.y_min);
+            const auto [px, py] = page(rep, wx, wy);
+            ++checked;
+            if (!img.colour(px, py, int(std::lround(r * 255)), int(std::lround(g * 255)),
+                            int(std::lround(b * 255)), 4)) {
+                const auto at = img.at_pt(px, py);
+                ADD_FAILURE() << "point " << i << "," << j << " value " << v << " band " << band << ": "
+                              << at[0] << " " << at[1] << " " << at[2];
+                if (++wrong > 10) return checked;
+            }
+        }
+    return checked;
+}
+
+} // namespace driver
+
+// The driver contours grid slot 0 (the analytic field on the Lambert domain
+// of the map) filled by a level list, over the map, with the colour bar, to
+// PostScript. Ghostscript renders it; every grid point away from the texts
+// and from the levels shows the colour of its band; the line labels stand
+// at the midpoints of their segments in their cells; "H" and "L" mark the
+// analytic extrema with the grid's values; the bar shows the list values.
+TEST(ContourDriver, LambertPlotOnPostScript) {
+    if (!gkstest::have_gs()) return;
+    TempDir dir;
+    const zeqtest::ChildResult run = zeqtest::run_plot_driver(
+        dir.path(), "cont",
+        {"-ba", "-de", "ps,out.ps", "-pd", driver::LAMBERT, "-pp", "bar,pscolor,mapcon", "-mf=zeq.map",
+         std::string("-color_fill=") + driver::LIST});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const driver::Report rep = driver::report(run.out);
+    EXPECT_EQ(rep.type, 15);
+    ASSERT_EQ(rep.levels, (std::vector<float>{985, 990, 995, 1000, 1005, 1010}));
+    const std::string ps = read_file(dir.file("out.ps"));
+    // The map is drawn under the contours.
+    EXPECT_LT(ps.find("%%Message: Map: zeq.map"), ps.find("%%TE:"));
+    const gkstest::GsRun check = gkstest::gs_check(dir.file("out.ps"));
+    EXPECT_EQ(check.status, 0) << check.out;
+
+    Domain dom{};
+    ASSERT_EQ(DOM_decode(driver::LAMBERT, &dom), 1);
+    const int nx = dom.nx, ny = dom.ny;
+    const std::vector<float> z = zeqtest::analytic_values(dom);
+    const auto value = [&](int i, int j) {
+        return z[std::size_t(ny - 1 - j) * std::size_t(nx) + std::size_t(i)];
+    };
+    const std::vector<driver::Text> te = driver::texts(ps);
+
+    // Texts drawn on the grid (grid coordinates: inside 0..nx-1, 0..ny-1
+    // and before the plot labels).
+    std::vector<driver::Text> grid_texts;
+    for (const driver::Text &t : te) {
+        if (t.text == "Analytic field") break;
+        grid_texts.push_back(t);
+    }
+    ASSERT_FALSE(grid_texts.empty());
+
+    // Line labels: at the midpoint of the level's segment across its cell.
+    int line_labels = 0;
+    for (std::size_t k = 0; k < grid_texts.size(); ++k) {
+        const driver::Text &t = grid_texts[k];
+        if (t.text == "H" || t.text == "L") {
+            ++k; // the value under the mark
+            continue;
+        }
+        ++line_labels;
+        const float level = std::stof(t.text);
+        const int i = int(std::floor(t.x)), j = int(std::floor(t.y));
+        const auto cross = [&](float za, float zb) { return (level - za) / (zb - za); };
+        Gpt mid{};
+        if (std::fabs(t.y - float(j) - 0.5f) < 1e-4f) { // bottom to top
+            mid = {float(i) +
+                       (cross(value(i, j), value(i + 1, j)) + cross(value(i, j + 1), value(i + 1, j + 1))) /
+                           2,
+                   float(j) + 0.5f};
+        } else {
+            ASSERT_LT(std::fabs(t.x - float(i) - 0.5f), 1e-4f) << t.text << " at " << t.x << "," << t.y;
+            mid = {float(i) + 0.5f, float(j) + (cross(value(i, j), value(i, j + 1)) +
+                                                cross(value(i + 1, j), value(i + 1, j + 1))) /
+                                                   2};
+        }
+        EXPECT_NEAR(t.x, mid.x, 1e-3) << t.text;
+        EXPECT_NEAR(t.y, mid.y, 1e-3) << t.text;
+        EXPECT_TRUE(level == 985 || level == 995 || level == 1005) << "every second level: " << t.text;
+    }
+    EXPECT_GE(line_labels, 1);
+
+    // Highs and lows at the analytic extrema, with the grid's values.
+    std::vector<std::pair<std::string, Gpt>> marks;
+    for (std::size_t k = 0; k + 1 < grid_texts.size(); ++k)
+        if (grid_texts[k].text == "H" || grid_texts[k].text == "L") {
+            const int i = int(std::lround(grid_texts[k].x)), j = int(std::lround(grid_texts[k].y));
+            EXPECT_EQ(std::stoi(grid_texts[k + 1].text), int(std::lround(value(i, j))));
+            EXPECT_NEAR(grid_texts[k + 1].y, grid_texts[k].y - 30 * 0.02, 1e-4);
+            marks.push_back({grid_texts[k].text, Gpt{grid_texts[k].x, grid_texts[k].y}});
+        }
+    ASSERT_EQ(marks.size(), 3u);
+    {
+        Domain d = dom;
+        MapScope scope(&d);
+        float xc = 0, yc = 0;
+        MAP_tran(d.clat, d.clon, &xc, &yc);
+        for (const auto &[mark, p] : marks) {
+            float lat = 0, lon = 0;
+            MAP_untran(xc + (p.x - float(nx - 1) / 2) * d.dx, yc + (p.y - float(ny - 1) / 2) * d.dy, &lat,
+                       &lon);
+            bool near = false;
+            for (const zeqtest::FieldBump &b : zeqtest::FIELD_BUMPS)
+                near = near || ((b.amp > 0) == (mark == "H") && std::fabs(lat - b.lat) < 1.2 &&
+                                std::fabs(lon - b.lon) < 1.6);
+            EXPECT_TRUE(near) << mark << " at " << lat << "," << lon;
+        }
+    }
+
+    // The bar: the list values under the boxes, no end label.
+    std::vector<std::string> bar;
+    for (const driver::Text &t : te)
+        if (t.y < rep.view.y_min - 0.01f && t.x < 0.6f) bar.push_back(t.text);
+    EXPECT_EQ(bar, (std::vector<std::string>{"985", "990", "995", "1000", "1005", "1010"}));
+
+    // Band colours at the grid points.
+    EXPECT_GT(driver::check_bands(dir.file("out.ps"), rep, dom, grid_texts, 0.5f), 200);
+}
+
+// The same field on a latitude-longitude grid under the same Lambert map
+// is drawn through the projected positions of its points and gives the
+// same band colours at the same places.
+TEST(ContourDriver, LatLonGridThroughPlotPositions) {
+    if (!gkstest::have_gs()) return;
+    TempDir dir;
+    const zeqtest::ChildResult run = zeqtest::run_plot_driver(
+        dir.path(), "cont",
+        {"-ba", "-de", "ps,out.ps", "-pd", driver::LAMBERT, "-grid_domain=ll,40,-100,121,61,0.75", "-pp",
+         "bar,pscolor,mapcon", std::string("-color_fill=") + driver::LIST});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const driver::Report rep = driver::report(run.out);
+    Domain dom{};
+    ASSERT_EQ(DOM_decode(driver::LAMBERT, &dom), 1);
+    // The texts on the map in grid lengths of the Lambert grid.
+    std::vector<driver::Text> near;
+    for (const driver::Text &t : driver::texts(read_file(dir.file("out.ps")))) {
+        if (t.text == "Analytic field") break;
+        near.push_back({(t.x - rep.win.x_min) / dom.dx, (t.y - rep.win.y_min) / dom.dy, t.text});
+    }
+    ASSERT_GE(near.size(), 6u); // at least the two highs and the low with their values
+    // Positions inside the latitude-longitude grid are filled (its corners
+    // lie outside the map), so every inner point is compared.
+    EXPECT_GT(driver::check_bands(dir.file("out.ps"), rep, dom, near, 1.0f), 100);
+}
+
+// With interval levels and neither con_interval nor batch mode the range is
+// printed and the interval and the type are read from standard input; in
+// batch mode nothing is asked and the interval comes from the range.
+TEST(ContourDriver, IntervalPrompt) {
+    TempDir dir;
+    zeqtest::ChildResult run = zeqtest::run_plot_driver(
+        dir.path(), "cont", {"-de", "meta,out.meta", "-pd", driver::LAMBERT, "-pp", "nobar"}, {"4\nc\n"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Maximum value: 1011.9"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Minimum value: 986.38"), std::string::npos) << run.out;
+    driver::Report rep = driver::report(run.out);
+    EXPECT_EQ(rep.interval, 4);
+    EXPECT_EQ(rep.type, 15);
+    // The lower-left label is the interval (no bar takes its place).
+    EXPECT_NE(read_file(dir.file("out.meta")).find(" INTERVAL:   4.0\n"), std::string::npos);
+
+    run =
+        zeqtest::run_plot_driver(dir.path(), "cont", {"-ba", "-de", "meta,out.meta", "-pd", driver::LAMBERT});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out.find("Maximum value"), std::string::npos) << run.out;
+    rep = driver::report(run.out);
+    // The range 986.4 .. 1011.9 over the default bands gives a whole step.
+    EXPECT_GT(rep.interval, 0);
+    EXPECT_EQ(rep.interval, std::round(rep.interval));
+    EXPECT_EQ(rep.type, 15);
+}
+
+// "s-Alt" sent to the driver's callback writes slot 0 to output.grd under
+// grid_path, which the grid reader reads back.
+TEST(ContourDriver, SaveEvent) {
+    TempDir dir;
+    const std::string grids = dir.file("grids");
+    ASSERT_EQ(mkdir(grids.c_str(), 0755), 0);
+    const zeqtest::ChildResult run = zeqtest::run_plot_driver(
+        dir.path(), "cont_save", {"-ba", "-pd", driver::LAMBERT, "-grid_path=" + grids});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    ASSERT_TRUE(std::filesystem::exists(grids + "/output.grd")) << run.out << run.err;
+    int type = 0;
+    const int fd = GRD_open((grids + "/output.grd").c_str(), 0, &type);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(type, 2);
+    GRD_report back{};
+    GRD_init(&back);
+    int num = 0;
+    ASSERT_EQ(GRD_read(fd, &back, 0, &num), 0);
+    GRD_close(fd);
+    Domain dom{};
+    ASSERT_EQ(DOM_decode(driver::LAMBERT, &dom), 1);
+    EXPECT_EQ(DOM_comp(&back.domain, &dom), 1);
+    const std::vector<float> z = zeqtest::analytic_values(dom);
+    ASSERT_NE(back.grid, nullptr);
+    for (std::size_t k = 0; k < z.size(); ++k)
+        ASSERT_NEAR(back.grid[k], z[k], 1e-3) << k;
+    std::free(back.grid);
 }
 
 } // namespace

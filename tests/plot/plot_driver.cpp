@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,10 +34,12 @@
 #include "plot/plt_tool.h"
 #include "plot/raw_plt.h"
 #include "plot/raw_tool.h"
+#include "plot/vect_plt.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/system.h"
 #include "runtime/zeq.h"
+#include "support/analytic_field.h"
 
 namespace {
 
@@ -126,6 +129,61 @@ int map() {
     return close_plot() == 0 ? 0 : 1;
 }
 
+// Grid slot 0 on the domain of resource grid_domain (else plot_domain)
+// holding the analytic field at its points; false without a domain.
+bool analytic_slot(Domain *map) {
+    if (DOM_get_region(map, 1) != 1) {
+        std::fprintf(stderr, "no plot_domain\n");
+        return false;
+    }
+    Domain gd = *map;
+    if (RES_get("grid_domain") != nullptr) RES_getval("grid_domain", &gd, CV_domain);
+    GRD_set_grid_domain(0, &gd);
+    GRD_alloc_grid(0);
+    GRD_report *grid = GRD_get_grid(0);
+    if (grid->grid == nullptr) return false;
+    const std::vector<float> values = zeqtest::analytic_values(grid->domain);
+    std::copy(values.begin(), values.end(), grid->grid);
+    GRD_set_grid_info(0, "Analytic field");
+    const Date date{2024, 1, 5, 5, 5, 12, 0, 0};
+    GRD_set_grid_date(0, &date, "12Z 5 JAN 24");
+    return true;
+}
+
+// The stand-alone contour plot of the analytic field in slot 0 on the
+// domain of plot_domain. Prints the device, the plot view and the
+// contour levels, so that a test can place grid points on the page.
+int cont() {
+    Domain map;
+    if (!analytic_slot(&map)) return 1;
+    const int rc = CONT_plot(&map);
+    Glim view{}, win{};
+    MAP_get_window(&win);
+    PLT_get_view(&view);
+    Gint w = 0, h = 0, x = 0, y = 0;
+    gget_win_size(&w, &h);
+    gget_win_offset(&x, &y);
+    std::printf("CONT_plot %d\ndevice %d %d %d %d\nview %.6f %.6f %.6f %.6f\ntype %d\n", rc, w, h, x, y,
+                view.x_min, view.x_max, view.y_min, view.y_max, CONT_get_type());
+    float values[CONT_MAX_LEVELS] = {};
+    const int n = CONT_get_values(values, CONT_MAX_LEVELS);
+    std::printf("window %.6f %.6f %.6f %.6f\n", win.x_min, win.x_max, win.y_min, win.y_max);
+    std::printf("levels %d interval %g:", CONT_get_num_cont(), double(CONT_get_intrvl()));
+    for (int k = 0; k < n; ++k)
+        std::printf(" %g", double(values[k]));
+    std::printf("\n");
+    return rc == 0 ? 0 : 1;
+}
+
+// The analytic field in slot 0 and the event "s-Alt" sent to the contour
+// driver's callback.
+int cont_save() {
+    Domain map;
+    if (!analytic_slot(&map)) return 1;
+    CONT_callback(2, "s-Alt", 0, 0);
+    return 0;
+}
+
 // Opens a plot for the domain of resource plot_domain and makes its plane
 // the window of transformation 2; prints the window. False (with a message)
 // without a domain or when no graphics could be opened.
@@ -204,78 +262,96 @@ int stations() {
     return close_plot() == 0 ? 0 : 1;
 }
 
-// The analytic field of the contour tests at a latitude and longitude:
-// 1000 with highs of 12 at 47 N 110 W and of 10 at 36 N 86 W and a low of
-// -14 at 40 N 98 W.
-double analytic_field(double lat, double lon) {
-    struct Bump {
-        double lat, lon, amp, width;
-    };
-    constexpr Bump bumps[] = {{47, -110, 12, 5}, {36, -86, 10, 5}, {40, -98, -14, 4}};
-    double v = 1000;
-    for (const Bump &b : bumps) {
-        const double dlat = lat - b.lat, dlon = (lon - b.lon) * std::cos(b.lat * M_PI / 180);
-        v += b.amp * std::exp(-(dlat * dlat + dlon * dlon) / (b.width * b.width));
-    }
-    return v;
-}
-
-// Grid slot 0 on the domain of resource grid_domain (else plot_domain)
-// holding the analytic field at its points; false without a domain.
-bool analytic_slot(Domain *map) {
+// Wind grids (formatted by resource plot_format) of resource variable on the domain of resource grid_domain
+// (else plot_domain), in grid slots 0 (u) and 1 (v): "westerly" 10 m/s
+// toward the east (true components), "rotation" a solid-body turn
+// anticlockwise about the grid's centre (grid components, 30 m/s at the
+// corners), "jet" a westerly band of 40 m/s at 50 N (true components).
+// Prints the grid's domain; false when it cannot be made.
+bool wind_grids(Domain *map) {
+    Domain grid;
     if (DOM_get_region(map, 1) != 1) {
-        std::fprintf(stderr, "no plot_domain\n");
+        std::fprintf(stderr, "winds: no plot_domain\n");
         return false;
     }
-    Domain gd = *map;
-    if (RES_get("grid_domain") != nullptr) RES_getval("grid_domain", &gd, CV_domain);
-    GRD_set_grid_domain(0, &gd);
-    GRD_alloc_grid(0);
-    GRD_report *grid = GRD_get_grid(0);
-    if (grid->grid == nullptr) return false;
-    gd = grid->domain;
-    MapScope scope(&gd);
-    float xc = 0, yc = 0;
-    MAP_tran(gd.clat, gd.clon, &xc, &yc);
-    for (int r = 0; r < gd.ny; ++r)
-        for (int i = 0; i < gd.nx; ++i) {
-            const float x = xc + (float(i) - float(gd.nx - 1) / 2) * gd.dx;
-            const float y = yc + (float(gd.ny - 1 - r) - float(gd.ny - 1) / 2) * gd.dy;
-            float lat = 0, lon = 0;
+    grid = *map;
+    if (const char *g = RES_get("grid_domain"); g != nullptr && g[0] != '\0' && DOM_decode(g, &grid) != 1)
+        return false;
+    const char *kind = RES_get("variable");
+    const std::string field = kind != nullptr ? kind : "westerly";
+    GRD_report *u = GRD_get_grid(0), *v = GRD_get_grid(1);
+    for (int slot : {0, 1}) {
+        GRD_report *g = GRD_get_grid(slot);
+        g->domain = grid;
+        GRD_alloc_grid(slot);
+        if (g->grid == nullptr) return false;
+        g->time = 0;
+        g->ltype = 100;
+        g->level = 500;
+    }
+    MapScope scope(&grid);
+    const int nx = grid.nx, ny = grid.ny;
+    const float xc = 0.5f * float(nx - 1), yc = 0.5f * float(ny - 1);
+    const float rmax = std::hypot(xc, yc);
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            const std::size_t k = std::size_t(j) * std::size_t(nx) + std::size_t(i);
+            float x = 0, y = 0, lat = 0, lon = 0;
+            MAP_grid_tran(float(i), float(j), &x, &y);
             MAP_untran(x, y, &lat, &lon);
-            grid->grid[std::size_t(r) * std::size_t(gd.nx) + std::size_t(i)] =
-                float(analytic_field(lat, lon));
+            float uu = 10.0f, vv = 0.0f;
+            if (field == "rotation") {
+                // Grid rows run south: the grid's own y is yc - j.
+                uu = -30.0f * (yc - float(j)) / rmax;
+                vv = 30.0f * (float(i) - xc) / rmax;
+            } else if (field == "jet") {
+                uu = 40.0f * std::exp(-std::pow((lat - 50.0f) / 8.0f, 2.0f));
+            }
+            u->grid[k] = uu;
+            v->grid[k] = vv;
         }
-    GRD_set_grid_info(0, "Analytic field");
-    const Date date{2024, 1, 5, 5, 5, 12, 0, 0};
-    GRD_set_grid_date(0, &date, "12Z 5 JAN 24");
+    std::printf("grid %d %d\n", nx, ny);
     return true;
 }
 
-// The stand-alone contour plot of the analytic field in slot 0 on the
-// domain of plot_domain. Prints the device, the plot view and the
-// contour levels, so that a test can place grid points on the page.
-int cont() {
-    Domain map;
-    if (!analytic_slot(&map)) return 1;
-    const int rc = CONT_plot(&map);
-    Glim view{};
-    PLT_get_view(&view);
-    Gint w = 0, h = 0, x = 0, y = 0;
-    gget_win_size(&w, &h);
-    gget_win_offset(&x, &y);
-    std::printf("CONT_plot %d\ndevice %d %d %d %d\nview %.6f %.6f %.6f %.6f\ntype %d\n", rc, w, h, x, y,
-                view.x_min, view.x_max, view.y_min, view.y_max, CONT_get_type());
-    return rc == 0 ? 0 : 1;
+// A sum of the grid values that changes with any of them.
+double grid_sum(const GRD_report *g) {
+    double s = 0;
+    const std::size_t n = std::size_t(g->domain.nx) * std::size_t(g->domain.ny);
+    for (std::size_t k = 0; k < n; ++k)
+        s += double(g->grid[k]) * double(k % 97 + 1);
+    return s;
 }
 
-// The analytic field in slot 0 and the event "s-Alt" sent to the contour
-// driver's callback.
-int cont_save() {
+// The stand-alone wind plot of the wind grids on plot_domain (VECT_plot_grid
+// opens and closes the plot itself). Prints the grid sums before and after.
+int winds() {
     Domain map;
-    if (!analytic_slot(&map)) return 1;
-    CONT_callback(2, "s-Alt", 0, 0);
-    return 0;
+    if (!wind_grids(&map)) return 1;
+    GRD_report *u = GRD_get_grid(0), *v = GRD_get_grid(1);
+    std::printf("before %.9e %.9e\n", grid_sum(u), grid_sum(v));
+    VECT_set_format(20, RES_get("plot_format"));
+    const int rc = VECT_plot_grid(u, v, &map, nullptr);
+    std::printf("VECT_plot_grid %d\nafter %.9e %.9e\n", rc, grid_sum(u), grid_sum(v));
+    return rc;
+}
+
+// The same plot drawn twice on one open plot, as a zoom redraws it; each
+// draw follows a message record "draw N". Prints the grid sums after each.
+int winds_twice() {
+    Domain map;
+    if (!wind_grids(&map)) return 1;
+    GRD_report *u = GRD_get_grid(0), *v = GRD_get_grid(1);
+    if (PLT_open(DOM_aspect(&map)) != 0) return 1;
+    std::printf("before %.9e %.9e\n", grid_sum(u), grid_sum(v));
+    for (int n = 1; n <= 2; ++n) {
+        gmessage(1, n == 1 ? "draw 1" : "draw 2");
+        VECT_set_format(20, RES_get("plot_format"));
+        VECT_plot_grid(u, v, &map, nullptr);
+        std::printf("after %.9e %.9e\n", grid_sum(u), grid_sum(v));
+    }
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
 }
 
 struct Entry {
@@ -283,12 +359,8 @@ struct Entry {
     int (*run)();
 };
 const Entry entries[] = {
-    {"frame", frame},
-    {"map", map},
-    {"points", points},
-    {"stations", stations},
-    {"cont", cont},
-    {"cont_save", cont_save},
+    {"frame", frame},   {"map", map},           {"cont", cont},   {"cont_save", cont_save},
+    {"points", points}, {"stations", stations}, {"winds", winds}, {"winds_twice", winds_twice},
 };
 
 // ---- Background process ----------------------------------------------------------------

@@ -14,7 +14,7 @@
 namespace zeqtest {
 
 inline ChildResult run_plot_driver(const std::string &dir, const std::string &entry,
-                                   const std::vector<std::string> &args) {
+                                   const std::vector<std::string> &args, const ChildInput &input = {}) {
     return run_child(
         [&] {
             if (chdir(dir.c_str()) != 0) return 120;
@@ -25,7 +25,7 @@ inline ChildResult run_plot_driver(const std::string &dir, const std::string &en
             execv(PLOT_DRIVER, argv.data());
             return 121;
         },
-        {}, std::chrono::seconds(60));
+        input, std::chrono::seconds(60));
 }
 
 } // namespace zeqtest
