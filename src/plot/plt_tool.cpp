@@ -459,6 +459,11 @@ int PLT_bar() {
     return 1;
 }
 
+// The position read-out is not built yet.
+int PLT_print_location(const char *, float, float) {
+    return 0;
+}
+
 // ---- Driver functions and image output -------------------------------------------------
 
 int PLT_set_callback(PLT_event_func func) {

@@ -25,16 +25,19 @@
 #include "fields/var_tool.h"
 #include "graphics/colors.h"
 #include "graphics/gks.h"
+#include "graphics/gks_loop.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 #include "plot/cont.h"
 #include "plot/cty_plt.h"
+#include "plot/frt_plt.h"
 #include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
 #include "plot/raw_plt.h"
 #include "plot/raw_tool.h"
 #include "plot/vect_plt.h"
+#include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/system.h"
@@ -201,6 +204,62 @@ bool open_map() {
     return true;
 }
 
+// A frontal bulletin on a map: the file named by resource filename under
+// the name convention "frt_dat", whose name gives the date the analysis must
+// match, drawn with its labels; fails (1) when the plot cannot be opened or
+// closed.
+int front() {
+    if (!open_map()) return 1;
+    char conv[] = "frt_dat";
+    FILE_set_name(conv);
+    const char *name = RES_get("filename");
+    char file[FILE_NAME_SIZE] = "";
+    FILE_set_file(name != nullptr ? name : "", file);
+    FRT_set_date(nullptr);
+    Date date{};
+    FILE_get_date(&date);
+    std::printf("date %d %d %d %d\n", date.year, date.month, date.day, date.hour);
+    std::printf("FRT_plot_file %d\n", FRT_plot_file(name != nullptr ? name : ""));
+    PLT_labels();
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
+// The front driver over the bulletins named by resource filename (name
+// convention "frt_dat"). On the own window (no resource device) the plot is opened first, so that
+// after the driver's loop every animation frame is shown and its window
+// (titled by resource title and " [N]") written to "frameN.xwd" by xwd; elsewhere the
+// driver opens and closes the plot itself.
+int front_loop() {
+    Domain domain;
+    if (DOM_get_region(&domain, 1) != 1) {
+        std::fprintf(stderr, "front_loop: no plot_domain\n");
+        return 1;
+    }
+    char conv[] = "frt_dat";
+    FILE_set_name(conv);
+    const bool x11 = RES_get("device") == nullptr; // the own window
+    const char *title = RES_get("title");
+    if (x11 && PLT_open(DOM_aspect(&domain)) != 0) return 1;
+    std::printf("FRT_plot %d\n", FRT_plot(&domain));
+    if (x11) {
+        const int frames = gget_num_images();
+        std::printf("frames %d looping %d\n", frames, gget_looping());
+        gset_looping(0);
+        for (int k = 0; k < frames; ++k) {
+            gdisplay_frame(k);
+            const std::string cmd = std::string("/usr/bin/xwd -silent -name '") + (title ? title : "") +
+                                    " [" + std::to_string(k) + "]' -out frame" + std::to_string(k) + ".xwd";
+            std::printf("xwd %d\n", std::system(cmd.c_str()));
+        }
+        // The window is not held for interaction: the run ends here.
+        std::fflush(stdout);
+        return 0;
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 // A text field of an item line: "-" is empty.
 std::string field_text(const std::string &word) {
     return word == "-" ? std::string() : word;
@@ -359,8 +418,11 @@ struct Entry {
     int (*run)();
 };
 const Entry entries[] = {
-    {"frame", frame},   {"map", map},           {"cont", cont},   {"cont_save", cont_save},
-    {"points", points}, {"stations", stations}, {"winds", winds}, {"winds_twice", winds_twice},
+    {"frame", frame},   {"map", map},
+    {"cont", cont},     {"cont_save", cont_save},
+    {"points", points}, {"stations", stations},
+    {"winds", winds},   {"winds_twice", winds_twice},
+    {"front", front},   {"front_loop", front_loop},
 };
 
 // ---- Background process ----------------------------------------------------------------
