@@ -23,6 +23,7 @@
 #include "plot/plt_tool.h"
 #include "plot/raw_plt.h"
 #include "plot/raw_tool.h"
+#include "plot/vect_plt.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
@@ -69,20 +70,6 @@ void grid_label(int ind) {
         PLT_label_up_left(GRD_get_grid_info(ind));
     }
     PLT_next_overlay();
-}
-
-// The wind plot of a pair of component grids. The vector plotter is not
-// built yet: the components are found (so that the frame loop passes over
-// them) and nothing is drawn.
-int draw_vectors(int plot, int ind, GRD_report *ugrid, GRD_report *vgrid, Domain *domain,
-                 void (*callback)(int, const char *, float, float)) {
-    (void)plot;
-    (void)ind;
-    (void)ugrid;
-    (void)vgrid;
-    (void)domain;
-    (void)callback;
-    return 0;
 }
 
 } // namespace
@@ -185,10 +172,13 @@ int DATA_plot_bar() {
     return 0;
 }
 
-// The reference vector belongs to the vector plotter, which is not built
-// yet: there is none to draw.
 int DATA_plot_vect_bar() {
-    return -1;
+    if (vbar || VECT_get_vect() <= 0) return -1;
+    GPH_trans(1);
+    VECT_draw_vect();
+    GPH_trans(2);
+    vbar = 1;
+    return 0;
 }
 
 int DATA_plot_cont(int ind, DATA_info *data, const char *) {
@@ -202,9 +192,9 @@ int DATA_plot_cont(int ind, DATA_info *data, const char *) {
 
 int DATA_plot_vect(int ind, DATA_info *data, char *units, const char *form) {
     if (form == nullptr) form = VAR_get_format(ind);
-    (void)form;
     PLT_label_date(&data->date);
     PLT_label_for_time(VAR_get_time(ind));
+    VECT_set_format(VAR_get_type(ind), form);
     GRD_report *grds[3] = {nullptr, nullptr, nullptr};
     const int last = GRD_find_param_grids(ind, 2, vfunc, grds, nullptr);
     if (grds[0] == nullptr || grds[1] == nullptr) return last;
@@ -216,7 +206,8 @@ int DATA_plot_vect(int ind, DATA_info *data, char *units, const char *form) {
             copy_text(units, sizeof VAR_data{}.units, grds[0]->units);
         }
     }
-    draw_vectors(data->plot, ind, grds[0], grds[1], &data->domain, data->callback);
+    VECT_plot_setup(data->plot, ind, grds[0], grds[1], &data->domain, data->callback);
+    VECT_draw(grds[0], grds[1]);
     return last;
 }
 
@@ -227,10 +218,13 @@ int DATA_plot_grid(int ind, DATA_info *data) {
     const bool vect_type = type >= 20 && type <= 23;
     int last;
     if (VAR_is_plot_VECT(ind) && vect_type) {
+        VECT_set_type(type);
         last = DATA_plot_vect(ind + 1, data, vars[ind].units, vars[ind].format);
     } else if (VAR_is_plot_FUNC_VECT(ind)) {
+        VECT_set_type(type);
         last = DATA_plot_vect(ind, data, vars[ind].units, vars[ind].format);
     } else if (VAR_is_plot_FUNC(ind) && vect_type) {
+        VECT_set_type(type);
         if (GRD_is_plot_func(VAR_get_name(ind))) {
             vfunc = 1;
             last = DATA_plot_vect(ind + 1, data, vars[ind].units, vars[ind].format);

@@ -22,6 +22,7 @@
 #include "graphics/gks_loop.h"
 #include "graphics/gks_tool.h"
 #include "plot/cont.h"
+#include "plot/frt_plt.h"
 #include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
@@ -397,26 +398,14 @@ int SFC_read_report(void *rep, CTY_locate *loc) {
     return loc->pr <= DOM_get_prior() ? 1 : 0;
 }
 
-namespace {
-
-// The front plotter is not built yet: a bulletin draws nothing.
-int front_set_date(const Date *) {
-    return 0;
-}
-int front_plot_file(const char *) {
-    return 0;
-}
-
-} // namespace
-
 int SFC_plot_data(int ind) {
     if (strcasecmp(VAR_get_name(ind), "front") != 0) return 0;
     FILE_save_name_conv();
     set_conv("frt_dat");
     char name[FILE_NAME_SIZE];
     FILE_set_date(&file_date, name, sizeof name);
-    front_set_date(&file_date);
-    front_plot_file(name);
+    FRT_set_date(&file_date);
+    FRT_plot_file(name);
     FILE_restore_name_conv();
     return 1;
 }
