@@ -327,24 +327,31 @@ void set_conv(const char *conv) {
     FILE_set_name(text);
 }
 
-} // namespace
-
-int SFC_raw_out_file() {
-    set_conv("sfc_raw");
-    int result = 0;
+// Each word of resource out_file in order, but for "none" and the image
+// words (beginning with "gif").
+template <typename F> void out_file_words(F each) {
     int argc = 0;
     char **argv = nullptr;
     RES_getvals("out_file", &argc, &argv);
     for (int i = 0; i < argc; ++i) {
         const char *word = argv[i];
-        if (strcasecmp(word, "none") == 0 || starts_with_nocase(word, "gif")) continue;
+        if (strcasecmp(word, "none") != 0 && !starts_with_nocase(word, "gif")) each(word);
+    }
+    free_parsed_array(argc, argv);
+}
+
+} // namespace
+
+int SFC_raw_out_file() {
+    set_conv("sfc_raw");
+    int result = 0;
+    out_file_words([&](const char *word) {
         if (starts_with_nocase(word, "zeq") || starts_with_nocase(word, "raw"))
             set_conv(std::strlen(word) > 3 ? word + 4 : "sfc_raw");
         else
             set_conv(word);
         result = 1;
-    }
-    free_parsed_array(argc, argv);
+    });
     return result;
 }
 
@@ -352,12 +359,7 @@ int SFC_grd_out_file() {
     set_conv("sfc_grd");
     int type = 0;
     bool taken = false;
-    int argc = 0;
-    char **argv = nullptr;
-    RES_getvals("out_file", &argc, &argv);
-    for (int i = 0; i < argc; ++i) {
-        const char *word = argv[i];
-        if (strcasecmp(word, "none") == 0 || starts_with_nocase(word, "gif")) continue;
+    out_file_words([&](const char *word) {
         taken = true;
         if (starts_with_nocase(word, "zeqb")) {
             set_conv(std::strlen(word) > 4 ? word + 5 : "sfc_grd_zeq");
@@ -371,8 +373,7 @@ int SFC_grd_out_file() {
         } else {
             set_conv(word);
         }
-    }
-    free_parsed_array(argc, argv);
+    });
     if (taken && type == 0) type = 2;
     if (type != 0) FLAG_set(FLAG_GRID_KIND, type);
     return type;

@@ -1,6 +1,8 @@
 // Input kind and variable prompt of the surface driver, the surface
 // variables computed from one report, and the surface data-source callbacks.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -1037,6 +1039,74 @@ TEST(GridSave, AltSOnlyWithOneFileAndOneVariable) {
     ASSERT_EQ(GRD_read_file(dir.file(files[0]).c_str(), &back, &info, &type), 1);
     EXPECT_EQ(back.grid[7], 7.0f);
     GRD_free(&back);
+}
+
+} // namespace plots
+
+namespace plots {
+
+// The timed refresh without a window (plot type "none": the frame is analysed
+// and its files written, nothing is drawn): the newest file of the
+// convention is drawn when it is new or modified, else nothing.
+TEST(Refresh, NewOrModifiedNewestFileIsDrawn) {
+    zeqtest::TempDir dir;
+    const std::string sample = std::string(ZEQ_SOURCE_DIR) + "/data/04120812.sfc";
+    const zeqtest::ChildResult r = zeqtest::run_child([&] {
+        zeqtest::write_file(dir.file("04120812.sfc"), zeqtest::read_file(sample));
+        RES_put("data_path", dir.path().c_str());
+        RES_put("raw_path", dir.path().c_str());
+        RES_put("out_file", "raw");
+        RES_put("batch", "1");
+        FLAG_set(FLAG_BATCH, 1);
+        FLAG_set(FLAG_PLOT_TYPE, 99);
+        setenv("zeqcurtime", "#200412081300", 1);
+        char type[] = "sfc";
+        FILE_set_name(type);
+        Domain dom = zeqtest::make_domain(1, 39, -97, 25, 17, 2.3f, 2.3f);
+        MAP_domain(&dom);
+        VAR_open_file(nullptr);
+        VAR_setup(nullptr, "temp:F:value");
+        auto refresh = [](const char *what) {
+            std::printf("%s:", what);
+            std::fflush(stdout);
+            SFC_plot_refresh();
+            std::fflush(stdout);
+            std::printf("\n");
+        };
+        // The plot of the file, then the refreshes it registers.
+        RES_put("filenames", "04120812");
+        FILE_get_file("", nullptr);
+        SFC_set_date(nullptr);
+        SFC_plot(&dom);
+        const std::string f12 = dir.file("04120812.sfc");
+        std::remove(dir.file("04120812_sfc_temp.raw").c_str());
+        std::printf("plotted\n");
+        refresh("unchanged");
+        // Modified: a later modification time.
+        struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 100, 0}};
+        utimensat(AT_FDCWD, f12.c_str(), times, 0);
+        refresh("modified");
+        refresh("unchanged");
+        // Newer: a file of a later hour.
+        std::string later = zeqtest::read_file(sample);
+        later.replace(0, later.find('\n'), "15Z  8 DEC 04");
+        zeqtest::write_file(dir.file("04120815.sfc"), later);
+        setenv("zeqcurtime", "#200412081600", 1);
+        refresh("newer");
+        refresh("unchanged");
+        return 0;
+    });
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("plotted\nunchanged:\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("modified:Date: 12Z  8 DEC 04\nplot frame\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("newer:Date: 15Z  8 DEC 04\nplot frame\n"), std::string::npos) << r.out;
+    std::size_t n = 0;
+    for (std::size_t p = 0; (p = r.out.find("unchanged:\n", p)) != std::string::npos; ++p)
+        ++n;
+    EXPECT_EQ(n, 3u) << r.out;
+    // The redraws wrote the frame's point-data file, named by its date.
+    EXPECT_TRUE(std::filesystem::exists(dir.file("04120812_sfc_temp.raw")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("04120815_sfc_temp.raw")));
 }
 
 } // namespace plots
