@@ -97,6 +97,54 @@ for h in 12 18; do
     check "files of the frame of hour $h" $?
 done
 
+# The window: a two-file sequence drawn as looping frames in the held window
+# (xwd dumps it, ImageMagick reads the dump); Return in the window ends the
+# run with status 0.
+if [ -z "${DISPLAY:-}" ]; then
+    echo "FAIL: the window test needs an X display (build.sh test starts Xvfb)"
+    fail=1
+else
+    for tool in xdotool:xdotool xwd:x11-apps convert:imagemagick; do
+        command -v "${tool%%:*}" >/dev/null || { echo "FAIL: ${tool%%:*} is missing (Debian package ${tool#*:})"; exit 1; }
+    done
+    mkdir -p "$work/win"
+    sed '1s/.*/18Z  8 DEC 04/' "$data/04120812.sfc" >"$data/04120818.sfc"
+    title="tarnisk$$"
+    (cd "$work/win" && exec timeout 60 "$TARNISK" -pf over -dp "$data" -re us -va temp -pl cf -in 8 -de d \
+        -ti "$title" 04120812 04120818 </dev/null >"$work/win/stdout" 2>"$work/win/stderr") &
+    win_pid=$!
+    wid=
+    for _ in $(seq 1 300); do
+        wid=$(xdotool search --name "$title" 2>/dev/null | head -1)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+    [ -n "$wid" ]
+    check "the window opens" $?
+    if [ -n "$wid" ]; then
+        # The frames are drawn after the window opens: wait for the map.
+        colours=0
+        for _ in $(seq 1 60); do
+            xwd -id "$wid" -out "$work/win/w.xwd" 2>/dev/null &&
+                colours=$(convert "$work/win/w.xwd" -format "%k" info: 2>/dev/null || echo 0)
+            [ "${colours:-0}" -gt 8 ] && break
+            sleep 0.5
+        done
+        [ "${colours:-0}" -gt 8 ]
+        check "the window shows the coloured map (colours: ${colours:-none})" $?
+        # Return ends the hold (sent again while the last frame is still drawn).
+        for _ in $(seq 1 20); do
+            kill -0 "$win_pid" 2>/dev/null || break
+            xdotool key --window "$wid" Return 2>/dev/null
+            sleep 1
+        done
+    fi
+    wait "$win_pid"
+    check "window run status after Return" $?
+    [ "$(grep -c '^Date: ' "$work/win/stdout")" = 2 ]
+    check "both files drawn as frames" $?
+fi
+
 # A single file that cannot be opened ends with status 10.
 mkdir -p "$work/miss"
 run "$work/miss" -va temp -de "ps,$work/miss/m.ps" 04120815
