@@ -1,7 +1,10 @@
-// The surface plot driver: the input kind, the run date, the variable prompt
-// and the plots; and the surface variables, each computed from one report
-// with its native units and plotting text. File-static state: the variable
-// prompt switch, the last variable specification and the file date.
+// The surface plot driver: the input kind, the run date, the variable prompt,
+// the plots of a file sequence with their timed refresh, the callbacks of the
+// surface data source, and the surface variables, each computed from one
+// report with its native units and plotting text. File-static state: the
+// variable prompt switch and specification, the file date, the open surface
+// file with its header, report buffer and report counter, the data-source
+// record, the plot domain, and the refresh switch and times of the last file.
 #include "surface/sfc_plt.h"
 
 #include <algorithm>
