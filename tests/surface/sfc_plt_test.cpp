@@ -24,6 +24,8 @@
 #include "fields/maptran.h"
 #include "fields/region.h"
 #include "fields/var_tool.h"
+#include "graphics/gks.h"
+#include "plot/plt_tool.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
@@ -1074,7 +1076,6 @@ TEST(Refresh, NewOrModifiedNewestFileIsDrawn) {
             std::printf("\n");
         };
         // The plot of the file, then the refreshes it registers.
-        RES_put("filenames", "04120812");
         FILE_get_file("", nullptr);
         SFC_set_date(nullptr);
         SFC_plot(&dom);
@@ -1107,6 +1108,56 @@ TEST(Refresh, NewOrModifiedNewestFileIsDrawn) {
     // The redraws wrote the frame's point-data file, named by its date.
     EXPECT_TRUE(std::filesystem::exists(dir.file("04120812_sfc_temp.raw")));
     EXPECT_TRUE(std::filesystem::exists(dir.file("04120815_sfc_temp.raw")));
+}
+
+} // namespace plots
+
+namespace plots {
+
+// A redraw while the plot is open (the zoom and resize function): the frame
+// is reset and drawn again, the plot stays open, and a single file's grids
+// are analysed once and kept for the redraws.
+TEST(Redraw, ReentryKeepsThePlotAndTheGrids) {
+    zeqtest::TempDir dir;
+    const std::string sample = std::string(ZEQ_SOURCE_DIR) + "/data/04120812.sfc";
+    const zeqtest::ChildResult r = zeqtest::run_child([&] {
+        zeqtest::write_file(dir.file("04120812.sfc"), zeqtest::read_file(sample));
+        RES_put("data_path", dir.path().c_str());
+        RES_put("device", ("ps," + dir.file("z.ps")).c_str());
+        RES_put("batch", "1");
+        RES_put("plot_type", "cf");
+        RES_put("con_interval", "8");
+        FLAG_set(FLAG_BATCH, 1);
+        char type[] = "sfc";
+        FILE_set_name(type);
+        setenv("zeqcurtime", "#200412081300", 1);
+        FILE_get_file("", nullptr);
+        SFC_set_date(nullptr);
+        VAR_open_file(nullptr);
+        VAR_setup(nullptr, "temp:F:cf");
+        Domain dom = zeqtest::make_domain(1, 39, -97, 25, 17, 2.3f, 2.3f);
+        // The plot is open, as it is while the window is held.
+        PLT_open(DOM_aspect(&dom));
+        CTY_data_size(120);
+        CTY_store("sao.cty", 3, &dom, 7);
+        SFC_plot(&dom);
+        std::printf("open after the first: %d\n", int(gchk_graphics()));
+        Domain zoom = zeqtest::make_domain(1, 40, -95, 13, 9, 2.3f, 2.3f);
+        SFC_plot(&zoom);
+        std::printf("open after the zoom: %d\n", int(gchk_graphics()));
+        PLT_close();
+        return 0;
+    });
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("open after the first: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("open after the zoom: 1\n"), std::string::npos) << r.out;
+    std::size_t fits = 0, draws = 0;
+    for (std::size_t p = 0; (p = r.out.find("Fitting to grid", p)) != std::string::npos; ++p)
+        ++fits;
+    for (std::size_t p = 0; (p = r.out.find("Contouring data for", p)) != std::string::npos; ++p)
+        ++draws;
+    EXPECT_EQ(fits, 1u) << r.out;
+    EXPECT_EQ(draws, 2u) << r.out;
 }
 
 } // namespace plots
