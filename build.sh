@@ -39,6 +39,7 @@ test_pkgs=(
     libopenjp2-tools            # opj_compress writes JPEG 2000 streams for the GRIB tests
     proj-bin                    # cs2cs and geod check projections and distances
     python3-numpy python3-scipy # reference computations for grids and formulas
+    python3-pil                 # reads the rendered surface map for the colours at its stations
     python3-contourpy python3-shapely # reference contour lines and band areas of the contour cells
     python3-matplotlib          # contour and contourf timed beside ours in bench/cont_bench
     python3-netcdf4             # reference netCDF reader
@@ -144,8 +145,19 @@ build)
 demo)
     install_pkgs "${build_pkgs[@]}"
     configure_build build -DZEQ_TESTS=OFF
-    export LC_ALL=C
-    "$top/build/bin/tarnisk" -h
+    export LC_ALL=C TZ=UTC
+    # The surface analysis of the sample observations over the United States
+    # (temperature fill, pressure contours, wind barbs) as a colour PostScript
+    # map in build/demo/, with the analysed grids and the station values.
+    out="$top/build/demo"
+    mkdir -p "$out"
+    demo_args=(-dp "$top/data" -gp "$out" -rp "$out" -re us -va sfc -of zeq 04120812)
+    "$top/build/bin/tarnisk" -ba -pf over -pp pscolor -de "ps,$out/tarnisk_demo.ps" "${demo_args[@]}"
+    echo "Map written: $out/tarnisk_demo.ps"
+    # With a display the same map opens in a window (Enter in the window ends it).
+    if [ -n "${DISPLAY:-}" ]; then
+        "$top/build/bin/tarnisk" -pf over -de d "${demo_args[@]}" </dev/null
+    fi
     ;;
 test)
     install_pkgs "${build_pkgs[@]}" "${test_pkgs[@]}"

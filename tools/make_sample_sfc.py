@@ -4,16 +4,18 @@
 Regenerate the committed file from the top of the source tree with:
 
     cmake -S . -B build && cmake --build build --target station_data
-    /usr/bin/python3 tools/make_sample_sfc.py build/data/sao.cty data/04120912.sfc
+    /usr/bin/python3 tools/make_sample_sfc.py build/data/sao.cty data/04120812.sfc
 
 Input:
   the station file sao.cty (built from weather-util-data by make_sao_cty.py)
   eta.grb of python-grib-doc (/usr/share/doc/python-grib-doc/examples/eta.grb):
       an Eta model run of 2004-12-08 12 UTC on a 93 x 65 Lambert conformal grid
       (81 km), read with python3-eccodes; its surface fields are the 24-hour
-      forecast, valid 2004-12-09 12 UTC, and that valid time is the date of the
-      observations (label "12Z  9 DEC 04", file name 04120912.sfc by the "sfc"
-      name convention %y%m%d%h.sfc).
+      forecast, valid 2004-12-09 12 UTC. The sample stands for observations at
+      the run's reference time, 2004-12-08 12 UTC, the date of the demo and of
+      its front bulletin (label "12Z  8 DEC 04", file name 04120812.sfc by the
+      "sfc" name convention %y%m%d%h.sfc): the forecast field is a plausible
+      weather pattern, not the observed weather of that time.
 
 Output: a compact text surface file (full records): the date label line, then
 one line per station of sao.cty whose position lies inside the model grid,
@@ -70,7 +72,7 @@ def read_fields(path):
     """The sampled fields as (Ny, Nx) arrays, row 0 the southernmost, with the grid keys."""
     eccodes.codes_grib_multi_support_on()  # 10 m v shares its message with 10 m u
     wanted = {field_key: name for name, field_key in FIELDS.items()}
-    found, grid, valid, uv_grid = {}, None, None, None
+    found, grid, run, uv_grid = {}, None, None, None
     try:
         f = open(path, "rb")
     except OSError as e:
@@ -91,11 +93,11 @@ def read_fields(path):
                     grid = keys
                 elif keys != grid:
                     fail(f"{path}: {field_key[0]} is on another grid")
-                when = (eccodes.codes_get(h, "validityDate"), eccodes.codes_get(h, "validityTime"))
-                if valid is None:
-                    valid = when
-                elif when != valid:
-                    fail(f"{path}: {field_key[0]} is valid at another time")
+                when = (eccodes.codes_get(h, "dataDate"), eccodes.codes_get(h, "dataTime"))
+                if run is None:
+                    run = when
+                elif when != run:
+                    fail(f"{path}: {field_key[0]} is of another model run")
                 if name in ("u10", "v10"):
                     uv_grid = eccodes.codes_get(h, "uvRelativeToGrid")
                 values = eccodes.codes_get_values(h).astype(np.float64)
@@ -110,7 +112,7 @@ def read_fields(path):
     if grid["gridType"] != "lambert" or grid["scanningMode"] != 64:
         fail(f"{path}: the grid is {grid['gridType']} with scanning mode {grid['scanningMode']};"
              " only a Lambert grid scanned west to east, south to north is handled")
-    return found, grid, valid, uv_grid
+    return found, grid, run, uv_grid
 
 
 class Lambert:
@@ -221,7 +223,7 @@ def date_label(date, time):
     """The file's date label, e.g. "12Z  9 DEC 04"."""
     y, m, d = date // 10000, date // 100 % 100, date % 100
     if time % 100:
-        fail("the forecast is not valid at a whole hour")
+        fail("the model run is not at a whole hour")
     return "%2.2dZ %2d %3s %2.2d" % (time // 100, d, MONTHS[m - 1], y % 100)
 
 
@@ -252,7 +254,7 @@ def record(sid, f, unwritable):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("stations", help="the station file sao.cty")
-    ap.add_argument("output", help="the surface file to write, named %%y%%m%%d%%h.sfc by the valid time")
+    ap.add_argument("output", help="the surface file to write, named %%y%%m%%d%%h.sfc by the run's time")
     ap.add_argument("--grib", default=DEFAULT_GRIB, help="the model file (default: %(default)s)")
     args = ap.parse_args()
 
@@ -262,7 +264,7 @@ def main():
 
     expected = "%02d%02d%02d%02d.sfc" % (vdate // 10000 % 100, vdate // 100 % 100, vdate % 100, vtime // 100)
     if os.path.basename(args.output) != expected:
-        fail(f"the observations are valid {vdate} {vtime:04d} UTC: name the file {expected}")
+        fail(f"the observations are dated {vdate} {vtime:04d} UTC: name the file {expected}")
 
     stations = read_stations(args.stations)
     ids = sorted(stations)

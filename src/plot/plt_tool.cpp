@@ -25,6 +25,7 @@
 #include "graphics/gks_evnt.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_tool.h"
+#include "graphics/gks_x11.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grib.h"
 #include "plot/cont.h"
@@ -478,6 +479,11 @@ int PLT_set_zoom_func(PLT_redraw_func func) {
 
 int PLT_set_resize_func(PLT_redraw_func func) {
     resize_func = func;
+    return 0;
+}
+
+int PLT_set_refresh_func(int period, PLT_refresh_func func) {
+    gset_refresh_callback(period, func);
     return 0;
 }
 

@@ -77,6 +77,22 @@ int PLT_set_callback(PLT_event_func func);
 // Store the redraw functions of zoom and resize. 0.
 int PLT_set_zoom_func(PLT_redraw_func func);
 int PLT_set_resize_func(PLT_redraw_func func);
+// A driver's timed redraw, run by the held window every period seconds. 0.
+using PLT_refresh_func = int (*)();
+int PLT_set_refresh_func(int period, PLT_refresh_func func);
+
+// The handlers a driver's event callback passes every event to, in this
+// order; each ignores the events that are not its own. The value read-out
+// at the pointer ("v-Alt", "e-Alt"), the rubber-band zoom ("B1-P-Shft",
+// "B1-R", "u-Alt", "r-Alt") and the redraw after a resize ("size") are not
+// built yet: for now every event is ignored. 0.
+int PLT_print_values(const char *event, float x, float y);
+int PLT_plot_zoom(const char *event, float x, float y);
+int PLT_plot_resize(const char *event, float x, float y);
+
+// Writes the image file of a drawn frame when image output is chosen. Image
+// files are not written yet: -1 (nothing written).
+int PLT_dump(int frame);
 
 // The handlers a driver's event callback passes every event to, in this
 // order; each ignores the events that are not its own. The value read-out

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "fields/zeqcty.h"
+#include "fields/zeqgrd.h"
 #include "plot/zeqraw.h"
 
 // Clears an item: position and both values -9999, format and text empty,
@@ -87,3 +89,31 @@ int RAW_series(char **words, int num);
 // Word k (information text) and k + 1 (date label) of words, when present,
 // not empty and not "-", become the result header's texts. 0.
 int RAW_set_info(char **words, int num, int k);
+
+// ---- Dated point-data output -----------------------------------------------------
+// One output file at a time: the values of a run of plotted station variables,
+// one field per variable and one line per station.
+
+// Opens the output file of the first station variable of the list, named by
+// the current name convention from date (key 'v': the variable's name) under
+// resource raw_path after the overwrite check, and declares one field per
+// variable from there on whose flag is at most 1. The number of fields
+// declared; 0 (nothing open) when the file cannot be created or is not to be
+// overwritten (warned).
+int RAW_date_open(const Date *date);
+// Starts the line of a station: identifier, latitude and longitude (left out
+// when the position does not turn back). 0; -1 without an open file.
+int RAW_save_station(const CTY_locate *locate);
+// Writes one plotted value to the line. 0; -1 without an open file.
+int RAW_save_data(const RAW_data *data);
+// Ends the station's line. 0; -1 without an open file.
+int RAW_save_end();
+// Closes the output file. 0; -1 without an open file.
+int RAW_close_file();
+// Size of a station's read-out text: the station table's user buffer.
+inline constexpr int RAW_STATION_TEXT = 120;
+// Adds "name=value " of the item to a station's read-out text (str of
+// RAW_STATION_TEXT bytes; null: nothing): the text starts again at the list's first
+// variable; vector and group headers put the bare value into an empty text;
+// a text of 110 characters or more is replaced by the bare value. 0.
+int RAW_set_var_string(const VAR_data *var, const RAW_data *item, char *str);

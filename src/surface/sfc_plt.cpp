@@ -1,7 +1,10 @@
-// The surface plot driver: the input kind, the run date, the variable prompt
-// and the plots; and the surface variables, each computed from one report
-// with its native units and plotting text. File-static state: the variable
-// prompt switch, the last variable specification and the file date.
+// The surface plot driver: the input kind, the run date, the variable prompt,
+// the plots of a file sequence with their timed refresh, the callbacks of the
+// surface data source, and the surface variables, each computed from one
+// report with its native units and plotting text. File-static state: the
+// variable prompt switch and specification, the file date, the open surface
+// file with its header, report buffer and report counter, the data-source
+// record, the plot domain, and the refresh switch and times of the last file.
 #include "surface/sfc_plt.h"
 
 #include <algorithm>
@@ -13,9 +16,21 @@
 #include <string_view>
 
 #include "fields/calc.h"
+#include "fields/cty_tool.h"
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
+#include "fields/region.h"
 #include "fields/var_tool.h"
+#include "graphics/gks.h"
+#include "graphics/gks_loop.h"
+#include "graphics/gks_tool.h"
+#include "plot/cont.h"
+#include "plot/frt_plt.h"
+#include "plot/map.h"
+#include "plot/plt_labl.h"
+#include "plot/plt_tool.h"
 #include "plot/raw_tool.h"
+#include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
@@ -24,6 +39,9 @@
 #include "runtime/system.h"
 #include "runtime/unittool.h"
 #include "surface/data.h"
+#include "surface/data_plt.h"
+#include "surface/object.h"
+#include "surface/sfc_read.h"
 #include "surface/sfc_tool.h"
 #include "surface/wx_tool.h"
 
@@ -113,11 +131,323 @@ int SFC_prompt_variable() {
     return result;
 }
 
-// Stands in for the surface plot driver until it is built: nothing is drawn.
-// The trace line at its start stays with the driver.
-int SFC_plot(Domain *) {
-    MESS_print(M_DEBUG_A, "SFC_plot: %d variables\n", VAR_get_num());
+// ---- Plots ---------------------------------------------------------------------------
+
+namespace {
+
+// The refresh period of the timed redraw of the newest file (seconds).
+constexpr int REFRESH_PERIOD = 60;
+
+// Size of a station's user buffer: the text of its plotted values.
+constexpr int STATION_TEXT = RAW_STATION_TEXT;
+
+int cvt_fd = -1;
+Domain domain{};
+SFC_info info{};
+SFC_report report{};
+int stat_num = 0;
+DATA_info data{};
+int refresh = 0;
+time_t fsecs = 0;
+time_t pmsecs = 0;
+
+// The nominal time of a file rounded down to the late offset; a late offset
+// of 0 or less leaves it as it is.
+time_t round_late(time_t secs) {
+    const int late = FILE_get_late_off();
+    return late > 0 ? secs / late * late : secs;
+}
+
+} // namespace
+
+int SFC_plot_param() {
+    int argc = 0;
+    char **argv = nullptr;
+    RES_getvals("plot_param", &argc, &argv);
+    for (int i = 0; i < argc; ++i)
+        if (strcasecmp(argv[i], "refresh") == 0) refresh = 1;
+    free_parsed_array(argc, argv);
     return 0;
+}
+
+int SFC_open_file(const char *filename) {
+    int type = 0;
+    cvt_fd = SFC_open(filename, 0, &type);
+    if (cvt_fd == -1) {
+        MESS_print(M_WARN_C, "SFC_open_file: Unable to open file:%s\n", filename);
+        return 0;
+    }
+    info = SFC_info{};
+    SFC_getinfo(cvt_fd, &info);
+    file_date = info.date;
+    PLT_label_up_right(info.datim);
+    MESS_print(M_MESS, "Date: %s\n", info.datim);
+    return 1;
+}
+
+void SFC_rewind_file() {
+    stat_num = 0;
+    SFC_rewind(cvt_fd);
+}
+
+void SFC_close_file() {
+    SFC_close(cvt_fd);
+    cvt_fd = -1;
+}
+
+int SFC_plot(Domain *rdomain) {
+    MESS_print(M_DEBUG_A, "SFC_plot: %d variables\n", VAR_get_num());
+    domain = *rdomain;
+    const bool reentry = gchk_graphics() != 0;
+    if (reentry) {
+        PLT_reset(DOM_aspect(&domain));
+    } else {
+        SFC_plot_param();
+        PLT_open(DOM_aspect(&domain));
+        PLT_set_callback(SFC_callback);
+        PLT_set_zoom_func(SFC_plot);
+        PLT_set_resize_func(SFC_plot);
+        if (refresh) PLT_set_refresh_func(REFRESH_PERIOD, SFC_plot_refresh);
+    }
+    MAP_setup(&domain);
+    if (!reentry) {
+        CTY_data_size(STATION_TEXT);
+        CTY_store("sao.cty", 3, &domain, 7);
+    }
+    CTY_clear_data(1);
+    DATA_plot_init();
+
+    data.date = file_date;
+    data.model = MISSING;
+    data.out_raw = SFC_raw_out_file;
+    data.out_grid = SFC_grd_out_file;
+    data.domain = domain;
+    data.report = &report;
+    data.get_var = SFC_get_var;
+    data.read_report = SFC_read_report;
+    data.rewind = SFC_rewind_file;
+    data.get_data = SFC_get_data;
+    data.plot_data = SFC_plot_data;
+    data.grid_data = SFC_grid_data;
+    data.callback = SFC_callback;
+
+    FILE_first(&file_date);
+    MAP_fill_cont(0);
+    int plot = 0;
+    const bool sequence = FILE_get_num_file() != 0;
+    char name[FILE_NAME_SIZE];
+    while (FILE_get_next(name, sizeof name)) {
+        GPH_trans(2);
+        if (sequence) gselect_frame(gcreate_frame(plot));
+        if (!SFC_open_file(name)) {
+            if (!sequence) PLT_exit(10);
+            continue;
+        }
+        pmsecs = FILE_modtime(name);
+        Date fdate{};
+        FILE_get_date(&fdate);
+        fsecs = round_late(DATE_num_sec(&fdate));
+        data.plot = plot;
+        data.date = fdate;
+        SFC_plot_frame();
+        SFC_close_file();
+        if (sequence) {
+            gdisplay_frame(plot);
+            DATA_new_grid();
+        }
+        PLT_dump(plot);
+        ++plot;
+    }
+    if (sequence) gset_looping(1);
+    if (reentry) return 0;
+
+    PLT_close();
+    for (int i = 0; i < VAR_get_num(); ++i)
+        if (VAR_is_type_GRID(i)) GRD_free(GRD_get_grid(i));
+    CTY_clear_data(0);
+    CTY_clear();
+    return 0;
+}
+
+int SFC_plot_frame() {
+    DATA_fit_grid(&data);
+    DATA_plot_start();
+    for (int i = 0; i < VAR_get_num(); ++i) {
+        i = DATA_plot_grid(i, &data);
+        i = DATA_plot_raw(i, &data);
+        DATA_plot_map(i);
+        DATA_plot_control(i, &domain);
+    }
+    DATA_plot_end();
+    return 0;
+}
+
+int SFC_plot_refresh() {
+    char name[FILE_NAME_SIZE];
+    const time_t secs = FILE_set_current(nullptr, name, sizeof name);
+    const time_t msecs = FILE_modtime(name);
+    MESS_print(M_DEBUG_A, "File: %d %s\n", static_cast<int>(secs), name);
+    const bool is_new = secs != fsecs;
+    const bool updated = msecs != pmsecs;
+    if (!is_new && !updated) return 0;
+    if (!SFC_open_file(name)) return 0;
+    data.date = file_date;
+    SFC_set_date(nullptr);
+    fsecs = secs;
+    pmsecs = msecs;
+    DATA_new_grid();
+
+    const int n = gget_num_images();
+    if (n <= 0) {
+        gclear_frame(-3);
+    } else if (is_new) {
+        for (int i = 0; i + 1 < n; ++i)
+            gcopy_frame(i, i + 1);
+        gselect_frame(gcreate_frame(n - 1));
+    } else {
+        gselect_frame(n - 1);
+        gclear_frame(n - 1);
+    }
+    std::puts("plot frame");
+    SFC_plot_frame();
+    SFC_close_file();
+    if (n > 0) gdisplay_frame(is_new ? n - 1 : -3);
+    return 0;
+}
+
+// ---- Data-source callbacks ----------------------------------------------------------
+
+namespace {
+
+bool starts_with_nocase(const char *word, const char *prefix) {
+    return strncasecmp(word, prefix, std::strlen(prefix)) == 0;
+}
+
+// Sets a name convention from a word (FILE_set_name takes a writable text).
+void set_conv(const char *conv) {
+    char text[FILE_NAME_SIZE];
+    copy_text(text, sizeof text, conv);
+    FILE_set_name(text);
+}
+
+// Each word of resource out_file in order, but for "none" and the image
+// words (beginning with "gif").
+template <typename F> void out_file_words(F each) {
+    int argc = 0;
+    char **argv = nullptr;
+    RES_getvals("out_file", &argc, &argv);
+    for (int i = 0; i < argc; ++i) {
+        const char *word = argv[i];
+        if (strcasecmp(word, "none") != 0 && !starts_with_nocase(word, "gif")) each(word);
+    }
+    free_parsed_array(argc, argv);
+}
+
+} // namespace
+
+int SFC_raw_out_file() {
+    set_conv("sfc_raw");
+    int result = 0;
+    out_file_words([&](const char *word) {
+        if (starts_with_nocase(word, "zeq") || starts_with_nocase(word, "raw"))
+            set_conv(std::strlen(word) > 3 ? word + 4 : "sfc_raw");
+        else
+            set_conv(word);
+        result = 1;
+    });
+    return result;
+}
+
+int SFC_grd_out_file() {
+    set_conv("sfc_grd");
+    int type = 0;
+    bool taken = false;
+    out_file_words([&](const char *word) {
+        taken = true;
+        if (starts_with_nocase(word, "zeqb")) {
+            set_conv(std::strlen(word) > 4 ? word + 5 : "sfc_grd_zeq");
+            type = 3;
+        } else if (starts_with_nocase(word, "zeq")) {
+            set_conv(std::strlen(word) > 3 ? word + 4 : "sfc_grd_zeq");
+            type = 2;
+        } else if (starts_with_nocase(word, "cdf")) {
+            set_conv(std::strlen(word) > 3 ? word + 4 : "sfc_grd_cdf");
+            type = 11;
+        } else {
+            set_conv(word);
+        }
+    });
+    if (taken && type == 0) type = 2;
+    if (type != 0) FLAG_set(FLAG_GRID_KIND, type);
+    return type;
+}
+
+int SFC_read_report(void *rep, CTY_locate *loc) {
+    auto *r = static_cast<SFC_report *>(rep);
+    if (SFC_read(cvt_fd, r, 0, &stat_num) == -1) return -1;
+    ++stat_num;
+    if (CTY_search(r->id, loc) > 0) {
+        r->elev = loc->el;
+        if (!is_missing(r->lat)) MAP_tran(r->lat, r->lon, &loc->x, &loc->y);
+    } else if (is_missing(r->lat)) {
+        MESS_print(M_DEBUG, "Not in database: %s\n", r->id);
+        return 0;
+    } else {
+        MAP_tran(r->lat, r->lon, &loc->x, &loc->y);
+        r->elev = 0;
+        loc->el = 0;
+        loc->pr = DOM_get_loc_prior();
+    }
+    copy_text(loc->id, r->id);
+    return loc->pr <= DOM_get_prior() ? 1 : 0;
+}
+
+int SFC_plot_data(int ind) {
+    if (strcasecmp(VAR_get_name(ind), "front") != 0) return 0;
+    FILE_save_name_conv();
+    set_conv("frt_dat");
+    char name[FILE_NAME_SIZE];
+    FILE_set_date(&file_date, name, sizeof name);
+    FRT_set_date(&file_date);
+    FRT_plot_file(name);
+    FILE_restore_name_conv();
+    return 1;
+}
+
+int SFC_grid_data(DATA_info *d) {
+    if (DATA_setup_grid(d)) {
+        OBJ_set_filter(1.0f);
+        OBJ_set_rad_inf(3.0f);
+        DATA_get_data(d);
+        DATA_object_analyze();
+    }
+    GRD_calc_var();
+    DATA_save_grid(d);
+    DATA_free();
+    return 0;
+}
+
+void SFC_callback(int type, const char *str, float x, float y) {
+    (void)type;
+    PLT_print_values(str, x, y);
+    PLT_plot_zoom(str, x, y);
+    PLT_plot_resize(str, x, y);
+    CONT_flash_value(str, x, y);
+    if (str == nullptr || std::strcmp(str, "s-Alt") != 0) return;
+    if (FILE_get_num_file() != 0 || VAR_get_num() != 1) return;
+    FILE_save_name_conv();
+    int out = SFC_grd_out_file();
+    if (out == 0) out = 2;
+    FILE_set_key('v', VAR_get_name(0));
+    FILE_set_key('l', VAR_get_level_key(0));
+    FILE_set_key('f', VAR_get_time_key(0));
+    char name[FILE_NAME_SIZE];
+    FILE_set_date(&file_date, name, sizeof name);
+    GRD_info header{};
+    GRD_report *grid = GRD_get_grids();
+    GRD_set_info(&header, &file_date, &grid->domain);
+    GRD_save_file(name, grid, &header, out);
+    FILE_restore_name_conv();
 }
 
 // ---- Surface variables -----------------------------------------------------------

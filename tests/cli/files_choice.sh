@@ -8,7 +8,7 @@ fix="$ZEQ_TEST_DATA/files"
 sfc="$fix/sfc"
 # Files of 1996-01-01: 06 and 08 hold data, 09 is empty (not usable).
 run() { # arguments of the program; standard input from $input
-    env zeqcurtime="${curtime:-#199601011000}" "$TARNISK" -fp "$fix" -dp "$sfc" "$@" \
+    env zeqcurtime="${curtime:-#199601011000}" "$TARNISK" -pl none -fp "$fix" -dp "$sfc" "$@" \
         <<<"${input:-}" >"$work/out" 2>"$work/err"
 }
 out() { cat "$work/out" "$work/err"; }
@@ -97,7 +97,7 @@ out | grep -q "Current filename: $sfc/96010108.sfc$"
 check "typed cu2" $?
 input=$'exit\n' run
 check "exit status" $?
-"$TARNISK" -fp "$fix" -dp "$sfc" </dev/null >"$work/out" 2>"$work/err"
+"$TARNISK" -pl none -fp "$fix" -dp "$sfc" </dev/null >"$work/out" 2>"$work/err"
 check "end of input chooses standard input" $?
 
 # A positional name that does not exist: no warning, the program goes on.
@@ -116,19 +116,19 @@ check "list positional does not ask" $(($? == 0))
 # Without file_path, the table in the working directory, else the system's
 # own table.
 cd "$work" || exit 1
-env zeqcurtime='#199601011000' "$TARNISK" -dp "$sfc" -cu la </dev/null >"$work/out" 2>"$work/err"
+env zeqcurtime='#199601011000' "$TARNISK" -pl none -dp "$sfc" -cu la </dev/null >"$work/out" 2>"$work/err"
 check "shipped table status" $?
 out | grep -qx "Current filename: $sfc/96010108.sfc"
 check "the shipped table names surface files" $?
 printf 'sfc_cvt %%D/x%%y%%m%%d%%h.sfc\n' >"$work/name_conv"
-"$TARNISK" -dp "$sfc" -cu '#1996010110' </dev/null >"$work/out" 2>"$work/err"
+"$TARNISK" -pl none -dp "$sfc" -cu '#1996010110' </dev/null >"$work/out" 2>"$work/err"
 check "local table status" $(($? != 10))
 out | grep -qx "File not found: $sfc/x96010110.sfc"
 check "the working directory's table comes first" $?
 
 # A file_path without a table: the warning, the type itself as template.
 mkdir -p "$work/empty"
-env zeqcurtime='#199601011000' "$TARNISK" -fp "$work/empty" -cu la#1 </dev/null >"$work/out" 2>"$work/err"
+env zeqcurtime='#199601011000' "$TARNISK" -pl none -fp "$work/empty" -cu la#1 </dev/null >"$work/out" 2>"$work/err"
 check "no table status" $(($? != 10))
 out | grep -qx "FILE_set_name: No file name convention file: $work/empty/name_conv"
 check "no table warning" $?

@@ -7,7 +7,7 @@
 
 obs="$ZEQ_TEST_DATA/files/sfc/96010108.sfc"
 run() { # arguments of the program; standard input from $input
-    "$TARNISK" "$obs" "$@" <<<"${input:-}" >"$work/out" 2>"$work/err"
+    "$TARNISK" "$obs" -pl none "$@" <<<"${input:-}" >"$work/out" 2>"$work/err"
 }
 # Prompts end without a line end, so a message may follow one on its line.
 plots() { grep -o 'SFC_plot: [0-9]* variables$' "$work/out" | wc -l; }

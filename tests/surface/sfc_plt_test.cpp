@@ -1,6 +1,8 @@
-// Input kind and variable prompt of the surface driver, and the surface
-// variables computed from one report.
+// Input kind and variable prompt of the surface driver, the surface
+// variables computed from one report, and the surface data-source callbacks.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,13 +17,24 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
+
+#include "fields/cty_tool.h"
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
+#include "fields/var_tool.h"
+#include "graphics/gks.h"
+#include "plot/plt_tool.h"
+#include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "runtime/zeq.h"
+#include "support/child.h"
+#include "support/grids.h"
 #include "support/reference.h"
 #include "surface/sfc_plt.h"
+#include "surface/sfc_read.h"
 #include "surface/sfc_tool.h"
 
 namespace {
@@ -856,3 +869,295 @@ TEST_F(SurfaceVariables, GridRelativeWindsOnPolarStereographic) {
 }
 
 } // namespace
+
+// ---- Data-source callbacks -------------------------------------------------------------
+
+namespace plots {
+
+// The name convention in force, as its table entry.
+std::string conv() {
+    char text[FILE_NAME_SIZE];
+    FILE_get_name_conv(text, sizeof text);
+    return text;
+}
+// The table entry of a convention named type.
+std::string conv_of(const char *type) {
+    char name[FILE_NAME_SIZE];
+    std::snprintf(name, sizeof name, "%s", type);
+    FILE_set_name(name);
+    return conv();
+}
+
+TEST(OutFile, WordsOfBothChoosers) {
+    struct Case {
+        const char *out_file; // null: resource absent
+        int raw;
+        const char *raw_conv;
+        int grid;
+        const char *grid_conv;
+        int flag17;
+    };
+    const Case cases[] = {
+        {nullptr, 0, "sfc_raw", 0, "sfc_grd", MISSING},
+        {"none,GIF,gifx", 0, "sfc_raw", 0, "sfc_grd", MISSING},
+        {"cdf", 1, "cdf", 11, "sfc_grd_cdf", 11},
+        {"zeq", 1, "sfc_raw", 2, "sfc_grd_zeq", 2},
+        {"ZEQB", 1, "", 3, "sfc_grd_zeq", 3},
+        {"zeqb_mine", 1, "_mine", 3, "mine", 3},
+        {"raw_pts", 1, "pts", 2, "raw_pts", 2},
+        {"RAW", 1, "sfc_raw", 2, "RAW", 2},
+        {"myconv", 1, "myconv", 2, "myconv", 2},
+        {"cdf,zeq", 1, "sfc_raw", 2, "sfc_grd_zeq", 2},
+        {"zeq,cdf_g", 1, "cdf_g", 11, "g", 11},
+    };
+    for (const Case &c : cases) {
+        FLAG_reset(MISSING);
+        if (c.out_file)
+            RES_put("out_file", c.out_file);
+        else
+            RES_put("out_file", nullptr);
+        const std::string raw_conv = conv_of(c.raw_conv), grid_conv = conv_of(c.grid_conv);
+        EXPECT_EQ(SFC_raw_out_file(), c.raw) << (c.out_file ? c.out_file : "(none)");
+        EXPECT_EQ(conv(), raw_conv) << (c.out_file ? c.out_file : "(none)");
+        EXPECT_EQ(SFC_grd_out_file(), c.grid) << (c.out_file ? c.out_file : "(none)");
+        EXPECT_EQ(conv(), grid_conv) << (c.out_file ? c.out_file : "(none)");
+        EXPECT_EQ(FLAG_get(FLAG_GRID_KIND), c.flag17) << (c.out_file ? c.out_file : "(none)");
+    }
+}
+
+// A compact surface file of the given reports under dir; its name.
+std::string write_reports(const zeqtest::TempDir &dir, const std::vector<SFC_report> &reports) {
+    const std::string name = dir.file("04120812.sfc");
+    int type = SFC_COMPACT;
+    const int fd = SFC_open(name.c_str(), 1, &type);
+    EXPECT_GE(fd, 0);
+    SFC_info info{};
+    std::snprintf(info.datim, sizeof info.datim, "12Z  8 DEC 04");
+    info.date = Date{2004, 12, 8, 343, 3, 12, 0, 0};
+    SFC_putinfo(fd, &info);
+    int num = 0;
+    for (SFC_report r : reports)
+        SFC_write(fd, &r, 0, &num);
+    SFC_close(fd);
+    return name;
+}
+
+SFC_report report(const char *id, float lat, float lon, float t) {
+    SFC_report r;
+    SFC_initialize(&r);
+    std::snprintf(r.id, sizeof r.id, "%s", id);
+    r.lat = lat;
+    r.lon = lon;
+    if (!is_missing(lat)) std::snprintf(r.area, sizeof r.area, "SHIP");
+    r.t = t;
+    return r;
+}
+
+TEST(StationPlacement, ListedAndUnlistedStationsAndPriority) {
+    zeqtest::TempDir dir;
+    Domain dom = zeqtest::make_domain(1, 39, -97, 25, 17, 2.3f, 2.3f);
+    MAP_domain(&dom);
+    CTY_data_size(120);
+    ASSERT_GT(CTY_store("sao.cty", 3, &dom, 7), 0);
+    CTY_locate kden{};
+    ASSERT_GT(CTY_search("KDEN", &kden), 0);
+    // KDEN as listed; KDEN again with its own position; an unknown station
+    // without and with a position.
+    const std::string name =
+        write_reports(dir, {report("KDEN", FMISSING, FMISSING, 30), report("KDEN", 35.0f, -90.0f, 31),
+                            report("QQQQ", FMISSING, FMISSING, 32), report("QQQQ", 41.0f, -100.0f, 33)});
+    ASSERT_EQ(SFC_open_file(name.c_str()), 1);
+    DOM_set_prior(9);
+    DOM_set_loc_prior(4);
+    SFC_report r;
+    CTY_locate loc{};
+    float x = 0, y = 0;
+
+    ASSERT_EQ(SFC_read_report(&r, &loc), 1);
+    EXPECT_STREQ(loc.id, "KDEN");
+    EXPECT_FLOAT_EQ(loc.x, kden.x);
+    EXPECT_FLOAT_EQ(loc.y, kden.y);
+    EXPECT_EQ(r.elev, kden.el);
+
+    ASSERT_EQ(SFC_read_report(&r, &loc), 1);
+    MAP_tran(35.0f, -90.0f, &x, &y);
+    EXPECT_NEAR(loc.x, x, 1e-3);
+    EXPECT_NEAR(loc.y, y, 1e-3);
+
+    EXPECT_EQ(SFC_read_report(&r, &loc), 0); // unknown, no position
+
+    ASSERT_EQ(SFC_read_report(&r, &loc), 1);
+    MAP_tran(41.0f, -100.0f, &x, &y);
+    EXPECT_NEAR(loc.x, x, 1e-3);
+    EXPECT_EQ(loc.pr, 4);
+    EXPECT_EQ(loc.el, 0);
+    EXPECT_STREQ(loc.id, "QQQQ");
+    EXPECT_EQ(SFC_read_report(&r, &loc), -1);
+
+    // A region limit below the unlisted stations' number skips them; listed
+    // stations of a higher number than the limit are skipped too.
+    SFC_rewind_file();
+    DOM_set_prior(3);
+    int used = 0, skipped = 0;
+    for (int k; (k = SFC_read_report(&r, &loc)) >= 0;)
+        (k ? used : skipped)++;
+    EXPECT_EQ(used + skipped, 4);
+    EXPECT_EQ(used, kden.pr <= 3 ? 2 : 0);
+    SFC_close_file();
+}
+
+TEST(GridSave, AltSOnlyWithOneFileAndOneVariable) {
+    zeqtest::TempDir dir;
+    RES_put("grid_path", dir.path().c_str());
+    RES_put("batch", "1");
+    FLAG_set(FLAG_BATCH, 1);
+    Domain dom = zeqtest::make_domain(1, 39, -97, 5, 4, 2.3f, 2.3f);
+    GRD_set_grid_domain(0, &dom);
+    GRD_alloc_grid(0);
+    for (int k = 0; k < 20; ++k)
+        GRD_get_grid(0)->grid[k] = float(k);
+    VAR_open_file(nullptr);
+    SFC_set_date(nullptr);
+    const Date date{2004, 12, 8, 343, 3, 12, 0, 0};
+    SFC_set_date(&date);
+    char single[] = "04120812";
+    char out[FILE_NAME_SIZE];
+    FILE_set_file(single, out, sizeof out);
+    for (const char *spec : {"temp:F:cont,dewp:F:cont", "temp:F:cont"}) {
+        VAR_setup(nullptr, spec);
+        SFC_callback(2, "s-Alt", 0, 0);
+    }
+    const std::vector<std::string> files = [&] {
+        std::vector<std::string> v;
+        for (const auto &e : std::filesystem::directory_iterator(dir.path()))
+            v.push_back(e.path().filename());
+        return v;
+    }();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0], "04120812_sfc_temp.grd");
+    GRD_report back{};
+    GRD_info info{};
+    int type = 0;
+    ASSERT_EQ(GRD_read_file(dir.file(files[0]).c_str(), &back, &info, &type), 1);
+    EXPECT_EQ(back.grid[7], 7.0f);
+    GRD_free(&back);
+}
+
+} // namespace plots
+
+namespace plots {
+
+// The timed refresh without a window (plot type "none": the frame is analysed
+// and its files written, nothing is drawn): the newest file of the
+// convention is drawn when it is new or modified, else nothing.
+TEST(Refresh, NewOrModifiedNewestFileIsDrawn) {
+    zeqtest::TempDir dir;
+    const std::string sample = std::string(ZEQ_SOURCE_DIR) + "/data/04120812.sfc";
+    const zeqtest::ChildResult r = zeqtest::run_child([&] {
+        zeqtest::write_file(dir.file("04120812.sfc"), zeqtest::read_file(sample));
+        RES_put("data_path", dir.path().c_str());
+        RES_put("raw_path", dir.path().c_str());
+        RES_put("out_file", "raw");
+        RES_put("batch", "1");
+        FLAG_set(FLAG_BATCH, 1);
+        FLAG_set(FLAG_PLOT_TYPE, 99);
+        setenv("zeqcurtime", "#200412081300", 1);
+        char type[] = "sfc";
+        FILE_set_name(type);
+        Domain dom = zeqtest::make_domain(1, 39, -97, 25, 17, 2.3f, 2.3f);
+        MAP_domain(&dom);
+        VAR_open_file(nullptr);
+        VAR_setup(nullptr, "temp:F:value");
+        auto refresh = [](const char *what) {
+            std::printf("%s:", what);
+            std::fflush(stdout);
+            SFC_plot_refresh();
+            std::fflush(stdout);
+            std::printf("\n");
+        };
+        // The plot of the file, then the refreshes it registers.
+        FILE_get_file("", nullptr);
+        SFC_set_date(nullptr);
+        SFC_plot(&dom);
+        const std::string f12 = dir.file("04120812.sfc");
+        std::remove(dir.file("04120812_sfc_temp.raw").c_str());
+        std::printf("plotted\n");
+        refresh("unchanged");
+        // Modified: a later modification time.
+        struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 100, 0}};
+        utimensat(AT_FDCWD, f12.c_str(), times, 0);
+        refresh("modified");
+        refresh("unchanged");
+        // Newer: a file of a later hour.
+        std::string later = zeqtest::read_file(sample);
+        later.replace(0, later.find('\n'), "15Z  8 DEC 04");
+        zeqtest::write_file(dir.file("04120815.sfc"), later);
+        setenv("zeqcurtime", "#200412081600", 1);
+        refresh("newer");
+        refresh("unchanged");
+        return 0;
+    });
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("plotted\nunchanged:\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("modified:Date: 12Z  8 DEC 04\nplot frame\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("newer:Date: 15Z  8 DEC 04\nplot frame\n"), std::string::npos) << r.out;
+    std::size_t n = 0;
+    for (std::size_t p = 0; (p = r.out.find("unchanged:\n", p)) != std::string::npos; ++p)
+        ++n;
+    EXPECT_EQ(n, 3u) << r.out;
+    // The redraws wrote the frame's point-data file, named by its date.
+    EXPECT_TRUE(std::filesystem::exists(dir.file("04120812_sfc_temp.raw")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("04120815_sfc_temp.raw")));
+}
+
+} // namespace plots
+
+namespace plots {
+
+// A redraw while the plot is open (the zoom and resize function): the frame
+// is reset and drawn again, the plot stays open, and a single file's grids
+// are analysed once and kept for the redraws.
+TEST(Redraw, ReentryKeepsThePlotAndTheGrids) {
+    zeqtest::TempDir dir;
+    const std::string sample = std::string(ZEQ_SOURCE_DIR) + "/data/04120812.sfc";
+    const zeqtest::ChildResult r = zeqtest::run_child([&] {
+        zeqtest::write_file(dir.file("04120812.sfc"), zeqtest::read_file(sample));
+        RES_put("data_path", dir.path().c_str());
+        RES_put("device", ("ps," + dir.file("z.ps")).c_str());
+        RES_put("batch", "1");
+        RES_put("plot_type", "cf");
+        RES_put("con_interval", "8");
+        FLAG_set(FLAG_BATCH, 1);
+        char type[] = "sfc";
+        FILE_set_name(type);
+        setenv("zeqcurtime", "#200412081300", 1);
+        FILE_get_file("", nullptr);
+        SFC_set_date(nullptr);
+        VAR_open_file(nullptr);
+        VAR_setup(nullptr, "temp:F:cf");
+        Domain dom = zeqtest::make_domain(1, 39, -97, 25, 17, 2.3f, 2.3f);
+        // The plot is open, as it is while the window is held.
+        PLT_open(DOM_aspect(&dom));
+        CTY_data_size(120);
+        CTY_store("sao.cty", 3, &dom, 7);
+        SFC_plot(&dom);
+        std::printf("open after the first: %d\n", int(gchk_graphics()));
+        Domain zoom = zeqtest::make_domain(1, 40, -95, 13, 9, 2.3f, 2.3f);
+        SFC_plot(&zoom);
+        std::printf("open after the zoom: %d\n", int(gchk_graphics()));
+        PLT_close();
+        return 0;
+    });
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("open after the first: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("open after the zoom: 1\n"), std::string::npos) << r.out;
+    std::size_t fits = 0, draws = 0;
+    for (std::size_t p = 0; (p = r.out.find("Fitting to grid", p)) != std::string::npos; ++p)
+        ++fits;
+    for (std::size_t p = 0; (p = r.out.find("Contouring data for", p)) != std::string::npos; ++p)
+        ++draws;
+    EXPECT_EQ(fits, 1u) << r.out;
+    EXPECT_EQ(draws, 2u) << r.out;
+}
+
+} // namespace plots

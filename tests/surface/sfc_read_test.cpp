@@ -792,8 +792,8 @@ TEST(SfcReadCdf, LayoutsOfOtherWriters) {
 TEST(SfcReadCdf, TwinOfTheSampleFile) {
     ASSERT_EQ(access("/usr/bin/python3", X_OK), 0) << "needs /usr/bin/python3 (Debian package python3)";
     TempDir dir;
-    const std::string sample = std::string(ZEQ_SOURCE_DIR) + "/data/04120912.sfc";
-    const std::string twin = dir.file("04120912.nc");
+    const std::string sample = std::string(ZEQ_SOURCE_DIR) + "/data/04120812.sfc";
+    const std::string twin = dir.file("04120812.nc");
     const std::string out = zeqtest::run_command("/usr/bin/python3 " + std::string(ZEQ_SOURCE_DIR) +
                                                  "/tests/surface/make_sfc_twin.py " + sample + " " + twin +
                                                  " 2>&1 || echo 'needs python3-netcdf4 and python3-numpy'");

@@ -182,7 +182,7 @@ def read_grib(path):
                             "Nx", "Ny", "scanningMode", "latitudeOfFirstGridPointInDegrees",
                             "longitudeOfFirstGridPointInDegrees", "LaDInDegrees", "LoVInDegrees",
                             "Latin1InDegrees", "Latin2InDegrees", "DxInMetres", "DyInMetres", "radius",
-                            "validityDate", "validityTime", "uvRelativeToGrid")}
+                            "dataDate", "dataTime", "uvRelativeToGrid")}
                         keys["lats"] = eccodes.codes_get_array(h, "latitudes")
                         keys["lons"] = eccodes.codes_get_array(h, "longitudes")
             finally:
@@ -224,11 +224,11 @@ class SampleFile(unittest.TestCase):
                 w = line.split()
                 cls.stations.setdefault(w[3], (float(w[5]), float(w[6])))
 
-    def test_header_date_is_the_models_valid_time_and_the_file_name(self):
+    def test_header_date_is_the_models_run_time_and_the_file_name(self):
         self.assertEqual(self.lines[-1], "", "the last record ends with a newline")
         self.assertIn(self.lines[0][0], " 012", "a compact text file is known by its first character")
         y, m, d, h = decode_label(self.lines[0])
-        vd, vt = self.keys["validityDate"], self.keys["validityTime"]
+        vd, vt = self.keys["dataDate"], self.keys["dataTime"]
         self.assertEqual((y, m, d, h * 100), (vd // 10000, vd // 100 % 100, vd % 100, vt))
         template = None
         with open(ARGS.name_conv) as f:

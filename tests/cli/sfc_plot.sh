@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Surface plots end to end on the sample observations: the map in PostScript
+# rendered by ghostscript and checked against the grid the run saved, the
+# point-data file, the plot type "none", a file sequence with a missing file
+# and a single missing file.
+. "$(dirname "$0")/lib/common.sh"
+
+for tool in gs:ghostscript; do
+    command -v "${tool%%:*}" >/dev/null || { echo "FAIL: ${tool%%:*} is missing (Debian package ${tool#*:})"; exit 1; }
+done
+/usr/bin/python3 -c 'import PIL, numpy' 2>/dev/null ||
+    { echo "FAIL: the colour check needs python3-pil and python3-numpy"; exit 1; }
+
+data="$work/data"
+mkdir -p "$data" "$work/out"
+cp "$ZEQ_SOURCE_DIR/data/04120812.sfc" "$data/"
+run() { # output directory, then tarnisk options
+    local out=$1
+    shift
+    (cd "$out" && "$TARNISK" -ba -pf over -dp "$data" -gp "$out" -rp "$out" -re us "$@" >"$out/stdout" 2>"$out/stderr" </dev/null)
+}
+
+# The demo's map: temperature fill, pressure contours and wind barbs in
+# colour, with coastlines and borders; ghostscript renders it.
+mkdir -p "$work/demo"
+run "$work/demo" -va sfc -pp pscolor -de "ps,$work/demo/map.ps" -of zeq 04120812
+check "demo status" $?
+[ ! -s "$work/demo/stderr" ]
+check "demo writes no warning (got: $(head -3 "$work/demo/stderr"))" $?
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=png16m -r50 -sOutputFile="$work/demo/map.png" "$work/demo/map.ps" 2>"$work/demo/gs.err"
+check "ghostscript renders the demo map ($(head -3 "$work/demo/gs.err"))" $?
+grep -q "setrgbcolor" "$work/demo/map.ps"
+check "the demo map is in colour" $?
+for v in temp pralt; do
+    [ -s "$work/demo/04120812_sfc_$v.grd" ]
+    check "grid file of $v" $?
+done
+grep -q "^%%TE:.* 10[0-9][0-9]$" "$work/demo/map.ps"
+check "pressure contour labels in mb" $?
+
+# Temperature in colour bands of our own with the station values: at the
+# stations the page has the colour of the band of the analysed value.
+out="$work/out"
+run "$out" -va "t{temp:F:cf,temp:F:value}" -pp pscolor -cod black \
+    -cof "-40:blue,20:green,40:yellow,60:red,100:red" -de "ps,$out/t.ps" -of zeq 04120812
+check "band plot status" $?
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=png16m -r100 -sOutputFile="$out/t.png" "$out/t.ps"
+check "ghostscript renders the band plot" $?
+/usr/bin/python3 "$ZEQ_SOURCE_DIR/tests/support/station_band_colours.py" "$out/t.ps" "$out/t.png" 100 \
+    "$out/04120812_sfc_temp.grd" "-40,20,40,60,100" "0,0,255;0,255,0;255,255,0;255,0,0" >"$out/colours" 2>&1
+check "station colours: $(tail -3 "$out/colours")" $?
+
+# The point-data file lists each plotted station's temperature as read.
+raw="$out/04120812_sfc_temp.raw"
+head -1 "$raw" | grep -qx ZEQRAW
+check "point-data file written" $?
+/usr/bin/python3 - "$raw" "$data/04120812.sfc" <<'PY'
+import sys
+raw, sfc = sys.argv[1:3]
+temps = {}
+for line in open(sfc).read().split("\n")[1:]:
+    w = line.split()
+    if w:
+        t = w[1].split(".")[0]
+        temps[w[0]] = None if t == "-99" else int(t)
+lines = open(raw).read().split("\n")
+body = lines[lines.index("$") + 1:]
+n = 0
+for line in body:
+    w = line.split()
+    if not w:
+        break
+    assert len(w) == 4, line
+    assert temps[w[0]] is not None and int(w[3]) == temps[w[0]], (line, temps[w[0]])
+    n += 1
+assert n >= 20, n
+PY
+check "point-data values are the reports' temperatures" $?
+
+# Plot type "none": nothing drawn, the files still written.
+mkdir -p "$work/none"
+run "$work/none" -va tempv -pl none -of zeq 04120812
+check "plot type none status" $?
+[ -s "$work/none/04120812_sfc_temp.raw" ]
+check "plot type none writes the point-data file" $?
+
+# A sequence of three files whose middle file is missing: the other two are
+# drawn, each with its files; one warning; status 0.
+cp "$data/04120812.sfc" "$data/04120818.sfc"
+mkdir -p "$work/seq"
+run "$work/seq" -va "t{temp:F:cf,temp:F:value}" -de "ps,$work/seq/s.ps" -of zeq 04120812 04120815 04120818
+check "sequence status" $?
+[ "$(grep -c "SFC_open_file: Unable to open file:" "$work/seq/stderr")" = 1 ]
+check "one warning for the missing file (got: $(cat "$work/seq/stderr"))" $?
+for h in 12 18; do
+    [ -s "$work/seq/041208${h}_sfc_temp.grd" ] && [ -s "$work/seq/041208${h}_sfc_temp.raw" ]
+    check "files of the frame of hour $h" $?
+done
+
+# The window: a two-file sequence drawn as looping frames in the held window
+# (xwd dumps it, ImageMagick reads the dump); Return in the window ends the
+# run with status 0.
+if [ -z "${DISPLAY:-}" ]; then
+    echo "FAIL: the window test needs an X display (build.sh test starts Xvfb)"
+    fail=1
+else
+    for tool in xdotool:xdotool xwd:x11-apps convert:imagemagick; do
+        command -v "${tool%%:*}" >/dev/null || { echo "FAIL: ${tool%%:*} is missing (Debian package ${tool#*:})"; exit 1; }
+    done
+    mkdir -p "$work/win"
+    sed '1s/.*/18Z  8 DEC 04/' "$data/04120812.sfc" >"$data/04120818.sfc"
+    title="tarnisk$$"
+    (cd "$work/win" && exec timeout 60 "$TARNISK" -pf over -dp "$data" -re us -va temp -pl cf -in 8 -de d \
+        -ti "$title" 04120812 04120818 </dev/null >"$work/win/stdout" 2>"$work/win/stderr") &
+    win_pid=$!
+    wid=
+    for _ in $(seq 1 300); do
+        wid=$(xdotool search --name "$title" 2>/dev/null | head -1)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+    [ -n "$wid" ]
+    check "the window opens" $?
+    if [ -n "$wid" ]; then
+        # The frames are drawn after the window opens: wait for the map.
+        colours=0
+        for _ in $(seq 1 60); do
+            xwd -id "$wid" -out "$work/win/w.xwd" 2>/dev/null &&
+                colours=$(convert "$work/win/w.xwd" -format "%k" info: 2>/dev/null || echo 0)
+            [ "${colours:-0}" -gt 8 ] && break
+            sleep 0.5
+        done
+        [ "${colours:-0}" -gt 8 ]
+        check "the window shows the coloured map (colours: ${colours:-none})" $?
+        # Return ends the hold (sent again while the last frame is still drawn).
+        for _ in $(seq 1 20); do
+            kill -0 "$win_pid" 2>/dev/null || break
+            xdotool key --window "$wid" Return 2>/dev/null
+            sleep 1
+        done
+    fi
+    wait "$win_pid"
+    check "window run status after Return" $?
+    [ "$(grep -c '^Date: ' "$work/win/stdout")" = 2 ]
+    check "both files drawn as frames" $?
+fi
+
+# A single file that cannot be opened ends with status 10.
+mkdir -p "$work/miss"
+run "$work/miss" -va temp -de "ps,$work/miss/m.ps" 04120815
+[ $? -eq 10 ]
+check "single missing file status 10" $?
+grep -q "SFC_open_file: Unable to open file:" "$work/miss/stderr"
+check "single missing file warning" $?
+
+exit $fail
