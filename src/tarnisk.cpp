@@ -4,6 +4,9 @@
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "fields/zeqgrd.h"
+#include "graphics/img_tool.h"
+#include "plot/plt_labl.h"
+#include "plot/plt_tool.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
 #include "runtime/mess.h"
@@ -36,6 +39,7 @@ const res_type res_pos[] = {RES_filenames, RES_null};
 int main(int argc, char **argv) {
     // Functions of higher layers that lower ones call back.
     RES_set_domain_decoder(DOM_decode);
+    IMG_set_plot_labels(PLT_get_view_offset, PLT_get_label);
     RES_init(argc, argv, res_key, res_pos);
 
     if (FLAG_help()) {
