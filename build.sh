@@ -47,6 +47,8 @@ test_pkgs=(
     python-grib-doc             # eta.grb and the other example GRIB files: sample observations and decoder tests
     python3-sysv-ipc socat      # independent peers of the loop-window link
     units                       # GNU units checks every conversion of data/units.lup
+    hp2xx                       # renders our HP-GL/2 plot files
+    clang libclang-rt-14-dev    # the libFuzzer targets of tests/fuzz (clang with the fuzzer and sanitizer runtimes)
 )
 
 missing() {
@@ -58,17 +60,33 @@ missing() {
     done
 }
 
+# apt-get with its arguments; while another install holds the package lock it
+# waits (apt's own lock timeout, then retries) instead of failing.
+apt_get() {
+    local sudo="" out tries=0
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    while :; do
+        if out=$($sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@" 2>&1); then
+            return 0
+        fi
+        if grep -qiE "could not get lock|unable to (acquire|lock)|another process" <<<"$out" && [ $((tries += 1)) -le 60 ]; then
+            echo "Waiting for the package lock (another install is running) ..."
+            sleep 10
+            continue
+        fi
+        echo "$out" >&2
+        return 1
+    done
+}
+
 install_pkgs() {
     local need
     need=$(missing "$@")
     [ -z "$need" ] && return 0
     echo "Installing: $(echo $need | tr '\n' ' ')"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
+    apt_get update -qq
     # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq --no-install-recommends $need >/dev/null
+    apt_get install -y -qq --no-install-recommends $need
 }
 
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -1,6 +1,7 @@
 // tarnisk: surface data contouring. The program's entry, the top of the
 // layers: it registers the functions of higher layers that lower ones call
-// back, resolves the resources and runs the region and variable loop.
+// back, resolves the resources and runs the region and variable loop. Ends
+// with status 44 when a batch run is given no usable variable.
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "fields/zeqgrd.h"
@@ -64,8 +65,19 @@ int main(int argc, char **argv) {
         if (r == MISSING) continue;
         if (r <= 0) break;
         SFC_set_prompt_variable(1);
-        while (SFC_prompt_variable())
+        while (SFC_prompt_variable()) {
+            if (VAR_get_num() == 0) {
+                // Nothing to plot: a batch run cannot ask for better and fails.
+                const char *spec = RES_get("variable");
+                if (FLAG_batch()) {
+                    MESS_print(M_ERROR, "No usable variable in: %s\n", spec ? spec : "");
+                    ZEQ_exit(44);
+                }
+                MESS_print(M_WARN, "No usable variable\n");
+                continue;
+            }
             SFC_plot(&domain);
+        }
     }
     ZEQ_exit(0);
 }

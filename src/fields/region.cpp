@@ -82,11 +82,12 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 // Opens a region file along resource file_path; without that resource, a
 // file missing from the working directory is taken from the system's data
-// directory. Standard input is never a region file: the region prompt reads it.
-FilePtr open_region_file(const char *file) {
+// directory. Standard input is never a region file (the region prompt reads
+// it), and neither is a command, a device or a FIFO, whoever named it.
+FilePtr open_region_file(const char *file, const char *caller) {
     if (!file) file = "";
     const std::string path = FILE_table_path(file);
-    FILE *f = FILE_is_stdio(file) ? nullptr : FILE_open(path.c_str(), "r");
+    FILE *f = FILE_is_stdio(file) ? nullptr : FILE_open_regular(path.c_str(), caller);
     if (!f) MESS_print(M_DEBUG_D, "Unable to open region file: %s\n", path.c_str());
     return FilePtr(f);
 }
@@ -259,6 +260,29 @@ bool latitudes_valid(const Domain &d) {
     return !bad(d.clat) && !bad(d.plat);
 }
 
+// Whether a fitted domain can be drawn or gridded: a centre, a size of at
+// least one point each way (and not beyond what a grid can hold) and a
+// spacing above 0; map longitudes within a turn either way. A size command
+// needs only its size; a region text that only loaded a region menu leaves
+// everything missing and is no domain to check.
+bool domain_usable(const Domain &d, bool region_item) {
+    const bool menu_load = region_item && d.proj == MISSING && d.clat == FMISSING && d.clon == FMISSING &&
+                           d.nx == MISSING && d.ny == MISSING && d.dx == FMISSING && d.dy == FMISSING;
+    if (menu_load) return true;
+    if (d.proj == -1 || d.proj == MISSING) return false;
+    const bool size_ok = d.nx >= 1 && d.ny >= 1 && d.nx <= DOM_MAX_SIDE && d.ny <= DOM_MAX_SIDE &&
+                         static_cast<long long>(d.nx) * d.ny <= DOM_MAX_POINTS;
+    if (!size_ok) return false;
+    if (d.proj == 51) return true;
+    auto given = [](float v) { return v != FMISSING && std::isfinite(v); };
+    if (!given(d.clat) || !given(d.clon)) return false;
+    if (!given(d.dx) || !given(d.dy) || !(d.dx > 0.0f) || !(d.dy > 0.0f)) return false;
+    const bool geo = (d.proj >= 1 && d.proj <= 9) || d.proj == 50;
+    auto lon_bad = [](float lon) { return lon != FMISSING && std::fabs(lon) > 360.0f; };
+    if (geo && (lon_bad(d.clon) || lon_bad(d.plon))) return false;
+    return latitudes_valid(d);
+}
+
 // Tries one positional pattern on the split text; 0 when it fits.
 int set_params(int argc, char **argv, Domain &d, const std::array<Field, 8> &pattern, int depth) {
     std::vector<Field> fields;
@@ -272,7 +296,9 @@ int set_params(int argc, char **argv, Domain &d, const std::array<Field, 8> &pat
     }
     if (static_cast<int>(fields.size()) != argc) return -1;
     DOM_init(&d);
-    if (stricmp(argv[0], "miss") == 0 || stricmp(argv[0], "none") == 0) return 0;
+    // "miss" or "none" first stands for a domain with every field missing:
+    // without a centre it cannot be drawn, so no form fits it.
+    if (stricmp(argv[0], "miss") == 0 || stricmp(argv[0], "none") == 0) return -1;
 
     for (int i = 0; i < argc; ++i) {
         const char *item = argv[i];
@@ -403,8 +429,11 @@ int decode(const char *str, Domain *domain, int depth) {
             if (&p == &patterns[0] && stricmp(argv[0], "size") != 0) continue;
             if (set_params(argc, argv, *domain, p.fields, depth) != 0) continue;
             apply_defaults(p.defaults, *domain);
+            // A form whose domain cannot be drawn does not fit.
+            const bool region_item = p.fields[0] == F_REG;
+            if (!domain_usable(*domain, region_item)) continue;
             MESS_print(M_DEBUG_C, "%2d %s\n", 0, p.trace);
-            result = p.fields[0] == F_REG ? 2 : 1;
+            result = region_item ? 2 : 1;
             break;
         }
     }
@@ -596,6 +625,8 @@ int DOM_get_def_region(const char *region, Domain *domain) {
     if (!known && stricmp(region, "var") == 0) {
         domain->clat = ZEQ_promptf("Enter the central latitude: ");
         domain->clon = ZEQ_promptf("Enter the central longitude: ");
+        // In batch mode nobody answers: the domain has no centre and is invalid.
+        if (FLAG_batch()) domain->clat = domain->clon = FMISSING;
         known = true;
     }
     if (!known) return 0;
@@ -665,7 +696,7 @@ int DOM_get_loc_prior() {
 // ---- Region file, region menu and the region prompt -------------------------------
 
 int DOM_read_menu(const char *file) {
-    FilePtr f = open_region_file(file);
+    FilePtr f = open_region_file(file, "DOM_read_menu");
     if (!f) return 0;
     int row = 1;
     RegionLine line;
@@ -694,7 +725,7 @@ int DOM_read_menu(const char *file) {
 
 int DOM_search_file(const char *file, const char *str, char *domstr, std::size_t size) {
     if (!domstr || size == 0) return 0;
-    FilePtr f = open_region_file(file);
+    FilePtr f = open_region_file(file, "DOM_search_file");
     if (!f) return 0;
     const std::size_t limit = std::min(DOMAIN_LEN, size - 1);
     RegionLine line;
@@ -720,7 +751,7 @@ int DOM_search_file(const char *file, const char *str, char *domstr, std::size_t
 }
 
 int DOM_print_file(const char *file) {
-    FilePtr f = open_region_file(file);
+    FilePtr f = open_region_file(file, "DOM_print_file");
     if (!f) return 0;
     MESS_print(M_PRINT, " Abbr    Description\n");
     RegionLine line;

@@ -25,14 +25,24 @@ int DOM_comp_proj(const Domain *dom1, const Domain *dom2);
 // Projection number of a projection word (matched by prefix, any case); -1
 // for null or an unknown word, -9999 for "miss".
 int DOM_proj_str(const char *proj);
+// The largest grid a domain may describe: points each way and in all.
+inline constexpr int DOM_MAX_SIDE = 100000;
+inline constexpr long long DOM_MAX_POINTS = 100000000;
+
 // Parses a domain text into `domain`: 1 explicit domain, 2 region, -1
 // invalid (with a warning), -9999 empty or "miss". For 1, 2 and -1 flag slot
 // 5 takes the result and the station priority level follows the domain's
-// north-south extent.
+// north-south extent. A domain that cannot be drawn is invalid: one without a
+// centre (as "none" or a projection word alone gives), with a size below 1
+// or above DOM_MAX_SIDE each way (DOM_MAX_POINTS in all), a spacing of 0 or
+// below, a coordinate that is not finite, a latitude beyond 90 degrees or a
+// map longitude beyond 360. A size command ("size,nx,ny") needs only its
+// size; a region item that loads a region menu ("FILE:") stays all missing.
 int DOM_decode(const char *str, Domain *domain);
 // Fills `domain` with the built-in region `region` ("us", "ne", "at", "se",
-// "mw", "sp", "nw", "sw", or "var", which asks for the centre); 1 when it
-// names one, else 0 (the domain then holds the built-in size and spacing).
+// "mw", "sp", "nw", "sw", or "var", which asks for the centre: in batch mode
+// nobody answers and the centre stays missing); 1 when it names one, else 0
+// (the domain then holds the built-in size and spacing).
 int DOM_get_def_region(const char *region, Domain *domain);
 // Prints the domain in one line at message kind `mess` (nothing when that
 // kind is off); returns 0.

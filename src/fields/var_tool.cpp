@@ -1920,6 +1920,21 @@ void process_text(std::string_view str) {
     --guard.texts;
 }
 
+// Warns of every plain entry whose name is neither a parameter of the table
+// nor a calculator function: it stays in the list with parameter 0 and can
+// give no data. Function, group and vector headers and the control words
+// name no parameter and are passed over.
+void warn_unknown() {
+    for (int i = 0; i < varnum; ++i) {
+        const VAR_data &e = var[static_cast<std::size_t>(i)];
+        const int k = e.flag % 10;
+        if (e.flag == 4 || k == 2 || k == 5 || k == 6 || k == 8) continue;
+        if (e.name[0] == '\0' || e.name[0] == '#' || e.type == 40) continue;
+        if (e.var[0] != 0 || GRD_is_math_func(e.name) != 0) continue;
+        MESS_print(M_WARN, "VAR_setup: Unknown variable: %s\n", e.name);
+    }
+}
+
 } // namespace
 
 int VAR_process(const char *str) {
@@ -2064,6 +2079,7 @@ int VAR_setup(const char *filename, const char *var_str) {
         VAR_print(M_DEBUG_C, &var[static_cast<std::size_t>(i)]);
     }
     base_ind = -1;
+    warn_unknown();
     if (varnum == 0) MESS_print(M_DEBUG_C, "Unable to determine variables\n");
     return varnum > 0 ? 1 : 0;
 }

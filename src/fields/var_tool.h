@@ -211,7 +211,9 @@ int VAR_print_info(M_type lev, const VAR_data *data);
 // then keeps the top-level elements completed before that point.
 
 // Parses the specification `var_str` into the variable list; a leading
-// "fi:FILE:" names a definition file, as `filename` does (null: none). 1 when
+// "fi:FILE:" names a definition file, as `filename` does (null: none). An
+// entry whose name is neither a parameter of the table nor a calculator
+// function is kept but warned of ("VAR_setup: Unknown variable: NAME"). 1 when
 // the list holds an entry, else 0.
 int VAR_setup(const char *filename, const char *var_str);
 // Parses one text at the current depths, appending entries; 0.

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "graphics/gks_colr.h"
+#include "graphics/gks_hpgl.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
@@ -51,8 +52,16 @@ int print_solid = 0;
 GC fill_gc = nullptr;
 std::array<Pixmap, NUM_FILL_PAT> fill_pat{};
 
-// ---- HP-GL branch, built with its driver ----
-void hpgl_fill_area(Gint, const Gpt *) {}
+// The polygon in polygon mode, filled in the shade of the fill colour
+// whatever the interior style.
+void hpgl_fill_area(Gint num_pt, const Gpt *array_pt) {
+    ghpgl_set_fill_color(fill_color);
+    ghpgl_move(array_pt[0].x, array_pt[0].y);
+    ghpgl_printf("PM0;");
+    for (Gint i = 1; i < num_pt; ++i)
+        ghpgl_line(array_pt[i].x, array_pt[i].y);
+    ghpgl_printf("PM1;PM2;FP;\n");
+}
 
 bool x_ready() {
     return gx_active() && fill_gc != nullptr;

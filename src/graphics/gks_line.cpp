@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "graphics/gks_colr.h"
+#include "graphics/gks_hpgl.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
@@ -36,8 +37,19 @@ struct Dashes {
 };
 constexpr std::array<Dashes, 4> dashes{{{{6, 6}, 2}, {{3, 6}, 2}, {{6, 6, 3, 6}, 4}, {{2, 2}, 2}}};
 
-// ---- HP-GL branch, built with its driver ----
-void hpgl_polyline(Gint, const Gpt *) {}
+// A pen-up move to the first point and pen-down moves through the others,
+// with a line break after every tenth line.
+void hpgl_polyline(Gint num_pt, const Gpt *array_pt) {
+    ghpgl_set_width(line_color, line_width);
+    ghpgl_set_color(line_color);
+    ghpgl_set_type(line_type);
+    ghpgl_move(array_pt[0].x, array_pt[0].y);
+    for (Gint i = 1; i < num_pt; ++i) {
+        ghpgl_line(array_pt[i].x, array_pt[i].y);
+        if (i % 10 == 9) ghpgl_printf("\n");
+    }
+    ghpgl_printf("\n");
+}
 
 bool x_ready() {
     return gx_active() && line_gc != nullptr;
@@ -76,10 +88,18 @@ void x_line_type() {
     }
 }
 
+// POLYLINE elements of at most CGM_MAX_POINTS points (the length of one
+// long-form element); a longer line goes on in the next element from the
+// last point of the one before.
 void cgm_polyline(Gint num_pt, const Gpt *array_pt) {
-    gcgm_control(4, 1, 31, 4 * num_pt);
-    for (Gint i = 0; i < num_pt; ++i)
-        gcgm_point(array_pt[i].x, array_pt[i].y);
+    Gint first = 0;
+    while (first < num_pt - 1) {
+        const Gint n = std::min(num_pt - first, CGM_MAX_POINTS);
+        gcgm_control(4, 1, 31, 4 * n);
+        for (Gint i = first; i < first + n; ++i)
+            gcgm_point(array_pt[i].x, array_pt[i].y);
+        first += n - 1;
+    }
 }
 
 void ps_polyline(Gint num_pt, const Gpt *array_pt) {

@@ -13,6 +13,7 @@
 #include <initializer_list>
 
 #include "graphics/gks_colr.h"
+#include "graphics/gks_hpgl.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
@@ -84,9 +85,22 @@ void x_shadow_off() {
     x_marker_color();
 }
 
-// ---- HP-GL branches, built with its driver ----
-void hpgl_marker_attr() {}
-void hpgl_mark_draw(int, const Gpt *) {}
+// ---- HP-GL ----
+
+void hpgl_marker_attr() {
+    ghpgl_set_width(marker_color, marker_width);
+    ghpgl_set_color(marker_color);
+    ghpgl_set_type(1);
+}
+
+void hpgl_mark_draw(int npt, const Gpt *pts) {
+    ghpgl_move_abs(pts[0].x, pts[0].y);
+    // A lone point: the pen goes down where it is, which plots a dot.
+    if (npt == 1) ghpgl_line_abs(pts[0].x, pts[0].y);
+    for (int i = 1; i < npt; ++i)
+        ghpgl_line_abs(pts[i].x, pts[i].y);
+    ghpgl_printf("\n");
+}
 
 void ps_mark_draw(int npt, const Gpt *pts) {
     gps_printf("np\n");

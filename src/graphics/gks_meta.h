@@ -31,8 +31,29 @@ int gmeta_point_list(const char *key, int num_pt, const Gpt *array_pt, bool last
 // not be completed (with a warning naming it).
 int gmeta_close_file();
 
-// One CGM command header (and its parameter); -1 when no CGM is open, else 0.
+// Points of one CGM POLYLINE element: 4 bytes each within the 32767 bytes
+// of a long-form parameter.
+inline constexpr int CGM_MAX_POINTS = 8191;
+
+// One CGM command header: class, element id and parameter length (31: the
+// long form, whose length is param); param follows as two bytes when it is
+// above 0 or the form is long. -1 when no CGM is open, else 0.
 int gcgm_control(int cls, int id, int len, int param);
-// A CGM point from world coordinates, and one already in print units. 0.
+// A CGM point from world coordinates, and one already in print units: both
+// written at ten times the print units (the header's VDC extent is ten times
+// the page), truncated and held to 16 bits. 0.
 int gcgm_point(float x, float y);
 int gcgm_ps_point(float x, float y);
+// Stroke attributes have no CGM form. 0.
+int gcgm_set_color(int color);
+int gcgm_set_fill_color(int color);
+int gcgm_set_width(int color, float width);
+// Records the line type; -1 when it is the one recorded, else 0.
+int gcgm_set_type(int type);
+
+// Replays a text metafile through the kernel onto the open workstation: its
+// transformations, colours, attributes and primitives. The file is opened as
+// named (never a command or a standard stream). 0; -1 when it cannot be
+// opened. A record that does not read ends the replay with a warning naming
+// the file and line.
+int gread_metafile(const char *filename);

@@ -139,9 +139,8 @@ void write_scale() {
 
 } // namespace
 
-FILE *gps_open_file(const char *filename) {
-    if (filename == nullptr || out_file != nullptr) return nullptr;
-    append = 0;
+FILE *gprint_open(const char *filename, int *append) {
+    *append = 0;
     FILE *f = nullptr;
     if (filename[0] == '|') {
         MESS_print(M_MESS, "Spooling to: %s\n", filename + 1);
@@ -149,11 +148,26 @@ FILE *gps_open_file(const char *filename) {
     } else if (filename[0] == '+') {
         MESS_print(M_MESS, "Appending to: %s\n", filename + 1);
         f = FILE_open(filename + 1, "a");
-        if (f != nullptr) append = 1;
+        if (f != nullptr) *append = 1;
     } else {
         MESS_print(M_MESS, "Creating: %s\n", filename);
         f = FILE_open(filename, "w");
     }
+    return f;
+}
+
+int gprint_close(FILE *stream, const std::string &name, const char *func, const char *done) {
+    if (FILE_close_output(stream) != 0) {
+        MESS_print(M_WARN, "%s: unable to complete %s\n", func, name.c_str());
+        return -1;
+    }
+    MESS_print(M_MESS, "%s", done);
+    return 0;
+}
+
+FILE *gps_open_file(const char *filename) {
+    if (filename == nullptr || out_file != nullptr) return nullptr;
+    FILE *f = gprint_open(filename, &append);
     if (f == nullptr) return nullptr;
     if (std::getenv("PSCOLOR") != nullptr) pr_color = 1;
     out_file = f;
@@ -365,14 +379,9 @@ int gps_close_file() {
         if (!pr_eps) gps_printf("end\n");
         gps_printf("%%%%EOF\n");
     }
-    const int rc = FILE_close_output(out_file);
+    FILE *f = out_file;
     out_file = nullptr;
-    if (rc != 0) {
-        MESS_print(M_WARN, "gps_close_file: unable to complete %s\n", out_name.c_str());
-        return -1;
-    }
-    MESS_print(M_MESS, "Created Postscript file\n");
-    return 0;
+    return gprint_close(f, out_name, "gps_close_file", "Created Postscript file\n");
 }
 
 int gps_image(const IMG_report *image, int x, int y) {

@@ -5,6 +5,15 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+
+// Opens the output of a print driver: "|command" pipes into the command
+// ("Spooling to: "), "+name" appends to the file ("Appending to: ", *append
+// set to 1), any other name is created ("Creating: "). The stream, or null.
+FILE *gprint_open(const char *filename, int *append);
+// Closes such an output: 0 after the message done; -1 with a warning of func
+// naming the output when it could not be completed.
+int gprint_close(FILE *stream, const std::string &name, const char *func, const char *done);
 
 struct IMG_report;
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "graphics/gks_colr.h"
+#include "graphics/gks_hpgl.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
@@ -183,16 +184,37 @@ void x_pen_finish() {
     run_n = 0;
 }
 
-// ---- HP-GL and CGM branches, built with their drivers ----
-void hpgl_text_attr() {}
-void hpgl_pen_move(float, float) {}
-void hpgl_pen_line(float, float) {}
-void hpgl_pen_finish() {}
-void cgm_text_attr() {}
+// ---- HP-GL and CGM ----
+
+void hpgl_text_attr() {
+    ghpgl_set_width(text_color, text_width);
+    ghpgl_set_color(text_color);
+    ghpgl_set_type(1);
+}
+
+void hpgl_pen_move(float x, float y) {
+    ghpgl_move(x, y);
+}
+
+void hpgl_pen_line(float x, float y) {
+    ghpgl_line(x, y);
+}
+
+void hpgl_pen_finish() {
+    ghpgl_printf("\n");
+}
+
+// A CGM carries no text: only the stroke attributes are set.
+void cgm_text_attr() {
+    gcgm_set_width(text_color, text_width);
+    gcgm_set_color(text_color);
+    gcgm_set_type(1);
+}
 
 // A truncation towards zero of a length in font units; absurd expansions
 // and spacings are held to a range an int keeps.
 int units(double v) {
+    if (std::isnan(v)) return 0; // a zero expansion times an infinite spacing
     return static_cast<int>(std::clamp(v, -1e9, 1e9));
 }
 
@@ -220,7 +242,7 @@ int advance(unsigned char c) {
 // The string's length in font units: every drawn character but the last
 // with its spacing, the last without, then expanded.
 int text_length(const unsigned char *s) {
-    int length = 0;
+    double length = 0; // summed in double: a long text of wide spacing passes any int
     int last = -1;
     for (const unsigned char *p = s; *p != '\0'; ++p) {
         if (!drawn(*p)) continue;
@@ -302,9 +324,10 @@ public:
             break;
         }
         if (++run_ == RUN_MAX) {
-            // A full run is sent and the next one starts at its last point.
+            // A full run is sent and the next one starts at its last point,
+            // where the HP-GL pen already is.
             finish_run(true);
-            start(x, y);
+            if (type_ != GWS_HPGL) start(x, y);
             run_ = 1;
         }
     }
@@ -568,7 +591,7 @@ int text(float ox, float oy, const char *string) {
     for (const unsigned char *p = s; *p != '\0'; ++p) {
         const int at = font_index[*p];
         if (at < 0) {
-            if (*p == ' ') h += advance(*p);
+            if (*p == ' ') h = units(static_cast<double>(h) + advance(*p));
             continue;
         }
         pen.begin_glyph();
@@ -585,7 +608,7 @@ int text(float ox, float oy, const char *string) {
             else
                 pen.line(x, y);
         }
-        h += advance(*p);
+        h = units(static_cast<double>(h) + advance(*p));
         pen.end_glyph();
     }
     return 0;

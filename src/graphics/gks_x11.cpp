@@ -528,6 +528,39 @@ void ps_option(const char *item, Page *page) {
     }
 }
 
+// One HP-GL print option, read like those of PostScript; a roll page
+// ("roll=36": 36 x 23.5 inches) only from the environment's list.
+void hpgl_option(const char *item, Page *page, bool from_env) {
+    double value = 0;
+    if (stricmp(item, "port") == 0) {
+        ghpgl_set_rotate(90);
+    } else if (stricmp(item, "land") == 0) {
+        ghpgl_set_rotate(0);
+    } else if (stricmp(item, "pcl") == 0) {
+        ghpgl_set_pcl(1);
+    } else if (stricmp(item, "nopcl") == 0) {
+        ghpgl_set_pcl(0);
+    } else if (stricmp(item, "lj") == 0) {
+        ghpgl_set_pcl(2);
+    } else if (strnicmp(item, "scale", 5) == 0) {
+        if (option_value(item, 6, &value)) ghpgl_set_scale(static_cast<float>(value));
+    } else if (strnicmp(item, "lwidth", 6) == 0) {
+        if (option_value(item, 7, &value)) ghpgl_set_base_width(static_cast<float>(value));
+    } else if (strnicmp(item, "rot", 3) == 0) {
+        if (option_value(item, 4, &value) && value > -1e6 && value < 1e6)
+            ghpgl_set_rotate(static_cast<int>(value));
+    } else if (strnicmp(item, "roll", 4) == 0) {
+        // A roll narrower than its margin, or one whose plotter units no int
+        // holds, is ignored.
+        if (from_env && option_value(item, 5, &value) && value >= 0.51 && value < 2e6) *page = {value, 23.5};
+    } else if (strnicmp(item, "sz", 2) == 0) {
+        if (std::strlen(item) > 3) page_size(item + 3, page);
+    } else {
+        for (const PageName &p : page_names)
+            if (stricmp(item, p.name) == 0) *page = p.size;
+    }
+}
+
 // Device geometry of the print devices and metafiles: a panel "PnxxNy+ix+iy"
 // or sizes and offsets in hundredths of an inch, in device units of the type.
 void set_geometry(int type, const char *geom) {
@@ -629,6 +662,18 @@ int open_hpgl(const Items &items) {
         gerr_printf("gopen_ws", "unable to open HPGL file\n");
         return -1;
     }
+    Page page{10.5, 8};
+    ghpgl_init();
+    const Items env_items(env("zeqhp_param"));
+    for (int i = 0; i < env_items.size(); ++i)
+        hpgl_option(env_items[i], &page, true);
+    for (int i = 1; i < items.size(); ++i)
+        hpgl_option(items[i], &page, false);
+    win_width = static_cast<int>(1015 * (page.w - 0.5));
+    win_height = static_cast<int>(1015 * (page.h - 0.5));
+    win_x = win_y = 10;
+    set_geometry(GWS_HPGL, first_set({RES_get("geometry"), env("zeqhp_geometry")}, nullptr));
+    ghpgl_init_file();
     return 0;
 }
 

@@ -399,16 +399,31 @@ bool parse_data_ref(const std::string &line, DataRef *ref) {
     return true;
 }
 
-// Reads the values of a version 4 record; -1 with a warning naming the data
-// file when it cannot be opened or holds too few values.
-int read_external_values(const DataRef &ref, GRD_report *grd) {
+// Reads the `count` values of a version 4 record into a new grid array; -1
+// with a warning naming the data file when it cannot be opened (a name read
+// from a grid file never runs a command nor opens a device or FIFO: the file
+// module refuses it) or holds too few values. The size of a seekable data
+// file is checked before the array is allocated, so that a record cannot ask
+// for more memory than its data could fill.
+int read_external_values(const DataRef &ref, GRD_report *grd, std::size_t count) {
     FILE *df = FILE_open(ref.file.c_str(), "r");
     if (df == nullptr) {
         MESS_print(M_WARN, "GRD_read: Unable to open grid file: %s\n", ref.file.c_str());
         return -1;
     }
+    const std::size_t value_bytes = ref.kind == 'A' ? 2 : sizeof(float);
+    const bool seekable = std::ftell(df) >= 0;
+    bool ok = ref.offset >= 0 && (ref.offset == 0 || std::fseek(df, ref.offset, SEEK_SET) == 0) &&
+              room_for(df, seekable, count, value_bytes);
+    if (ok) {
+        grd->grid = static_cast<float *>(std::malloc(count * sizeof(float)));
+        if (grd->grid == nullptr) {
+            MESS_print(M_WARN, "GRD_read: No memory for grid field\n");
+            FILE_close(df);
+            return -1;
+        }
+    }
     const int nx = grd->domain.nx, ny = grd->domain.ny;
-    bool ok = ref.offset >= 0 && std::fseek(df, ref.offset, SEEK_SET) == 0;
     for (int r = 0; ok && r < ny; ++r) {
         const int j = ref.north_first ? r : ny - 1 - r;
         for (int c = 0; ok && c < nx; ++c) {
@@ -499,17 +514,15 @@ int read_record(GRD_file *g, SlotState &s, GRD_report *grd, int rep_type) {
                 return values_cut_short(grd, s.name);
         }
     } else {
+        if (version == 4) return read_external_values(ref, grd, count) != 0 ? read_failed(grd) : 0;
         if (version == 3 && !room_for(f, s.seekable, count, 4)) return values_cut_short(grd, s.name);
-        if (version != 3 && version != 4 && !room_for(f, s.seekable, count, 2))
-            return values_cut_short(grd, s.name);
+        if (version != 3 && !room_for(f, s.seekable, count, 2)) return values_cut_short(grd, s.name);
         grd->grid = static_cast<float *>(std::malloc(count * sizeof(float)));
         if (grd->grid == nullptr) {
             MESS_print(M_WARN, "GRD_read: No memory for grid field\n");
             return read_failed(grd);
         }
-        if (version == 4) {
-            if (read_external_values(ref, grd) != 0) return read_failed(grd);
-        } else if (version == 3) {
+        if (version == 3) {
             if (!read_binary_values(f, grd->grid, count)) return values_cut_short(grd, s.name);
             end_binary_block(f);
         } else if (!read_text_values(f, grd->grid, count)) {

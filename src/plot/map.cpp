@@ -21,6 +21,7 @@
 
 #include "fields/maptran.h"
 #include "graphics/colors.h"
+#include "graphics/gks_meta.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_img.h"
 #include "graphics/gks_line.h"
@@ -459,10 +460,11 @@ int image_item(const char *rest) {
     return goverlay_image_file(name, background.c_str(), x, y);
 }
 
+// "mf:FILE": a text metafile replayed onto the plot (the reader warns itself
+// about a file it cannot use).
 int metafile_item(const char *name) {
     PLT_mess("Map-metafile: %s", name);
-    MESS_print(M_WARN, "MAP_process: Metafile overlays cannot be drawn yet: %s\n", name);
-    return -1;
+    return gread_metafile(name);
 }
 
 int rawfile_item(const char *file) {

@@ -3,6 +3,7 @@
 // so that each is reported once.
 #include "plot/raw_tool.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -32,6 +33,18 @@ template <typename T> bool fits(char *str, std::size_t size, const char *format,
     return n >= 0 && static_cast<std::size_t>(n) < size;
 }
 
+// The value of a float as the decimal it was written as: its shortest
+// decimal form read back as a double, so that 0.45 read from a file rounds
+// as 0.45 does (to 0.5 with one decimal), not as the float's binary value
+// just below it.
+double decimal_value(float value) {
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    double d = value;
+    if (ec == std::errc()) std::from_chars(buf, end, d);
+    return d;
+}
+
 } // namespace
 
 int RAW_data_init(RAW_data *data) {
@@ -54,7 +67,7 @@ int RAW_data_init_val(RAW_data *data) {
 
 int RAW_format_float(char *str, std::size_t size, const char *format, float value, const char *func) {
     if (str == nullptr || size == 0) return 0;
-    const double v = value;
+    const double v = decimal_value(value);
     if (format != nullptr && format[0] != '\0') {
         std::string f = format;
         const bool no_zero = f.size() > 1 && f[0] == '%' && f[1] == 'z';

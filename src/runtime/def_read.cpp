@@ -1,7 +1,11 @@
 // Defaults files: reads resource lines scoped by program name, title and IF
 // tags, and builds the program-scoped environment names of resources.
-// File-static state: the program name and title, the IF tags and the IF stack.
+// File-static state: the program name and title, the IF tags and the IF
+// stack, the open file and whether the running user holds it alone.
 #include "runtime/def_read.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +45,9 @@ struct StreamCloser {
 };
 std::unique_ptr<FILE, StreamCloser> def_file;
 std::string def_file_name;
+// The open file is owned by the running user and no one else can write it:
+// its values are the user's own (a command they name may run).
+bool def_file_trusted = false;
 
 std::vector<std::string> tags;
 
@@ -268,16 +275,25 @@ int DEF_open(const char *filename) {
             }
         }
     }
-    def_file.reset(FILE_open(name.c_str(), "r"));
+    // Only a regular file: a FIFO would block the start, a device never end.
+    def_file.reset(FILE_open_regular(name.c_str(), "DEF_open"));
     if (!def_file) return -1;
     def_file_name = name;
+    struct stat st;
+    def_file_trusted = ::fstat(fileno(def_file.get()), &st) == 0 && st.st_uid == ::getuid() &&
+                       (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
     return 0;
 }
 
 int DEF_close() {
     def_file.reset();
     def_file_name.clear();
+    def_file_trusted = false;
     return 0;
+}
+
+int DEF_trusted() {
+    return def_file && def_file_trusted ? 1 : 0;
 }
 
 int DEF_get(char *resrc, std::size_t rsize, char *value, std::size_t vsize) {
@@ -305,6 +321,10 @@ int DEF_get(char *resrc, std::size_t rsize, char *value, std::size_t vsize) {
                        def_file_name.c_str(), name.c_str(), vsize - 1);
         copy_text(resrc, rsize, name.c_str());
         copy_text(value, vsize, val.c_str());
+        if (def_file_trusted)
+            FILE_user_text(value);
+        else
+            FILE_data_text(value, ("the defaults file " + def_file_name + ", not the user's alone").c_str());
         return 1;
     }
     return -1;
@@ -339,6 +359,7 @@ int DEF_env(const char *resrc, const char *env, char *value, std::size_t size) {
     if (!found) found = env_value(std::string("zeq") + resrc);
     if (!found) return 0;
     copy_text(value, size, found);
+    FILE_user_text(value);
     return 1;
 }
 

@@ -12,9 +12,15 @@
 
 // Opens a defaults file for reading, closing the one that is open. A null or
 // empty name means ".zeqdef"; a directory means the first of zeq.cfg and
-// .zeqdef in it that exists, else its Zeq.res. Returns 0, or -1 when the file
-// cannot be opened.
+// .zeqdef in it that exists, else its Zeq.res. Only a regular file is read
+// (a standard-stream name, a command, a FIFO or a device is refused, the last
+// three with a warning). Returns 0, or -1 when the file cannot be opened.
 int DEF_open(const char *filename);
+
+// 1 when the open defaults file is owned by the running user and no one else
+// can write it, else 0. The values DEF_get reads from such a file count as
+// the user's own texts (see FILE_user_text), those of any other as data.
+int DEF_trusted();
 
 // Closes the open defaults file, if any; returns 0.
 int DEF_close();
@@ -46,8 +52,8 @@ int DEF_parse_name(const char *str, char *ostr, std::size_t size);
 
 // Looks the resource up in the environment under its program-scoped name, the
 // row's own variable `env` and "zeq<resource>", in this order. Copies the
-// first value found into `value` (at most size - 1 characters) and returns 1,
-// else 0.
+// first value found into `value` (at most size - 1 characters), registers it
+// as a text of the user and returns 1, else 0.
 int DEF_env(const char *resrc, const char *env, char *value, std::size_t size);
 
 // Sets the program name from the remembered command line; returns 0.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
@@ -64,6 +65,15 @@ std::string sfilename;
 int sfilename_type = 0;
 // A NameConvScope holds the save slot.
 bool name_conv_saved = false;
+
+// The last latest-file search of more than one name: whether it found
+// nothing, and the first and last names it tried.
+struct LateSearch {
+    bool failed = false;
+    std::string first;
+    std::string last;
+};
+LateSearch late_search;
 
 // ---- Sequence state ----
 int numfile = 0;
@@ -146,13 +156,26 @@ long clamp_late(long v) {
 }
 
 // The step of a stepped fixed hour or minute -(B x 100 + S): S, at least 1.
+// Worked in long: no int field value can overflow the negation.
 int field_step(int field) {
-    int s = (-field) % 100;
-    return s > 0 ? s : 1;
+    const long s = -static_cast<long>(field) % 100;
+    return s > 0 ? static_cast<int>(s) : 1;
 }
 
 int field_base(int field) {
-    return (-field) / 100;
+    const long b = -static_cast<long>(field) / 100;
+    return b > INT_MAX ? INT_MAX : static_cast<int>(b);
+}
+
+// A fixed hour or minute (0 to top) or a step -(B x 100 + N) whose values,
+// the multiples of N plus B, all stay within 0 to top.
+bool valid_clock_field(int field, int top) {
+    if (field == MISSING) return true;
+    if (field >= 0) return field <= top;
+    if (-static_cast<long>(field) > static_cast<long>(top) * 100 + top + 1) return false;
+    const long n = field_step(field);
+    const long b = field_base(field);
+    return n <= top + 1 && b <= top && top / n * n + b <= top;
 }
 
 // A stepped fixed field: negative, other than missing.
@@ -191,12 +214,20 @@ bool current_spec(const std::string &name) {
     return name[0] == '#' || strnicmp(name.c_str(), "cu", 2) == 0 || strnicmp(name.c_str(), "la", 2) == 0;
 }
 
-// Reads the '#' date suffix of a typed name into the fixed date fields.
-void read_date_suffix(const char *p) {
-    if (!read_num(p, 4, set.year)) return;
-    int *fields[] = {&set.month, &set.day, &set.hour, &set.min};
+// Reads the '#' date suffix of a typed name into the fixed date fields; a
+// date out of range is not taken.
+void read_date_suffix(const char *text) {
+    const char *p = text;
+    Date d = set;
+    if (!read_num(p, 4, d.year)) return;
+    int *fields[] = {&d.month, &d.day, &d.hour, &d.min};
     for (int *f : fields)
         if (!read_num(p, 2, *f)) break;
+    if (!FILE_valid_time(&d)) {
+        MESS_print(M_WARN, "FILE_set_file: Date out of range: #%s\n", text);
+        return;
+    }
+    set = d;
 }
 
 // ---- Expansion of a typed name ----
@@ -693,22 +724,52 @@ time_t floor_multiple(time_t t, long step) {
     return q * step;
 }
 
-// Reads "H:M", or ":M", into seconds; a negative hour, or "-0", makes the
-// minutes negative.
-long read_hours(const char *text) {
-    int h = 0, m = 0;
-    int n = std::sscanf(text, "%d:%d", &h, &m);
-    if (n < 1) {
-        h = 0;
-        m = 0;
-        if (std::sscanf(text, ":%d", &m) < 1) m = 0;
+// Reads "H[:M]", or ":M", into seconds (a number may have blanks and a sign
+// before it, as "%d" reads); with `signed_minutes` a negative hour, or "-0",
+// makes the minutes negative. False, with a warning naming the resource, for
+// a number beyond a hundred years.
+bool read_hours(const char *text, bool signed_minutes, long &secs) {
+    constexpr long max_hours = 876600;
+    bool ok = true;
+    auto number = [&ok](const char *&p, long limit, long &v) {
+        char *end = nullptr;
+        errno = 0;
+        const long x = std::strtol(p, &end, 10);
+        if (end == p) return false;
+        if (errno == ERANGE || x > limit || x < -limit) ok = false;
+        v = x;
+        p = end;
+        return true;
+    };
+    long h = 0, m = 0;
+    const char *p = text;
+    if (!number(p, max_hours, h)) h = 0;
+    if (*p == ':') {
+        ++p;
+        if (!number(p, max_hours * 60, m)) m = 0;
     }
-    if ((h == 0 && text[0] == '-') || h < 0) m = -std::abs(m);
-    return h * 3600L + m * 60L;
+    if (!ok) {
+        MESS_print(M_WARN, "FILE_num_hour: num_hour: value out of range, not used: %s\n", text);
+        return false;
+    }
+    if (signed_minutes && ((h == 0 && text[0] == '-') || h < 0)) m = -std::labs(m);
+    secs = h * 3600L + m * 60L;
+    return true;
 }
 
 bool list_mode() {
     return numfile > 1 || (numfile == 1 && num_hour == 0);
+}
+
+// Reports a chosen file that does not exist. After a latest-file search that
+// found nothing, the name is just one step beyond its last try, which would
+// puzzle: the search is reported instead.
+void warn_not_found(const char *name) {
+    if (late_search.failed)
+        MESS_print(M_WARN, "No file found from %s back to %s\n", late_search.first.c_str(),
+                   late_search.last.c_str());
+    else
+        MESS_print(M_WARN, "File not found: %s\n", name);
 }
 
 // The input-file choice shared by FILE_get_file and FILE_get_file_only.
@@ -731,6 +792,7 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
     const char *cur = RES_get("current");
     if (!cur && FLAG_batch()) cur = "la";
     if (cur) {
+        late_search = {};
         FILE_set_current(cur, filename);
         copy_text(outfile, size, filename);
         if (FILE_exist(filename)) {
@@ -738,7 +800,7 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
             return 1;
         }
         if (only) return 0;
-        MESS_print(M_WARN, "File not found: %s\n", filename);
+        warn_not_found(filename);
         ZEQ_exit(10);
     }
 
@@ -756,6 +818,7 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
             FILE_list_file();
             continue;
         }
+        late_search = {};
         if (answer[0] == '#' || strnicmp(answer, "la", 2) == 0) {
             FILE_set_current(answer, filename);
             MESS_print(M_MESS, "Current filename: %s\n", filename);
@@ -767,7 +830,7 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
         }
         copy_text(outfile, size, filename);
         if (FILE_exist(filename)) return 1;
-        MESS_print(M_WARN, "File not found: %s\n", filename);
+        warn_not_found(filename);
         ++i;
     }
     if (only) return 0;
@@ -776,12 +839,14 @@ int choose_file(const char *prompt, char *outfile, std::size_t size, bool only) 
 
 // Opens the convention table: along resource file_path; without that
 // resource, a table missing from the working directory is taken from the
-// system's data directory. `tried` gets the name reported when none opens.
+// system's data directory. Only a regular file is a table (a command, a
+// device or a FIFO is refused with a warning). `tried` gets the name
+// reported when none opens.
 FILE *open_table(std::string &tried) {
     const char *res = RES_get("name_conv");
     const char *name = res && res[0] ? res : "name_conv";
     tried = FILE_table_path(name);
-    return FILE_open(tried.c_str(), "r");
+    return FILE_is_stdio(name) ? nullptr : FILE_open_regular(tried.c_str(), "FILE_set_name");
 }
 
 } // namespace
@@ -959,6 +1024,15 @@ int FILE_get_time(Date *datim) {
 int FILE_reset_time() {
     set.year = set.month = set.day = set.hour = set.min = MISSING;
     return 0;
+}
+
+int FILE_valid_time(const Date *d) {
+    if (d == nullptr) return 0;
+    auto in = [](int v, int lo, int hi) { return v == MISSING || (v >= lo && v <= hi); };
+    return in(d->year, 0, 9999) && in(d->month, 1, 12) && in(d->day, -31, 31) &&
+                   valid_clock_field(d->hour, 23) && valid_clock_field(d->min, 59)
+               ? 1
+               : 0;
 }
 
 int FILE_set_key(char key, const char *str) {
@@ -1272,16 +1346,24 @@ time_t FILE_set_current(const char *cur, char *out, std::size_t size) {
             ++p;
             if (!read_num(p, 4, tries)) tries = LATE_TRIES;
         }
-        char name[FILE_NAME_SIZE];
+        char name[FILE_NAME_SIZE] = "";
+        std::string first;
+        bool found = false;
         for (int i = 0; i < tries; ++i) {
             Date d = secs_date(t);
             FILE_set_date(&d, name, sizeof name);
+            if (i == 0) first = name;
             long sz = FILE_size(name);
             MESS_print(M_DEBUG, "LATE:%d %d %d %d %d\n", i, d.year, d.day, d.hour, d.min);
             MESS_print(M_DEBUG, "LATE: %s\n", name);
-            if ((rmin_size > 0 && sz > rmin_size) || sz > min_size) break;
+            if ((rmin_size > 0 && sz > rmin_size) || sz > min_size) {
+                found = true;
+                break;
+            }
             t += dir * FILE_get_offset();
         }
+        // Kept to say what was searched when no file comes of it.
+        late_search = {!found && tries > 1, first, name};
         MESS_print(M_DEBUG, "LATEST: %s %s %d\n", name, filename, tries);
         read_sign();
     }
@@ -1390,21 +1472,17 @@ int FILE_set_def_hours(int hour) {
 
 long FILE_num_hour() {
     const char *v = RES_get("num_hour");
-    if (!v) return def_hours;
-    return read_hours(v);
+    long secs = 0;
+    if (!v || !read_hours(v, true, secs)) return def_hours;
+    return secs;
 }
 
 long FILE_get_skip() {
     const char *v = RES_get("num_hour");
     const char *comma = v ? std::strchr(v, ',') : nullptr;
-    if (!comma) return late_off;
-    int h = 0, m = 0;
-    if (std::sscanf(comma, ",%d:%d", &h, &m) < 1) {
-        h = 0;
-        m = 0;
-        std::sscanf(comma, ",:%d", &m);
-    }
-    return h * 3600L + m * 60L;
+    long secs = 0;
+    if (!comma || !read_hours(comma + 1, false, secs)) return late_off;
+    return secs;
 }
 
 long FILE_get_nsecs() {

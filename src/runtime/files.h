@@ -73,6 +73,12 @@ int FILE_set_time(const Date *datim);
 int FILE_get_time(Date *datim);
 // Frees year, month, day, hour and minute of the fixed date fields; 0.
 int FILE_reset_time();
+// 1 when every date field of datim is free (missing) or names a date within
+// its range: a year 0-9999, a month 1-12, a day 1-31 or a step of days -1 to
+// -31, an hour 0-23 or a step -(B x 100 + N) with N up to 24 whose hours all
+// fall within the day (-3, -106; not -2400), a minute likewise within the
+// hour; else 0.
+int FILE_valid_time(const Date *datim);
 
 // Template keys: the value is the first 29 characters of str with blanks
 // turned into '_'; 0.
@@ -145,10 +151,10 @@ long FILE_get_offset();
 // Default range of a sequence in hours; 0.
 int FILE_set_def_hours(int hour);
 // The range in seconds from resource num_hour ("H[:M][,H[:M]]"), or the
-// default range.
+// default range (also, with a warning, for a number beyond a hundred years).
 long FILE_num_hour();
 // The skip in seconds from resource num_hour (after the comma), or the late
-// offset.
+// offset (also, with a warning, for a number beyond a hundred years).
 long FILE_get_skip();
 long FILE_get_nsecs();
 int FILE_set_nsecs(long val);
@@ -172,9 +178,15 @@ char *FILE_add_path(const char *path, const char *file, char *filename, std::siz
 std::string FILE_table_path(const char *file);
 // Opens a table for reading as FILE_table_path names it (the name tried goes
 // into *path when path is not null); a standard-stream name, a command
-// ("|...") or anything but a regular file is refused. The stream (close with
-// FILE_close), or null.
+// ("|...") or anything but a regular file is refused, whoever named it (a
+// name that exists but is no regular file with a warning; the caller reports
+// the table it did not get). The stream (close with FILE_close), or null.
 FILE *FILE_open_table(const char *file, std::string *path);
+// Opens `file` for reading only when it is a regular file (checked on the open
+// file, so a FIFO cannot block the open); a command or standard-stream name
+// is refused, as is anything else that exists but is no regular file, with a
+// warning beginning with `caller`. The stream, or null.
+FILE *FILE_open_regular(const char *file, const char *caller);
 // Appends '/' to a non-empty path that does not end in one (when it fits); 0.
 int FILE_add_path_delim(char *path, std::size_t size = FILE_NAME_SIZE);
 // Expands a leading "~" or "~user" to the home directory; 0.
@@ -202,8 +214,39 @@ int FILE_make_dir(char *dir, int flag);
 int FILE_overwrite(const char *filename, int flag);
 // Opens a file by name: standard streams, "|command" pipes, "~" names, and
 // the missing directories made when writing. Null on failure. Close what it
-// returns with FILE_close.
+// returns with FILE_close. A command, or for reading a file that is not a
+// regular file (a device, a FIFO, a directory), is opened only for a name the
+// user gave (see below); any other such name is refused with a warning that
+// names it and where it came from, and nothing is run or opened.
 FILE *FILE_open(const char *file, const char *access);
+
+// ---- Where names come from ---------------------------------------------------
+// A name beginning with '|' runs a shell command, and a device or FIFO can
+// block or never end: the user may name them, data may not. The channels
+// through which the user speaks register their texts: the command line and
+// the environment (the resource module), answers typed at a prompt, and the
+// values of a defaults file that the running user owns and that no one else
+// can write. A name counts as the user's when it is one of those texts whole,
+// or a whole item of one (items end at ',' and new lines): "|lpr" of
+// "ps,|lpr" is the user's, "|cmd" of "fi:|cmd:temp" is not. Every other name
+// (read from a region, station, grid, colour, font or any other file, now or
+// by readers written later) is refused without the reader doing anything.
+
+// How FILE_open treats commands and files that are not regular.
+enum FILE_trust_mode {
+    FILE_TRUST_USER = 0, // the default: only names the user gave
+    FILE_TRUST_ALL = 1,  // every name (a process that names its files itself, as a unit test does)
+    FILE_TRUST_NONE = 2, // none at all, whatever was registered (fuzz harnesses)
+};
+// Sets the mode; returns the one in force before.
+int FILE_set_trust(int mode);
+// Registers a text the user gave; 0.
+int FILE_user_text(const char *text);
+// Registers a text read from `source` (a defaults file the user does not hold
+// alone), so that a refusal of a name within it says where it came from; 0.
+int FILE_data_text(const char *text, const char *source);
+// 1 when FILE_open would take `file` as a name the user gave, else 0.
+int FILE_user_name(const char *file);
 // Closes a stream of FILE_open: a pipe is closed with pclose (the result is
 // the command's exit status, -1 when it did not end normally), the standard
 // streams are flushed and stay open, any other stream is closed with fclose

@@ -1,21 +1,28 @@
-// Paths, file tests, opening and the system's own file types.
-// No file-static state.
+// Paths, file tests, opening and the system's own file types, and which
+// names may open a command or a file that is not regular.
+// File-static state: the open pipes, the SIGPIPE handling while writing into
+// one, the trust mode, the registered user and data texts, and the last file
+// read.
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/files.h"
 #include "runtime/files_int.h"
 #include "runtime/flag.h"
+#include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
 #include "runtime/system.h"
@@ -71,6 +78,103 @@ bool stat_name(const char *file, struct stat &st) {
     if (!file) return false;
     std::string name = files_int::user_path(file);
     return ::stat(name.c_str(), &st) == 0;
+}
+
+// ---- Where names come from ----
+
+int trust_mode = FILE_TRUST_USER;
+
+// A registered text; `source` is empty for the user's texts.
+struct Registered {
+    std::string text;
+    std::string source;
+};
+std::vector<Registered> user_texts;
+std::vector<Registered> data_texts;
+// The last regular file opened for reading: a name refused while, or just
+// after, it was read most likely came out of it.
+std::string last_read;
+
+// Where a name may begin and end to be a whole item of a registered text.
+bool item_start(char c) {
+    return c == ',' || c == '\n' || c == '=';
+}
+bool item_end(char c) {
+    return c == ',' || c == '\n';
+}
+
+// Where `name` stands in `text`: 2 a whole item, 1 within it, 0 not at all.
+int stands_in(const std::string &text, std::string_view name) {
+    if (name.empty()) return 0;
+    int found = 0;
+    for (std::size_t p = text.find(name); p != std::string::npos; p = text.find(name, p + 1)) {
+        const std::size_t end = p + name.size();
+        if ((p == 0 || item_start(text[p - 1])) && (end == text.size() || item_end(text[end]))) return 2;
+        found = 1;
+    }
+    return found;
+}
+
+bool given_by_user(const char *file) {
+    if (trust_mode == FILE_TRUST_ALL) return true;
+    if (trust_mode == FILE_TRUST_NONE || file == nullptr) return false;
+    for (const Registered &r : user_texts)
+        if (stands_in(r.text, file) == 2) return true;
+    return false;
+}
+
+// Where a refused name came from, as the warning says it.
+std::string source_of(const char *file) {
+    if (trust_mode == FILE_TRUST_NONE) return "commands and special files are off";
+    for (const Registered &r : data_texts)
+        if (stands_in(r.text, file) != 0) return "read from " + r.source;
+    int by_user = 0;
+    for (const Registered &r : user_texts)
+        by_user = std::max(by_user, stands_in(r.text, file));
+    if (by_user == 2) return "given by the user";
+    if (by_user == 1) return "part of a longer text given by the user";
+    if (!last_read.empty()) return "read from " + last_read;
+    return "read from data";
+}
+
+void refuse(const char *caller, const char *what, const char *file) {
+    // The message may itself open a log file that is refused: say it once.
+    static bool saying = false;
+    if (saying) return;
+    saying = true;
+    MESS_print(M_WARN, "%s: %s: %s (%s)\n", caller, what, file, source_of(file).c_str());
+    saying = false;
+}
+
+// Opens the expanded `name` for reading (access "r" or "r+", with or without
+// "b") only when it is a regular file. The test is made
+// on the open descriptor, opened without blocking, so that a FIFO put in
+// place of a file can neither block the open nor slip in after a test by
+// name. Null (errno set) when it cannot be opened; `special` tells that it
+// opened but is no regular file.
+FILE *open_regular(const std::string &name, const char *access, bool &special) {
+    special = false;
+    const int flags = std::strchr(access, '+') != nullptr ? O_RDWR : O_RDONLY;
+    const int fd = ::open(name.c_str(), flags | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        special = true;
+        ::close(fd);
+        return nullptr;
+    }
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl != -1) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    FILE *f = ::fdopen(fd, access);
+    if (f == nullptr) ::close(fd);
+    return f;
+}
+
+// Remembers a regular file opened for reading as the last data read.
+void note_read(const char *file, const char *access, FILE *f) {
+    struct stat st;
+    if (f != nullptr && access[0] == 'r' && ::fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode))
+        last_read = file;
 }
 
 } // namespace
@@ -137,8 +241,20 @@ FILE *FILE_open_table(const char *file, std::string *path) {
     // A table name may come from a data file: it never reads standard input,
     // runs a command or reads a device or pipe that may never end.
     if (file == nullptr || FILE_is_stdio(file) || name.empty() || name[0] == '|') return nullptr;
-    if (!FILE_is_file(name.c_str())) return nullptr;
-    return FILE_open(name.c_str(), "r");
+    return FILE_open_regular(name.c_str(), "FILE_open_table");
+}
+
+FILE *FILE_open_regular(const char *file, const char *caller) {
+    if (file == nullptr || file[0] == '\0' || FILE_is_stdio(file)) return nullptr;
+    if (file[0] == '|') {
+        refuse(caller, "Not a regular file", file);
+        return nullptr;
+    }
+    bool special = false;
+    FILE *f = open_regular(files_int::user_path(file), "r", special);
+    if (special) refuse(caller, "Not a regular file", file);
+    note_read(file, "r", f);
+    return f;
 }
 
 int FILE_add_path_delim(char *path, std::size_t size) {
@@ -280,7 +396,12 @@ int FILE_overwrite(const char *filename, int flag) {
 FILE *FILE_open(const char *file, const char *access) {
     if (!file || !access) return nullptr;
     if (FILE_is_stdio(file)) return access[0] == 'r' ? stdin : stdout;
+    const bool users = given_by_user(file);
     if (file[0] == '|') {
+        if (!users) {
+            refuse("FILE_open", "Command not run, the name does not come from the user", file);
+            return nullptr;
+        }
         // Buffered output of ours must come before the command's.
         std::fflush(nullptr);
         const bool writing = access[0] != 'r';
@@ -299,7 +420,45 @@ FILE *FILE_open(const char *file, const char *access) {
         std::string dir = name;
         FILE_make_dir(dir.data(), 1);
     }
-    return std::fopen(name.c_str(), access);
+    // Writing goes where it is told; reading a name from data takes only a
+    // regular file.
+    if (users || access[0] != 'r') {
+        FILE *f = std::fopen(name.c_str(), access);
+        note_read(file, access, f);
+        return f;
+    }
+    bool special = false;
+    FILE *f = open_regular(name, access, special);
+    if (special) refuse("FILE_open", "Not a regular file, the name does not come from the user", file);
+    note_read(file, access, f);
+    return f;
+}
+
+int FILE_set_trust(int mode) {
+    const int before = trust_mode;
+    if (mode == FILE_TRUST_USER || mode == FILE_TRUST_ALL || mode == FILE_TRUST_NONE) trust_mode = mode;
+    return before;
+}
+
+int FILE_user_text(const char *text) {
+    if (text == nullptr || text[0] == '\0' || trust_mode == FILE_TRUST_NONE) return 0;
+    for (const Registered &r : user_texts)
+        if (r.text == text) return 0;
+    user_texts.push_back({text, {}});
+    return 0;
+}
+
+int FILE_data_text(const char *text, const char *source) {
+    if (text == nullptr || text[0] == '\0' || trust_mode == FILE_TRUST_NONE) return 0;
+    // These serve the messages only: a bounded number, the latest kept.
+    constexpr std::size_t kept = 1000;
+    if (data_texts.size() >= kept) data_texts.erase(data_texts.begin());
+    data_texts.push_back({text, source ? source : "data"});
+    return 0;
+}
+
+int FILE_user_name(const char *file) {
+    return given_by_user(file) ? 1 : 0;
 }
 
 int FILE_close(FILE *stream) {

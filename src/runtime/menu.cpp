@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/string.h"
 #include "runtime/system.h"
@@ -116,9 +117,11 @@ int MENU_process(const char *title, const MENU_item *menu, int menu_num, const c
         string[0] = '\0';
         ZEQ_promptl(prompt, string);
         if (!string[0]) {
-            // Nothing more can be read: leave the menu as its exit (or return)
-            // entry would, instead of asking for ever.
-            if (std::feof(stdin) || std::ferror(stdin)) return exit_entry && main_entry ? -1 : 0;
+            // Nothing more can be read (or, in batch mode, nobody answers):
+            // leave the menu as its exit (or return) entry would, instead of
+            // asking for ever.
+            if (FLAG_batch() || std::feof(stdin) || std::ferror(stdin))
+                return exit_entry && main_entry ? -1 : 0;
             continue;
         }
         if (std::strcmp(string, "?") != 0) break;

@@ -18,9 +18,9 @@ int MENU_print(const char *title, const MENU_item *menu, int menu_num, int flag)
 // abbreviation, cut to 19 characters, is then in `string`), -1 or 0 for the
 // exit and return choices the flag offers, or -9999 with the word left in
 // `string` when nothing matched. "?" lists the abbreviations and asks again,
-// as does an empty answer. At the end of standard input the result is the
-// exit choice (-1) when the flag offers exit and return, else 0, with
-// `string` empty.
+// as does an empty answer. At the end of standard input, and in batch mode
+// (where nobody answers), the result is the exit choice (-1) when the flag
+// offers exit and return, else 0, with `string` empty.
 int MENU_process(const char *title, const MENU_item *menu, int menu_num, const char *prompt, char *string,
                  int flag);
 

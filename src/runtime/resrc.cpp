@@ -6,6 +6,7 @@
 #include "runtime/resrc.h"
 
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -240,14 +241,35 @@ bool lead_decimal(const char *s, std::string &num) {
     return true;
 }
 
-// A decimal integer at the start of `s` (blanks skipped), clamped to the range
-// of long; false when there is none.
-bool lead_long(const char *s, int base, long &out) {
+// An integer at the start of `s` (blanks skipped) in `base`: none, one within
+// the range of long (in `out`), or one beyond it.
+enum class Lead { none, ok, range };
+Lead lead_long(const char *s, int base, long &out) {
     char *end = nullptr;
+    errno = 0;
     long v = std::strtol(s, &end, base);
-    if (end == s) return false;
+    if (end == s) return Lead::none;
+    if (errno == ERANGE) return Lead::range;
     out = v;
-    return true;
+    return Lead::ok;
+}
+
+// The resource named in the messages of a conversion (null: none known).
+const char *conv_name = nullptr;
+
+// Reports a value that its kind cannot hold; the target is left as it was.
+void out_of_range(const char *data) {
+    MESS_print(M_WARN, "RES_conv_data: %s: value out of range, not used: %s\n",
+               conv_name != nullptr ? conv_name : "resource", data);
+}
+
+// Converts with the resource's name at hand for the messages.
+int conv_named(const char *name, const char *data, void *out, DEF_convert cvt) {
+    const char *before = conv_name;
+    conv_name = name;
+    const int r = RES_conv_data(data, out, cvt);
+    conv_name = before;
+    return r;
 }
 
 int clamp_int(long v) {
@@ -264,6 +286,32 @@ bool read_digits(const char *&p, int n, int &out) {
     if (k == 0) return false;
     out = v;
     return true;
+}
+
+// Reads an integer as "%d" does (blanks, a sign, digits) into `out`; a value
+// beyond the int range is held at its edge, which no field accepts. False
+// (p unmoved) when there is no number.
+bool scan_int(const char *&p, int &out) {
+    const char *q = p;
+    while (std::isspace(static_cast<unsigned char>(*q)))
+        ++q;
+    errno = 0;
+    char *end = nullptr;
+    const long v = std::strtol(q, &end, 10);
+    if (end == q) return false;
+    out = clamp_int(v);
+    p = end;
+    return true;
+}
+
+// Reads "%d" and then, after the literal `sep`, "%d" again as sscanf would
+// with "%d<sep>%d"; the number of values read.
+int scan_pair(const char *s, char sep, int &a, int &b) {
+    const char *p = s;
+    if (!scan_int(p, a)) return 0;
+    if (*p != sep) return 1;
+    ++p;
+    return scan_int(p, b) ? 2 : 1;
 }
 
 // The file time given by the hour resource.
@@ -285,23 +333,31 @@ Date decode_hour(const char *s) {
         read_digits(p, 2, d.day) && read_digits(p, 2, d.hour);
     } else if (len == 3 && lead_digit && !colon) {
         read_digits(p, 1, d.day) && read_digits(p, 2, d.hour);
-    } else if (std::strchr(s, 'd')) {
-        int day, hour, min;
-        int n = std::sscanf(s, "%dd%d:%d", &day, &hour, &min);
-        if (n >= 1) d.day = day;
-        if (n >= 2) d.hour = hour;
-        if (n >= 3) d.min = min;
+    } else if (const char *dd = std::strchr(s, 'd')) {
+        // "%dd%d:%d": the day, then the hour and minute after the 'd'.
+        int day = 0, hour = 0, min = 0;
+        const char *q = s;
+        if (scan_int(q, day) && q == dd) {
+            d.day = day;
+            const int n = scan_pair(dd + 1, ':', hour, min);
+            if (n >= 1) d.hour = hour;
+            if (n >= 2) d.min = min;
+        } else if (q != s) {
+            d.day = day;
+        }
     } else if (s[0] == ':') {
+        const char *q = s + 1;
         int min;
-        if (std::sscanf(s + 1, "%d", &min) == 1) d.min = min;
+        if (scan_int(q, min)) d.min = min;
     } else if (s[0] == '-' && s[1] == ':') {
+        const char *q = s + 2;
         int min;
-        if (std::sscanf(s + 2, "%d", &min) == 1) d.min = -min;
+        if (scan_int(q, min)) d.min = min == INT_MIN ? INT_MAX : -min;
     } else {
-        int hour, min;
-        int n = std::sscanf(s, "%d:%d", &hour, &min);
+        int hour = 0, min = 0;
+        const int n = scan_pair(s, ':', hour, min);
         if (n >= 1 && s[0] == '-' && hour == 0) {
-            if (n >= 2) d.min = -min;
+            if (n >= 2) d.min = min == INT_MIN ? INT_MAX : -min;
         } else {
             if (n >= 1) d.hour = hour;
             if (n >= 2) d.min = min;
@@ -397,6 +453,7 @@ void loop_window(const char *item, RES_defobj *tab) {
                 // Each answer line ends in a newline, which is not part of the value.
                 std::size_t len = std::strlen(text);
                 if (text[len - 1] == '\n') text[len - 1] = '\0';
+                FILE_data_text(text, (std::string("the loop window ") + (item + 1)).c_str());
                 RES_new(static_cast<int>(row - tab), row->def, text, row->cvt);
                 given = true;
             }
@@ -592,7 +649,7 @@ void convert_all(RES_defobj *tab) {
             parse_string(value, '\n', &count, static_cast<char ***>(row.out));
             if (row.num) *row.num = count;
         } else {
-            RES_conv_data(value, row.out, r.cvt);
+            conv_named(r.name.c_str(), value, row.out, r.cvt);
         }
     }
 }
@@ -643,7 +700,14 @@ int RES_decode(int argc, char **argv, RES_defobj *def_table) {
     RES_setCL(argc, argv);
     DEF_prog();
 
-    if (const char *path = std::getenv("zeqdefault")) RES_new(MISSING, "default", path, CV_string);
+    // What the user typed and set in the environment may name commands and
+    // special files; the environment values are registered as they are read.
+    for (int i = 1; i < argc; ++i)
+        FILE_user_text(argv[i]);
+    if (const char *path = std::getenv("zeqdefault")) {
+        FILE_user_text(path);
+        RES_new(MISSING, "default", path, CV_string);
+    }
 
     first_pass(argc, argv);
     read_search_path(def_table);
@@ -715,7 +779,7 @@ const char *RES_get(const char *name) {
 int RES_getval(const char *name, void *data, DEF_convert cvt) {
     const Resource *r = find(name);
     if (!r || !data) return 0;
-    return RES_conv_data(r->data ? r->data->c_str() : nullptr, data, cvt);
+    return conv_named(name, r->data ? r->data->c_str() : nullptr, data, cvt);
 }
 
 int RES_getvals(const char *name, int *paramc, char ***paramv) {
@@ -769,7 +833,10 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
         return 1;
     case CV_hour: {
         Date d = decode_hour(data);
-        FILE_set_time(&d);
+        if (FILE_valid_time(&d))
+            FILE_set_time(&d);
+        else
+            out_of_range(data);
         return 1;
     }
     case CV_file_param:
@@ -792,23 +859,50 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     case CV_int:
         if (std::isdigit(static_cast<unsigned char>(data[0])) || data[0] == '-' || data[0] == '+') {
             int base = (data[1] == 'x' || data[1] == 'X') ? 16 : 10;
-            if (lead_long(data, base, v)) *static_cast<int *>(out) = clamp_int(v);
+            const Lead l = lead_long(data, base, v);
+            if (l == Lead::range || (l == Lead::ok && (v < INT_MIN || v > INT_MAX)))
+                out_of_range(data);
+            else if (l == Lead::ok)
+                *static_cast<int *>(out) = static_cast<int>(v);
         }
         break;
     case CV_short:
-        if (std::isdigit(static_cast<unsigned char>(data[0])) && lead_long(data, 10, v))
-            *static_cast<std::int16_t *>(out) = static_cast<std::int16_t>(v > INT16_MAX ? INT16_MAX : v);
+        if (std::isdigit(static_cast<unsigned char>(data[0]))) {
+            const Lead l = lead_long(data, 10, v);
+            if (l == Lead::range || (l == Lead::ok && v > INT16_MAX))
+                out_of_range(data);
+            else if (l == Lead::ok)
+                *static_cast<std::int16_t *>(out) = static_cast<std::int16_t>(v);
+        }
         break;
     case CV_long:
-        if (std::isdigit(static_cast<unsigned char>(data[0])) && lead_long(data, 10, v))
-            *static_cast<long *>(out) = v;
+        if (std::isdigit(static_cast<unsigned char>(data[0]))) {
+            const Lead l = lead_long(data, 10, v);
+            if (l == Lead::range)
+                out_of_range(data);
+            else if (l == Lead::ok)
+                *static_cast<long *>(out) = v;
+        }
         break;
     case CV_float:
-        *static_cast<float *>(out) = lead_decimal(data, num) ? std::strtof(num.c_str(), nullptr) : 0.0f;
+        if (!lead_decimal(data, num)) {
+            *static_cast<float *>(out) = 0.0f;
+        } else {
+            const float f = std::strtof(num.c_str(), nullptr);
+            if (std::isfinite(f))
+                *static_cast<float *>(out) = f;
+            else
+                out_of_range(data);
+        }
         break;
-    case CV_color:
-        *static_cast<long *>(out) = lead_long(data, 10, v) ? v : 0;
+    case CV_color: {
+        const Lead l = lead_long(data, 10, v);
+        if (l == Lead::range)
+            out_of_range(data);
+        else
+            *static_cast<long *>(out) = l == Lead::ok ? v : 0;
         break;
+    }
     case CV_string:
         *static_cast<const char **>(out) = data;
         break;

@@ -559,3 +559,73 @@ int string_is_int_format(const char *format) {
     // '#' has no meaning for d and i.
     return is_one_conversion(format, "-+ 0", "di");
 }
+
+// Text for an attribute value: the five markup characters escaped, tabs and
+// line ends as character references, other control characters and bytes
+// that are not UTF-8 as '?', so that the document stays well-formed.
+std::string xml_attr_text(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            continue;
+        case '<':
+            out += "&lt;";
+            continue;
+        case '>':
+            out += "&gt;";
+            continue;
+        case '"':
+            out += "&quot;";
+            continue;
+        case '\'':
+            out += "&apos;";
+            continue;
+        case '\t':
+            out += "&#9;";
+            continue;
+        case '\n':
+            out += "&#10;";
+            continue;
+        case '\r':
+            out += "&#13;";
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20 || c == 0x7f) {
+            out += '?';
+            continue;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        // A multi-byte UTF-8 sequence is kept whole when it is valid.
+        const std::size_t len = c >= 0xc2 && c <= 0xdf   ? 2
+                                : c >= 0xe0 && c <= 0xef ? 3
+                                : c >= 0xf0 && c <= 0xf4 ? 4
+                                                         : 0;
+        bool valid = len > 0 && i + len <= text.size();
+        for (std::size_t k = 1; valid && k < len; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
+        if (valid && len == 3) {
+            const auto c1 = static_cast<unsigned char>(text[i + 1]);
+            valid = !(c == 0xe0 && c1 < 0xa0) && !(c == 0xed && c1 >= 0xa0) &&
+                    !(c == 0xef && c1 == 0xbf && static_cast<unsigned char>(text[i + 2]) >= 0xbe);
+        }
+        if (valid && len == 4) {
+            const auto c1 = static_cast<unsigned char>(text[i + 1]);
+            valid = !(c == 0xf0 && c1 < 0x90) && !(c == 0xf4 && c1 >= 0x90);
+        }
+        if (!valid) {
+            out += '?';
+            continue;
+        }
+        out.append(text.substr(i, len));
+        i += len - 1;
+    }
+    return out;
+}

@@ -130,6 +130,23 @@ int parse_command_line(const char *command, const char *string, int *argc, char 
 // Releases a parsed list when argc is not 0 and argv is not null; returns 0.
 int free_parsed_array(int argc, char **argv);
 
+// A text split by parse_string whose items are released with it.
+class ParsedList {
+public:
+    explicit ParsedList(const char *text, char delim = ',') { parse_string(text, delim, &n_, &v_); }
+    ~ParsedList() { free_parsed_array(n_, v_); }
+    ParsedList(const ParsedList &) = delete;
+    ParsedList &operator=(const ParsedList &) = delete;
+    int size() const { return n_; }
+    const char *operator[](int i) const { return v_[i]; }
+    // The first item; "" when there is none.
+    const char *first() const { return n_ > 0 ? v_[0] : ""; }
+
+private:
+    int n_ = 0;
+    char **v_ = nullptr;
+};
+
 // ---- Words --------------------------------------------------------------------
 
 // The words of a text separated by runs of white space (as "%s" reads them).
@@ -144,6 +161,11 @@ std::size_t scan_decimal(std::string_view text, double *value);
 // Case-insensitive (ASCII) equality and prefix tests of texts of any kind.
 bool iequals(std::string_view a, std::string_view b);
 bool istarts_with(std::string_view text, std::string_view prefix);
+
+// Text for an XML attribute value: the five markup characters escaped, tabs
+// and line ends as character references, other control characters and bytes
+// that are not UTF-8 as '?', so that the document stays well-formed.
+std::string xml_attr_text(std::string_view text);
 
 // 1 when format formats exactly one double with printf: a single conversion
 // e, E, f, F, g, G, a or A with flags, width and precision, and any "%%".

@@ -20,6 +20,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "runtime/files.h"
+#include "runtime/flag.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/string.h"
@@ -100,11 +102,20 @@ bool begins_with_number(const char *line) {
     return std::isdigit(static_cast<unsigned char>(*line));
 }
 
-// Asks until the answer is not a command; the answer stays in `line`.
+// Asks until the answer is not a command; the answer stays in `line`. An
+// answer is the user's own text: it may name a command or a special file. In
+// batch mode nobody answers: the answer is empty at once and standard input
+// is never read.
 void ask(const char *prompt, char *line, std::size_t size) {
+    if (FLAG_batch()) {
+        line[0] = '\0';
+        MESS_print(M_WARN, "No answer in batch mode to: %s\n", prompt ? prompt : "");
+        return;
+    }
     for (;;) {
         MESS_print(M_PRINT, "%s", prompt ? prompt : "");
         read_answer(line, size);
+        FILE_user_text(line);
         if (!line[0] || !ZEQ_set_command(line)) return;
     }
 }
@@ -315,6 +326,8 @@ int ZEQ_set_command(const char *string) {
         copy_text(key, len + 1 < sizeof key ? len + 1 : sizeof key, name);
         while (*p == '=' || *p == ' ' || *p == '\t')
             ++p;
+        // The value is the user's as the answer it came with.
+        FILE_user_text(p);
         RES_put(key, p);
         return 1;
     }

@@ -49,7 +49,10 @@ int ZEQ_chk_proc(int proc);                  // 1 while its process runs, else f
 int ZEQ_set_command(const char *string);
 
 // Prompts on the terminal. An empty answer (also the end of input) leaves
-// `str` as the caller set it, or 0 for the number prompts.
+// `str` as the caller set it, or 0 for the number prompts. In batch mode
+// (FLAG_batch) standard input is never read: every prompt prints a warning
+// with its text and gets the empty answer at once. Answers count as texts of
+// the user (FILE_user_text).
 // The first word of the answer, at most 19 characters, into `str` (a new
 // 81-character buffer, freed with free, when `str` is null).
 char *ZEQ_promptl(const char *prompt, char *str);

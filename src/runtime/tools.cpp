@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "runtime/mess.h"
+
 namespace {
 
 // ---- Byte-order state --------------------------------------------------------
@@ -130,11 +132,16 @@ bool fget_anyline(FILE *ifile, std::string &line) {
     if (!ifile) return false;
     int c;
     bool any = false;
+    bool cut = false;
     while ((c = std::getc(ifile)) != EOF) {
         any = true;
         if (c == '\n') break;
-        line.push_back(static_cast<char>(c));
+        if (line.size() < LINE_LIMIT)
+            line.push_back(static_cast<char>(c));
+        else
+            cut = true;
     }
+    if (cut) MESS_print(M_WARN, "fget_anyline: Line longer than %zu characters cut\n", LINE_LIMIT);
     return any;
 }
 

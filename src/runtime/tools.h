@@ -2,6 +2,7 @@
 // line readers, the byte-order layer, linear interpolation and the float code.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -28,8 +29,12 @@ int fget_rawstring(FILE *ifile, char *string, int len);
 // Skips the rest of the current line and its line feed; when the stream
 // stands at a line feed it consumes nothing. 0, or EOF at the end of input.
 int fskipline(FILE *ifile);
-// Reads the next line of any length into line, without its line feed; false
-// at the end of input (a last line without a line feed is still read).
+// The longest line fget_anyline keeps, in characters.
+inline constexpr std::size_t LINE_LIMIT = 65536;
+// Reads the next line into line, without its line feed; false at the end of
+// input (a last line without a line feed is still read). A line longer than
+// LINE_LIMIT characters is cut there with a warning and the rest of it is
+// passed over.
 bool fget_anyline(FILE *ifile, std::string &line);
 
 // ---- Numbers -----------------------------------------------------------------

@@ -106,8 +106,8 @@ std::string_view next_word(std::string_view line, std::size_t *pos) {
 // Looks the pair up in units.lup: 1 found (scale and offset set), 0 not
 // listed, -1 the table cannot be opened.
 int table_lookup(const std::string &in, const std::string &out, float *scale, float *offset) {
-    const std::string name = FILE_table_path("units.lup");
-    FILE *file = FILE_open(name.c_str(), "r");
+    std::string name;
+    FILE *file = FILE_open_table("units.lup", &name);
     if (file == nullptr) {
         MESS_print(M_DEBUG_D, "Unable to open units file: %s\n", name.c_str());
         return -1;

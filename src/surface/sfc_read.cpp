@@ -1,8 +1,8 @@
 // Surface file access: type detection, opening, header, rewinding and closing
 // of the one open surface file, and the reading of text reports (compact and
-// "ZEQSFC" records) by report number. File-static state: the open stream or
-// netCDF id, its type and access, the record counter, the report last read,
-// the file date and the netCDF layout of the open file.
+// "ZEQSFC" records) by report number. File-static state: the open file (stream
+// or netCDF id, type, access, name, record counter, file date), the report
+// line last read and the netCDF layout of the open file.
 #include "surface/sfc_read.h"
 #include "surface/sfc_read_int.h"
 
@@ -18,6 +18,7 @@
 
 #include "runtime/date.h"
 #include "runtime/files.h"
+#include "runtime/mess.h"
 #include "runtime/string.h"
 #include "runtime/tools.h"
 #include "surface/cdf.h"
@@ -25,24 +26,14 @@
 
 namespace {
 
-using sfc_read_int::report_names;
-using sfc_read_int::station_names;
+sfc_read_int::OpenFile st;      // the open file
+sfc_read_int::CdfLayout layout; // netCDF header of the open file
 
-constexpr Date no_date = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-
-FILE *cvt_file = nullptr;
-int file_type = 0;
-int file_access = 0;
-int cdf_fd = -1;
-int stat_num = 0;           // index of the report the file stands at
 bool seekable = true;       // the stream can go back (not a pipe or terminal)
 bool header_passed = false; // a stream that cannot go back has had its header read
 std::string stream_datim;   // the date line of such a stream
 std::string last_line;      // the report line last read, for reading it again
 bool have_last = false;
-Date file_date = no_date;
-
-sfc_read_int::CdfLayout layout; // netCDF header of the open file
 
 bool is_text_type(int type) {
     return type >= SFC_COMPACT_SHORT && type <= SFC_TEXT_EXT;
@@ -55,7 +46,7 @@ bool has_magic(int type) {
 }
 
 void reset_reading() {
-    stat_num = 0;
+    st.stat_num = 0;
     have_last = false;
     last_line.clear();
 }
@@ -63,7 +54,7 @@ void reset_reading() {
 // The next line of the stream (any length) without its line feed and
 // trailing carriage return; false at the end.
 bool read_line(std::string &line) {
-    if (!fget_anyline(cvt_file, line)) return false;
+    if (!fget_anyline(st.stream, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
@@ -71,9 +62,9 @@ bool read_line(std::string &line) {
 // Passes over white space, line ends included; false at the end of the file.
 bool skip_space() {
     int c;
-    while ((c = std::getc(cvt_file)) != EOF) {
+    while ((c = std::getc(st.stream)) != EOF) {
         if (!std::isspace(c)) {
-            std::ungetc(c, cvt_file);
+            std::ungetc(c, st.stream);
             return true;
         }
     }
@@ -88,7 +79,7 @@ bool next_report_line(std::string &line) {
 // Reads or passes the header lines at the current position.
 void read_header(std::string *datim) {
     std::string line;
-    if (has_magic(file_type)) read_line(line);
+    if (has_magic(st.type)) read_line(line);
     line.clear();
     read_line(line);
     if (datim != nullptr) *datim = line;
@@ -184,7 +175,7 @@ void read_id(Scanner &sc, SFC_report *r, bool with_wmo) {
 // The day's extreme temperature: the minimum in files of 10 to 21 UTC, else
 // the maximum.
 void set_extreme(SFC_report *r, float value) {
-    if (file_date.hour >= 10 && file_date.hour <= 21)
+    if (st.date.hour >= 10 && st.date.hour <= 21)
         r->min_t = value;
     else
         r->max_t = value;
@@ -484,7 +475,7 @@ void parse_text(Scanner &sc, SFC_report *r) {
 // Reads one record line into the report.
 int parse_record(const std::string &line, SFC_report *r, int rep_type) {
     Scanner sc(line);
-    const bool text = has_magic(file_type);
+    const bool text = has_magic(st.type);
     read_id(sc, r, text || rep_type != 1);
     if (r->id[0] == '\0') return -1;
     if (rep_type == 1) return 0;
@@ -496,59 +487,23 @@ int parse_record(const std::string &line, SFC_report *r, int rep_type) {
 }
 
 int read_text_report(SFC_report *report, int rep_type, int wanted) {
-    if (wanted <= 0 || wanted < stat_num) {
+    if (wanted <= 0 || wanted < st.stat_num) {
         if (SFC_rewind(0) != 0) return -1;
-    } else if (wanted == stat_num && have_last) {
+    } else if (wanted == st.stat_num && have_last) {
         return parse_record(last_line, report, rep_type);
     } else if (have_last) {
         // The file stands after the report last read; after a rewind it
         // stands at report 0 itself.
-        ++stat_num;
+        ++st.stat_num;
     }
     std::string line;
-    while (stat_num < wanted && next_report_line(line))
-        ++stat_num;
+    while (st.stat_num < wanted && next_report_line(line))
+        ++st.stat_num;
     have_last = false;
     if (!next_report_line(line)) return -1;
     last_line = line;
     have_last = true;
     return parse_record(line, report, rep_type);
-}
-
-// Reads the header of an open netCDF file.
-int cdf_getinfo(SFC_info *info) {
-    CDF_set_fd(cdf_fd);
-    // Probing for variables, dimensions and attributes a file may lack.
-    CDF_print_errors(0);
-    long records = CDF_get_dim_size(CDF_RECORD_DIM);
-    if (records < 0) {
-        // A file without an unlimited dimension: its report dimension by name.
-        for (const char *name : {"station", "report", "ob"})
-            if (const int dim = CDF_get_dim(name); records < 0 && dim >= 0) records = CDF_get_dim_size(dim);
-    }
-    layout.num_rec = static_cast<int>(std::clamp<long>(records, 0, INT_MAX));
-    info->num_stat = layout.num_rec;
-    info->datim[0] = '\0';
-    if (file_type == SFC_CDF_STATION) {
-        for (std::size_t i = 0; i < station_names.size(); ++i)
-            layout.station_vars[i] = CDF_get_var(station_names[i]);
-        CDF_get_glob_att("missing_val_f", &layout.miss_f, 1);
-        CDF_get_glob_att("missing_val_i", &layout.miss_i, 1);
-        char c[2] = " ";
-        if (CDF_get_glob_att("missing_val_c", c, sizeof c) == 1 && c[0] != '\0') layout.miss_c = c[0];
-        CDF_get_glob_att("datetime", info->datim, sizeof info->datim);
-        // Files of the first version have no "version" attribute, of whatever type.
-        char version[40];
-        layout.version = CDF_get_glob_att("version", version, sizeof version) >= 0 ? 2 : 1;
-    } else {
-        const int dim = CDF_get_dim("remarks_len");
-        layout.remarks_len = dim >= 0 ? std::max(0L, CDF_get_dim_size(dim)) : 0;
-        for (std::size_t i = 0; i < report_names.size(); ++i)
-            layout.report_vars[i] = CDF_get_var(report_names[i]);
-        CDF_get_glob_att("filetime", info->datim, sizeof info->datim);
-    }
-    CDF_print_errors(1);
-    return 0;
 }
 
 void reset_cdf_layout() {
@@ -557,15 +512,13 @@ void reset_cdf_layout() {
     layout.report_vars.fill(-1);
 }
 
-// Records of the netCDF layouts are read by their own reader; until it
-// exists none can be read.
-int read_cdf_report(SFC_report *, int, int) {
-    return -1;
-}
-
 } // namespace
 
-const sfc_read_int::CdfLayout &sfc_read_int::cdf_layout() {
+sfc_read_int::OpenFile &sfc_read_int::open_file() {
+    return st;
+}
+
+sfc_read_int::CdfLayout &sfc_read_int::cdf_layout() {
     return layout;
 }
 
@@ -594,7 +547,7 @@ int SFC_chktype(const char *filename) {
 int SFC_open(const char *filename, int f_access, int *f_type) {
     if (filename == nullptr || f_type == nullptr) return -1;
     // Only one file is open at a time: an earlier one is closed properly.
-    if (file_type != 0) SFC_close(-1);
+    if (st.type != 0) SFC_close(-1);
 
     if (*f_type == 0) {
         if (f_access != 0 && f_access != 2) return -1;
@@ -628,39 +581,43 @@ int SFC_open(const char *filename, int f_access, int *f_type) {
         const int fd = CDF_open(filename, f_access);
         CDF_print_errors(1);
         if (fd == -1) return -1;
-        cdf_fd = fd;
-        file_type = *f_type;
-        file_access = f_access;
+        st.cdf_fd = fd;
+        st.type = *f_type;
+        st.access = f_access;
+        st.name = filename;
+        st.write_failed = false;
         reset_reading();
         reset_cdf_layout();
         return fd;
     }
     if (mode == nullptr) return -1;
-    cvt_file = FILE_open(filename, mode);
-    if (cvt_file == nullptr) return -1;
-    file_type = *f_type;
-    file_access = f_access;
-    seekable = std::ftell(cvt_file) >= 0;
+    st.stream = FILE_open(filename, mode);
+    if (st.stream == nullptr) return -1;
+    st.type = *f_type;
+    st.access = f_access;
+    st.name = filename;
+    st.write_failed = false;
+    seekable = std::ftell(st.stream) >= 0;
     header_passed = false;
     stream_datim.clear();
     reset_reading();
-    return fileno(cvt_file);
+    return fileno(st.stream);
 }
 
 int SFC_getinfo(int, SFC_info *info) {
     if (info == nullptr) return -1;
-    if (is_text_type(file_type)) {
-        if (file_access != 0) return 1;
+    if (is_text_type(st.type)) {
+        if (st.access != 0) return 1;
         std::string datim;
         if (seekable) {
-            const long pos = std::ftell(cvt_file);
-            std::rewind(cvt_file);
+            const long pos = std::ftell(st.stream);
+            std::rewind(st.stream);
             read_header(&datim);
-            std::fseek(cvt_file, pos, SEEK_SET);
+            std::fseek(st.stream, pos, SEEK_SET);
         } else {
             // A pipe or terminal is read once: the header is taken where it
             // stands and kept.
-            if (!header_passed && stat_num == 0 && !have_last) {
+            if (!header_passed && st.stat_num == 0 && !have_last) {
                 read_header(&stream_datim);
                 header_passed = true;
             }
@@ -668,30 +625,30 @@ int SFC_getinfo(int, SFC_info *info) {
         }
         copy_text(info->datim, sizeof info->datim, datim);
         info->num_stat = MISSING;
-    } else if (is_cdf_type(file_type)) {
-        cdf_getinfo(info);
+    } else if (is_cdf_type(st.type)) {
+        sfc_read_int::cdf_read_header(info);
     } else {
         return -1;
     }
     DATE_decode_label(info->datim, &info->date);
-    file_date = info->date;
+    st.date = info->date;
     return 0;
 }
 
 int SFC_rewind(int) {
-    if (is_text_type(file_type)) {
-        if (file_access != 0) {
+    if (is_text_type(st.type)) {
+        if (st.access != 0) {
             // A file being written keeps its position: nothing is overwritten.
         } else if (seekable) {
-            std::rewind(cvt_file);
+            std::rewind(st.stream);
             read_header(nullptr);
         } else if (!header_passed) {
             read_header(&stream_datim);
             header_passed = true;
-        } else if (stat_num != 0 || have_last) {
+        } else if (st.stat_num != 0 || have_last) {
             return -1; // a stream cannot go back to reports already read
         }
-    } else if (!is_cdf_type(file_type)) {
+    } else if (!is_cdf_type(st.type)) {
         return -1;
     }
     reset_reading();
@@ -699,26 +656,37 @@ int SFC_rewind(int) {
 }
 
 int SFC_close(int) {
-    if (file_type == 0) return -1;
-    if (is_cdf_type(file_type)) {
-        CDF_set_fd(cdf_fd);
-        CDF_close();
-        cdf_fd = -1;
-    } else if (cvt_file != nullptr) {
-        if (file_type == SFC_XML && file_access != 0) std::fputs("</zeqsfc>\n", cvt_file);
-        FILE_close(cvt_file);
-        cvt_file = nullptr;
+    if (st.type == 0) return -1;
+    int rc = 0;
+    if (is_cdf_type(st.type)) {
+        CDF_set_fd(st.cdf_fd);
+        if (CDF_close() != 0 && st.access != 0) rc = -1;
+        st.cdf_fd = -1;
+    } else if (st.stream != nullptr) {
+        if (st.access == 0) {
+            FILE_close(st.stream);
+        } else {
+            // Whatever the stream still holds is written now: a failure here
+            // is the first sign of a full disk for buffered writes.
+            if (st.type == SFC_XML && std::fputs("</zeqsfc>\n", st.stream) == EOF) rc = -1;
+            if (FILE_close_output(st.stream) != 0) rc = -1;
+        }
+        st.stream = nullptr;
     }
-    file_type = 0;
+    // A failed write has been warned about already; the close still fails.
+    if (rc != 0 && !st.write_failed)
+        MESS_print(M_WARN, "SFC_close: Unable to complete the surface file %s\n", st.name.c_str());
+    if (st.write_failed) rc = -1;
+    st.type = 0;
     reset_reading();
-    return 0;
+    return rc;
 }
 
 int SFC_read(int, SFC_report *report, int rep_type, const int *statnum) {
     if (report == nullptr) return -1;
     SFC_initialize(report);
     if (statnum == nullptr) return -1;
-    if (is_text_type(file_type)) return read_text_report(report, rep_type, *statnum);
-    if (is_cdf_type(file_type)) return read_cdf_report(report, rep_type, *statnum);
+    if (is_text_type(st.type)) return read_text_report(report, rep_type, *statnum);
+    if (is_cdf_type(st.type)) return sfc_read_int::cdf_read_report(report, rep_type, *statnum);
     return -1;
 }

@@ -45,6 +45,49 @@ int THERM_calc_storm();
 int UPA_sm_interp(int coord, const float *values, UPA_level *result, int num_result);
 int UPA_wm_interp(int coord, const float *values, UPA_level *result, int num_result);
 
+// ---- Calculations and printed tables ----------------------------------------------------
+// The tables print through MESS_print, each on its own pair of message kinds
+// (basic and extended), and pause through MESS_hold (see each function); they
+// show what THERM_calc stored last.
+
+// Computes every index of the current sounding into the index record and
+// lifts the parcel that the plot parameters choose (no parcel values for
+// another choice); the parcel's start becomes the parcel level. 0.
+int THERM_calc();
+// The sounding table: the header, one row per temperature level (SFC at the
+// surface pressure), the tropopause and maximum-wind rows (0x1000, extended
+// columns 0x2000), pausing after each page. 0.
+int THERM_sig_table();
+// "Sounding variables and indices" (0x4000, more at 0x8000) with a risk text
+// for each stability index, and "Parcel Indices" (0x10000, more at 0x20000).
+// 0.
+int THERM_indices();
+// "Wind Parameters": mean wind, storm motion, shear and helicity of the
+// lowest 3000 m, energy-helicity index and bulk Richardson number (0x40000,
+// more at 0x80000). 0.
+int THERM_wind();
+// The wind table of the wind sounding with the storm-relative winds
+// (0x100000, storm-relative columns 0x200000, pauses 0x400000). 0.
+int THERM_wind_table();
+// The storm table: mean wind, inflow, shear, helicity and vorticity of the
+// layers from the surface up 500 m to 6000 m (0x400000). 0.
+int THERM_storm_table();
+
+// ---- Point-data soundings ---------------------------------------------------------------------
+
+// Writes the current sounding as a point-data file (one row per level: the
+// temperature levels, the wind levels, the tropopause and the maximum wind)
+// named by the out_file resource ("raw" or "raw=NAME"; the convention
+// "upa_snd" by default) and the sounding's date. The temperature levels get
+// the winds of the wind sounding first. 1 when written; 0 with a warning
+// when the file cannot be opened or written.
+int THERM_out_raw();
+// Reads such a file as the current sounding (the identifier, date, levels,
+// tropopause, maximum wind and surface pressure; at most 300 temperature and
+// 300 wind levels). 0; the program ends with status 10 when the file cannot
+// be opened.
+int THERM_read_raw(const char *filename);
+
 // ---- State and accessors -------------------------------------------------------------------
 
 // Sets every field of an index record, its parameter records included, to

@@ -11,6 +11,9 @@ namespace thm_int {
 inline constexpr int PAR_SFC = 1, PAR_LAYER = 2, PAR_MAXT = 3, PAR_LEVEL = 5;
 
 int par_type();
+// Sets the parcel choice as the plot parameters would (tests reach the
+// choices that no plot parameter sets).
+void set_par_type(int type);
 float par_thick(); // depth of the parcel layer, mb
 WIND mean6();      // mean wind of the lowest 6000 m
 

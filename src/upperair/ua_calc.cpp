@@ -1,7 +1,9 @@
-// Sounding calculations: one quantity of a level, and layer means over a
-// level list by the trapezoid rule in the logarithm of pressure (named
-// quantities, the parcel layer's mixing ratio and potential temperature, the
-// wind). No file-static state.
+// Sounding calculations: one quantity of a level, layer means over a level
+// list by the trapezoid rule in the logarithm of pressure (named quantities,
+// the parcel layer's mixing ratio and potential temperature, the wind),
+// derived quantities, parcel ascent, indices, helicity and shear, and the
+// level specifications of variables read against the current sounding. No
+// file-static state.
 #include "upperair/ua_calc.h"
 
 #include <cmath>
@@ -10,9 +12,11 @@
 #include <vector>
 
 #include "fields/calc.h"
+#include "fields/var_tool.h"
 #include "plot/vecttool.h"
 #include "runtime/mess.h"
 #include "runtime/tools.h"
+#include "upperair/thm_tool.h"
 #include "upperair/ua_merge.h"
 #include "upperair/ua_read.h"
 #include "upperair/ua_tool.h"
@@ -864,6 +868,16 @@ bool top_height(const WindLayer &wl, int coord, float bottom, float top, float &
     return true;
 }
 
+// The number of steps of a layer walk from bottom_h up to top_h (the steps
+// at bottom_h + k * step up to top_h); -1 for a layer deeper than any
+// atmosphere (heights of a damaged sounding), whose walk would not end.
+int layer_steps(float bottom_h, float top_h, float step) {
+    constexpr double MAX_DEPTH = 100000.0;
+    const double depth = static_cast<double>(top_h) - bottom_h;
+    if (!(depth <= MAX_DEPTH)) return -1;
+    return depth < step ? 0 : static_cast<int>(depth / step);
+}
+
 } // namespace
 
 int helicity(const UPA_level *lev, int num, int coord, float bottom, float top, const WIND *storm,
@@ -905,11 +919,14 @@ int helicity(const UPA_level *lev, int num, int coord, float bottom, float top, 
     if (!known(wl.b.h)) return -1;
     float top_h = M;
     if (!top_height(wl, coord, bottom, top, top_h, result)) return -1;
+    const int count = layer_steps(wl.b.h, top_h, 100.0f);
+    if (count < 0) return -1;
 
     hp.pos_hel = hp.neg_hel = hp.tot_hel = hp.ave_hel = hp.rel_hel = hp.hor_vort = hp.stm_vort = 0.0f;
     int steps = 0;
     float sum_s = 0.0f, sum_v = 0.0f, depth = 0.0f;
-    for (float h = wl.b.h + 100.0f; h <= top_h; h += 100.0f) {
+    for (int n = 1; n <= count; ++n) {
+        const float h = wl.b.h + 100.0f * static_cast<float>(n);
         UPA_level l;
         UPA_interp(lev, num, UPA_COORD_HGHT, h, &l);
         float ub, vb;
@@ -965,8 +982,11 @@ int shear_layer(const UPA_level *lev, int num, int coord, float bottom, float to
     int result = 1;
     float top_h = M;
     if (!top_height(wl, coord, bottom, top, top_h, result)) return -1;
+    const int count = layer_steps(wl.b.h, top_h, 500.0f);
+    if (count < 0) return -1;
     float pu = 0, pv = 0, nu = 0, nv = 0, depth = 0;
-    for (float h = wl.b.h + 500.0f; h <= top_h; h += 500.0f) {
+    for (int n = 1; n <= count; ++n) {
+        const float h = wl.b.h + 500.0f * static_cast<float>(n);
         UPA_level l;
         UPA_interp(lev, num, UPA_COORD_HGHT, h, &l);
         float ub, vb;
@@ -1028,4 +1048,174 @@ float energy_helicity(const UPA_level *lev, int num, int coord, float bottom, co
     helicity(lev, num, UPA_COORD_HGHT, b.h, known(b.h) ? b.h + 2000.0f : M, storm, &hp);
     if (!known(hp.pos_hel) || !known(cape)) return M;
     return hp.pos_hel * cape / 160000.0f;
+}
+
+// ---- Level specifications ------------------------------------------------------------------
+
+namespace {
+
+// Special first bounds of decoded layers.
+constexpr float LAYER_SFC = 1900.0f;       // pressure layer from the surface
+constexpr float LAYER_MAXT = 1910.0f;      // the same, the maximum-temperature parcel
+constexpr float LAYER_TROP = 1950.0f;      // pressure layer up from the tropopause
+constexpr float LAYER_SFC_THICK = 2000.0f; // from the surface, 2000 + parcel layer depth
+constexpr float LAYER_TROP_H = 99500.0f;   // height layer up from the tropopause
+
+// The level types whose first decoded value is the upper bound of a layer.
+bool upper_first(int ltype) {
+    return ltype == 104 || ltype == 106 || ltype == 114 || ltype == 116;
+}
+
+// The decoded layer of a variable as bottom (the lower level) and top.
+struct Layer {
+    int coord = UPA_COORD_PRES;
+    float bottom = M, top = M;
+};
+Layer decoded_layer(const VAR_data *var) {
+    Layer l;
+    float thick = M;
+    UPA_level_decode(var, &l.coord, &l.bottom, &l.top, &thick);
+    if (var == nullptr || !upper_first(var->ltype) || !known(l.bottom) || !known(l.top)) return l;
+    // The layer types that give the upper end first are turned round (the
+    // layer up from the tropopause already comes lower end first): the lower
+    // level has the larger pressure, the smaller height or temperature.
+    if (UPA_is_pres_coord(l.coord) ? l.bottom < l.top : l.bottom > l.top) std::swap(l.bottom, l.top);
+    return l;
+}
+
+} // namespace
+
+int UPA_level_decode(const VAR_data *var, int *coord, float *lev1, float *lev2, float *thick) {
+    float c1 = M, c2 = M, th = M;
+    int cd = UPA_COORD_PRES;
+    auto finish = [&](int rc) {
+        if (coord != nullptr) *coord = cd;
+        if (lev1 != nullptr) *lev1 = c1;
+        if (lev2 != nullptr) *lev2 = c2;
+        if (thick != nullptr) *thick = th;
+        return rc;
+    };
+    if (var == nullptr || var->ltype == MISSING) return finish(0);
+    const UPA_level sfc = *THERM_get_sfc();
+    const UPA_level trop = *THERM_get_trop();
+    switch (var->ltype) {
+    case 1:
+        c1 = sfc.p;
+        if (var->level > 0) th = static_cast<float>(var->level);
+        return finish(1);
+    case 6:
+        c1 = THERM_get_mwnd()->p;
+        return finish(1);
+    case 7:
+        c1 = trop.p;
+        return finish(1);
+    case 0:
+        c1 = sfc.p;
+        c2 = 500.0f;
+        return finish(2);
+    case 4:
+        c1 = freezing_level(THERM_get_SM(), THERM_get_SM_num());
+        return finish(1);
+    case 5:
+        c1 = lcl_pres(kelvin(sfc.t), kelvin(sfc.td), sfc.p);
+        return finish(1);
+    default:
+        break;
+    }
+
+    const int lt = var->ltype;
+    const float sfc_h = known(sfc.h) ? sfc.h : 0.0f;
+    cd = lt;
+    VAR_get_level(lt, var->level, &c1, &c2);
+    switch (lt) {
+    case 116:
+        c2 = known(sfc.p) && known(c2) ? sfc.p - c2 : M;
+        [[fallthrough]];
+    case 115:
+        c1 = known(sfc.p) && known(c1) ? sfc.p - c1 : M;
+        break;
+    case 106:
+        if (known(c2)) c2 += sfc_h;
+        [[fallthrough]];
+    case 105:
+        if (known(c1)) c1 += sfc_h;
+        break;
+    case 101:
+        if (c1 == LAYER_SFC || c1 == LAYER_MAXT) {
+            c1 = sfc.p;
+        } else if (c1 == LAYER_TROP) {
+            if (!known(trop.p) || trop.p - c2 < 0) {
+                c1 = c2 = M;
+            } else {
+                c1 = trop.p;
+                c2 = trop.p - c2;
+            }
+        } else if (c1 >= LAYER_SFC_THICK) {
+            th = c1 - LAYER_SFC_THICK;
+            c1 = sfc.p;
+        }
+        break;
+    case 104:
+        if (c1 == LAYER_TROP_H) {
+            // A tropopause without a height has no layer either.
+            if (!known(trop.p) || !known(trop.h) || trop.h + c2 < 0) {
+                c1 = c2 = M;
+            } else {
+                c1 = trop.h;
+                c2 = trop.h + c2;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return finish(lt == 101 || upper_first(lt) ? 2 : 1);
+}
+
+int UPA_is_maxt(const VAR_data *var) {
+    if (var == nullptr || var->ltype != 101) return 0;
+    float l1 = M, l2 = M;
+    VAR_get_level(var->ltype, var->level, &l1, &l2);
+    return l1 == LAYER_MAXT ? 1 : 0;
+}
+
+int UPA_make_layer(const VAR_data *var, int *, float *lev1, float *lev2, float delta) {
+    if (var == nullptr || lev1 == nullptr || lev2 == nullptr) return 0;
+    const float level = static_cast<float>(var->level);
+    const float d = delta > 0 ? delta : 0.0f;
+    switch (var->ltype) {
+    case 100: {
+        const float h = d > 0 ? d : 25.0f;
+        *lev1 = level - h;
+        *lev2 = level + h;
+        break;
+    }
+    case 103:
+    case 113: {
+        const float h = d > 0 ? d : (var->ltype == 103 ? 200.0f : 5.0f);
+        *lev1 = level + h;
+        *lev2 = level - h;
+        break;
+    }
+    default:
+        break;
+    }
+    return 0;
+}
+
+int UPA_calc_layer(const VAR_data *var, RAW_data *data) {
+    if (var == nullptr || data == nullptr) return 0;
+    const Layer l = decoded_layer(var);
+    data->value[0] = mean_value(var->name, THERM_get_SM(), THERM_get_SM_num(), l.coord, l.bottom, l.top);
+    return 0;
+}
+
+int UPA_calc_wind_layer(const VAR_data *var, WIND *wind) {
+    if (wind == nullptr) return 0;
+    *wind = {M, M};
+    if (var == nullptr) return 0;
+    const Layer l = decoded_layer(var);
+    WIND w;
+    if (layer_wind_mean(THERM_get_WM(), THERM_get_WM_num(), l.coord, l.bottom, l.top, &w) == 1) *wind = w;
+    return 0;
 }

@@ -8,6 +8,8 @@
 // knots; -9999 is missing.
 #pragma once
 
+#include "fields/zeqgrd.h"
+#include "plot/zeqraw.h"
 #include "upperair/zequpa.h"
 
 // One quantity of a level by its type: 1 temperature, 2 dew point (Celsius),
@@ -128,8 +130,9 @@ float energy_index(const UPA_level *lev, int num);
 // Storm-relative helicity of the layer from bottom to top in 100 m steps. 1
 // over the whole layer; 0 over a layer cut at the top of the data, or with
 // every field -9999 for fewer than 2 levels, a first level above 5000 m or
-// no storm direction; -1 without a bottom height or (outside coordinate 103)
-// a top height.
+// no storm direction; -1 without a bottom height, (outside coordinate 103)
+// without a top height, or for a layer more than 100 km deep (heights out
+// of order).
 int helicity(const UPA_level *lev, int num, int coord, float bottom, float top, const WIND *storm,
              HELICITY_params *windp);
 // Veering and backing shear of the layer in 500 m steps; results as helicity
@@ -145,3 +148,39 @@ int bulk_richardson(const UPA_level *lev, int num, int coord, float bottom, floa
 // The energy-helicity index: the positive 0-2000 m storm-relative helicity
 // above the level at bottom times cape over 160000.
 float energy_helicity(const UPA_level *lev, int num, int coord, float bottom, const WIND *storm, float cape);
+
+// ---- Level specifications -----------------------------------------------------------------
+// A variable's level type and encoded level read against the current
+// sounding (its surface, tropopause, maximum wind, freezing level and
+// condensation level).
+
+// Decodes the level of var into a coordinate code, bottom, top and parcel
+// layer thickness (each -9999 when not given; *coord 100 unless the level
+// type is itself the coordinate): "sfc" (type 1, an encoded level above 0
+// the thickness), "mwnd" (6), "trop" (7), "frz" (4), "lcl" (5) and "none"
+// (0: the surface to 500 mb) as pressures; heights above ground (105, 106)
+// become heights above sea level and pressure differences from the surface
+// (115, 116) pressures; the pressure layers whose first bound is 1900 or
+// 1910 ("sfc", "maxt") or 2000 + N ("sfc" with a parcel layer of N mb) start
+// at the surface pressure, 1950 ("trop") at the tropopause pressure going up
+// by the second bound, and the height layer 99500 at the tropopause height
+// going up by the second bound (both -9999 without a tropopause). For the
+// layer types 104, 106, 114 and 116 the first value is the upper bound. 0
+// without a level, 2 for a layer (types 0, 101, 104, 106, 114, 116), else 1.
+int UPA_level_decode(const VAR_data *var, int *coord, float *lev1, float *lev2, float *thick);
+// 1 when the level of var is the pressure layer of the maximum-temperature
+// parcel (first bound 1910); else 0.
+int UPA_is_maxt(const VAR_data *var);
+// Widens the single level of var into a layer of half-width delta (negative
+// counts as 0, 0 takes 25 mb for type 100, 200 m for 103, 5 K for 113); *lev1
+// is the upper bound. Other level types leave both values as they are;
+// coord is not written. 0.
+int UPA_make_layer(const VAR_data *var, int *coord, float *lev1, float *lev2, float delta);
+// data->value[0]: the mean of the quantity named var->name (see mean_value)
+// on the current temperature sounding over the decoded layer from its lower
+// to its upper bound, or its value at a single level. 0.
+int UPA_calc_layer(const VAR_data *var, RAW_data *data);
+// *wind: the mean wind of the current wind sounding over the decoded layer
+// from its lower to its upper bound (the wind at a single level); -9999 for
+// both unless layer_wind_mean gives a full result. 0.
+int UPA_calc_wind_layer(const VAR_data *var, WIND *wind);

@@ -40,13 +40,15 @@ la#3 96010108.sfc
 EOF
 
 # A spec naming a missing file ends with status 10 after the warning; the
-# search gives up after its tries and names the time one step beyond.
+# search gives up after its tries and says which names it tried.
 curtime='#199601011200' run -cu 'la#2' -me debug
 check "la#2 missing status" $(($? != 10))
 [ "$(out | grep -c '^LATE: ')" -eq 2 ]
 check "la#2 makes two tries" $?
-out | grep -qx "File not found: $sfc/96010110.sfc"
-check "la#2 warns with the name" $?
+out | grep -qx "No file found from $sfc/96010112.sfc back to $sfc/96010111.sfc"
+check "la#2 says what it searched" $?
+! out | grep -q "File not found"
+check "la#2 names no file one step beyond the search" $?
 out | grep -q "Current filename"
 check "la#2 names no current file" $(($? == 0))
 run -cu +1d

@@ -4,8 +4,9 @@
 // alone or with a string dimension; the date, version and missing-value
 // attributes absent, as text of any length or as numbers of any count. The
 // file is built with the netCDF library (whose own header reader is not the
-// subject here), then detected, opened, its header read, its reports asked
-// for, rewound, closed and opened again for appending.
+// subject here), then detected, opened, its header read, its reports read in
+// every form (in order, again with -1, past the end), rewound, closed, and
+// opened again for appending: the reports read are written back into it.
 #include <netcdf.h>
 #include <unistd.h>
 
@@ -90,7 +91,7 @@ bool build(const char *name, Bytes &b) {
          {"datetime", "filetime", "version", "missing_val_f", "missing_val_i", "missing_val_c"})
         ok = ok && put_attribute(nc, att, b);
     ok = ok && nc_enddef(nc) == NC_NOERR;
-    // Records of any bytes (the reports are read once their reader exists).
+    // Records of any bytes.
     for (int id : ids) {
         if (!ok || records == 0) break;
         int rank = 0;
@@ -119,14 +120,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Bytes bytes(data, size);
     if (build(name, bytes)) {
         SFC_chktype(name);
+        std::vector<SFC_report> reports;
         for (int access : {0, 2}) {
             int type = 0;
             if (SFC_open(name, access, &type) < 0) continue;
             SFC_info info;
             SFC_getinfo(0, &info);
             SFC_report report;
-            for (int n = 0; n < 5; ++n)
-                SFC_read(0, &report, n % 3, &n);
+            if (access == 0) {
+                for (int n = 0; n < 5; ++n)
+                    for (int rep_type : {0, 1, 2})
+                        if (SFC_read(0, &report, rep_type, &n) == 0 && rep_type == 0)
+                            reports.push_back(report);
+                for (int n : {-1, info.num_stat, -1, -3})
+                    SFC_read(0, &report, 0, &n);
+            } else {
+                // Whatever the layout, the writer puts only what its variables take.
+                SFC_putinfo(0, &info);
+                int n = info.num_stat;
+                for (SFC_report &r : reports) {
+                    SFC_write(0, &r, 0, &n);
+                    ++n;
+                }
+            }
             SFC_rewind(0);
             SFC_close(0);
         }

@@ -301,6 +301,35 @@ TEST(StrokeText, LongStrokesGoOutInRunsOfThirty) {
     EXPECT_FLOAT_EQ(blocks[0][30].y, blocks[0][33].y);
 }
 
+// Spacings far beyond the page: the layout stays within int range (no
+// overflow, no undefined conversion) and every point written is a number.
+TEST(StrokeText, HugeSpacingsKeepTheLayoutInRange) {
+    struct Case {
+        const char *name;
+        float expan, space, char_space;
+    };
+    const Case cases[] = {
+        {"wide spacing, long text", 1.0f, 3.2e5f, 0.0f},
+        {"zero expansion, infinite spacing", 0.0f, 3e38f, 0.0f},
+        {"wide fixed character space", 1.0f, 0.0f, 3e38f},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        StrokePage page(plain_font());
+        const Gtext_align centred{GCENTER_HOR, GHALF_VERT};
+        gset_text_align(&centred);
+        gset_expan(c.expan);
+        gset_space(c.space);
+        gset_char_space(c.char_space);
+        page.draw(std::string(200, 'B').c_str());
+        for (const auto &block : page.close())
+            for (const Cmd &cmd : block) {
+                EXPECT_TRUE(std::isfinite(cmd.x));
+                EXPECT_TRUE(std::isfinite(cmd.y));
+            }
+    }
+}
+
 // ---- Font files ----------------------------------------------------------------------
 
 std::string font_path(const char *name) {

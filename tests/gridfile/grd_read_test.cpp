@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "fields/region.h"
+#include "runtime/files.h"
 #include "support/child.h"
 #include "support/grids.h"
 #include "support/reference.h"
@@ -787,6 +789,84 @@ TEST(NativeFiles, HugeSizesInACorruptHeaderAllocateNothing) {
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("cut short"), std::string::npos) << r.err;
+}
+
+// Version 4 records: the data file must hold the values before the array is
+// allocated, as versions 2 and 3 check their own file (a 30000 x 30000 record
+// with four values asks for nothing).
+#ifdef __SANITIZE_ADDRESS__
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void *,
+                                                                             std::size_t),
+                                                         void (*free_hook)(const volatile void *));
+std::size_t largest_malloc = 0;
+void note_malloc(const volatile void *, std::size_t size) {
+    if (size > largest_malloc) largest_malloc = size;
+}
+void note_free(const volatile void *) {}
+#endif
+
+TEST(NativeFiles, ExternalDataIsCheckedBeforeAllocating) {
+    TempDir dir;
+    write_file(dir.file("four.txt"), "1 2 3 4\n");
+    write_file(dir.file("four.bin"), std::string(16, '\0'));
+    const std::string name = dir.file("huge4.grd");
+    write_file(name, "ZEQGRID\nL1\n4-x\n1 4 1 0 1 0 0 11\nLL 40 -100 1 1 30000 30000\nA " +
+                         dir.file("four.txt") +
+                         " 0 1 1\nL2\n4-x\n1 4 1 0 1 0 0 11\nLL 40 -100 1 1 30000 30000\nB " +
+                         dir.file("four.bin") + " 0 1 1\n");
+    for (int num : {0, 1}) {
+        auto r = run_child([&] {
+#ifdef __SANITIZE_ADDRESS__
+            if (__sanitizer_install_malloc_and_free_hooks(note_malloc, note_free) != 1) return 3;
+#endif
+            const int fd = open_read(name);
+            Read g;
+            int n = num;
+            const int rc = GRD_read(fd, &g.r, 0, &n);
+#ifdef __SANITIZE_ADDRESS__
+            if (largest_malloc > (std::size_t{64} << 20)) return 2;
+#endif
+            return rc == -1 && g.r.grid == nullptr ? 0 : 1;
+        });
+        EXPECT_EQ(r.status, 0) << num;
+        EXPECT_NE(r.err.find("GRD_read: Grid values cut short in file: " +
+                             dir.file(num == 0 ? "four.txt" : "four.bin")),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+// The data file of a version 4 record is a name read from the grid file: it
+// runs no command and opens no device, however the program was started.
+TEST(NativeFiles, ExternalDataNamedByTheFileRunsNoCommand) {
+    TempDir dir;
+    const std::string ran = dir.file("ran");
+    const std::string name = dir.file("evil.grd");
+    write_file(name, "ZEQGRID\nL1\n4-x\n1 4 1 0 1 0 0 11\nLL 0 0 1 1 3 2\nA |touch${IFS}" + ran +
+                         " 0 1 1\nL2\n4-x\n1 4 1 0 1 0 0 11\nLL 0 0 1 1 3 2\nA /dev/zero 0 1 1\n");
+    auto r = run_child([&] {
+        FILE_set_trust(FILE_TRUST_USER);
+        const int fd = open_read(name);
+        Read g;
+        int bad = 0;
+        for (int num : {0, 1}) {
+            int n = num;
+            if (GRD_read(fd, &g.r, 0, &n) != -1) bad |= 1 << num;
+        }
+        return bad;
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(std::filesystem::exists(ran));
+    EXPECT_NE(r.err.find("FILE_open: Command not run, the name does not come from the user: |touch${IFS}" +
+                         ran + " (read from " + name + ")"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(
+        r.err.find("FILE_open: Not a regular file, the name does not come from the user: /dev/zero (read "
+                   "from " +
+                   name + ")"),
+        std::string::npos)
+        << r.err;
 }
 
 } // namespace

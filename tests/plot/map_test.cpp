@@ -430,9 +430,10 @@ TEST(MapList, ColoursNoneAndMissingFiles) {
 }
 
 // Image, metafile and point-data overlays are marked in the output; image
-// items draw nothing without a window (answering 0), the others are
-// reported as not drawable yet; the latitude-longitude item draws the net
-// at its own spacings (5 degrees without numbers).
+// items draw nothing without a window (answering 0), a missing metafile is
+// reported by its reader, point data as not drawable yet; the
+// latitude-longitude item draws the net at its own spacings (5 degrees
+// without numbers).
 TEST(MapList, OverlayItemsAndLatLonItems) {
     const struct {
         const char *item;
@@ -443,7 +444,7 @@ TEST(MapList, OverlayItemsAndLatLonItems) {
     } cases[] = {
         {"im:radar.gif:black:10:-10", 0, false, "Map-image: /images/radar.gif", nullptr},
         {"IF:radar.gif", 0, false, "Map-image: /images/radar.gif", nullptr},
-        {"mf:old.meta", -1, false, "Map-metafile: old.meta", "Metafile overlays cannot be drawn yet"},
+        {"mf:old.meta", -1, false, "Map-metafile: old.meta", "gread_metafile: Unable to open image file: old.meta"},
         {"rf:obs.raw", -1, false, "Map-rawfile: obs.raw", "Point-data overlays cannot be drawn yet"},
         {"lalo:30:45", 0, true, "Map-lalo: 30.0,45.0", nullptr},
         {"lalo:30:blue", 0, true, "Map-lalo: 30.0,30.0", nullptr},
@@ -496,6 +497,21 @@ TEST(MapList, ImageItemsDrawTheirFiles) {
     EXPECT_NE(pic.at(map_vp.x + 5, map_vp.y + 5), (xtest::Rgb{255, 255, 255})) << "white is transparent";
     EXPECT_NE(pic.at(map_vp.x + 5 + 20, map_vp.y + 5), blue);
     EXPECT_EQ(pic.at(all_vp.x + 10, all_vp.y + 5), blue);
+}
+
+// An "mf:" item replays its text metafile onto the map: the polyline it
+// holds is drawn in the map window.
+TEST(MapList, MetafileItemReplaysItsFile) {
+    MapPlot plot(WORLD);
+    plot.write("lines.meta", "ZEQMETA\n"
+                             "PL 3 -100.000000,40.000000 -90.000000,45.000000 -80.000000,40.000000 \n");
+    EXPECT_EQ(MAP_process("mf:lines.meta"), 0);
+    const std::vector<Prim> prims = plot.close();
+    const std::string meta = read_file(plot.file("plot.meta"));
+    EXPECT_NE(meta.find("ME Map-metafile: lines.meta\n"), std::string::npos);
+    EXPECT_NE(meta.find("PL 3 -100.000000,40.000000 -90.000000,45.000000 -80.000000,40.000000"),
+              std::string::npos)
+        << meta.substr(0, 2000);
 }
 
 // ---- The map database reader ---------------------------------------------------------------

@@ -12,16 +12,24 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "fields/maptran.h"
 #include "fields/region.h"
+#include "fields/var_tool.h"
+#include "graphics/colors.h"
 #include "graphics/gks.h"
 #include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
+#include "plot/cty_plt.h"
 #include "plot/map.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
+#include "plot/raw_plt.h"
+#include "plot/raw_tool.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "runtime/system.h"
@@ -115,6 +123,84 @@ int map() {
     return close_plot() == 0 ? 0 : 1;
 }
 
+// Opens a plot for the domain of resource plot_domain and makes its plane
+// the window of transformation 2; prints the window. False (with a message)
+// without a domain or when no graphics could be opened.
+bool open_map() {
+    Domain domain;
+    if (DOM_get_region(&domain, 1) != 1) {
+        std::fprintf(stderr, "no plot_domain\n");
+        return false;
+    }
+    if (PLT_open(DOM_aspect(&domain)) != 0) return false;
+    MAP_setup(&domain);
+    Glim win{};
+    MAP_get_window(&win);
+    std::printf("window %.6f %.6f %.6f %.6f\n", win.x_min, win.x_max, win.y_min, win.y_max);
+    return true;
+}
+
+// A text field of an item line: "-" is empty.
+std::string field_text(const std::string &word) {
+    return word == "-" ? std::string() : word;
+}
+
+float field_value(const std::string &word) {
+    return word == "-" ? FMISSING : std::strtof(word.c_str(), nullptr);
+}
+
+// Point items on a map: RAW_plot_init with color_data over "green" and
+// plot_scale, then one item a line of the file named by resource filename:
+// "TYPE LAT LON VALUE0 VALUE1 TEXT FORMAT" ("-" an empty text or a missing
+// value; TYPE a number or a plot type word). Prints the result of
+// RAW_plot_init and, for each item, "item N RESULT X Y TEXT" (the text as
+// the plotter left it); fails (1) when the plot cannot be opened or closed.
+int points() {
+    if (!open_map()) return 1;
+    Gattribs attr;
+    ATTRIB_init(&attr);
+    ATTRIB_get("color_data", "green", &attr);
+    float scale = 1.0f;
+    if (RES_getval("plot_scale", &scale, CV_float) == 0) scale = 1.0f;
+    std::printf("RAW_plot_init %d\n", RAW_plot_init(&attr, scale));
+    const char *name = RES_get("filename");
+    FILE *in = name != nullptr ? std::fopen(name, "r") : nullptr;
+    if (in == nullptr) {
+        std::fprintf(stderr, "points: no item file\n");
+        close_plot();
+        return 1;
+    }
+    char line[400];
+    int n = 0;
+    while (std::fgets(line, sizeof line, in) != nullptr) {
+        char w[7][100];
+        if (std::sscanf(line, "%99s %99s %99s %99s %99s %99s %99s", w[0], w[1], w[2], w[3], w[4], w[5],
+                        w[6]) != 7)
+            continue;
+        const int word_type = VAR_dec_type(w[0]);
+        const int type = word_type >= 0 ? word_type : std::atoi(w[0]);
+        float x = FMISSING, y = FMISSING;
+        MAP_tran(field_value(w[1]), field_value(w[2]), &x, &y);
+        RAW_data item;
+        RAW_set(&item, x, y, type, field_text(w[6]).c_str(), field_text(w[5]).c_str(), field_value(w[3]),
+                field_value(w[4]));
+        const int rc = RAW_plot_data(&item);
+        std::printf("item %d %d %.6f %.6f %s\n", n++, rc, x, y, item.data);
+    }
+    std::fclose(in);
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
+// The station overlay on a map (CTY_plot); fails (1) when the plot cannot be
+// opened or closed.
+int stations() {
+    if (!open_map()) return 1;
+    std::printf("CTY_plot %d\n", CTY_plot());
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
 struct Entry {
     const char *name;
     int (*run)();
@@ -122,6 +208,8 @@ struct Entry {
 const Entry entries[] = {
     {"frame", frame},
     {"map", map},
+    {"points", points},
+    {"stations", stations},
 };
 
 // ---- Background process ----------------------------------------------------------------

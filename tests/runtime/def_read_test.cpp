@@ -3,8 +3,11 @@
 // resolution walks it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "runtime/def_read.h"
+#include "runtime/files.h"
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
@@ -392,6 +396,68 @@ TEST(Open, PlainFileMissingFileAndTheDefaultName) {
     EXPECT_EQ(DEF_get(name, sizeof name, value, sizeof value), 1);
     EXPECT_STREQ(value, "site");
     DEF_close();
+}
+
+// Only a regular file is a defaults file: a FIFO put in place of zeq.cfg
+// neither blocks the start nor is read, a device is refused, and standard
+// input is never read for defaults.
+TEST(Open, OnlyRegularFiles) {
+    const zeqtest::ChildResult r = zeqtest::run_child(
+        [] {
+            set_program("tarnisk");
+            TempDir dir;
+            if (mkfifo(dir.file("zeq.cfg").c_str(), 0600) != 0) return 1;
+            int bad = 0;
+            if (DEF_open(dir.path().c_str()) != -1) bad |= 1;
+            if (DEF_open("/dev/zero") != -1) bad |= 2;
+            if (DEF_open("-") != -1) bad |= 4;
+            std::fprintf(stderr, "DIR %s\n", dir.path().c_str());
+            return bad;
+        },
+        {"tarnisk.from stdin\n", true}, std::chrono::seconds(5));
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0);
+    const std::string dir = r.err.substr(r.err.rfind("DIR ") + 4, r.err.size() - r.err.rfind("DIR ") - 5);
+    EXPECT_NE(r.err.find("DEF_open: Not a regular file: " + dir + "/zeq.cfg ("), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("DEF_open: Not a regular file: /dev/zero ("), std::string::npos) << r.err;
+}
+
+// The values of a defaults file that the running user owns and no one else
+// can write are the user's own texts (a command they name may run); those of
+// any other file are data, and a command they name is refused with the file
+// named. An environment value is the user's.
+TEST(Open, TheUsersOwnFileSpeaksForTheUser) {
+    set_program("tarnisk");
+    FILE_set_trust(FILE_TRUST_USER);
+    TempDir dir;
+    for (const mode_t mode : {0600, 0644, 0664, 0606}) {
+        SCOPED_TRACE(mode);
+        const std::string name = dir.file("defs" + std::to_string(mode));
+        const std::string command = "|echo " + std::to_string(mode);
+        write_file(name, "tarnisk.out_file \"" + command + "\"\n");
+        ASSERT_EQ(chmod(name.c_str(), mode), 0);
+        const bool own = (mode & 022) == 0;
+        ASSERT_EQ(DEF_open(name.c_str()), 0);
+        EXPECT_EQ(DEF_trusted(), own ? 1 : 0);
+        char res[64], value[64];
+        ASSERT_EQ(DEF_get(res, sizeof res, value, sizeof value), 1);
+        EXPECT_EQ(value, command);
+        DEF_close();
+        EXPECT_EQ(DEF_trusted(), 0);
+        EXPECT_EQ(FILE_user_name(command.c_str()), own ? 1 : 0);
+        if (!own) {
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(FILE_open(command.c_str(), "r"), nullptr);
+            EXPECT_NE(testing::internal::GetCapturedStderr().find("(read from the defaults file " + name +
+                                                                  ", not the user's alone)"),
+                      std::string::npos);
+        }
+    }
+    setenv("zeqcity_file", "|echo environment", 1);
+    char value[64];
+    ASSERT_EQ(DEF_env("city_file", nullptr, value, sizeof value), 1);
+    EXPECT_EQ(FILE_user_name("|echo environment"), 1);
+    unsetenv("zeqcity_file");
 }
 
 // ---- The search path as resolution walks it -------------------------------------------------

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -336,6 +337,182 @@ TEST(FilePipes, CloseOutputReportsLostWrites) {
     sigaction(SIGPIPE, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
     EXPECT_EQ(FILE_close_output(nullptr), -1);
+}
+
+// ---- Where names come from -----------------------------------------------------
+
+// FILE_open runs a command, or opens a device or FIFO, only for a name the
+// user gave whole: a registered text or a whole item of one (items end at ','
+// and new lines, and may begin after '='). Everything else is refused with a
+// warning naming it and where it came from, and nothing runs.
+TEST(FileTrust, CommandsOnlyFromTheUsersWholeNames) {
+    TempDir dir;
+    const std::string mark = dir.file("ran");
+    const std::string touch = "|touch " + mark;
+    FILE_set_trust(FILE_TRUST_USER);
+    FILE_user_text(("ps," + touch + "1").c_str());
+    FILE_user_text(("fi:" + touch + "2:temp").c_str());
+    FILE_user_text(("-of=" + touch + "3").c_str());
+    FILE_user_text((touch + "4 now").c_str());
+    FILE_user_text((touch + "5").c_str());
+    FILE_data_text(("fi:" + touch + "6").c_str(), "the defaults file site.cfg");
+    struct Case {
+        std::string name;
+        bool runs;
+        const char *from; // the source the warning names
+    };
+    const Case cases[] = {
+        {touch + "1", true, ""},
+        {touch + "2", false, "(part of a longer text given by the user)"},
+        {touch + "3", true, ""},
+        {touch + "4", false, "(part of a longer text given by the user)"},
+        {touch + "5", true, ""},
+        {touch + "6", false, "(read from the defaults file site.cfg)"},
+        {touch + "7", false, "(read from data)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FILE_user_name(c.name.c_str()), c.runs ? 1 : 0);
+        testing::internal::CaptureStderr();
+        FILE *p = FILE_open(c.name.c_str(), "r");
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (p) {
+            EXPECT_EQ(FILE_close(p), 0);
+        }
+        const std::string marker = mark + c.name.substr(touch.size());
+        EXPECT_EQ(std::filesystem::exists(marker), c.runs);
+        EXPECT_EQ(p != nullptr, c.runs);
+        if (c.runs) {
+            EXPECT_EQ(err, "");
+        } else {
+            EXPECT_EQ(err, "FILE_open: Command not run, the name does not come from the user: " + c.name +
+                               " " + c.from + "\n");
+        }
+    }
+
+    // A name refused while or after a data file was read is said to come
+    // from that file.
+    write_file(dir.file("evil.reg"), "text\n");
+    FILE *data = FILE_open(dir.file("evil.reg").c_str(), "r");
+    ASSERT_NE(data, nullptr);
+    FILE_close(data);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FILE_open((touch + "8").c_str(), "w"), nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("(read from " + dir.file("evil.reg") + ")"),
+              std::string::npos);
+
+    // With commands off, not even the user's own names run.
+    FILE_set_trust(FILE_TRUST_NONE);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FILE_open((touch + "5").c_str(), "r"), nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("(commands and special files are off)"),
+              std::string::npos);
+    EXPECT_EQ(FILE_set_trust(FILE_TRUST_USER), FILE_TRUST_NONE);
+}
+
+// A name from data reads regular files only: a device, FIFO or directory is
+// refused (a FIFO without blocking at the open); the user's own name opens
+// them. Tables and defaults refuse them whoever named them.
+TEST(FileTrust, SpecialFilesOnlyFromTheUser) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    FILE_set_trust(FILE_TRUST_USER);
+    for (const std::string &name : {std::string("/dev/zero"), fifo, dir.path()}) {
+        SCOPED_TRACE(name);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(FILE_open(name.c_str(), "r"), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "FILE_open: Not a regular file, the name does not come from the user: " + name +
+                      " (read from data)\n");
+    }
+    // Writing goes where it is told.
+    FILE *sink = FILE_open("/dev/null", "w");
+    ASSERT_NE(sink, nullptr);
+    EXPECT_EQ(FILE_close_output(sink), 0);
+
+    // Regular files, new or old, open as before.
+    const std::string made = dir.file("sub/new.txt");
+    FILE *w = FILE_open(made.c_str(), "w");
+    ASSERT_NE(w, nullptr);
+    std::fputs("abc\n", w);
+    EXPECT_EQ(FILE_close_output(w), 0);
+    FILE *a = FILE_open(made.c_str(), "a");
+    ASSERT_NE(a, nullptr);
+    std::fputs("def\n", a);
+    EXPECT_EQ(FILE_close_output(a), 0);
+    EXPECT_EQ(read_file(made), "abc\ndef\n");
+    FILE *r = FILE_open(made.c_str(), "r");
+    ASSERT_NE(r, nullptr);
+    char line[8] = "";
+    EXPECT_NE(std::fgets(line, sizeof line, r), nullptr);
+    EXPECT_STREQ(line, "abc\n");
+    FILE_close(r);
+
+    // The user's own name opens the device.
+    FILE_user_text("/dev/zero");
+    FILE *z = FILE_open("/dev/zero", "r");
+    ASSERT_NE(z, nullptr);
+    EXPECT_EQ(std::fgetc(z), 0);
+    FILE_close(z);
+    // ...but not as a table or defaults file.
+    FILE_set_trust(FILE_TRUST_ALL);
+    for (const std::string &name : {std::string("/dev/zero"), fifo}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(FILE_open_regular(name.c_str(), "TEST"), nullptr);
+        const std::string from = name == fifo ? "(read from " + made + ")" : "(given by the user)";
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "TEST: Not a regular file: " + name + " " + from + "\n")
+            << name;
+        EXPECT_EQ(FILE_open_table(name.c_str(), nullptr), nullptr);
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FILE_open_regular("|touch ran", "TEST"), nullptr);
+    EXPECT_EQ(FILE_open_table("|touch ran", nullptr), nullptr);
+    EXPECT_EQ(FILE_open_regular("-", "TEST"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "TEST: Not a regular file: |touch ran (read from " + made + ")\n");
+    EXPECT_FALSE(std::filesystem::exists("ran"));
+}
+
+// The fixed date fields take only dates within their ranges; a '#' date
+// suffix out of range is warned of and not taken.
+TEST(FileState, DateFieldsInRange) {
+    const int M = MISSING;
+    struct Case {
+        Date d;
+        int valid;
+    };
+    const Case cases[] = {
+        {fixed(M, M, M, M, M), 1},      {fixed(2004, 12, 31, 23, 59), 1}, {fixed(0, 1, 1, 0, 0), 1},
+        {fixed(M, M, -7, -3, -106), 1}, {fixed(M, M, M, -106, M), 1},     {fixed(M, M, M, -24, -60), 1},
+        {fixed(10000, M, M, M, M), 0},  {fixed(M, 13, M, M, M), 0},       {fixed(M, 0, M, M, M), 0},
+        {fixed(M, M, 32, M, M), 0},     {fixed(M, M, -32, M, M), 0},      {fixed(M, M, M, 24, M), 0},
+        {fixed(M, M, M, -2400, M), 0},  {fixed(M, M, M, -100, M), 0},     {fixed(M, M, M, -25, M), 0},
+        {fixed(M, M, M, -2123, M), 0},  {fixed(M, M, M, INT_MIN, M), 0},  {fixed(M, M, M, M, 60), 0},
+        {fixed(M, M, M, M, -6100), 0},  {fixed(M, M, M, M, INT_MIN), 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.d.year << "/" << c.d.month << "/" << c.d.day << " " << c.d.hour << ":" << c.d.min);
+        EXPECT_EQ(FILE_valid_time(&c.d), c.valid);
+    }
+    EXPECT_EQ(FILE_valid_time(nullptr), 0);
+
+    char none[] = "none";
+    FILE_set_name(none);
+    FILE_reset_time();
+    testing::internal::CaptureStderr();
+    expand("name#2004130112");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "FILE_set_file: Date out of range: #2004130112\n");
+    Date d{};
+    FILE_get_time(&d);
+    EXPECT_EQ(d.year, MISSING);
+    EXPECT_EQ(d.month, MISSING);
+    expand("name#2004120112");
+    FILE_get_time(&d);
+    EXPECT_EQ(d.month, 12);
+    EXPECT_EQ(d.hour, 12);
 }
 
 TEST(FileType, RecognisesTheMagicWords) {
@@ -1077,9 +1254,22 @@ TEST(FileSequence, RangeAndSkipForms) {
         long skip;
     };
     const Case cases[] = {
-        {"6", 21600, 3600},     {"-6", -21600, 3600}, {"6:30", 23400, 3600}, {"-6:30", -23400, 3600},
-        {"-0:30", -1800, 3600}, {":45", 2700, 3600},  {"6,3", 21600, 10800}, {"6,1:30", 21600, 5400},
-        {"6,:20", 21600, 1200}, {"6,x", 21600, 0},
+        {"6", 21600, 3600},
+        {"-6", -21600, 3600},
+        {"6:30", 23400, 3600},
+        {"-6:30", -23400, 3600},
+        {"-0:30", -1800, 3600},
+        {":45", 2700, 3600},
+        {"6,3", 21600, 10800},
+        {"6,1:30", 21600, 5400},
+        {"6,:20", 21600, 1200},
+        {"6,x", 21600, 0},
+        // Beyond a hundred years: the default range, the late offset.
+        {"-2147483648", 7200, 3600},
+        {"6:-2147483648", 7200, 3600},
+        {"99999999999", 7200, 3600},
+        {"6,2147483647", 21600, 3600},
+        {"876600", 876600L * 3600, 3600},
     };
     FILE_set_late_off(3600);
     FILE_set_def_hours(2);
@@ -1087,8 +1277,14 @@ TEST(FileSequence, RangeAndSkipForms) {
     EXPECT_EQ(FILE_get_skip(), 3600);
     for (const Case &c : cases) {
         RES_put("num_hour", c.text);
+        testing::internal::CaptureStderr();
         EXPECT_EQ(FILE_num_hour(), c.range) << c.text;
         EXPECT_EQ(FILE_get_skip(), c.skip) << c.text;
+        const std::string err = testing::internal::GetCapturedStderr();
+        const bool beyond = c.range == 7200 || (c.skip == 3600 && std::strchr(c.text, ','));
+        EXPECT_EQ(err.find("FILE_num_hour: num_hour: value out of range, not used: ") != std::string::npos,
+                  beyond)
+            << c.text << ": " << err;
     }
 }
 

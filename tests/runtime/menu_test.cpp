@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "runtime/flag.h"
 #include "support/child.h"
 
 namespace {
@@ -199,6 +201,25 @@ TEST(MenuProcess, EndOfInputLeavesTheMenu) {
     EXPECT_EQ(both.string, "");
     EXPECT_EQ(process(t, 2, "\n").value, 0);
     EXPECT_EQ(process(t, 0, "").value, 0);
+}
+
+// In batch mode nobody answers: the menu is left at once, as at the end of
+// input, and standard input (which here never ends) is not read.
+TEST(MenuProcess, BatchModeLeavesTheMenu) {
+    const Table t({{"Alpha", "a1", 11}});
+    for (const int flag : {3, 2}) {
+        const zeqtest::ChildResult r = zeqtest::run_child(
+            [&t, flag] {
+                FLAG_set_batch(1);
+                char string[20] = "x";
+                const int v = MENU_process("Title", t.get(), 0, "Answer: ", string, flag);
+                std::printf("RESULT %d [%s]\n", v, string);
+                return 0;
+            },
+            {"1\n", true}, std::chrono::seconds(5));
+        EXPECT_FALSE(r.timed_out);
+        EXPECT_NE(r.out.find(flag == 3 ? "RESULT -1 []" : "RESULT 0 []"), std::string::npos) << r.out;
+    }
 }
 
 TEST(MenuProcess, LongAbbreviationIsCutToTheAnswerBuffer) {

@@ -141,19 +141,37 @@ TEST(Conversion, IntegerKinds) {
         long expect; // the target starts at 77
     };
     const Case cases[] = {
-        {CV_int, "0x1F", 31},   {CV_int, "0X10", 16},
-        {CV_int, "-12", -12},   {CV_int, "+7", 7},
-        {CV_int, "12abc", 12},  {CV_int, "x", 77},
-        {CV_int, " 5", 77},     {CV_int, "-", 77},
-        {CV_int, "-x5", 77},    {CV_int, "99999999999", 2147483647},
-        {CV_short, "42", 42},   {CV_short, "-5", 77},
-        {CV_short, "a", 77},    {CV_long, "123456789012", 123456789012L},
-        {CV_long, "-3", 77},    {CV_color, "12,3", 12},
-        {CV_color, "red", 0},   {CV_color, "-4", -4},
-        {CV_bool, "Yes", 1},    {CV_bool, "TRUE", 1},
-        {CV_bool, "on", 1},     {CV_bool, "no", 0},
-        {CV_bool, "Off", 0},    {CV_bool, "false", 0},
-        {CV_bool, "maybe", 77}, {CV_bool, nullptr, 1},
+        {CV_int, "0x1F", 31},
+        {CV_int, "0X10", 16},
+        {CV_int, "-12", -12},
+        {CV_int, "+7", 7},
+        {CV_int, "12abc", 12},
+        {CV_int, "x", 77},
+        {CV_int, " 5", 77},
+        {CV_int, "-", 77},
+        {CV_int, "-x5", 77},
+        {CV_int, "99999999999", 77}, // out of range: unchanged
+        {CV_int, "-2147483649", 77},
+        {CV_int, "-2147483648", -2147483648L},
+        {CV_short, "42", 42},
+        {CV_short, "-5", 77},
+        {CV_short, "a", 77},
+        {CV_short, "32768", 77},
+        {CV_long, "123456789012", 123456789012L},
+        {CV_long, "99999999999999999999", 77},
+        {CV_long, "-3", 77},
+        {CV_color, "12,3", 12},
+        {CV_color, "99999999999999999999", 77},
+        {CV_color, "red", 0},
+        {CV_color, "-4", -4},
+        {CV_bool, "Yes", 1},
+        {CV_bool, "TRUE", 1},
+        {CV_bool, "on", 1},
+        {CV_bool, "no", 0},
+        {CV_bool, "Off", 0},
+        {CV_bool, "false", 0},
+        {CV_bool, "maybe", 77},
+        {CV_bool, nullptr, 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.value ? c.value : "(null)") + " kind " + std::to_string(c.cvt));
@@ -349,6 +367,51 @@ TEST(Conversion, HourForms) {
         EXPECT_EQ(d.min, c.min);
         EXPECT_EQ(d.sec, M);
     }
+}
+
+// A number its kind cannot hold, or an hour beyond the day, is not used: the
+// target (or the file time) stays as it was and the warning names the
+// resource when the conversion knows it.
+TEST(Conversion, ValuesOutOfRangeAreRefusedByName) {
+    const char *hours[] = {"-2400",  "-100",        "-2147483648", "24",   "12:60", "2d25:00",
+                           "139912", "#2004130100", "-25",         ":-61", "-6100"};
+    for (const char *value : hours) {
+        SCOPED_TRACE(value);
+        const Date before{2001, 2, 3, MISSING, MISSING, 4, 5, MISSING};
+        FILE_set_time(&before);
+        testing::internal::CaptureStderr();
+        RES_conv_data(value, nullptr, CV_hour);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("RES_conv_data: resource: value out of range, not used: ") + value + "\n");
+        Date d{};
+        FILE_get_time(&d);
+        EXPECT_EQ(d.hour, 4);
+        EXPECT_EQ(d.min, 5);
+    }
+    // Steps whose hours stay within the day are taken.
+    for (const char *value : {"-3", "-106", "-24", "-1012", "23:59", "-:60"}) {
+        SCOPED_TRACE(value);
+        testing::internal::CaptureStderr();
+        RES_conv_data(value, nullptr, CV_hour);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    }
+
+    RES_put("plot_scale", "1e99");
+    float scale = 2.0f;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RES_getval("plot_scale", &scale, CV_float), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "RES_conv_data: plot_scale: value out of range, not used: 1e99\n");
+    EXPECT_EQ(scale, 2.0f);
+
+    CommandLine cl({"-ho", "-2147483648"});
+    testing::internal::CaptureStderr();
+    cl.init();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "RES_conv_data: hour: value out of range, not used: -2147483648\n");
+    Date d{};
+    FILE_get_time(&d);
+    EXPECT_EQ(d.hour, MISSING);
 }
 
 TEST(Conversion, DrawSetsPlotSwitches) {

@@ -556,3 +556,21 @@ TEST(Words, IntFormats) {
 }
 
 } // namespace
+
+// Attribute texts stay well-formed: markup escaped, valid UTF-8 kept whole,
+// control bytes and broken or overlong sequences replaced.
+TEST(XmlText, EscapesAndUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a&b<c>\"d'", "a&amp;b&lt;c&gt;&quot;d&apos;"},
+        {"t\tn\nr\r", "t&#9;n&#10;r&#13;"},
+        {std::string("x\x01y\x7f", 4), "x?y?"},
+        {"M\xc3\xbcnchen", "M\xc3\xbcnchen"},
+        {"\xe2\x82\xac", "\xe2\x82\xac"},
+        {"\xc3", "?"},
+        {"\xc0\xaf", "??"},
+        {"\xed\xa0\x80", "???"},
+        {"\xf4\x90\x80\x80", "????"},
+    };
+    for (const auto &[in, want] : cases)
+        EXPECT_EQ(xml_attr_text(in), want) << in;
+}

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/files.h"
+#include "runtime/flag.h"
 #include "runtime/resrc.h"
 #include "runtime/system.h"
 #include "support/child.h"
@@ -179,6 +181,44 @@ TEST(Prompt, EndOfInputNeverSpins) {
         EXPECT_EQ(c.status, 0);
         EXPECT_NE(c.out.find("[0][0][keep][]"), std::string::npos) << c.out;
     }
+}
+
+// In batch mode nobody answers: every prompt says so and returns the empty
+// answer at once, without reading standard input (which here never ends).
+TEST(Prompt, BatchModeReadsNoAnswer) {
+    const Child c = zeqtest::run_child(
+        [] {
+            FLAG_set_batch(1);
+            char buf[80] = "keep";
+            const float f = ZEQ_promptf("Enter the central latitude: ");
+            const int d = ZEQ_promptd("d? ");
+            ZEQ_prompts("s? ", buf, 79);
+            char *l = ZEQ_promptl("l? ", nullptr);
+            std::printf("[%g][%d][%s][%s]\n", f, d, buf, l);
+            std::free(l);
+            return 0;
+        },
+        {"12\n34\nword\nother\n", true}, std::chrono::seconds(5));
+    EXPECT_FALSE(c.timed_out);
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.out, "[0][0][keep][]\n");
+    EXPECT_EQ(c.err,
+              "No answer in batch mode to: Enter the central latitude: \nNo answer in batch mode to: d? \n"
+              "No answer in batch mode to: s? \nNo answer in batch mode to: l? \n");
+}
+
+// A typed answer, and the value of a "set" command, are the user's own texts:
+// a command they name may run.
+TEST(Prompt, AnswersAreTheUsersTexts) {
+    const Child c = run_child("set out_file |echo set\n|echo typed more\n", [] {
+        FILE_set_trust(FILE_TRUST_USER);
+        char buf[80] = "";
+        ZEQ_prompts("? ", buf, 79);
+        std::printf("[%s][%d%d%d]\n", buf, FILE_user_name("|echo set"), FILE_user_name("|echo typed more"),
+                    FILE_user_name("|echo typed"));
+        return 0;
+    });
+    EXPECT_NE(c.out.find("[|echo][110]"), std::string::npos) << c.out;
 }
 
 TEST(Prompt, NumbersAskAgainUntilTheAnswerBeginsWithOne) {

@@ -188,6 +188,22 @@ TEST(LineReader, AnyLengthLines) {
     EXPECT_FALSE(fget_anyline(nullptr, line));
 }
 
+// A line longer than the limit is cut there with a warning; the rest of it is
+// passed over and the next line reads whole.
+TEST(LineReader, AnyLineIsCutAtTheLimit) {
+    const std::string longline(LINE_LIMIT + 1000, 'y');
+    Stream s("a\n" + longline + "\nnext\n");
+    std::string line;
+    ASSERT_TRUE(fget_anyline(s.get(), line));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(fget_anyline(s.get(), line));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "fget_anyline: Line longer than " + std::to_string(LINE_LIMIT) + " characters cut\n");
+    EXPECT_EQ(line, longline.substr(0, LINE_LIMIT));
+    ASSERT_TRUE(fget_anyline(s.get(), line));
+    EXPECT_EQ(line, "next");
+}
+
 TEST(Fskipline, SkipsTheRestOfTheLine) {
     Stream s("first line\nsecond\nthird");
     char buf[161];

@@ -2,12 +2,15 @@
 // tests/data/surface (netCDF ones compiled from CDL at test time).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "support/child.h"
 #include "support/netcdf.h"
+#include "support/surface_files.h"
 #include "surface/cdf.h"
 #include "surface/sfc_read.h"
 #include "surface/sfc_read_int.h"
@@ -50,12 +53,15 @@ std::string cloud_types(const SFC_report &r) {
 struct NetcdfFiles {
     TempDir dir;
     std::string station = dir.file("station.nc"), v1 = dir.file("v1.nc"), report = dir.file("report.nc"),
-                ob = dir.file("ob.nc"), nc4 = dir.file("nc4.nc");
+                ob = dir.file("ob.nc"), nc4 = dir.file("nc4.nc"), full = dir.file("full.nc"),
+                miss = dir.file("miss.nc");
     bool ok = zeqtest::compile_cdl("surface/station.cdl", station) &&
               zeqtest::compile_cdl("surface/station_v1.cdl", v1) &&
               zeqtest::compile_cdl("surface/report.cdl", report) &&
               zeqtest::compile_cdl("surface/report_ob.cdl", ob) &&
-              zeqtest::compile_cdl("surface/report.cdl", nc4, "nc4");
+              zeqtest::compile_cdl("surface/report.cdl", nc4, "nc4") &&
+              zeqtest::compile_cdl("surface/report_full.cdl", full) &&
+              zeqtest::compile_cdl("surface/station_miss.cdl", miss);
 };
 
 TEST(SfcChkType, FirstCharacterAndNetcdfLayout) {
@@ -228,10 +234,6 @@ TEST(SfcGetInfo, NetcdfHeaders) {
             EXPECT_EQ(layout.report_vars[2], -1);        // region
             EXPECT_EQ(layout.remarks_len, c.count == 3 ? 70 : 0);
         }
-        // Records of netCDF files are not read yet.
-        int rc = 0;
-        read_report(0, 0, &rc);
-        EXPECT_EQ(rc, -1);
         EXPECT_EQ(SFC_rewind(fd), 0);
         EXPECT_EQ(SFC_close(fd), 0);
     }
@@ -546,6 +548,302 @@ TEST(SfcRead, TypesWithoutReports) {
     rc = 0;
     read_report(0, 0, &rc); // no file open
     EXPECT_EQ(rc, -1);
+}
+
+// ---- netCDF reports ---------------------------------------------------------------
+
+TEST(SfcReadCdf, StationLayout) {
+    NetcdfFiles nc;
+    ASSERT_TRUE(nc.ok);
+    // The longitude's sign by "version", in the whole report and the location
+    // alone; the day's extreme by the file hour (18Z minimum, 06Z maximum).
+    struct Case {
+        std::string file;
+        float lon;
+        bool minimum;
+    };
+    for (const Case &c : {Case{nc.station, 104.7f, true}, Case{nc.v1, -104.7f, false}}) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(open_read(c.file), 11);
+        SFC_report r = read_report(0);
+        EXPECT_STREQ(r.id, "KDEN");
+        EXPECT_STREQ(r.area, "CO");
+        EXPECT_STREQ(r.weather, "RA");
+        EXPECT_EQ(cloud_types(r), "123");
+        EXPECT_EQ(r.time, 1800);
+        EXPECT_EQ(r.prior, 1);
+        EXPECT_EQ(r.elev, 1611);
+        EXPECT_EQ(r.wmo, 72469);
+        EXPECT_EQ(r.type, 1);
+        EXPECT_EQ(r.num_cld, 1);
+        EXPECT_EQ(r.cld_height[0], 2500);
+        EXPECT_EQ(r.cld_cover[0], 'B');
+        EXPECT_EQ(r.cld_cover[1], ' ');
+        EXPECT_FLOAT_EQ(r.lat, 39.8f);
+        EXPECT_FLOAT_EQ(r.lon, c.lon);
+        EXPECT_FLOAT_EQ(r.vis, 10);
+        EXPECT_FLOAT_EQ(r.pmb, 1013.2f);
+        EXPECT_EQ(r.t, 72);
+        EXPECT_EQ(r.td, 65);
+        EXPECT_EQ(r.w_dir, 270);
+        EXPECT_EQ(r.w_spd, 15);
+        EXPECT_EQ(r.w_gust, -9999);
+        EXPECT_FLOAT_EQ(r.alt, 29.92f);
+        EXPECT_FLOAT_EQ(r.rain6, 0.1f);
+        EXPECT_FLOAT_EQ(r.rain24, 0.5f);
+        EXPECT_EQ(c.minimum ? r.min_t : r.max_t, 80);
+        EXPECT_EQ(c.minimum ? r.max_t : r.min_t, -9999);
+        EXPECT_EQ(r.scover, 0);
+        EXPECT_FLOAT_EQ(r.ptend, 1.5f);
+        EXPECT_EQ(r.ptend_t, -9999);
+
+        r = read_report(0, 2);
+        EXPECT_STREQ(r.area, "CO");
+        EXPECT_FLOAT_EQ(r.lat, 39.8f);
+        EXPECT_FLOAT_EQ(r.lon, c.lon);
+        EXPECT_EQ(r.prior, 1);
+        EXPECT_EQ(r.elev, 1611);
+        EXPECT_EQ(r.wmo, 72469);
+        EXPECT_EQ(r.t, -9999);
+        EXPECT_STREQ(r.weather, " ");
+
+        r = read_report(1);
+        EXPECT_STREQ(r.id, "KBOS");
+        EXPECT_EQ(r.num_cld, 0);
+        EXPECT_EQ(r.cld_height[0], -9999);
+        EXPECT_STREQ(r.weather, " ");
+        EXPECT_EQ(r.w_gust, 25);
+        EXPECT_EQ(r.rain6, -9999);
+        r = read_report(1, 1);
+        EXPECT_STREQ(r.id, "KBOS");
+        EXPECT_EQ(r.lat, -9999);
+        SFC_close(0);
+    }
+
+    // Markers other than -9999: each value equal to its marker is missing, a
+    // cover equal to the integer marker is no layer (its low byte is not a
+    // cover), and the layers after it keep their order.
+    open_read(nc.miss);
+    const SFC_report r = read_report(0);
+    EXPECT_STREQ(r.id, "KORD"); // leading blanks removed
+    EXPECT_STREQ(r.area, "IL");
+    EXPECT_EQ(r.time, -9999);
+    EXPECT_EQ(r.prior, -9999);
+    EXPECT_EQ(r.elev, 205);
+    EXPECT_EQ(r.wmo, -9999);
+    EXPECT_EQ(r.type, 0);
+    EXPECT_STREQ(r.weather, " ");
+    EXPECT_EQ(cloud_types(r), "   ");
+    EXPECT_EQ(r.num_cld, 2);
+    EXPECT_EQ(std::string(r.cld_cover, 3), "SO ");
+    EXPECT_EQ(r.cld_height[0], 800);
+    EXPECT_EQ(r.cld_height[1], 4000);
+    EXPECT_FLOAT_EQ(r.lon, -87.9f); // "version" of any type marks a current file
+    EXPECT_EQ(r.vis, -9999);
+    EXPECT_FLOAT_EQ(r.pmb, 1020.5f);
+    EXPECT_EQ(r.t, -9999);
+    EXPECT_EQ(r.max_t, -9999);
+    EXPECT_EQ(r.min_t, -9999);
+}
+
+TEST(SfcReadCdf, ReportLayoutUnitsAndCodes) {
+    NetcdfFiles nc;
+    ASSERT_TRUE(nc.ok);
+    EXPECT_EQ(open_read(nc.full), 12);
+    SFC_report r = read_report(0);
+    EXPECT_STREQ(r.id, "KDEN");
+    EXPECT_STREQ(r.area, "CO");
+    EXPECT_EQ(r.wmo, -9999);
+    EXPECT_EQ(r.time, 1150);
+    EXPECT_FLOAT_EQ(r.lat, 39.8f);
+    EXPECT_FLOAT_EQ(r.lon, -104.7f);
+    EXPECT_EQ(r.elev, 1611);
+    EXPECT_FLOAT_EQ(r.t, 68);
+    EXPECT_FLOAT_EQ(r.td, 50);
+    EXPECT_FLOAT_EQ(r.pmb, 1013.2f);
+    EXPECT_NEAR(r.alt, 29.93f, 0.001);
+    EXPECT_FLOAT_EQ(r.w_spd, 19.44f);
+    EXPECT_EQ(r.w_dir, 270);
+    EXPECT_FLOAT_EQ(r.w_gust, 29.16f);
+    EXPECT_STREQ(r.weather, "R-"); // WMO 61
+    // Covers '6', '8', '/': two layers.
+    EXPECT_EQ(r.num_cld, 2);
+    EXPECT_EQ(std::string(r.cld_cover, 3), "68 ");
+    EXPECT_FLOAT_EQ(r.cld_height[0], 3280.8f);
+    EXPECT_FLOAT_EQ(r.cld_height[1], 9842.4f);
+    EXPECT_EQ(r.cld_height[2], -9999);
+    EXPECT_EQ(cloud_types(r), "5 7"); // '/' is blank
+    EXPECT_NEAR(r.vis, 10, 0.01);
+    EXPECT_EQ(r.ptend_t, 3);
+    EXPECT_FLOAT_EQ(r.ptend, 1.5f);
+    EXPECT_NEAR(r.rain6, 0.1, 1e-5); // reference time 6
+    EXPECT_EQ(r.rain24, -9999);
+    EXPECT_NEAR(r.scover, 2, 1e-4);
+    EXPECT_FLOAT_EQ(r.max_t, 77);
+    EXPECT_FLOAT_EQ(r.min_t, 23);
+    EXPECT_FLOAT_EQ(r.max6_t, 71.6f);
+    EXPECT_FLOAT_EQ(r.min6_t, 32);
+    EXPECT_EQ(r.solar, -9999);
+    EXPECT_STREQ(r.comment, "gusty");
+
+    // Every value -9999: nothing converted; a blank tendency is missing.
+    r = read_report(1);
+    EXPECT_STREQ(r.id, "KBOS");
+    EXPECT_EQ(r.time, -9999);
+    for (float v : {r.t, r.td, r.pmb, r.alt, r.w_spd, r.w_dir, r.w_gust, r.vis, r.ptend, r.rain6, r.rain24,
+                    r.scover, r.max_t, r.min_t, r.max6_t, r.min6_t})
+        EXPECT_EQ(v, -9999);
+    EXPECT_EQ(r.ptend_t, -9999);
+    EXPECT_EQ(r.num_cld, 0);
+    EXPECT_STREQ(r.weather, " ");
+    EXPECT_EQ(cloud_types(r), "   ");
+
+    // A '/' tendency is missing too; reference time 24 fills the 24-hour
+    // amount only; a layer with neither cover nor base is passed over.
+    r = read_report(2);
+    EXPECT_EQ(r.time, 940);
+    EXPECT_FLOAT_EQ(r.t, 9.5f);
+    EXPECT_FLOAT_EQ(r.td, -4);
+    EXPECT_EQ(r.w_spd, 0);
+    EXPECT_STREQ(r.weather, "TRW-"); // WMO 95
+    EXPECT_EQ(r.ptend_t, -9999);
+    EXPECT_FLOAT_EQ(r.ptend, -2);
+    EXPECT_NEAR(r.rain24, 1, 1e-5);
+    EXPECT_EQ(r.rain6, -9999);
+    EXPECT_EQ(r.num_cld, 3);
+    EXPECT_EQ(std::string(r.cld_cover, 3), " 28");
+    EXPECT_NEAR(r.cld_height[0], 984.24, 0.01);
+    EXPECT_EQ(r.cld_height[1], -9999);
+    EXPECT_NEAR(r.cld_height[2], 6561.6, 0.01);
+    EXPECT_EQ(cloud_types(r), " 1 ");
+    EXPECT_FLOAT_EQ(r.sst, 4.5f);
+    EXPECT_EQ(r.wav_per, 8);
+    EXPECT_FLOAT_EQ(r.wav_hgt, 1.5f);
+    EXPECT_EQ(r.solar, 120);
+    EXPECT_EQ(r.elev, -9999);
+
+    // -1 reads the record last asked for again; the counter beyond the last
+    // record, and below the first, gives -1.
+    EXPECT_STREQ(read_report(-1).id, "KSEA");
+    EXPECT_STREQ(read_report(1).id, "KBOS");
+    EXPECT_STREQ(read_report(-1).id, "KBOS");
+    for (int n : {3, -1, 99, -2}) {
+        int rc = 0;
+        read_report(n, 0, &rc);
+        EXPECT_EQ(rc, -1) << n;
+    }
+    EXPECT_STREQ(read_report(0).id, "KDEN");
+
+    // Identifier only; identifier and location.
+    r = read_report(2, 1);
+    EXPECT_STREQ(r.id, "KSEA");
+    EXPECT_STREQ(r.area, "");
+    EXPECT_EQ(r.lat, -9999);
+    r = read_report(0, 2);
+    EXPECT_STREQ(r.area, "CO");
+    EXPECT_FLOAT_EQ(r.lat, 39.8f);
+    EXPECT_FLOAT_EQ(r.lon, -104.7f);
+    EXPECT_EQ(r.elev, 1611);
+    EXPECT_EQ(r.wmo, -9999);
+    EXPECT_EQ(r.t, -9999);
+    EXPECT_EQ(r.num_cld, 0);
+    SFC_close(0);
+}
+
+TEST(SfcReadCdf, LayoutsOfOtherWriters) {
+    NetcdfFiles nc;
+    ASSERT_TRUE(nc.ok);
+    // Covers padded with blanks, five layers, no region.
+    open_read(nc.report);
+    SFC_report r = read_report(0);
+    EXPECT_STREQ(r.area, "UN");
+    EXPECT_EQ(r.time, 1200);
+    EXPECT_NEAR(r.t, 71.96, 1e-4);
+    EXPECT_STREQ(r.weather, "R-");
+    EXPECT_EQ(r.num_cld, 1);
+    EXPECT_EQ(r.cld_cover[0], 'B');
+    r = read_report(2);
+    EXPECT_EQ(r.num_cld, 2);
+    EXPECT_EQ(std::string(r.cld_cover, 2), "SO");
+    EXPECT_STREQ(r.weather, "F"); // WMO 10
+    SFC_close(0);
+
+    // Record dimension "ob" of fixed length, other numeric types, no covers
+    // or bases; a value beyond the float range is missing.
+    open_read(nc.ob);
+    r = read_report(0);
+    EXPECT_STREQ(r.id, "KDEN");
+    EXPECT_EQ(r.t, -9999);
+    EXPECT_EQ(r.pmb, 1013);
+    EXPECT_EQ(r.num_cld, 0);
+    EXPECT_STREQ(r.weather, " ");
+    r = read_report(3);
+    EXPECT_STREQ(r.id, "KORD");
+    EXPECT_NEAR(r.t, 37.4, 1e-4);
+    int rc = 0;
+    read_report(4, 0, &rc);
+    EXPECT_EQ(rc, -1);
+    SFC_close(0);
+}
+
+// The netCDF twin of the sample file, written by python3-netcdf4 from its own
+// decoding of the compact records, gives the sample's reports field by field
+// within the unit conversions' round-off.
+TEST(SfcReadCdf, TwinOfTheSampleFile) {
+    ASSERT_EQ(access("/usr/bin/python3", X_OK), 0) << "needs /usr/bin/python3 (Debian package python3)";
+    TempDir dir;
+    const std::string sample = std::string(ZEQ_SOURCE_DIR) + "/data/04120912.sfc";
+    const std::string twin = dir.file("04120912.nc");
+    const std::string out = zeqtest::run_command("/usr/bin/python3 " + std::string(ZEQ_SOURCE_DIR) +
+                                                 "/tests/surface/make_sfc_twin.py " + sample + " " + twin +
+                                                 " 2>&1 || echo 'needs python3-netcdf4 and python3-numpy'");
+    ASSERT_NE(out.find("make_sfc_twin: "), std::string::npos) << out;
+
+    std::string text_datim, cdf_datim;
+    const std::vector<SFC_report> text = zeqtest::read_surface_file(sample, 0, 2, &text_datim);
+    const std::vector<SFC_report> cdf = zeqtest::read_surface_file(twin, 0, 12, &cdf_datim);
+    EXPECT_EQ(text_datim, cdf_datim);
+    ASSERT_GT(text.size(), 2000u);
+    ASSERT_EQ(text.size(), cdf.size());
+
+    // Relative tolerances: the reader's conversion factors are rounded.
+    struct Field {
+        const char *name;
+        float SFC_report::*member;
+        double tolerance;
+    };
+    const Field fields[] = {
+        {"lat", &SFC_report::lat, 0},        {"lon", &SFC_report::lon, 0},
+        {"elev", &SFC_report::elev, 0},      {"vis", &SFC_report::vis, 1e-5},
+        {"pmb", &SFC_report::pmb, 1e-6},     {"t", &SFC_report::t, 1e-5},
+        {"td", &SFC_report::td, 1e-5},       {"w_dir", &SFC_report::w_dir, 0},
+        {"w_spd", &SFC_report::w_spd, 1e-4}, {"w_gust", &SFC_report::w_gust, 0},
+        {"alt", &SFC_report::alt, 3e-5},     {"ptend", &SFC_report::ptend, 0},
+        {"rain6", &SFC_report::rain6, 0},    {"rain24", &SFC_report::rain24, 0},
+        {"max_t", &SFC_report::max_t, 0},    {"min_t", &SFC_report::min_t, 0},
+        {"scover", &SFC_report::scover, 0},  {"sst", &SFC_report::sst, 0},
+    };
+    int compared = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const SFC_report &a = text[i], &b = cdf[i];
+        SCOPED_TRACE(a.id);
+        ASSERT_STREQ(a.id, b.id);
+        EXPECT_STREQ(a.area, b.area);
+        EXPECT_EQ(a.time, b.time);
+        EXPECT_EQ(a.wmo, b.wmo);
+        EXPECT_STREQ(a.weather, b.weather);
+        EXPECT_EQ(a.num_cld, b.num_cld);
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_EQ(a.cld_cover[k], b.cld_cover[k]);
+            EXPECT_NEAR(a.cld_height[k], b.cld_height[k], std::fabs(a.cld_height[k]) * 1e-5);
+        }
+        for (const Field &f : fields) {
+            const float x = a.*f.member, y = b.*f.member;
+            EXPECT_NEAR(x, y, std::max(1e-4, std::fabs(x) * f.tolerance)) << f.name;
+            if (x != -9999) ++compared;
+        }
+    }
+    EXPECT_GT(compared, 4 * 2000); // temperatures, winds and pressures are present
 }
 
 } // namespace

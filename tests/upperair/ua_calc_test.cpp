@@ -1,5 +1,6 @@
 // Sounding calculations: the quantities of a level by name, and layer means
-// against a log-pressure trapezoid computed by NumPy over the same points.
+// against a log-pressure trapezoid computed by NumPy over the same points;
+// the level specifications of variables read against the current sounding.
 #include "upperair/ua_calc.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,10 @@
 #include "fields/calc.h"
 #include "plot/vecttool.h"
 #include "support/reference.h"
+#include "upperair/parcel_port.h"
 #include "upperair/thm_tool.h"
 #include "upperair/ua_merge.h"
+#include "upperair/ua_read.h"
 
 namespace {
 
@@ -343,21 +346,6 @@ const std::vector<Node> kFree = {{1000, 30, 24},  {900, 23, 20},   {850, 19, 16}
                                  {700, 8, 2},     {500, -12, -22}, {300, -40, -55},
                                  {200, -56, -70}, {150, -62, -75}, {100, -60, -80}};
 
-std::string sounding_block(const std::vector<UPA_level> &snd) {
-    std::string out = "SND " + std::to_string(snd.size()) + "\n";
-    char buf[128];
-    for (const UPA_level &l : snd) {
-        std::snprintf(buf, sizeof buf, "%.9g %.9g %.9g %.9g\n", double(l.p), double(l.h), double(l.t),
-                      double(l.td));
-        out += buf;
-    }
-    return out;
-}
-
-std::string port_script() {
-    return zeqtest::read_file(std::string(ZEQ_SOURCE_DIR) + "/tests/upperair/parcel_port.py");
-}
-
 } // namespace
 
 // Stable, capped and free-convecting soundings, each with the four parcels
@@ -373,10 +361,10 @@ TEST(UpaParcel, AgainstNumpyPort) {
     const Snd soundings[] = {
         {"stable", sounding(kStable)}, {"capped", sounding(kCapped)}, {"free", sounding(kFree)}};
     std::string input;
-    std::map<std::string, std::map<std::string, double>> got;
+    upatest::PortValues got;
     for (const Snd &s : soundings) {
         const int n = int(s.levels.size());
-        input += sounding_block(s.levels);
+        input += upatest::sounding_block(s.levels.data(), n);
         const UPA_level sfc = s.levels[0];
         UPA_level at700;
         UPA_interp(s.levels.data(), n, 100, 700, &at700);
@@ -401,9 +389,7 @@ TEST(UpaParcel, AgainstNumpyPort) {
             } else {
                 EXPECT_EQ(blev.p, 1000) << name << ": the start is written back";
             }
-            got[name] = {{"Satad", pp.Satad}, {"plcl", pp.plcl},   {"tlcl", pp.tlcl},     {"cap", pp.cap},
-                         {"lfc", pp.lfc},     {"el", pp.el},       {"mpl", pp.mpl},       {"Bel", pp.Bel},
-                         {"Bmpl", pp.Bmpl},   {"Bplus", pp.Bplus}, {"Bminus", pp.Bminus}, {"wmax", pp.wmax}};
+            got[name] = upatest::parcel_values(pp);
             char line[160];
             if (k.given)
                 std::snprintf(line, sizeof line, "CASE %s blev 1000 0 %.9g %.9g %.9g\n", name.c_str(),
@@ -419,24 +405,7 @@ TEST(UpaParcel, AgainstNumpyPort) {
         got[cap]["cap"] = cap_strength(s.levels.data(), n, 100, 1000, 100);
         input += "LI " + li + " 1000 100 500\nLI " + si + " 850 0 500\nCAP " + cap + " 1000 100\n";
     }
-    const std::string out = zeqtest::run_python(port_script(), input);
-    std::size_t compared = 0;
-    for (const std::string &line : zeqtest::text_lines(out)) {
-        std::istringstream in(line);
-        std::string name, key;
-        double want = 0;
-        ASSERT_TRUE(in >> name >> key >> want) << line;
-        ASSERT_EQ(got[name].count(key), 1u) << line;
-        const double value = got[name][key];
-        const bool level = key == "plcl" || key == "lfc" || key == "el" || key == "mpl";
-        if (want == M || want == -1)
-            EXPECT_EQ(value, want) << name << " " << key;
-        else
-            EXPECT_NEAR(value, want, level ? 0.1 : 1e-3 * std::max(1.0, std::fabs(want)))
-                << name << " " << key;
-        ++compared;
-    }
-    EXPECT_EQ(compared, 3u * (4 * 12 + 3)) << out;
+    EXPECT_EQ(upatest::compare_with_port(input, got), 3u * (4 * 12 + 3));
 
     // The three soundings are what they are meant to be.
     EXPECT_EQ(got["stable.sfc"]["Bplus"], 0);
@@ -914,4 +883,204 @@ TEST(UpaBulkRichardson, Cases) {
     EXPECT_EQ(brn, M);
     EXPECT_EQ(shear, M);
     EXPECT_EQ(bulk_richardson(snd.data(), 0, 100, 1000, 500, &brn, &shear), -1);
+}
+
+// ---- Level specifications -------------------------------------------------------------------
+
+namespace {
+
+// kSnd as the current sounding (temperatures and winds), surface at 1000 mb
+// and 100 m, with a tropopause and a maximum wind.
+std::vector<UPA_level> current_sounding() {
+    std::vector<UPA_level> snd = kSnd;
+    THERM_set_data(1000, snd.data(), int(snd.size()), snd.data(), int(snd.size()));
+    const UPA_level trop = {250, 10400, -50, M, 260, 60}, mwnd = {300, 9200, M, M, 255, 80};
+    THERM_set_trop(&trop);
+    THERM_set_mwnd(&mwnd);
+    return snd;
+}
+
+VAR_data level_var(const char *name, int ltype, int level) {
+    VAR_data v;
+    std::memset(&v, 0, sizeof v);
+    std::snprintf(v.name, sizeof v.name, "%s", name);
+    v.ltype = ltype;
+    v.level = level;
+    return v;
+}
+
+} // namespace
+
+TEST(UpaLevelDecode, Cases) {
+    const std::vector<UPA_level> snd = current_sounding();
+    ASSERT_EQ(THERM_get_sfc()->h, 100);
+    struct Case {
+        const char *what;
+        int ltype, level;
+        int rc, coord;
+        float lev1, lev2, thick;
+    };
+    const float lcl = lcl_pres(24 + 273.15f, 18 + 273.15f, 1000);
+    const Case cases[] = {
+        {"no level", -9999, 0, 0, 100, M, M, M},
+        {"sfc", 1, 0, 1, 100, 1000, M, M},
+        {"sfc with a parcel layer", 1, 50, 1, 100, 1000, M, 50},
+        {"mwnd", 6, 0, 1, 100, 300, M, M},
+        {"trop", 7, 0, 1, 100, 250, M, M},
+        {"none: surface to 500 mb", 0, 0, 2, 100, 1000, 500, M},
+        {"frz: 700 mb 6 C, 600 mb -2 C", 4, 0, 1, 100, 625, M, M},
+        {"lcl", 5, 0, 1, 100, lcl, M, M},
+        {"sfc(50)-500", 101, 205050, 2, 101, 1000, 500, 50},
+        {"sfc-500", 101, 190050, 2, 101, 1000, 500, M},
+        {"maxt-500", 101, 191050, 2, 101, 1000, 500, M},
+        {"trop up 100 mb", 101, 195010, 2, 101, 250, 150, M},
+        {"850-500", 101, 85050, 2, 101, 850, 500, M},
+        {"trop up 2000 m", 104, 995020, 2, 104, 10400, 12400, M},
+        {"0-3000 m: upper end first", 104, 30, 2, 104, 3000, 0, M},
+        {"0-1000 m above ground", 106, 10, 2, 106, 1100, 100, M},
+        {"10 m above ground", 105, 10, 1, 105, 110, M, M},
+        {"30 mb above the surface", 115, 30, 1, 115, 970, M, M},
+        {"30-90 mb above the surface", 116, 90030, 2, 116, 910, 970, M},
+        {"300-310 K", 114, 310300, 2, 114, 310, 300, M},
+        {"700 mb", 100, 700, 1, 100, 700, M, M},
+        {"3000 m", 103, 3000, 1, 103, 3000, M, M},
+    };
+    for (const Case &c : cases) {
+        const VAR_data v = level_var("temp", c.ltype, c.level);
+        int coord = 0;
+        float l1 = 0, l2 = 0, th = 0;
+        EXPECT_EQ(UPA_level_decode(&v, &coord, &l1, &l2, &th), c.rc) << c.what;
+        EXPECT_EQ(coord, c.coord) << c.what;
+        EXPECT_FLOAT_EQ(l1, c.lev1) << c.what;
+        EXPECT_FLOAT_EQ(l2, c.lev2) << c.what;
+        EXPECT_FLOAT_EQ(th, c.thick) << c.what;
+        EXPECT_EQ(UPA_is_maxt(&v), c.level == 191050 ? 1 : 0) << c.what;
+    }
+
+    // A missing surface height counts as 0 for heights above ground.
+    THERM_get_sfc()->h = M;
+    int coord = 0;
+    float l1 = 0, l2 = 0, th = 0;
+    VAR_data v = level_var("temp", 106, 10);
+    EXPECT_EQ(UPA_level_decode(&v, &coord, &l1, &l2, &th), 2);
+    EXPECT_EQ(l1, 1000);
+    EXPECT_EQ(l2, 0);
+
+    // Without a tropopause its layers have no bounds.
+    UPA_level none;
+    UPA_level_init(&none);
+    THERM_set_trop(&none);
+    for (const auto &[ltype, level] : {std::pair{101, 195010}, std::pair{104, 995020}}) {
+        v = level_var("temp", ltype, level);
+        EXPECT_EQ(UPA_level_decode(&v, &coord, &l1, &l2, &th), 2) << ltype;
+        EXPECT_EQ(l1, M) << ltype;
+        EXPECT_EQ(l2, M) << ltype;
+    }
+
+    // A sounding that starts below freezing under 500 mb: freezing level -1.
+    std::vector<UPA_level> cold = {
+        {850, 1500, -5, -8, M, M}, {700, 3000, -12, -18, M, M}, {500, 5600, -25, -30, M, M}};
+    THERM_set_data(850, cold.data(), 3, cold.data(), 3);
+    v = level_var("temp", 4, 0);
+    EXPECT_EQ(UPA_level_decode(&v, &coord, &l1, &l2, &th), 1);
+    EXPECT_EQ(l1, -1);
+}
+
+TEST(UpaMakeLayer, HalfWidthsAndDefaults) {
+    struct Case {
+        int ltype, level;
+        float delta, lev1, lev2;
+    };
+    const Case cases[] = {{100, 500, -3, 475, 525},   {100, 500, 0, 475, 525},     {100, 500, 10, 490, 510},
+                          {103, 1500, 0, 1700, 1300}, {103, 1500, 50, 1550, 1450}, {113, 300, 0, 305, 295},
+                          {101, 85050, 5, 1, 2}};
+    for (const Case &c : cases) {
+        const VAR_data v = level_var("temp", c.ltype, c.level);
+        int coord = 77;
+        float l1 = 1, l2 = 2;
+        EXPECT_EQ(UPA_make_layer(&v, &coord, &l1, &l2, c.delta), 0);
+        EXPECT_EQ(l1, c.lev1) << c.ltype << " " << c.delta;
+        EXPECT_EQ(l2, c.lev2) << c.ltype << " " << c.delta;
+        EXPECT_EQ(coord, 77);
+    }
+}
+
+// The value of a variable is the layer mean over its decoded layer, taken
+// from the lower bound up: a layer given upper end first has its mean.
+TEST(UpaCalcLayer, MeanOverTheDecodedLayer) {
+    const std::vector<UPA_level> snd = current_sounding();
+    const int n = int(snd.size());
+    struct Case {
+        const char *name;
+        int ltype, level;
+        int coord;
+        float bottom, top;
+    };
+    const Case cases[] = {{"temp", 101, 85050, 101, 850, 500},    {"rhum", 0, 0, 100, 1000, 500},
+                          {"theta", 100, 700, 100, 700, M},       {"temp", 106, 30, 106, 100, 3100},
+                          {"mrat", 104, 30, 104, 0, 3000},        {"dewp", 116, 90030, 116, 970, 910},
+                          {"thetae", 114, 310300, 114, 300, 310}, {"temp", 101, 195010, 101, 250, 150}};
+    for (const Case &c : cases) {
+        const VAR_data v = level_var(c.name, c.ltype, c.level);
+        RAW_data data;
+        data.value[0] = 0;
+        EXPECT_EQ(UPA_calc_layer(&v, &data), 0);
+        const float want = mean_value(c.name, snd.data(), n, c.coord, c.bottom, c.top);
+        EXPECT_EQ(data.value[0], want) << c.name << " " << c.ltype;
+        // The tropopause layer lies above the sounding.
+        if (c.level != 195010) {
+            EXPECT_NE(want, M) << c.name << " " << c.ltype;
+        }
+    }
+    RAW_data data;
+    const VAR_data none = level_var("temp", -9999, 0);
+    UPA_calc_layer(&none, &data);
+    EXPECT_EQ(data.value[0], M);
+
+    // Winds: the mean over the layer when it is a full one, else missing.
+    struct WindCase {
+        int ltype, level;
+        int coord;
+        float bottom, top;
+        bool known;
+    };
+    const WindCase winds[] = {{106, 30, 106, 100, 3100, true},
+                              {104, 30, 104, 0, 3000, true},
+                              {101, 85050, 101, 850, 500, true},
+                              {100, 700, 100, 700, M, true},
+                              {101, 30020, 101, 300, 200, false}};
+    for (const WindCase &c : winds) {
+        const VAR_data v = level_var("wind", c.ltype, c.level);
+        WIND got = {0, 0}, want;
+        EXPECT_EQ(UPA_calc_wind_layer(&v, &got), 0);
+        const int rc = layer_wind_mean(snd.data(), n, c.coord, c.bottom, c.top, &want);
+        EXPECT_EQ(rc == 1, c.known) << c.ltype << " " << c.level;
+        if (!c.known) want = {M, M};
+        EXPECT_EQ(got.dir, want.dir) << c.ltype << " " << c.level;
+        EXPECT_EQ(got.spd, want.spd) << c.ltype << " " << c.level;
+    }
+}
+
+// Heights out of order can make a layer of any depth: beyond 100 km the
+// walks refuse it instead of stepping for ever.
+TEST(UpaHelicity, LayerDeeperThanAnyAtmosphere) {
+    const std::vector<UPA_level> snd = {{900, 1000, 20, 10, 180, 10},
+                                        {850, 1480, 16, 6, 200, 20},
+                                        {800, 2000, 12, 2, 220, 25},
+                                        {700, 1e11f, 5, -5, 240, 30}};
+    const WIND storm = {240, 20};
+    HELICITY_params hp;
+    SHEAR_params sp;
+    EXPECT_EQ(helicity(snd.data(), 4, 100, 900, 700, &storm, &hp), -1);
+    EXPECT_EQ(hp.pos_hel, M);
+    EXPECT_EQ(shear_layer(snd.data(), 4, 100, 900, 700, nullptr, &sp), -1);
+    EXPECT_EQ(sp.pos_shr, M);
+    // A layer just within the limit is walked.
+    std::vector<UPA_level> tall;
+    for (int i = 0; i <= 100; ++i) {
+        const float h = 999.0f * i;
+        tall.push_back({1000 * std::exp(-h / 7000), h, 20.0f - i, 10.0f - i, 180.0f + i % 50, 10.0f + i % 7});
+    }
+    EXPECT_EQ(shear_layer(tall.data(), 101, 103, 0, 99900, nullptr, &sp), 1);
+    EXPECT_NE(sp.pos_shr, M);
 }
