@@ -36,6 +36,9 @@ test_pkgs=(
     ghostscript                 # renders our PostScript
     imagemagick                 # reads our PNG, GIF and XWD images
     netpbm                      # xwdtopnm reads our XWD dumps
+    giflib-tools                # giftext lists the blocks of our GIF files
+    pngcheck                    # checks the chunks of our PNG files
+    python3-pil                 # decodes GIF and PNG files to compare pixels; writes files of every kind for the readers
     libeccodes-tools            # writes GRIB files for the decoder tests
     libopenjp2-tools            # opj_compress writes JPEG 2000 streams for the GRIB tests
     proj-bin                    # cs2cs and geod check projections and distances

@@ -28,7 +28,9 @@
 #include "graphics/colors.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gif.h"
 #include "graphics/images.h"
+#include "graphics/png.h"
 #include "graphics/xdump.h"
 #include "graphics/xwin.h"
 #include "graphics/render.h"
@@ -444,7 +446,8 @@ TEST(MapList, OverlayItemsAndLatLonItems) {
     } cases[] = {
         {"im:radar.gif:black:10:-10", 0, false, "Map-image: /images/radar.gif", nullptr},
         {"IF:radar.gif", 0, false, "Map-image: /images/radar.gif", nullptr},
-        {"mf:old.meta", -1, false, "Map-metafile: old.meta", "gread_metafile: Unable to open image file: old.meta"},
+        {"mf:old.meta", -1, false, "Map-metafile: old.meta",
+         "gread_metafile: Unable to open image file: old.meta"},
         {"rf:obs.raw", -1, false, "Map-rawfile: obs.raw", "Point-data overlays cannot be drawn yet"},
         {"lalo:30:45", 0, true, "Map-lalo: 30.0,45.0", nullptr},
         {"lalo:30:blue", 0, true, "Map-lalo: 30.0,30.0", nullptr},
@@ -479,6 +482,8 @@ TEST(MapList, ImageItemsDrawTheirFiles) {
     px[0] = 0;
     imgtest::fill_8bit(&image, 20, 10, px, {{1, 1, 1}, {1, 0, 0}, {0, 0, 1}});
     ASSERT_EQ(XWD_write(dir.file("blue.xwd").c_str(), &image), 1);
+    ASSERT_EQ(GIF_write(dir.file("blue.gif").c_str(), &image), 1);
+    ASSERT_EQ(PNG_write(dir.file("blue.png").c_str(), &image), 1);
     RES_put("image_path", dir.path().c_str());
     RES_put("device", "d");
     ASSERT_EQ(PLT_open(1.0f), 0);
@@ -488,6 +493,8 @@ TEST(MapList, ImageItemsDrawTheirFiles) {
     gget_xviewport(&map_vp);
     EXPECT_EQ(MAP_process("im:blue.xwd:white:5:5"), 0);
     EXPECT_EQ(MAP_process("IF:blue.xwd::0:0"), 0);
+    EXPECT_EQ(MAP_process("im:blue.gif:white:5:30"), 0);
+    EXPECT_EQ(MAP_process("im:blue.png:white:5:50"), 0);
     gsel_norm_tran(1);
     gget_xviewport(&all_vp);
     const xtest::Picture pic = xtest::grab_window();
@@ -497,6 +504,10 @@ TEST(MapList, ImageItemsDrawTheirFiles) {
     EXPECT_NE(pic.at(map_vp.x + 5, map_vp.y + 5), (xtest::Rgb{255, 255, 255})) << "white is transparent";
     EXPECT_NE(pic.at(map_vp.x + 5 + 20, map_vp.y + 5), blue);
     EXPECT_EQ(pic.at(all_vp.x + 10, all_vp.y + 5), blue);
+    for (int y : {30, 50}) {
+        EXPECT_EQ(pic.at(map_vp.x + 5 + 10, map_vp.y + y + 5), blue) << y;
+        EXPECT_NE(pic.at(map_vp.x + 5, map_vp.y + y), (xtest::Rgb{255, 255, 255})) << y;
+    }
 }
 
 // An "mf:" item replays its text metafile onto the map: the polyline it
