@@ -541,10 +541,7 @@ int GIF_read(const char *filename, IMG_report *image, int type) {
         MESS_print(M_WARN, "GIF_read: Unable to open: %s\n", name);
         return 0;
     }
-    struct Closer {
-        FILE *f;
-        ~Closer() { FILE_close(f); }
-    } closer{f};
+    const FileCloser closer(f);
     const auto fail = [image, name](const char *what) {
         MESS_print(M_WARN, "GIF_read: %s: %s\n", what, name);
         IMG_free(image);

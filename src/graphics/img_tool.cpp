@@ -41,17 +41,6 @@ constexpr std::size_t GEOMETRY_SIZE = 400;
 IMG_view_offset_func view_offset_func = nullptr;
 IMG_label_func label_func = nullptr;
 
-// Closes a stream of FILE_open when it goes out of scope.
-struct InFile {
-    FILE *f;
-    explicit InFile(FILE *file) : f(file) {}
-    ~InFile() {
-        if (f != nullptr) FILE_close(f);
-    }
-    InFile(const InFile &) = delete;
-    InFile &operator=(const InFile &) = delete;
-};
-
 // One header line: its first `max` characters into line, the rest and the
 // line feed consumed. false at the end of the file before any character.
 bool read_line(FILE *f, std::string &line, std::size_t max) {
@@ -223,7 +212,7 @@ int read_pixel_file(FILE *f, IMG_report *image, const char *filename) {
         MESS_print(M_WARN, "IMG_read_zeq: Unable to open: %s\n", name);
         return -1;
     }
-    const InFile closer(p);
+    const FileCloser closer(p);
     const std::size_t size =
         static_cast<std::size_t>(image->bytes_line) * static_cast<std::size_t>(image->height);
     const std::size_t got = std::fread(image->data, 1, size, p);
@@ -459,7 +448,7 @@ int IMG_read_zeq(const char *filename, IMG_report *image, int) {
         MESS_print(M_WARN, "IMG_read_zeq: Unable to open: %s\n", filename != nullptr ? filename : "");
         return -1;
     }
-    const InFile closer(f);
+    const FileCloser closer(f);
     std::string line;
     if (!read_line(f, line, 80) || line.compare(0, 6, MAGIC) != 0) {
         MESS_print(M_WARN, "IMG_read_zeq: Invalid image type: %s\n", filename);

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <vector>
 
 #include "graphics/zeqimg.h"
+#include "runtime/files.h"
 #include "runtime/zeq.h"
 
 // ---- The record -------------------------------------------------------------
@@ -51,6 +53,18 @@ using IMG_label_func = const char *(*)(int lab, int over);
 int IMG_set_plot_labels(IMG_view_offset_func offset, IMG_label_func label);
 
 // ---- Pixels, shared by the image modules ----------------------------------------
+
+// Closes a stream of FILE_open (FILE_close) when it goes out of scope;
+// nothing for null.
+struct FileCloser {
+    FILE *f;
+    explicit FileCloser(FILE *file) : f(file) {}
+    ~FileCloser() {
+        if (f != nullptr) FILE_close(f);
+    }
+    FileCloser(const FileCloser &) = delete;
+    FileCloser &operator=(const FileCloser &) = delete;
+};
 
 // The largest pixel buffer any reader or capture allocates.
 inline constexpr std::size_t IMG_MAX_BYTES = std::size_t{1} << 26;

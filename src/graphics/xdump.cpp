@@ -81,17 +81,6 @@ unsigned int get_be(const unsigned char *p, int bytes) {
     return 0;
 }
 
-// Closes a stream of FILE_open when it goes out of scope.
-struct InFile {
-    FILE *f;
-    explicit InFile(FILE *file) : f(file) {}
-    ~InFile() {
-        if (f != nullptr) FILE_close(f);
-    }
-    InFile(const InFile &) = delete;
-    InFile &operator=(const InFile &) = delete;
-};
-
 bool write_all(FILE *f, const void *data, std::size_t size) {
     return std::fwrite(data, 1, size, f) == size;
 }
@@ -201,7 +190,7 @@ int XWD_read(const char *filename, IMG_report *image, int) {
     } guard{image};
     FILE *f = filename != nullptr ? FILE_open(filename, "r") : nullptr;
     if (f == nullptr) return fail(func, filename, "Unable to open dump file");
-    const InFile closer(f);
+    const FileCloser closer(f);
     std::array<unsigned char, HEADER_SIZE> bytes{};
     if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
         return fail(func, filename, "Unable to read dump file header");
