@@ -35,6 +35,10 @@ test_pkgs=(
     netcdf-bin                  # ncdump reads the netCDF files we write
     ghostscript                 # renders our PostScript
     imagemagick                 # reads our PNG, GIF and XWD images
+    netpbm                      # xwdtopnm reads our XWD dumps
+    giflib-tools                # giftext lists the blocks of our GIF files
+    pngcheck                    # checks the chunks of our PNG files
+    python3-pil                 # decodes GIF and PNG files to compare pixels; writes files of every kind for the readers
     libeccodes-tools            # writes GRIB files for the decoder tests
     libopenjp2-tools            # opj_compress writes JPEG 2000 streams for the GRIB tests
     proj-bin                    # cs2cs and geod check projections and distances
@@ -101,7 +105,8 @@ configure_build() {
 # Starts a private Xvfb on the first free display and exports DISPLAY;
 # the server is stopped when the script ends. Screen 0 is true colour; screen
 # 1 (DISPLAY=:N.1) is 8 bits deep with a PseudoColor visual, for the tests of
-# read-write colour cells. -noreset: by default the server resets whenever its
+# read-write colour cells; screen 2 (DISPLAY=:N.2) is 16-bit true colour, for
+# the window images of 2-byte pixels. -noreset: by default the server resets whenever its
 # last client disconnects, and connections made meanwhile by parallel tests
 # are refused or dropped.
 start_xvfb() {
@@ -111,7 +116,7 @@ start_xvfb() {
             break
         fi
     done
-    Xvfb ":$n" -screen 0 1280x1024x24 -screen 1 1280x1024x8 -nolisten tcp -noreset >/tmp/xvfb-$n.log 2>&1 &
+    Xvfb ":$n" -screen 0 1280x1024x24 -screen 1 1280x1024x8 -screen 2 1280x1024x16 -nolisten tcp -noreset >/tmp/xvfb-$n.log 2>&1 &
     xvfb_pid=$!
     trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
     local i
@@ -128,6 +133,10 @@ start_xvfb() {
     visuals=$(xdpyinfo -display ":$n.1" | sed -n '/^screen #1:/,$p' | grep -A3 "default visual id" || true)
     if ! grep -q "class:    PseudoColor" <<<"$visuals"; then
         echo "build.sh: screen 1 of the Xvfb on :$n has no PseudoColor default visual" >&2
+        exit 1
+    fi
+    if ! xdpyinfo -display ":$n.2" | sed -n '/^screen #2:/,$p' | grep -q "depth of root window:    16 planes"; then
+        echo "build.sh: screen 2 of the Xvfb on :$n is not 16 bits deep" >&2
         exit 1
     fi
     export DISPLAY=":$n"

@@ -5,6 +5,9 @@
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "fields/zeqgrd.h"
+#include "graphics/img_tool.h"
+#include "plot/plt_labl.h"
+#include "plot/plt_tool.h"
 #include "plot/raw_plt.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
@@ -45,6 +48,7 @@ int main(int argc, char **argv) {
     oa.set_rad_inf = OBJ_set_rad_inf;
     oa.analyze = OBJ_analyze;
     RAW_set_analysis(&oa);
+    IMG_set_plot_labels(PLT_get_view_offset, PLT_get_label);
     RES_init(argc, argv, res_key, res_pos);
 
     if (FLAG_help()) {

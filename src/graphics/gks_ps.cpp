@@ -1,10 +1,12 @@
 // The PostScript and EPS driver: opens the output (file, append or pipe),
 // writes the prologue and trailer, writes colour, gray, width and dash
-// operators only when they change, and moves and lines in print units.
+// operators only when they change, moves and lines in print units, and
+// 8-bit images over the viewport.
 // File-static state: the output stream and its name, the operators last
 // written, the page options and the gray table of the 257 colour slots.
 #include "graphics/gks_ps.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdarg>
@@ -12,12 +14,14 @@
 #include <ctime>
 #include <string>
 
+#include "graphics/colors.h"
 #include "graphics/gks.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
+#include "graphics/img_tool.h"
 #include "runtime/files.h"
 #include "runtime/mess.h"
 
@@ -378,4 +382,66 @@ int gps_close_file() {
     FILE *f = out_file;
     out_file = nullptr;
     return gprint_close(f, out_name, "gps_close_file", "Created Postscript file\n");
+}
+
+int gps_image(const IMG_report *image, int x, int y) {
+    if (image->depth != 8 || IMG_pixel_bits(image) != 8 || image->data == nullptr) {
+        MESS_print(M_WARN, "gps_image: Only 8-bit images are printed, not depth %d\n", image->depth);
+        return -1;
+    }
+    Grectangle vp{};
+    gget_gviewport(&vp);
+    const int w = vp.width, h = vp.height;
+    if (w <= 0 || h <= 0) return 0;
+    gps_printf("gsave\n");
+    gps_printf("%d %d translate\n", vp.x, vp.y);
+    gps_printf("%d %d scale\n", w, h);
+    gps_printf("/picstr %d string def\n", w);
+    gps_printf("%d %d 8 [ %d 0 0 %d 0 %d ]\n", w, h, w, -h, h);
+    gps_printf("{ currentfile picstr readhexstring pop }\n");
+    gps_printf("%s", pr_color ? "false 3 colorimage\n" : "image\n");
+
+    const char *blank = pr_color ? "FFFFFF" : "FF";
+    std::string line;
+    int count = 0; // values written in the row
+    const auto value = [&](const char *hex) {
+        line += hex;
+        if (++count % 80 == 0 && count < w) line += '\n';
+    };
+    const auto pixel = [&](unsigned char v) {
+        char hex[8];
+        if (pr_color) {
+            float r = 0, g = 0, b = 0;
+            CLR_get_rgb(v, &r, &g, &b);
+            std::snprintf(hex, sizeof hex, "%02X%02X%02X", static_cast<unsigned>(r * 255) & 0xFF,
+                          static_cast<unsigned>(g * 255) & 0xFF, static_cast<unsigned>(b * 255) & 0xFF);
+        } else {
+            std::snprintf(hex, sizeof hex, "%02X", v);
+        }
+        value(hex);
+    };
+    const auto end_row = [&]() {
+        while (count < w)
+            value(blank);
+        line += '\n';
+        gps_printf("%s", line.c_str());
+        line.clear();
+        count = 0;
+    };
+    int rows = 0;
+    for (; rows < std::min(-y, h); ++rows)
+        end_row();
+    for (int r = std::max(y, 0); rows < h && r < image->height; ++r, ++rows) {
+        const unsigned char *src =
+            image->data + static_cast<std::size_t>(r) * static_cast<std::size_t>(image->bytes_line);
+        for (int i = 0; i < std::min(-x, w); ++i)
+            value(blank);
+        for (int c = std::max(x, 0); count < w && c < std::min(image->width, image->bytes_line); ++c)
+            pixel(src[c]);
+        end_row();
+    }
+    for (; rows < h; ++rows)
+        end_row();
+    gps_printf("grestore\n");
+    return 0;
 }

@@ -15,6 +15,8 @@ FILE *gprint_open(const char *filename, int *append);
 // naming the output when it could not be completed.
 int gprint_close(FILE *stream, const std::string &name, const char *func, const char *done);
 
+struct IMG_report;
+
 // Opens the output: "|command" pipes into the command, "+name" appends to
 // the file (reduced prologue and trailer), any other name is created. The
 // stream, or null when it cannot be opened (or one is open already).
@@ -53,3 +55,10 @@ int gps_init_file();
 // Writes the trailer and closes the output: 0; -1 when none is open or the
 // output could not be completed (with a warning naming it).
 int gps_close_file();
+// Writes an 8-bit image over the current viewport (print units), its pixel
+// (x, y) at the viewport's top-left corner: exactly the viewport's size in
+// points, one point a pixel, white where the image does not reach (a
+// negative offset leaves that many blank pixels first). Gray output writes
+// the pixel values as grays, colour output the colour-table entries they
+// index. 0; -1 with a warning for an image of another depth.
+int gps_image(const IMG_report *image, int x, int y);

@@ -115,6 +115,17 @@ GC gget_text_gc();
 // next window, perhaps on another display, loads its own). 0.
 int gfree_xfont();
 
+// ---- Window images (gks_img) ------------------------------------------------------
+
+struct IMG_report;
+// Describes an image for drawing on the window: its own buffer when it has
+// the window's depth (24-bit pixels turned to the visual's channel order in
+// place), else a new buffer with 8-bit pixels converted to the 24- or 16-bit
+// window's pixels. 1; 0 (nothing to draw) with a warning for other depths,
+// or without memory. A buffer other than the image's is the caller's to
+// free after the draw.
+int gset_ximage_params(IMG_report *img, XImage *ximg);
+
 // ---- Colours (gks_colr) -------------------------------------------------------------
 
 // The screen's default colormap, handed over at X open. 0.

@@ -23,6 +23,7 @@
 #include "graphics/colors.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_fill.h"
+#include "graphics/gks_img.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
@@ -435,9 +436,10 @@ float net_text_scale() {
     return is_map_proj(MAP_get_proj()) ? 0.018f * MAP_get_vert() : 0.015f;
 }
 
-// An image overlay item "FILE[:BG[:X:Y]]", read but not drawn: window
-// images are not part of the system yet.
-int image_item(const char *rest, bool display) {
+// An image overlay item "FILE[:BG[:X:Y]]": the image file under
+// image_path drawn over the window at pixel offset X, Y of the viewport with
+// the pixels of colour BG transparent (none given: the background).
+int image_item(const char *rest) {
     std::vector<std::string> part;
     for (const char *p = rest;;) {
         const char *c = std::strchr(p, ':');
@@ -456,10 +458,7 @@ int image_item(const char *rest, bool display) {
     }
     const int x = part.size() > 2 ? std::atoi(part[2].c_str()) : 0;
     const int y = part.size() > 3 ? std::atoi(part[3].c_str()) : 0;
-    MESS_print(M_WARN,
-               "MAP_process: Image overlays cannot be drawn yet: %s (%s, transparent \"%s\", offset %d,%d)\n",
-               name, display ? "display" : "map", background.c_str(), x, y);
-    return -1;
+    return goverlay_image_file(name, background.c_str(), x, y);
 }
 
 // "mf:FILE": a text metafile replayed onto the plot (the reader warns itself
@@ -917,10 +916,10 @@ int MAP_process(const char *str) {
     if (reg_found <= 0) return -1;
     if (size_tests(p, str) == Size::fail || *p == '\0') return -1;
 
-    if (strnicmp(p, "im:", 3) == 0) return image_item(p + 3, false);
+    if (strnicmp(p, "im:", 3) == 0) return image_item(p + 3);
     if (strnicmp(p, "if:", 3) == 0) {
         GPH_trans(1);
-        const int rc = image_item(p + 3, true);
+        const int rc = image_item(p + 3);
         GPH_trans(2);
         return rc;
     }

@@ -18,6 +18,7 @@
 #include "fields/region.h"
 #include "fields/grd_tool.h"
 #include "fields/var_tool.h"
+#include "graphics/gif.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
@@ -66,17 +67,6 @@ PLT_redraw_func resize_func = nullptr;
 int dump = 0;
 char dump_file[DUMP_NAME_SIZE] = "";
 
-PLT_pending pending{MISSING, MISSING};
-
-int keep_gif_interlace(int val) {
-    pending.gif_interlace = val;
-    return 0;
-}
-int keep_gif_transparent(int val) {
-    pending.gif_transparent = val;
-    return 0;
-}
-
 // The one place where the frame is linked to the modules whose settings the
 // plot options reach (see PLT_hooks).
 PLT_hooks hooks{
@@ -87,8 +77,8 @@ PLT_hooks hooks{
     CONT_set_bar_range,   // cont_set_bar_range
     CONT_get_bar,         // cont_get_bar
     VECT_get_vect,        // vect_get_vect (winds)
-    keep_gif_interlace,   // gif_interlace: GIF_interlace (GIF files)
-    keep_gif_transparent, // gif_transparent: GIF_transparent
+    GIF_interlace,        // gif_interlace (GIF files)
+    GIF_transparent,      // gif_transparent
     gset_loop_title,      // gset_loop_title (animation frames)
     gset_mouse_callback,  // gset_mouse_callback (window events)
     MESS_set_page,
@@ -529,10 +519,6 @@ const char *PLT_get_dump_file() {
 
 PLT_hooks &PLT_get_hooks() {
     return hooks;
-}
-
-const PLT_pending &PLT_pending_options() {
-    return pending;
 }
 
 int PLT_cont_get_bar() {

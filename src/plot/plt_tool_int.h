@@ -9,10 +9,9 @@
 // in one table. The entries of modules that join the program later (the
 // latitude-longitude net, the contour settings, the reference vector, the
 // GIF writer, the animation loop and the window's events) are linked here
-// as each module arrives: until then an empty setter entry skips the call,
-// an empty getter entry answers 0, and the entries of the GIF and loop
-// options keep the value for their owner (PLT_pending_options). The other
-// entries are the modules' own setters.
+// as each module arrives: until then an empty setter entry skips the call
+// and an empty getter entry answers 0. The other entries are the modules'
+// own setters.
 struct PLT_hooks {
     // Linked as their modules arrive.
     int (*map_latlon)(float lat, float lon, int dot, int extra); // MAP_latlon
@@ -48,13 +47,6 @@ struct PLT_hooks {
     int (*grd_set_format)(const char *format);
 };
 PLT_hooks &PLT_get_hooks();
-
-// Values of options whose owners are not linked yet (-9999 until given).
-struct PLT_pending {
-    int gif_interlace;
-    int gif_transparent;
-};
-const PLT_pending &PLT_pending_options();
 
 // The image output chosen (0 none, 1 XWD, 2 GIF, 3 native, 4 PNG) and its
 // name convention.

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -26,10 +27,13 @@
 #include "graphics/gks.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_evnt.h"
+#include "graphics/gks_img.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_x11.h"
 #include "graphics/gks_x11_xlib.h"
+#include "graphics/images.h"
+#include "graphics/xdump.h"
 #include "graphics/xevents.h"
 #include "graphics/xwin.h"
 #include "runtime/resrc.h"
@@ -186,8 +190,9 @@ TEST(Keys, FrameStepsAndLoopSpeed) {
 
 // Alt-g and Alt-x name their files from the first five characters of the
 // title (blanks made "_"), in image_path: one file without frames, one per
-// frame while frames loop, the current frame's otherwise. Image output is
-// not built yet, so every dump reports its failure.
+// frame while frames loop, the current frame's otherwise. Each frame is
+// filled with its own colour and every file holds the colours of its
+// frame.
 TEST(Keys, ImageDumpsNameTheirFiles) {
     if (!xtest::need_display()) return;
     TempDir dir;
@@ -199,48 +204,66 @@ TEST(Keys, ImageDumpsNameTheirFiles) {
         KeySym key;
         std::vector<std::string> out;
         std::vector<std::string> err;
+        std::vector<std::string> files; // each equal to frame 0, 1, ... (or the window)
     };
     const std::string d = dir.path() + "/";
-    const auto gif_fail = [&d](const std::string &name) {
-        return std::vector<std::string>{"GIF_dump: image output is not built, " + d + name + " not written",
-                                        "gprocess_x11_event: Unable to write GIF file: " + d + name};
-    };
-    const auto join = [](std::vector<std::vector<std::string>> parts) {
-        std::vector<std::string> all;
-        for (const auto &p : parts)
-            all.insert(all.end(), p.begin(), p.end());
-        return all;
-    };
     const std::vector<Case> table = {
-        {"no frames", "Surface plot", 0, 0, XK_g, {}, gif_fail("Surfa.gif")},
-        {"one frame", "Surface plot", 1, 1, XK_g, {}, gif_fail("Surfa.gif")},
+        {"no frames",
+         "Surface plot",
+         0,
+         0,
+         XK_g,
+         {"Created GIF file: " + d + "Surfa.gif"},
+         {},
+         {"Surfa.gif"}},
+        {"one frame",
+         "Surface plot",
+         1,
+         1,
+         XK_g,
+         {"Created GIF file: " + d + "Surfa.gif"},
+         {},
+         {"Surfa.gif"}},
         {"three looping frames",
          "Surface plot",
          3,
          1,
          XK_g,
-         {"Creating GIF files:"},
-         join({gif_fail("Surfa-00.gif"), gif_fail("Surfa-01.gif"), gif_fail("Surfa-02.gif")})},
-        {"three frames standing at frame 1", "Surface plot", 3, 0, XK_g, {}, gif_fail("Surfa-01.gif")},
-        {"blanks in the title", "A b c d", 0, 0, XK_g, {}, gif_fail("A_b_c.gif")},
+         {"Creating GIF files:", d + "Surfa-00.gif", d + "Surfa-01.gif", d + "Surfa-02.gif"},
+         {},
+         {"Surfa-00.gif", "Surfa-01.gif", "Surfa-02.gif"}},
+        {"three frames standing at frame 1",
+         "Surface plot",
+         3,
+         0,
+         XK_g,
+         {"Created GIF file: " + d + "Surfa-01.gif"},
+         {},
+         {}},
+        {"blanks in the title",
+         "A b c d",
+         0,
+         0,
+         XK_g,
+         {"Created GIF file: " + d + "A_b_c.gif"},
+         {},
+         {"A_b_c.gif"}},
         {"an XWD dump",
          "Surface plot",
          0,
          0,
          XK_x,
+         {"Created XWD file: " + d + "Surfa.xwd"},
          {},
-         {"XWD_dump: image output is not built, " + d + "Surfa.xwd not written",
-          "gprocess_x11_event: Unable to write XWD file: " + d + "Surfa.xwd"}},
+         {"Surfa.xwd"}},
         {"XWD dumps of looping frames",
          "Surface plot",
-         2,
+         3,
          1,
          XK_x,
-         {"Creating XWD files:"},
-         {"XWD_dump: image output is not built, " + d + "Surfa-00.xwd not written",
-          "gprocess_x11_event: Unable to write XWD file: " + d + "Surfa-00.xwd",
-          "XWD_dump: image output is not built, " + d + "Surfa-01.xwd not written",
-          "gprocess_x11_event: Unable to write XWD file: " + d + "Surfa-01.xwd"}},
+         {"Creating XWD files:", d + "Surfa-00.xwd", d + "Surfa-01.xwd", d + "Surfa-02.xwd"},
+         {},
+         {"Surfa-00.xwd", "Surfa-01.xwd", "Surfa-02.xwd"}},
     };
     for (const Case &c : table) {
         SCOPED_TRACE(c.what);
@@ -249,8 +272,20 @@ TEST(Keys, ImageDumpsNameTheirFiles) {
             gset_win_title(c.title);
             if (!xtest::open_window()) return 10;
             gset_mouse_callback(xev::log_event);
-            for (int i = 0; i < c.frames; ++i)
+            Display *dpy = gget_display();
+            // Frame i (or the window) filled with a colour of its own.
+            const auto paint = [dpy](int i) {
+                XSetForeground(
+                    dpy, gget_root_gc(),
+                    static_cast<unsigned long>(galloc_colr(-1, 0.2f * static_cast<float>(i + 1), 0, 1)));
+                XFillRectangle(dpy, gget_draw_window(), gget_root_gc(), 0, 0, 2000, 2000);
+            };
+            if (c.frames == 0) paint(0);
+            for (int i = 0; i < c.frames; ++i) {
                 gcreate_frame(-1);
+                gselect_frame(i);
+                paint(i);
+            }
             gdisplay_frame(c.frames == 3 ? 1 : 0);
             gset_looping(c.looping);
             gset_input_mode(1);
@@ -258,6 +293,16 @@ TEST(Keys, ImageDumpsNameTheirFiles) {
             xev::key(c.key, Mod1Mask);
             gcheck_event();
             std::printf("%s\n", xev::log().empty() ? "no callback" : xev::log()[0].substr(0, 7).c_str());
+            for (std::size_t i = 0; i < c.files.size(); ++i) {
+                if (c.frames > 0) gselect_frame(static_cast<int>(i));
+                imgtest::Image frame, file;
+                file.depth = 32;
+                if (gget_image(&frame) != 1 || IMG_read((d + c.files[i]).c_str(), &file, 0) != 1) return 12;
+                if (file.width != frame.width || file.height != frame.height) return 13;
+                for (int y = 0; y < frame.height; y += 7)
+                    for (int x = 0; x < frame.width; x += 5)
+                        if (imgtest::rgb_at(file, x, y) != imgtest::rgb_at(frame, x, y)) return 14;
+            }
             return gget_cursor_type() == 6 && cursor >= 0 ? 0 : 11;
         });
         EXPECT_EQ(r.status, 0) << r.err;

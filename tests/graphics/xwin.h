@@ -11,6 +11,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -71,6 +72,7 @@ struct Picture {
             (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
         return {rgb[i], rgb[i + 1], rgb[i + 2]};
     }
+    bool operator==(const Picture &) const = default;
 };
 
 inline std::string hex(unsigned long id) {
@@ -84,20 +86,12 @@ inline std::string display_arg() {
     return d != nullptr ? std::string(" -display '") + DisplayString(d) + "'" : "";
 }
 
-// The window as xwd dumps it, decoded by ImageMagick into a PPM image. With
-// `quiet` a failed dump (a window of another test vanished while xwd read
-// the screen's windows) gives an empty picture without failing the test.
-inline Picture grab(Window id, bool quiet = false) {
+// The PPM image (P6) a command writes on its standard output; samples of a
+// largest value below 256 are kept as they are. A failing command or
+// another format fails the test and gives an empty picture.
+inline Picture ppm_of(const std::string &cmd) {
     Picture pic;
-    const zeqtest::TempDir dir;
-    const std::string dump = dir.file("window.xwd"), err = dir.file("xwd.err");
-    const std::string cmd = "/usr/bin/xwd -silent -nobdrs" + display_arg() + " -id " + hex(id) + " -out '" +
-                            dump + "' 2>'" + err + "'";
-    if (std::system(cmd.c_str()) != 0) {
-        if (!quiet) ADD_FAILURE() << cmd << ": " << zeqtest::read_file(err);
-        return {};
-    }
-    const std::string ppm = zeqtest::run_command("/usr/bin/convert 'xwd:" + dump + "' -depth 8 ppm:-");
+    const std::string ppm = zeqtest::run_command(cmd);
     std::istringstream in(ppm);
     // The header: magic, width, height and the largest value, with comment
     // lines between them.
@@ -113,12 +107,47 @@ inline Picture grab(Window id, bool quiet = false) {
     next(pic.height);
     next(maxval);
     in.get();
-    if (magic != "P6" || maxval != 255) {
-        ADD_FAILURE() << "xwd and convert gave no picture of window " << hex(id);
+    if (magic != "P6" || maxval <= 0 || maxval > 255 || pic.width <= 0 || pic.height <= 0) {
+        ADD_FAILURE() << cmd << " gave no picture";
         return {};
     }
     pic.rgb.resize(static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height) * 3);
     in.read(reinterpret_cast<char *>(pic.rgb.data()), static_cast<std::streamsize>(pic.rgb.size()));
+    return pic;
+}
+
+// The largest difference of one sample between two pictures of the same
+// size; 256 when the sizes differ or either is empty.
+inline int difference(const Picture &a, const Picture &b) {
+    if (a.rgb.empty() || a.width != b.width || a.height != b.height || a.rgb.size() != b.rgb.size())
+        return 256;
+    int most = 0;
+    for (std::size_t i = 0; i < a.rgb.size(); ++i)
+        most = std::max(most, std::abs(static_cast<int>(a.rgb[i]) - static_cast<int>(b.rgb[i])));
+    return most;
+}
+
+// An image file decoded by ImageMagick into 8-bit RGB ("xwd:", "gif:" ...
+// prefixes choose the format).
+inline Picture convert(const std::string &file) {
+    return ppm_of("/usr/bin/convert '" + file + "' -depth 8 ppm:-");
+}
+
+// The window as xwd dumps it, decoded by ImageMagick into a PPM image. With
+// `quiet` a failed dump (a window of another test vanished while xwd read
+// the screen's windows) gives an empty picture without failing the test.
+// The dump stays as `keep` when that is given.
+inline Picture grab(Window id, bool quiet = false, const std::string &keep = "") {
+    const zeqtest::TempDir dir;
+    const std::string dump = keep.empty() ? dir.file("window.xwd") : keep, err = dir.file("xwd.err");
+    const std::string cmd = "/usr/bin/xwd -silent -nobdrs" + display_arg() + " -id " + hex(id) + " -out '" +
+                            dump + "' 2>'" + err + "'";
+    if (std::system(cmd.c_str()) != 0) {
+        if (!quiet) ADD_FAILURE() << cmd << ": " << zeqtest::read_file(err);
+        return {};
+    }
+    Picture pic = convert("xwd:" + dump);
+    if (pic.rgb.empty()) ADD_FAILURE() << "xwd and convert gave no picture of window " << hex(id);
     return pic;
 }
 
@@ -194,17 +223,19 @@ public:
 // The own window's picture after the backing pixmap was shown. The test
 // server keeps no backing store and other tests' windows come and go on it:
 // the window is raised and shown, and read again until no other window
-// covered it and none uncovered it (an Expose) while xwd read it.
-inline Picture grab_window() {
-    const Window w = gget_root_window();
+// covered it and none uncovered it (an Expose) while xwd read it. The dump
+// stays as `keep` when that is given. Another client's window (`other`,
+// which must report its Expose events to us) is read in the same way.
+inline Picture grab_window(const std::string &keep = "", Window other = 0) {
+    const Window w = other != 0 ? other : gget_root_window();
     for (int attempt = 0; attempt < 100; ++attempt) {
         {
             const GrabLock lock;
             XRaiseWindow(gget_display(), w);
-            gupdate_window();
+            if (other == 0) gupdate_window();
             exposed(w);
             if (on_top(w)) {
-                Picture pic = grab(w);
+                Picture pic = grab(w, false, keep);
                 if (!exposed(w) && on_top(w)) return pic;
             }
         }

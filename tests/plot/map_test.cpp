@@ -28,6 +28,11 @@
 #include "graphics/colors.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gif.h"
+#include "graphics/images.h"
+#include "graphics/png.h"
+#include "graphics/xdump.h"
+#include "graphics/xwin.h"
 #include "graphics/render.h"
 #include "plot/plt_tool.h"
 #include "runtime/flag.h"
@@ -426,23 +431,25 @@ TEST(MapList, ColoursNoneAndMissingFiles) {
     EXPECT_EQ(drawn_items(plot.close()), "a.map:L");
 }
 
-// Image overlays are read and marked in the output, then reported as not
-// drawable yet; a missing metafile is reported by its reader; the latitude-longitude item
-// draws the net at its own spacings (5 degrees without numbers).
+// Image and metafile overlays are marked in the output; image items draw
+// nothing without a window (answering 0), a missing metafile is reported by
+// its reader; the latitude-longitude item draws the net at its own spacings
+// (5 degrees without numbers).
 TEST(MapList, OverlayItemsAndLatLonItems) {
     const struct {
         const char *item;
         int want;
+        bool lines;
         const char *mark;
         const char *warning;
     } cases[] = {
-        {"im:radar.gif:black:10:-10", -1, "Map-image: /images/radar.gif",
-         "Image overlays cannot be drawn yet"},
-        {"IF:radar.gif", -1, "Map-image: /images/radar.gif", "Image overlays cannot be drawn yet"},
-        {"mf:old.meta", -1, "Map-metafile: old.meta", "gread_metafile: Unable to open image file: old.meta"},
-        {"lalo:30:45", 0, "Map-lalo: 30.0,45.0", nullptr},
-        {"lalo:30:blue", 0, "Map-lalo: 30.0,30.0", nullptr},
-        {"LALO", 0, "Map-lalo: 5.0,5.0", nullptr},
+        {"im:radar.gif:black:10:-10", 0, false, "Map-image: /images/radar.gif", nullptr},
+        {"IF:radar.gif", 0, false, "Map-image: /images/radar.gif", nullptr},
+        {"mf:old.meta", -1, false, "Map-metafile: old.meta",
+         "gread_metafile: Unable to open image file: old.meta"},
+        {"lalo:30:45", 0, true, "Map-lalo: 30.0,45.0", nullptr},
+        {"lalo:30:blue", 0, true, "Map-lalo: 30.0,30.0", nullptr},
+        {"LALO", 0, true, "Map-lalo: 5.0,5.0", nullptr},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.item);
@@ -453,11 +460,51 @@ TEST(MapList, OverlayItemsAndLatLonItems) {
         EXPECT_EQ(got, c.want);
         if (c.warning != nullptr) {
             EXPECT_NE(err.find(c.warning), std::string::npos) << err;
+        } else {
+            EXPECT_EQ(err, "");
         }
         const std::vector<Prim> prims = plot.close();
         const std::string meta = read_file(plot.file("plot.meta"));
         EXPECT_NE(meta.find(std::string("ME ") + c.mark + "\n"), std::string::npos) << meta.substr(0, 2000);
-        EXPECT_EQ(of_kind(prims, 'L').empty(), c.want != 0);
+        EXPECT_EQ(of_kind(prims, 'L').empty(), !c.lines);
+    }
+}
+
+// Image items on a window: "im:" places its file at the map viewport's
+// offset, "if:" at the whole display's; the named colour stays transparent.
+TEST(MapList, ImageItemsDrawTheirFiles) {
+    if (!xtest::need_tools()) return;
+    TempDir dir;
+    imgtest::Image image;
+    std::vector<unsigned char> px(20 * 10, 2);
+    px[0] = 0;
+    imgtest::fill_8bit(&image, 20, 10, px, {{1, 1, 1}, {1, 0, 0}, {0, 0, 1}});
+    ASSERT_EQ(XWD_write(dir.file("blue.xwd").c_str(), &image), 1);
+    ASSERT_EQ(GIF_write(dir.file("blue.gif").c_str(), &image), 1);
+    ASSERT_EQ(PNG_write(dir.file("blue.png").c_str(), &image), 1);
+    RES_put("image_path", dir.path().c_str());
+    RES_put("device", "d");
+    ASSERT_EQ(PLT_open(1.0f), 0);
+    Domain world = WORLD;
+    ASSERT_EQ(MAP_setup(&world), 0);
+    Gxrect map_vp{}, all_vp{};
+    gget_xviewport(&map_vp);
+    EXPECT_EQ(MAP_process("im:blue.xwd:white:5:5"), 0);
+    EXPECT_EQ(MAP_process("IF:blue.xwd::0:0"), 0);
+    EXPECT_EQ(MAP_process("im:blue.gif:white:5:30"), 0);
+    EXPECT_EQ(MAP_process("im:blue.png:white:5:50"), 0);
+    gsel_norm_tran(1);
+    gget_xviewport(&all_vp);
+    const xtest::Picture pic = xtest::grab_window();
+    const xtest::Rgb blue{0, 0, 255};
+    EXPECT_EQ(pic.at(map_vp.x + 5 + 10, map_vp.y + 5 + 5), blue);
+    EXPECT_EQ(pic.at(map_vp.x + 5 + 19, map_vp.y + 5 + 9), blue);
+    EXPECT_NE(pic.at(map_vp.x + 5, map_vp.y + 5), (xtest::Rgb{255, 255, 255})) << "white is transparent";
+    EXPECT_NE(pic.at(map_vp.x + 5 + 20, map_vp.y + 5), blue);
+    EXPECT_EQ(pic.at(all_vp.x + 10, all_vp.y + 5), blue);
+    for (int y : {30, 50}) {
+        EXPECT_EQ(pic.at(map_vp.x + 5 + 10, map_vp.y + y + 5), blue) << y;
+        EXPECT_NE(pic.at(map_vp.x + 5, map_vp.y + y), (xtest::Rgb{255, 255, 255})) << y;
     }
 }
 
