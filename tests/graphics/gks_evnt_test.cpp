@@ -26,6 +26,7 @@
 #include "graphics/gks.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_evnt.h"
+#include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_x11.h"
@@ -689,6 +690,73 @@ TEST(HeldWindow, AFeedingPeerAddsFramesAndEndsInput) {
     EXPECT_EQ(driver.finish(), 0) << driver.err();
     EXPECT_TRUE(driver.log().empty());
     XCloseDisplay(peer);
+}
+
+// One drawing run into another program's window named by zeqloop.3 in dir:
+// with "new" (pix_mode 2) a frame of the colour, with "kill" (9) the end of
+// the owner's input. A process of its own, like a second program.
+int drawing_run(const std::string &dir, int pix_mode, Gcolr_rep colour) {
+    return run_child([&] {
+               RES_put("file_path", dir.c_str());
+               gset_pix_mode(pix_mode);
+               gopen_gks(nullptr, 0);
+               if (gopen_ws(1, ",w3", 6) != 0) return 2;
+               if (pix_mode == 2) {
+                   gset_colr_rep(1, 3, &colour);
+                   gset_fill_int_style(GSOLID);
+                   gset_fill_colr_ind(3);
+                   const Gpt all[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+                   gfill_area(4, all);
+                   gupdate_window();
+               }
+               return gclose_ws(1) == 0 ? 0 : 3;
+           })
+        .status;
+}
+
+// The frame number of a title "Feed [n]"; -1 for another title.
+int fed_frame(const std::string &title) {
+    int n = -1;
+    return std::sscanf(title.c_str(), "Feed [%d]", &n) == 1 ? n : -1;
+}
+
+// Our own window held by a driver serves two drawing runs with "new" as its
+// frames, shown stepped with the loop stopped; a run with "kill" ends the
+// hold.
+TEST(HeldWindow, DrawingRunsBecomeItsFrames) {
+    if (!need_xdotool()) return;
+    const ScreenPlace place;
+    Driver driver("feed");
+    unsigned long id = 0, base = 0;
+    if (!driver.window(&id, &base)) return;
+    const TempDir dir;
+    zeqtest::write_file(dir.file("zeqloop.3"),
+                        "+" + std::to_string(id) + ":" + std::to_string(base) + ":360x300\n");
+    EXPECT_EQ(drawing_run(dir.path(), 2, {0, 1, 0}), 0);
+    EXPECT_EQ(drawing_run(dir.path(), 2, {0, 0, 1}), 0);
+
+    // Stop the loop, then step: frame 0 the first run's picture, frame 1 the
+    // second's.
+    const std::string win = std::to_string(id);
+    ASSERT_TRUE(xdotool("mousemove --window " + win + " 150 120"));
+    for (int i = 0; i < 300 && wm_name(id) != "Feed [0]"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(xdotool("key alt+l"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int frame = fed_frame(wm_name(id));
+    ASSERT_GE(frame, 0) << wm_name(id);
+    for (int step = 0; step < 2; ++step) {
+        EXPECT_TRUE(shows(id, frame == 0 ? GREEN : BLUE)) << "frame " << frame;
+        ASSERT_TRUE(xdotool("key alt+bracketright"));
+        const int next = 1 - frame;
+        for (int i = 0; i < 300 && fed_frame(wm_name(id)) != next; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(fed_frame(wm_name(id)), next);
+        frame = next;
+    }
+
+    EXPECT_EQ(drawing_run(dir.path(), 9, {}), 0);
+    EXPECT_EQ(driver.finish(), 0) << driver.err();
 }
 
 } // namespace
