@@ -1,7 +1,8 @@
 // The graphics kernel and its one workstation: opening, closing and clearing (connection strings, print
 // options, page sizes, device geometry), messages, segments, error reports, the per-device initialisation
-// of the primitive modules, and the system's own X window (creation, X errors, resizing, cursors, titles, and
-// the hold loop that keeps it interactive at the end of a plot).
+// of the primitive modules, the system's own X window (creation, X errors, resizing, cursors, titles, and
+// the hold loop that keeps it interactive at the end of a plot), and another program's window found by its
+// window spec, with the new-frame and end-of-input requests to its owner.
 // File-static state: the kernel state with the presets for the next open, the X handles of the window,
 // the registered graphics contexts of the primitives and the count of X errors.
 #include "graphics/gks_x11.h"

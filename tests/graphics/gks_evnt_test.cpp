@@ -475,6 +475,8 @@ public:
         return status_ >= 0 && status_ != 128 ? status_ : -1;
     }
     std::string err() const { return zeqtest::read_file(dir_.file("err")); }
+    // A file in the driver's working directory.
+    std::string file(const std::string &name) const { return dir_.file(name); }
 
 private:
     TempDir dir_;
@@ -757,6 +759,40 @@ TEST(HeldWindow, DrawingRunsBecomeItsFrames) {
 
     EXPECT_EQ(drawing_run(dir.path(), 9, {}), 0);
     EXPECT_EQ(driver.finish(), 0) << driver.err();
+}
+
+} // namespace
+
+namespace {
+
+// Alt-m on a window that records its drawing writes zeq.meta in the working
+// directory (METAOUT unset) with the recorded calls, running the callback.
+TEST(HeldWindow, AltMPrintsTheRecordedDrawing) {
+    if (!need_xdotool()) return;
+    const ScreenPlace place;
+    unsetenv("METAOUT");
+    Driver driver("record");
+    unsigned long id = 0, base = 0;
+    if (!driver.window(&id, &base)) return;
+    const std::string win = std::to_string(id);
+    ASSERT_TRUE(xdotool("mousemove --window " + win + " 150 120"));
+    ASSERT_TRUE(xdotool("key alt+m"));
+    // The Alt key, the recorded callback run by the print, then the key.
+    ASSERT_TRUE(driver.logged(3));
+    ASSERT_TRUE(xdotool("key Return"));
+    EXPECT_EQ(driver.finish(), 0) << driver.err();
+    const std::vector<std::string> log = driver.log();
+    std::size_t redraw = 0, key = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i] == "redraw") redraw = i + 1;
+        if (log[i].starts_with("2 m-Alt ")) key = i + 1;
+    }
+    EXPECT_TRUE(redraw > 0 && key == redraw + 1) << testing::PrintToString(log);
+    const std::string meta = zeqtest::read_file(driver.file("zeq.meta"));
+    EXPECT_TRUE(meta.starts_with("ZEQMETA\n")) << meta;
+    for (const char *rec : {"CLR 1 2 1.000000 0.000000 0.000000", "TR 1", "FA_CLR 2", "FA 5 ", "PL_CLR 5",
+                            "PL 2 30.000000,269.000000 300.000000,49.000000"})
+        EXPECT_NE(meta.find(rec), std::string::npos) << rec << "\n" << meta;
 }
 
 } // namespace
