@@ -113,7 +113,10 @@ struct PrintState {
     int width = 0;
     int height = 0;
     int cursor = gget_cursor_type();
-    PrintState() { gget_win_size(&width, &height); }
+    PrintState() {
+        gget_win_size(&width, &height);
+        gsave_tran();
+    }
 };
 
 // Gives back the workstation type and the cursor of a print that ended.
@@ -122,11 +125,15 @@ void restore_type(const PrintState &s) {
     gset_cursor_type(s.cursor);
 }
 
+// Events that came during a print stay queued for the caller's event loop:
+// a print runs from a key, and handling them here would deliver later
+// events before that key's own callback.
 void finish_print(const PrintState &s) {
     restore_type(s);
     redraw = s.recording;
     gset_win_size(s.width, s.height);
-    gcheck_event();
+    // The window's transformations, also those set before recording began.
+    grestore_tran();
     gbell(50);
     redrawn = 1;
 }

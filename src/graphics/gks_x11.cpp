@@ -718,7 +718,7 @@ void other_window_geometry() {
 }
 
 // Sends the new-frame request and waits, at most 20 s, until the owner has
-// answered: its title changed and no longer ends in the "+" extra. False when
+// answered: its title changed and no longer shows the "+" extra. False when
 // it did not answer in time.
 bool await_new_frame() {
     const gks_clock::Clock &clock = gks_clock::get();
