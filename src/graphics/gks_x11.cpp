@@ -718,22 +718,23 @@ void other_window_geometry() {
 }
 
 // Sends the new-frame request and waits, at most 20 s, until the owner has
-// answered: its title changed and no longer shows the "+" extra. False when
+// answered: its title changed twice and no longer shows the "+" extra. False when
 // it did not answer in time.
 bool await_new_frame() {
     const gks_clock::Clock &clock = gks_clock::get();
     XSelectInput(display, root_window, PropertyChangeMask);
     send_request(REQUEST_NEW_FRAME);
-    bool changed = false;
+    // The answer changes the title twice ("+" and back), however quickly.
+    int changes = 0;
     bool answered = false;
     for (float waited = 0; !answered && waited < ANSWER_LIMIT; waited += ANSWER_POLL) {
         clock.sleep(ANSWER_POLL);
         XEvent ev;
         while (XCheckTypedWindowEvent(display, root_window, PropertyNotify, &ev))
-            if (ev.xproperty.atom == XA_WM_NAME) changed = true;
+            if (ev.xproperty.atom == XA_WM_NAME) ++changes;
         char extra[TITLE_EXTRA_MAX + 1] = "";
         gget_win_title_extra(extra, sizeof extra);
-        answered = changed && extra[0] != '+';
+        answered = changes >= 2 && extra[0] != '+';
     }
     XSelectInput(display, root_window, NoEventMask);
     XSync(display, False);
