@@ -32,6 +32,7 @@ build_pkgs=(
 test_pkgs=(
     xvfb xauth x11-apps xdotool # a real X server for window tests; xwd/xdotool as peers
     x11-utils                   # xprop, xwininfo and xdpyinfo read window properties and visuals
+    x11-xserver-utils           # xrdb sets the X defaults the window tests read
     netcdf-bin                  # ncdump reads the netCDF files we write
     ghostscript                 # renders our PostScript
     imagemagick                 # reads our PNG, GIF and XWD images

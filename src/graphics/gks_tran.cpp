@@ -46,6 +46,14 @@ Gtransform wn_vp{1, 1};
 Gtransform wkwn_plt{1, 1};
 Gxrect clip_rect{};
 
+// The transformations kept aside by gsave_tran.
+struct Saved {
+    std::array<Gcoords, NUM_TRAN> wn, vp;
+    int cur_trans;
+    Gcoords wkwn, wkvp;
+};
+Saved saved{all_unit, all_unit, 0, unit, unit};
+
 float clamp(float v, float limit) {
     return std::clamp(v, -limit, limit);
 }
@@ -167,6 +175,25 @@ void meta_record(const char *key, int n, const Glim *lim) {
 }
 
 } // namespace
+
+int gsave_tran() {
+    saved = {wn, vp, cur_trans, wkwn, wkvp};
+    return 0;
+}
+
+int grestore_tran() {
+    wn = saved.wn;
+    vp = saved.vp;
+    cur_trans = saved.cur_trans;
+    cur_wn = wn[static_cast<std::size_t>(cur_trans)];
+    cur_vp = vp[static_cast<std::size_t>(cur_trans)];
+    wkwn = saved.wkwn;
+    wkvp = saved.wkvp;
+    set_scale();
+    device_mapping();
+    make_clip_rect();
+    return 0;
+}
 
 int ginit_tran(int type) {
     Gint w = 0, h = 0;

@@ -37,6 +37,10 @@ struct Gxrect {
 // 2 PostScript, 3 HP-GL, 4 metafile, 10 device size changed only (keeps
 // every transformation). 0.
 int ginit_tran(int type);
+// Keeps the transformations (windows, viewports, the selection and the
+// workstation window and viewport) aside, and puts them back. 0.
+int gsave_tran();
+int grestore_tran();
 
 // Workstation window (NDC) and viewport (device units); 0, or -1 after a
 // report for a rectangle of zero extent (the previous stays).

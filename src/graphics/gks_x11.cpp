@@ -1,11 +1,13 @@
 // The graphics kernel and its one workstation: opening, closing and clearing (connection strings, print
 // options, page sizes, device geometry), messages, segments, error reports, the per-device initialisation
-// of the primitive modules, and the system's own X window (creation, X errors, resizing, cursors, titles, and
-// the hold loop that keeps it interactive at the end of a plot).
+// of the primitive modules, the system's own X window (creation, X errors, resizing, cursors, titles, and
+// the hold loop that keeps it interactive at the end of a plot), and another program's window found by its
+// window spec, with the new-frame and end-of-input requests to its owner.
 // File-static state: the kernel state with the presets for the next open, the X handles of the window,
 // the registered graphics contexts of the primitives and the count of X errors.
 #include "graphics/gks_x11.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -169,6 +172,11 @@ int Xerror_handler(Display *d, XErrorEvent *error) {
 int XerrorIO_handler(Display *) {
     MESS_print(M_ERROR, "Fatal X11 Error\n");
     ZEQ_exit(4);
+}
+
+// The text cut to max characters; empty for null.
+std::string cut(const char *text, std::size_t max) {
+    return std::string(text != nullptr ? text : "").substr(0, max);
 }
 
 // Opens the display, or keeps the one connection of the process when it is
@@ -337,13 +345,6 @@ int open_own_window() {
     return 0;
 }
 
-int x_open_window(Gws_type type) {
-    // Another program's window is attached by its own workstation code,
-    // which is not part of the kernel yet.
-    if (type != GWS_WIN) return -1;
-    return open_own_window();
-}
-
 void x_finish_open() {
     gsync();
     gcheck_event();
@@ -358,9 +359,33 @@ void free_gcs() {
     gcs.clear();
 }
 
+// The client message of a drawing program to the window's owner: type and
+// format, and the requests in its first data byte.
+constexpr Atom FEED_MESSAGE_TYPE = 62;
+constexpr int FEED_MESSAGE_FORMAT = 8;
+constexpr char REQUEST_NEW_FRAME = 2;
+constexpr char REQUEST_END_INPUT = 9;
+// The owner's answer to a new-frame request is polled every 0.2 s for at
+// most 20 s.
+constexpr float ANSWER_POLL = 0.2f;
+constexpr float ANSWER_LIMIT = 20.0f;
+constexpr std::size_t WINDOW_SPEC_MAX = 127;
+
+void send_request(char request) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = root_window;
+    ev.xclient.message_type = FEED_MESSAGE_TYPE;
+    ev.xclient.format = FEED_MESSAGE_FORMAT;
+    ev.xclient.data.b[0] = request;
+    XSendEvent(display, root_window, True, 0, &ev);
+    XSync(display, False);
+}
+
 void x_close_ws() {
     if (display == nullptr) return;
     if (win_type == GWS_WIN) {
+        greset_zoom();
         gdelete_all_frames();
         if (root_window != 0) {
             XUnmapWindow(display, root_window);
@@ -380,6 +405,11 @@ void x_close_ws() {
     gdel_fill_pat();
     gfree_xcolr();
     XSync(display, False);
+    if (win_type == GWS_PIX) {
+        // The other program's window, drawable and colormap stay its own.
+        if (pix_mode == 9 && root_window != 0) send_request(REQUEST_END_INPUT);
+        root_window = base_window = draw_window = 0;
+    }
 }
 
 void fill_drawable(Drawable d, unsigned long pixel, int x, int y, int w, int h) {
@@ -615,12 +645,209 @@ void set_geometry(int type, const char *geom) {
     }
 }
 
+// ---- Another program's window ----
+
+// The window spec: item 1 of the connection string, else zeqwindow, else
+// WINDOW; a spec that starts with neither a digit nor "+" names a window-id
+// file whose first word is the spec. False with a warning when none is given.
+bool window_spec(const Items &items, std::string *spec) {
+    const char *given = items.size() >= 2 ? items[1] : env("zeqwindow");
+    if (given == nullptr) given = env("WINDOW");
+    if (given == nullptr) {
+        MESS_print(M_WARN, "gopen_ws: window parameters not specified\n");
+        return false;
+    }
+    if (*given == '\0') {
+        MESS_print(M_WARN, "gopen_ws: window id not specified\n");
+        return false;
+    }
+    *spec = given;
+    if (std::isdigit(static_cast<unsigned char>(given[0])) || given[0] == '+') return true;
+    std::string file = given;
+    if (given[0] == 'w' || given[0] == 'W') {
+        if (std::isdigit(static_cast<unsigned char>(given[1])))
+            file = "zeqloop." + std::to_string(std::atoi(given + 1));
+        else
+            file = "zeqloop.win";
+    }
+    char path[FILE_NAME_SIZE] = "";
+    FILE_add_path(RES_get("file_path"), file.c_str(), path, sizeof path);
+    FILE *f = FILE_open(path, "r");
+    if (f == nullptr) {
+        MESS_print(M_WARN, "gopen_ws: unable to open window id file\n");
+        return false;
+    }
+    char word[WINDOW_SPEC_MAX + 1] = "";
+    const int n = std::fscanf(f, "%127s", word);
+    FILE_close(f);
+    *spec = n == 1 ? word : "";
+    return true;
+}
+
+// The drawing area inside the window from the geometry: a panel
+// "Pnx x ny + ix + iy" of a grid of nx x ny panels (row 0 at the top), or a
+// size and offset capped to the window.
+void other_window_geometry() {
+    const char *res = RES_get("geometry");
+    const std::string geom = !geometry.empty() ? geometry : (res != nullptr ? res : "");
+    if (geom.empty()) return;
+    if (geom[0] == 'P' || geom[0] == 'p') {
+        float nx = 1, ny = 1, ix = 0, iy = 0;
+        std::sscanf(geom.c_str() + 1, "%fx%f+%f+%f", &nx, &ny, &ix, &iy);
+        // One column or fewer: the whole window stays the drawing area.
+        if (!(nx > 1)) return;
+        nx = std::clamp(nx, 1.0f, 8.0f);
+        ny = std::clamp(ny, 1.0f, 8.0f);
+        ix = std::clamp(ix, 0.0f, nx - 1);
+        iy = std::clamp(iy, 0.0f, ny - 1);
+        win_x = static_cast<int>(ix / nx * static_cast<float>(win_width));
+        win_y = static_cast<int>(iy / ny * static_cast<float>(win_height));
+        win_width = static_cast<int>(static_cast<float>(win_width) / nx);
+        win_height = static_cast<int>(static_cast<float>(win_height) / ny);
+        return;
+    }
+    int w = 0, h = 0, x = 0, y = 0;
+    const int n = std::sscanf(geom.c_str(), "%dx%d+%d+%d", &w, &h, &x, &y);
+    if (n < 2 || w <= 0 || h <= 0) return;
+    win_width = std::min(w, win_width);
+    win_height = std::min(h, win_height);
+    if (n == 4) {
+        win_x = x;
+        win_y = y;
+    }
+}
+
+// Sends the new-frame request and waits, at most 20 s, until the owner has
+// answered: its title changed twice and no longer shows the "+" extra. False when
+// it did not answer in time.
+bool await_new_frame() {
+    const gks_clock::Clock &clock = gks_clock::get();
+    XSelectInput(display, root_window, PropertyChangeMask);
+    send_request(REQUEST_NEW_FRAME);
+    // The answer changes the title twice ("+" and back), however quickly.
+    int changes = 0;
+    bool answered = false;
+    for (float waited = 0; !answered && waited < ANSWER_LIMIT; waited += ANSWER_POLL) {
+        clock.sleep(ANSWER_POLL);
+        XEvent ev;
+        while (XCheckTypedWindowEvent(display, root_window, PropertyNotify, &ev))
+            if (ev.xproperty.atom == XA_WM_NAME) ++changes;
+        char extra[TITLE_EXTRA_MAX + 1] = "";
+        gget_win_title_extra(extra, sizeof extra);
+        answered = changes >= 2 && extra[0] != '+';
+    }
+    XSelectInput(display, root_window, NoEventMask);
+    XSync(display, False);
+    XEvent ev;
+    while (XCheckTypedWindowEvent(display, root_window, PropertyNotify, &ev)) {
+    }
+    return answered;
+}
+
+// Attaches the workstation to another program's window named by the spec.
+int open_other_window(const Items &items) {
+    win_type = GWS_PIX;
+    gset_cache(0);
+    gset_redraw(0);
+    std::string spec;
+    if (!window_spec(items, &spec)) return -1;
+    win_width = DEFAULT_WIDTH;
+    win_height = DEFAULT_HEIGHT;
+    win_x = win_y = 0;
+
+    // The spec's fields: root only in the "+" form, then base, width,
+    // height and colormap; nb counts those read from base on.
+    unsigned long root = 0, base = 0;
+    int w = 0, h = 0, cmap = 0, n = 0, nb = 0;
+    if (spec[0] == '+') {
+        long r = 0, b = 0;
+        n = std::sscanf(spec.c_str() + 1, "%ld:%ld:%dx%d:%d", &r, &b, &w, &h, &cmap);
+        root = n >= 1 && r > 0 ? static_cast<unsigned long>(r) : 0;
+        base = n >= 2 && b > 0 ? static_cast<unsigned long>(b) : 0;
+        nb = n - 1;
+    } else if (spec[0] == '0' && (spec[1] == 'x' || spec[1] == 'X')) {
+        unsigned int b = 0;
+        n = std::sscanf(spec.c_str() + 2, "%x:%dx%d:%d", &b, &w, &h, &cmap);
+        base = n >= 1 ? b : 0;
+        nb = n;
+    } else {
+        long b = 0;
+        n = std::sscanf(spec.c_str(), "%ld:%dx%d:%d", &b, &w, &h, &cmap);
+        base = n >= 1 && b > 0 ? static_cast<unsigned long>(b) : 0;
+        nb = n;
+    }
+    if (nb >= 3 && w > 0 && h > 0) {
+        win_width = w;
+        win_height = h;
+    }
+    root_width = win_width;
+    root_height = win_height;
+    if (n <= 0 || base == 0) {
+        MESS_print(M_WARN, "gopen_ws: window id not specified\n");
+        return -1;
+    }
+    root_window = root != 0 ? root : base;
+    // Ids that name no window (or drawable) fail now rather than on every
+    // drawing request.
+    {
+        GxQuietErrors quiet;
+        Window r = 0;
+        int gx = 0, gy = 0;
+        unsigned int gw = 0, gh = 0, gb = 0, gd = 0;
+        XGetGeometry(display, base, &r, &gx, &gy, &gw, &gh, &gb, &gd);
+        if (root != 0) {
+            XWindowAttributes wa{};
+            XGetWindowAttributes(display, root, &wa);
+        }
+        XSync(display, False);
+        if (quiet.failed()) {
+            MESS_print(M_WARN, "gopen_ws: no window 0x%lx to draw into\n", root != 0 ? root : base);
+            root_window = 0;
+            return -1;
+        }
+    }
+    base_window = draw_window = base;
+    if (nb >= 4) gset_user_cmap(static_cast<Colormap>(cmap));
+
+    {
+        GxQuietErrors quiet;
+        char *name = nullptr;
+        if (XFetchName(display, root_window, &name) && name != nullptr) {
+            std::string title = name;
+            const std::size_t cut_at = title.find(" [");
+            if (cut_at != std::string::npos) title.erase(cut_at);
+            win_title = cut(title.c_str(), WIN_TITLE_MAX);
+            XFree(name);
+        }
+    }
+    root_gc = XCreateGC(display, root_window, 0, nullptr);
+    back_colr = BlackPixel(display, screen);
+    fore_colr = WhitePixel(display, screen);
+    if (gget_inverse()) std::swap(back_colr, fore_colr);
+
+    if (pix_mode == 2 && !await_new_frame()) {
+        MESS_print(M_WARN, "gopen_ws: window 0x%lx did not answer the request for a new frame\n",
+                   root_window);
+        XFreeGC(display, root_gc);
+        root_gc = nullptr;
+        root_window = base_window = draw_window = 0;
+        return -1;
+    }
+    ginit_xcolr();
+    other_window_geometry();
+    return 0;
+}
+
+int x_open_window(Gws_type type, const Items &items) {
+    return type == GWS_PIX ? open_other_window(items) : open_own_window();
+}
+
 int open_x(Gws_type type, const Items &items) {
     if (x_open_display(items.first()) != 0) {
         MESS_print(M_WARN, "gopen_ws: unable to connect to display\n");
         return -1;
     }
-    return x_open_window(type);
+    return x_open_window(type, items);
 }
 
 int open_ps(const Items &items) {
@@ -714,10 +941,6 @@ int plot_kind(Gws_type type) {
     }
 }
 
-std::string cut(const char *text, std::size_t max) {
-    return std::string(text != nullptr ? text : "").substr(0, max);
-}
-
 } // namespace
 
 // ---- Kernel -------------------------------------------------------------------
@@ -781,6 +1004,7 @@ Gint gopen_ws(Gint, Gconn_id conn_id, Gws_type ws_type) {
     ginit_plot(plot_kind(ws_type));
     gsetup_fonts();
     ginit_background();
+    if (gtype_is_PIX() && pix_mode == 1) gclear_frame(-3);
     if (gtype_is_WIN_PIX()) x_finish_open();
     gset_cursor(8);
     return 0;

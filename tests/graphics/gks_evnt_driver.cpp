@@ -5,6 +5,9 @@
 //           coordinates of the new size.
 //   feed    draws one red square and holds the window without frames, for
 //           a program that feeds frames into it.
+//   record  records the drawing in the display list (a red square, a line
+//           and a callback that logs "redraw") and holds the window, for
+//           Alt-m to print.
 // The window is 360 x 300 pixels at 0, 660, titled "Frames" or "Feed", with
 // world coordinates in pixels counted up from the bottom row. Once it is up
 // the driver writes "window ROOT BASE" (the window's and its backing image's
@@ -12,6 +15,7 @@
 // LOG. It ends with status 0 when the hold ends and the window closes.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "graphics/gks.h"
 #include "graphics/gks_colr.h"
@@ -19,6 +23,7 @@
 #include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
+#include "graphics/gks_obj.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
@@ -63,11 +68,17 @@ void on_event(int kind, const char *text, float x, float y) {
     if (std::strcmp(text, "size") == 0) pixel_world(static_cast<int>(x), static_cast<int>(y));
 }
 
+void log_redraw(void *) {
+    std::fprintf(log_file, "redraw\n");
+    std::fflush(log_file);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 3 || (std::strcmp(argv[1], "frames") != 0 && std::strcmp(argv[1], "feed") != 0)) {
-        std::fprintf(stderr, "usage: %s frames|feed LOG\n", argv[0]);
+    const std::string mode = argc == 3 ? argv[1] : "";
+    if (mode != "frames" && mode != "feed" && mode != "record") {
+        std::fprintf(stderr, "usage: %s frames|feed|record LOG\n", argv[0]);
         return 2;
     }
     const bool frames = std::strcmp(argv[1], "frames") == 0;
@@ -75,10 +86,11 @@ int main(int argc, char **argv) {
     if (log_file == nullptr) return 3;
 
     gset_geometry("360x300+0+660");
-    gset_win_title(frames ? "Frames" : "Feed");
+    gset_win_title(frames ? "Frames" : mode == "feed" ? "Feed" : "Record");
     Gint ws_id = 0;
     Gws_type type = GWS_WIN;
     GPH_begin(&ws_id, nullptr, &type);
+    if (mode == "record") gset_redraw(1);
     pixel_world(360, 300);
     const Gcolr_rep colours[4] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
     for (int i = 0; i < 4; ++i)
@@ -96,6 +108,11 @@ int main(int argc, char **argv) {
         gset_looping(1);
     } else {
         square(2);
+    }
+    if (mode == "record") {
+        const Gpt line[2] = {px(30, 30), px(300, 250)};
+        gpolyline(2, line);
+        gset_redraw_func(log_redraw, nullptr);
     }
     std::printf("window %lu %lu\n", static_cast<unsigned long>(gget_root_window()),
                 static_cast<unsigned long>(gget_base_window()));

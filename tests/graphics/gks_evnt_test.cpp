@@ -28,12 +28,14 @@
 #include "graphics/gks_colr.h"
 #include "graphics/gks_evnt.h"
 #include "graphics/gks_img.h"
+#include "graphics/gks_fill.h"
 #include "graphics/gks_line.h"
 #include "graphics/gks_loop.h"
 #include "graphics/gks_x11.h"
 #include "graphics/gks_x11_xlib.h"
 #include "graphics/images.h"
 #include "graphics/xdump.h"
+#include "graphics/gks_zoom.h"
 #include "graphics/xevents.h"
 #include "graphics/xwin.h"
 #include "runtime/resrc.h"
@@ -98,28 +100,33 @@ TEST(Keys, ActOnlyWhileTheHoldLoopWaits) {
 
 // Key and button texts: the suffixes in the order Alt, Shift, Control; Alt
 // keeps the buttons from stepping or looping; keys without a kernel action
-// (the zoom keys at zoom 1, the metafile) still reach the callback.
+// (Alt-u at zoom 1, the metafile) and the zoom key still reach the callback,
+// in the order of the events.
 TEST(Keys, TextsAndSuffixes) {
     if (!open_logged_window()) return;
+    const TempDir dir;
+    setenv("METAOUT", dir.file("keys.meta").c_str(), 1);
     gset_input_mode(1);
     xev::key(XK_a, Mod1Mask | ShiftMask | ControlMask);
     xev::key(XK_a);
     xev::key(XK_u, Mod1Mask);
-    xev::key(XK_z, Mod1Mask);
     xev::key(XK_m, Mod1Mask);
     xev::button(ButtonPress, 1, 30, 40, Mod1Mask | ShiftMask | ControlMask);
     xev::button(ButtonPress, 2, 30, 40, Mod1Mask);
     xev::button(ButtonRelease, 3, 50, 60);
     xev::button(ButtonPress, 4, 50, 60, ShiftMask);
+    xev::key(XK_z, Mod1Mask);
     xev::key(XK_Return, ShiftMask);
     EXPECT_EQ(gcheck_event(), 7);
-    EXPECT_EQ(texts(), (std::vector<std::string>{"2 \x01-Alt-Shft-Cntrl", "2 a", "2 u-Alt", "2 z-Alt",
-                                                 "2 m-Alt", "3 B1-P-Alt-Shft-Cntrl", "3 B2-P-Alt", "3 B3-R",
-                                                 "3 -Shft", "2 Ret-Shft"}));
+    EXPECT_EQ(texts(), (std::vector<std::string>{"2 \x01-Alt-Shft-Cntrl", "2 a", "2 u-Alt", "2 m-Alt",
+                                                 "3 B1-P-Alt-Shft-Cntrl", "3 B2-P-Alt", "3 B3-R", "3 -Shft",
+                                                 "2 z-Alt", "2 Ret-Shft"}));
+    EXPECT_EQ(gget_zoom(), 2);
+    EXPECT_TRUE(zeqtest::read_file(dir.file("keys.meta")).starts_with("ZEQMETA\n"));
     // Buttons report their own position in world coordinates.
     ASSERT_EQ(xev::log().size(), 10u);
-    EXPECT_EQ(xev::log()[5], "3 B1-P-Alt-Shft-Cntrl 30.0 471.0");
-    EXPECT_EQ(xev::log()[7], "3 B3-R 50.0 451.0");
+    EXPECT_EQ(xev::log()[4], "3 B1-P-Alt-Shft-Cntrl 30.0 471.0");
+    EXPECT_EQ(xev::log()[6], "3 B3-R 50.0 451.0");
     EXPECT_EQ(gget_looping(), 0);
     EXPECT_EQ(gget_input_mode(), 0); // Return ended input
     xev::button(ButtonPress, 2, 30, 40);
@@ -519,6 +526,8 @@ public:
         return status_ >= 0 && status_ != 128 ? status_ : -1;
     }
     std::string err() const { return zeqtest::read_file(dir_.file("err")); }
+    // A file in the driver's working directory.
+    std::string file(const std::string &name) const { return dir_.file(name); }
 
 private:
     TempDir dir_;
@@ -734,6 +743,99 @@ TEST(HeldWindow, AFeedingPeerAddsFramesAndEndsInput) {
     EXPECT_EQ(driver.finish(), 0) << driver.err();
     EXPECT_TRUE(driver.log().empty());
     XCloseDisplay(peer);
+}
+
+// One drawing run into another program's window named by zeqloop.3 in dir:
+// with "new" (pix_mode 2) a frame of the colour, with "kill" (9) the end of
+// the owner's input. A process of its own, like a second program.
+int drawing_run(const std::string &dir, int pix_mode, Gcolr_rep colour) {
+    return run_child([&] {
+               RES_put("file_path", dir.c_str());
+               gset_pix_mode(pix_mode);
+               gopen_gks(nullptr, 0);
+               if (gopen_ws(1, ",w3", 6) != 0) return 2;
+               if (pix_mode == 2) {
+                   gset_colr_rep(1, 3, &colour);
+                   gset_fill_int_style(GSOLID);
+                   gset_fill_colr_ind(3);
+                   const Gpt all[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+                   gfill_area(4, all);
+                   gupdate_window();
+               }
+               return gclose_ws(1) == 0 ? 0 : 3;
+           })
+        .status;
+}
+
+// The frame number of a title "Feed [n]"; -1 for another title.
+int fed_frame(const std::string &title) {
+    int n = -1;
+    return std::sscanf(title.c_str(), "Feed [%d]", &n) == 1 ? n : -1;
+}
+
+// Our own window held by a driver serves two drawing runs with "new" as its
+// frames, which loop; a run with "kill" ends the hold.
+TEST(HeldWindow, DrawingRunsBecomeItsFrames) {
+    if (!need_xdotool()) return;
+    const ScreenPlace place;
+    Driver driver("feed");
+    unsigned long id = 0, base = 0;
+    if (!driver.window(&id, &base)) return;
+    const TempDir dir;
+    zeqtest::write_file(dir.file("zeqloop.3"),
+                        "+" + std::to_string(id) + ":" + std::to_string(base) + ":360x300\n");
+    EXPECT_EQ(drawing_run(dir.path(), 2, {0, 1, 0}), 0);
+    EXPECT_EQ(drawing_run(dir.path(), 2, {0, 0, 1}), 0);
+
+    // The two frames loop: frame 0 the first run's picture, frame 1 the
+    // second's (a picture counts when the title is the same before and after
+    // xwd read it).
+    bool seen[2] = {false, false};
+    for (int i = 0; i < 300 && !(seen[0] && seen[1]); ++i) {
+        const std::string before = wm_name(id);
+        const xtest::Picture p = xtest::grab(id, true);
+        const int n = fed_frame(before);
+        if (n >= 0 && before == wm_name(id) && p.at(60, 60) == (n == 0 ? GREEN : BLUE)) seen[n] = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(seen[0] && seen[1]);
+
+    EXPECT_EQ(drawing_run(dir.path(), 9, {}), 0);
+    EXPECT_EQ(driver.finish(), 0) << driver.err();
+}
+
+} // namespace
+
+namespace {
+
+// Alt-m on a window that records its drawing writes zeq.meta in the working
+// directory (METAOUT unset) with the recorded calls, running the callback.
+TEST(HeldWindow, AltMPrintsTheRecordedDrawing) {
+    if (!need_xdotool()) return;
+    const ScreenPlace place;
+    unsetenv("METAOUT");
+    Driver driver("record");
+    unsigned long id = 0, base = 0;
+    if (!driver.window(&id, &base)) return;
+    const std::string win = std::to_string(id);
+    ASSERT_TRUE(xdotool("mousemove --window " + win + " 150 120"));
+    ASSERT_TRUE(xdotool("key alt+m"));
+    // The Alt key, the recorded callback run by the print, then the key.
+    ASSERT_TRUE(driver.logged(3));
+    ASSERT_TRUE(xdotool("key Return"));
+    EXPECT_EQ(driver.finish(), 0) << driver.err();
+    const std::vector<std::string> log = driver.log();
+    std::size_t redraw = 0, key = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i] == "redraw") redraw = i + 1;
+        if (log[i].starts_with("2 m-Alt ")) key = i + 1;
+    }
+    EXPECT_TRUE(redraw > 0 && key == redraw + 1) << testing::PrintToString(log);
+    const std::string meta = zeqtest::read_file(driver.file("zeq.meta"));
+    EXPECT_TRUE(meta.starts_with("ZEQMETA\n")) << meta;
+    for (const char *rec : {"CLR 1 2 1.000000 0.000000 0.000000", "TR 1", "FA_CLR 2", "FA 5 ", "PL_CLR 5",
+                            "PL 2 30.000000,269.000000 300.000000,49.000000"})
+        EXPECT_NE(meta.find(rec), std::string::npos) << rec << "\n" << meta;
 }
 
 } // namespace

@@ -29,7 +29,12 @@
 #include "support/child.h"
 #include "support/reference.h"
 #include "graphics/xevents.h"
+#include "graphics/xowner.h"
 #include "graphics/xwin.h"
+#include "graphics/gks_tool.h"
+#include "graphics/gks_zoom.h"
+#include "graphics/gks_obj.h"
+#include "graphics/gks_x11_xlib.h"
 
 namespace {
 
@@ -897,6 +902,212 @@ TEST(HoldLoop, LoopingFramesTakeTheirDelays) {
     EXPECT_EQ(visits, "2:1000 0:500 1:500 2:1000 0:500 1:500 ");
     EXPECT_EQ(gget_cur_frame(), 2);
     gclose_ws(1);
+}
+
+// ---- Another program's window ---------------------------------------------------------
+
+// The owner's window as xwd reads it, after the drawing was copied onto it.
+xtest::Picture grab_other(Window w) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        {
+            const xtest::GrabLock lock;
+            XRaiseWindow(gget_display(), w);
+            gupdate_window();
+            if (xtest::on_top(w)) {
+                xtest::Picture pic = xtest::grab(w);
+                if (xtest::on_top(w)) return pic;
+            }
+        }
+        usleep(static_cast<useconds_t>(10000 + 10000 * (attempt % 7)));
+    }
+    ADD_FAILURE() << "window " << xtest::hex(w) << " stayed covered by other windows";
+    return {};
+}
+
+// Window specs in every form, from the connection, zeqwindow, WINDOW and
+// window-id files on file_path; missing, empty and wrong specs fail with the
+// warning. Zoom requests leave this workstation alone.
+TEST(OtherWindow, WindowSpecs) {
+    if (!xtest::need_display()) return;
+    const TempDir dir;
+    const xtest::Owner owner(dir.path(), 800, 600);
+    ASSERT_TRUE(owner.ready());
+    RES_put("file_path", dir.path().c_str());
+    const std::string root = std::to_string(owner.root()), base = std::to_string(owner.base());
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%lx", owner.base());
+    struct Case {
+        std::string conn;
+        const char *zeqwindow; // null: unset
+        const char *window;    // null: unset
+        int rc;
+        unsigned long root, draw;
+        int w, h;
+        std::string err;
+    };
+    const unsigned long R = owner.root(), B = owner.base();
+    const std::vector<Case> cases{
+        {"," + std::string("+") + root + ":" + base + ":800x600:" + std::to_string(owner.cmap()), nullptr,
+         nullptr, 0, R, B, 800, 600, ""},
+        {"," + std::string(hex) + ":700x500", nullptr, nullptr, 0, B, B, 700, 500, ""},
+        {"," + base + ":640x480", nullptr, nullptr, 0, B, B, 640, 480, ""},
+        {"," + base, nullptr, nullptr, 0, B, B, 640, 512, ""},
+        {",w3", nullptr, nullptr, 0, R, B, 800, 600, ""},
+        {",W", nullptr, nullptr, 0, B, B, 800, 600, ""},
+        {",wx", nullptr, nullptr, 0, B, B, 800, 600, ""},
+        {"", "w3", "nofile", 0, R, B, 800, 600, ""},
+        {"", nullptr, "w", 0, B, B, 800, 600, ""},
+        {"", nullptr, nullptr, -1, 0, 0, 0, 0, "gopen_ws: window parameters not specified\n"},
+        {"", "", nullptr, -1, 0, 0, 0, 0, "gopen_ws: window id not specified\n"},
+        {",+:", nullptr, nullptr, -1, 0, 0, 0, 0, "gopen_ws: window id not specified\n"},
+        {",nofile", nullptr, nullptr, -1, 0, 0, 0, 0, "gopen_ws: unable to open window id file\n"},
+        {",0x7ffff01:100x100", nullptr, nullptr, -1, 0, 0, 0, 0,
+         "gopen_ws: no window 0x7ffff01 to draw into\n"},
+    };
+    gopen_gks(nullptr, 0);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.conn + " zeqwindow=" + (c.zeqwindow ? c.zeqwindow : "-") +
+                     " WINDOW=" + (c.window ? c.window : "-"));
+        for (auto [name, value] : {std::pair{"zeqwindow", c.zeqwindow}, std::pair{"WINDOW", c.window}}) {
+            if (value != nullptr)
+                setenv(name, value, 1);
+            else
+                unsetenv(name);
+        }
+        testing::internal::CaptureStderr();
+        const int rc = gopen_ws(1, c.conn.c_str(), GWS_PIX);
+        std::string err;
+        for (const std::string &line : text_lines(testing::internal::GetCapturedStderr()))
+            if (line.starts_with("gopen_ws")) err += line + "\n";
+        ASSERT_EQ(rc, c.rc) << err;
+        EXPECT_EQ(err, c.err);
+        if (rc != 0) continue;
+        EXPECT_EQ(gget_win_type(), GWS_PIX);
+        EXPECT_EQ(gget_root_window(), c.root);
+        EXPECT_EQ(gget_draw_window(), c.draw);
+        Gint w = 0, h = 0;
+        gget_root_size(&w, &h);
+        EXPECT_EQ(w, c.w);
+        EXPECT_EQ(h, c.h);
+        EXPECT_EQ(gget_redraw(), 0);
+        if (c.root == R) {
+            EXPECT_STREQ(gget_win_title(), "Loop");
+        }
+        EXPECT_EQ(gzoom(-2, 10, 10, -2, 0), 0);
+        EXPECT_EQ(gget_zoom(), 1);
+        EXPECT_EQ(gunzoom(), 0);
+        EXPECT_EQ(gclose_ws(1), 0);
+    }
+    // Nothing was asked of the owner.
+    EXPECT_EQ(owner.log(), "");
+}
+
+// The geometry places the drawing area inside the window, capped to it; a
+// panel of one column keeps the whole window.
+TEST(OtherWindow, GeometryPlacesTheDrawing) {
+    if (!xtest::need_tools()) return;
+    const TempDir dir;
+    const xtest::Owner owner(dir.path(), 800, 600);
+    ASSERT_TRUE(owner.ready());
+    RES_put("file_path", dir.path().c_str());
+    struct Case {
+        const char *geometry;
+        int x, y, w, h; // the drawing area expected
+    };
+    for (const Case &c : {Case{"300x200+10+10", 10, 10, 300, 200}, Case{"1000x1000", 0, 0, 800, 600},
+                          Case{"P1x2+0+1", 0, 0, 800, 600}, Case{"P2x2+1+1", 400, 300, 400, 300}}) {
+        SCOPED_TRACE(c.geometry);
+        gset_geometry(c.geometry);
+        gopen_gks(nullptr, 0);
+        ASSERT_EQ(gopen_ws(1, ",w3", GWS_PIX), 0);
+        Gint w = 0, h = 0, x = 0, y = 0;
+        gget_win_size(&w, &h);
+        gget_win_offset(&x, &y);
+        EXPECT_EQ(std::vector<int>({x, y, w, h}), std::vector<int>({c.x, c.y, c.w, c.h}));
+        // The owner's picture black again, as at its start.
+        Display *d = gget_display();
+        const GC gc = XCreateGC(d, owner.base(), 0, nullptr);
+        XSetForeground(d, gc, BlackPixel(d, gget_screen()));
+        XFillRectangle(d, owner.base(), gc, 0, 0, 800, 600);
+        XFreeGC(d, gc);
+        const Glim ws{0, 1, 0, static_cast<float>(c.h - 1) / static_cast<float>(c.w - 1)};
+        gset_ws_win(1, &ws);
+        gset_win(1, &ws);
+        gset_vp(1, &ws);
+        gsel_norm_tran(1);
+        const Gcolr_rep red{1, 0, 0};
+        gset_colr_rep(1, 3, &red);
+        gset_fill_int_style(GSOLID);
+        gset_fill_colr_ind(3);
+        const Gpt all[4] = {{0, 0}, {1, 0}, {1, ws.y_max}, {0, ws.y_max}};
+        gfill_area(4, all);
+        const xtest::Picture pic = grab_other(owner.root());
+        ASSERT_EQ(pic.width, 800);
+        const xtest::Rgb r{255, 0, 0}, black{0, 0, 0};
+        EXPECT_EQ(pic.at(c.x, c.y), r);
+        EXPECT_EQ(pic.at(c.x + c.w - 1, c.y + c.h - 1), r);
+        if (c.x > 0) {
+            EXPECT_EQ(pic.at(c.x - 1, c.y), black);
+        }
+        if (c.y > 0) {
+            EXPECT_EQ(pic.at(c.x, c.y - 1), black);
+        }
+        if (c.x + c.w < 800) {
+            EXPECT_EQ(pic.at(c.x + c.w, c.y + c.h - 1), black);
+        }
+        if (c.y + c.h < 600) {
+            EXPECT_EQ(pic.at(c.x + c.w - 1, c.y + c.h), black);
+        }
+        EXPECT_EQ(gclose_ws(1), 0);
+        gset_geometry("");
+    }
+}
+
+// "new" asks the owner for a frame and waits while its title shows "+";
+// "kill" ends the owner's input at close.
+TEST(OtherWindow, NewFrameAndEndOfInputRequests) {
+    if (!xtest::need_display()) return;
+    const TempDir dir;
+    const xtest::Owner owner(dir.path(), 400, 300);
+    ASSERT_TRUE(owner.ready());
+    RES_put("file_path", dir.path().c_str());
+    gopen_gks(nullptr, 0);
+    gset_pix_mode(2);
+    ASSERT_EQ(gopen_ws(1, ",w3", GWS_PIX), 0);
+    EXPECT_EQ(owner.log(), "62 8 2\n");
+    char extra[80] = "";
+    gget_win_title_extra(extra, sizeof extra);
+    EXPECT_STREQ(extra, "");
+    gset_pix_mode(9);
+    EXPECT_EQ(gclose_ws(1), 0);
+    // The message reaches the owner through the server.
+    for (int i = 0; i < 100 && owner.log() != "62 8 2\n62 8 9\n"; ++i)
+        usleep(10000);
+    EXPECT_EQ(owner.log(), "62 8 2\n62 8 9\n");
+}
+
+// An owner that keeps the "+" fails the open after 20 s of waiting, and the
+// drawing layer ends the program with status 4.
+TEST(OtherWindow, AnOwnerThatKeepsThePlusFailsTheOpen) {
+    if (!xtest::need_display()) return;
+    const TempDir dir;
+    const xtest::Owner owner(dir.path(), 400, 300, true);
+    ASSERT_TRUE(owner.ready());
+    const zeqtest::ChildResult r = zeqtest::run_child([&dir] {
+        xev::use_test_clock();
+        RES_put("file_path", dir.path().c_str());
+        gset_pix_mode(2);
+        Gint id = 1, type = GWS_PIX;
+        GPH_begin(&id, ",w3", &type);
+        return 0;
+    });
+    EXPECT_EQ(r.status, 4) << r.err;
+    char msg[128];
+    std::snprintf(msg, sizeof msg, "gopen_ws: window 0x%lx did not answer the request for a new frame\n",
+                  owner.root());
+    EXPECT_NE(r.err.find(msg), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("GPH_begin: Error opening workstation"), std::string::npos) << r.err;
+    EXPECT_EQ(xev::test_clock().sleeps.size(), 0u); // the child's clock, not ours
 }
 
 } // namespace
