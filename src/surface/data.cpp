@@ -1,7 +1,8 @@
 // The generic data driver: from the reports of a data source to analysed grids.
 // File-static state: the station arrays of the fit in progress (capacity,
 // dimension, positions, the two values of every gathered field, the counts),
-// the variable list they belong to and the fitted mark of the grids.
+// the variable list they belong to, the fitted mark of the grids and which
+// slots were read from an existing grid file (those are not saved again).
 #include "surface/data.h"
 
 #include <cstdarg>
@@ -35,6 +36,7 @@ int num_field = 0;
 int num_stats = 0;
 VAR_data *var = nullptr;
 int grid_fitted = 0;
+bool reused[VAR_MAX] = {};
 
 float *new_floats(int n) {
     return static_cast<float *>(std::malloc(sizeof(float) * static_cast<std::size_t>(n)));
@@ -189,8 +191,10 @@ int DATA_print() {
 int DATA_new_grid() {
     grid_fitted = 0;
     GRD_report *grids = GRD_get_grids();
-    for (int k = 0; k < VAR_MAX; ++k)
+    for (int k = 0; k < VAR_MAX; ++k) {
         grids[k].source = 0;
+        reused[k] = false;
+    }
     return 0;
 }
 
@@ -215,7 +219,10 @@ int DATA_setup_grid(DATA_info *data) {
         GRD_release_grid(pos);
         GRD_info info{};
         int type = 0;
-        if (GRD_read_check(name, slot, &info, &type, &data->grd_domain) == 1) continue;
+        if (GRD_read_check(name, slot, &info, &type, &data->grd_domain) == 1) {
+            reused[pos] = true;
+            continue;
+        }
 
         if ((VAR_is_REG(pos) || VAR_is_SUBREG(pos)) && data->get_var) data->get_var(&VAR_get_vars()[pos]);
         char label[100];
@@ -279,7 +286,8 @@ int DATA_save_grid(DATA_info *data) {
     FILE_save_name_conv();
     const int type = data->out_grid ? data->out_grid() : 0;
     for (int i = VAR_get_num() - 1; i >= 0; --i) {
-        if (!VAR_is_type_GRID(i)) continue;
+        // A grid read from its file is that file already.
+        if (!VAR_is_type_GRID(i) || reused[i]) continue;
         GRD_report *slot = GRD_get_grid(i);
         set_keys(i);
         GRD_info header{};

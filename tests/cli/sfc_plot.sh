@@ -32,7 +32,7 @@ check "ghostscript renders the demo map ($(head -3 "$work/demo/gs.err"))" $?
 grep -q "setrgbcolor" "$work/demo/map.ps"
 check "the demo map is in colour" $?
 for v in temp pralt; do
-    [ -s "$work/demo/04120812_sfc_$v.grd" ]
+    [ -s "$work/demo/04120812_sfc_${v}_-9999_0.grd" ]
     check "grid file of $v" $?
 done
 grep -q "^%%TE:.* 10[0-9][0-9]$" "$work/demo/map.ps"
@@ -47,7 +47,7 @@ check "band plot status" $?
 gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=png16m -r100 -sOutputFile="$out/t.png" "$out/t.ps"
 check "ghostscript renders the band plot" $?
 /usr/bin/python3 "$ZEQ_SOURCE_DIR/tests/support/station_band_colours.py" "$out/t.ps" "$out/t.png" 100 \
-    "$out/04120812_sfc_temp.grd" "-40,20,40,60,100" "0,0,255;0,255,0;255,255,0;255,0,0" >"$out/colours" 2>&1
+    "$out/04120812_sfc_temp_-9999_0.grd" "-40,20,40,60,100" "0,0,255;0,255,0;255,255,0;255,0,0" >"$out/colours" 2>&1
 check "station colours: $(tail -3 "$out/colours")" $?
 
 # The point-data file lists each plotted station's temperature as read.
@@ -93,7 +93,7 @@ check "sequence status" $?
 [ "$(grep -c "SFC_open_file: Unable to open file:" "$work/seq/stderr")" = 1 ]
 check "one warning for the missing file (got: $(cat "$work/seq/stderr"))" $?
 for h in 12 18; do
-    [ -s "$work/seq/041208${h}_sfc_temp.grd" ] && [ -s "$work/seq/041208${h}_sfc_temp.raw" ]
+    [ -s "$work/seq/041208${h}_sfc_temp_-9999_0.grd" ] && [ -s "$work/seq/041208${h}_sfc_temp.raw" ]
     check "files of the frame of hour $h" $?
 done
 

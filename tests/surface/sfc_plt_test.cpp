@@ -1034,7 +1034,7 @@ TEST(GridSave, AltSOnlyWithOneFileAndOneVariable) {
         return v;
     }();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0], "04120812_sfc_temp.grd");
+    EXPECT_EQ(files[0], "04120812_sfc_temp_-9999_0.grd");
     GRD_report back{};
     GRD_info info{};
     int type = 0;
