@@ -4,7 +4,8 @@
 # netCDF file has the system's own layout (ncdump) and python3-netcdf4 reads
 # its record 0 upright, equal to the native text file of the same analysis; a
 # second run reuses every file (no report is read, nothing is saved again)
-# and draws the same map, also on a Lambert region.
+# and draws the same map, also on a Lambert region; the netCDF twin of the
+# sample file analyses to the same grids.
 . "$(dirname "$0")/lib/common.sh"
 
 command -v ncdump >/dev/null || { echo "FAIL: ncdump is missing (Debian package netcdf-bin)"; exit 1; }
@@ -78,5 +79,34 @@ assert (native != -9999).sum() > nx * ny // 2
 PY
     check "$region: netCDF record 0 equals the native file ($(tail -2 "$work/$region.cmp"))" $?
 done
+
+# The netCDF twin of the sample file (report layout, record dimension "ob",
+# written by python3-netcdf4) analyses to the sample's grids within the
+# round-off of its unit conversions.
+twin="$work/twin"
+mkdir -p "$twin/data" "$twin/out"
+/usr/bin/python3 "$ZEQ_SOURCE_DIR/tests/surface/make_sfc_twin.py" "$data/04120812.sfc" "$twin/data/04120812.sfc" \
+    >"$twin/make.out" 2>&1
+check "twin written ($(tail -2 "$twin/make.out"))" $?
+(cd "$twin/out" && "$TARNISK" -ba -dp "$twin/data" -gp "$twin/out" -rp "$twin/out" -re us \
+    -va "g{temp:F:cf,pralt:mb:cont}" -de "ps,$twin/out/map.ps" -of zeq 04120812 >/dev/null 2>"$twin/err" </dev/null)
+check "twin run status ($(head -3 "$twin/err"))" $?
+/usr/bin/python3 - "$twin/out" "$work/us-zeq" >"$twin/cmp" 2>&1 <<'PY'
+import sys
+import numpy as np
+twin, sample = sys.argv[1:3]
+def values(path):
+    lines = open(path).read().split("\n")
+    nx, ny = int(lines[4].split()[-2]), int(lines[4].split()[-1])
+    return np.array([float(w) for w in lines[5:5 + nx * ny]])
+for v, tol in (("temp", 0.01), ("pralt", 0.01)):
+    name = "/04120812_sfc_%s_-9999_0.grd" % v
+    a, b = values(twin + name), values(sample + name)
+    assert ((a == -9999) == (b == -9999)).all(), v
+    known = b != -9999
+    assert known.sum() > len(b) // 2, v
+    assert np.abs(a[known] - b[known]).max() <= tol, (v, np.abs(a[known] - b[known]).max())
+PY
+check "the twin's grids equal the sample's ($(tail -2 "$twin/cmp"))" $?
 
 exit $fail
