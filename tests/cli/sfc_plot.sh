@@ -77,6 +77,25 @@ assert n >= 20, n
 PY
 check "point-data values are the reports' temperatures" $?
 
+# Station values of temp and dewp with out_file "raw": the dated point-data
+# file has both fields in its header and, station by station, the values the
+# map shows as texts.
+mkdir -p "$work/raw"
+run "$work/raw" -va "s{temp:F:value,dewp:F:value}" -de "ps,$work/raw/map.ps" -of raw 04120812
+check "raw run status" $?
+/usr/bin/python3 - "$work/raw/04120812_sfc_temp.raw" "$work/raw/map.ps" <<'PY'
+import sys
+raw, ps = sys.argv[1:3]
+lines = open(raw).read().split("\n")
+head = lines[:lines.index("$")]
+assert any(l.startswith("temp:") for l in head) and any(l.startswith("dewp:") for l in head), head
+rows = [l.split() for l in lines[lines.index("$") + 1:] if l.strip()]
+texts = [l.split()[-1] for l in open(ps, errors="replace") if l.startswith("%%TE:")]
+values = [w for r in rows for w in r[3:]]
+assert len(rows) > 20 and values == texts[:len(values)], (len(rows), values[:6], texts[:6])
+PY
+check "point-data file holds the drawn values" $?
+
 # Plot type "none": nothing drawn, the files still written.
 mkdir -p "$work/none"
 run "$work/none" -va tempv -pl none -of zeq 04120812
