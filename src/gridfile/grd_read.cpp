@@ -186,7 +186,7 @@ long bytes_left(FILE *f) {
     if (pos < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;
     const long end = std::ftell(f);
     std::fseek(f, pos, SEEK_SET);
-    return end < pos ? -1 : end - pos;
+    return end < pos ? 0 : end - pos; // a position past the end has nothing left
 }
 
 float from_big_endian(const unsigned char *b) {

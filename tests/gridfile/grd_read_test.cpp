@@ -838,11 +838,13 @@ TEST(NativeFiles, ExternalDataIsCheckedBeforeAllocating) {
     write_file(dir.file("four.txt"), "1 2 3 4\n");
     write_file(dir.file("four.bin"), std::string(16, '\0'));
     const std::string name = dir.file("huge4.grd");
-    write_file(name, "ZEQGRID\nL1\n4-x\n1 4 1 0 1 0 0 11\nLL 40 -100 1 1 30000 30000\nA " +
-                         dir.file("four.txt") +
-                         " 0 1 1\nL2\n4-x\n1 4 1 0 1 0 0 11\nLL 40 -100 1 1 30000 30000\nB " +
-                         dir.file("four.bin") + " 0 1 1\n");
-    for (int num : {0, 1}) {
+    write_file(
+        name, "ZEQGRID\nL1\n4-x\n1 4 1 0 1 0 0 11\nLL 40 -100 1 1 30000 30000\nA " + dir.file("four.txt") +
+                  " 0 1 1\nL2\n4-x\n1 4 1 0 1 0 0 11\nLL 40 -100 1 1 30000 30000\nB " + dir.file("four.bin") +
+                  " 0 1 1\nL3\n4-x\n1 4 1 0 1 0 0 11\nLL 40 -100 1 1 30000 30000\nA " + dir.file("four.txt") +
+                  " 101 1 1\n");
+    // Records 0 and 1 hold far too few values; record 2 starts past the end.
+    for (int num : {0, 1, 2}) {
         auto r = run_child([&] {
 #ifdef __SANITIZE_ADDRESS__
             if (__sanitizer_install_malloc_and_free_hooks(note_malloc, note_free) != 1) return 3;
@@ -858,7 +860,7 @@ TEST(NativeFiles, ExternalDataIsCheckedBeforeAllocating) {
         });
         EXPECT_EQ(r.status, 0) << num;
         EXPECT_NE(r.err.find("GRD_read: Grid values cut short in file: " +
-                             dir.file(num == 0 ? "four.txt" : "four.bin")),
+                             dir.file(num == 1 ? "four.bin" : "four.txt")),
                   std::string::npos)
             << r.err;
     }
