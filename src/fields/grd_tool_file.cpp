@@ -587,9 +587,16 @@ int GRD_read_file(const char *filename, GRD_report *grid, GRD_info *ginfo, int *
     if (grid == nullptr || ginfo == nullptr || type == nullptr) return -1;
     char file[FILE_NAME_SIZE];
     copy_text(file, filename != nullptr ? filename : "");
-    FILE_extract_extra_info(file);
-    const std::string spec = FILE_get_ext_info();
-    const std::string name = on_grid_path(file);
+    // A name that is a file as it stands is read whole: the system's own
+    // grid file names may hold '-' (a level key of -9999), which would
+    // otherwise start a grid spec.
+    std::string spec;
+    std::string name = on_grid_path(file);
+    if (!FILE_exist(name.c_str())) {
+        FILE_extract_extra_info(file);
+        spec = FILE_get_ext_info();
+        name = on_grid_path(file);
+    }
     GRD_init(grid);
     const int fd = GRD_open(name.c_str(), 0, type);
     if (fd < 0) {
