@@ -649,7 +649,7 @@ void set_geometry(int type, const char *geom) {
 
 // The window spec: item 1 of the connection string, else zeqwindow, else
 // WINDOW; a spec that starts with neither a digit nor "+" names a window-id
-// file whose first word is the spec. False with a warning when none is given.
+// file whose first word is the window description. False with a warning when none is given.
 bool window_spec(const Items &items, std::string *spec) {
     const char *given = items.size() >= 2 ? items[1] : env("zeqwindow");
     if (given == nullptr) given = env("WINDOW");
@@ -744,7 +744,7 @@ bool await_new_frame() {
     return answered;
 }
 
-// Attaches the workstation to another program's window named by the spec.
+// Attaches the workstation to another program's window named by the window description.
 int open_other_window(const Items &items) {
     win_type = GWS_PIX;
     gset_cache(0);
@@ -755,7 +755,7 @@ int open_other_window(const Items &items) {
     win_height = DEFAULT_HEIGHT;
     win_x = win_y = 0;
 
-    // The spec's fields: root only in the "+" form, then base, width,
+    // The description's fields: root only in the "+" form, then base, width,
     // height and colormap; nb counts those read from base on.
     unsigned long root = 0, base = 0;
     int w = 0, h = 0, cmap = 0, n = 0, nb = 0;
