@@ -96,6 +96,19 @@ assert len(rows) > 20 and values == texts[:len(values)], (len(rows), values[:6],
 PY
 check "point-data file holds the drawn values" $?
 
+# The variable front draws the frontal bulletin of the run's date over the
+# pressure contours: H and L centres, tropical storm names and the label.
+mkdir -p "$work/front"
+cp "$ZEQ_SOURCE_DIR/tests/data/fronts/04120812.frt" "$data/"
+run "$work/front" -va "g{pralt:mb:cont,front::value}" -de "ps,$work/front/map.ps" 04120812
+check "front run status" $?
+te() { grep -c "^%%TE:.* $1\$" "$work/front/map.ps"; }
+[ "$(te H)" -ge 1 ] && [ "$(te L)" -ge 1 ] && [ "$(te IVAN)" -eq 1 ] && [ "$(te 'Frontal positions')" -eq 1 ]
+check "front centres, storms and label drawn (H $(te H), L $(te L), IVAN $(te IVAN))" $?
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=nullpage "$work/front/map.ps" 2>"$work/front/gs.err"
+check "ghostscript reads the front map ($(head -2 "$work/front/gs.err"))" $?
+rm -f "$data/04120812.frt"
+
 # Plot type "none": nothing drawn, the files still written.
 mkdir -p "$work/none"
 run "$work/none" -va tempv -pl none -of zeq 04120812
