@@ -4,9 +4,7 @@
 // server, so what they see is what the server holds.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <X11/Xlib.h>
@@ -24,6 +22,7 @@
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
 #include "graphics/gks_x11_xlib.h"
+#include "graphics/xstack.h"
 #include "support/reference.h"
 
 namespace xtest {
@@ -151,81 +150,14 @@ inline Picture grab(Window id, bool quiet = false, const std::string &keep = "")
     return pic;
 }
 
-// True when no other viewable window of the screen overlapping ours lies
-// above it. Windows of other tests on the same server may come and go
-// meanwhile; a window that vanished is passed over.
-inline bool on_top(Window w) {
-    Display *d = gget_display();
-    GxQuietErrors quiet;
-    XWindowAttributes me{};
-    if (!XGetWindowAttributes(d, w, &me)) return false;
-    Window root = 0, parent = 0, *kids = nullptr;
-    unsigned int n = 0;
-    if (!XQueryTree(d, RootWindow(d, gget_screen()), &root, &parent, &kids, &n)) return false;
-    const int bw = me.border_width;
-    bool found = false, covered = false;
-    for (unsigned int i = 0; i < n; ++i) {
-        if (kids[i] == w) {
-            found = true;
-            continue;
-        }
-        XWindowAttributes a{};
-        if (!found || !XGetWindowAttributes(d, kids[i], &a) || a.map_state != IsViewable) continue;
-        const int abw = a.border_width;
-        if (a.x < me.x + me.width + 2 * bw && me.x < a.x + a.width + 2 * abw &&
-            a.y < me.y + me.height + 2 * bw && me.y < a.y + a.height + 2 * abw)
-            covered = true;
-    }
-    if (kids != nullptr) XFree(kids);
-    return found && !covered;
-}
-
-// Takes the window's pending Expose events; true when there was one (the
-// server cleared part of the window).
-inline bool exposed(Window w) {
-    Display *d = gget_display();
-    XSync(d, False);
-    XEvent event;
-    bool any = false;
-    while (XCheckTypedWindowEvent(d, w, Expose, &event))
-        any = true;
-    return any;
-}
-
-// An exclusive lock, held for the object's lifetime, on a file named after
-// what it guards and the display: test processes on the same server take
-// turns with it.
-class DisplayLock {
-public:
-    DisplayLock(const std::string &what, const std::string &display) {
-        std::string name = "/tmp/zeqtest-" + what + "-";
-        for (const char c : display)
-            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        fd_ = open((name + ".lock").c_str(), O_RDWR | O_CREAT, 0666);
-        if (fd_ >= 0) flock(fd_, LOCK_EX);
-    }
-    ~DisplayLock() {
-        if (fd_ >= 0) close(fd_);
-    }
-    DisplayLock(const DisplayLock &) = delete;
-    DisplayLock &operator=(const DisplayLock &) = delete;
-
-private:
-    int fd_ = -1;
-};
-
-// Test processes on the same server read their windows one at a time.
-class GrabLock : public DisplayLock {
-public:
-    GrabLock() : DisplayLock("xgrab", DisplayString(gget_display())) {}
-};
-
 // The own window's picture after the backing pixmap was shown. The test
 // server keeps no backing store and other tests' windows come and go on it:
 // the window is raised and shown, and read again until no other window
-// covered it and none uncovered it (an Expose) while xwd read it. The dump
-// stays as `keep` when that is given. Another client's window (`other`,
-// which must report its Expose events to us) is read in the same way.
+// covered it and none uncovered it (an Expose) while xwd read it. A dump that
+// failed because a window of another test vanished while xwd walked the
+// screen's windows is taken again too. The dump stays as `keep` when that is
+// given. Another client's window (`other`, which must report its Expose
+// events to us) is read in the same way.
 inline Picture grab_window(const std::string &keep = "", Window other = 0) {
     const Window w = other != 0 ? other : gget_root_window();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -235,13 +167,14 @@ inline Picture grab_window(const std::string &keep = "", Window other = 0) {
             if (other == 0) gupdate_window();
             exposed(w);
             if (on_top(w)) {
-                Picture pic = grab(w, false, keep);
-                if (!exposed(w) && on_top(w)) return pic;
+                Picture pic = grab(w, true, keep);
+                if (!pic.rgb.empty() && !exposed(w) && on_top(w)) return pic;
             }
         }
         usleep(static_cast<useconds_t>(10000 + 10000 * (attempt % 7)));
     }
-    ADD_FAILURE() << "window " << hex(w) << " stayed covered by other windows";
+    grab(w, false, keep); // reports why xwd gives no picture, if it does not
+    ADD_FAILURE() << "window " << hex(w) << " stayed covered by other windows or could not be read";
     return {};
 }
 

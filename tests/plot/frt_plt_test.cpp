@@ -583,11 +583,12 @@ TEST(FrontLoop, TwoBulletins) {
 
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "the X tests need a display (Xvfb)";
     ASSERT_EQ(access("/usr/bin/xwd", X_OK), 0) << "this test needs xwd (Debian package x11-apps)";
+    const std::string title = "frtloop" + std::to_string(getpid());
     const zeqtest::ChildResult x = zeqtest::run_plot_driver(
-        dir.path(), "front_loop",
-        {"-ti", "frtloop" + std::to_string(getpid()), "-pd", LC_DOMAIN, "04120812.frt", "04120912.frt"});
+        dir.path(), "front_loop", {"-ti", title, "-pd", LC_DOMAIN, "04120812.frt", "04120912.frt"});
     ASSERT_EQ(x.status, 0) << x.out << x.err;
     EXPECT_NE(x.out.find("frames 2 looping 1"), std::string::npos) << x.out;
+    EXPECT_NE(x.out.find("title " + title + " [1]\nxwd 0\n"), std::string::npos) << x.out;
     ASSERT_FALSE(read_file(dir.file("frame0.xwd")).empty());
     ASSERT_FALSE(read_file(dir.file("frame1.xwd")).empty());
     // ImageMagick counts the pixels in which the two frames differ.

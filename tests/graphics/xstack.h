@@ -1,0 +1,90 @@
+// Test support shared by the window tests and the plot driver: whether the
+// own window lies on top of the test server's other windows, its pending
+// Expose events, and locks by which test processes on one server take turns.
+// No test framework here, so that programs run by the tests can use it too.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+#include <cctype>
+#include <string>
+
+#include "graphics/gks_x11.h"
+#include "graphics/gks_x11_xlib.h"
+
+namespace xtest {
+
+// True when no other viewable window of the screen overlapping ours lies
+// above it. Windows of other tests on the same server may come and go
+// meanwhile; a window that vanished is passed over.
+inline bool on_top(Window w) {
+    Display *d = gget_display();
+    GxQuietErrors quiet;
+    XWindowAttributes me{};
+    if (!XGetWindowAttributes(d, w, &me)) return false;
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, RootWindow(d, gget_screen()), &root, &parent, &kids, &n)) return false;
+    const int bw = me.border_width;
+    bool found = false, covered = false;
+    for (unsigned int i = 0; i < n; ++i) {
+        if (kids[i] == w) {
+            found = true;
+            continue;
+        }
+        XWindowAttributes a{};
+        if (!found || !XGetWindowAttributes(d, kids[i], &a) || a.map_state != IsViewable) continue;
+        const int abw = a.border_width;
+        if (a.x < me.x + me.width + 2 * bw && me.x < a.x + a.width + 2 * abw &&
+            a.y < me.y + me.height + 2 * bw && me.y < a.y + a.height + 2 * abw)
+            covered = true;
+    }
+    if (kids != nullptr) XFree(kids);
+    return found && !covered;
+}
+
+// Takes the window's pending Expose events; true when there was one (the
+// server cleared part of the window).
+inline bool exposed(Window w) {
+    Display *d = gget_display();
+    XSync(d, False);
+    XEvent event;
+    bool any = false;
+    while (XCheckTypedWindowEvent(d, w, Expose, &event))
+        any = true;
+    return any;
+}
+
+// An exclusive lock, held for the object's lifetime, on a file named after
+// what it guards and the display: test processes on the same server take
+// turns with it.
+class DisplayLock {
+public:
+    DisplayLock(const std::string &what, const std::string &display) {
+        std::string name = "/tmp/zeqtest-" + what + "-";
+        for (const char c : display)
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        fd_ = open((name + ".lock").c_str(), O_RDWR | O_CREAT, 0666);
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~DisplayLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    DisplayLock(const DisplayLock &) = delete;
+    DisplayLock &operator=(const DisplayLock &) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// Test processes on the same server read their windows one at a time.
+class GrabLock : public DisplayLock {
+public:
+    GrabLock() : DisplayLock("xgrab", DisplayString(gget_display())) {}
+};
+
+} // namespace xtest
