@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fields/grd_tool.h"
+#include "fields/maptran.h"
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "graphics/gif.h"
@@ -29,11 +30,13 @@
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
 #include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
+#include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
 #include "support/plot_driver.h"
@@ -525,6 +528,229 @@ TEST(PlotDriver, BatchWindowGoesToTheBackground) {
     EXPECT_EQ(image.status, 0) << image.err;
     EXPECT_NE(image.out.find("PLT_close 0\n"), std::string::npos) << image.out;
     Background::none(dir2.file("plot_driver.pid"));
+}
+
+int current_trans() {
+    Gint err = 0, tran = -1;
+    ginq_cur_norm_tran_num(&err, &tran);
+    return tran;
+}
+
+// ---- Band zoom and redraws -----------------------------------------------------------------
+
+// Every redraw records the domain it was given and the transformation and
+// cursor in force during the call.
+std::vector<Domain> drawn;
+
+int record_draw(Domain *dom) {
+    drawn.push_back(*dom);
+    return 0;
+}
+
+Domain make_domain(int proj, float clat, float clon, float dx, int nx, int ny) {
+    Domain d{};
+    d.proj = proj;
+    d.plat = 90;
+    d.plon = -105;
+    d.param[0] = 60;
+    d.clat = clat;
+    d.clon = clon;
+    d.dx = dx;
+    d.dy = dx;
+    d.nx = nx;
+    d.ny = ny;
+    return d;
+}
+
+// Feeds events (name, x, y) to the zoom handler; the results in order.
+struct Event {
+    const char *name;
+    float x, y;
+};
+std::vector<int> feed(std::initializer_list<Event> events) {
+    std::vector<int> rc;
+    for (const Event &e : events)
+        rc.push_back(PLT_plot_zoom(e.name, e.x, e.y));
+    return rc;
+}
+
+// A band on a map projection: its centre taken back to latitude and
+// longitude becomes the centre and both spacings the larger of width /
+// (nx - 1) and height / (ny - 1); the domain before is kept for "u-Alt".
+TEST(PlotZoom, MapBand) {
+    MESS_set(0, 0xFFFFFFFF);
+    const Domain ps = make_domain(1, 45, -100, 1.5f, 41, 31);
+    MAP_domain(&ps);
+    float lat = 0, lon = 0;
+    ASSERT_EQ(MAP_untran(20, 40, &lat, &lon), 1);
+    PLT_set_zoom_func(record_draw);
+    drawn.clear();
+    PLT_set_zoom(0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(feed({{"B1-P-Shft", 10, 20}, {"B1-R", 30, 60}}), (std::vector<int>{0, 0}));
+    const std::string out = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_NE(out.find("New domain: "), std::string::npos) << out;
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_NEAR(drawn[0].clat, lat, 1e-4);
+    EXPECT_NEAR(drawn[0].clon, lon, 1e-4);
+    EXPECT_NEAR(drawn[0].dx, 40.0 / 30, 1e-5);
+    EXPECT_NEAR(drawn[0].dy, 40.0 / 30, 1e-5);
+    EXPECT_EQ(drawn[0].nx, 41);
+    EXPECT_EQ(drawn[0].ny, 31);
+    EXPECT_EQ(drawn[0].proj, 1);
+    EXPECT_EQ(PLT_get_zoom(), 1);
+    // A band drawn from the upper right gives the same domain.
+    drawn.clear();
+    feed({{"B1-P-Shft", 30, 60}, {"B1-R-Shft", 10, 20}});
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_NEAR(drawn[0].clat, lat, 1e-4);
+    EXPECT_NEAR(drawn[0].dx, 40.0 / 30, 1e-5);
+    EXPECT_EQ(PLT_get_zoom(), 2);
+
+    // A one-row grid divides the band by 1.
+    const Domain thin = make_domain(1, 45, -100, 1.5f, 41, 1);
+    MAP_domain(&thin);
+    drawn.clear();
+    PLT_set_zoom(0);
+    feed({{"B1-P-Shft", 10, 20}, {"B1-R", 30, 60}});
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_NEAR(drawn[0].dx, 40, 1e-4);
+    EXPECT_TRUE(std::isfinite(drawn[0].dy));
+}
+
+// The event sequences: a release without a band, an empty band (kept),
+// a band dropped by another event, returning after two zooms (and once
+// only), and the redraw of the current domain.
+TEST(PlotZoom, EventSequences) {
+    MESS_set(0, 0xFFFFFFFF);
+    const Domain first = make_domain(1, 45, -100, 1.5f, 41, 31);
+    PLT_set_zoom_func(record_draw);
+    struct Case {
+        const char *what;
+        std::initializer_list<Event> events;
+        std::vector<int> rc;
+        int draws;
+        int zooms;
+    };
+    const Case cases[] = {
+        {"release alone", {{"B1-R", 30, 60}}, {0}, 0, 0},
+        {"empty band, kept", {{"B1-P-Shft", 10, 20}, {"B1-R", 10, 60}, {"B1-R", 30, 60}}, {0, -1, 0}, 1, 1},
+        {"empty in y", {{"B1-P-Shft", 10, 20}, {"B1-R", 30, 20}}, {0, -1}, 0, 0},
+        {"v-Alt drops the band", {{"B1-P-Shft", 10, 20}, {"v-Alt", 0, 0}, {"B1-R", 30, 60}}, {0, 0, 0}, 0, 0},
+        {"u-Alt without zoom", {{"u-Alt", 0, 0}}, {0}, 0, 0},
+        {"r-Alt", {{"r-Alt", 5, 5}}, {0}, 1, 0},
+        {"two zooms, u-Alt twice",
+         {{"B1-P-Shft", 10, 20},
+          {"B1-R", 30, 60},
+          {"B1-P-Shft", -5, -5},
+          {"B1-R", 5, 5},
+          {"u-Alt", 0, 0},
+          {"u-Alt", 0, 0}},
+         {0, 0, 0, 0, 0, 0},
+         3,
+         0},
+    };
+    for (const Case &c : cases) {
+        MAP_domain(&first);
+        PLT_set_zoom(0);
+        PLT_plot_zoom("x", 0, 0); // no band anchored
+        drawn.clear();
+        testing::internal::CaptureStdout();
+        const std::vector<int> rc = [&] {
+            std::vector<int> r;
+            for (const Event &e : c.events) {
+                r.push_back(PLT_plot_zoom(e.name, e.x, e.y));
+                // The drivers make the zoomed domain current when they redraw.
+                if (!drawn.empty()) MAP_domain(&drawn.back());
+            }
+            return r;
+        }();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(rc, c.rc) << c.what;
+        EXPECT_EQ(static_cast<int>(drawn.size()), c.draws) << c.what;
+        EXPECT_EQ(PLT_get_zoom(), c.zooms) << c.what;
+        if (std::string(c.what) == "r-Alt") {
+            ASSERT_FALSE(drawn.empty());
+            EXPECT_EQ(drawn[0].clat, first.clat);
+            EXPECT_EQ(drawn[0].dx, first.dx);
+        }
+        if (std::string(c.what).starts_with("two zooms")) {
+            ASSERT_EQ(drawn.size(), 3u);
+            // The second band starts from the first zoom's domain; the return
+            // gives the domain before the first.
+            EXPECT_NEAR(drawn[1].dx, 10.0 / 30, 1e-5);
+            EXPECT_EQ(drawn[2].clat, first.clat);
+            EXPECT_EQ(drawn[2].clon, first.clon);
+            EXPECT_EQ(drawn[2].dx, first.dx);
+            EXPECT_NE(out.find("Original domain: "), std::string::npos) << out;
+        }
+    }
+}
+
+// Diagrams: the lower-left corner's values become the centre and the
+// extents the spacings, in plane units where the diagram's axes are not
+// values (the first axis of the Skew-T, both of the hodograph).
+TEST(PlotZoom, DiagramBands) {
+    PLT_set_zoom_func(record_draw);
+    struct Case {
+        int proj;
+        bool plane_x, plane_y, corner_values;
+    };
+    for (const Case &c :
+         {Case{40, true, false, true}, Case{23, true, true, false}, Case{41, false, false, true}}) {
+        Domain d{};
+        DOM_decode(c.proj == 40 ? "skewt" : c.proj == 23 ? "hodo" : "stuve", &d);
+        ASSERT_EQ(d.proj, c.proj);
+        MAP_domain(&d);
+        const float x0 = 0.2f, y0 = 0.3f, x1 = 0.6f, y1 = 0.7f;
+        float a0 = x0, b0 = y0, a1 = x1, b1 = y1;
+        if (c.corner_values) MAP_untran(x0, y0, &a0, &b0);
+        MAP_untran(x1, y1, &a1, &b1);
+        PLT_set_zoom(0);
+        drawn.clear();
+        feed({{"B1-P-Shft", x1, y0}, {"B1-R", x0, y1}});
+        ASSERT_EQ(drawn.size(), 1u) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].clat, a0) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].clon, b0) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].dx, c.plane_x ? x1 - x0 : b1 - b0) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].dy, c.plane_y ? y1 - y0 : a1 - a0) << c.proj;
+    }
+}
+
+// Resize and refresh redraw the current domain with transformation 0
+// during the call and restore transformation 2 after.
+TEST(PlotZoom, ResizeAndRefresh) {
+    static int trans_in_call = -1;
+    static int refreshes = 0;
+    const Domain d = make_domain(1, 45, -100, 1.5f, 41, 31);
+    MAP_domain(&d);
+    PLT_set_resize_func([](Domain *dom) {
+        drawn.push_back(*dom);
+        trans_in_call = current_trans();
+        return 0;
+    });
+    drawn.clear();
+    EXPECT_EQ(PLT_plot_resize("r-Alt", 0, 0), 0);
+    EXPECT_TRUE(drawn.empty());
+    GPH_trans(2);
+    EXPECT_EQ(PLT_plot_resize("size", 0, 0), 0);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].clat, d.clat);
+    EXPECT_EQ(drawn[0].nx, d.nx);
+    EXPECT_EQ(trans_in_call, 0);
+    EXPECT_EQ(current_trans(), 2);
+
+    PLT_set_refresh_func(60, [] {
+        ++refreshes;
+        trans_in_call = current_trans();
+        return 0;
+    });
+    trans_in_call = -1;
+    EXPECT_EQ(PLT_plot_refresh(), 0);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(trans_in_call, 0);
+    EXPECT_EQ(current_trans(), 2);
 }
 
 } // namespace
