@@ -623,6 +623,8 @@ constexpr std::size_t IMAGE_NAME_SIZE = 100; // a built image name
 // Builds the image name with template key 'i' = key; false when none.
 bool build_name(const Date &date, const char *key, char *name) {
     FILE_set_key('i', key);
+    // Without a date the last name would be given back: start afresh.
+    FILE_set_filename("");
     Date d = date;
     FILE_set_date(&d, name, IMAGE_NAME_SIZE);
     return name[0] != '\0';

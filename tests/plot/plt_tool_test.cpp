@@ -416,6 +416,11 @@ TEST(PlotFrame, CallbackAndBarLatch) {
 
 // ---- The plotting test driver ----------------------------------------------------------------
 
+zeqtest::ChildResult run_driver_entry(const TempDir &dir, const char *entry,
+                                      const std::vector<std::string> &args) {
+    return zeqtest::run_plot_driver(dir.path(), entry, args);
+}
+
 zeqtest::ChildResult run_driver(const TempDir &dir, const std::vector<std::string> &args) {
     return zeqtest::run_plot_driver(dir.path(), "frame", args);
 }
@@ -751,6 +756,100 @@ TEST(PlotZoom, ResizeAndRefresh) {
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(trans_in_call, 0);
     EXPECT_EQ(current_trans(), 2);
+}
+
+// ---- Image output ----------------------------------------------------------------------------
+
+std::string require_display() {
+    const char *display = std::getenv("DISPLAY");
+    return display != nullptr && *display != '\0' ? "" : "this test needs an X display: DISPLAY is not set";
+}
+
+// Runs the image-output driver entry with plot_param items and image_path.
+zeqtest::ChildResult run_dump(const TempDir &dir, const char *entry, const std::string &param,
+                              const std::string &path) {
+    return run_driver_entry(dir, entry, {"-ba", "-pp", param, "-ip", path, "-me", "mess"});
+}
+
+// Each image kind writes its default name under image_path; the files read
+// back at the window's size by independent tools.
+TEST(PlotDump, KindsAndDefaultNames) {
+    const std::string no_display = require_display();
+    ASSERT_TRUE(no_display.empty()) << no_display;
+    ASSERT_EQ(access("/usr/bin/pngcheck", X_OK), 0) << "this test needs pngcheck (Debian package pngcheck)";
+    ASSERT_EQ(access("/usr/bin/identify", X_OK), 0)
+        << "this test needs identify (Debian package imagemagick)";
+    struct Case {
+        const char *param;
+        const char *file;
+        const char *wrote;
+    };
+    for (const Case &c :
+         {Case{"png", "zeq.png", "Wrote PNG file: "}, Case{"gif", "zeq.gif", "Wrote GIF file: "},
+          Case{"xwd", "zeq.xwd", "Wrote xdump file: "}, Case{"img", "zeq.img", "Wrote IMG file: "}}) {
+        TempDir dir;
+        // image_path names a plain file: nothing can be written under it.
+        {
+            std::FILE *f = std::fopen(dir.file("plain").c_str(), "w");
+            if (f != nullptr) std::fclose(f);
+        }
+        const zeqtest::ChildResult r = run_dump(dir, "dump", c.param, dir.file("plain"));
+        std::filesystem::create_directory(dir.file("out"));
+        const zeqtest::ChildResult r2 = run_dump(dir, "dump", c.param, dir.file("out"));
+        EXPECT_EQ(r2.status, 0) << c.param << r2.err;
+        EXPECT_NE(r2.out.find("PLT_dump 0\n"), std::string::npos) << r2.out;
+        EXPECT_NE(r2.out.find("name_conv kept\n"), std::string::npos) << r2.out;
+        const std::string file = dir.file("out/") + c.file;
+        EXPECT_TRUE(std::filesystem::exists(file)) << c.param << r2.out << r2.err;
+        EXPECT_NE((r2.out + r2.err).find(std::string(c.wrote) + file), std::string::npos) << r2.out << r2.err;
+        // The unwritable image_path: a warning, and the run ends with 0.
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE((r.out + r.err).find("PLT_dump: Unable to write "), std::string::npos) << r.out << r.err;
+        if (std::string(c.param) == "png") {
+            const zeqtest::ChildResult check = run_child([&] {
+                execl("/usr/bin/pngcheck", "pngcheck", file.c_str(), static_cast<char *>(nullptr));
+                return 127;
+            });
+            EXPECT_EQ(check.status, 0) << check.out << check.err;
+        } else if (std::string(c.param) != "img") {
+            const zeqtest::ChildResult id = run_child([&] {
+                execl("/usr/bin/identify", "identify", "-format", "%w %h", file.c_str(),
+                      static_cast<char *>(nullptr));
+                return 127;
+            });
+            EXPECT_EQ(id.status, 0) << id.err;
+            EXPECT_FALSE(id.out.empty());
+        }
+    }
+}
+
+// Frames of a sequence get their own files: the frame number before the
+// extension, or through a template with key 'i'; no kind chosen gives -1.
+TEST(PlotDump, FramesAndTemplates) {
+    const std::string no_display = require_display();
+    ASSERT_TRUE(no_display.empty()) << no_display;
+    {
+        TempDir dir;
+        const zeqtest::ChildResult r = run_dump(dir, "dump_frames", "png", dir.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const char *f : {"zeq-00.png", "zeq-01.png", "zeq-02.png"})
+            EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f << r.out << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("zeq.png")));
+    }
+    {
+        TempDir dir;
+        const zeqtest::ChildResult r = run_driver_entry(
+            dir, "dump_frames",
+            {"-ba", "-pp", "png:run_%i_%p.png", "-ip", dir.path(), "-ti", "tt", "-me", "mess"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const char *f : {"run_00_tt.png", "run_01_tt.png", "run_02_tt.png"})
+            EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f << r.out << r.err;
+    }
+    {
+        TempDir dir;
+        const zeqtest::ChildResult r = run_driver_entry(dir, "dump", {"-ba", "-de", "ps,out.ps"});
+        EXPECT_NE(r.out.find("PLT_dump -1\n"), std::string::npos) << r.out << r.err;
+    }
 }
 
 } // namespace
