@@ -17,6 +17,7 @@
 #include "fields/cty_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
+#include "fields/calc.h"
 #include "fields/grd_tool.h"
 #include "fields/var_tool.h"
 #include "graphics/gif.h"
@@ -609,8 +610,77 @@ int PLT_print_location(const char *event, float x, float y) {
     return 0;
 }
 
-// The value read-out is not built yet.
-int PLT_print_values(const char *, float, float) {
+namespace {
+
+// The values of the variable-list entries at plane point (x, y): each
+// plotted entry or group header that is not a map prints its name, then a
+// vector its two component grids, a contour its grid, and the first other
+// entry the station's stored text (when a station was found).
+void print_entry_values(int count, float x, float y, const char *station) {
+    bool text_done = false;
+    for (int i = 0; i < count; ++i) {
+        if (!(VAR_is_PLOT(i) || VAR_is_COMP(i)) || VAR_is_type_MAP(i)) continue;
+        const VAR_data *v = VAR_get_var(i);
+        if (v != nullptr && v->name[0] != '\0')
+            MESS_print(M_PRINT_D, "Var: %6.6s - ", v->name);
+        else
+            MESS_print(M_PRINT_D, "Var: #%5d - ", i);
+        if (VAR_is_type_VECT(i)) {
+            GRD_report *grds[4] = {};
+            const int last = GRD_find_param_grids(i, 2, 1, grds, nullptr);
+            if (grds[0] != nullptr && grds[1] != nullptr)
+                GRD_print_value2(x, y, grds[0], grds[1]);
+            else
+                MESS_print(M_PRINT_D, "\n");
+            // The components are this entry's operands: go on after them.
+            if (last > i) i = last;
+        } else if (VAR_is_type_CONT(i)) {
+            GRD_print_value(x, y, GRD_get_grid(i));
+        } else if (!text_done && station != nullptr) {
+            MESS_print(M_PRINT_D, "%s\n", station);
+            text_done = true;
+        } else {
+            MESS_print(M_PRINT_D, "\n");
+        }
+    }
+}
+
+} // namespace
+
+int PLT_print_values(const char *event, float x, float y) {
+    if (event == nullptr) return 0;
+    const bool show = std::strcmp(event, "v-Alt") == 0;
+    const bool edit = std::strcmp(event, "e-Alt") == 0;
+    if (!show && !edit) return 0;
+    const bool sequence = FILE_get_num_file() != 0;
+    const int count = VAR_get_num();
+    if (edit) {
+        if (!sequence && count == 1) GRD_edit_value("", x, y, GRD_get_grid(0));
+        return 0;
+    }
+    PLT_print_location(event, x, y);
+    float lat = x, lon = y;
+    MAP_untran(x, y, &lat, &lon);
+    CTY_locate loc{};
+    const bool found = CTY_search_loc(lat, lon, &loc) == 1;
+    const char *station = nullptr;
+    if (found) {
+        float slat = loc.x, slon = loc.y;
+        MAP_untran(loc.x, loc.y, &slat, &slon);
+        MESS_print(M_PRINT_D, "Id: %s Lat: %6.2f Lon: %7.2f ", loc.id, slat, slon);
+        station = static_cast<const char *>(CTY_get_data(loc.id));
+    }
+    if (sequence && found) {
+        MESS_print(M_PRINT_D, "\n");
+    } else if (count >= 2) {
+        if (found) MESS_print(M_PRINT_D, "\n");
+        print_entry_values(count, x, y, station);
+    } else if (count == 1) {
+        if (VAR_is_plot_CONT(0))
+            GRD_print_value(x, y, GRD_get_grid(0));
+        else if (VAR_is_PLOT(0) && found)
+            MESS_print(M_PRINT_D, "= %s\n", station != nullptr ? station : "");
+    }
     return 0;
 }
 

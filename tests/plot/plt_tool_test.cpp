@@ -852,4 +852,60 @@ TEST(PlotDump, FramesAndTemplates) {
     }
 }
 
+// ---- Value read-out ----------------------------------------------------------------------------
+
+// A contour entry over grid slot 0 on a 5 x 4 polar stereographic grid
+// that is also the map; value i + 10 * j at column i, row j.
+void one_contour_grid(int entries) {
+    const Domain d = make_domain(1, 45, -100, 1.5f, 5, 4);
+    MAP_domain(&d);
+    VAR_init();
+    VAR_set_num(entries);
+    for (int i = 0; i < entries; ++i) {
+        VAR_set_type(i, 11);
+        VAR_set_flag(i, 0);
+    }
+    GRD_set_grid_domain(0, &d);
+    GRD_alloc_grid(0);
+    GRD_report *g = GRD_get_grid(0);
+    ASSERT_NE(g->grid, nullptr);
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 5; ++i)
+            g->grid[j * 5 + i] = static_cast<float>(i + 10 * j);
+}
+
+// "v-Alt" prints the position and the bilinear grid value at the pointer;
+// "e-Alt" stores the answer at the nearest grid point with one entry only;
+// other events print nothing.
+TEST(PlotValues, ReadOutAndEdit) {
+    const zeqtest::ChildResult r = run_child(
+        [] {
+            MESS_set(0, 0xFFFFFFFF);
+            one_contour_grid(1);
+            // The plane points of grid positions (1.5, 2.25) and (2.2, 0.9).
+            float x = 0, y = 0, ex = 0, ey = 0;
+            MAP_grid_tran(1.5f, 2.25f, &x, &y);
+            MAP_grid_tran(2.2f, 0.9f, &ex, &ey);
+            PLT_print_values("x-Alt", x, y);
+            std::printf("--\n");
+            std::fflush(stdout);
+            PLT_print_values("v-Alt", x, y);
+            PLT_print_values("e-Alt", ex, ey);
+            std::printf("\nedited %g\n", static_cast<double>(GRD_get_grid(0)->grid[1 * 5 + 2]));
+            one_contour_grid(2);
+            PLT_print_values("e-Alt", ex, ey);
+            std::printf("\nkept %g\n", static_cast<double>(GRD_get_grid(0)->grid[1 * 5 + 2]));
+            std::fflush(stdout);
+            return 0;
+        },
+        zeqtest::ChildInput{"1234\n5678\n"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("--\n")) << r.out;
+    EXPECT_NE(r.out.find("Lat: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Grid:   1.50,  2.25 =  24.00\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Grid:   2,  1 Val =  12.00 New value: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("edited 1234\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("kept 12\n"), std::string::npos) << r.out;
+}
+
 } // namespace
