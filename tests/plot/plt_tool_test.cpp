@@ -39,6 +39,7 @@
 #include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/grids.h"
 #include "support/plot_driver.h"
 
 namespace {
@@ -552,18 +553,12 @@ int record_draw(Domain *dom) {
     return 0;
 }
 
-Domain make_domain(int proj, float clat, float clon, float dx, int nx, int ny) {
-    Domain d{};
-    d.proj = proj;
+// A polar stereographic domain true at 60 N, centred at 45 N 100 W.
+Domain ps_domain(int nx, int ny) {
+    Domain d = zeqtest::make_domain(1, 45, -100, nx, ny, 1.5f, 1.5f);
     d.plat = 90;
     d.plon = -105;
     d.param[0] = 60;
-    d.clat = clat;
-    d.clon = clon;
-    d.dx = dx;
-    d.dy = dx;
-    d.nx = nx;
-    d.ny = ny;
     return d;
 }
 
@@ -584,7 +579,7 @@ std::vector<int> feed(std::initializer_list<Event> events) {
 // (nx - 1) and height / (ny - 1); the domain before is kept for "u-Alt".
 TEST(PlotZoom, MapBand) {
     MESS_set(0, 0xFFFFFFFF);
-    const Domain ps = make_domain(1, 45, -100, 1.5f, 41, 31);
+    const Domain ps = ps_domain(41, 31);
     MAP_domain(&ps);
     float lat = 0, lon = 0;
     ASSERT_EQ(MAP_untran(20, 40, &lat, &lon), 1);
@@ -614,7 +609,7 @@ TEST(PlotZoom, MapBand) {
     EXPECT_EQ(PLT_get_zoom(), 2);
 
     // A one-row grid divides the band by 1.
-    const Domain thin = make_domain(1, 45, -100, 1.5f, 41, 1);
+    const Domain thin = ps_domain(41, 1);
     MAP_domain(&thin);
     drawn.clear();
     PLT_set_zoom(0);
@@ -629,7 +624,7 @@ TEST(PlotZoom, MapBand) {
 // only), and the redraw of the current domain.
 TEST(PlotZoom, EventSequences) {
     MESS_set(0, 0xFFFFFFFF);
-    const Domain first = make_domain(1, 45, -100, 1.5f, 41, 31);
+    const Domain first = ps_domain(41, 31);
     PLT_set_zoom_func(record_draw);
     struct Case {
         const char *what;
@@ -728,7 +723,7 @@ TEST(PlotZoom, DiagramBands) {
 TEST(PlotZoom, ResizeAndRefresh) {
     static int trans_in_call = -1;
     static int refreshes = 0;
-    const Domain d = make_domain(1, 45, -100, 1.5f, 41, 31);
+    const Domain d = ps_domain(41, 31);
     MAP_domain(&d);
     PLT_set_resize_func([](Domain *dom) {
         drawn.push_back(*dom);
@@ -857,7 +852,7 @@ TEST(PlotDump, FramesAndTemplates) {
 // A contour entry over grid slot 0 on a 5 x 4 polar stereographic grid
 // that is also the map; value i + 10 * j at column i, row j.
 void one_contour_grid(int entries) {
-    const Domain d = make_domain(1, 45, -100, 1.5f, 5, 4);
+    const Domain d = ps_domain(5, 4);
     MAP_domain(&d);
     VAR_init();
     VAR_set_num(entries);
