@@ -6,6 +6,7 @@
 // the image output choice and the table of calls into other modules.
 #include "plot/plt_tool.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -16,9 +17,15 @@
 #include "fields/cty_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
+#include "fields/calc.h"
 #include "fields/grd_tool.h"
 #include "fields/var_tool.h"
 #include "graphics/gif.h"
+#include "graphics/img_tool.h"
+#include "graphics/png.h"
+#include "graphics/xdump.h"
+#include "graphics/gks_zoom.h"
+#include "graphics/gks_tran.h"
 #include "graphics/gks_colr.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
@@ -63,6 +70,7 @@ int bar = 0;
 PLT_event_func callback = nullptr;
 PLT_redraw_func zoom_func = nullptr;
 PLT_redraw_func resize_func = nullptr;
+PLT_refresh_func refresh_func = nullptr;
 
 int dump = 0;
 char dump_file[DUMP_NAME_SIZE] = "";
@@ -81,25 +89,10 @@ PLT_hooks hooks{
     GIF_transparent,      // gif_transparent
     gset_loop_title,      // gset_loop_title (animation frames)
     gset_mouse_callback,  // gset_mouse_callback (window events)
-    MESS_set_page,
-    gset_redraw,
-    CTY_set_id_type,
-    DATE_set_TZ,
-    GRD_set_grid_factor,
-    MAP_set_plot_limit,
-    DOM_set_loc_prior,
-    GPH_set_def_font,
-    gset_inverse,
-    gset_local_colormap,
-    gset_rw_colors,
-    gps_set_colorPS,
-    gps_set_reverse,
-    gset_pix_mode,
-    GRD_use_hdr_file,
-    gset_font_drop,
-    GRIB_set_max_bad,
-    FILE_set_min_size,
-    GRD_set_format,
+    MESS_set_page,        gset_redraw,       CTY_set_id_type,   DATE_set_TZ,    GRD_set_grid_factor,
+    MAP_set_plot_limit,   DOM_set_loc_prior, GPH_set_def_font,  gset_inverse,   gset_local_colormap,
+    gset_rw_colors,       gps_set_colorPS,   gps_set_reverse,   gset_pix_mode,  GRD_use_hdr_file,
+    gset_font_drop,       GRIB_set_max_bad,  FILE_set_min_size, GRD_set_format,
 };
 
 // Calls an entry of the table; an empty one is skipped.
@@ -449,11 +442,6 @@ int PLT_bar() {
     return 1;
 }
 
-// The position read-out is not built yet.
-int PLT_print_location(const char *, float, float) {
-    return 0;
-}
-
 // ---- Driver functions and image output -------------------------------------------------
 
 int PLT_set_callback(PLT_event_func func) {
@@ -473,7 +461,8 @@ int PLT_set_resize_func(PLT_redraw_func func) {
 }
 
 int PLT_set_refresh_func(int period, PLT_refresh_func func) {
-    gset_refresh_callback(period, func);
+    refresh_func = func;
+    gset_refresh_callback(period, PLT_plot_refresh);
     return 0;
 }
 
@@ -490,21 +479,297 @@ int PLT_set_dump(int type, const char *filename) {
     return 0;
 }
 
-// The interaction handlers and the image dump are not built yet.
-int PLT_print_values(const char *, float, float) {
+// ---- Redraws and the band zoom ----------------------------------------------------------
+
+namespace {
+
+int zoom = 0;      // zooms since the last return to the first domain
+bool band = false; // a band is anchored at (band_x, band_y)
+float band_x = 0, band_y = 0;
+Domain first_domain{}; // the domain in use before the first zoom
+
+bool is_map_proj(int proj) {
+    return proj >= 1 && proj <= 9;
+}
+
+// Redraws with the wait cursor shown: the function (skipped when missing)
+// draws the plot again; transformation 2 and the cursor are restored after.
+template <typename F> void redraw(bool trans0, F draw) {
+    const int cursor = gset_cursor(8);
+    if (trans0) GPH_trans(0);
+    draw();
+    GPH_trans(2);
+    gupdate_window();
+    gset_cursor(cursor);
+}
+
+void redraw_domain(PLT_redraw_func func, bool trans0, Domain dom) {
+    redraw(trans0, [&] {
+        if (func != nullptr) func(&dom);
+    });
+}
+
+// The domain a band from (xa, ya) to (xb, yb) in plane units makes of dom.
+Domain band_domain(Domain dom, float xa, float ya, float xb, float yb) {
+    const float x0 = std::min(xa, xb), x1 = std::max(xa, xb);
+    const float y0 = std::min(ya, yb), y1 = std::max(ya, yb);
+    if (is_map_proj(dom.proj)) {
+        DOM_print(M_MESS_A, &dom);
+        float lat = dom.clat, lon = dom.clon;
+        MAP_untran((x0 + x1) / 2, (y0 + y1) / 2, &lat, &lon);
+        dom.clat = lat;
+        dom.clon = lon;
+        // A grid of one point along a side divides by 1, not 0.
+        const float dx = (x1 - x0) / static_cast<float>(std::max(dom.nx - 1, 1));
+        const float dy = (y1 - y0) / static_cast<float>(std::max(dom.ny - 1, 1));
+        dom.dx = dom.dy = std::max(dx, dy);
+        DOM_set_base_prior(y1 - y0);
+        return dom;
+    }
+    // Diagrams: the lower-left corner's values and the extents.
+    float v0 = x0, w0 = y0, v1 = x1, w1 = y1;
+    if (dom.proj != 23) MAP_untran(x0, y0, &v0, &w0);
+    MAP_untran(x1, y1, &v1, &w1);
+    dom.clat = v0;
+    dom.clon = w0;
+    dom.dx = dom.proj == 40 || dom.proj == 23 ? x1 - x0 : w1 - w0;
+    dom.dy = dom.proj == 23 ? y1 - y0 : v1 - v0;
+    return dom;
+}
+
+} // namespace
+
+int PLT_set_zoom(int val) {
+    zoom = val;
     return 0;
 }
 
-int PLT_plot_zoom(const char *, float, float) {
+int PLT_get_zoom() {
+    return zoom;
+}
+
+int PLT_plot_refresh() {
+    redraw(true, [] {
+        if (refresh_func != nullptr) refresh_func();
+    });
     return 0;
 }
 
-int PLT_plot_resize(const char *, float, float) {
+int PLT_plot_zoom(const char *event, float x, float y) {
+    if (event == nullptr) return 0;
+    if (std::strcmp(event, "B1-P-Shft") == 0) {
+        band_x = x;
+        band_y = y;
+        band = true;
+        gset_rubber_band(2);
+        return 0;
+    }
+    if (std::strncmp(event, "B1-R", 4) == 0 && band) {
+        if (x == band_x || y == band_y) return -1;
+        Domain dom{};
+        MAP_get_domain(&dom);
+        if (zoom == 0) first_domain = dom;
+        ++zoom;
+        const Domain next = band_domain(dom, band_x, band_y, x, y);
+        MESS_print(M_MESS_B, "New domain: ");
+        DOM_print(M_MESS_A, &next);
+        band = false;
+        redraw_domain(zoom_func, true, next);
+        return 0;
+    }
+    band = false;
+    if (std::strcmp(event, "u-Alt") == 0 && gget_zoom() == 1 && zoom != 0) {
+        MESS_print(M_MESS_B, "Original domain: ");
+        if (is_map_proj(first_domain.proj))
+            DOM_set_base_prior(static_cast<float>(first_domain.ny - 1) * first_domain.dy);
+        DOM_print(M_MESS_A, &first_domain);
+        zoom = 0;
+        redraw_domain(zoom_func, false, first_domain);
+    } else if (std::strcmp(event, "r-Alt") == 0) {
+        Domain dom{};
+        MAP_get_domain(&dom);
+        redraw_domain(zoom_func, false, dom);
+    }
     return 0;
 }
 
-int PLT_dump(int) {
-    return -1;
+int PLT_plot_resize(const char *event, float, float) {
+    if (event == nullptr || std::strcmp(event, "size") != 0) return 0;
+    Domain dom{};
+    MAP_get_domain(&dom);
+    redraw_domain(resize_func, true, dom);
+    return 0;
+}
+
+int PLT_print_location(const char *event, float x, float y) {
+    if (event == nullptr || std::strcmp(event, "v-Alt") != 0) return 0;
+    float lat = x, lon = y;
+    MAP_untran(x, y, &lat, &lon);
+    MESS_print(M_PRINT_D, "Lat: %6.2f Lon: %7.2f XY: %6.2f %6.2f Pixel: %6.2f %6.2f\n", lat, lon, x, y,
+               xW_p(x), yW_p(y));
+    return 0;
+}
+
+namespace {
+
+// The values of the variable-list entries at plane point (x, y): each
+// plotted entry or group header that is not a map prints its name, then a
+// vector its two component grids, a contour its grid, and the first other
+// entry the station's stored text (when a station was found).
+void print_entry_values(int count, float x, float y, const char *station) {
+    bool text_done = false;
+    for (int i = 0; i < count; ++i) {
+        if (!(VAR_is_PLOT(i) || VAR_is_COMP(i)) || VAR_is_type_MAP(i)) continue;
+        const VAR_data *v = VAR_get_var(i);
+        if (v != nullptr && v->name[0] != '\0')
+            MESS_print(M_PRINT_D, "Var: %6.6s - ", v->name);
+        else
+            MESS_print(M_PRINT_D, "Var: #%5d - ", i);
+        if (VAR_is_type_VECT(i)) {
+            GRD_report *grds[4] = {};
+            const int last = GRD_find_param_grids(i, 2, 1, grds, nullptr);
+            if (grds[0] != nullptr && grds[1] != nullptr)
+                GRD_print_value2(x, y, grds[0], grds[1]);
+            else
+                MESS_print(M_PRINT_D, "\n");
+            // The components are this entry's operands: go on after them.
+            if (last > i) i = last;
+        } else if (VAR_is_type_CONT(i)) {
+            GRD_print_value(x, y, GRD_get_grid(i));
+        } else if (!text_done && station != nullptr) {
+            MESS_print(M_PRINT_D, "%s\n", station);
+            text_done = true;
+        } else {
+            MESS_print(M_PRINT_D, "\n");
+        }
+    }
+}
+
+} // namespace
+
+int PLT_print_values(const char *event, float x, float y) {
+    if (event == nullptr) return 0;
+    const bool show = std::strcmp(event, "v-Alt") == 0;
+    const bool edit = std::strcmp(event, "e-Alt") == 0;
+    if (!show && !edit) return 0;
+    const bool sequence = FILE_get_num_file() != 0;
+    const int count = VAR_get_num();
+    if (edit) {
+        if (!sequence && count == 1) GRD_edit_value("", x, y, GRD_get_grid(0));
+        return 0;
+    }
+    PLT_print_location(event, x, y);
+    float lat = x, lon = y;
+    MAP_untran(x, y, &lat, &lon);
+    CTY_locate loc{};
+    const bool found = CTY_search_loc(lat, lon, &loc) == 1;
+    const char *station = nullptr;
+    if (found) {
+        float slat = loc.x, slon = loc.y;
+        MAP_untran(loc.x, loc.y, &slat, &slon);
+        MESS_print(M_PRINT_D, "Id: %s Lat: %6.2f Lon: %7.2f ", loc.id, slat, slon);
+        station = static_cast<const char *>(CTY_get_data(loc.id));
+    }
+    if (sequence && found) {
+        MESS_print(M_PRINT_D, "\n");
+    } else if (count >= 2) {
+        if (found) MESS_print(M_PRINT_D, "\n");
+        print_entry_values(count, x, y, station);
+    } else if (count == 1) {
+        if (VAR_is_plot_CONT(0))
+            GRD_print_value(x, y, GRD_get_grid(0));
+        else if (VAR_is_PLOT(0) && found)
+            MESS_print(M_PRINT_D, "= %s\n", station != nullptr ? station : "");
+    }
+    return 0;
+}
+
+// ---- Image output ----------------------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t IMAGE_NAME_SIZE = 100; // a built image name
+
+// Builds the image name with template key 'i' = key; false when none.
+bool build_name(const Date &date, const char *key, char *name) {
+    FILE_set_key('i', key);
+    // Without a date the last name would be given back: start afresh.
+    FILE_set_filename("");
+    Date d = date;
+    FILE_set_date(&d, name, IMAGE_NAME_SIZE);
+    return name[0] != '\0';
+}
+
+// The full image name of frame number idx into full: when several frames
+// are written and the name does not change with key 'i', the frame's
+// two-digit number goes before the extension so that frames do not
+// overwrite each other.
+bool frame_name(const Date &date, const char *key, int idx, bool several, char *full) {
+    char name[IMAGE_NAME_SIZE];
+    if (!build_name(date, key, name)) return false;
+    if (several) {
+        char probe[IMAGE_NAME_SIZE];
+        build_name(date, "~~", probe);
+        if (std::strcmp(probe, name) == 0) {
+            std::string n = name;
+            const std::size_t slash = n.rfind('/');
+            std::size_t dot = n.rfind('.');
+            if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == 0)
+                dot = n.size();
+            char num[16];
+            std::snprintf(num, sizeof num, "-%2.2d", idx);
+            n.insert(dot, num);
+            if (!copy_text(name, n.c_str())) return false;
+        }
+    }
+    FILE_add_path(RES_get("image_path"), name, full, DUMP_NAME_SIZE);
+    return true;
+}
+
+void write_image(const char *file) {
+    struct Kind {
+        int (*fn)(const char *);
+        const char *what;
+    };
+    const Kind kinds[] = {{XWD_dump, "xdump"}, {GIF_dump, "GIF"}, {IMG_dump, "IMG"}, {PNG_dump, "PNG"}};
+    if (dump < 1 || dump > 4) return;
+    const Kind &k = kinds[dump - 1];
+    if (k.fn(file) != 0)
+        MESS_print(M_MESS, "Wrote %s file: %s\n", k.what, file);
+    else
+        MESS_print(M_WARN, "PLT_dump: Unable to write %s file: %s\n", k.what, file);
+}
+
+} // namespace
+
+int PLT_dump(int frame) {
+    if (dump == 0) return -1;
+    Date date{};
+    FILE_get_date(&date);
+    NameConvScope scope;
+    char conv[DUMP_NAME_SIZE];
+    copy_text(conv, dump_file);
+    FILE_set_name(conv);
+    const char *title = gget_win_title();
+    FILE_set_key('p', title != nullptr ? title : "");
+    char full[DUMP_NAME_SIZE];
+    char key[16];
+    const int frames = gget_num_images();
+    if (frame == -4 && frames > 1) {
+        for (int i = 0; i < frames; ++i) {
+            gselect_frame(i);
+            std::snprintf(key, sizeof key, "%2.2d", i);
+            if (frame_name(date, key, i, true, full)) write_image(full);
+        }
+    } else if (frames > 0) {
+        const int idx = frame >= 0 ? frame : gget_cur_frame();
+        std::snprintf(key, sizeof key, "%2.2d", idx);
+        gselect_frame(frame);
+        if (frame_name(date, key, idx, true, full)) write_image(full);
+    } else if (frame_name(date, "win", 0, false, full)) {
+        write_image(full);
+    }
+    return 0;
 }
 
 int PLT_get_dump() {

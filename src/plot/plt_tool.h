@@ -63,8 +63,8 @@ int PLT_get_full_lab();
 // 0 until PLT_set_bar(0).
 int PLT_set_bar(int val);
 int PLT_bar();
-// The position read-out of the front driver's callback ("v-Alt"); not built
-// yet: every event is ignored. 0.
+// The position read-out of the front driver's callback ("v-Alt"): latitude,
+// longitude, plane point and window pixel of the pointer. 0.
 int PLT_print_location(const char *event, float x, float y);
 
 // A driver's event callback: the event kind (2 keys and resize, 3 buttons),
@@ -82,29 +82,39 @@ using PLT_refresh_func = int (*)();
 int PLT_set_refresh_func(int period, PLT_refresh_func func);
 
 // The handlers a driver's event callback passes every event to, in this
-// order; each ignores the events that are not its own. The value read-out
-// at the pointer ("v-Alt", "e-Alt"), the rubber-band zoom ("B1-P-Shft",
-// "B1-R", "u-Alt", "r-Alt") and the redraw after a resize ("size") are not
-// built yet: for now every event is ignored. 0.
+// order; each ignores the events that are not its own.
+//
+// The value read-out at the pointer ("v-Alt", "e-Alt") is not built yet:
+// every event is ignored. 0.
 int PLT_print_values(const char *event, float x, float y);
+// The band zoom, x and y the pointer in plane units: "B1-P-Shft" anchors a
+// rubber band; a release ("B1-R...") with a band anchored redraws the plot
+// with the zoom function for the domain the band makes of the current one
+// (-1 and the band kept when the release shares the anchor's x or y); at
+// the first zoom the domain in use is kept, and "u-Alt" returns to it while
+// the window is not magnified; "r-Alt" redraws the current domain. Every
+// other event drops the band. 0.
 int PLT_plot_zoom(const char *event, float x, float y);
+// "size": redraws the current domain with the resize function. 0.
 int PLT_plot_resize(const char *event, float x, float y);
+// The hold loop's timer: runs the refresh function. 0.
+int PLT_plot_refresh();
+// The number of band zooms since the last return to the first domain. 0.
+int PLT_set_zoom(int val);
+int PLT_get_zoom();
+// Each redraw shows the wait cursor, selects transformation 0 first (band
+// zoom, resize and refresh), and restores transformation 2, the window and
+// the cursor after.
 
-// Writes the image file of a drawn frame when image output is chosen. Image
-// files are not written yet: -1 (nothing written).
-int PLT_dump(int frame);
-
-// The handlers a driver's event callback passes every event to, in this
-// order; each ignores the events that are not its own. The value read-out
-// at the pointer ("v-Alt", "e-Alt"), the rubber-band zoom ("B1-P-Shft",
-// "B1-R", "u-Alt", "r-Alt") and the redraw after a resize ("size") are not
-// built yet: for now every event is ignored. 0.
-int PLT_print_values(const char *event, float x, float y);
-int PLT_plot_zoom(const char *event, float x, float y);
-int PLT_plot_resize(const char *event, float x, float y);
-
-// Writes the image file of a drawn frame when image output is chosen. Image
-// files are not written yet: -1 (nothing written).
+// Writes the drawn frame's image file when image output is chosen, named
+// through the name convention with the date of the current data file
+// (template key 'i' the frame's two-digit number or "win", 'p' the window
+// title) under resource image_path: frame -4 writes every animation frame;
+// otherwise, with animation frames, frame `frame`; else the window. When
+// frames are written and the name does not change with key 'i', "-NN" (the
+// frame's number) goes before the extension. The data files' name
+// convention is kept. 0; -1 when no image output is chosen. A failed write
+// warns.
 int PLT_dump(int frame);
 
 // Chooses image output of each drawn plot: 1 XWD, 2 GIF, 3 native image, 4

@@ -110,6 +110,45 @@ int frame() {
     return open == 0 && close != 0 ? 1 : 0;
 }
 
+// Image output of a plot: the labelled frame drawn once ("dump") or into
+// three animation frames ("dump_frames", each dumped after it is shown, as
+// the drivers do), with the image kind of plot_param. Prints each PLT_dump
+// result and whether the data files' name convention survived.
+int dump_plot(int frames) {
+    Date date{2024, 1, 5, 5, 5, 12, 0, 0};
+    PLT_label_date(&date);
+    char conv[] = "@data_%y%m%d";
+    FILE_set_name(conv);
+    char before[FILE_NAME_SIZE], after[FILE_NAME_SIZE];
+    FILE_get_name_conv(before, sizeof before);
+    const int open = PLT_open(1.0f);
+    PLT_label_up_left("UL0");
+    if (open == 0) PLT_labels();
+    if (frames == 0) {
+        std::printf("PLT_dump %d\n", PLT_dump(0));
+    } else {
+        for (int i = 0; i < frames; ++i) {
+            gcreate_frame(-1);
+            gselect_frame(i);
+            PLT_labels();
+            gdisplay_frame(i);
+            std::printf("PLT_dump %d\n", PLT_dump(i));
+        }
+    }
+    FILE_get_name_conv(after, sizeof after);
+    std::printf("name_conv %s\n", std::strcmp(before, after) == 0 ? "kept" : after);
+    std::fflush(stdout);
+    return close_plot() == 0 ? 0 : 1;
+}
+
+int dump() {
+    return dump_plot(0);
+}
+
+int dump_frames() {
+    return dump_plot(3);
+}
+
 // A map background: the domain of resource plot_domain on a plot of its
 // aspect, the map list drawn as an underlay (flag 5), then the labels (the
 // border of the view). Prints the device's size and offset in points, the
@@ -531,13 +570,22 @@ struct Entry {
     int (*run)();
 };
 const Entry entries[] = {
-    {"frame", frame},           {"front", front},
-    {"front_loop", front_loop}, {"map", map},
-    {"map_plot", map_plot},     {"cont", cont},
-    {"cont_save", cont_save},   {"points", points},
-    {"stations", stations},     {"raw_plot", raw_plot},
-    {"raw_file", raw_file},     {"raw_grid", raw_grid},
-    {"winds", winds},           {"winds_twice", winds_twice},
+    {"frame", frame},
+    {"dump", dump},
+    {"dump_frames", dump_frames},
+    {"front", front},
+    {"front_loop", front_loop},
+    {"map", map},
+    {"map_plot", map_plot},
+    {"cont", cont},
+    {"cont_save", cont_save},
+    {"points", points},
+    {"stations", stations},
+    {"raw_plot", raw_plot},
+    {"raw_file", raw_file},
+    {"raw_grid", raw_grid},
+    {"winds", winds},
+    {"winds_twice", winds_twice},
 };
 
 // ---- Background process ----------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fields/grd_tool.h"
+#include "fields/maptran.h"
 #include "fields/region.h"
 #include "fields/var_tool.h"
 #include "graphics/gif.h"
@@ -29,13 +30,16 @@
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
 #include "runtime/date.h"
 #include "runtime/files.h"
 #include "runtime/flag.h"
+#include "runtime/mess.h"
 #include "runtime/resrc.h"
 #include "support/child.h"
+#include "support/grids.h"
 #include "support/plot_driver.h"
 
 namespace {
@@ -413,6 +417,11 @@ TEST(PlotFrame, CallbackAndBarLatch) {
 
 // ---- The plotting test driver ----------------------------------------------------------------
 
+zeqtest::ChildResult run_driver_entry(const TempDir &dir, const char *entry,
+                                      const std::vector<std::string> &args) {
+    return zeqtest::run_plot_driver(dir.path(), entry, args);
+}
+
 zeqtest::ChildResult run_driver(const TempDir &dir, const std::vector<std::string> &args) {
     return zeqtest::run_plot_driver(dir.path(), "frame", args);
 }
@@ -525,6 +534,373 @@ TEST(PlotDriver, BatchWindowGoesToTheBackground) {
     EXPECT_EQ(image.status, 0) << image.err;
     EXPECT_NE(image.out.find("PLT_close 0\n"), std::string::npos) << image.out;
     Background::none(dir2.file("plot_driver.pid"));
+}
+
+int current_trans() {
+    Gint err = 0, tran = -1;
+    ginq_cur_norm_tran_num(&err, &tran);
+    return tran;
+}
+
+// ---- Band zoom and redraws -----------------------------------------------------------------
+
+// Every redraw records the domain it was given and the transformation and
+// cursor in force during the call.
+std::vector<Domain> drawn;
+
+int record_draw(Domain *dom) {
+    drawn.push_back(*dom);
+    return 0;
+}
+
+// A polar stereographic domain true at 60 N, centred at 45 N 100 W.
+Domain ps_domain(int nx, int ny) {
+    Domain d = zeqtest::make_domain(1, 45, -100, nx, ny, 1.5f, 1.5f);
+    d.plat = 90;
+    d.plon = -105;
+    d.param[0] = 60;
+    return d;
+}
+
+// Feeds events (name, x, y) to the zoom handler; the results in order.
+struct Event {
+    const char *name;
+    float x, y;
+};
+std::vector<int> feed(std::initializer_list<Event> events) {
+    std::vector<int> rc;
+    for (const Event &e : events)
+        rc.push_back(PLT_plot_zoom(e.name, e.x, e.y));
+    return rc;
+}
+
+// A band on a map projection: its centre taken back to latitude and
+// longitude becomes the centre and both spacings the larger of width /
+// (nx - 1) and height / (ny - 1); the domain before is kept for "u-Alt".
+TEST(PlotZoom, MapBand) {
+    MESS_set(0, 0xFFFFFFFF);
+    const Domain ps = ps_domain(41, 31);
+    MAP_domain(&ps);
+    float lat = 0, lon = 0;
+    ASSERT_EQ(MAP_untran(20, 40, &lat, &lon), 1);
+    PLT_set_zoom_func(record_draw);
+    drawn.clear();
+    PLT_set_zoom(0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(feed({{"B1-P-Shft", 10, 20}, {"B1-R", 30, 60}}), (std::vector<int>{0, 0}));
+    const std::string out = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_NE(out.find("New domain: "), std::string::npos) << out;
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_NEAR(drawn[0].clat, lat, 1e-4);
+    EXPECT_NEAR(drawn[0].clon, lon, 1e-4);
+    EXPECT_NEAR(drawn[0].dx, 40.0 / 30, 1e-5);
+    EXPECT_NEAR(drawn[0].dy, 40.0 / 30, 1e-5);
+    EXPECT_EQ(drawn[0].nx, 41);
+    EXPECT_EQ(drawn[0].ny, 31);
+    EXPECT_EQ(drawn[0].proj, 1);
+    EXPECT_EQ(PLT_get_zoom(), 1);
+    // A band drawn from the upper right gives the same domain.
+    drawn.clear();
+    feed({{"B1-P-Shft", 30, 60}, {"B1-R-Shft", 10, 20}});
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_NEAR(drawn[0].clat, lat, 1e-4);
+    EXPECT_NEAR(drawn[0].dx, 40.0 / 30, 1e-5);
+    EXPECT_EQ(PLT_get_zoom(), 2);
+
+    // A one-row grid divides the band by 1.
+    const Domain thin = ps_domain(41, 1);
+    MAP_domain(&thin);
+    drawn.clear();
+    PLT_set_zoom(0);
+    feed({{"B1-P-Shft", 10, 20}, {"B1-R", 30, 60}});
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_NEAR(drawn[0].dx, 40, 1e-4);
+    EXPECT_TRUE(std::isfinite(drawn[0].dy));
+}
+
+// The event sequences: a release without a band, an empty band (kept),
+// a band dropped by another event, returning after two zooms (and once
+// only), and the redraw of the current domain.
+TEST(PlotZoom, EventSequences) {
+    MESS_set(0, 0xFFFFFFFF);
+    const Domain first = ps_domain(41, 31);
+    PLT_set_zoom_func(record_draw);
+    struct Case {
+        const char *what;
+        std::initializer_list<Event> events;
+        std::vector<int> rc;
+        int draws;
+        int zooms;
+    };
+    const Case cases[] = {
+        {"release alone", {{"B1-R", 30, 60}}, {0}, 0, 0},
+        {"empty band, kept", {{"B1-P-Shft", 10, 20}, {"B1-R", 10, 60}, {"B1-R", 30, 60}}, {0, -1, 0}, 1, 1},
+        {"empty in y", {{"B1-P-Shft", 10, 20}, {"B1-R", 30, 20}}, {0, -1}, 0, 0},
+        {"v-Alt drops the band", {{"B1-P-Shft", 10, 20}, {"v-Alt", 0, 0}, {"B1-R", 30, 60}}, {0, 0, 0}, 0, 0},
+        {"u-Alt without zoom", {{"u-Alt", 0, 0}}, {0}, 0, 0},
+        {"r-Alt", {{"r-Alt", 5, 5}}, {0}, 1, 0},
+        {"two zooms, u-Alt twice",
+         {{"B1-P-Shft", 10, 20},
+          {"B1-R", 30, 60},
+          {"B1-P-Shft", -5, -5},
+          {"B1-R", 5, 5},
+          {"u-Alt", 0, 0},
+          {"u-Alt", 0, 0}},
+         {0, 0, 0, 0, 0, 0},
+         3,
+         0},
+    };
+    for (const Case &c : cases) {
+        MAP_domain(&first);
+        PLT_set_zoom(0);
+        PLT_plot_zoom("x", 0, 0); // no band anchored
+        drawn.clear();
+        testing::internal::CaptureStdout();
+        const std::vector<int> rc = [&] {
+            std::vector<int> r;
+            for (const Event &e : c.events) {
+                r.push_back(PLT_plot_zoom(e.name, e.x, e.y));
+                // The drivers make the zoomed domain current when they redraw.
+                if (!drawn.empty()) MAP_domain(&drawn.back());
+            }
+            return r;
+        }();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(rc, c.rc) << c.what;
+        EXPECT_EQ(static_cast<int>(drawn.size()), c.draws) << c.what;
+        EXPECT_EQ(PLT_get_zoom(), c.zooms) << c.what;
+        if (std::string(c.what) == "r-Alt") {
+            ASSERT_FALSE(drawn.empty());
+            EXPECT_EQ(drawn[0].clat, first.clat);
+            EXPECT_EQ(drawn[0].dx, first.dx);
+        }
+        if (std::string(c.what).starts_with("two zooms")) {
+            ASSERT_EQ(drawn.size(), 3u);
+            // The second band starts from the first zoom's domain; the return
+            // gives the domain before the first.
+            EXPECT_NEAR(drawn[1].dx, 10.0 / 30, 1e-5);
+            EXPECT_EQ(drawn[2].clat, first.clat);
+            EXPECT_EQ(drawn[2].clon, first.clon);
+            EXPECT_EQ(drawn[2].dx, first.dx);
+            EXPECT_NE(out.find("Original domain: "), std::string::npos) << out;
+        }
+    }
+}
+
+// Diagrams: the lower-left corner's values become the centre and the
+// extents the spacings, in plane units where the diagram's axes are not
+// values (the first axis of the Skew-T, both of the hodograph).
+TEST(PlotZoom, DiagramBands) {
+    PLT_set_zoom_func(record_draw);
+    struct Case {
+        int proj;
+        bool plane_x, plane_y, corner_values;
+    };
+    for (const Case &c :
+         {Case{40, true, false, true}, Case{23, true, true, false}, Case{41, false, false, true}}) {
+        Domain d{};
+        DOM_decode(c.proj == 40 ? "skewt" : c.proj == 23 ? "hodo" : "stuve", &d);
+        ASSERT_EQ(d.proj, c.proj);
+        MAP_domain(&d);
+        const float x0 = 0.2f, y0 = 0.3f, x1 = 0.6f, y1 = 0.7f;
+        float a0 = x0, b0 = y0, a1 = x1, b1 = y1;
+        if (c.corner_values) MAP_untran(x0, y0, &a0, &b0);
+        MAP_untran(x1, y1, &a1, &b1);
+        PLT_set_zoom(0);
+        drawn.clear();
+        feed({{"B1-P-Shft", x1, y0}, {"B1-R", x0, y1}});
+        ASSERT_EQ(drawn.size(), 1u) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].clat, a0) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].clon, b0) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].dx, c.plane_x ? x1 - x0 : b1 - b0) << c.proj;
+        EXPECT_FLOAT_EQ(drawn[0].dy, c.plane_y ? y1 - y0 : a1 - a0) << c.proj;
+    }
+}
+
+// Resize and refresh redraw the current domain with transformation 0
+// during the call and restore transformation 2 after.
+TEST(PlotZoom, ResizeAndRefresh) {
+    static int trans_in_call = -1;
+    static int refreshes = 0;
+    const Domain d = ps_domain(41, 31);
+    MAP_domain(&d);
+    PLT_set_resize_func([](Domain *dom) {
+        drawn.push_back(*dom);
+        trans_in_call = current_trans();
+        return 0;
+    });
+    drawn.clear();
+    EXPECT_EQ(PLT_plot_resize("r-Alt", 0, 0), 0);
+    EXPECT_TRUE(drawn.empty());
+    GPH_trans(2);
+    EXPECT_EQ(PLT_plot_resize("size", 0, 0), 0);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].clat, d.clat);
+    EXPECT_EQ(drawn[0].nx, d.nx);
+    EXPECT_EQ(trans_in_call, 0);
+    EXPECT_EQ(current_trans(), 2);
+
+    PLT_set_refresh_func(60, [] {
+        ++refreshes;
+        trans_in_call = current_trans();
+        return 0;
+    });
+    trans_in_call = -1;
+    EXPECT_EQ(PLT_plot_refresh(), 0);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(trans_in_call, 0);
+    EXPECT_EQ(current_trans(), 2);
+}
+
+// ---- Image output ----------------------------------------------------------------------------
+
+std::string require_display() {
+    const char *display = std::getenv("DISPLAY");
+    return display != nullptr && *display != '\0' ? "" : "this test needs an X display: DISPLAY is not set";
+}
+
+// Runs the image-output driver entry with plot_param items and image_path.
+zeqtest::ChildResult run_dump(const TempDir &dir, const char *entry, const std::string &param,
+                              const std::string &path) {
+    return run_driver_entry(dir, entry, {"-ba", "-pp", param, "-ip", path, "-me", "mess"});
+}
+
+// Each image kind writes its default name under image_path; the files read
+// back at the window's size by independent tools.
+TEST(PlotDump, KindsAndDefaultNames) {
+    const std::string no_display = require_display();
+    ASSERT_TRUE(no_display.empty()) << no_display;
+    ASSERT_EQ(access("/usr/bin/pngcheck", X_OK), 0) << "this test needs pngcheck (Debian package pngcheck)";
+    ASSERT_EQ(access("/usr/bin/identify", X_OK), 0)
+        << "this test needs identify (Debian package imagemagick)";
+    struct Case {
+        const char *param;
+        const char *file;
+        const char *wrote;
+    };
+    for (const Case &c :
+         {Case{"png", "zeq.png", "Wrote PNG file: "}, Case{"gif", "zeq.gif", "Wrote GIF file: "},
+          Case{"xwd", "zeq.xwd", "Wrote xdump file: "}, Case{"img", "zeq.img", "Wrote IMG file: "}}) {
+        TempDir dir;
+        // image_path names a plain file: nothing can be written under it.
+        {
+            std::FILE *f = std::fopen(dir.file("plain").c_str(), "w");
+            if (f != nullptr) std::fclose(f);
+        }
+        const zeqtest::ChildResult r = run_dump(dir, "dump", c.param, dir.file("plain"));
+        std::filesystem::create_directory(dir.file("out"));
+        const zeqtest::ChildResult r2 = run_dump(dir, "dump", c.param, dir.file("out"));
+        EXPECT_EQ(r2.status, 0) << c.param << r2.err;
+        EXPECT_NE(r2.out.find("PLT_dump 0\n"), std::string::npos) << r2.out;
+        EXPECT_NE(r2.out.find("name_conv kept\n"), std::string::npos) << r2.out;
+        const std::string file = dir.file("out/") + c.file;
+        EXPECT_TRUE(std::filesystem::exists(file)) << c.param << r2.out << r2.err;
+        EXPECT_NE((r2.out + r2.err).find(std::string(c.wrote) + file), std::string::npos) << r2.out << r2.err;
+        // The unwritable image_path: a warning, and the run ends with 0.
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE((r.out + r.err).find("PLT_dump: Unable to write "), std::string::npos) << r.out << r.err;
+        if (std::string(c.param) == "png") {
+            const zeqtest::ChildResult check = run_child([&] {
+                execl("/usr/bin/pngcheck", "pngcheck", file.c_str(), static_cast<char *>(nullptr));
+                return 127;
+            });
+            EXPECT_EQ(check.status, 0) << check.out << check.err;
+        } else if (std::string(c.param) != "img") {
+            const zeqtest::ChildResult id = run_child([&] {
+                execl("/usr/bin/identify", "identify", "-format", "%w %h", file.c_str(),
+                      static_cast<char *>(nullptr));
+                return 127;
+            });
+            EXPECT_EQ(id.status, 0) << id.err;
+            EXPECT_FALSE(id.out.empty());
+        }
+    }
+}
+
+// Frames of a sequence get their own files: the frame number before the
+// extension, or through a template with key 'i'; no kind chosen gives -1.
+TEST(PlotDump, FramesAndTemplates) {
+    const std::string no_display = require_display();
+    ASSERT_TRUE(no_display.empty()) << no_display;
+    {
+        TempDir dir;
+        const zeqtest::ChildResult r = run_dump(dir, "dump_frames", "png", dir.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const char *f : {"zeq-00.png", "zeq-01.png", "zeq-02.png"})
+            EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f << r.out << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("zeq.png")));
+    }
+    {
+        TempDir dir;
+        const zeqtest::ChildResult r = run_driver_entry(
+            dir, "dump_frames",
+            {"-ba", "-pp", "png:run_%i_%p.png", "-ip", dir.path(), "-ti", "tt", "-me", "mess"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const char *f : {"run_00_tt.png", "run_01_tt.png", "run_02_tt.png"})
+            EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f << r.out << r.err;
+    }
+    {
+        TempDir dir;
+        const zeqtest::ChildResult r = run_driver_entry(dir, "dump", {"-ba", "-de", "ps,out.ps"});
+        EXPECT_NE(r.out.find("PLT_dump -1\n"), std::string::npos) << r.out << r.err;
+    }
+}
+
+// ---- Value read-out ----------------------------------------------------------------------------
+
+// A contour entry over grid slot 0 on a 5 x 4 polar stereographic grid
+// that is also the map; value i + 10 * j at column i, row j.
+void one_contour_grid(int entries) {
+    const Domain d = ps_domain(5, 4);
+    MAP_domain(&d);
+    VAR_init();
+    VAR_set_num(entries);
+    for (int i = 0; i < entries; ++i) {
+        VAR_set_type(i, 11);
+        VAR_set_flag(i, 0);
+    }
+    GRD_set_grid_domain(0, &d);
+    GRD_alloc_grid(0);
+    GRD_report *g = GRD_get_grid(0);
+    ASSERT_NE(g->grid, nullptr);
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 5; ++i)
+            g->grid[j * 5 + i] = static_cast<float>(i + 10 * j);
+}
+
+// "v-Alt" prints the position and the bilinear grid value at the pointer;
+// "e-Alt" stores the answer at the nearest grid point with one entry only;
+// other events print nothing.
+TEST(PlotValues, ReadOutAndEdit) {
+    const zeqtest::ChildResult r = run_child(
+        [] {
+            MESS_set(0, 0xFFFFFFFF);
+            one_contour_grid(1);
+            // The plane points of grid positions (1.5, 2.25) and (2.2, 0.9).
+            float x = 0, y = 0, ex = 0, ey = 0;
+            MAP_grid_tran(1.5f, 2.25f, &x, &y);
+            MAP_grid_tran(2.2f, 0.9f, &ex, &ey);
+            PLT_print_values("x-Alt", x, y);
+            std::printf("--\n");
+            std::fflush(stdout);
+            PLT_print_values("v-Alt", x, y);
+            PLT_print_values("e-Alt", ex, ey);
+            std::printf("\nedited %g\n", static_cast<double>(GRD_get_grid(0)->grid[1 * 5 + 2]));
+            one_contour_grid(2);
+            PLT_print_values("e-Alt", ex, ey);
+            std::printf("\nkept %g\n", static_cast<double>(GRD_get_grid(0)->grid[1 * 5 + 2]));
+            std::fflush(stdout);
+            return 0;
+        },
+        zeqtest::ChildInput{"1234\n5678\n"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("--\n")) << r.out;
+    EXPECT_NE(r.out.find("Lat: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Grid:   1.50,  2.25 =  24.00\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Grid:   2,  1 Val =  12.00 New value: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("edited 1234\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("kept 12\n"), std::string::npos) << r.out;
 }
 
 } // namespace
