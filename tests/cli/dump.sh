@@ -33,6 +33,8 @@ run() { # output directory, image_path, then tarnisk options
     (cd "$out" && exec timeout 60 "$TARNISK" -ba -pf over -dp "$data" -gp "$out" -rp "$out" -re us -va temp \
         -ge "${width}x${height}+0+0" -ip "$images" -me mess "$@" >"$out/stdout" 2>"$out/stderr" </dev/null)
 }
+# A check whose text runs a command substitution is given the status saved
+# in rc before it: the substitution sets $? anew.
 listing() { # the names in a directory, one line
     (cd "$1" && ls -A | tr '\n' ' ')
 }
@@ -44,15 +46,18 @@ for kind in png gif xwd img; do
     run "$out" "$out/images" -pp "$kind" 04120812
     check "$kind run status" $?
     [ ! -s "$out/stderr" ]
-    check "$kind run writes no warning (got: $(head -3 "$out/stderr"))" $?
+    rc=$?
+    check "$kind run writes no warning (got: $(head -3 "$out/stderr"))" $rc
     [ "$(listing "$out/images")" = "zeq.$kind " ]
-    check "$kind run writes zeq.$kind alone (got: $(listing "$out/images"))" $?
+    rc=$?
+    check "$kind run writes zeq.$kind alone (got: $(listing "$out/images"))" $rc
     grep -qF "Wrote $(case $kind in png) echo PNG ;; gif) echo GIF ;; img) echo IMG ;; xwd) echo xdump ;; esac) file: $out/images/zeq.$kind" "$out/stdout"
     check "$kind run reports the file written" $?
 done
 
 pngcheck -q "$work/png/images/zeq.png" >"$work/pngcheck" 2>&1
-check "pngcheck passes zeq.png ($(head -3 "$work/pngcheck"))" $?
+rc=$?
+check "pngcheck passes zeq.png ($(head -3 "$work/pngcheck"))" $rc
 # ImageMagick reads the files at the window's size, and they hold the drawn
 # map (colour bands), not an empty window.
 for kind in png gif xwd; do
@@ -68,7 +73,8 @@ done
 # The native file carries the plot domain (region us of the region table)
 # spread over the image, one grid point a pixel.
 "$driver" img_domain "$work/img/images/zeq.img" >"$work/img/domain" 2>&1
-check "the program's image reader reads zeq.img ($(head -3 "$work/img/domain"))" $?
+rc=$?
+check "the program's image reader reads zeq.img ($(head -3 "$work/img/domain"))" $rc
 /usr/bin/python3 - "$work/img/domain" "$ZEQ_SOURCE_DIR/data/zeq.reg" "$width" "$height" <<'PY'
 import sys
 got, reg, width, height = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
@@ -87,7 +93,8 @@ assert abs(clat - rclat) < 1e-4 and abs(clon - rclon) < 1e-4, (clat, clon)
 assert abs((nx - 1) * dx - (rnx - 1) * rdx) < 1e-3, ((nx - 1) * dx, (rnx - 1) * rdx)
 assert abs((ny - 1) * dy - (rny - 1) * rdx) < 1e-3, ((ny - 1) * dy, (rny - 1) * rdx)
 PY
-check "zeq.img carries the plot domain of region us: $(tr '\n' ' ' <"$work/img/domain")" $?
+rc=$?
+check "zeq.img carries the plot domain of region us: $(tr '\n' ' ' <"$work/img/domain")" $rc
 
 # Three dated files: one numbered PNG per frame and no zeq.png; the frames
 # differ (each shows its own date), all pass pngcheck, and the data files'
@@ -95,10 +102,15 @@ check "zeq.img carries the plot domain of region us: $(tr '\n' ' ' <"$work/img/d
 out="$work/seq"
 run "$out" "$out/images" -pp png 04120812 04120815 04120818
 check "sequence run status" $?
+[ ! -s "$out/stderr" ]
+rc=$?
+check "sequence run writes no warning (got: $(head -3 "$out/stderr"))" $rc
 [ "$(listing "$out/images")" = "zeq-00.png zeq-01.png zeq-02.png " ]
-check "sequence writes zeq-00.png to zeq-02.png and no zeq.png (got: $(listing "$out/images"))" $?
+rc=$?
+check "sequence writes zeq-00.png to zeq-02.png and no zeq.png (got: $(listing "$out/images"))" $rc
 [ "$(grep -c '^Date: ' "$out/stdout")" = 3 ]
-check "all three files drawn (got: $(grep '^Date: ' "$out/stdout" | tr '\n' ' '))" $?
+rc=$?
+check "all three files drawn (got: $(grep '^Date: ' "$out/stdout" | tr '\n' ' '))" $rc
 for i in 00 01 02; do
     pngcheck -q "$out/images/zeq-$i.png" >/dev/null 2>&1
     check "pngcheck passes zeq-$i.png" $?
@@ -111,7 +123,8 @@ out="$work/tmpl"
 run "$out" "$out/images" -pp "png:run_%i_%p.png" -ti dumptitle 04120812 04120815 04120818
 check "template run status" $?
 [ "$(listing "$out/images")" = "run_00_dumptitle.png run_01_dumptitle.png run_02_dumptitle.png " ]
-check "template names frames by number and title (got: $(listing "$out/images"))" $?
+rc=$?
+check "template names frames by number and title (got: $(listing "$out/images"))" $rc
 
 # An image_path below a plain file: every frame warns, the run goes on and
 # ends with 0.
@@ -122,7 +135,8 @@ run "$out" "$out/plain/images" -pp png 04120812 04120815 04120818
 check "unwritable image_path run status 0" $?
 for i in 00 01 02; do
     grep -qxF "PLT_dump: Unable to write PNG file: $out/plain/images/zeq-$i.png" "$out/stderr"
-    check "warning for frame $i (got: $(grep PLT_dump "$out/stderr" | tr '\n' ' '))" $?
+    rc=$?
+    check "warning for frame $i (got: $(grep PLT_dump "$out/stderr" | tr '\n' ' '))" $rc
 done
 [ "$(grep -c '^Date: ' "$out/stdout")" = 3 ]
 check "the run goes on after a failed dump" $?
