@@ -549,9 +549,9 @@ int PLT_get_zoom() {
 }
 
 int PLT_plot_refresh() {
-    redraw(true, [] {
-        if (refresh_func != nullptr) refresh_func();
-    });
+    Domain dom{};
+    MAP_get_domain(&dom);
+    redraw_domain(refresh_func, true, dom);
     return 0;
 }
 

@@ -77,8 +77,9 @@ int PLT_set_callback(PLT_event_func func);
 // Store the redraw functions of zoom and resize. 0.
 int PLT_set_zoom_func(PLT_redraw_func func);
 int PLT_set_resize_func(PLT_redraw_func func);
-// A driver's timed redraw, run by the held window every period seconds. 0.
-using PLT_refresh_func = int (*)();
+// A driver's timed redraw, run by the held window every period seconds with
+// the current domain. 0.
+using PLT_refresh_func = int (*)(Domain *domain);
 int PLT_set_refresh_func(int period, PLT_refresh_func func);
 
 // The handlers a driver's event callback passes every event to, in this
@@ -97,7 +98,7 @@ int PLT_print_values(const char *event, float x, float y);
 int PLT_plot_zoom(const char *event, float x, float y);
 // "size": redraws the current domain with the resize function. 0.
 int PLT_plot_resize(const char *event, float x, float y);
-// The hold loop's timer: runs the refresh function. 0.
+// The hold loop's timer: runs the refresh function with the current domain. 0.
 int PLT_plot_refresh();
 // The number of band zooms since the last return to the first domain. 0.
 int PLT_set_zoom(int val);

@@ -207,7 +207,8 @@ int SFC_plot(Domain *rdomain) {
         PLT_set_callback(SFC_callback);
         PLT_set_zoom_func(SFC_plot);
         PLT_set_resize_func(SFC_plot);
-        if (refresh) PLT_set_refresh_func(REFRESH_PERIOD, SFC_plot_refresh);
+        // The refresh rereads the newest file on the domain in use.
+        if (refresh) PLT_set_refresh_func(REFRESH_PERIOD, [](Domain *) { return SFC_plot_refresh(); });
     }
     MAP_setup(&domain);
     if (!reentry) {

@@ -30,6 +30,7 @@
 #include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
 #include "graphics/gks_x11_xlib.h"
+#include "graphics/img_tool.h"
 #include "graphics/xstack.h"
 #include "plot/cont.h"
 #include "plot/cty_plt.h"
@@ -147,6 +148,30 @@ int dump() {
 
 int dump_frames() {
     return dump_plot(3);
+}
+
+// Each item of resource filename read as an image (IMG_read): prints its
+// size and the map domain it carries ("image W H", then "domain PROJ CLAT
+// CLON NX NY DX DY"); fails (1) when a file cannot be read.
+int img_domain() {
+    int count = 0;
+    char **items = nullptr;
+    RES_getvals("filename", &count, &items);
+    int rc = count > 0 ? 0 : 1;
+    for (int i = 0; i < count; ++i) {
+        IMG_report image;
+        if (IMG_read(items[i], &image, 0) != 1) {
+            rc = 1;
+            continue;
+        }
+        const Domain &d = image.domain;
+        std::printf("image %d %d\ndomain %d %.6f %.6f %d %d %.6f %.6f\n", image.width, image.height, d.proj,
+                    static_cast<double>(d.clat), static_cast<double>(d.clon), d.nx, d.ny,
+                    static_cast<double>(d.dx), static_cast<double>(d.dy));
+        IMG_free(&image);
+    }
+    free_parsed_array(count, items);
+    return rc;
 }
 
 // A map background: the domain of resource plot_domain on a plot of its
@@ -575,6 +600,7 @@ const Entry entries[] = {
     {"frame", frame},
     {"dump", dump},
     {"dump_frames", dump_frames},
+    {"img_domain", img_domain},
     {"front", front},
     {"front_loop", front_loop},
     {"map", map},

@@ -31,6 +31,10 @@
 #include "graphics/gks_text.h"
 #include "graphics/gks_tool.h"
 #include "graphics/gks_tran.h"
+#include "graphics/gks_x11.h"
+#include "graphics/gks_zoom.h"
+#include "graphics/xevents.h"
+#include "graphics/xwin.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool_int.h"
 #include "runtime/date.h"
@@ -741,16 +745,109 @@ TEST(PlotZoom, ResizeAndRefresh) {
     EXPECT_EQ(trans_in_call, 0);
     EXPECT_EQ(current_trans(), 2);
 
-    PLT_set_refresh_func(60, [] {
+    PLT_set_refresh_func(60, [](Domain *dom) {
         ++refreshes;
+        drawn.push_back(*dom);
         trans_in_call = current_trans();
         return 0;
     });
     trans_in_call = -1;
+    drawn.clear();
     EXPECT_EQ(PLT_plot_refresh(), 0);
     EXPECT_EQ(refreshes, 1);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].clat, d.clat);
     EXPECT_EQ(trans_in_call, 0);
     EXPECT_EQ(current_trans(), 2);
+}
+
+// The held window's timer (on a test clock) runs the refresh function once a
+// period with the current domain, under transformation 0 and the wait
+// cursor; the loop goes on under transformation 2. A refresh gives back the
+// cursor shape it found.
+TEST(PlotZoom, RefreshOnTheHoldTimer) {
+    if (!xtest::need_display()) return;
+    xev::use_test_clock();
+    if (!xtest::open_window()) return;
+    const Domain d = ps_domain(41, 31);
+    MAP_domain(&d);
+    struct Call {
+        double at;
+        Domain dom;
+        int trans, cursor;
+    };
+    static std::vector<Call> refreshed;
+    static std::vector<int> trans_after; // at the first wait after each refresh
+    PLT_set_refresh_func(60, [](Domain *dom) {
+        refreshed.push_back({xev::test_clock().now() - 1000, *dom, current_trans(), gget_cursor_type()});
+        return 0;
+    });
+    GPH_trans(1);
+    xev::test_clock().on_sleep = [] {
+        if (trans_after.size() < refreshed.size()) trans_after.push_back(current_trans());
+        if (xev::test_clock().now_us - 1000000000LL == 130000000) xev::end_input();
+    };
+    EXPECT_EQ(ghold(1), 0);
+    ASSERT_EQ(refreshed.size(), 2u);
+    for (std::size_t i = 0; i < refreshed.size(); ++i) {
+        const Call &c = refreshed[i];
+        EXPECT_EQ(c.at, i == 0 ? 60.5 : 120.5);
+        EXPECT_EQ(c.dom.proj, d.proj);
+        EXPECT_EQ(c.dom.clat, d.clat);
+        EXPECT_EQ(c.dom.clon, d.clon);
+        EXPECT_EQ(c.dom.nx, d.nx);
+        EXPECT_EQ(c.dom.dx, d.dx);
+        EXPECT_EQ(c.trans, 0);
+        EXPECT_EQ(c.cursor, 8);
+    }
+    EXPECT_EQ(trans_after, (std::vector<int>{2, 2}));
+    // The loop sets its own shape before every wait: the shape given back is
+    // seen on a refresh run outside the loop.
+    gset_cursor(3);
+    GPH_trans(1);
+    EXPECT_EQ(PLT_plot_refresh(), 0);
+    EXPECT_EQ(refreshed.back().cursor, 8);
+    EXPECT_EQ(gget_cursor_type(), 3);
+    EXPECT_EQ(current_trans(), 2);
+    gclose_ws(1);
+}
+
+// "u-Alt" leaves the zoomed domain alone while the kernel magnifies the
+// window's pixels, and returns to the first domain once it does not.
+TEST(PlotZoom, ReturnWaitsForTheWindowZoom) {
+    if (!xtest::need_display() || !xtest::open_window()) return;
+    MESS_set(0, 0xFFFFFFFF);
+    const Domain first = ps_domain(41, 31);
+    MAP_domain(&first);
+    PLT_set_zoom_func(record_draw);
+    PLT_set_zoom(0);
+    drawn.clear();
+    feed({{"B1-P-Shft", 10, 20}, {"B1-R", 30, 60}});
+    ASSERT_EQ(drawn.size(), 1u);
+    const Domain zoomed = drawn[0];
+    MAP_domain(&zoomed);
+
+    ASSERT_EQ(gzoom(-2, 10, 10, -2, 0), 1);
+    ASSERT_EQ(gget_zoom(), 2);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(PLT_plot_zoom("u-Alt", 0, 0), 0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(PLT_get_zoom(), 1);
+    EXPECT_EQ(out.find("Original domain: "), std::string::npos) << out;
+
+    EXPECT_EQ(gunzoom(), 0);
+    ASSERT_EQ(gget_zoom(), 1);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(PLT_plot_zoom("u-Alt", 0, 0), 0);
+    out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[1].clat, first.clat);
+    EXPECT_EQ(drawn[1].clon, first.clon);
+    EXPECT_EQ(drawn[1].dx, first.dx);
+    EXPECT_EQ(PLT_get_zoom(), 0);
+    EXPECT_NE(out.find("Original domain: "), std::string::npos) << out;
+    gclose_ws(1);
 }
 
 // ---- Image output ----------------------------------------------------------------------------
