@@ -109,8 +109,9 @@ mkdir "$work/nofiles"
 (cd "$work/nofiles" && env zeqcurtime='#200401011200' timeout 10 "$TARNISK" -ba -pd us -va temp >out 2>&1 </dev/null)
 got=$?
 check "latest file of none: status 10 (got $got)" $((got != 10))
-grep -qx "No file found from ./04010112.sfc back to ./03121104.sfc" "$work/nofiles/out"
-check "latest file of none: says what it searched ($(tr '\n' '|' <"$work/nofiles/out"))" $?
+grep -qx "No file found from ./04010112.sfc back to ./03121117.sfc" "$work/nofiles/out"
+rc=$?
+check "latest file of none: says what it searched ($(tr '\n' '|' <"$work/nofiles/out"))" $rc
 ! grep -q "File not found" "$work/nofiles/out"
 check "latest file of none: names no single old file" $?
 

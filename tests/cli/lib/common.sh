@@ -3,6 +3,8 @@
 # `on_exit`, when the script defines one), and a script ends with `exit $fail`.
 set -u
 fail=0
+# A description holding a command substitution runs it before `$?` is read,
+# so such checks save the condition's status first (rc=$?).
 check() { # description, condition result
     if [ "$2" -ne 0 ]; then
         echo "FAIL: $1"
