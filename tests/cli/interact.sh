@@ -97,7 +97,7 @@ block_done() { # lines before, mark, block lines
 # ---- One variable: read-out, zoom, return, resize, edit ------------------------------------
 
 start_window one temp
-check "the window of temp opens and draws the map ($(tail -2 "$out/stderr"))" $?
+st=$?; check "the window of temp opens and draws the map ($(tail -2 "$out/stderr"))" $st
 grd="$out/04120812_sfc_temp_-9999_0.grd"
 cp "$grd" "$work/temp.grd"
 
@@ -109,7 +109,7 @@ check "read-outs before the zoom" $?
 for t in c:240:200 a:120:104 b:360:296; do
     IFS=: read -r tag px py <<<"$t"
     /usr/bin/python3 "$readout" values "$out/ro-$tag" "$px" "$py" "$stations" temp="$work/temp.grd" >"$work/check" 2>&1
-    check "read-out at $px $py: $(cat "$work/check")" $?
+    st=$?; check "read-out at $px $py: $(cat "$work/check")" $st
 done
 read -r vx vy < <(/usr/bin/python3 "$readout" centre "$out/ro-a" "$out/ro-b" "$work/temp.grd")
 [ -n "$vx" ] && [ -n "$vy" ]
@@ -126,26 +126,26 @@ x mousemove --window "$wid" 120 104 mousedown --window "$wid" 1 mousemove --wind
     mouseup --window "$wid" 1
 x keyup shift
 wait_for 200 grep -q "^New domain: " "$out/stdout" && wait_for 300 more_lines "$out/stdout" "^Contouring data" "$redraws"
-check "the band zoom prints the new domain and redraws (stdout: $(tail -3 "$out/stdout"))" $?
+st=$?; check "the band zoom prints the new domain and redraws (stdout: $(tail -3 "$out/stdout"))" $st
 read_at "$vx" "$vy" 2 v1 && read_at $((vx + 10)) "$vy" 2 vx && read_at "$vx" $((vy + 10)) 2 vy
 check "read-outs after the zoom" $?
 /usr/bin/python3 "$readout" same_place "$out/ro-c" "$out/ro-v1" "$out/ro-vx" "$out/ro-vy" >"$work/check" 2>&1
-check "the zoomed view is centred on the band's centre: $(cat "$work/check")" $?
+st=$?; check "the zoomed view is centred on the band's centre: $(cat "$work/check")" $st
 /usr/bin/python3 "$readout" values "$out/ro-v1" "$vx" "$vy" "$stations" temp="$work/temp.grd" >"$work/check" 2>&1
-check "read-out after the zoom: $(cat "$work/check")" $?
+st=$?; check "read-out after the zoom: $(cat "$work/check")" $st
 
 # Alt-u: the first domain, printed as it was before the zoom, and drawn.
 first=$(grep -B1 "^New domain: " "$out/stdout" | head -1)
 redraws=$(lines_of "$out/stdout" "^Contouring data")
 x key --window "$wid" alt+u
 wait_for 200 grep -q "^Original domain: " "$out/stdout" && wait_for 300 more_lines "$out/stdout" "^Contouring data" "$redraws"
-check "Alt-u returns and redraws (stdout: $(tail -3 "$out/stdout"))" $?
+st=$?; check "Alt-u returns and redraws (stdout: $(tail -3 "$out/stdout"))" $st
 [ "$(grep "^Original domain: " "$out/stdout")" = "Original domain: $first" ] && [ -n "$first" ]
-check "Alt-u prints the first domain ($first; got: $(grep "^Original domain: " "$out/stdout"))" $?
+st=$?; check "Alt-u prints the first domain ($first; got: $(grep "^Original domain: " "$out/stdout"))" $st
 read_at "$vx" "$vy" 2 v2
 check "read-out after Alt-u" $?
 [ "$(awk 'NR == 1 {print $2, $4}' "$out/ro-v2")" = "$(awk 'NR == 1 {print $2, $4}' "$out/ro-v0")" ]
-check "after Alt-u the view's centre is where it was ($(head -1 "$out/ro-v0") / $(head -1 "$out/ro-v2"))" $?
+st=$?; check "after Alt-u the view's centre is where it was ($(head -1 "$out/ro-v0") / $(head -1 "$out/ro-v2"))" $st
 
 # A resize redraws the map at the new size.
 redraws=$(lines_of "$out/stdout" "^Contouring data")
@@ -170,7 +170,7 @@ check "the window is drawn at 800x600 (size $size, colours right of the old widt
 x mousemove --window "$wid" 300 200
 x key --window "$wid" alt+e
 wait_for 200 grep -q "Val = .*New value: " "$out/stdout"
-check "Alt-e shows the grid point and asks (stdout: $(tail -2 "$out/stdout"))" $?
+st=$?; check "Alt-e shows the grid point and asks (stdout: $(tail -2 "$out/stdout"))" $st
 saves=$(lines_of "$out/stdout" "Creating grid file")
 x key --window "$wid" alt+s
 wait_for 200 more_lines "$out/stdout" "Creating grid file" "$saves"
@@ -187,17 +187,17 @@ assert after[row, col] == 1234, (col, row, after[row, col])
 changed = np.argwhere(before != after).tolist()
 assert changed == [[row, col]], changed
 PY
-check "the saved grid holds 1234 at the edited point only: $(tail -2 "$work/check")" $?
+st=$?; check "the saved grid holds 1234 at the edited point only: $(tail -2 "$work/check")" $st
 
 x key --window "$wid" Return
 wait "$win_pid"
-check "one-variable run status after Return ($(tail -3 "$out/stderr"))" $?
+st=$?; check "one-variable run status after Return ($(tail -3 "$out/stderr"))" $st
 win_pid=
 
 # ---- Temperature and the analysed wind vector -----------------------------------------------
 
 start_window two "temp,windg"
-check "the window of temp and wind opens and draws the map ($(tail -2 "$out/stderr"))" $?
+st=$?; check "the window of temp and wind opens and draws the map ($(tail -2 "$out/stderr"))" $st
 for v in temp uwndg vwndg; do
     cp "$out/04120812_sfc_${v}_-9999_0.grd" "$work/$v.grd"
 done
@@ -206,7 +206,7 @@ read_at 300 200 5 w
 check "read-out with the wind" $?
 /usr/bin/python3 "$readout" values "$out/ro-w" 300 200 "$stations" \
     temp="$work/temp.grd" uwndg="$work/uwndg.grd" vwndg="$work/vwndg.grd" >"$work/check" 2>&1
-check "each field prints its value once, the bilinear value of its grid: $(cat "$work/check")" $?
+st=$?; check "each field prints its value once, the bilinear value of its grid: $(cat "$work/check")" $st
 # Alt-e does nothing with two variables (nor does Alt-s): no question, the
 # same values at the point, the grid files as they were.
 x key --window "$wid" alt+e
@@ -223,7 +223,7 @@ for v in temp uwndg vwndg; do
 done
 x key --window "$wid" Return
 wait "$win_pid"
-check "two-variable run status after Return ($(tail -3 "$out/stderr"))" $?
+st=$?; check "two-variable run status after Return ($(tail -3 "$out/stderr"))" $st
 win_pid=
 
 exit $fail
