@@ -29,7 +29,7 @@ while read -r spec expected; do
     status=$?
     check "$spec status ($status)" $status
     out | grep -qx "Current filename: $sfc/$expected"
-    check "$spec gives $expected ($(out | tr '\n' '|'))" $?
+    st=$?; check "$spec gives $expected ($(out | tr '\n' '|'))" $st
 done <<'EOF'
 la-2 96010106.sfc
 la#3 96010108.sfc

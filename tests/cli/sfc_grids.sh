@@ -35,7 +35,7 @@ for region in us lambert; do
         ext=grd
         [ $kind = cdf ] && ext=nc
         run "$out" first.ps "${where[@]}" -of $kind
-        check "$region $kind: first run status ($(head -3 "$out/first.ps.err"))" $?
+        st=$?; check "$region $kind: first run status ($(head -3 "$out/first.ps.err"))" $st
         grep -q "Reading in data from converted file" "$out/first.ps.out"
         check "$region $kind: the first run reads the reports" $?
         for v in temp pralt; do
@@ -50,7 +50,7 @@ for region in us lambert; do
         ! grep -q "Reading in data from converted file" "$out/second.ps.out"
         check "$region $kind: the second run reuses the grid files" $?
         [ ! -s "$out/second.ps.err" ]
-        check "$region $kind: the second run warns of nothing (got: $(head -3 "$out/second.ps.err"))" $?
+        st=$?; check "$region $kind: the second run warns of nothing (got: $(head -3 "$out/second.ps.err"))" $st
         cmp -s <(drawing "$out/first.ps") <(drawing "$out/second.ps")
         check "$region $kind: the second run draws the same map" $?
     done
@@ -61,7 +61,7 @@ for region in us lambert; do
     ncdump -h "$nc" >"$work/$region.cdl"
     grep -q ':source = "ZEQ"' "$work/$region.cdl" && grep -q ':version = "1.0"' "$work/$region.cdl" &&
         grep -q 'float values(grid, y, x)' "$work/$region.cdl"
-    check "$region: ncdump shows the own layout ($(grep -m3 'source\|version\|values' "$work/$region.cdl" | tr '\n' ' '))" $?
+    st=$?; check "$region: ncdump shows the own layout ($(grep -m3 'source\|version\|values' "$work/$region.cdl" | tr '\n' ' '))" $st
     /usr/bin/python3 - "$nc" "$work/$region-zeq/04120812_sfc_temp_-9999_0.grd" >"$work/$region.cmp" 2>&1 <<'PY'
 import sys
 import netCDF4
@@ -77,7 +77,7 @@ assert values.shape == (ny, nx), (values.shape, ny, nx)
 assert np.allclose(values, native, rtol=1e-6, atol=1e-3), np.abs(values - native).max()
 assert (native != -9999).sum() > nx * ny // 2
 PY
-    check "$region: netCDF record 0 equals the native file ($(tail -2 "$work/$region.cmp"))" $?
+    st=$?; check "$region: netCDF record 0 equals the native file ($(tail -2 "$work/$region.cmp"))" $st
 done
 
 # The netCDF twin of the sample file (report layout, record dimension "ob",
@@ -87,10 +87,10 @@ twin="$work/twin"
 mkdir -p "$twin/data" "$twin/out"
 /usr/bin/python3 "$ZEQ_SOURCE_DIR/tests/surface/make_sfc_twin.py" "$data/04120812.sfc" "$twin/data/04120812.sfc" \
     >"$twin/make.out" 2>&1
-check "twin written ($(tail -2 "$twin/make.out"))" $?
+st=$?; check "twin written ($(tail -2 "$twin/make.out"))" $st
 (cd "$twin/out" && "$TARNISK" -ba -dp "$twin/data" -gp "$twin/out" -rp "$twin/out" -re us \
     -va "g{temp:F:cf,pralt:mb:cont}" -de "ps,$twin/out/map.ps" -of zeq 04120812 >/dev/null 2>"$twin/err" </dev/null)
-check "twin run status ($(head -3 "$twin/err"))" $?
+st=$?; check "twin run status ($(head -3 "$twin/err"))" $st
 /usr/bin/python3 - "$twin/out" "$work/us-zeq" >"$twin/cmp" 2>&1 <<'PY'
 import sys
 import numpy as np
@@ -107,6 +107,6 @@ for v, tol in (("temp", 0.01), ("pralt", 0.01)):
     assert known.sum() > len(b) // 2, v
     assert np.abs(a[known] - b[known]).max() <= tol, (v, np.abs(a[known] - b[known]).max())
 PY
-check "the twin's grids equal the sample's ($(tail -2 "$twin/cmp"))" $?
+st=$?; check "the twin's grids equal the sample's ($(tail -2 "$twin/cmp"))" $st
 
 exit $fail

@@ -26,9 +26,9 @@ mkdir -p "$work/demo"
 run "$work/demo" -va sfc -pp pscolor -de "ps,$work/demo/map.ps" -of zeq 04120812
 check "demo status" $?
 [ ! -s "$work/demo/stderr" ]
-check "demo writes no warning (got: $(head -3 "$work/demo/stderr"))" $?
+st=$?; check "demo writes no warning (got: $(head -3 "$work/demo/stderr"))" $st
 gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=png16m -r50 -sOutputFile="$work/demo/map.png" "$work/demo/map.ps" 2>"$work/demo/gs.err"
-check "ghostscript renders the demo map ($(head -3 "$work/demo/gs.err"))" $?
+st=$?; check "ghostscript renders the demo map ($(head -3 "$work/demo/gs.err"))" $st
 grep -q "setrgbcolor" "$work/demo/map.ps"
 check "the demo map is in colour" $?
 for v in temp pralt; do
@@ -48,7 +48,7 @@ gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=png16m -r100 -sOutputFile="$out/t.png" 
 check "ghostscript renders the band plot" $?
 /usr/bin/python3 "$ZEQ_SOURCE_DIR/tests/support/station_band_colours.py" "$out/t.ps" "$out/t.png" 100 \
     "$out/04120812_sfc_temp_-9999_0.grd" "-40,20,40,60,100" "0,0,255;0,255,0;255,255,0;255,0,0" >"$out/colours" 2>&1
-check "station colours: $(tail -3 "$out/colours")" $?
+st=$?; check "station colours: $(tail -3 "$out/colours")" $st
 
 # The point-data file lists each plotted station's temperature as read.
 raw="$out/04120812_sfc_temp.raw"
@@ -104,9 +104,9 @@ run "$work/front" -va "g{pralt:mb:cont,front::value}" -de "ps,$work/front/map.ps
 check "front run status" $?
 te() { grep -c "^%%TE:.* $1\$" "$work/front/map.ps"; }
 [ "$(te H)" -ge 1 ] && [ "$(te L)" -ge 1 ] && [ "$(te IVAN)" -eq 1 ] && [ "$(te 'Frontal positions')" -eq 1 ]
-check "front centres, storms and label drawn (H $(te H), L $(te L), IVAN $(te IVAN))" $?
+st=$?; check "front centres, storms and label drawn (H $(te H), L $(te L), IVAN $(te IVAN))" $st
 gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=nullpage "$work/front/map.ps" 2>"$work/front/gs.err"
-check "ghostscript reads the front map ($(head -2 "$work/front/gs.err"))" $?
+st=$?; check "ghostscript reads the front map ($(head -2 "$work/front/gs.err"))" $st
 rm -f "$data/04120812.frt"
 
 # Plot type "none": nothing drawn, the files still written.
@@ -123,7 +123,7 @@ mkdir -p "$work/seq"
 run "$work/seq" -va "t{temp:F:cf,temp:F:value}" -de "ps,$work/seq/s.ps" -of zeq 04120812 04120815 04120818
 check "sequence status" $?
 [ "$(grep -c "SFC_open_file: Unable to open file:" "$work/seq/stderr")" = 1 ]
-check "one warning for the missing file (got: $(cat "$work/seq/stderr"))" $?
+st=$?; check "one warning for the missing file (got: $(cat "$work/seq/stderr"))" $st
 for h in 12 18; do
     [ -s "$work/seq/041208${h}_sfc_temp_-9999_0.grd" ] && [ -s "$work/seq/041208${h}_sfc_temp.raw" ]
     check "files of the frame of hour $h" $?

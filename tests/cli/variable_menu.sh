@@ -27,11 +27,11 @@ check "-va argument flag 10" $?
 grep -qx 'VECT FUNC: grad' "$work/out" && grep -qx 'Function grad ( hght )' "$work/out"
 check "-va traces the function" $?
 [ "$(plots)" -eq 1 ] && grep -q 'SFC_plot: 3 variables$' "$work/out"
-check "-va plots once ($(plots))" $?
+st=$?; check "-va plots once ($(plots))" $st
 ! grep -q 'Enter the variable' "$work/out"
 check "-va does not prompt" $?
 [ ! -s "$work/err" ]
-check "-va writes nothing to stderr ($(cat "$work/err"))" $?
+st=$?; check "-va writes nothing to stderr ($(cat "$work/err"))" $st
 
 # The menu of the shipped definition file: a number chooses a row, which
 # parses through its definition and plots; "0" returns to the region loop,
@@ -44,11 +44,11 @@ check "menu shows the definition file's rows" $?
 grep -q '^Var: 0 -- V: temp       U: F .* T: fcont F:  0 FM: $' "$work/out"
 check "menu row 2 parses as filled temperature" $?
 [ "$(plots)" -eq 1 ] && grep -q 'SFC_plot: 1 variables$' "$work/out"
-check "menu row plots once ($(plots))" $?
+st=$?; check "menu row plots once ($(plots))" $st
 [ "$(grep -c 'Enter the variable: ' "$work/out")" -eq 2 ]
 check "menu asks again after the plot" $?
 [ ! -s "$work/err" ]
-check "menu writes nothing to stderr ($(cat "$work/err"))" $?
+st=$?; check "menu writes nothing to stderr ($(cat "$work/err"))" $st
 
 # An abbreviation, "list", free text and the exit.
 input=$'LIST\ntd\nsum(temp,dewp)\n-1' run -re us -me '+debugc,+debuga'
@@ -60,14 +60,14 @@ check "td expands into its group" $?
 grep -qx 'Function sum ( temp,dewp )' "$work/out"
 check "free text parses" $?
 [ "$(plots)" -eq 2 ] && grep -q 'SFC_plot: 3 variables$' "$work/out"
-check "two plots ($(plots))" $?
+st=$?; check "two plots ($(plots))" $st
 
 # The region menu before the variable menu: the region, a variable, the
 # return, then the end at the region menu.
 input=$'us\n1\n0\n0' run -me '+debuga'
 check "region then variable status ($?)" $?
 [ "$(plots)" -eq 1 ]
-check "region then variable plots once ($(plots))" $?
+st=$?; check "region then variable plots once ($(plots))" $st
 grep -q 'Enter the region: ' "$work/out" && grep -q 'Enter the variable: ' "$work/out"
 check "region then variable prompts" $?
 
@@ -75,7 +75,7 @@ check "region then variable prompts" $?
 input='' run -ba -re us -me '+debugc,+debuga'
 check "batch status ($?)" $?
 [ "$(plots)" -eq 1 ]
-check "batch plots once ($(plots))" $?
+st=$?; check "batch plots once ($(plots))" $st
 grep -q '^Var: 0 -- V: temp       U: F .* T:  cont F:  0 FM: $' "$work/out"
 check "batch takes the first row" $?
 ! grep -q 'Enter the variable' "$work/out"
