@@ -3,12 +3,15 @@
 # pointer (Alt-v) against the grids the run saved, a Shift + button-1 band
 # zoom centred where the band was, the return to the first domain (Alt-u), a
 # resize redrawn at the new size (xwd), and a grid point edited (Alt-e, the
-# answer on standard input) and saved (Alt-s); with a wind vector added each
-# field prints its values once and Alt-e changes nothing.
+# answer on standard input) and saved (Alt-s); with the analysed wind added
+# as a vector of two members and as a vector function, each field prints its
+# values once and Alt-e changes nothing.
 . "$(dirname "$0")/lib/common.sh"
 win_pid=
 
 on_exit() {
+    # Shift is pressed for real during the drag: never leave it down.
+    [ -n "${DISPLAY:-}" ] && xdotool keyup shift 2>/dev/null
     [ -n "$win_pid" ] && kill "$win_pid" 2>/dev/null
 }
 
@@ -194,24 +197,26 @@ wait "$win_pid"
 st=$?; check "one-variable run status after Return ($(tail -3 "$out/stderr"))" $st
 win_pid=
 
-# ---- Temperature and the analysed wind vector -----------------------------------------------
+# ---- Temperature and two wind vectors -------------------------------------------------------
 
-start_window two "temp,windg"
+start_window two "temp,windg,wind::barb(uwndg,vwndg)"
 st=$?; check "the window of temp and wind opens and draws the map ($(tail -2 "$out/stderr"))" $st
 for v in temp uwndg vwndg; do
     cp "$out/04120812_sfc_${v}_-9999_0.grd" "$work/$v.grd"
 done
-# The location, the station, then temp and the two wind components.
-read_at 300 200 5 w
+# The location, the station, then temp, the two members of windg and the
+# two components of the function wind on one line.
+read_at 300 200 6 w
 check "read-out with the wind" $?
 /usr/bin/python3 "$readout" values "$out/ro-w" 300 200 "$stations" \
-    temp="$work/temp.grd" uwndg="$work/uwndg.grd" vwndg="$work/vwndg.grd" >"$work/check" 2>&1
+    temp="$work/temp.grd" uwndg="$work/uwndg.grd" vwndg="$work/vwndg.grd" wind="$work/uwndg.grd,$work/vwndg.grd" \
+    >"$work/check" 2>&1
 st=$?; check "each field prints its value once, the bilinear value of its grid: $(cat "$work/check")" $st
 # Alt-e does nothing with two variables (nor does Alt-s): no question, the
 # same values at the point, the grid files as they were.
 x key --window "$wid" alt+e
 x key --window "$wid" alt+s
-read_at 300 200 5 w2
+read_at 300 200 6 w2
 check "read-out after Alt-e" $?
 cmp -s "$out/ro-w" "$out/ro-w2"
 check "Alt-e with two variables leaves the values alone" $?

@@ -15,12 +15,12 @@ Usage:
   pointer_readout.py centre BLOCK_A BLOCK_B GRID
       prints the window pixel of the grid's centre, from two read-outs at
       different pixels (pixel to grid position is linear on both axes)
-  pointer_readout.py values BLOCK X Y STATIONS NAME=GRID...
+  pointer_readout.py values BLOCK X Y STATIONS NAME=GRID[,GRID2]...
       the block was printed with the pointer at pixel (X, Y): checks
       "Pixel:", the station named by "Id:" (in the station file, at the
       printed position, near the pointer) and every printed value against
-      the bilinear value of the named grid at the printed grid position;
-      each NAME prints exactly once
+      the bilinear value of the named grid at the printed grid position (a
+      vector: one value per component grid); each NAME prints exactly once
   pointer_readout.py same_place BLOCK_C BLOCK_V BLOCK_VX BLOCK_VY
       BLOCK_V (after a zoom, at the view's centre) names the latitude and
       longitude of BLOCK_C (before it, at the band's centre) to within one
@@ -109,7 +109,7 @@ def values(path, x, y, cty, named):
     if abs(slat - b["lat"]) > 3 or abs(slon - b["lon"]) > 3:
         fail(f"{path}: station {sid} far from the pointer ({b['lat']}, {b['lon']})")
 
-    grids = {name: read_grid(grd) for name, grd in named}
+    grids = {name: [read_grid(g) for g in grd.split(",")] for name, grd in named}
     seen = {name: 0 for name in grids}
     single = len(grids) == 1
     for line in b["lines"]:
@@ -127,11 +127,13 @@ def values(path, x, y, cty, named):
                 fail(f"{path}: value of an unexpected field: {line!r}")
         seen[name] += 1
         gx, gy = float(g.group(1)), float(g.group(2))
-        if g.group(3) is None or g.group(4) is not None:
-            fail(f"{path}: {name}: not one value: {line!r}")
-        ok, want = printed_matches(grids[name], gx, gy, float(g.group(3)))
-        if not ok:
-            fail(f"{path}: {name} at grid ({gx}, {gy}) printed {g.group(3)}, bilinear {want}")
+        got = [v for v in g.group(3, 4) if v is not None]
+        if len(got) != len(grids[name]):
+            fail(f"{path}: {name}: {len(got)} values, {len(grids[name])} wanted: {line!r}")
+        for grid, v in zip(grids[name], got):
+            ok, want = printed_matches(grid, gx, gy, float(v))
+            if not ok:
+                fail(f"{path}: {name} at grid ({gx}, {gy}) printed {v}, bilinear {want}")
     if any(n != 1 for n in seen.values()):
         fail(f"{path}: values printed per field: {seen}")
 
