@@ -1,6 +1,8 @@
 # Shared start of the end-to-end scripts, sourced first: `check` records a
 # failed condition, `$work` is a temporary directory removed at exit (after
 # `on_exit`, when the script defines one), and a script ends with `exit $fail`.
+# A failure text that runs a command ("$(...)") resets $? before `check`
+# reads it: such a check takes the status first (st=$?; check "..." $st).
 set -u
 fail=0
 check() { # description, condition result
