@@ -309,6 +309,13 @@ int GRD_set_info(GRD_info *info, const Date *date, const Domain *domain) {
     return 0;
 }
 
+GRD_info GRD_info_of(const GRD_report *grid) {
+    GRD_info info{};
+    GRD_set_info(&info, &grid->date, &grid->domain);
+    copy_text(info.datim, grid->datim);
+    return info;
+}
+
 // ---- Labels and printing -----------------------------------------------------
 
 int GRD_make_datatype(GRD_report *grid) {

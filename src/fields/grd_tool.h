@@ -87,6 +87,9 @@ int GRD_get_date(Date *date);
 // Fills a grid-file header for writing: grid_type 0, the date, nx and ny of
 // the domain (datim is left as the caller set it). 0.
 int GRD_set_info(GRD_info *info, const Date *date, const Domain *domain);
+// The header under which a grid is saved on its own: GRD_set_info with the
+// grid's date and domain, and the grid's date text.
+GRD_info GRD_info_of(const GRD_report *grid);
 
 // ---- Labels and printing -----------------------------------------------------
 

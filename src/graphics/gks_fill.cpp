@@ -102,7 +102,7 @@ void x_fill_style() {
 
 void ps_fill_area(Gint num_pt, const Gpt *array_pt) {
     if (fill_inter_style != GSOLID) return; // patterns have no PostScript form
-    gps_printf("%%%%FA:%d\n", num_pt);
+    gps_count_comment("FA", num_pt);
     gps_printf("np\n");
     gps_move(array_pt[0].x, array_pt[0].y);
     for (Gint i = 1; i < num_pt; ++i)

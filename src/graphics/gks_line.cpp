@@ -103,7 +103,7 @@ void cgm_polyline(Gint num_pt, const Gpt *array_pt) {
 }
 
 void ps_polyline(Gint num_pt, const Gpt *array_pt) {
-    gps_printf("%%%%PL:%d\n", num_pt);
+    gps_count_comment("PL", num_pt);
     gps_set_width(line_color, line_width);
     gps_set_color(line_color);
     gps_set_type(line_type);

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -49,6 +51,60 @@ float pr_scale = 1;
 float sx = 0;
 float sy = 0;
 
+// Writes x as printf's "%.Nf" does for N = Decimals (2 or 3), to p; false
+// (nothing written) when x is left to printf: not finite, large, or with
+// its last decimal so near a rounding tie that the double product below
+// could round the other way. Page coordinates come by the million in a
+// contour plot, and printf's exact decimal conversion was most of the time
+// spent writing them.
+template <int Decimals> bool put_fixed(char *&p, float x) {
+    static_assert(Decimals == 2 || Decimals == 3);
+    constexpr long unit = Decimals == 3 ? 1000 : 100;
+    const double d = x;
+    const double a = std::fabs(d);
+    if (!(a < 1e6)) return false;
+    const double scaled = a * static_cast<double>(unit);
+    const auto whole = static_cast<long>(scaled); // truncates: scaled >= 0
+    const double frac = scaled - static_cast<double>(whole);
+    if (std::fabs(frac - 0.5) < 1e-6) return false;
+    const long n = frac > 0.5 ? whole + 1 : whole;
+    if (std::signbit(d)) *p++ = '-';
+    p = std::to_chars(p, p + 16, n / unit).ptr;
+    *p++ = '.';
+    long part = n % unit;
+    if constexpr (Decimals == 3) {
+        *p++ = static_cast<char>('0' + part / 100);
+        part %= 100;
+    }
+    *p++ = static_cast<char>('0' + part / 10);
+    *p++ = static_cast<char>('0' + part % 10);
+    return true;
+}
+
+bool put_hundredths(char *&p, float x) {
+    return put_fixed<2>(p, x);
+}
+
+// One point and its operator: "x y op" with both coordinates as "%3.2f".
+void write_point(float x, float y, const char *op) {
+    if (out_file == nullptr) return;
+    char line[64];
+    char *p = line;
+    bool done = put_hundredths(p, x);
+    if (done) {
+        *p++ = ' ';
+        done = put_hundredths(p, y);
+    }
+    if (!done) {
+        std::fprintf(out_file, "%3.2f %3.2f%s", static_cast<double>(x), static_cast<double>(y), op);
+        return;
+    }
+    const std::size_t len = std::strlen(op);
+    std::memcpy(p, op, len);
+    fwrite_unlocked(line, 1, static_cast<std::size_t>(p - line) + len,
+                    out_file); // one thread writes the page
+}
+
 int slot(int ind) {
     return ind == -1 ? BACK_SLOT : ind;
 }
@@ -73,7 +129,20 @@ void rgb_colour(int color) {
     if (color == ps_col_ind && gray_level < 0) return;
     float r = 0, g = 0, b = 0;
     gget_color_rgb(color, &r, &g, &b);
-    gps_printf("%4.2f %4.2f %4.2f setrgbcolor\n", r, g, b);
+    // Colour parts lie in [0, 1], where "%4.2f" never pads.
+    char line[64];
+    char *p = line;
+    bool done = r >= 0 && g >= 0 && b >= 0 && put_hundredths(p, r);
+    if (done) *p++ = ' ';
+    done = done && put_hundredths(p, g);
+    if (done) *p++ = ' ';
+    done = done && put_hundredths(p, b);
+    if (done && out_file != nullptr) {
+        std::memcpy(p, " setrgbcolor\n", 13);
+        fwrite_unlocked(line, 1, static_cast<std::size_t>(p - line) + 13, out_file);
+    } else {
+        gps_printf("%4.2f %4.2f %4.2f setrgbcolor\n", r, g, b);
+    }
     ps_col_ind = color;
     gray_level = -1;
 }
@@ -170,6 +239,8 @@ FILE *gps_open_file(const char *filename) {
     FILE *f = gprint_open(filename, &append);
     if (f == nullptr) return nullptr;
     if (std::getenv("PSCOLOR") != nullptr) pr_color = 1;
+    // A contour plot writes megabytes in lines of a few bytes.
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
     out_file = f;
     out_name = filename;
     return f;
@@ -265,7 +336,14 @@ int gps_set_fill_color(int color) {
     } else {
         const float level = gps_get_gray(color);
         if (level != gray_level) {
-            gps_printf("%3.3f setgray\n", level);
+            char line[48];
+            char *p = line;
+            if (out_file != nullptr && put_fixed<3>(p, level)) {
+                std::memcpy(p, " setgray\n", 9);
+                fwrite_unlocked(line, 1, static_cast<std::size_t>(p - line) + 9, out_file);
+            } else {
+                gps_printf("%3.3f setgray\n", level);
+            }
             gray_level = level;
         }
     }
@@ -302,10 +380,29 @@ int gps_set_type(int type) {
 
 int gps_printf(const char *format, ...) {
     if (out_file == nullptr) return 0;
+    // Operators without conversions ("np", "fill", "stroke") go out as they
+    // stand: they are written once or twice for every primitive.
+    if (std::strchr(format, '%') == nullptr) {
+        fputs_unlocked(format, out_file); // one thread writes the page
+        return 0;
+    }
     va_list args;
     va_start(args, format);
     std::vfprintf(out_file, format, args);
     va_end(args);
+    return 0;
+}
+
+int gps_count_comment(const char *tag, int count) {
+    if (out_file == nullptr) return 0;
+    char line[48] = "%%";
+    const std::size_t len = std::min<std::size_t>(std::strlen(tag), 16);
+    std::memcpy(line + 2, tag, len);
+    char *p = line + 2 + len;
+    *p++ = ':';
+    p = std::to_chars(p, line + sizeof line - 1, count).ptr;
+    *p++ = '\n';
+    fwrite_unlocked(line, 1, static_cast<std::size_t>(p - line), out_file);
     return 0;
 }
 
@@ -318,12 +415,12 @@ int gps_line(float x, float y) {
 }
 
 int gps_move_abs(float x, float y) {
-    gps_printf("%3.2f %3.2f mv\n", x, y);
+    write_point(x, y, " mv\n");
     return 0;
 }
 
 int gps_line_abs(float x, float y) {
-    gps_printf("%3.2f %3.2f ln\n", x, y);
+    write_point(x, y, " ln\n");
     return 0;
 }
 

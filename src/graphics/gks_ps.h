@@ -45,6 +45,9 @@ int gps_set_width(int color, float width);
 int gps_set_type(int type);
 // Writes formatted text while the output is open. 0.
 [[gnu::format(printf, 1, 2)]] int gps_printf(const char *format, ...);
+// Writes the comment "%%TAG:count" that opens a primitive (tag at most 16
+// characters). 0.
+int gps_count_comment(const char *tag, int count);
 // Move and line in world coordinates, and in print units. 0.
 int gps_move(float x, float y);
 int gps_line(float x, float y);

@@ -614,6 +614,34 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
         if (first_off < 0) first_off += count;
     }
 
+    // The band entry of each interval level.
+    std::vector<int> band_of(levels.size());
+    for (std::size_t k = 0; k < band_of.size(); ++k)
+        band_of[k] = int((std::size_t(first_off) + k) % std::size_t(count));
+    int last_start = -1; // the first level searched for the last cell, -1 none yet
+    // The first level that does not lie below a cell's lowest corner, walked
+    // to from the neighbouring cell's (levels rise with a positive step, so
+    // the walks end at the same level from any start).
+    const auto first_level = [&](float zmin) {
+        int k = last_start;
+        if (step < 0 || k < 0) {
+            const double guess = std::floor((double(zmin) - conlo) / step) - 1;
+            k = guess > 0 ? int(std::min(guess, double(num - 1))) : 0;
+        }
+        const auto top_of = [&](int n) {
+            return type == 12 ? levels[std::size_t(n)] : levels[std::size_t(n)] + step;
+        };
+        while (k > 0 && !(zmin > top_of(k - 1)))
+            --k;
+        while (k < num - 1 && zmin > top_of(k))
+            ++k;
+        return last_start = k;
+    };
+    // Interval levels on a plain grid without cuts or a traced cell: the
+    // cells that no line crosses, or that lie inside one band, are settled
+    // before the cell state is set up.
+    const bool quick =
+        !list && !levels.empty() && step > 0 && !positions && !min_cut && !max_cut && trace_i < 0;
     for (int j = ny - 2; j >= 0; --j) {
         // Height j is grid row ny-1-j (row 0 is the northernmost).
         const std::size_t lo_row = std::size_t(ny - 1 - j) * std::size_t(nx);
@@ -621,8 +649,28 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
         for (int i = 0; i < nx - 1; ++i) {
             const std::size_t k0 = lo_row + std::size_t(i), k1 = k0 + 1;
             const std::size_t k2 = hi_row + std::size_t(i), k3 = k2 + 1;
+            const float z0 = g[k0], z1 = g[k1], z2 = g[k2], z3 = g[k3];
+            if (quick) {
+                if (type == 12 && z0 == z1 && z0 == z2 && z0 == z3) continue;
+                if (is_missing(z0) || is_missing(z1) || is_missing(z2) || is_missing(z3)) continue;
+                const float zmin = std::min(std::min(z0, z1), std::min(z2, z3));
+                const float zmax = std::max(std::max(z0, z1), std::max(z2, z3));
+                if ((zmax - zmin) / step > limit) continue;
+                const int k = first_level(zmin);
+                const float lev = levels[std::size_t(k)];
+                if (type == 12) {
+                    if (zmin > lev || lev > zmax) continue;
+                } else {
+                    const float top = lev + step;
+                    if (zmin > top) continue;
+                    if (zmax <= top && zmin >= lev) {
+                        extend_run(s, bundle, band_of[std::size_t(k)], i, j);
+                        continue;
+                    }
+                }
+            }
             float *z = cell.z;
-            z[0] = g[k0], z[1] = g[k1], z[2] = g[k2], z[3] = g[k3];
+            z[0] = z0, z[1] = z1, z[2] = z2, z[3] = z3;
             cell.trace = i == trace_i && j == trace_j;
             if (cell.trace)
                 std::printf("GRIDPOINT: %f %f %f %f\n", double(z[0]), double(z[1]), double(z[2]),
@@ -652,17 +700,8 @@ int CONT_draw_cells(const GRD_report *grid, const Gattribs *ln_attr) {
             // traced cell goes through them all).
             int k_start = 0;
             if (!levels.empty() && !cell.trace && zmin > levels[0]) {
-                const double guess = std::floor((double(zmin) - conlo) / step) - 1;
-                int k = guess > 0 ? int(std::min(guess, double(num - 1))) : 0;
-                const auto top_of = [&](int n) {
-                    return type == 12 ? levels[std::size_t(n)] : levels[std::size_t(n)] + step;
-                };
-                while (k > 0 && !(zmin > top_of(k - 1)))
-                    --k;
-                while (k < num - 1 && zmin > top_of(k))
-                    ++k;
-                k_start = k;
-                e = (first_off + k) % count;
+                k_start = first_level(zmin);
+                e = band_of[std::size_t(k_start)];
             }
 
             float lev = 0.0f, width = step;

@@ -234,11 +234,6 @@ void CONT_callback(int, const char *event, float x, float y) {
     // Slot 0 is saved under a file header of its own.
     GRD_report *grid = GRD_get_grid(0);
     if (grid == nullptr) return;
-    GRD_info info{};
-    copy_text(info.datim, grid->datim);
-    info.max_x = grid->domain.nx;
-    info.max_y = grid->domain.ny;
-    info.grid_type = 0;
-    info.date = grid->date;
+    GRD_info info = GRD_info_of(grid);
     GRD_save_file("output.grd", grid, &info, 2);
 }

@@ -213,16 +213,6 @@ void grow(int limit) {
 }
 
 // The grid file's header for slot 0.
-GRD_info header_of(const GRD_report *grid) {
-    GRD_info h{};
-    copy_text(h.datim, grid->datim);
-    h.max_x = grid->domain.nx;
-    h.max_y = grid->domain.ny;
-    h.grid_type = 0;
-    h.date = grid->date;
-    return h;
-}
-
 } // namespace
 
 int RAW_set_analysis(const RAW_analysis *oa_funcs) {
@@ -427,7 +417,7 @@ int RAW_grid_file(const char *file, int label) {
     }
     if (grd_file_type != 0) {
         FILE_set_date(nullptr, grd_filename, sizeof grd_filename);
-        grd_info = header_of(grid);
+        grd_info = GRD_info_of(grid);
         GRD_save_file(grd_filename, grid, &grd_info, grd_file_type);
     }
     RAW_free_oa_data();
@@ -445,7 +435,7 @@ void RAW_callback(int, const char *event, float x, float y) {
     if (std::strcmp(event, "s-Alt") != 0) return;
     GRD_report *grid = GRD_get_grid(0);
     if (grid == nullptr || grid->grid == nullptr) return;
-    grd_info = header_of(grid);
+    grd_info = GRD_info_of(grid);
     GRD_save_file(grd_filename, grid, &grd_info, grd_file_type);
 }
 

@@ -31,12 +31,6 @@ using zeqtest::read_file;
 using zeqtest::TempDir;
 using zeqtest::write_file;
 
-bool need(const char *tool, const char *package) {
-    if (access(tool, X_OK) == 0) return true;
-    ADD_FAILURE() << "the test needs " << tool << " (Debian package " << package << ")";
-    return false;
-}
-
 // PIL's pixels of an image file: "W H" and then one "R G B" line a pixel.
 std::string pil_pixels(const std::string &file, int frame = 0) {
     return zeqtest::run_python(R"(
@@ -287,8 +281,8 @@ TEST(GifWrite, FailuresNameTheFile) {
 // ImageMagick finds no pixel differing from xwd's capture, and the
 // extension's index is the palette entry of the first background pixel.
 void check_dump(int n) {
-    if (!xtest::need_tools() || !need("/usr/bin/giftext", "giflib-tools") ||
-        !need("/usr/bin/compare", "imagemagick"))
+    if (!xtest::need_tools() || !xtest::need_tool("/usr/bin/giftext", "giflib-tools") ||
+        !xtest::need_tool("/usr/bin/compare", "imagemagick"))
         return;
     TempDir dir;
     ASSERT_TRUE(xtest::open_window(xtest::screen_name(n)));

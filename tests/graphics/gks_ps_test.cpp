@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -178,6 +183,62 @@ TEST(PostScriptOperators, MovesLinesAndMessages) {
     // NDC [0, 1] spans 575 points of the 756 x 576 page.
     EXPECT_EQ(ps.close(), "0.00 0.00 mv\n575.00 575.00 ln\n287.50 115.00 ln\n1.23 5.00 mv\n-3.00 4.50 ln\n"
                           "%%Message: a note\n");
+}
+
+// Points are written as printf's "%3.2f" writes them, also for values on
+// and beside a rounding tie, negative zero, tiny negatives (which print
+// "-0.00"), large and non-finite values, and a spread of random ones.
+TEST(PostScriptOperators, PointsFormatLikePrintf) {
+    std::vector<float> values = {0.0f,
+                                 -0.0f,
+                                 0.005f,
+                                 -0.005f,
+                                 0.125f,
+                                 0.375f,
+                                 -0.125f,
+                                 1.005f,
+                                 2.675f,
+                                 -0.001f,
+                                 0.0049f,
+                                 999.995f,
+                                 9.995f,
+                                 0.015f,
+                                 1e5f,
+                                 -123456.78f,
+                                 999999.9f,
+                                 1e6f,
+                                 -1e7f,
+                                 3.4e38f,
+                                 1e-30f,
+                                 std::nanf(""),
+                                 std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity()};
+    // Every quarter and eighth of a hundredth is a tie or beside one.
+    for (int k = -4000; k <= 4000; ++k)
+        values.push_back(static_cast<float>(k) / 800.0f);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> spread(-1000.0f, 1000.0f);
+    for (int k = 0; k < 20000; ++k)
+        values.push_back(spread(random));
+    std::string want;
+    {
+        PsFile ps;
+        for (std::size_t k = 0; k + 1 < values.size(); k += 2) {
+            gps_move_abs(values[k], values[k + 1]);
+            gps_line_abs(values[k + 1], values[k]);
+            char line[256];
+            std::snprintf(line, sizeof line, "%3.2f %3.2f mv\n%3.2f %3.2f ln\n", double(values[k]),
+                          double(values[k + 1]), double(values[k + 1]), double(values[k]));
+            want += line;
+        }
+        const std::string got = ps.close();
+        ASSERT_EQ(got.size(), want.size());
+        // The first differing line, not 2 MB of text.
+        std::istringstream a(got), b(want);
+        std::string la, lb;
+        while (std::getline(a, la) && std::getline(b, lb))
+            ASSERT_EQ(la, lb);
+    }
 }
 
 TEST(PostScriptOperators, NothingWithoutAnOutput) {

@@ -29,12 +29,6 @@ using zeqtest::read_file;
 using zeqtest::TempDir;
 using zeqtest::write_file;
 
-bool need(const char *tool, const char *package) {
-    if (access(tool, X_OK) == 0) return true;
-    ADD_FAILURE() << "the test needs " << tool << " (Debian package " << package << ")";
-    return false;
-}
-
 // PIL's pixels of an image file, one "R G B" line a pixel after "W H"; 16-bit
 // samples are cut to their high byte, alpha dropped.
 std::string pil_pixels(const std::string &file) {
@@ -66,8 +60,8 @@ std::string our_pixels(const IMG_report &image) {
 // palette and the three text chunks, the time in UTC; ImageMagick finds no
 // pixel differing from xwd's capture.
 void check_dump(int n) {
-    if (!xtest::need_tools() || !need("/usr/bin/pngcheck", "pngcheck") ||
-        !need("/usr/bin/compare", "imagemagick"))
+    if (!xtest::need_tools() || !xtest::need_tool("/usr/bin/pngcheck", "pngcheck") ||
+        !xtest::need_tool("/usr/bin/compare", "imagemagick"))
         return;
     TempDir dir;
     gset_win_title("Surface plot");

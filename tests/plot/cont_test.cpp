@@ -1354,6 +1354,57 @@ TEST(ContourCells, BandsPartitionEveryCell) {
     }
 }
 
+// Cells that no line crosses, or that lie inside one band, are settled by a
+// quick pass; a gridloc trace of a cell outside the grid turns that pass off
+// without tracing anything. Both walks draw the same records, for lines,
+// fills and both, on whole numbers that meet corners (with a missing value)
+// and on a smooth field, with rising and falling intervals.
+TEST(ContourCells, QuickPassDrawsWhatTheFullWalkDraws) {
+    const int nx = 30, ny = 22;
+    std::mt19937 gen(11);
+    std::uniform_int_distribution<int> pick(0, 8);
+    std::vector<float> whole(std::size_t(nx * ny));
+    for (float &v : whole)
+        v = float(pick(gen));
+    whole[std::size_t(5 * nx + 7)] = FMISSING;
+    std::vector<float> smooth(std::size_t(nx * ny));
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i)
+            smooth[std::size_t(j * nx + i)] = float(std::sin(i * 0.3) * 4 + std::cos(j * 0.25) * 3);
+    const auto draw = [&](const std::vector<float> &z, int type, float interval, bool quick) {
+        if (quick)
+            unsetenv("gridloc");
+        else
+            setenv("gridloc", "9999,9999", 1);
+        settings_for(type, "", interval, 8, 0);
+        MetaPlot plot({0, float(nx - 1), 0, float(ny - 1)});
+        Grid g(nx, ny, z);
+        Gattribs bundle;
+        ATTRIB_init(&bundle);
+        EXPECT_EQ(CONT_draw_cells(&g.rec, &bundle), 0);
+        plot.close();
+        // The records, without the header's creation date.
+        std::istringstream in(read_file(plot.file()));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("#CreationDate", 0) != 0) lines.push_back(line);
+        unsetenv("gridloc");
+        return lines;
+    };
+    for (const auto *z : {&whole, &smooth})
+        for (const int type : {12, 15, 16})
+            for (const float interval : {1.0f, 0.7f, -1.5f}) {
+                const std::vector<std::string> quick = draw(*z, type, interval, true);
+                const std::vector<std::string> full = draw(*z, type, interval, false);
+                const std::string what = std::string(z == &whole ? "whole numbers" : "smooth") + " type " +
+                                         std::to_string(type) + " interval " + std::to_string(interval);
+                EXPECT_GT(quick.size(), 40u) << what;
+                ASSERT_EQ(quick.size(), full.size()) << what;
+                for (std::size_t k = 0; k < quick.size(); ++k)
+                    ASSERT_EQ(quick[k], full[k]) << what << " line " << k;
+            }
+}
+
 // ---- Seams of world maps ---------------------------------------------------------------------
 
 TEST(ContourSeams, SegmentsAndPolygons) {

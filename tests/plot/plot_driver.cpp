@@ -277,8 +277,9 @@ int front() {
 // test vanishes while it walks the screen's windows, and is run again.
 int dump_own_window(const std::string &file) {
     const Window w = gget_root_window();
-    const std::string cmd = "/usr/bin/xwd -silent -nobdrs -display '" + std::string(DisplayString(gget_display())) +
-                            "' -id " + std::to_string(w) + " -out '" + file + "'";
+    const std::string cmd = "/usr/bin/xwd -silent -nobdrs -display '" +
+                            std::string(DisplayString(gget_display())) + "' -id " + std::to_string(w) +
+                            " -out '" + file + "'";
     for (int attempt = 0; attempt < 100; ++attempt) {
         {
             const xtest::GrabLock lock;
@@ -286,7 +287,8 @@ int dump_own_window(const std::string &file) {
             gupdate_window();
             xtest::exposed(w);
             if (xtest::on_top(w)) {
-                if (std::system((cmd + " 2>/dev/null").c_str()) == 0 && !xtest::exposed(w) && xtest::on_top(w))
+                if (std::system((cmd + " 2>/dev/null").c_str()) == 0 && !xtest::exposed(w) &&
+                    xtest::on_top(w))
                     return 0;
             }
         }
