@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The held window of a surface map under xdotool: the value read-out at the
 # pointer (Alt-v) against the grids the run saved, a Shift + button-1 band
-# zoom centred where the band was, the return to the first domain (Alt-u), a
+# zoom centred where the band was, Alt-u refused while the picture is
+# magnified (Alt-z), the return to the first domain (Alt-u), a
 # resize redrawn at the new size (xwd), and a grid point edited (Alt-e, the
 # answer on standard input) and saved (Alt-s); with the analysed wind added
 # as a vector of two members and as a vector function, each field prints its
@@ -136,6 +137,20 @@ check "read-outs after the zoom" $?
 st=$?; check "the zoomed view is centred on the band's centre: $(cat "$work/check")" $st
 /usr/bin/python3 "$readout" values "$out/ro-v1" "$vx" "$vy" "$stations" temp="$work/temp.grd" >"$work/check" 2>&1
 st=$?; check "read-out after the zoom: $(cat "$work/check")" $st
+
+# Alt-z magnifies the picture: an Alt-u then only takes the magnification
+# back and leaves the plot's domain alone (the read-out after both keys
+# shows they were read).
+redraws=$(lines_of "$out/stdout" "^Contouring data")
+x mousemove --window "$wid" "$vx" "$vy"
+x key --window "$wid" alt+z
+x key --window "$wid" alt+u
+read_at "$vx" "$vy" 2 m
+check "read-out after Alt-z and Alt-u" $?
+! grep -q "^Original domain: " "$out/stdout" && [ "$(lines_of "$out/stdout" "^Contouring data")" -eq "$redraws" ]
+check "Alt-u while the picture is magnified neither returns nor redraws" $?
+[ "$(awk 'NR == 1 {print $2, $4}' "$out/ro-m")" = "$(awk 'NR == 1 {print $2, $4}' "$out/ro-v1")" ]
+st=$?; check "the view's centre after the magnification ($(head -1 "$out/ro-m")) is the zoomed one" $st
 
 # Alt-u: the first domain, printed as it was before the zoom, and drawn.
 first=$(grep -B1 "^New domain: " "$out/stdout" | head -1)
