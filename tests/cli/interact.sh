@@ -64,7 +64,9 @@ start_window() {
         -pl cf -in 8 -of zeq -de d -ti "$title" 04120812 <<<1234 >"$out/stdout" 2>"$out/stderr") &
     win_pid=$!
     wid=
-    wait_for 300 eval 'wid=$(xdotool search --name "^$title\$" 2>/dev/null | head -1); [ -n "$wid" ]'
+    # (a run that ended stops the wait)
+    wait_for 300 eval 'wid=$(xdotool search --name "^$title\$" 2>/dev/null | head -1)
+        [ -n "$wid" ] || ! kill -0 "$win_pid" 2>/dev/null'
     [ -n "$wid" ] || return 1
     wait_for 300 grep -q "^Contouring data" "$out/stdout" || return 1
     local colours=0
