@@ -85,8 +85,10 @@ int PLT_set_refresh_func(int period, PLT_refresh_func func);
 // The handlers a driver's event callback passes every event to, in this
 // order; each ignores the events that are not its own.
 //
-// The value read-out at the pointer ("v-Alt", "e-Alt") is not built yet:
-// every event is ignored. 0.
+// The value read-out at the pointer, x and y in plane units: "v-Alt" prints
+// the position line, the nearest station and the values of the plotted
+// entries there; "e-Alt" edits the nearest point of grid 0 when one file and
+// one entry are drawn. Other events are ignored. 0.
 int PLT_print_values(const char *event, float x, float y);
 // The band zoom, x and y the pointer in plane units: "B1-P-Shft" anchors a
 // rubber band; a release ("B1-R...") with a band anchored redraws the plot
