@@ -529,6 +529,16 @@ bool page_size(const char *text, Page *page) {
     return true;
 }
 
+// The page items of both print devices: "sz=WxH" and the page names.
+void page_option(const char *item, Page *page) {
+    if (strnicmp(item, "sz", 2) == 0) {
+        if (std::strlen(item) > 3) page_size(item + 3, page);
+        return;
+    }
+    for (const PageName &p : page_names)
+        if (stricmp(item, p.name) == 0) *page = p.size;
+}
+
 // One PostScript print option; later items override earlier ones and items
 // that match nothing are ignored.
 void ps_option(const char *item, Page *page) {
@@ -550,11 +560,8 @@ void ps_option(const char *item, Page *page) {
         if (option_value(item, 6, &value)) gps_set_scale(static_cast<float>(value));
     } else if (strnicmp(item, "lwidth", 6) == 0) {
         if (option_value(item, 7, &value)) gps_set_base_width(static_cast<int>(value));
-    } else if (strnicmp(item, "sz", 2) == 0) {
-        if (std::strlen(item) > 3) page_size(item + 3, page);
     } else {
-        for (const PageName &p : page_names)
-            if (stricmp(item, p.name) == 0) *page = p.size;
+        page_option(item, page);
     }
 }
 
@@ -583,11 +590,8 @@ void hpgl_option(const char *item, Page *page, bool from_env) {
         // A roll narrower than its margin, or one whose plotter units no int
         // holds, is ignored.
         if (from_env && option_value(item, 5, &value) && value >= 0.51 && value < 2e6) *page = {value, 23.5};
-    } else if (strnicmp(item, "sz", 2) == 0) {
-        if (std::strlen(item) > 3) page_size(item + 3, page);
     } else {
-        for (const PageName &p : page_names)
-            if (stricmp(item, p.name) == 0) *page = p.size;
+        page_option(item, page);
     }
 }
 
