@@ -86,9 +86,12 @@ check "point-data values are the reports' temperatures" $?
 mkdir -p "$work/raw"
 run "$work/raw" -va "s{temp:F:value,dewp:F:value}" -de "ps,$work/raw/map.ps" -of raw 04120812
 check "raw run status" $?
-/usr/bin/python3 - "$work/raw/04120812_sfc_temp.raw" "$work/raw/map.ps" <<'PY'
+# Each station stands at its place in the station table to 0.01 degrees.
+cty="$(dirname "$TARNISK")/../data/sao.cty"
+[ -s "$cty" ] || { echo "FAIL: no station table at $cty (the build writes it)"; fail=1; }
+/usr/bin/python3 - "$work/raw/04120812_sfc_temp.raw" "$work/raw/map.ps" "$cty" <<'PY'
 import sys
-raw, ps = sys.argv[1:3]
+raw, ps, cty = sys.argv[1:4]
 lines = open(raw).read().split("\n")
 head = lines[:lines.index("$")]
 assert any(l.startswith("temp:") for l in head) and any(l.startswith("dewp:") for l in head), head
@@ -96,8 +99,16 @@ rows = [l.split() for l in lines[lines.index("$") + 1:] if l.strip()]
 texts = [l.split()[-1] for l in open(ps, errors="replace") if l.startswith("%%TE:")]
 values = [w for r in rows for w in r[3:]]
 assert len(rows) > 20 and values == texts[:len(values)], (len(rows), values[:6], texts[:6])
+places = {}
+for line in open(cty, errors="replace"):
+    w = line.split()
+    if len(w) >= 7:
+        places.setdefault(w[3], (float(w[5]), float(w[6])))
+for r in rows:
+    lat, lon = places[r[0]]
+    assert abs(float(r[1]) - lat) <= 0.01 and abs(float(r[2]) - lon) <= 0.01, (r[:3], lat, lon)
 PY
-check "point-data file holds the drawn values" $?
+check "point-data file holds the drawn values at the stations' places" $?
 
 # The variable front draws the frontal bulletin of the run's date over the
 # pressure contours: H and L centres, tropical storm names and the label.
