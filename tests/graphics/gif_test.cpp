@@ -31,34 +31,6 @@ using zeqtest::read_file;
 using zeqtest::TempDir;
 using zeqtest::write_file;
 
-// PIL's pixels of an image file: "W H" and then one "R G B" line a pixel.
-std::string pil_pixels(const std::string &file, int frame = 0) {
-    return zeqtest::run_python(R"(
-import sys
-from PIL import Image
-name, frame = sys.stdin.read().split('\n')[:2]
-im = Image.open(name)
-im.seek(int(frame))
-rgb = im.convert('RGB')
-w, h = rgb.size
-print(w, h)
-for p in rgb.getdata():
-    print(*p)
-)",
-                               file + "\n" + std::to_string(frame) + "\n", "python3-pil");
-}
-
-// The same text for a record.
-std::string our_pixels(const IMG_report &image) {
-    std::string s = std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const auto c = imgtest::rgb_at(image, x, y);
-            s += std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]) + "\n";
-        }
-    return s;
-}
-
 // The stream's structure by an independent walk in Python: the logical
 // screen's packed byte, the global table's entries, the code size, the
 // sub-block sizes, and each clear code with the code before it and the code
@@ -198,14 +170,14 @@ TEST(GifWrite, EncoderCases) {
                     unsigned char *p = expect.data + static_cast<std::size_t>(y * expect.bytes_line + 4 * x);
                     p[1] = 0, p[2] = 0, p[3] = static_cast<unsigned char>(1); // the first pixel's colour
                 }
-        std::string want = our_pixels(expect);
+        std::string want = imgtest::pixel_text(expect);
         if (std::string(c.what) == "a palette image of 4 bits") {
             // Indices 9 lie beyond the palette: black.
-            want = our_pixels(expect);
+            want = imgtest::pixel_text(expect);
             for (std::size_t p = want.find("-1 -1 -1"); p != std::string::npos; p = want.find("-1 -1 -1"))
                 want.replace(p, 8, "0 0 0");
         }
-        EXPECT_EQ(pil_pixels(file), want);
+        EXPECT_EQ(imgtest::pil_pixel_text(file), want);
     }
 }
 
@@ -231,10 +203,10 @@ TEST(GifWrite, FullTableClearsAtTwelveBits) {
     ASSERT_NE(at, std::string::npos) << w;
     EXPECT_NE(w.find(", 12)", at), std::string::npos) << "a clear code at 12 bits\n" << w;
     EXPECT_NE(w.find("pixels 16384"), std::string::npos) << w;
-    EXPECT_EQ(pil_pixels(file), our_pixels(image));
+    EXPECT_EQ(imgtest::pil_pixel_text(file), imgtest::pixel_text(image));
     Image back;
     ASSERT_EQ(GIF_read(file.c_str(), &back, 0), 1);
-    EXPECT_EQ(our_pixels(back), our_pixels(image));
+    EXPECT_EQ(imgtest::pixel_text(back), imgtest::pixel_text(image));
 }
 
 // Interlaced and transparent writes: the descriptor's flag, the extension's
@@ -255,10 +227,10 @@ TEST(GifWrite, InterlaceAndTransparency) {
     const std::string w = walk(file);
     EXPECT_NE(w.find("ext [33, 249, 4, 0, 10, 0, 0, 0]"), std::string::npos) << w;
     EXPECT_NE(w.find("size 10 13 inter 1"), std::string::npos) << w;
-    EXPECT_EQ(pil_pixels(file), our_pixels(image));
+    EXPECT_EQ(imgtest::pil_pixel_text(file), imgtest::pixel_text(image));
     Image back;
     ASSERT_EQ(GIF_read(file.c_str(), &back, 0), 1);
-    EXPECT_EQ(our_pixels(back), our_pixels(image));
+    EXPECT_EQ(imgtest::pixel_text(back), imgtest::pixel_text(image));
 }
 
 // Writes that fail answer 0 with a warning naming the file.
@@ -384,7 +356,7 @@ print('ok')
         EXPECT_EQ(back.depth, 8);
         EXPECT_EQ(back.bytes_line, back.width);
         const std::string source = std::string(name) == "behind.gif" ? dir.file("pil_plain.gif") : file;
-        EXPECT_EQ(our_pixels(back), pil_pixels(source));
+        EXPECT_EQ(imgtest::pixel_text(back), imgtest::pil_pixel_text(source));
         Image head;
         ASSERT_EQ(IMG_read(file.c_str(), &head, 1), 1);
         EXPECT_EQ(head.width, back.width);
@@ -447,7 +419,7 @@ print(nxt, ' '.join(str(p) for p in pix[:4]))
     Image back;
     ASSERT_EQ(GIF_read(file.c_str(), &back, 0), 1);
     EXPECT_EQ(back.num_colors, 16);
-    EXPECT_EQ(our_pixels(back), pil_pixels(file));
+    EXPECT_EQ(imgtest::pixel_text(back), imgtest::pil_pixel_text(file));
 }
 
 // Damaged files fail with a warning naming the file and keep no buffers.

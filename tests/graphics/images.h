@@ -16,6 +16,7 @@
 #include "graphics/gks_x11_xlib.h"
 #include "graphics/img_tool.h"
 #include "graphics/zeqimg.h"
+#include "support/reference.h"
 
 namespace imgtest {
 
@@ -102,6 +103,36 @@ inline std::array<int, 3> rgb_at(const IMG_report &image, int x, int y) {
         return static_cast<int>((v & mask) >> shift);
     };
     return {channel(image.red), channel(image.grn), channel(image.blu)};
+}
+
+// A record's pixels as text: "W H", then one "R G B" line a pixel.
+inline std::string pixel_text(const IMG_report &image) {
+    std::string s = std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const auto c = rgb_at(image, x, y);
+            s += std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]) + "\n";
+        }
+    return s;
+}
+
+// PIL's pixels of frame `frame` of an image file in the same text; 16-bit
+// samples are cut to their high byte, alpha dropped.
+inline std::string pil_pixel_text(const std::string &file, int frame = 0) {
+    return zeqtest::run_python(R"(
+import sys
+from PIL import Image
+name, frame = sys.stdin.read().split('\n')[:2]
+im = Image.open(name)
+im.seek(int(frame))
+if im.mode in ('I;16', 'I;16B', 'I'):
+    im = im.point(lambda v: v / 256).convert('L')
+rgb = im.convert('RGB')
+print(*rgb.size)
+for p in rgb.getdata():
+    print(*p)
+)",
+                               file + "\n" + std::to_string(frame) + "\n", "python3-pil");
 }
 
 // A big-endian number of `bytes` bytes at `at` of a file's bytes.

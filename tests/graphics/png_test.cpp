@@ -29,33 +29,6 @@ using zeqtest::read_file;
 using zeqtest::TempDir;
 using zeqtest::write_file;
 
-// PIL's pixels of an image file, one "R G B" line a pixel after "W H"; 16-bit
-// samples are cut to their high byte, alpha dropped.
-std::string pil_pixels(const std::string &file) {
-    return zeqtest::run_python(R"(
-import sys
-from PIL import Image
-im = Image.open(sys.stdin.readline().strip())
-if im.mode in ('I;16', 'I;16B', 'I'):
-    im = im.point(lambda v: v / 256).convert('L')
-rgb = im.convert('RGB')
-print(*rgb.size)
-for p in rgb.getdata():
-    print(*p)
-)",
-                               file + "\n", "python3-pil");
-}
-
-std::string our_pixels(const IMG_report &image) {
-    std::string s = std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const auto c = imgtest::rgb_at(image, x, y);
-            s += std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]) + "\n";
-        }
-    return s;
-}
-
 // The test picture dumped on screen n: pngcheck accepts it with a 256-entry
 // palette and the three text chunks, the time in UTC; ImageMagick finds no
 // pixel differing from xwd's capture.
@@ -126,11 +99,11 @@ TEST(PngWrite, MoreThan256Colours) {
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 300; ++x)
             if (y == 1 || x >= 256) std::memset(want.data + y * 900 + 3 * x, 0, 3);
-    EXPECT_EQ(pil_pixels(file), our_pixels(want));
+    EXPECT_EQ(imgtest::pil_pixel_text(file), imgtest::pixel_text(want));
     Image back;
     ASSERT_EQ(IMG_read(file.c_str(), &back, 0), 1);
     EXPECT_EQ(back.num_colors, 256);
-    EXPECT_EQ(our_pixels(back), our_pixels(want));
+    EXPECT_EQ(imgtest::pixel_text(back), imgtest::pixel_text(want));
 }
 
 // PNGs of every colour type and depth, interlaced or not, made by PIL (and
@@ -178,14 +151,14 @@ print('ok')
         EXPECT_EQ(back.bytes_line, c.bytes_line);
         EXPECT_EQ(back.color_type, c.color_type);
         if (c.depth != 16) {
-            EXPECT_EQ(our_pixels(back), pil_pixels(file));
+            EXPECT_EQ(imgtest::pixel_text(back), imgtest::pil_pixel_text(file));
         } else {
             // 16-bit grey: the high bytes are PIL's levels.
             Image high;
             imgtest::fill_8bit(&high, back.width, back.height, std::vector<unsigned char>(37 * 23));
             for (int i = 0; i < 37 * 23; ++i)
                 high.data[i] = back.data[2 * i];
-            EXPECT_EQ(our_pixels(high), pil_pixels(file));
+            EXPECT_EQ(imgtest::pixel_text(high), imgtest::pil_pixel_text(file));
         }
         Image head;
         ASSERT_EQ(IMG_read(file.c_str(), &head, 1), 1);
