@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <string>
 
 #include "graphics/gks_x11.h"
@@ -60,11 +61,14 @@ inline bool exposed(Window w) {
 }
 
 // An exclusive lock, held for the object's lifetime, on a file named after
-// what it guards and the display: test processes on the same server take
-// turns with it.
+// what it guards and the display's server (":N" and ":N.0" share one lock):
+// test processes on the same server take turns with it.
 class DisplayLock {
 public:
-    DisplayLock(const std::string &what, const std::string &display) {
+    DisplayLock(const std::string &what, std::string display) {
+        const std::size_t colon = display.rfind(':');
+        const std::size_t dot = display.find('.', colon == std::string::npos ? 0 : colon);
+        if (dot != std::string::npos) display.erase(dot);
         std::string name = "/tmp/zeqtest-" + what + "-";
         for (const char c : display)
             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
@@ -86,5 +90,33 @@ class GrabLock : public DisplayLock {
 public:
     GrabLock() : DisplayLock("xgrab", DisplayString(gget_display())) {}
 };
+
+// Writes window w, as the server shows it, to `file` by xwd: true, or false
+// when the window stayed covered or xwd kept failing. The test server keeps
+// no backing store and windows of other tests come and go on it. Under the
+// grab lock the window is raised, the Expose events of what the raise
+// uncovered are taken, and only then, with `update`, the backing pixmap is
+// copied onto it; it is read when no other window lies above it, and the
+// reading counts only when afterwards still none does and no Expose came
+// (nothing cleared a part of it meanwhile). xwd fails when a window of
+// another test vanishes while it walks the screen's windows, and is run
+// again. Another client's window (`update` false) must report its Expose
+// events to us.
+inline bool dump_window(Window w, const std::string &file, bool update = true) {
+    Display *d = gget_display();
+    const std::string cmd = "/usr/bin/xwd -silent -nobdrs -display '" + std::string(DisplayString(d)) +
+                            "' -id " + std::to_string(w) + " -out '" + file + "' 2>/dev/null";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        {
+            const GrabLock lock;
+            XRaiseWindow(d, w);
+            exposed(w);
+            if (update) gupdate_window();
+            if (on_top(w) && std::system(cmd.c_str()) == 0 && !exposed(w) && on_top(w)) return true;
+        }
+        usleep(static_cast<useconds_t>(10000 + 10000 * (attempt % 7)));
+    }
+    return false;
+}
 
 } // namespace xtest

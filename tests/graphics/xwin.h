@@ -150,28 +150,18 @@ inline Picture grab(Window id, bool quiet = false, const std::string &keep = "")
     return pic;
 }
 
-// The own window's picture after the backing pixmap was shown. The test
-// server keeps no backing store and other tests' windows come and go on it:
-// the window is raised and shown, and read again until no other window
-// covered it and none uncovered it (an Expose) while xwd read it. A dump that
-// failed because a window of another test vanished while xwd walked the
-// screen's windows is taken again too. The dump stays as `keep` when that is
-// given. Another client's window (`other`, which must report its Expose
-// events to us) is read in the same way.
+// The own window's picture after the backing pixmap was shown, read while
+// no other window covered or uncovered it (see dump_window). The dump stays
+// as `keep` when that is given. Another client's window (`other`, which must
+// report its Expose events to us) is read in the same way, without the copy.
 inline Picture grab_window(const std::string &keep = "", Window other = 0) {
     const Window w = other != 0 ? other : gget_root_window();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        {
-            const GrabLock lock;
-            XRaiseWindow(gget_display(), w);
-            if (other == 0) gupdate_window();
-            exposed(w);
-            if (on_top(w)) {
-                Picture pic = grab(w, true, keep);
-                if (!pic.rgb.empty() && !exposed(w) && on_top(w)) return pic;
-            }
-        }
-        usleep(static_cast<useconds_t>(10000 + 10000 * (attempt % 7)));
+    const zeqtest::TempDir dir;
+    const std::string dump = keep.empty() ? dir.file("window.xwd") : keep;
+    if (dump_window(w, dump, other == 0)) {
+        Picture pic = convert("xwd:" + dump);
+        if (pic.rgb.empty()) ADD_FAILURE() << "xwd and convert gave no picture of window " << hex(w);
+        return pic;
     }
     grab(w, false, keep); // reports why xwd gives no picture, if it does not
     ADD_FAILURE() << "window " << hex(w) << " stayed covered by other windows or could not be read";

@@ -294,34 +294,6 @@ int front() {
     return close_plot() == 0 ? 0 : 1;
 }
 
-// Writes the own window, as the server shows it, to `file` by xwd: 0, or -1
-// when the window stayed covered or xwd kept failing. The test server keeps
-// no backing store and windows of other tests come and go on it: the window
-// is raised and redrawn, and read again until no other window covered it and
-// none uncovered it while xwd read it; xwd fails when a window of another
-// test vanishes while it walks the screen's windows, and is run again.
-int dump_own_window(const std::string &file) {
-    const Window w = gget_root_window();
-    const std::string cmd = "/usr/bin/xwd -silent -nobdrs -display '" +
-                            std::string(DisplayString(gget_display())) + "' -id " + std::to_string(w) +
-                            " -out '" + file + "'";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        {
-            const xtest::GrabLock lock;
-            XRaiseWindow(gget_display(), w);
-            gupdate_window();
-            xtest::exposed(w);
-            if (xtest::on_top(w)) {
-                if (std::system((cmd + " 2>/dev/null").c_str()) == 0 && !xtest::exposed(w) &&
-                    xtest::on_top(w))
-                    return 0;
-            }
-        }
-        usleep(static_cast<useconds_t>(10000 + 10000 * (attempt % 7)));
-    }
-    return -1;
-}
-
 // The front driver over the bulletins named by resource filename (name
 // convention "frt_dat"). On the own window (no resource device) the plot is opened first, so that
 // after the driver's loop every animation frame is shown, its window title
@@ -348,7 +320,9 @@ int front_loop() {
             XFetchName(gget_display(), gget_root_window(), &name);
             std::printf("title %s\n", name != nullptr ? name : "");
             if (name != nullptr) XFree(name);
-            std::printf("xwd %d\n", dump_own_window("frame" + std::to_string(k) + ".xwd"));
+            std::printf("xwd %d\n",
+                        xtest::dump_window(gget_root_window(), "frame" + std::to_string(k) + ".xwd") ? 0
+                                                                                                     : -1);
         }
         // The window is not held for interaction: the run ends here.
         std::fflush(stdout);
