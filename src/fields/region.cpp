@@ -254,7 +254,7 @@ bool read_region(const char *item, Domain &d, int depth) {
 
 // Latitudes mean latitudes only for the map projections (and a zoom centre).
 bool latitudes_valid(const Domain &d) {
-    const bool geo = d.proj == MISSING || (d.proj >= 1 && d.proj <= 9) || d.proj == 50;
+    const bool geo = d.proj == MISSING || is_map_proj(d.proj) || d.proj == 50;
     if (!geo) return true;
     auto bad = [](float lat) { return lat != FMISSING && std::fabs(lat) > 90.0f; };
     return !bad(d.clat) && !bad(d.plat);
@@ -277,7 +277,7 @@ bool domain_usable(const Domain &d, bool region_item) {
     auto given = [](float v) { return v != FMISSING && std::isfinite(v); };
     if (!given(d.clat) || !given(d.clon)) return false;
     if (!given(d.dx) || !given(d.dy) || !(d.dx > 0.0f) || !(d.dy > 0.0f)) return false;
-    const bool geo = (d.proj >= 1 && d.proj <= 9) || d.proj == 50;
+    const bool geo = is_map_proj(d.proj) || d.proj == 50;
     auto lon_bad = [](float lon) { return lon != FMISSING && std::fabs(lon) > 360.0f; };
     if (geo && (lon_bad(d.clon) || lon_bad(d.plon))) return false;
     return latitudes_valid(d);

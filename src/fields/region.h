@@ -25,6 +25,11 @@ int DOM_comp_proj(const Domain *dom1, const Domain *dom2);
 // Projection number of a projection word (matched by prefix, any case); -1
 // for null or an unknown word, -9999 for "miss".
 int DOM_proj_str(const char *proj);
+// True for the map projections (numbers 1 to 9), whose plane is a map of
+// the earth; the other numbers are diagrams and plain grids.
+inline bool is_map_proj(int proj) {
+    return proj >= 1 && proj <= 9;
+}
 // The largest grid a domain may describe: points each way and in all.
 inline constexpr int DOM_MAX_SIDE = 100000;
 inline constexpr long long DOM_MAX_POINTS = 100000000;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fields/maptran.h"
+#include "fields/region.h"
 #include "graphics/colors.h"
 #include "graphics/gks_meta.h"
 #include "graphics/gks_fill.h"
@@ -60,10 +61,6 @@ float latln = 0; // spacings of the net drawn by MAP_draw
 float lonln = 0;
 int dot = 0;
 int extra = 0;
-
-bool is_map_proj(int proj) {
-    return proj >= 1 && proj <= 9;
-}
 
 // The x period of the projection's seam at plane height y (0: none).
 float seam_period(int proj, float y) {

@@ -14,26 +14,26 @@
 #include <cstring>
 #include <string>
 
+#include "fields/calc.h"
 #include "fields/cty_tool.h"
+#include "fields/grd_tool.h"
 #include "fields/maptran.h"
 #include "fields/region.h"
-#include "fields/calc.h"
-#include "fields/grd_tool.h"
 #include "fields/var_tool.h"
 #include "graphics/gif.h"
-#include "graphics/img_tool.h"
-#include "graphics/png.h"
-#include "graphics/xdump.h"
-#include "graphics/gks_zoom.h"
-#include "graphics/gks_tran.h"
 #include "graphics/gks_colr.h"
+#include "graphics/gks_evnt.h"
+#include "graphics/gks_loop.h"
 #include "graphics/gks_obj.h"
 #include "graphics/gks_ps.h"
 #include "graphics/gks_text.h"
-#include "graphics/gks_evnt.h"
-#include "graphics/gks_loop.h"
 #include "graphics/gks_tool.h"
+#include "graphics/gks_tran.h"
 #include "graphics/gks_x11.h"
+#include "graphics/gks_zoom.h"
+#include "graphics/img_tool.h"
+#include "graphics/png.h"
+#include "graphics/xdump.h"
 #include "gridfile/grd_read.h"
 #include "gridfile/grib.h"
 #include "plot/cont.h"
@@ -488,25 +488,16 @@ bool band = false; // a band is anchored at (band_x, band_y)
 float band_x = 0, band_y = 0;
 Domain first_domain{}; // the domain in use before the first zoom
 
-bool is_map_proj(int proj) {
-    return proj >= 1 && proj <= 9;
-}
-
-// Redraws with the wait cursor shown: the function (skipped when missing)
-// draws the plot again; transformation 2 and the cursor are restored after.
-template <typename F> void redraw(bool trans0, F draw) {
+// Redraws dom with the wait cursor shown: the function (skipped when
+// missing) draws the plot again, under transformation 0 with trans0;
+// transformation 2 and the cursor are restored after.
+void redraw_domain(PLT_redraw_func func, bool trans0, Domain dom) {
     const int cursor = gset_cursor(8);
     if (trans0) GPH_trans(0);
-    draw();
+    if (func != nullptr) func(&dom);
     GPH_trans(2);
     gupdate_window();
     gset_cursor(cursor);
-}
-
-void redraw_domain(PLT_redraw_func func, bool trans0, Domain dom) {
-    redraw(trans0, [&] {
-        if (func != nullptr) func(&dom);
-    });
 }
 
 // The domain a band from (xa, ya) to (xb, yb) in plane units makes of dom.

@@ -212,7 +212,6 @@ void grow(int limit) {
     oa.limit = limit;
 }
 
-// The grid file's header for slot 0.
 } // namespace
 
 int RAW_set_analysis(const RAW_analysis *oa_funcs) {

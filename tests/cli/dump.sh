@@ -38,19 +38,27 @@ run() { # output directory, image_path, then tarnisk options
 listing() { # the names in a directory, one line
     (cd "$1" && ls -A | tr '\n' ' ')
 }
+# Runs into $2 with image_path $2/images and checks the run ($1 names it):
+# status 0, no warning, and image_path holding exactly the names $3 (as
+# listing gives them); the tarnisk options follow.
+clean_run() {
+    local what=$1 out=$2 names=$3 rc
+    shift 3
+    run "$out" "$out/images" "$@"
+    check "$what run status" $?
+    [ ! -s "$out/stderr" ]
+    rc=$?
+    check "$what run writes no warning (got: $(head -3 "$out/stderr"))" $rc
+    [ "$(listing "$out/images")" = "$names" ]
+    rc=$?
+    check "$what run writes $names(got: $(listing "$out/images"))" $rc
+}
 
 # One plot of each kind: exactly its file under image_path, with the
 # program's message naming it.
 for kind in png gif xwd img; do
     out="$work/$kind"
-    run "$out" "$out/images" -pp "$kind" 04120812
-    check "$kind run status" $?
-    [ ! -s "$out/stderr" ]
-    rc=$?
-    check "$kind run writes no warning (got: $(head -3 "$out/stderr"))" $rc
-    [ "$(listing "$out/images")" = "zeq.$kind " ]
-    rc=$?
-    check "$kind run writes zeq.$kind alone (got: $(listing "$out/images"))" $rc
+    clean_run "$kind" "$out" "zeq.$kind " -pp "$kind" 04120812
     grep -qF "Wrote $(case $kind in png) echo PNG ;; gif) echo GIF ;; img) echo IMG ;; xwd) echo xdump ;; esac) file: $out/images/zeq.$kind" "$out/stdout"
     check "$kind run reports the file written" $?
 done
@@ -100,14 +108,7 @@ check "zeq.img carries the plot domain of region us: $(tr '\n' ' ' <"$work/img/d
 # differ (each shows its own date), all pass pngcheck, and the data files'
 # name convention survives each dump (all three files are found and drawn).
 out="$work/seq"
-run "$out" "$out/images" -pp png 04120812 04120815 04120818
-check "sequence run status" $?
-[ ! -s "$out/stderr" ]
-rc=$?
-check "sequence run writes no warning (got: $(head -3 "$out/stderr"))" $rc
-[ "$(listing "$out/images")" = "zeq-00.png zeq-01.png zeq-02.png " ]
-rc=$?
-check "sequence writes zeq-00.png to zeq-02.png and no zeq.png (got: $(listing "$out/images"))" $rc
+clean_run sequence "$out" "zeq-00.png zeq-01.png zeq-02.png " -pp png 04120812 04120815 04120818
 [ "$(grep -c '^Date: ' "$out/stdout")" = 3 ]
 rc=$?
 check "all three files drawn (got: $(grep '^Date: ' "$out/stdout" | tr '\n' ' '))" $rc

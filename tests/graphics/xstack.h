@@ -1,7 +1,8 @@
 // Test support shared by the window tests and the plot driver: whether the
 // own window lies on top of the test server's other windows, its pending
-// Expose events, and locks by which test processes on one server take turns.
-// No test framework here, so that programs run by the tests can use it too.
+// Expose events, locks by which test processes on one server take turns, and
+// the guarded xwd read of a window built on them. No test framework here,
+// so that programs run by the tests can use it too.
 #pragma once
 
 #include <fcntl.h>
@@ -60,17 +61,22 @@ inline bool exposed(Window w) {
     return any;
 }
 
+// The server part of a display name: ":N.S" without ".S".
+inline std::string server_of(std::string display) {
+    const std::size_t colon = display.rfind(':');
+    const std::size_t dot = display.find('.', colon == std::string::npos ? 0 : colon);
+    if (dot != std::string::npos) display.erase(dot);
+    return display;
+}
+
 // An exclusive lock, held for the object's lifetime, on a file named after
 // what it guards and the display's server (":N" and ":N.0" share one lock):
 // test processes on the same server take turns with it.
 class DisplayLock {
 public:
-    DisplayLock(const std::string &what, std::string display) {
-        const std::size_t colon = display.rfind(':');
-        const std::size_t dot = display.find('.', colon == std::string::npos ? 0 : colon);
-        if (dot != std::string::npos) display.erase(dot);
+    DisplayLock(const std::string &what, const std::string &display) {
         std::string name = "/tmp/zeqtest-" + what + "-";
-        for (const char c : display)
+        for (const char c : server_of(display))
             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         fd_ = open((name + ".lock").c_str(), O_RDWR | O_CREAT, 0666);
         if (fd_ >= 0) flock(fd_, LOCK_EX);

@@ -50,11 +50,8 @@ inline bool need_tools() {
 // The name of screen n of the test display (":N.n"); screen 1 is the 8-bit
 // PseudoColor screen of the test server.
 inline std::string screen_name(int n) {
-    std::string d = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
-    const std::size_t colon = d.rfind(':');
-    const std::size_t dot = d.find('.', colon == std::string::npos ? 0 : colon);
-    if (dot != std::string::npos) d.erase(dot);
-    return d + "." + std::to_string(n);
+    return server_of(std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "") + "." +
+           std::to_string(n);
 }
 
 using Rgb = std::array<int, 3>;

@@ -1278,17 +1278,24 @@ TEST(ContourCells, TraceOfOneCell) {
                          "Loop 1\n");
 }
 
+// nx x ny values drawn from the whole numbers 0 to 8 (seeded): levels on
+// whole numbers then meet corners, flat sides and saddles everywhere.
+std::vector<float> whole_numbers(int nx, int ny, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_int_distribution<int> pick(0, 8);
+    std::vector<float> z(std::size_t(nx * ny));
+    for (float &v : z)
+        v = float(pick(gen));
+    return z;
+}
+
 // Whole numbers and levels on whole numbers: corner hits, flat sides and
 // saddles everywhere. The bands of every cell still cover it exactly once,
 // and every segment runs between points of its cell's boundary that lie on
 // a level; with interval levels and with a list.
 TEST(ContourCells, BandsPartitionEveryCell) {
     const int nx = 25, ny = 20;
-    std::mt19937 gen(3);
-    std::uniform_int_distribution<int> pick(0, 8);
-    std::vector<float> z(std::size_t(nx * ny));
-    for (float &v : z)
-        v = float(pick(gen));
+    const std::vector<float> z = whole_numbers(nx, ny, 3);
     Grid g(nx, ny, z);
     const auto value = [&](double x, double y) { // along the cell sides
         const int i = std::min(int(std::floor(x)), nx - 2), j = std::min(int(std::floor(y)), ny - 2);
@@ -1361,11 +1368,7 @@ TEST(ContourCells, BandsPartitionEveryCell) {
 // and on a smooth field, with rising and falling intervals.
 TEST(ContourCells, QuickPassDrawsWhatTheFullWalkDraws) {
     const int nx = 30, ny = 22;
-    std::mt19937 gen(11);
-    std::uniform_int_distribution<int> pick(0, 8);
-    std::vector<float> whole(std::size_t(nx * ny));
-    for (float &v : whole)
-        v = float(pick(gen));
+    std::vector<float> whole = whole_numbers(nx, ny, 11);
     whole[std::size_t(5 * nx + 7)] = FMISSING;
     std::vector<float> smooth(std::size_t(nx * ny));
     for (int j = 0; j < ny; ++j)

@@ -320,9 +320,8 @@ int front_loop() {
             XFetchName(gget_display(), gget_root_window(), &name);
             std::printf("title %s\n", name != nullptr ? name : "");
             if (name != nullptr) XFree(name);
-            std::printf("xwd %d\n",
-                        xtest::dump_window(gget_root_window(), "frame" + std::to_string(k) + ".xwd") ? 0
-                                                                                                     : -1);
+            const bool read = xtest::dump_window(gget_root_window(), "frame" + std::to_string(k) + ".xwd");
+            std::printf("xwd %d\n", read ? 0 : -1);
         }
         // The window is not held for interaction: the run ends here.
         std::fflush(stdout);
