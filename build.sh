@@ -136,7 +136,12 @@ start_xvfb() {
         echo "build.sh: screen 1 of the Xvfb on :$n has no PseudoColor default visual" >&2
         exit 1
     fi
-    if ! xdpyinfo -display ":$n.2" | sed -n '/^screen #2:/,$p' | grep -q "depth of root window:    16 planes"; then
+    # The report is taken whole before it is searched: grep -q in the pipe
+    # would stop reading early, and under pipefail xdpyinfo's broken pipe
+    # would fail the check.
+    local screen2
+    screen2=$(xdpyinfo -display ":$n.2" | sed -n '/^screen #2:/,$p' || true)
+    if ! grep -q "depth of root window:    16 planes" <<<"$screen2"; then
         echo "build.sh: screen 2 of the Xvfb on :$n is not 16 bits deep" >&2
         exit 1
     fi
