@@ -174,7 +174,10 @@ bool inflate_pixels(FILE *f, IMG_report *image, const char *filename) {
         MESS_print(M_DEBUG_C, "Inflate+ %d = %d %lu = %d %lu - %zu %zu\n", status,
                    static_cast<int>(zs.avail_in), zs.total_in, static_cast<int>(zs.avail_out), zs.total_out,
                    produced, expected);
-        if (status < 0) {
+        // Anything but progress is damage: a stream that asks for a preset
+        // dictionary (Z_NEED_DICT, which these files never use) would
+        // otherwise be offered the same bytes for ever.
+        if (status != Z_OK && status != Z_STREAM_END) {
             MESS_print(M_WARN, "IMG_read_zeq: Compressed pixels damaged (zlib error %d): %s\n", status,
                        filename);
             ok = false;

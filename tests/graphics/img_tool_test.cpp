@@ -261,6 +261,8 @@ TEST(NativeFile, DamagedFilesFail) {
         {"raw short", native("ZEQIMG", "4 3", px.substr(0, 11)), 0, "File shorter than its header says", 0},
         {"compressed short", z.substr(0, z.size() - 30), 0, "Compressed pixels end short", 10},
         {"zlib error", damaged, 0, "Compressed pixels damaged", 0},
+        {"preset dictionary asked for", native("ZEQIMGZ", "4 3", std::string("\x78\xbb\0\0\0\1\x63\x60", 8)),
+         0, "Compressed pixels damaged", 0},
         {"negative C count", native("ZEQIMGC", "4 3", std::string("\0\0\0\xfe", 4) + px), 0,
          "Negative block size", 0},
         {"no size", native("ZEQIMG", "XX 1 2 3 4 -5 3", px), 0, "out of range", 0},
